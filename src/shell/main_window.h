@@ -1,0 +1,74 @@
+#pragma once
+
+#include <QWidget>
+
+class QAction;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QMenu;
+class QPushButton;
+class QTimer;
+class QTreeWidget;
+
+namespace zorvan {
+
+// The window the user starts from: performer id, "确定", the works list and,
+// beyond the right edge until the library view widens the window, the list
+// of downloaded files. Behaviour is wired up by routing.cpp.
+class MainWindow : public QWidget {
+    Q_OBJECT
+public:
+    static constexpr int designWidth = 290;
+    static constexpr int designHeight = 402;
+
+    MainWindow();
+    ~MainWindow() override;
+
+    QLabel* performerLabel() const { return performerLabel_; }
+    QLineEdit* performerIdEdit() const { return performerIdEdit_; }
+    QGroupBox* downloadedGroup() const { return downloadedGroup_; }
+    QListWidget* downloadedList() const { return downloadedList_; }
+    QMenu* worksMenu() const { return worksMenu_; }
+    QAction* playCommand() const { return playCommand_; }
+    QAction* downloadCommand() const { return downloadCommand_; }
+    QAction* viewDownloadedCommand() const { return viewDownloadedCommand_; }
+    QAction* stayOnTopCommand() const { return stayOnTopCommand_; }
+    QPushButton* fetchButton() const { return fetchButton_; }
+    QTimer* trimTimer() const { return trimTimer_; }
+    QTreeWidget* worksList() const { return worksList_; }
+
+signals:
+    void moved();
+    void resized();
+    void closing();
+    void worksListDoubleClicked();
+
+protected:
+    void moveEvent(QMoveEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void createWorksList();
+
+    QLabel* performerLabel_;
+    QLineEdit* performerIdEdit_;
+    QGroupBox* downloadedGroup_;
+    QListWidget* downloadedList_;
+    QMenu* worksMenu_;
+    QAction* playCommand_;
+    QAction* downloadCommand_;
+    QAction* viewDownloadedCommand_;
+    QAction* stayOnTopCommand_;
+    QPushButton* fetchButton_;
+    QTimer* trimTimer_;
+    QTreeWidget* worksList_;
+};
+
+// The id the edit box starts with: the bundled demo service's first performer.
+inline constexpr const char* defaultPerformerId = "100001";
+
+}  // namespace zorvan

@@ -1,0 +1,68 @@
+#include "shell/message_box.h"
+
+#include "shell/gui_thread.h"
+#include "shell/program_end.h"
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QPointer>
+
+namespace zorvan {
+
+namespace {
+
+QMessageBox::Icon qtIcon(BoxIcon icon) {
+    switch (icon) {
+        case BoxIcon::Information: return QMessageBox::Information;
+        case BoxIcon::Question: return QMessageBox::Question;
+        case BoxIcon::Warning: return QMessageBox::Warning;
+        case BoxIcon::Critical: return QMessageBox::Critical;
+        case BoxIcon::None: break;
+    }
+    return QMessageBox::NoIcon;
+}
+
+QMessageBox::StandardButtons qtButtons(BoxButtons buttons) {
+    switch (buttons) {
+        case BoxButtons::OkCancel: return QMessageBox::Ok | QMessageBox::Cancel;
+        case BoxButtons::YesNo: return QMessageBox::Yes | QMessageBox::No;
+        case BoxButtons::YesNoCancel: return QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel;
+        case BoxButtons::Ok: break;
+    }
+    return QMessageBox::Ok;
+}
+
+int resultOf(int qtButton) {
+    switch (qtButton) {
+        case QMessageBox::Ok: return BoxOk;
+        case QMessageBox::Cancel: return BoxCancel;
+        case QMessageBox::Yes: return BoxYes;
+        case QMessageBox::No: return BoxNo;
+        default: return BoxCancel;  // closed with Esc or the close button
+    }
+}
+
+int showOnGuiThread(const MessageBoxRequest& request) {
+    if (!qobject_cast<QApplication*>(QCoreApplication::instance())) return BoxFailed;
+    QMessageBox box(qtIcon(request.icon), request.caption, request.text, qtButtons(request.buttons),
+                    request.owner);
+    if (!request.owner) box.setWindowModality(Qt::ApplicationModal);
+    return resultOf(box.exec());
+}
+
+}  // namespace
+
+int showMessageBox(const MessageBoxRequest& request) {
+    if (isGuiThread()) return showOnGuiThread(request);
+    if (endUnderWay()) return BoxFailed;
+    QPointer<QWidget> owner = request.owner;
+    int result = BoxFailed;
+    runOnGuiAndWait([&] {
+        MessageBoxRequest onGui = request;
+        onGui.owner = owner.data();  // the owner may have gone meanwhile
+        result = endUnderWay() ? BoxFailed : showOnGuiThread(onGui);
+    });
+    return result;
+}
+
+}  // namespace zorvan

@@ -1,0 +1,29 @@
+#include "shell/program_directory.h"
+
+#include <unistd.h>
+
+#include <climits>
+#include <vector>
+
+namespace zorvan {
+
+std::string folderOf(const std::string& path) {
+    const auto slash = path.rfind('/');
+    if (slash == std::string::npos) return ".";
+    if (slash == 0) return "/";
+    return path.substr(0, slash);
+}
+
+std::string programDirectory() {
+    static const std::string directory = [] {
+        std::vector<char> buffer(PATH_MAX + 1);
+        const ssize_t n = readlink("/proc/self/exe", buffer.data(), buffer.size() - 1);
+        if (n <= 0) return std::string(".");
+        return folderOf(std::string(buffer.data(), static_cast<std::size_t>(n)));
+    }();
+    return directory;
+}
+
+bool enterProgramDirectory() { return chdir(programDirectory().c_str()) == 0; }
+
+}  // namespace zorvan

@@ -1,0 +1,92 @@
+#include "shell/program_end.h"
+
+#include "shell/gui_thread.h"
+#include "shell/message_box.h"
+
+#include <QCoreApplication>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <thread>
+#include <vector>
+
+namespace zorvan {
+
+namespace {
+
+std::vector<CleanupRoutine> cleanupRoutines;
+std::atomic<bool> ending{false};
+// Set by a fatal error: the clean-up must not run, though the error box
+// still needs the GUI thread.
+std::atomic<bool> failing{false};
+
+[[noreturn]] void endProcess(int code) {
+    // Static destructors must not run while Qt objects still live on the
+    // GUI thread's stack; the routines above did the real releasing.
+    std::fflush(nullptr);
+    std::_Exit(code);
+}
+
+[[noreturn]] void waitForTheEnd() {
+    for (;;) std::this_thread::sleep_for(std::chrono::seconds(1));
+}
+
+void endOnGuiThread(int code) {
+    if (failing.load() || ending.exchange(true)) return;
+    for (CleanupRoutine routine : cleanupRoutines) routine();
+    endProcess(code);
+}
+
+}  // namespace
+
+void registerCleanup(CleanupRoutine routine) {
+    if (std::find(cleanupRoutines.begin(), cleanupRoutines.end(), routine) == cleanupRoutines.end())
+        cleanupRoutines.push_back(routine);
+}
+
+int registeredCleanupCount() { return static_cast<int>(cleanupRoutines.size()); }
+
+bool endUnderWay() { return ending.load(); }
+
+void endProgram(int code) {
+    if (failing.load() && !isGuiThread()) waitForTheEnd();  // the fatal error ends the process
+    if (isGuiThread()) {
+        endOnGuiThread(code);
+        return;
+    }
+    if (!ending.load() && QCoreApplication::instance())
+        runOnGuiAndWait([code] { endOnGuiThread(code); });
+    // Still here: either the GUI thread is already ending the process, or
+    // there is no GUI thread to take the end.
+    if (!ending.exchange(true)) endProcess(code);
+    waitForTheEnd();
+}
+
+std::string fatalErrorText(std::optional<long long> code, std::optional<std::string> message) {
+    std::string text = "运行时出错!\n\n";
+    if (code) text += "错误代码：" + std::to_string(*code) + "\n\n";
+    if (message) text += "错误信息：" + *message + "\n";
+    return text;
+}
+
+void fatalError(std::optional<long long> code, std::optional<std::string> message) {
+    const std::string text = fatalErrorText(code, std::move(message));
+    // Keeps any other end from running the clean-up; the list itself
+    // belongs to the GUI thread.
+    failing = true;
+    if (isGuiThread()) cleanupRoutines.clear();
+    std::fputs(text.c_str(), stderr);
+    if (QCoreApplication::instance()) {
+        MessageBoxRequest box;
+        box.text = QString::fromStdString(text);
+        box.caption = QStringLiteral("Zorvan");
+        box.icon = BoxIcon::Critical;
+        showMessageBox(box);
+    }
+    endProcess(-1);
+}
+
+}  // namespace zorvan

@@ -1,0 +1,107 @@
+#include "shell/routing.h"
+
+#include "shell/download_window.h"
+#include "shell/local_player_window.h"
+#include "shell/main_window.h"
+#include "shell/preview_window.h"
+#include "shell/program_end.h"
+#include "shell/window_docking.h"
+#include "shell/windows.h"
+#include "shell/working_set.h"
+#include "shell/works_menu.h"
+
+#include <QAction>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTimer>
+#include <QTreeWidget>
+
+#include <thread>
+
+namespace zorvan {
+
+namespace {
+
+template <class Routine, class... Args>
+void run(const Routine& routine, Args&&... args) {
+    if (routine) routine(std::forward<Args>(args)...);
+}
+
+void startRetrievalWorker() {
+    auto routine = routines().retrieveWorks;
+    if (!routine) return;
+    // The retrieval reaches the widgets only through the GUI thread's queue
+    // and may end the program itself, so nothing waits for it; the process
+    // end takes it along.
+    std::thread(std::move(routine)).detach();
+}
+
+}  // namespace
+
+Routines& routines() {
+    static Routines table;
+    return table;
+}
+
+void routeMainWindow(MainWindow& window) {
+    QObject::connect(&window, &MainWindow::moved, &window, [] { dockDownloadWindow(); });
+    QObject::connect(&window, &MainWindow::resized, &window, [] { fitDownloadWindow(); });
+    QObject::connect(&window, &MainWindow::closing, &window, [] { endProgram(0); });
+    QObject::connect(window.fetchButton(), &QPushButton::clicked, &window, [&window] {
+        window.worksList()->clear();
+        startRetrievalWorker();
+    });
+    QObject::connect(&window, &MainWindow::worksListDoubleClicked, &window,
+                     [] { run(routines().previewSelectedWork); });
+    QObject::connect(window.worksList(), &QWidget::customContextMenuRequested, &window,
+                     [&window] { showWorksMenu(window); });
+    QObject::connect(window.playCommand(), &QAction::triggered, &window,
+                     [] { run(routines().previewSelectedWork); });
+    QObject::connect(window.downloadCommand(), &QAction::triggered, &window,
+                     [] { run(routines().downloadSelectedWork); });
+    QObject::connect(window.viewDownloadedCommand(), &QAction::triggered, &window,
+                     [] { run(routines().toggleDownloadedView); });
+    QObject::connect(window.stayOnTopCommand(), &QAction::triggered, &window,
+                     [] { run(routines().toggleStayOnTop); });
+    QObject::connect(window.downloadedList(), &QListWidget::itemDoubleClicked, &window,
+                     [](QListWidgetItem* item) {
+                         if (item) run(routines().playDownloadedFile, item->text());
+                     });
+    QObject::connect(window.trimTimer(), &QTimer::timeout, &window, [] { trimWorkingSet(); });
+}
+
+void routePreviewWindow(PreviewWindow& window) {
+    QObject::connect(&window, &PreviewWindow::resized, &window,
+                     [] { run(routines().fitPreviewPlayer); });
+    QObject::connect(&window, &PreviewWindow::closeRequested, &window, [&window] {
+        run(routines().stopPreview);
+        window.hide();
+        if (MainWindow* main = mainWindow()) main->show();
+    });
+    QObject::connect(&window, &PreviewWindow::shown, &window,
+                     [] { run(routines().applyPreviewStayOnTop); });
+    QObject::connect(&window, &PreviewWindow::hidden, &window,
+                     [] { run(routines().releasePreviewStayOnTop); });
+}
+
+void routeLocalPlayerWindow(LocalPlayerWindow& window) {
+    QObject::connect(&window, &QObject::destroyed, [] {
+        if (MainWindow* main = mainWindow()) main->show();
+    });
+}
+
+void routeDownloadWindow(DownloadWindow& window) {
+    QObject::connect(window.timer(), &QTimer::timeout, &window,
+                     [] { run(routines().showDownloadProgress); });
+}
+
+void mainWindowCreated() {
+    loadWindow(WindowKind::Preview);
+    run(routines().attachSkin);
+}
+
+void previewWindowCreated() { run(routines().createPreviewPlayer); }
+void localPlayerWindowCreated() { run(routines().createLocalPlayer); }
+void downloadWindowCreated() { run(routines().startDownloadInWindow); }
+
+}  // namespace zorvan

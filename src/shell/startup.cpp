@@ -1,0 +1,71 @@
+#include "shell/startup.h"
+
+#include "shell/gui_thread.h"
+#include "shell/program_directory.h"
+#include "shell/program_end.h"
+#include "shell/program_state.h"
+#include "shell/windows.h"
+#include "web/http_client_init.h"
+#include "web/service_address.h"
+
+#include <QApplication>
+#include <QFont>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace zorvan {
+
+StartupSteps defaultStartupSteps() {
+    StartupSteps steps;
+    steps.installFileHooks = [] {};  // the player subsystem adds its hooks here
+    steps.loadSkinModule = [] {};    // the skin subsystem maps its library here
+    steps.initHttpClient = [] { return zorvan::initHttpClient(); };
+    steps.loadMainWindow = [] { return loadWindow(WindowKind::Main); };
+    steps.runMessageLoop = [] { return zorvan::runMessageLoop(); };
+    return steps;
+}
+
+void applyDesignFont() {
+    QFont font = QApplication::font();
+    font.setPixelSize(12);
+    QApplication::setFont(font);
+}
+
+int runMessageLoop() {
+    if (QApplication::topLevelWidgets().isEmpty()) return 0;
+    return QApplication::exec();
+}
+
+int programStart(int& argc, char** argv, const StartupSteps& steps) {
+    // 1. Environment: this thread becomes the GUI thread; the program
+    //    directory becomes the current directory.
+    std::unique_ptr<QApplication> app;
+    if (!QCoreApplication::instance()) app = std::make_unique<QApplication>(argc, argv);
+    // The program ends through endProgram only, never by a last window closing.
+    QApplication::setQuitOnLastWindowClosed(false);
+    applyDesignFont();
+    markGuiThread();
+    enterProgramDirectory();
+
+    // 2. Program-wide state.
+    createProgramState(serviceAddress(std::vector<std::string>(argv, argv + argc)));
+
+    // 3. The clean-up.
+    registerCleanup(cleanup);
+
+    // 4. Start-up routines of the other subsystems, in this order.
+    steps.installFileHooks();
+    steps.loadSkinModule();
+    if (!steps.initHttpClient()) endProgram(0);
+
+    // 5. The main window.
+    if (!steps.loadMainWindow()) fatalError(std::nullopt, std::string("载入启动窗口失败"));
+
+    // 6. The message loop.
+    steps.runMessageLoop();
+    return 0;
+}
+
+}  // namespace zorvan

@@ -1,0 +1,45 @@
+#pragma once
+
+#include <QMessageBox>
+#include <QPointer>
+#include <QString>
+#include <QTimer>
+
+#include <functional>
+#include <optional>
+
+namespace zorvan::test {
+
+// What a message box looked like when it was answered.
+struct SeenBox {
+    QString caption;
+    QString text;
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    QMessageBox::StandardButtons buttons;
+    QWidget* owner = nullptr;
+};
+
+// Answers the next message box that opens, so no test waits on a person:
+// polls the GUI thread's top-level widgets, records the box and presses
+// the given button. Lives on the GUI thread.
+class BoxAnswerer {
+public:
+    using SeenCallback = std::function<void(const SeenBox&)>;
+    explicit BoxAnswerer(QMessageBox::StandardButton answer, SeenCallback onSeen = {});
+    ~BoxAnswerer();
+
+    const std::optional<SeenBox>& seen() const { return seen_; }
+
+private:
+    void poll();
+
+    QMessageBox::StandardButton answer_;
+    SeenCallback onSeen_;
+    QTimer timer_;
+    std::optional<SeenBox> seen_;
+};
+
+// Processes GUI events until the condition holds or the time runs out.
+bool waitUntil(const std::function<bool()>& condition, int timeoutMs = 5000);
+
+}  // namespace zorvan::test
