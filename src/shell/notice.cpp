@@ -54,7 +54,7 @@ int showNotice(const QString& text) {
 }
 
 int showNoticeText(const std::string& codePageText) {
-    return showNotice(QString::fromStdString(codePageToUtf8(codePageText)));
+    return showNotice(QString::fromStdString(gbkToUtf8(codePageText)));
 }
 
 }  // namespace zorvan

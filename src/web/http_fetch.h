@@ -1,0 +1,65 @@
+#pragma once
+
+#include <optional>
+#include <string>
+
+namespace zorvan {
+
+// Response bodies and request bodies are byte data.
+using Bytes = std::string;
+
+// The agent sent when the caller's headers name none.
+inline constexpr const char* defaultUserAgent =
+    "Mozilla/4.0 (compatible; MSIE 9.0; Windows NT 6.1; 7Qok; .NET CLR 2.0.50727; "
+    ".NET CLR 3.0.04506.648; .NET CLR 3.5.21022)";
+
+// One HTTP or HTTPS request, self-contained and callable from any thread.
+// Optional value arguments are std::optional (absent = not given); optional
+// in/out arguments are pointers to the caller's variables (null = not
+// given). Failures give an empty body; status codes are not examined.
+//
+//  address          "http://" or "https://" + host[:port][/path][?query];
+//                   without a scheme "http://" is assumed
+//  method           0 GET; 1 POST; any other value sends a body with GET
+//  postText         the body when postBytes is empty
+//  cookies          in: sent as "Cookie:" when not empty; out: merged with
+//                   what the response set
+//  newCookies       out: the cookies this response set ("a=1;b=2")
+//  headers          in: extra "\r\n"-separated lines; out: the lines sent,
+//                   with the default Referer, Accept, Accept-Language,
+//                   Content-Type and Cookie lines added
+//  location         out: the "Location:" value, else the raw header text
+//  noRedirect       set: redirects are not followed
+//  postBytes        in/out: the body; when empty, postText's bytes
+//  proxy            given and not empty: an HTTP proxy "host:port" for
+//                   http addresses; given empty or absent: direct access
+//  responseHeaders  out: the final response's raw header block
+Bytes httpFetch(const std::string& address, std::optional<int> method = {},
+                std::optional<std::string> postText = {}, std::string* cookies = nullptr,
+                std::string* newCookies = nullptr, std::string* headers = nullptr,
+                std::string* location = nullptr, std::optional<bool> noRedirect = {},
+                Bytes* postBytes = nullptr, std::optional<std::string> proxy = {},
+                std::string* responseHeaders = nullptr);
+
+// httpFetch with every optional argument given (absent ones as empty or
+// zero values); the body as text, up to its first zero byte.
+std::string httpFetchText(const std::string& address, std::optional<int> method = {},
+                          std::optional<std::string> postText = {}, std::string* cookies = nullptr,
+                          std::string* newCookies = nullptr, std::string* headers = nullptr,
+                          std::string* location = nullptr, std::optional<bool> noRedirect = {},
+                          Bytes* postBytes = nullptr, std::optional<std::string> proxy = {},
+                          std::string* responseHeaders = nullptr);
+
+// How long a request may wait: for its connection, and without receiving
+// a byte. Nothing the user starts may hang for ever; tests shorten these.
+struct HttpFetchLimits {
+    long connectTimeoutMs = 30000;
+    long stallTimeoutS = 60;
+};
+void setHttpFetchLimits(HttpFetchLimits limits);
+HttpFetchLimits httpFetchLimits();
+
+// Raw response headers beyond this many bytes are dropped.
+inline constexpr std::size_t maxResponseHeaderBytes = 64 * 1024;
+
+}  // namespace zorvan

@@ -1,0 +1,63 @@
+#include "web/url_parts.h"
+
+#include "catalogue/find_text.h"
+#include "catalogue/to_integer.h"
+#include "web/text_markers.h"
+
+namespace zorvan {
+
+namespace {
+
+std::string asciiLower(std::string_view text) {
+    std::string result(text);
+    for (char& c : result)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return result;
+}
+
+bool startsWithIgnoringCase(std::string_view text, std::string_view prefix) {
+    return text.size() >= prefix.size() && asciiLower(text.substr(0, prefix.size())) == prefix;
+}
+
+}  // namespace
+
+bool isHttpsAddress(std::string_view address) { return startsWithIgnoringCase(address, "https"); }
+
+std::string urlHost(std::string_view address, bool keepPort) {
+    std::string t = asciiLower(address);
+    if (t.empty() || t.back() != '/') t += '/';
+    std::string host;
+    if (t.compare(0, 8, "https://") == 0) {
+        host = textBetween(t, "https://", "/");
+    } else {
+        if (findText(t, "http://") == -1) t = "http://" + t;
+        host = textBetween(t, "http://", "/");
+    }
+    if (!keepPort) {
+        const int colon = findText(host, ":");
+        if (colon > 0) host.resize(static_cast<std::size_t>(colon - 1));
+    }
+    return host;
+}
+
+int urlPort(std::string_view address) {
+    const std::string hostAndPort = urlHost(address, true);
+    const int colon = findLastText(hostAndPort, ":");
+    if (colon == -1) return isHttpsAddress(address) ? 443 : 80;
+    return toInteger(std::string_view(hostAndPort).substr(static_cast<std::size_t>(colon)));
+}
+
+std::string urlPath(std::string_view address) {
+    const std::string host = urlHost(address);
+    int from = 1;
+    if (startsWithIgnoringCase(address, "https://"))
+        from = 9;
+    else if (startsWithIgnoringCase(address, "http://"))
+        from = 8;
+    const int hostAt = findText(address, host, from, true);
+    const int slash = findText(address, "/", hostAt);
+    if (slash == -1) return "/";
+    return std::string(address.substr(static_cast<std::size_t>(slash - 1)));
+}
+
+}  // namespace zorvan
