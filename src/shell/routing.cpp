@@ -16,6 +16,7 @@
 #include <QTimer>
 #include <QTreeWidget>
 
+#include <atomic>
 #include <thread>
 
 namespace zorvan {
@@ -27,16 +28,26 @@ void run(const Routine& routine, Args&&... args) {
     if (routine) routine(std::forward<Args>(args)...);
 }
 
+// One retrieval at a time: a second run would share the list and its row
+// numbers with the first.
+std::atomic<bool> retrievalRunning{false};
+
 void startRetrievalWorker() {
     auto routine = routines().retrieveWorks;
     if (!routine) return;
+    retrievalRunning = true;
     // The retrieval reaches the widgets only through the GUI thread's queue
     // and may end the program itself, so nothing waits for it; the process
     // end takes it along.
-    std::thread(std::move(routine)).detach();
+    std::thread([routine = std::move(routine)] {
+        routine();
+        retrievalRunning = false;
+    }).detach();
 }
 
 }  // namespace
+
+bool retrievalUnderWay() { return retrievalRunning.load(); }
 
 Routines& routines() {
     static Routines table;
@@ -48,6 +59,7 @@ void routeMainWindow(MainWindow& window) {
     QObject::connect(&window, &MainWindow::resized, &window, [] { fitDownloadWindow(); });
     QObject::connect(&window, &MainWindow::closing, &window, [] { endProgram(0); });
     QObject::connect(window.fetchButton(), &QPushButton::clicked, &window, [&window] {
+        if (retrievalUnderWay()) return;
         window.worksList()->clear();
         startRetrievalWorker();
     });

@@ -42,6 +42,10 @@ struct Routines {
 
 Routines& routines();
 
+// True while a works retrieval started by "确定" runs; further clicks are
+// ignored until it ends.
+bool retrievalUnderWay();
+
 // Connect each window's events to its routines (used by loadWindow).
 void routeMainWindow(MainWindow& window);
 void routePreviewWindow(PreviewWindow& window);

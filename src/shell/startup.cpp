@@ -3,6 +3,7 @@
 #include "shell/gui_thread.h"
 #include "shell/program_directory.h"
 #include "shell/program_end.h"
+#include "shell/program_routines.h"
 #include "shell/program_state.h"
 #include "shell/windows.h"
 #include "web/http_client_init.h"
@@ -51,6 +52,8 @@ int programStart(int& argc, char** argv, const StartupSteps& steps) {
 
     // 2. Program-wide state.
     createProgramState(serviceAddress(std::vector<std::string>(argv, argv + argc)));
+
+    installProgramRoutines(programState().serviceAddress);
 
     // 3. The clean-up.
     registerCleanup(cleanup);

@@ -1,0 +1,27 @@
+#pragma once
+
+#include "catalogue/works_view.h"
+
+#include <string>
+
+namespace zorvan {
+
+// Columns of a works-list row.
+inline constexpr int sequenceColumn = 0;
+inline constexpr int mediaAddressColumn = 1;
+inline constexpr int songNameColumn = 2;
+
+// The works endpoint on a service's web host ("http://host:port").
+std::string worksAddressFor(const std::string& serviceAddress);
+
+// The performer id as it goes into the query: digits and "-" unchanged,
+// anything else a paste may bring in percent-encoded (as UTF-8).
+std::string queryPerformerId(const std::string& codePageId);
+
+// Fetches every page of the performer's works list and fills the view with
+// one row per work: sequence number, media address, song name, each as
+// found between the response's markers. Runs on its own thread. When
+// nothing at all came back the user is told and the program ends.
+void retrieveWorks(WorksView& view, const std::string& worksAddress);
+
+}  // namespace zorvan

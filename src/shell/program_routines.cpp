@@ -1,0 +1,17 @@
+#include "shell/program_routines.h"
+
+#include "catalogue/works_retrieval.h"
+#include "shell/routing.h"
+#include "shell/works_list_view.h"
+
+namespace zorvan {
+
+void installProgramRoutines(const std::string& serviceAddress) {
+    Routines& r = routines();
+    r.retrieveWorks = [worksAddress = worksAddressFor(serviceAddress)] {
+        WorksListView view;
+        retrieveWorks(view, worksAddress);
+    };
+}
+
+}  // namespace zorvan

@@ -1,0 +1,23 @@
+#pragma once
+
+#include "catalogue/works_view.h"
+
+namespace zorvan {
+
+// The works retrieval's view of the main window, used from the retrieval's
+// worker thread: writes are queued to the GUI thread in order, reads wait
+// for its answer. Texts cross from code page 936 to the widgets here.
+class WorksListView : public WorksView {
+public:
+    std::string performerId() override;
+    void setFetchButton(const std::string& caption, bool enabled) override;
+    void setTitle(const std::string& title) override;
+    int rowCount() override;
+    void appendRow(const std::string& text) override;
+    void setCell(int row, int column, const std::string& text) override;
+    void wait(int milliseconds) override;
+    void notice(const std::string& text) override;
+    void endProgram(int code) override;
+};
+
+}  // namespace zorvan

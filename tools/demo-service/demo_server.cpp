@@ -1,0 +1,252 @@
+#include "demo_server.h"
+
+#include "performers.h"
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <map>
+#include <thread>
+#include <vector>
+
+namespace demo {
+
+namespace {
+
+constexpr int idleTimeoutMs = 30000;
+constexpr std::size_t maxHeadBytes = 64 * 1024;
+
+struct Request {
+    std::string method;
+    std::string path;
+    std::map<std::string, std::string> query;
+    std::map<std::string, std::string> headers;  // names in lower case
+};
+
+std::string lower(std::string text) {
+    for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return text;
+}
+
+std::string trim(const std::string& text) {
+    const auto first = text.find_first_not_of(" \t");
+    if (first == std::string::npos) return {};
+    return text.substr(first, text.find_last_not_of(" \t") - first + 1);
+}
+
+class Connection {
+public:
+    Connection(int socket, const ServerSettings& settings, const MediaStore& media)
+        : socket_(socket), settings_(settings), media_(media) {}
+    ~Connection() { ::close(socket_); }
+
+    void serve() {
+        Request request;
+        while (readRequest(request)) {
+            if (!answer(request)) return;
+            if (lower(request.headers["connection"]) == "close") return;
+        }
+    }
+
+private:
+    bool readRequest(Request& request) {
+        std::size_t end;
+        while ((end = buffer_.find("\r\n\r\n")) == std::string::npos) {
+            if (buffer_.size() > maxHeadBytes) return false;
+            pollfd p{socket_, POLLIN, 0};
+            if (::poll(&p, 1, idleTimeoutMs) <= 0) return false;
+            char chunk[8192];
+            const ssize_t n = ::recv(socket_, chunk, sizeof chunk, 0);
+            if (n <= 0) return false;
+            buffer_.append(chunk, static_cast<std::size_t>(n));
+        }
+        const std::string head = buffer_.substr(0, end);
+        buffer_.erase(0, end + 4);
+        request = Request{};
+        std::size_t lineEnd = head.find("\r\n");
+        const std::string line = head.substr(0, lineEnd);
+        const auto space1 = line.find(' ');
+        const auto space2 = line.rfind(' ');
+        if (space1 == std::string::npos || space2 <= space1) return false;
+        request.method = line.substr(0, space1);
+        std::string target = line.substr(space1 + 1, space2 - space1 - 1);
+        const auto question = target.find('?');
+        request.path = target.substr(0, question);
+        if (question != std::string::npos) {
+            const std::string query = target.substr(question + 1);
+            for (std::size_t at = 0; at <= query.size();) {
+                auto amp = query.find('&', at);
+                if (amp == std::string::npos) amp = query.size();
+                const std::string pair = query.substr(at, amp - at);
+                const auto eq = pair.find('=');
+                request.query[pair.substr(0, eq)] = eq == std::string::npos ? "" : pair.substr(eq + 1);
+                at = amp + 1;
+            }
+        }
+        while (lineEnd != std::string::npos) {
+            const std::size_t start = lineEnd + 2;
+            lineEnd = head.find("\r\n", start);
+            const std::string header = head.substr(start, lineEnd == std::string::npos ? std::string::npos : lineEnd - start);
+            const auto colon = header.find(':');
+            if (colon != std::string::npos)
+                request.headers[lower(trim(header.substr(0, colon)))] = trim(header.substr(colon + 1));
+        }
+        return true;
+    }
+
+    bool send(const char* data, std::size_t size) {
+        std::size_t sent = 0;
+        while (sent < size) {
+            std::size_t slice = size - sent;
+            if (settings_.bytesPerSecond > 0) {
+                const double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - started_).count();
+                const double allowed = elapsed * static_cast<double>(settings_.bytesPerSecond) -
+                                       static_cast<double>(throttled_);
+                if (allowed < 1) {
+                    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+                    continue;
+                }
+                slice = std::min(slice, static_cast<std::size_t>(allowed));
+            }
+            const ssize_t n = ::send(socket_, data + sent, slice, MSG_NOSIGNAL);
+            if (n <= 0) return false;
+            sent += static_cast<std::size_t>(n);
+            throttled_ += n;
+        }
+        return true;
+    }
+    bool send(const std::string& text) { return send(text.data(), text.size()); }
+
+    bool reply(const std::string& status, const std::string& type, const std::string& body, const Request& request) {
+        std::string head = "HTTP/1.1 " + status + "\r\nServer: zorvan-demo\r\nContent-Type: " + type +
+                           "\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n";
+        if (!send(head)) return false;
+        return request.method == "HEAD" || send(body);
+    }
+
+    bool answer(const Request& request) {
+        if (request.method != "GET" && request.method != "HEAD")
+            return reply("405 Method Not Allowed", "text/plain", "GET or HEAD only\n", request);
+        if (request.path == "/u/works/s") return answerWorks(request);
+        if (request.path.rfind("/media/", 0) == 0) return answerMedia(request);
+        if (request.path == "/res/play/player.swf")
+            return reply("200 OK", "application/x-shockwave-flash", "FWS demo player\n", request);
+        return reply("404 Not Found", "text/plain", "not found\n", request);
+    }
+
+    std::string host(const Request& request) const {
+        auto it = request.headers.find("host");
+        return it != request.headers.end() && !it->second.empty() ? it->second : "127.0.0.1:" + std::to_string(localPort());
+    }
+    int localPort() const {
+        sockaddr_in address{};
+        socklen_t length = sizeof address;
+        getsockname(socket_, reinterpret_cast<sockaddr*>(&address), &length);
+        return ntohs(address.sin_port);
+    }
+
+    bool answerWorks(const Request& request) {
+        auto id = request.query.find("lumono");
+        const Performer* performer = id == request.query.end() ? nullptr : findPerformer(id->second);
+        if (!performer)
+            return reply("200 OK", "application/json; charset=utf-8", "{\"code\":404,\"msg\":\"no such performer\"}",
+                         request);
+        auto page = request.query.find("p");
+        const int p = page == request.query.end() ? 1 : std::atoi(page->second.c_str());
+        return reply("200 OK", "application/json; charset=utf-8", worksPage(*performer, p, host(request)), request);
+    }
+
+    bool answerMedia(const Request& request) {
+        // /media/<performer>/<n>.mp4
+        const std::string rest = request.path.substr(7);
+        const auto slash = rest.find('/');
+        const Performer* performer = slash == std::string::npos ? nullptr : findPerformer(rest.substr(0, slash));
+        const int n = slash == std::string::npos ? 0 : std::atoi(rest.c_str() + slash + 1);
+        if (!performer || n < 1 || n > static_cast<int>(performer->works.size()))
+            return reply("404 Not Found", "text/plain", "no such work\n", request);
+        const auto path = media_.clipPath(performer->works[static_cast<std::size_t>(n - 1)].clip);
+        if (!path) return reply("404 Not Found", "text/plain", "media clips not generated\n", request);
+        const int file = ::open(path->c_str(), O_RDONLY | O_CLOEXEC);
+        if (file < 0) return reply("500 Internal Server Error", "text/plain", "cannot open clip\n", request);
+        struct stat info {};
+        fstat(file, &info);
+        const std::int64_t size = info.st_size;
+        ByteRange range{0, size - 1};
+        const auto it = request.headers.find("range");
+        RangeAnswer kind = it == request.headers.end() ? RangeAnswer::Whole : readRange(it->second, size, range);
+        if (kind == RangeAnswer::Whole) range = {0, size - 1};
+        bool ok;
+        if (kind == RangeAnswer::Unsatisfiable) {
+            ok = send("HTTP/1.1 416 Range Not Satisfiable\r\nServer: zorvan-demo\r\nContent-Range: bytes */" +
+                      std::to_string(size) + "\r\nContent-Length: 0\r\n\r\n");
+        } else {
+            std::string head = std::string("HTTP/1.1 ") + (kind == RangeAnswer::Part ? "206 Partial Content" : "200 OK") +
+                               "\r\nServer: zorvan-demo\r\nContent-Type: video/mp4\r\nAccept-Ranges: bytes\r\n"
+                               "Content-Length: " + std::to_string(range.last - range.first + 1) + "\r\n";
+            if (kind == RangeAnswer::Part)
+                head += "Content-Range: bytes " + std::to_string(range.first) + "-" + std::to_string(range.last) + "/" +
+                        std::to_string(size) + "\r\n";
+            ok = send(head + "\r\n");
+            std::vector<char> chunk(64 * 1024);
+            for (std::int64_t at = range.first; ok && request.method == "GET" && at <= range.last;) {
+                const auto want = static_cast<std::size_t>(std::min<std::int64_t>(chunk.size(), range.last - at + 1));
+                const ssize_t n = ::pread(file, chunk.data(), want, at);
+                if (n <= 0) {
+                    ok = false;
+                    break;
+                }
+                ok = send(chunk.data(), static_cast<std::size_t>(n));
+                at += n;
+            }
+        }
+        ::close(file);
+        return ok;
+    }
+
+    int socket_;
+    const ServerSettings& settings_;
+    const MediaStore& media_;
+    std::string buffer_;
+    std::chrono::steady_clock::time_point started_ = std::chrono::steady_clock::now();
+    std::int64_t throttled_ = 0;
+};
+
+}  // namespace
+
+int runDemoServer(const ServerSettings& settings) {
+    const int listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    int yes = 1;
+    setsockopt(listener, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_port = htons(static_cast<uint16_t>(settings.port));
+    if (listener < 0 || ::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+        ::listen(listener, 128) != 0) {
+        std::fprintf(stderr, "demo-service: cannot listen on 127.0.0.1:%d: %s\n", settings.port, std::strerror(errno));
+        return 1;
+    }
+    socklen_t length = sizeof address;
+    getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length);
+    std::printf("demo-service listening on http://127.0.0.1:%d\n", ntohs(address.sin_port));
+    std::fflush(stdout);
+
+    static const MediaStore media(settings.mediaFolder);
+    for (;;) {
+        const int socket = ::accept4(listener, nullptr, nullptr, SOCK_CLOEXEC);
+        if (socket < 0) continue;
+        // Each connection serves itself and ends with its client; the
+        // process ends them all when it is stopped.
+        std::thread([socket, &settings] { Connection(socket, settings, media).serve(); }).detach();
+    }
+}
+
+}  // namespace demo

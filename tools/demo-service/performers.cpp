@@ -1,0 +1,91 @@
+#include "performers.h"
+
+#include <cstdio>
+
+namespace demo {
+
+namespace {
+
+const char* const titles[] = {
+    "小幸运", "起风了", "光年之外", "平凡之路", "晴天", "稻香", "夜曲", "告白气球", "演员", "体面",
+    "后来", "匆匆那年", "红豆", "传奇", "童话", "十年", "爱你", "年少有为", "消愁", "说散就散",
+    "追光者", "倒数", "岁月神偷", "借我", "漂洋过海来看你", "海阔天空", "我的歌声里", "当你老了",
+    "成都", "南山南", "安和桥", "董小姐", "春风十里", "白月光与朱砂痣", "大鱼", "礼物",
+};
+constexpr int titleCount = sizeof titles / sizeof titles[0];
+
+std::string addTime(int n) {
+    char buffer[32];
+    std::snprintf(buffer, sizeof buffer, "2024-%02d-%02d %02d:%02d:00", 1 + n % 12, 1 + n % 28, n % 24, n % 60);
+    return buffer;
+}
+
+Performer make(std::string id, int count, bool escaped, const char* suffix = "") {
+    Performer p;
+    p.id = std::move(id);
+    p.escapedSlashes = escaped;
+    for (int i = 0; i < count; ++i) {
+        std::string name = titles[i % titleCount];
+        if (i >= titleCount) name += " (" + std::to_string(i / titleCount + 1) + ")";
+        name += suffix;
+        p.works.push_back({name, addTime(i), i % 3});
+    }
+    return p;
+}
+
+std::string jsonEscaped(const std::string& text) {
+    std::string out;
+    for (const char c : text) {
+        if (c == '"' || c == '\\') out += '\\';
+        out += c;
+    }
+    return out;
+}
+
+std::string escapeSlashes(const std::string& address) {
+    std::string out;
+    for (const char c : address) {
+        if (c == '/') out += '\\';
+        out += c;
+    }
+    return out;
+}
+
+}  // namespace
+
+const std::vector<Performer>& performers() {
+    static const std::vector<Performer> all = {
+        make("100001", 36, false),          // the default id: a few dozen works
+        make("100002", 1000, false),        // many pages
+        make("100003", 0, false),           // nothing published
+        make("100004", 12, true),           // addresses with escaped slashes
+        make("100005", 8, false, " 🎵😀"),  // names with characters outside GBK
+    };
+    return all;
+}
+
+const Performer* findPerformer(const std::string& id) {
+    for (const Performer& p : performers())
+        if (p.id == id) return &p;
+    return nullptr;
+}
+
+std::string worksPage(const Performer& performer, int page, const std::string& host) {
+    const int total = static_cast<int>(performer.works.size());
+    const int pages = (total + worksPerPage - 1) / worksPerPage;
+    std::string json = "{\"code\":0,\"pages\":" + std::to_string(pages) + ",\"data\":[";
+    const int first = (page - 1) * worksPerPage;
+    for (int i = first; page >= 1 && i < total && i < first + worksPerPage; ++i) {
+        const Work& w = performer.works[static_cast<std::size_t>(i)];
+        std::string address = "http://" + host + "/media/" + performer.id + "/" + std::to_string(i + 1) + ".mp4";
+        if (performer.escapedSlashes) address = escapeSlashes(address);
+        if (i > first) json += ",";
+        json += "{\"songname\":\"" + jsonEscaped(w.songName) + "\",\"addtime\":\"" + w.addTime +
+                "\",\"id\":" + std::to_string(i + 1) + ",\"resurl\":\"" + address + "\",\"lumono\":\"" +
+                performer.id + "\",\"clip\":" + std::to_string(w.clip) + "}";
+    }
+    json += "]}";
+    return json;
+}
+
+}  // namespace demo
