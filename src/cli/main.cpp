@@ -1,0 +1,146 @@
+// zorvan-cli: the download engine without a window, driven the way the GUI
+// drives it.
+#include "catalogue/code_page.h"
+#include "cli/cli_options.h"
+#include "cli/progress_line.h"
+#include "download/download.h"
+#include "download/engine_settings.h"
+#include "download/http_address.h"
+
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <csignal>
+#include <cstdio>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+using namespace zorvan;
+using Clock = std::chrono::steady_clock;
+
+// Larger steps than the GUI's: fewer calls per byte on fast lines.
+constexpr std::size_t cliBufferSize = 1 << 20;
+constexpr int cliChunkSize = 256 * 1024;
+
+std::atomic<bool> interrupted{false};
+
+struct Outcome {
+    std::mutex lock;
+    std::condition_variable done;
+    bool ended = false;
+    TaskOutcome outcome = TaskOutcome::TransferFailed;
+    std::int64_t bytes = 0;
+    std::atomic<std::int64_t> total{-1};
+};
+
+std::string outputPath(const cli::GetOptions& options) {
+    std::string name = fileNameFromPath(parseAddress(options.url) ? parseAddress(options.url)->path : "");
+    if (name.empty()) name = "download";
+    if (options.output.empty()) return name;
+    return options.output;
+}
+
+int runGet(const cli::GetOptions& options) {
+    EngineSettings settings = engineSettings();
+    settings.receiveBufferSize = options.bufferSize ? options.bufferSize : cliBufferSize;
+    setEngineSettings(settings);
+
+    Outcome result;
+    TaskParam params;
+    params.mode = 4096;
+    params.url = options.url;
+    params.localPath = utf8ToGbk(outputPath(options));
+    params.connections = options.connections;
+    params.speedLimit = options.speedLimit;
+    params.connectTimeout = 5000;
+    params.sendTimeout = 5001;
+    params.receiveTimeout = 10000;
+    params.stopWait = 1000;
+    params.chunkSize = options.chunkSize ? options.chunkSize : cliChunkSize;
+    params.proxy = options.proxy;
+    const bool renameOnExists = options.renameOnExists;
+    params.eventProcedure = [&result, renameOnExists](int type, int, std::int64_t value, std::int64_t extra, TaskId) {
+        if (type == event::size) result.total = value;
+        if (type == event::nameClash) return renameOnExists ? clashAnswer::rename : clashAnswer::giveUp;
+        if (type == event::end) {
+            std::lock_guard lock(result.lock);
+            result.ended = true;
+            result.bytes = value;
+            result.outcome = static_cast<TaskOutcome>(extra);
+            result.done.notify_all();
+        }
+        return 0;
+    };
+    if (options.verbose) {
+        params.logProcedure = [](int connection, const std::string& time, const std::string& message, int level,
+                                 TaskId) {
+            std::fprintf(stderr, "\r\033[K[%s] #%d %s%s\n", gbkToUtf8(time).c_str(), connection,
+                         level == 3 ? "error: " : "", gbkToUtf8(message).c_str());
+        };
+    }
+
+    Download download;
+    if (!download.startTask(params)) {
+        std::fprintf(stderr,
+                     "zorvan-cli: cannot download %s: only http:// addresses with a path after the host "
+                     "can be fetched\n",
+                     options.url.c_str());
+        return 2;
+    }
+
+    const bool terminal = isatty(STDERR_FILENO);
+    const auto started = Clock::now();
+    auto lastTick = started;
+    double speed = 0;
+    for (;;) {
+        {
+            std::unique_lock lock(result.lock);
+            if (result.done.wait_for(lock, std::chrono::milliseconds(200), [&] { return result.ended; })) break;
+        }
+        if (interrupted) download.stopTask();
+        const auto now = Clock::now();
+        if (now - lastTick >= std::chrono::seconds(1)) {
+            const double seconds = std::chrono::duration<double>(now - lastTick).count();
+            speed = static_cast<double>(download.takeBytesSinceLastQuery()) / seconds;
+            lastTick = now;
+            if (terminal)
+                std::fprintf(stderr, "\r\033[K%s",
+                             cli::progressLine(result.total, download.bytesDownloaded(), speed).c_str());
+        }
+    }
+    download.waitUntilIdle(std::chrono::seconds(30));
+    if (terminal) std::fprintf(stderr, "\r\033[K");
+
+    const double seconds = std::chrono::duration<double>(Clock::now() - started).count();
+    const std::string saved = gbkToUtf8(download.lastLocalPath());
+    if (result.outcome == TaskOutcome::Complete) {
+        std::fprintf(stderr, "saved %s: %s in %.2f s (%s/s)\n", saved.c_str(),
+                     cli::humanBytes(static_cast<double>(result.bytes)).c_str(), seconds,
+                     cli::humanBytes(seconds > 0 ? static_cast<double>(result.bytes) / seconds : 0).c_str());
+        return 0;
+    }
+    std::fprintf(stderr, "zorvan-cli: download not complete: %s (%s of %s received)\n",
+                 outcomeText(result.outcome), cli::humanBytes(static_cast<double>(result.bytes)).c_str(),
+                 result.total >= 0 ? cli::humanBytes(static_cast<double>(result.total)).c_str() : "?");
+    return result.outcome == TaskOutcome::Stopped ? 130 : 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::signal(SIGINT, [](int) { interrupted = true; });
+    std::signal(SIGTERM, [](int) { interrupted = true; });
+    std::string error;
+    const auto options = zorvan::cli::parseGetOptions(std::vector<std::string>(argv + 1, argv + argc), error);
+    if (!options) {
+        std::fprintf(stderr, "zorvan-cli: %s\n%s", error.c_str(), zorvan::cli::usageText());
+        return 2;
+    }
+    return runGet(*options);
+}

@@ -1,0 +1,39 @@
+#include "cli/progress_line.h"
+
+#include <cstdio>
+
+namespace zorvan::cli {
+
+std::string humanBytes(double bytes) {
+    const char* units[] = {"B", "KiB", "MiB", "GiB", "TiB"};
+    int unit = 0;
+    while (bytes >= 1024 && unit < 4) {
+        bytes /= 1024;
+        ++unit;
+    }
+    char text[32];
+    if (unit == 0)
+        std::snprintf(text, sizeof text, "%.0f B", bytes);
+    else
+        std::snprintf(text, sizeof text, bytes < 10 ? "%.2f %s" : bytes < 100 ? "%.1f %s" : "%.0f %s", bytes, units[unit]);
+    return text;
+}
+
+std::string progressLine(std::int64_t total, std::int64_t done, double bytesPerSecond) {
+    std::string line = humanBytes(static_cast<double>(done));
+    line += total >= 0 ? " / " + humanBytes(static_cast<double>(total)) : std::string(" / ?");
+    line += "  " + humanBytes(bytesPerSecond) + "/s";
+    if (total > 0) {
+        const int percent = static_cast<int>(100.0 * static_cast<double>(done) / static_cast<double>(total));
+        line += "  " + std::to_string(percent > 100 ? 100 : percent) + "%";
+        if (bytesPerSecond > 0 && done < total) {
+            const long seconds = static_cast<long>(static_cast<double>(total - done) / bytesPerSecond);
+            char eta[32];
+            std::snprintf(eta, sizeof eta, "  %ld:%02ld left", seconds / 60, seconds % 60);
+            line += eta;
+        }
+    }
+    return line;
+}
+
+}  // namespace zorvan::cli

@@ -1,0 +1,265 @@
+#include "download/download.h"
+
+#include "download/connection.h"
+#include "download/http_address.h"
+#include "download/task.h"
+
+#include <map>
+#include <system_error>
+#include <thread>
+
+namespace zorvan {
+
+namespace {
+
+// Every live task, for the procedures that name a task by its id.
+std::mutex engineLock;
+std::map<TaskId, std::weak_ptr<Task>> liveTasks;
+TaskId lastTaskId = 0;
+
+void startConnection(Task& task) {
+    std::lock_guard lock(task.connectionLock);
+    std::shared_ptr<Connection> connection;
+    const int number = task.started + 1;
+    if (task.started == 0) {
+        const int count = std::max(1, task.params.connections);
+        connection = std::make_shared<Connection>(task, number, -1, count - 1, task.params.speedLimit);
+    } else {
+        const int segment = task.segments.claimForNewConnection(
+            number, 2 * static_cast<std::int64_t>(task.settings.receiveBufferSize));
+        if (segment < 0) return;
+        const std::int64_t share = task.params.speedLimit > 0 ? task.params.speedLimit / (task.active + 1) : 0;
+        connection = std::make_shared<Connection>(task, number, segment, 0, share);
+    }
+    ++task.active;
+    ++task.started;
+    task.connections.push_back(connection);
+    try {
+        connection->start();
+    } catch (const std::system_error&) {
+        // No thread: as if this connection had never been asked for.
+        task.connections.pop_back();
+        --task.active;
+        --task.started;
+    }
+}
+
+// Stops and joins every connection, then closes the file: named when every
+// byte is in, removed otherwise. Returns whether the file is complete.
+bool finishTransfers(Task& task) {
+    task.noNewConnections = true;
+    std::vector<std::shared_ptr<Connection>> connections;
+    {
+        std::lock_guard lock(task.connectionLock);
+        connections = task.connections;
+    }
+    for (auto& c : connections) c->requestStop();
+    for (auto& c : connections) c->join();
+    if (!task.fileReady) return false;
+    const bool complete = task.segments.allFinished() && task.file->commit();
+    task.file.reset();  // an unnamed or partial file goes with it
+    return complete;
+}
+
+void runTask(std::shared_ptr<Task> task) {
+    InternalEvent start;
+    start.kind = InternalEvent::Kind::StartConnection;
+    task->queue.post(start);
+
+    bool complete = false;
+    for (bool running = true; running;) {
+        auto event = task->queue.take(std::chrono::milliseconds(100));
+        if (!event) continue;
+        switch (event->kind) {
+            case InternalEvent::Kind::StartConnection:
+                if (!task->noNewConnections && !task->stopping) startConnection(*task);
+                break;
+            case InternalEvent::Kind::Log:
+                if (task->params.logProcedure)
+                    task->params.logProcedure(event->connection, event->time, event->text, event->level, task->id);
+                break;
+            case InternalEvent::Kind::User:
+                if (task->params.eventProcedure)
+                    task->params.eventProcedure(event->type, event->connection, event->value, event->extra, task->id);
+                break;
+            case InternalEvent::Kind::Finish: {
+                {
+                    // A connection started after this was posted will post its own.
+                    std::lock_guard lock(task->connectionLock);
+                    if (!event->forced && task->active > 0) break;
+                }
+                complete = finishTransfers(*task);
+                InternalEvent drain;
+                drain.kind = InternalEvent::Kind::Drain;
+                task->queue.post(drain);
+                break;
+            }
+            case InternalEvent::Kind::Drain: {
+                task->queue.clear();
+                InternalEvent endLoop;
+                endLoop.kind = InternalEvent::Kind::EndLoop;
+                task->queue.post(endLoop);
+                break;
+            }
+            case InternalEvent::Kind::EndLoop:
+                running = false;
+                break;
+        }
+    }
+
+    std::int64_t done = complete ? task->totalSize.load() : task->segments.doneTotal();
+    {
+        std::lock_guard lock(task->progressLock);
+        task->bytesDone = done;
+    }
+    TaskOutcome outcome = TaskOutcome::TransferFailed;
+    if (complete)
+        outcome = TaskOutcome::Complete;
+    else if (task->stopping)
+        outcome = TaskOutcome::Stopped;
+    else if (task->failure.load() >= 0)
+        outcome = static_cast<TaskOutcome>(task->failure.load());
+    {
+        std::lock_guard lock(task->slot->lock);
+        task->slot->lastLocalPath = task->currentLocalPath();
+    }
+    if (task->params.eventProcedure)
+        task->params.eventProcedure(event::end, 0, done, static_cast<std::int64_t>(outcome), task->id);
+
+    {
+        std::lock_guard lock(task->connectionLock);
+        task->connections.clear();
+    }
+    {
+        std::lock_guard lock(engineLock);
+        liveTasks.erase(task->id);
+    }
+    std::shared_ptr<TaskSlot> slot = task->slot;
+    std::lock_guard lock(slot->lock);
+    if (slot->task == task) slot->task.reset();
+    --slot->running;
+    slot->ended.notify_all();
+}
+
+}  // namespace
+
+Download::Download() : slot_(std::make_shared<TaskSlot>()) {}
+
+Download::~Download() { stopTask(); }
+
+bool Download::startTask(const TaskParam& params) {
+    std::lock_guard lock(slot_->lock);
+    if (slot_->task) return false;
+    const auto address = parseAddress(params.url);
+    if (!address || address->scheme != Scheme::Http) return false;
+    if (params.localPath.empty() || params.localPath.size() > maxLocalPathBytes) return false;
+    const auto fields = makeRequestFields(*address, params.url, params.proxy, params.referer);
+    if (!fields) return false;
+
+    auto task = std::make_shared<Task>();
+    task->params = params;
+    task->params.mode |= downloadMode;
+    task->settings = engineSettings();
+    task->request = *fields;
+    task->localPath = params.localPath;
+    task->slot = slot_;
+    {
+        std::lock_guard engine(engineLock);
+        task->id = ++lastTaskId;
+        liveTasks[task->id] = task;
+    }
+    try {
+        std::thread(runTask, task).detach();
+    } catch (const std::system_error&) {
+        std::lock_guard engine(engineLock);
+        liveTasks.erase(task->id);
+        return false;
+    }
+    slot_->task = task;
+    ++slot_->running;
+    return true;
+}
+
+std::int64_t Download::takeBytesSinceLastQuery() {
+    std::shared_ptr<Task> task;
+    {
+        std::lock_guard lock(slot_->lock);
+        task = slot_->task;
+    }
+    if (!task) return 0;
+    std::lock_guard lock(task->progressLock);
+    const std::int64_t count = std::max<std::int64_t>(0, task->bytesSinceQuery);
+    task->bytesSinceQuery = 0;
+    return count;
+}
+
+std::int64_t Download::bytesDownloaded() {
+    std::shared_ptr<Task> task;
+    {
+        std::lock_guard lock(slot_->lock);
+        task = slot_->task;
+    }
+    if (!task) return 0;
+    std::lock_guard lock(task->progressLock);
+    return std::max<std::int64_t>(0, task->bytesDone);
+}
+
+void Download::stopTask() {
+    std::shared_ptr<Task> task;
+    {
+        std::lock_guard lock(slot_->lock);
+        task = slot_->task;
+    }
+    if (!task) return;
+    task->noNewConnections = true;
+    task->stopping = true;
+    {
+        std::lock_guard lock(task->connectionLock);
+        for (auto& c : task->connections) c->requestStop();
+    }
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(task->params.stopWait);
+    for (;;) {
+        {
+            std::lock_guard lock(task->connectionLock);
+            if (task->active == 0) break;
+        }
+        if (std::chrono::steady_clock::now() >= deadline) break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    InternalEvent finish;
+    finish.kind = InternalEvent::Kind::Finish;
+    finish.forced = true;
+    task->queue.post(finish);
+    std::lock_guard lock(slot_->lock);
+    if (slot_->task == task) slot_->task.reset();
+}
+
+bool Download::hasTask() const {
+    std::lock_guard lock(slot_->lock);
+    return slot_->task != nullptr;
+}
+
+bool Download::waitUntilIdle(std::chrono::milliseconds limit) {
+    std::unique_lock lock(slot_->lock);
+    return slot_->ended.wait_for(lock, limit, [this] { return slot_->running == 0; });
+}
+
+std::string Download::lastLocalPath() const {
+    std::lock_guard lock(slot_->lock);
+    return slot_->lastLocalPath;
+}
+
+bool changeTaskLocalPath(TaskId id, const std::string& localPath) {
+    std::shared_ptr<Task> task;
+    {
+        std::lock_guard lock(engineLock);
+        const auto it = liveTasks.find(id);
+        if (it != liveTasks.end()) task = it->second.lock();
+    }
+    if (!task || localPath.empty() || localPath.size() > maxLocalPathBytes) return false;
+    std::lock_guard lock(task->pathLock);
+    task->localPath = localPath;
+    return true;
+}
+
+}  // namespace zorvan

@@ -1,0 +1,56 @@
+#pragma once
+
+#include "download/task_param.h"
+
+#include <chrono>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace zorvan {
+
+struct TaskSlot;
+
+// A caller's handle on the download engine: at most one task at a time.
+// The task runs on threads of its own and tells its end through event 4.
+class Download {
+public:
+    Download();
+    // Stops a running task; its threads finish by themselves.
+    ~Download();
+    Download(const Download&) = delete;
+    Download& operator=(const Download&) = delete;
+
+    // Starts fetching params.url into params.localPath. Refuses (false)
+    // while a task is attached, or when the address cannot be fetched (no
+    // http/ftp/mms/rtsp scheme, no "/" after the host, a target or local
+    // path too long). The parameters are copied.
+    bool startTask(const TaskParam& params);
+
+    // Bytes received since the previous call (0 without a task).
+    std::int64_t takeBytesSinceLastQuery();
+    // Bytes received by the running task (0 without a task).
+    std::int64_t bytesDownloaded();
+
+    // Stops the task: no new connections, every connection asked to stop,
+    // at most stopWait ms waited for them; the task then finishes by itself
+    // (file closed, event 4) and this Download is free at once.
+    void stopTask();
+
+    bool hasTask() const;
+
+    // The local path the last ended task wrote to, after any renaming.
+    std::string lastLocalPath() const;
+
+    // Waits until every task started here has ended (its event 4 delivered
+    // and its threads done). False when the time ran out.
+    bool waitUntilIdle(std::chrono::milliseconds limit);
+
+private:
+    std::shared_ptr<TaskSlot> slot_;
+};
+
+// Lets the name-clash procedure give a task another local path (answer 2).
+bool changeTaskLocalPath(TaskId task, const std::string& localPath);
+
+}  // namespace zorvan

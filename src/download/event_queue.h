@@ -1,0 +1,57 @@
+#pragma once
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <mutex>
+#include <optional>
+#include <string>
+
+namespace zorvan {
+
+// What the task thread is asked to do, oldest first.
+struct InternalEvent {
+    enum class Kind { StartConnection, Log, User, Finish, Drain, EndLoop };
+    Kind kind = Kind::EndLoop;
+    int count = 0;             // StartConnection: connections to plan
+    int type = 0;              // User: the event type
+    int connection = 0;
+    std::int64_t value = 0;
+    std::int64_t extra = 0;
+    std::string time;          // Log: the time text
+    std::string text;          // Log: the message
+    int level = 0;             // Log
+    bool forced = false;       // Finish: also while connections run (stopTask)
+};
+
+class EventQueue {
+public:
+    void post(InternalEvent event) {
+        {
+            std::lock_guard lock(lock_);
+            events_.push_back(std::move(event));
+        }
+        wake_.notify_one();
+    }
+
+    std::optional<InternalEvent> take(std::chrono::milliseconds wait) {
+        std::unique_lock lock(lock_);
+        if (!wake_.wait_for(lock, wait, [this] { return !events_.empty(); })) return std::nullopt;
+        InternalEvent event = std::move(events_.front());
+        events_.pop_front();
+        return event;
+    }
+
+    void clear() {
+        std::lock_guard lock(lock_);
+        events_.clear();
+    }
+
+private:
+    std::mutex lock_;
+    std::condition_variable wake_;
+    std::deque<InternalEvent> events_;
+};
+
+}  // namespace zorvan

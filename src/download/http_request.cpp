@@ -1,0 +1,93 @@
+#include "download/http_request.h"
+
+namespace zorvan {
+
+namespace {
+
+bool hasScheme(const std::string& location) {
+    const auto colon = location.find("://");
+    if (colon == std::string::npos || colon == 0) return false;
+    for (std::size_t i = 0; i < colon; ++i) {
+        const char c = location[i];
+        if (!((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '+' ||
+              c == '-' || c == '.'))
+            return false;
+    }
+    return true;
+}
+
+std::string refererFor(const std::string& url) {
+    std::string referer = upToLastSlash(url);
+    return referer.size() > maxRefererBytes ? std::string() : referer;
+}
+
+// Sets the address and what follows from it; false when the target is too long.
+bool moveTo(RequestFields& fields, const ParsedAddress& address, const std::string& url) {
+    const std::string target = escapeSpaces(fields.proxy.empty() ? address.path : url);
+    if (target.size() > maxTargetBytes) return false;
+    fields.address = address;
+    fields.url = url;
+    fields.target = target;
+    fields.referer = refererFor(url);
+    return true;
+}
+
+}  // namespace
+
+std::optional<RequestFields> makeRequestFields(const ParsedAddress& address, const std::string& url,
+                                               const std::string& proxy, const std::string& referer) {
+    RequestFields fields;
+    fields.proxy = proxy;
+    if (!moveTo(fields, address, url)) return std::nullopt;
+    if (!referer.empty()) fields.referer = referer.size() > maxRefererBytes ? std::string() : referer;
+    return fields;
+}
+
+std::optional<std::string> buildRequest(const RequestFields& fields, const std::string& extraLine, bool withCookie) {
+    const std::string line1 = "GET " + fields.target + " HTTP/1.1\r\n";
+    const std::string host = "Host: " + fields.address.host + "\r\n";
+    const std::string agent = std::string("User-Agent: ") + engineUserAgent + "\r\n";
+    const std::string extra = extraLine + (withCookie ? fields.cookieLine : std::string());
+    auto compose = [&](bool withReferer) {
+        if (!fields.proxy.empty())
+            // A proxy is told only what it needs, and the range (without it a
+            // proxy would send every connection the whole file).
+            return line1 + host + agent + extra + "Proxy-Connection: Keep-Alive\r\n\r\n";
+        std::string request = line1 + host + "Accept: */*\r\n";
+        if (withReferer && !fields.referer.empty()) request += "Referer: " + fields.referer + "\r\n";
+        return request + agent + extra + "Pragma: no-cache\r\nCache-Control: no-cache\r\nConnection: close\r\n\r\n";
+    };
+    std::string request = compose(true);
+    if (request.size() > maxRequestBytes) request = compose(false);  // the referer is the part to spare
+    if (request.size() > maxRequestBytes) return std::nullopt;
+    return request;
+}
+
+bool followRedirect(RequestFields& fields, const std::string& location, const std::string& setCookie) {
+    if (!setCookie.empty()) {
+        if (setCookie.size() > maxSetCookieBytes) return false;
+        fields.cookieLine = "Cookie: " + setCookie.substr(0, setCookie.find(';')) + "\r\n";
+    }
+    if (location.empty()) return false;
+    if (hasScheme(location)) {
+        const auto address = parseAddress(location);
+        if (!address) {
+            // "http://host" without a path still names the host's root.
+            const auto rooted = parseAddress(location + "/");
+            if (!rooted || rooted->scheme != Scheme::Http) return false;
+            return moveTo(fields, *rooted, location + "/");
+        }
+        if (address->scheme != Scheme::Http) return false;
+        return moveTo(fields, *address, location);
+    }
+    ParsedAddress next = fields.address;
+    if (location.front() == '/') {
+        next.path = location;
+    } else {
+        const auto slash = next.path.rfind('/');
+        next.path = (slash == std::string::npos ? std::string("/") : next.path.substr(0, slash + 1)) + location;
+    }
+    return moveTo(fields, next, "http://" + next.host + next.path);
+}
+
+}  // namespace zorvan

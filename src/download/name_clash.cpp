@@ -1,0 +1,55 @@
+#include "download/name_clash.h"
+
+#include "catalogue/code_page.h"
+#include "download/target_file.h"
+#include "download/task.h"
+
+namespace zorvan {
+
+namespace {
+constexpr int renameAttempts = 99;
+}
+
+bool resolveNameClash(Task& task, int connection) {
+    const std::string path = task.currentLocalPath();
+    const std::int64_t existing = existingFileSize(gbkToUtf8(path));
+    if (existing < 0) return true;
+
+    const int answer = task.params.eventProcedure
+                           ? task.params.eventProcedure(event::nameClash, connection, existing,
+                                                        task.totalSize.load(), task.id)
+                           : clashAnswer::rename;
+    if (answer == clashAnswer::rename) {
+        const auto slash = path.rfind('/');
+        const std::string folder = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+        std::string current = path;
+        for (int attempt = 0; attempt < renameAttempts; ++attempt) {
+            const std::string name = current.substr(folder.size());
+            const auto next = buildNextName(name, maxLocalPathBytes + 1 - folder.size());
+            if (!next) return false;
+            current = folder + *next;
+            if (existingFileSize(gbkToUtf8(current)) < 0) {
+                {
+                    std::lock_guard lock(task.pathLock);
+                    task.localPath = current;
+                }
+                task.log(connection, logLevel::note, gbkFormat("发现同名文件, 系统自动更名为%s", current.c_str()));
+                return true;
+            }
+        }
+        task.log(connection, logLevel::error, gbkFormat("发现同名文件，超过系统自动更名次数"));
+        return false;
+    }
+    if (answer == clashAnswer::giveUp) {
+        task.log(connection, logLevel::note, gbkFormat("发现同名文件, 用户选择放弃下载"));
+        return false;
+    }
+    if (answer == clashAnswer::pathChanged) {
+        task.log(connection, logLevel::note,
+                 gbkFormat("发现同名文件, 用户更名为%s", task.currentLocalPath().c_str()));
+        return true;
+    }
+    return false;
+}
+
+}  // namespace zorvan

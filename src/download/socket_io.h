@@ -1,0 +1,57 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+
+namespace zorvan {
+
+// Asked in every 10 ms slice of a wait: true ends the wait.
+using StopCheck = std::function<bool()>;
+
+// One TCP socket, closed with its owner. Kept non-blocking: every wait is
+// a poll in 10 ms slices, so stop requests are seen at once.
+class Socket {
+public:
+    Socket() = default;
+    ~Socket() { close(); }
+    Socket(Socket&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
+    Socket& operator=(Socket&& other) noexcept;
+    Socket(const Socket&) = delete;
+    Socket& operator=(const Socket&) = delete;
+
+    bool open();
+    void close();
+    bool isOpen() const { return fd_ >= 0; }
+    int fd() const { return fd_; }
+
+private:
+    int fd_ = -1;
+};
+
+// Dotted IPv4 text of a host name (a dotted address is returned unchanged);
+// nothing when it cannot be resolved.
+std::optional<std::string> resolveIPv4(const std::string& host);
+bool isDottedIPv4(const std::string& host);
+
+enum class ConnectResult { Connected, TimedOut, Failed, Stopped };
+ConnectResult connectWithLimit(Socket& socket, const std::string& ip, int port, int timeoutMs, const StopCheck& stop);
+
+// Sends all of `data` within timeoutMs; 0 or a negative code.
+int sendWithLimit(Socket& socket, const std::string& data, int timeoutMs, const StopCheck& stop);
+
+struct ReceiveResult {
+    std::size_t received = 0;  // bytes stored, whatever the code
+    int code = 0;              // 0, or a negative code (see error_text.h)
+};
+
+// Receives up to `wanted` bytes into `into`, at most `perCall` per read.
+// Silence longer than timeoutMs gives receiveTimeout, the server closing
+// gives closedByServer; a stop ends the wait with what has arrived. With
+// singleStep it returns after the first read that brought bytes.
+ReceiveResult receiveSome(Socket& socket, char* into, std::size_t wanted, std::size_t perCall, int timeoutMs,
+                          bool singleStep, const StopCheck& stop);
+
+}  // namespace zorvan

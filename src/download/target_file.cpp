@@ -1,0 +1,146 @@
+#include "download/target_file.h"
+
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+namespace zorvan {
+
+std::int64_t existingFileSize(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return -1;
+    const off_t end = ::lseek(fd, 0, SEEK_END);
+    ::close(fd);
+    return end < 0 ? -1 : static_cast<std::int64_t>(end);
+}
+
+std::optional<std::string> buildNextName(const std::string& name, std::size_t room) {
+    const auto dot = name.find('.');
+    std::string stem = name.substr(0, dot);
+    const std::string extension = dot == std::string::npos ? std::string() : name.substr(dot + 1);
+    std::string number = "1";
+    const auto open = stem.rfind('(');
+    if (!stem.empty() && stem.back() == ')' && open != std::string::npos) {
+        const std::string inside = stem.substr(open + 1, stem.size() - open - 2);
+        if (inside.empty() || inside.size() > 2) return std::nullopt;
+        const bool digits = inside.find_first_not_of("0123456789") == std::string::npos;
+        const int k = digits ? std::stoi(inside) : 0;
+        if (k >= 1) {
+            if (k + 1 >= 100) return std::nullopt;
+            number = std::to_string(k + 1);
+        } else {
+            number = inside;  // not a number (or 0): the same text again
+        }
+        stem.resize(open);
+    }
+    std::string next = stem + "(" + number + ")";
+    if (dot != std::string::npos) next += "." + extension;
+    if (next.size() + 1 > room) return std::nullopt;
+    return next;
+}
+
+namespace {
+
+std::string folderOf(const std::string& path) {
+    const auto slash = path.rfind('/');
+    if (slash == std::string::npos) return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+// Reserves the blocks now, so a full disk shows up here and not as a fault
+// while writing through the mapping.
+bool reserve(int fd, std::int64_t size) {
+    if (size == 0) return true;
+    const int error = ::posix_fallocate(fd, 0, size);
+    if (error == 0) return true;
+    if (error == EOPNOTSUPP || error == EINVAL) return ::ftruncate(fd, size) == 0;
+    return false;
+}
+
+}  // namespace
+
+std::unique_ptr<TargetFile> TargetFile::create(const std::string& finalPath, std::int64_t size) {
+    if (size < 0 || finalPath.size() > maxLocalPathBytes) return nullptr;
+    struct stat existing {};
+    if (::lstat(finalPath.c_str(), &existing) == 0) return nullptr;  // never replace a file
+
+    std::unique_ptr<TargetFile> file(new TargetFile);
+    file->finalPath_ = finalPath;
+    file->size_ = size;
+    // An unnamed file in the target's folder: nothing is left if we crash.
+    file->fd_ = ::open(folderOf(finalPath).c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0644);
+    if (file->fd_ < 0) {
+        // The file system has no unnamed files: use a name the listing skips.
+        for (int n = 0; n < 100 && file->fd_ < 0; ++n) {
+            const std::string temp = finalPath + (n == 0 ? std::string() : "." + std::to_string(n)) + ".part";
+            file->fd_ = ::open(temp.c_str(), O_CREAT | O_EXCL | O_RDWR | O_CLOEXEC, 0644);
+            if (file->fd_ >= 0) file->tempPath_ = temp;
+            else if (errno != EEXIST) break;
+        }
+        if (file->fd_ < 0) return nullptr;
+    }
+    if (!reserve(file->fd_, size)) return nullptr;  // the destructor removes the data
+    if (size > 0) {
+        void* view = ::mmap(nullptr, static_cast<std::size_t>(size), PROT_READ | PROT_WRITE, MAP_SHARED, file->fd_, 0);
+        if (view == MAP_FAILED) return nullptr;
+        file->view_ = static_cast<char*>(view);
+    }
+    return file;
+}
+
+TargetFile::~TargetFile() {
+    if (!finished_) discard();
+}
+
+bool TargetFile::write(std::int64_t position, const char* data, std::size_t count) {
+    if (!view_ || position < 0 || position + static_cast<std::int64_t>(count) > size_) return count == 0;
+    std::memcpy(view_ + position, data, count);
+    return true;
+}
+
+void TargetFile::closeView() {
+    if (view_) ::munmap(view_, static_cast<std::size_t>(size_));
+    view_ = nullptr;
+}
+
+bool TargetFile::commit() {
+    if (finished_) return false;
+    closeView();
+    bool named;
+    if (tempPath_.empty()) {
+        // link() fails when the name exists, so nothing is ever replaced.
+        const std::string self = "/proc/self/fd/" + std::to_string(fd_);
+        named = ::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, finalPath_.c_str(), AT_SYMLINK_FOLLOW) == 0;
+    } else {
+        named = ::link(tempPath_.c_str(), finalPath_.c_str()) == 0;
+        if (named)
+            ::unlink(tempPath_.c_str());
+        else if (errno != EEXIST)  // file systems without hard links
+            named = ::renameat2(AT_FDCWD, tempPath_.c_str(), AT_FDCWD, finalPath_.c_str(), RENAME_NOREPLACE) == 0;
+        if (named) tempPath_.clear();
+    }
+    if (!named) {
+        discard();
+        return false;
+    }
+    ::close(fd_);
+    fd_ = -1;
+    finished_ = true;
+    return true;
+}
+
+void TargetFile::discard() {
+    closeView();
+    if (!tempPath_.empty()) ::unlink(tempPath_.c_str());
+    tempPath_.clear();
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = -1;
+    finished_ = true;
+}
+
+}  // namespace zorvan

@@ -1,0 +1,68 @@
+#include "download/task.h"
+
+#include "catalogue/code_page.h"
+#include "download/log_time.h"
+
+#include <cstdarg>
+#include <cstdio>
+#include <vector>
+
+namespace zorvan {
+
+std::string gbkFormat(const char* utf8Format, ...) {
+    const std::string format = utf8ToGbk(utf8Format);
+    va_list args;
+    va_start(args, utf8Format);
+    va_list again;
+    va_copy(again, args);
+    const int length = std::vsnprintf(nullptr, 0, format.c_str(), args);
+    va_end(args);
+    std::string out;
+    if (length > 0) {
+        std::vector<char> buffer(static_cast<std::size_t>(length) + 1);
+        std::vsnprintf(buffer.data(), buffer.size(), format.c_str(), again);
+        out.assign(buffer.data(), static_cast<std::size_t>(length));
+    }
+    va_end(again);
+    return out;
+}
+
+void Task::log(int connection, int level, const std::string& message) {
+    if (!params.logProcedure) return;
+    InternalEvent event;
+    event.kind = InternalEvent::Kind::Log;
+    event.connection = connection;
+    event.level = level;
+    event.text = message;
+    event.time = logTimeNow();
+    queue.post(std::move(event));
+}
+
+void Task::userEvent(int type, int connection, std::int64_t value, std::int64_t extra) {
+    if (!params.eventProcedure) return;
+    InternalEvent event;
+    event.kind = InternalEvent::Kind::User;
+    event.type = type;
+    event.connection = connection;
+    event.value = value;
+    event.extra = extra;
+    queue.post(std::move(event));
+}
+
+void Task::addProgress(std::int64_t count) {
+    std::lock_guard lock(progressLock);
+    bytesDone += count;
+    bytesSinceQuery += count;
+}
+
+void Task::noteFailure(TaskOutcome outcome) {
+    int none = -1;
+    failure.compare_exchange_strong(none, static_cast<int>(outcome));
+}
+
+std::string Task::currentLocalPath() {
+    std::lock_guard lock(pathLock);
+    return localPath;
+}
+
+}  // namespace zorvan

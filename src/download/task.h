@@ -1,0 +1,89 @@
+#pragma once
+
+#include "download/engine_settings.h"
+#include "download/event_queue.h"
+#include "download/http_request.h"
+#include "download/segment_table.h"
+#include "download/target_file.h"
+#include "download/task_param.h"
+
+#include <atomic>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace zorvan {
+
+class Connection;
+struct Task;
+
+// Where a Download holds its task; shared with the task so the task can
+// free it at its end even when the Download is gone.
+struct TaskSlot {
+    std::mutex lock;
+    std::shared_ptr<Task> task;
+    std::condition_variable ended;  // notified when a task thread has finished
+    int running = 0;                // task threads not yet finished
+    std::string lastLocalPath;      // where the last task that ended wrote (code page 936)
+};
+
+// One running download. Owned jointly by its Download (until detached) and
+// by its task thread; connection threads are joined by the task thread
+// before anything they use is released.
+struct Task {
+    TaskId id = 0;
+    TaskParam params;
+    EngineSettings settings;
+
+    // Request fields: written by the first connection before the others
+    // exist, read by all afterwards.
+    std::mutex requestLock;
+    RequestFields request;
+    std::string serverIp;      // the server or proxy actually connected to
+    int serverPort = 0;
+    std::string serverFileName;  // from Content-Disposition
+
+    std::mutex pathLock;
+    std::string localPath;     // code page 936; the name-clash procedure may change it
+
+    std::atomic<bool> stopping{false};
+    std::atomic<bool> noNewConnections{false};
+    std::atomic<std::int64_t> totalSize{-1};  // -1 until the server names it
+    std::atomic<bool> sizeReported{false};
+
+    std::mutex progressLock;
+    std::int64_t bytesDone = 0;
+    std::int64_t bytesSinceQuery = 0;
+
+    SegmentTable segments;
+
+    std::mutex connectionLock;
+    std::vector<std::shared_ptr<Connection>> connections;
+    int active = 0;
+    int started = 0;
+
+    // Created by the first connection before any other connection starts;
+    // released by the task thread after every connection has ended.
+    std::unique_ptr<TargetFile> file;
+    std::atomic<bool> fileReady{false};
+
+    std::atomic<int> failure{-1};  // the first TaskOutcome that explains a failure
+    EventQueue queue;
+    std::shared_ptr<TaskSlot> slot;
+
+    // A log line for the caller's log procedure (code page 936).
+    void log(int connection, int level, const std::string& message);
+    // An event for the caller's event procedure, delivered by the task thread.
+    void userEvent(int type, int connection, std::int64_t value, std::int64_t extra);
+    void addProgress(std::int64_t count);
+    void noteFailure(TaskOutcome outcome);
+    std::string currentLocalPath();
+};
+
+// printf-style formatting of a UTF-8 format with code page 936 arguments;
+// the result is code page 936.
+std::string gbkFormat(const char* utf8Format, ...) __attribute__((format(printf, 1, 2)));
+
+}  // namespace zorvan

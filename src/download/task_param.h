@@ -1,0 +1,91 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+namespace zorvan {
+
+using TaskId = std::uint64_t;
+
+// Receives the engine's numbered events (see `event`); only the name-clash
+// question reads the result. Called on the task thread, except the
+// name-clash question, which comes from the first connection's thread.
+using EventProcedure =
+    std::function<int(int type, int connection, std::int64_t value, std::int64_t extra, TaskId task)>;
+
+// Receives one log line: the local time text, the message (code page 936)
+// and its level (see `logLevel`). Called on the task thread.
+using LogProcedure =
+    std::function<void(int connection, const std::string& time, const std::string& message, int level, TaskId task)>;
+
+// What a caller gives startTask. The members, their order and their start
+// values are those every caller of the engine relies on.
+struct TaskParam {
+    int mode = 1;                        // 0x1000 (download) is always added
+    std::string url;                     // the remote address
+    std::string localPath;               // full path (code page 936); ending in "/": a folder
+    std::string userName = "anonymous";  // FTP only
+    std::string password = "zorvan@localhost";  // FTP only
+    int connections = 1;                 // segments of a new download
+    std::int64_t speedLimit = 0;         // bytes per second for the task; 0: unlimited
+    int connectTimeout = 20000;          // ms
+    int sendTimeout = 20000;             // ms
+    int receiveTimeout = 20000;          // ms of silence
+    int stopWait = 1000;                 // ms stopTask waits for the connections
+    int chunkSize = 20480;               // bytes asked for per receive step
+    int sendChunkSize = 1024;            // uploads only
+    LogProcedure logProcedure;
+    EventProcedure eventProcedure;
+    std::string ftpAuxText;              // FTP only
+    int ftpTransferType = 1;             // FTP only
+    std::string imageModeExtensions = ".exe|.rar|.zip|.gif|.jpg|.mp3|.rm";  // FTP only
+    std::string proxy;                   // HTTP proxy "host[:port]"; empty: direct
+    std::string referer;                 // empty: derived from the address
+};
+
+inline constexpr int downloadMode = 0x1000;
+
+namespace event {
+inline constexpr int resumeSupported = 2;    // FTP only
+inline constexpr int size = 3;               // value: total size
+inline constexpr int end = 4;                // value: bytes really done; extra: TaskOutcome
+inline constexpr int connectionStarted = 5;
+inline constexpr int firstSegment = 6;       // value: start + done; extra: start + length
+inline constexpr int furtherSegment = 7;     // the same for a later segment
+inline constexpr int connectionEnded = 8;    // value: position reached
+inline constexpr int connectionFailed = 9;   // value: position reached
+inline constexpr int received = 16;          // value: byte count
+inline constexpr int nameClash = 18;         // value: existing size; extra: total size
+}  // namespace event
+
+namespace logLevel {
+inline constexpr int note = 0;
+inline constexpr int sent = 1;
+inline constexpr int received = 2;
+inline constexpr int error = 3;
+}  // namespace logLevel
+
+// Answers to the name-clash question.
+namespace clashAnswer {
+inline constexpr int rename = 0;     // pick a free "name(n)" automatically
+inline constexpr int giveUp = 1;
+inline constexpr int pathChanged = 2;  // the procedure changed the path (see Download::setLocalPath)
+}  // namespace clashAnswer
+
+// How a task ended, carried as the extra value of event 4 so a caller can
+// tell a complete file from everything else.
+enum class TaskOutcome : int {
+    Complete = 0,          // every byte is in the file under its final name
+    Stopped = 1,           // stopTask ended it
+    GivenUp = 2,           // the name-clash rule gave up; nothing was written
+    NoSize = 3,            // the server named no size
+    CannotCreateFile = 4,  // the file could not be created or mapped
+    Refused = 5,           // the server's answer refused the download (status, redirect)
+    TransferFailed = 6,    // connections failed and retries ran out
+};
+
+// A short description in Chinese (UTF-8) for messages to the user.
+const char* outcomeText(TaskOutcome outcome);
+
+}  // namespace zorvan
