@@ -118,7 +118,8 @@ int Connection::runFirst() {
     task_.fileReady = true;
 
     // Segment 0 is ours before anyone else may choose one.
-    segment_ = task_.segments.claimFree(number_);
+    segment_ = 0;
+    task_.segments.claim(segment_, number_);
     for (int i = 1; i < task_.segments.size(); ++i) {
         InternalEvent start;
         start.kind = InternalEvent::Kind::StartConnection;

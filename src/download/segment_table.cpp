@@ -63,6 +63,13 @@ int SegmentTable::claimFree(int owner) {
     return -1;
 }
 
+void SegmentTable::claim(int index, int owner) {
+    std::lock_guard lock(lock_);
+    Segment& s = rows_.at(static_cast<std::size_t>(index));
+    s.busy = true;
+    s.owner = owner;
+}
+
 int SegmentTable::claimContinuation(int owner, std::int64_t position) {
     std::lock_guard lock(lock_);
     for (std::size_t i = 0; i < rows_.size(); ++i) {

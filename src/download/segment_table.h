@@ -41,6 +41,9 @@ public:
     // The first free unfinished segment, or -1.
     int claimFree(int owner);
 
+    // Takes the given segment, finished or not (the first connection's own).
+    void claim(int index, int owner);
+
     // An unfinished segment starting exactly at `position` that nobody has
     // written to yet (free, or owned by another connection that has written
     // nothing): a connection whose stream has reached `position` carries on

@@ -2,6 +2,7 @@
 // reads it the way Zorvan does.
 #include "catalogue/code_page.h"
 #include "catalogue/works_retrieval.h"
+#include "support/child_process.h"
 #include "support/recording_works_view.h"
 #include "web/http_client_init.h"
 #include "web/http_fetch.h"
@@ -9,7 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <signal.h>
-#include <spawn.h>
+#include <fcntl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -19,8 +20,6 @@
 #include <string>
 #include <thread>
 
-extern char** environ;
-
 namespace zorvan {
 namespace {
 
@@ -29,16 +28,8 @@ public:
     explicit DemoService(const std::string& mediaFolder) {
         int out[2];
         if (pipe(out) != 0) return;
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
-        posix_spawn_file_actions_addclose(&actions, out[0]);
-        const std::string program = std::string(DEMO_SERVICE_PATH);
-        std::string portFlag = "--port", port = "0", mediaFlag = "--media", media = mediaFolder;
-        char* argv[] = {const_cast<char*>(program.c_str()), portFlag.data(), port.data(), mediaFlag.data(),
-                        media.data(), nullptr};
-        if (posix_spawn(&pid_, program.c_str(), &actions, nullptr, argv, environ) != 0) pid_ = -1;
-        posix_spawn_file_actions_destroy(&actions);
+        fcntl(out[0], F_SETFD, FD_CLOEXEC);
+        pid_ = test::spawnChild({DEMO_SERVICE_PATH, "--port", "0", "--media", mediaFolder}, out[1]);
         close(out[1]);
         // The first line names the address; read it with a bounded wait.
         std::string line;
@@ -50,12 +41,7 @@ public:
         const auto at = line.find("http://");
         if (at != std::string::npos) url_ = line.substr(at);
     }
-    ~DemoService() {
-        if (pid_ > 0) {
-            kill(pid_, SIGTERM);
-            waitpid(pid_, nullptr, 0);
-        }
-    }
+    ~DemoService() { test::stopChild(pid_); }
     const std::string& url() const { return url_; }
 
 private:

@@ -1,0 +1,209 @@
+#include "catalogue/code_page.h"
+#include "download/error_text.h"
+#include "download/http_address.h"
+#include "download/http_request.h"
+#include "download/log_time.h"
+#include "download/response_header.h"
+#include "download/segment_table.h"
+#include "download/target_file.h"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+
+namespace zorvan {
+namespace {
+
+TEST(SegmentTable, PlansEqualSegmentsWithTheRemainderLast) {
+    SegmentTable table;
+    table.plan(1000000, 5);
+    ASSERT_EQ(table.size(), 5);
+    for (int i = 0; i < 5; ++i) {
+        EXPECT_EQ(table.get(i).start, 200000 * i);
+        EXPECT_EQ(table.get(i).length, 200000);
+    }
+    table.plan(1000003, 5);
+    EXPECT_EQ(table.get(4).start, 800000);
+    EXPECT_EQ(table.get(4).length, 200003);
+    table.plan(10000, 5);
+    EXPECT_EQ(table.size(), 1);
+    EXPECT_EQ(table.get(0).length, 10000);
+    table.plan(0, 5);
+    EXPECT_TRUE(table.allFinished()) << "an empty file is done at once";
+}
+
+TEST(SegmentTable, NewConnectionsTakeFreeSegmentsThenSplitTheWidest) {
+    SegmentTable table;
+    table.plan(300000, 3);
+    EXPECT_EQ(table.claimForNewConnection(1, 40960), 0);
+    EXPECT_EQ(table.claimForNewConnection(2, 40960), 1);
+    EXPECT_EQ(table.claimForNewConnection(3, 40960), 2);
+    // Segment 1 has the most left: its upper half goes to the new segment.
+    EXPECT_EQ(table.commit(0, 1, 50000), 0);
+    EXPECT_EQ(table.commit(2, 3, 30000), 200000);
+    EXPECT_EQ(table.commit(1, 2, 10000), 100000);
+    const int fresh = table.claimForNewConnection(4, 40960);
+    ASSERT_EQ(fresh, 3);
+    const Segment old = table.get(1), split = table.get(3);
+    EXPECT_TRUE(old.split);
+    EXPECT_EQ(old.length, 10000 + 45000);
+    EXPECT_EQ(split.start, old.end());
+    EXPECT_EQ(split.length, 45000);
+    EXPECT_EQ(split.end(), 200000) << "no byte lost or doubled";
+    // The owner can no longer write past its shortened end.
+    EXPECT_EQ(table.commit(1, 2, 45001), -1);
+    EXPECT_EQ(table.commit(1, 2, 45000), 110000);
+    // Remaining parts below the threshold are not split.
+    SegmentTable small;
+    small.plan(60000, 1);
+    EXPECT_EQ(small.claimForNewConnection(1, 40960), 0);
+    EXPECT_EQ(small.commit(0, 1, 30000), 0);
+    EXPECT_EQ(small.claimForNewConnection(2, 40960), -1);
+}
+
+TEST(SegmentTable, ACarryOnClaimTakesOnlyUntouchedSegmentsAndFencesTheOldOwner) {
+    SegmentTable table;
+    table.plan(200000, 2);
+    ASSERT_EQ(table.claimFree(1), 0);
+    ASSERT_EQ(table.claimFree(2), 1);
+    // Connection 1 reaches 100000 while connection 2 has stored nothing.
+    EXPECT_EQ(table.claimContinuation(1, 100000), 1);
+    EXPECT_EQ(table.commit(1, 2, 100), -1) << "the old owner may not write any more";
+    EXPECT_EQ(table.commit(1, 1, 100), 100000);
+    // Once bytes are in, nobody takes the segment over.
+    EXPECT_EQ(table.claimContinuation(2, 100000), -1);
+    EXPECT_EQ(table.claimContinuation(1, 12345), -1);
+}
+
+TEST(TargetNames, BuildNextNameCountsUpInParentheses) {
+    EXPECT_EQ(buildNextName("a.mp4", 260), "a(1).mp4");
+    EXPECT_EQ(buildNextName("a(1).mp4", 260), "a(2).mp4");
+    EXPECT_EQ(buildNextName("a(98).mp4", 260), "a(99).mp4");
+    EXPECT_EQ(buildNextName("a(99).mp4", 260), std::nullopt);
+    EXPECT_EQ(buildNextName("a.b.mp4", 260), "a(1).b.mp4");
+    EXPECT_EQ(buildNextName("song(live).mp4", 260), std::nullopt);
+    EXPECT_EQ(buildNextName("x(ab).mp4", 260), "x(ab).mp4");
+    EXPECT_EQ(buildNextName("x(0).mp4", 260), "x(0).mp4");
+    EXPECT_EQ(buildNextName("noext", 260), "noext(1)");
+    EXPECT_EQ(buildNextName("a.mp4", 9), "a(1).mp4");
+    EXPECT_EQ(buildNextName("a.mp4", 8), std::nullopt);
+}
+
+TEST(HttpAddress, SchemesHostsPortsAndPaths) {
+    auto a = parseAddress("HTTP://Host/a.mp4");
+    ASSERT_TRUE(a);
+    EXPECT_EQ(a->scheme, Scheme::Http);
+    EXPECT_EQ(a->host, "Host");
+    EXPECT_EQ(a->port, 80);
+    EXPECT_EQ(a->path, "/a.mp4");
+    a = parseAddress("http://h:8080/a b.mp4");
+    ASSERT_TRUE(a);
+    EXPECT_EQ(a->port, 8080);
+    EXPECT_EQ(escapeSpaces(a->path), "/a%20b.mp4");
+    EXPECT_FALSE(parseAddress("http://host"));
+    EXPECT_FALSE(parseAddress("http:\\/\\/host\\/a.mp4"));
+    EXPECT_FALSE(parseAddress("https://host/a.mp4"));
+    EXPECT_FALSE(parseAddress("http://h:99999/a"));
+    EXPECT_EQ(parseAddress("mmst://h/x")->scheme, Scheme::Mms);
+    EXPECT_EQ(parseAddress("rtsp://h/x")->port, 554);
+
+    EXPECT_EQ(fileNameFromPath("/d/%E6%AD%8C+1.mp4?x=/y"), "\xE6\xAD\x8C 1.mp4");
+    EXPECT_EQ(fileNameFromPath("/d/100%.mp4"), "100%.mp4");
+    EXPECT_EQ(fileNameFromPath("/d/a%4"), "a%4");
+    EXPECT_EQ(upToLastSlash("http://h/d/a.mp4"), "http://h/d");
+}
+
+TEST(HttpRequest, TheRequestTextIsFixedDirectAndThroughAProxy) {
+    const auto fields = makeRequestFields(*parseAddress("http://h:81/d/a b.mp4"), "http://h:81/d/a b.mp4", "", "");
+    ASSERT_TRUE(fields);
+    EXPECT_EQ(*buildRequest(*fields, "", true),
+              "GET /d/a%20b.mp4 HTTP/1.1\r\nHost: h:81\r\nAccept: */*\r\nReferer: http://h:81/d\r\n"
+              "User-Agent: Mozilla/4.0 (compatible; MSIE 5.00; Windows 98)\r\n"
+              "Pragma: no-cache\r\nCache-Control: no-cache\r\nConnection: close\r\n\r\n");
+
+    const auto proxied = makeRequestFields(*parseAddress("http://h/a.mp4"), "http://h/a.mp4", "px:3128", "");
+    EXPECT_EQ(*buildRequest(*proxied, "Range: bytes=5-\r\n", true),
+              "GET http://h/a.mp4 HTTP/1.1\r\nHost: h\r\n"
+              "User-Agent: Mozilla/4.0 (compatible; MSIE 5.00; Windows 98)\r\n"
+              "Range: bytes=5-\r\nProxy-Connection: Keep-Alive\r\n\r\n");
+
+    // A long address leaves out the referer before the request is refused.
+    const std::string longUrl = "http://h/" + std::string(600, 'x') + "/a.mp4";
+    const auto longFields = makeRequestFields(*parseAddress(longUrl), longUrl, "", "");
+    ASSERT_TRUE(longFields);
+    const auto request = buildRequest(*longFields, "", true);
+    ASSERT_TRUE(request);
+    EXPECT_LE(request->size(), maxRequestBytes);
+    EXPECT_EQ(request->find("Referer:"), std::string::npos);
+    const std::string tooLong = "http://h/" + std::string(1100, 'x');
+    EXPECT_FALSE(makeRequestFields(*parseAddress(tooLong), tooLong, "", ""));
+}
+
+TEST(HttpRequest, RedirectionsRebuildTargetRefererAndCookie) {
+    auto fields = *makeRequestFields(*parseAddress("http://h:81/d/a.mp4"), "http://h:81/d/a.mp4", "", "");
+    ASSERT_TRUE(followRedirect(fields, "b.mp4", "k=v; path=/"));
+    EXPECT_EQ(fields.target, "/d/b.mp4");
+    EXPECT_EQ(fields.cookieLine, "Cookie: k=v\r\n");
+    EXPECT_NE(buildRequest(fields, "", true)->find("Cookie: k=v\r\n"), std::string::npos);
+    EXPECT_EQ(buildRequest(fields, "", false)->find("Cookie:"), std::string::npos);
+
+    ASSERT_TRUE(followRedirect(fields, "/root.mp4", ""));
+    EXPECT_EQ(fields.target, "/root.mp4");
+    EXPECT_EQ(fields.address.host, "h:81");
+
+    ASSERT_TRUE(followRedirect(fields, "http://other/x/y.mp4", ""));
+    EXPECT_EQ(fields.address.host, "other");
+    EXPECT_EQ(fields.address.port, 80) << "a new host without a port uses the default one";
+    EXPECT_EQ(fields.referer, "http://other/x");
+
+    EXPECT_FALSE(followRedirect(fields, "ftp://h/a", ""));
+    EXPECT_FALSE(followRedirect(fields, "https://h/a", ""));
+    EXPECT_FALSE(followRedirect(fields, "c.mp4", std::string(5000, 'c')));
+}
+
+TEST(ResponseHeader, StatusAndFieldsInAnyLetterCase) {
+    const std::string data = "junk HTTP/1.1 206 Partial Content\r\ncontent-length: 10\r\n"
+                             "Content-Range: bytes 100-109/200\r\nX-Location: no\r\nLocation: /n\r\n"
+                             "Set-cookie: s=1; path=/\r\nContent-Disposition: attachment; filename=\"a b.mp4\"\r\n\r\nBODY";
+    const auto span = findHeader(data);
+    ASSERT_TRUE(span);
+    EXPECT_EQ(data.substr(span->end), "BODY");
+    const ResponseHeader h = parseResponseHeader(std::string_view(data).substr(span->begin, span->end - span->begin));
+    EXPECT_EQ(h.status, 206);
+    EXPECT_EQ(h.contentLength, 10);
+    EXPECT_EQ(h.contentRangeStart, 100);
+    EXPECT_EQ(h.location, "/n");
+    EXPECT_EQ(h.setCookie, "s=1; path=/");
+    EXPECT_EQ(h.fileName, "a b.mp4");
+    EXPECT_FALSE(findHeader("HTTP/1.1 200 OK\r\nX: y\r\n"));
+    EXPECT_EQ(parseResponseHeader("HTTP/1.0 200 OK\r\n\r\n").contentLength, -1);
+}
+
+TEST(ErrorText, NamesEveryCodeOfTheTable) {
+    EXPECT_EQ(gbkToUtf8(errorText(-10)), "接收数据超时");
+    EXPECT_EQ(gbkToUtf8(errorText(-22)), "有错误发生");
+    EXPECT_EQ(gbkToUtf8(errorText(-10054)), "远程主机强迫关闭了一个现有的连接。");
+    EXPECT_EQ(gbkToUtf8(errorText(-12345)), "未知错误");
+    EXPECT_EQ(gbkToUtf8(errorText(socketErrorFromErrno(ECONNRESET))), "远程主机强迫关闭了一个现有的连接。");
+    EXPECT_EQ(gbkToUtf8(errorText(socketErrorFromErrno(ENOENT))), "未知错误") << "no clash with the small codes";
+}
+
+TEST(LogTime, LeavesOutZeroPartsOfTheTime) {
+    std::tm t{};
+    t.tm_year = 126;
+    t.tm_mon = 11;
+    t.tm_mday = 7;
+    t.tm_hour = 8;
+    t.tm_min = 5;
+    t.tm_sec = 3;
+    EXPECT_EQ(gbkToUtf8(logTimeText(t)), "2026年12月7日8时5分3秒");
+    t.tm_sec = 0;
+    EXPECT_EQ(gbkToUtf8(logTimeText(t)), "2026年12月7日8时5分");
+    t.tm_min = 0;
+    EXPECT_EQ(gbkToUtf8(logTimeText(t)), "2026年12月7日8时");
+    t.tm_hour = 0;
+    EXPECT_EQ(gbkToUtf8(logTimeText(t)), "2026年12月7日");
+}
+
+}  // namespace
+}  // namespace zorvan

@@ -1,0 +1,281 @@
+// The engine against servers the tests start on 127.0.0.1: a well-behaved
+// one and one scripted with faults. A file reported complete must equal
+// the served bytes; anything else must leave no file under its final name.
+#include "catalogue/code_page.h"
+#include "download/download.h"
+#include "support/download_runner.h"
+#include "support/loopback_server.h"
+#include "support/nginx_server.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <filesystem>
+#include <fstream>
+#include <thread>
+
+namespace zorvan {
+namespace {
+
+using namespace test;
+
+class EngineTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        useQuickEngineSettings();
+        folder = freshFolder(::testing::UnitTest::GetInstance()->current_test_info()->name());
+    }
+    std::string target(const std::string& name = "a.mp4") const { return folder + "/" + name; }
+    std::string folder;
+};
+
+TEST_F(EngineTest, FilesOfEverySizeArriveWhole) {
+    for (const std::size_t size : {std::size_t{1}, std::size_t{10000}, std::size_t{1000003}}) {
+        const std::string content = patternBytes(size, static_cast<unsigned>(size));
+        // Paced, so every planned connection gets going before the first is through.
+        LoopbackServer server(fileScript(content, [](ScriptedReply& reply, const HttpRequest&, std::int64_t) {
+            reply.bytesPerSecond = 10000000;
+        }));
+        const std::string path = target("f" + std::to_string(size) + ".mp4");
+        const DownloadRecord r = runDownload(quickParams(server.url("/f.mp4"), path, 5));
+        EXPECT_EQ(r.outcome, TaskOutcome::Complete) << size;
+        EXPECT_EQ(r.bytes, static_cast<std::int64_t>(size));
+        EXPECT_TRUE(readFile(path) == content) << size;
+        EXPECT_EQ(r.count(event::size), 1);
+        EXPECT_EQ(r.count(event::connectionStarted), size < 20480 ? 1 : 5);
+    }
+    EXPECT_EQ(filesIn(folder), (std::vector<std::string>{"f1.mp4", "f10000.mp4", "f1000003.mp4"}))
+        << "no temporary file is left";
+}
+
+TEST_F(EngineTest, AnEmptyResourceIsAnEmptyFile) {
+    LoopbackServer server(fileScript(""));
+    const DownloadRecord r = runDownload(quickParams(server.url("/e.mp4"), target(), 5));
+    EXPECT_EQ(r.outcome, TaskOutcome::Complete);
+    ASSERT_TRUE(std::filesystem::exists(target()));
+    EXPECT_EQ(std::filesystem::file_size(target()), 0u);
+}
+
+TEST_F(EngineTest, AServerThatIgnoresRangesStillGivesTheWholeFile) {
+    const std::string content = patternBytes(600000);
+    LoopbackServer server(fileScript(content, [&](ScriptedReply& reply, const HttpRequest&, std::int64_t) {
+        reply.status = "200 OK";
+        reply.headers.clear();
+        reply.body = content;
+        reply.bytesPerSecond = 4000000;  // slow enough for the ranged answers to come first
+    }));
+    const DownloadRecord r = runDownload(quickParams(server.url("/a.mp4"), target(), 5));
+    EXPECT_EQ(r.outcome, TaskOutcome::Complete);
+    EXPECT_TRUE(readFile(target()) == content);
+    EXPECT_TRUE(r.logged("出现错误")) << "the ranged connections saw the whole file come back";
+}
+
+TEST_F(EngineTest, ABodyCutShortIsFetchedAgainFromWhereItStopped) {
+    const std::string content = patternBytes(300000);
+    std::atomic<int> cuts{0};
+    LoopbackServer server(fileScript(content, [&](ScriptedReply& reply, const HttpRequest&, std::int64_t from) {
+        // Each first answer for a part ends early.
+        if (from <= 0 && cuts++ < 1) reply.closeAfter = 150000;
+        if (from > 0 && from % 100000 == 0 && cuts++ < 3) reply.closeAfter = 40000;
+    }));
+    const DownloadRecord r = runDownload(quickParams(server.url("/a.mp4"), target(), 3));
+    EXPECT_EQ(r.outcome, TaskOutcome::Complete);
+    EXPECT_TRUE(readFile(target()) == content);
+    EXPECT_TRUE(r.logged("等待0秒后重试"));
+    bool resumedMidway = false;
+    for (const auto& request : server.requests()) {
+        const std::string range = request.header("Range");
+        if (!range.empty() && std::stoll(range.substr(6)) % 100000 != 0) resumedMidway = true;
+    }
+    EXPECT_TRUE(resumedMidway) << "a retry asks for the rest, not the segment again";
+}
+
+TEST_F(EngineTest, AStallLongerThanTheReceiveLimitIsRetried) {
+    const std::string content = patternBytes(100000);
+    std::atomic<int> answers{0};
+    LoopbackServer server(fileScript(content, [&](ScriptedReply& reply, const HttpRequest&, std::int64_t) {
+        if (answers++ == 0) reply.neverAnswer = true;
+    }));
+    TaskParam params = quickParams(server.url("/a.mp4"), target(), 1);
+    params.receiveTimeout = 300;
+    const DownloadRecord r = runDownload(params);
+    EXPECT_EQ(r.outcome, TaskOutcome::Complete);
+    EXPECT_TRUE(r.logged("接收数据超时"));
+    EXPECT_TRUE(readFile(target()) == content);
+}
+
+TEST_F(EngineTest, APartThatStartsElsewhereIsNeverWrittenThere) {
+    const std::string content = patternBytes(400000);
+    LoopbackServer server(fileScript(content, [&](ScriptedReply& reply, const HttpRequest&, std::int64_t from) {
+        if (from > 0) {  // claims to start one byte early and sends those bytes
+            reply.headers = {"Content-Range: bytes " + std::to_string(from - 1) + "-399999/400000"};
+            reply.body = content.substr(static_cast<std::size_t>(from - 1));
+        }
+        reply.bytesPerSecond = 4000000;
+    }));
+    const DownloadRecord r = runDownload(quickParams(server.url("/a.mp4"), target(), 4));
+    EXPECT_EQ(r.outcome, TaskOutcome::Complete);
+    EXPECT_TRUE(readFile(target()) == content);
+}
+
+TEST_F(EngineTest, WhatCannotBeFetchedLeavesNoFile) {
+    struct Case {
+        const char* what;
+        std::function<void(ScriptedReply&, const HttpRequest&, std::int64_t)> fault;
+        TaskOutcome outcome;
+        const char* log;
+    };
+    const std::vector<Case> cases = {
+        {"no length", [](ScriptedReply& r, const HttpRequest&, std::int64_t) { r.contentLength = false; },
+         TaskOutcome::NoSize, "无法获得文件大小"},
+        {"403", [](ScriptedReply& r, const HttpRequest&, std::int64_t) { r.status = "403 Forbidden"; },
+         TaskOutcome::Refused, "出现错误"},
+        {"404", [](ScriptedReply& r, const HttpRequest&, std::int64_t) { r.status = "404 Not Found"; },
+         TaskOutcome::Refused, "出现错误"},
+        {"500", [](ScriptedReply& r, const HttpRequest&, std::int64_t) { r.status = "500 Oops"; },
+         TaskOutcome::Refused, "暂时不支持的返回, 返回号[500]"},
+        {"huge header",
+         [](ScriptedReply& r, const HttpRequest&, std::int64_t) { r.headers.push_back("X-Big: " + std::string(5000, 'b')); },
+         TaskOutcome::Refused, "HTTP返回头部信息过长"},
+        {"redirect loop",
+         [](ScriptedReply& r, const HttpRequest&, std::int64_t) {
+             r.status = "302 Found";
+             r.headers = {"Location: /loop.mp4"};
+         },
+         TaskOutcome::Refused, "重定向次数过多"},
+    };
+    for (const Case& c : cases) {
+        LoopbackServer server(fileScript(patternBytes(50000), c.fault));
+        const DownloadRecord r = runDownload(quickParams(server.url("/a.mp4"), target(), 3));
+        EXPECT_EQ(r.outcome, c.outcome) << c.what;
+        EXPECT_TRUE(r.logged(c.log)) << c.what;
+        EXPECT_TRUE(filesIn(folder).empty()) << c.what;
+        EXPECT_LE(server.requests().size(), 21u) << c.what;
+    }
+    // Nobody listening: retried, then given up.
+    int closedPort;
+    {
+        LoopbackServer gone(fileScript("x"));
+        closedPort = gone.port();
+    }
+    const DownloadRecord r =
+        runDownload(quickParams("http://127.0.0.1:" + std::to_string(closedPort) + "/a.mp4", target(), 2));
+    EXPECT_EQ(r.outcome, TaskOutcome::TransferFailed);
+    EXPECT_TRUE(r.logged("失败"));
+    EXPECT_TRUE(filesIn(folder).empty());
+}
+
+TEST_F(EngineTest, RedirectionsAreFollowedWithTheirCookieOnce) {
+    const std::string content = patternBytes(200000);
+    LoopbackServer server([&](const HttpRequest& request) {
+        ScriptedReply reply;
+        if (request.target == "/start/a.mp4") {
+            reply.status = "302 Found";
+            reply.headers = {"Location: b.mp4", "Set-Cookie: k=v; path=/"};
+            return reply;
+        }
+        if (request.target == "/start/b.mp4") {
+            reply.status = "301 Moved Permanently";
+            reply.headers = {"Location: /final/c.mp4"};
+            return reply;
+        }
+        return fileScript(content)(request);
+    });
+    const DownloadRecord r = runDownload(quickParams(server.url("/start/a.mp4"), target(), 2));
+    EXPECT_EQ(r.outcome, TaskOutcome::Complete);
+    EXPECT_TRUE(readFile(target()) == content);
+    const auto requests = server.requests();
+    // (A second connection is made only if the first has not already
+    // carried on through the whole file.)
+    ASSERT_GE(requests.size(), 3u);
+    EXPECT_EQ(requests[0].header("Cookie"), "");
+    EXPECT_EQ(requests[1].target, "/start/b.mp4");
+    EXPECT_EQ(requests[1].header("Cookie"), "k=v");
+    EXPECT_EQ(requests[2].target, "/final/c.mp4");
+    for (std::size_t i = 3; i < requests.size(); ++i) {
+        EXPECT_EQ(requests[i].target, "/final/c.mp4");
+        EXPECT_EQ(requests[i].header("Cookie"), "") << "ranged requests carry no cookie";
+    }
+}
+
+TEST_F(EngineTest, AnExistingFileIsNeverTouched) {
+    LoopbackServer server(fileScript(patternBytes(30000)));
+    std::ofstream(target("a.mp4")) << "old";
+    std::ofstream(target("a(1).mp4")) << "older";
+
+    DownloadRecord r = runDownload(quickParams(server.url("/a.mp4"), target("a.mp4"), 2),
+                                   [](std::int64_t existing) { return existing == 3 ? clashAnswer::rename : 9; });
+    EXPECT_EQ(r.outcome, TaskOutcome::Complete);
+    EXPECT_TRUE(r.logged("发现同名文件, 系统自动更名为" + target("a(2).mp4")));
+    EXPECT_EQ(readFile(target("a.mp4")), "old");
+    EXPECT_EQ(readFile(target("a(1).mp4")), "older");
+    EXPECT_EQ(readFile(target("a(2).mp4")).size(), 30000u);
+
+    r = runDownload(quickParams(server.url("/a.mp4"), target("a.mp4"), 2), [](std::int64_t) { return clashAnswer::giveUp; });
+    EXPECT_EQ(r.outcome, TaskOutcome::GivenUp);
+    EXPECT_TRUE(r.logged("发现同名文件, 用户选择放弃下载"));
+    EXPECT_EQ(r.count(event::size), 0);
+
+    std::ofstream(target("song(live).mp4")) << "live";
+    r = runDownload(quickParams(server.url("/a.mp4"), target("song(live).mp4"), 2));
+    EXPECT_EQ(r.outcome, TaskOutcome::GivenUp);
+    EXPECT_EQ(filesIn(folder), (std::vector<std::string>{"a(1).mp4", "a(2).mp4", "a.mp4", "song(live).mp4"}));
+}
+
+TEST_F(EngineTest, StoppingEndsTheTaskAndFreesTheDownloadAtOnce) {
+    const std::string content = patternBytes(2000000);
+    LoopbackServer server(fileScript(content, [](ScriptedReply& reply, const HttpRequest&, std::int64_t) {
+        reply.bytesPerSecond = 200000;
+    }));
+    std::atomic<int> endEvents{0};
+    std::atomic<std::int64_t> endOutcome{-1};
+    TaskParam params = quickParams(server.url("/a.mp4"), target(), 3);
+    params.eventProcedure = [&](int type, int, std::int64_t, std::int64_t extra, TaskId) {
+        if (type == event::end) {
+            endOutcome = extra;
+            ++endEvents;
+        }
+        return 0;
+    };
+    Download download;
+    ASSERT_TRUE(download.startTask(params));
+    EXPECT_FALSE(download.startTask(params)) << "one task at a time";
+    for (int i = 0; i < 200 && download.bytesDownloaded() < 100000; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_GT(download.takeBytesSinceLastQuery(), 0);
+    EXPECT_EQ(download.takeBytesSinceLastQuery(), 0);
+    download.stopTask();
+    EXPECT_FALSE(download.hasTask());
+    ASSERT_TRUE(download.waitUntilIdle(std::chrono::seconds(10)));
+    EXPECT_EQ(endEvents.load(), 1);
+    EXPECT_EQ(endOutcome.load(), static_cast<std::int64_t>(TaskOutcome::Stopped));
+    EXPECT_TRUE(filesIn(folder).empty()) << "an unfinished file is removed";
+}
+
+TEST_F(EngineTest, AddressesThatCannotBeFetchedAreRefusedAtTheStart) {
+    Download download;
+    for (const char* url : {"http://host", "http:\\/\\/host\\/a.mp4", "https://host/a.mp4", "ftp://host/a", "host/a"})
+        EXPECT_FALSE(download.startTask(quickParams(url, target(), 1))) << url;
+    EXPECT_FALSE(download.startTask(quickParams("http://127.0.0.1:1/a.mp4", "", 1)));
+    EXPECT_FALSE(download.hasTask());
+}
+
+TEST(EngineWithNginx, FilesAreByteIdenticalToWhatARealServerHolds) {
+    NginxServer nginx;
+    ASSERT_TRUE(nginx.running()) << nginx.error();
+    useQuickEngineSettings();
+    const std::string folder = freshFolder("nginx");
+    for (const auto& [size, connections] : std::vector<std::pair<std::size_t, int>>{
+             {0, 5}, {20479, 5}, {20480, 5}, {3 * 1024 * 1024 + 7, 5}, {3 * 1024 * 1024 + 7, 16}}) {
+        const std::string name = "f" + std::to_string(size) + "_" + std::to_string(connections) + ".bin";
+        const std::string content = nginx.addFile(name, size);
+        const DownloadRecord r = runDownload(quickParams(nginx.url("/" + name), folder + "/" + name, connections));
+        EXPECT_EQ(r.outcome, TaskOutcome::Complete) << name;
+        EXPECT_TRUE(readFile(folder + "/" + name) == content) << name;
+    }
+    const DownloadRecord missing = runDownload(quickParams(nginx.url("/missing.bin"), folder + "/m.bin", 5));
+    EXPECT_EQ(missing.outcome, TaskOutcome::Refused);
+}
+
+}  // namespace
+}  // namespace zorvan

@@ -1,0 +1,34 @@
+#include "support/child_process.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/prctl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace zorvan::test {
+
+pid_t spawnChild(const std::vector<std::string>& argv, int stdoutFd) {
+    std::vector<char*> args;
+    for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+    args.push_back(nullptr);
+    const pid_t parent = getpid();
+    const pid_t pid = fork();
+    if (pid != 0) return pid;
+    // In the child: only async-signal-safe calls until exec.
+    prctl(PR_SET_PDEATHSIG, SIGKILL);
+    if (getppid() != parent) _exit(127);
+    const int devNull = open("/dev/null", O_RDWR);
+    dup2(stdoutFd >= 0 ? stdoutFd : devNull, STDOUT_FILENO);
+    dup2(devNull, STDERR_FILENO);
+    execv(args[0], args.data());
+    _exit(127);
+}
+
+void stopChild(pid_t pid) {
+    if (pid <= 0) return;
+    kill(pid, SIGTERM);
+    waitpid(pid, nullptr, 0);
+}
+
+}  // namespace zorvan::test

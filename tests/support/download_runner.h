@@ -1,0 +1,56 @@
+#pragma once
+
+#include "download/download.h"
+#include "download/task_param.h"
+#include "support/loopback_server.h"
+
+#include <functional>
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace zorvan::test {
+
+struct SeenEvent {
+    int type;
+    int connection;
+    std::int64_t value;
+    std::int64_t extra;
+};
+
+// Everything one download told its caller.
+struct DownloadRecord {
+    std::vector<SeenEvent> events;
+    std::vector<std::string> logs;  // UTF-8
+    bool ended = false;
+    TaskOutcome outcome = TaskOutcome::TransferFailed;
+    std::int64_t bytes = 0;
+
+    int count(int type) const;
+    bool logged(const std::string& utf8Text) const;  // some line contains it
+};
+
+// Runs one download to its end (bounded by `timeoutMs`), recording events
+// and log lines. `onClash` answers event 18 (absent: rename).
+DownloadRecord runDownload(TaskParam params, std::function<int(std::int64_t existing)> onClash = {},
+                           int timeoutMs = 20000);
+
+// A test's view of the time limits: short, so failures show fast.
+TaskParam quickParams(const std::string& url, const std::string& localPath, int connections);
+
+// Engine settings for tests: short retry pauses and few retries.
+void useQuickEngineSettings(int retries = 3);
+
+// A folder of its own under the test temp folder, emptied first.
+std::string freshFolder(const std::string& name);
+std::string readFile(const std::string& path);
+// Names in a folder, sorted.
+std::vector<std::string> filesIn(const std::string& folder);
+
+// Serves `content` for every GET, honouring "Range: bytes=N-" unless told
+// otherwise; `adjust` may change each reply (faults) given the request and
+// the range start asked for (-1 for none).
+LoopbackServer::Script fileScript(std::string content,
+                                  std::function<void(ScriptedReply&, const HttpRequest&, std::int64_t)> adjust = {});
+
+}  // namespace zorvan::test
