@@ -1,0 +1,157 @@
+#!/usr/bin/env bash
+# Times zorvan-cli against other download tools on a loopback nginx.
+#
+#   bench/download.sh [--runs N] [--quick]
+#
+# Scenarios: "open" (no limit; a 1 GiB and a 64 MiB file) and "capped"
+# (nginx limit_rate 25m per connection; the 1 GiB file). Every output is
+# checked against the source's sha256. Before each timed run the source is
+# read back into the page cache (this machine evicts idle cache within
+# seconds) and outputs from the previous run are deleted and synced away,
+# outside the timing. Prints every run's wall time, the median, MiB/s, CPU
+# seconds (user+sys), peak RSS and the ratio to the best other tool; for the
+# capped scenario also the ratio to the ideal time. --quick uses only the
+# 64 MiB file (capped too) for a fast look.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+runs=3
+quick=0
+while [ $# -gt 0 ]; do
+  case "$1" in
+    --runs) runs="$2"; shift 2 ;;
+    --quick) quick=1; shift ;;
+    *) echo "usage: bench/download.sh [--runs N] [--quick]" >&2; exit 2 ;;
+  esac
+done
+
+need=(nginx-light aria2 axel curl wget time)
+missing=()
+for p in "${need[@]}"; do dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p"); done
+if [ ${#missing[@]} -gt 0 ]; then
+  sudo_cmd=(); [ "$(id -u)" -ne 0 ] && sudo_cmd=(sudo)
+  "${sudo_cmd[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${missing[@]}" >/dev/null
+fi
+[ -x build/default/bin/zorvan-cli ] || ./scripts/build default >/dev/null
+cli="$PWD/build/default/bin/zorvan-cli"
+
+work="$PWD/build/bench"
+data="$work/www"
+out="$work/out"
+mkdir -p "$data" "$out" "$work/tmp"
+chmod 755 "$work" "$data"
+
+make_file() {  # name MiB
+  if [ ! -s "$data/$1" ] || [ "$(stat -c %s "$data/$1")" -ne $(( $2 * 1048576 )) ]; then
+    echo "making $1 ($2 MiB)..." >&2
+    head -c $(( $2 * 1048576 )) /dev/urandom > "$data/$1"
+  fi
+  sha256sum "$data/$1" | cut -d' ' -f1 > "$data/$1.sha256"
+}
+make_file big.bin 1024
+make_file mid.bin 64
+
+port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])')
+cat > "$work/nginx.conf" <<CONF
+worker_processes 2;
+error_log $work/error.log;
+pid $work/nginx.pid;
+events { worker_connections 1024; }
+http {
+  access_log off;
+  client_body_temp_path $work/tmp/body;
+  proxy_temp_path $work/tmp/proxy;
+  fastcgi_temp_path $work/tmp/fastcgi;
+  uwsgi_temp_path $work/tmp/uwsgi;
+  scgi_temp_path $work/tmp/scgi;
+  sendfile on;
+  server {
+    listen 127.0.0.1:$port;
+    location /open/ { alias $data/; }
+    location /capped/ { alias $data/; limit_rate 25m; }
+  }
+}
+CONF
+nginx -c "$work/nginx.conf" -p "$work" -g 'daemon off;' &
+nginx_pid=$!
+trap 'kill $nginx_pid 2>/dev/null || true; wait $nginx_pid 2>/dev/null || true; rm -rf "$out"' EXIT
+for _ in $(seq 1 100); do curl -s -o /dev/null "http://127.0.0.1:$port/open/mid.bin" -r 0-0 && break; sleep 0.05; done
+
+# tool name -> command (URL and output path appended by run_tool)
+declare -A commands=(
+  ["zorvan -n 5"]="$cli get -n 5 -o"
+  ["zorvan -n 16"]="$cli get -n 16 -o"
+  ["aria2c -x5"]="aria2c -q -x5 -s5 -k1M --file-allocation=falloc --allow-overwrite=true --auto-file-renaming=false -d $out -o"
+  ["axel -n 5"]="axel -q -n 5 -o"
+  ["curl"]="curl -s -o"
+  ["wget"]="wget -q -O"
+)
+order=("zorvan -n 5" "zorvan -n 16" "aria2c -x5" "axel -n 5" "curl" "wget")
+
+run_tool() {  # tool url file -> prints "wall cpu rss ok"
+  local tool="$1" url="$2" file="$3" target="$out/result.bin"
+  rm -f "$out"/result.bin* "$out"/*.st "$out"/*.aria2
+  sync
+  cat "$data/$file" > /dev/null   # the source back in the page cache
+  local arg="$target"
+  [ "$tool" = "aria2c -x5" ] && arg="result.bin"
+  local start end
+  start=$(date +%s.%N)
+  /usr/bin/time -f "%U %S %M" -o "$work/time.txt" ${commands[$tool]} "$arg" "$url" >/dev/null 2>&1 || true
+  end=$(date +%s.%N)
+  read -r user sys rss < "$work/time.txt"
+  local ok=BAD
+  if [ -f "$target" ] && [ "$(sha256sum "$target" | cut -d' ' -f1)" = "$(cat "$data/$file.sha256")" ]; then ok=ok; fi
+  rm -f "$out"/result.bin*
+  echo "$(echo "$end - $start" | bc) $(echo "$user + $sys" | bc) $rss $ok"
+}
+
+median() { sort -n | awk '{a[NR]=$1} END {if (NR%2) print a[(NR+1)/2]; else printf "%.3f\n", (a[NR/2]+a[NR/2+1])/2}'; }
+
+scenario() {  # title path file MiB ideal-per-connection-MiB/s
+  local title="$1" path="$2" file="$3" mib="$4" cap="${5:-0}"
+  echo
+  echo "== $title: $file ($mib MiB) =="
+  printf "%-14s %-26s %8s %9s %8s %9s %6s %s\n" tool "runs (s)" median MiB/s "cpu s" "peak RSS" check "vs best other"
+  declare -A med cpu rss okk alls
+  for tool in "${order[@]}"; do
+    local walls=() cpus=() peak=0 all=ok
+    for _ in $(seq 1 "$runs"); do
+      read -r w c r ok < <(run_tool "$tool" "http://127.0.0.1:$port/$path/$file" "$file")
+      walls+=("$w"); cpus+=("$c"); [ "$r" -gt "$peak" ] && peak=$r; [ "$ok" = ok ] || all=BAD
+    done
+    med[$tool]=$(printf "%s\n" "${walls[@]}" | median)
+    cpu[$tool]=$(printf "%s\n" "${cpus[@]}" | median)
+    rss[$tool]=$peak
+    okk[$tool]=$all
+    alls[$tool]=$(printf "%.2f " "${walls[@]}")
+  done
+  local best_peer=""
+  for tool in "${order[@]}"; do
+    case "$tool" in zorvan*) continue ;; esac
+    if [ -z "$best_peer" ] || (( $(echo "${med[$tool]} < ${med[$best_peer]}" | bc) )); then best_peer="$tool"; fi
+  done
+  for tool in "${order[@]}"; do
+    local ratio extra=""
+    ratio=$(echo "scale=3; ${med[$tool]} / ${med[$best_peer]}" | bc)
+    if [ "$cap" != 0 ]; then
+      local n=1
+      case "$tool" in *16*) n=16 ;; *5*) n=5 ;; esac
+      extra=$(printf "  %.0f%% of ideal" "$(echo "scale=4; 100 * ${med[$tool]} / ($mib / ($n * $cap))" | bc)")
+    fi
+    printf "%-14s %-26s %8.2f %9.0f %8.2f %7d MB %6s x%.2f (%s)%s\n" "$tool" "${alls[$tool]}" "${med[$tool]}" \
+      "$(echo "$mib / ${med[$tool]}" | bc -l)" "${cpu[$tool]}" "$(( ${rss[$tool]} / 1024 ))" "${okk[$tool]}" \
+      "$ratio" "$best_peer" "$extra"
+  done
+}
+
+echo "zorvan download benchmark: $runs runs each; nginx on 127.0.0.1:$port; outputs in $out (on disk)"
+echo "peak RSS counts the pages of mapped output files that were touched."
+if [ "$quick" = 1 ]; then
+  scenario "open" open mid.bin 64
+  scenario "capped 25 MiB/s per connection" capped mid.bin 64 25
+else
+  scenario "open" open big.bin 1024
+  scenario "open" open mid.bin 64
+  scenario "capped 25 MiB/s per connection" capped big.bin 1024 25
+fi

@@ -1,0 +1,93 @@
+// zorvan-cli as a user runs it: options, then whole runs against a server
+// the test starts on 127.0.0.1.
+#include "cli/cli_options.h"
+#include "cli/progress_line.h"
+#include "support/download_runner.h"
+#include "support/loopback_server.h"
+#include "support/nginx_server.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <fstream>
+
+namespace zorvan {
+namespace {
+
+using namespace test;
+
+TEST(CliOptions, ReadsTheGetCommandAndRejectsMistakes) {
+    std::string error;
+    auto o = cli::parseGetOptions({"get", "http://h/a.mp4", "-n", "16", "-o", "x/", "--limit", "1000",
+                                   "--on-exists", "skip", "-v"},
+                                  error);
+    ASSERT_TRUE(o) << error;
+    EXPECT_EQ(o->url, "http://h/a.mp4");
+    EXPECT_EQ(o->connections, 16);
+    EXPECT_EQ(o->output, "x/");
+    EXPECT_EQ(o->speedLimit, 1000);
+    EXPECT_FALSE(o->renameOnExists);
+    EXPECT_TRUE(o->verbose);
+    for (const auto& bad : std::vector<std::vector<std::string>>{
+             {"fetch", "u"}, {"get"}, {"get", "u", "-n", "0"}, {"get", "u", "-n", "x"}, {"get", "u", "-n"},
+             {"get", "u", "--on-exists", "overwrite"}, {"get", "u", "v"}, {"get", "u", "--bogus"}}) {
+        EXPECT_FALSE(cli::parseGetOptions(bad, error)) << bad.back();
+        EXPECT_FALSE(error.empty());
+    }
+}
+
+TEST(CliOptions, ProgressLineShowsSizeSpeedPercentAndTimeLeft) {
+    EXPECT_EQ(cli::progressLine(100 * 1048576, 25 * 1048576, 5 * 1048576),
+              "25.0 MiB / 100 MiB  5.00 MiB/s  25%  0:15 left");
+    EXPECT_EQ(cli::progressLine(-1, 512, 0), "512 B / ?  0 B/s");
+    EXPECT_EQ(cli::humanBytes(1536), "1.50 KiB");
+}
+
+struct CliRun {
+    int exitCode = -1;
+    std::string output;
+};
+
+CliRun runCli(const std::string& arguments) {
+    CliRun run;
+    FILE* pipe = ::popen((std::string(ZORVAN_CLI_PATH) + " " + arguments + " 2>&1").c_str(), "r");
+    if (!pipe) return run;
+    char buffer[512];
+    while (std::fgets(buffer, sizeof buffer, pipe)) run.output += buffer;
+    const int status = ::pclose(pipe);
+    run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return run;
+}
+
+TEST(ZorvanCli, SavesCompleteFilesAndSaysWhenItCouldNot) {
+    NginxServer nginx;
+    ASSERT_TRUE(nginx.running()) << nginx.error();
+    const std::string content = nginx.addFile("clip.mp4", 2 * 1024 * 1024 + 3);
+    const std::string folder = freshFolder("cli");
+
+    CliRun run = runCli("get " + nginx.url("/clip.mp4") + " -o " + folder + "/");
+    EXPECT_EQ(run.exitCode, 0) << run.output;
+    EXPECT_TRUE(readFile(folder + "/clip.mp4") == content);
+
+    run = runCli("get " + nginx.url("/clip.mp4") + " -o " + folder + "/clip.mp4");
+    EXPECT_EQ(run.exitCode, 0) << run.output;
+    EXPECT_NE(run.output.find("clip(1).mp4"), std::string::npos) << run.output;
+
+    run = runCli("get " + nginx.url("/clip.mp4") + " -o " + folder + "/clip.mp4 --on-exists skip");
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_NE(run.output.find("download not complete"), std::string::npos) << run.output;
+
+    run = runCli("get " + nginx.url("/nothing.mp4") + " -o " + folder + "/n.mp4");
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_NE(run.output.find("服务器拒绝"), std::string::npos) << run.output;
+
+    run = runCli("get http://127.0.0.1 -o " + folder + "/x.mp4");
+    EXPECT_EQ(run.exitCode, 2);
+    EXPECT_NE(run.output.find("cannot download"), std::string::npos) << run.output;
+    EXPECT_EQ(filesIn(folder), (std::vector<std::string>{"clip(1).mp4", "clip.mp4"}));
+}
+
+}  // namespace
+}  // namespace zorvan
