@@ -50,6 +50,19 @@ QString DownloadWindow::partText(int part) const { return parts_.at(part)->text(
 void DownloadWindow::setPartWidth(int part, int width) { parts_.at(part)->setFixedWidth(width); }
 int DownloadWindow::partWidth(int part) const { return parts_.at(part)->minimumWidth(); }
 
+void DownloadWindow::setCloseEnabled(bool enabled) {
+    if (closeEnabled() == enabled) return;
+    const bool visible = isVisible();
+    const QPoint where = pos();
+    setWindowFlag(Qt::WindowCloseButtonHint, enabled);  // hides the window
+    if (visible) {
+        move(where);
+        show();
+    }
+}
+
+bool DownloadWindow::closeEnabled() const { return windowFlags() & Qt::WindowCloseButtonHint; }
+
 void DownloadWindow::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
     // Docked at the bottom edge, whatever the window's size.

@@ -32,6 +32,10 @@ public:
     void setPartWidth(int part, int width);
     int partWidth(int part) const;
 
+    // Greys the close button while a transfer runs; Esc still closes.
+    void setCloseEnabled(bool enabled);
+    bool closeEnabled() const;
+
 protected:
     void resizeEvent(QResizeEvent* event) override;
 

@@ -1,7 +1,9 @@
 #include "shell/program_routines.h"
 
 #include "catalogue/works_retrieval.h"
+#include "shell/download_control.h"
 #include "shell/routing.h"
+#include "shell/window_commands.h"
 #include "shell/works_list_view.h"
 
 namespace zorvan {
@@ -12,6 +14,11 @@ void installProgramRoutines(const std::string& serviceAddress) {
         WorksListView view;
         retrieveWorks(view, worksAddress);
     };
+    r.downloadSelectedWork = startDownload;
+    r.startDownloadInWindow = onDownloadWindowCreated;
+    r.showDownloadProgress = onProgressTick;
+    r.toggleDownloadedView = toggleDownloadedView;
+    r.toggleStayOnTop = toggleStayOnTop;
 }
 
 }  // namespace zorvan

@@ -26,11 +26,19 @@ ProgramState& programState() {
 void cleanup() {
     if (!state) return;
     // The order matters to the parts that hold on to each other: scan list,
-    // playback texts, then the HTTP client, the state last.
+    // playback texts, download texts, the HTTP client, the engine's record,
+    // then the download itself (stopped first), the state last.
     state->windowScanList.clear();
     state->localPlaybackPath.clear();
     state->localPlaybackName.clear();
+    state->currentFilePath.clear();
+    state->currentMediaUrl.clear();
+    state->currentSongName.clear();
     releaseHttpClient();
+    state->taskFilePath.clear();
+    state->taskParams = TaskParam{};
+    if (state->downloadTask) state->downloadTask->stopTask();
+    state->downloadTask.reset();
     state.reset();
 }
 

@@ -1,6 +1,11 @@
 #pragma once
 
+#include "download/download.h"
+#include "download/task_param.h"
+
+#include <atomic>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -25,6 +30,17 @@ struct ProgramState {
 
     // The video service's web host, e.g. "http://127.0.0.1:18089".
     std::string serviceAddress;
+
+    // The work being downloaded (code page 936 texts).
+    std::string currentFilePath;
+    std::string currentMediaUrl;
+    std::string currentSongName;
+    std::string taskFilePath;            // the path handed to the engine
+    std::atomic<double> totalBytes{0};   // written by the engine's thread, read by the timer
+
+    // The engine's parameters and the program's one download.
+    TaskParam taskParams;
+    std::unique_ptr<Download> downloadTask = std::make_unique<Download>();
 };
 
 void createProgramState(std::string serviceAddress);

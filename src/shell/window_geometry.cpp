@@ -20,14 +20,15 @@ bool userResizable(const QWidget* window) {
 class DesignSizeOnFirstShow : public QObject {
 public:
     DesignSizeOnFirstShow(QWidget* window, QSize size, bool centred)
-        : QObject(window), size_(size), centred_(centred) {}
+        : QObject(window), size_(size), centred_(centred), placedAt_(window->pos()) {}
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
         if (event->type() == QEvent::Show) {
             auto* window = static_cast<QWidget*>(watched);
             setOuterSize(window, size_.width(), size_.height());
-            if (centred_) centreOnScreen(window);
+            // Centred again with the frame known, unless someone placed it meanwhile.
+            if (centred_ && window->pos() == placedAt_) centreOnScreen(window);
             window->removeEventFilter(this);
             deleteLater();
         }
@@ -37,6 +38,7 @@ protected:
 private:
     QSize size_;
     bool centred_;
+    QPoint placedAt_;
 };
 
 }  // namespace

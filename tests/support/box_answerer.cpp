@@ -7,8 +7,13 @@
 
 namespace zorvan::test {
 
+BoxAnswerer::BoxAnswerer(std::vector<QMessageBox::StandardButton> answers) : answers_(std::move(answers)) {
+    QObject::connect(&timer_, &QTimer::timeout, [this] { poll(); });
+    timer_.start(10);
+}
+
 BoxAnswerer::BoxAnswerer(QMessageBox::StandardButton answer, SeenCallback onSeen)
-    : answer_(answer), onSeen_(std::move(onSeen)) {
+    : answers_{answer}, onSeen_(std::move(onSeen)) {
     QObject::connect(&timer_, &QTimer::timeout, [this] { poll(); });
     timer_.start(10);
 }
@@ -19,11 +24,15 @@ void BoxAnswerer::poll() {
     for (QWidget* widget : QApplication::topLevelWidgets()) {
         auto* box = qobject_cast<QMessageBox*>(widget);
         if (!box || !box->isVisible()) continue;
+        if (answers_.empty()) return;
         seen_ = SeenBox{box->windowTitle(), box->text(), box->icon(), box->standardButtons(),
                         box->parentWidget()};
-        timer_.stop();
+        all_.push_back(*seen_);
+        const QMessageBox::StandardButton answer = answers_.front();
+        answers_.erase(answers_.begin());
+        if (answers_.empty()) timer_.stop();
         if (onSeen_) onSeen_(*seen_);
-        if (QAbstractButton* button = box->button(answer_))
+        if (QAbstractButton* button = box->button(answer))
             button->click();
         else
             box->reject();

@@ -7,6 +7,7 @@
 
 #include <functional>
 #include <optional>
+#include <vector>
 
 namespace zorvan::test {
 
@@ -26,15 +27,19 @@ class BoxAnswerer {
 public:
     using SeenCallback = std::function<void(const SeenBox&)>;
     explicit BoxAnswerer(QMessageBox::StandardButton answer, SeenCallback onSeen = {});
+    // Answers the next boxes in turn, one answer each.
+    explicit BoxAnswerer(std::vector<QMessageBox::StandardButton> answers);
     ~BoxAnswerer();
 
-    const std::optional<SeenBox>& seen() const { return seen_; }
+    const std::optional<SeenBox>& seen() const { return seen_; }  // the last box answered
+    const std::vector<SeenBox>& all() const { return all_; }
 
 private:
     void poll();
 
-    QMessageBox::StandardButton answer_;
+    std::vector<QMessageBox::StandardButton> answers_;
     SeenCallback onSeen_;
+    std::vector<SeenBox> all_;
     QTimer timer_;
     std::optional<SeenBox> seen_;
 };

@@ -1,0 +1,183 @@
+#include "shell/download_control.h"
+
+#include "catalogue/code_page.h"
+#include "download/media_file_name.h"
+#include "download/size_text.h"
+#include "shell/download_window.h"
+#include "shell/gui_thread.h"
+#include "shell/main_window.h"
+#include "shell/message_box.h"
+#include "shell/program_end.h"
+#include "shell/program_state.h"
+#include "shell/window_commands.h"
+#include "shell/window_docking.h"
+#include "shell/window_geometry.h"
+#include "shell/windows.h"
+
+#include <QProgressBar>
+#include <QTimer>
+#include <QTreeWidget>
+
+#include <algorithm>
+#include <filesystem>
+
+namespace zorvan {
+
+namespace {
+
+constexpr const char* infoCaption = "信息：";
+
+int ask(const QString& text, BoxIcon icon, BoxButtons buttons) {
+    MessageBoxRequest box;
+    box.text = text;
+    box.caption = QString::fromUtf8(infoCaption);
+    box.icon = icon;
+    box.buttons = buttons;
+    box.owner = isGuiThread() ? mainWindow() : nullptr;
+    return showMessageBox(box);
+}
+
+QString fromGbk(const std::string& text) { return QString::fromStdString(gbkToUtf8(text)); }
+std::string toGbk(const QString& text) { return utf8ToGbk(text.toStdString()); }
+
+// The width of the download window and its parts follow the main window.
+void layOut(DownloadWindow& window, int partWidth) {
+    MainWindow* main = mainWindow();
+    if (!main) return;
+    setOuterWidth(&window, outerWidth(main));
+    window.progressBar()->resize(outerWidth(&window) - 2, window.progressBar()->height());
+    for (int part = 0; part < DownloadWindow::partCount; ++part) window.setPartWidth(part, partWidth);
+}
+
+// What event 4 does on the GUI thread.
+void showEnd(TaskOutcome outcome) {
+    if (DownloadWindow* window = downloadWindow()) window->setCloseEnabled(true);
+    ask(QString::fromUtf8(endMessage(outcome)),
+        outcome == TaskOutcome::Complete || outcome == TaskOutcome::GivenUp ? BoxIcon::Information : BoxIcon::Warning,
+        BoxButtons::Ok);
+    // The user may have closed the window with Esc meanwhile: then there is
+    // nothing left to update.
+    if (DownloadWindow* window = downloadWindow()) {
+        window->timer()->stop();
+        for (int part = 0; part < DownloadWindow::partCount; ++part) window->setPartText(part, QString());
+        window->progressBar()->setValue(0);
+        window->close();
+    }
+    if (MainWindow* main = mainWindow(); main && main->viewDownloadedCommand()->isChecked()) refreshDownloadedList();
+}
+
+}  // namespace
+
+const char* endMessage(TaskOutcome outcome) {
+    switch (outcome) {
+        case TaskOutcome::Complete:
+        case TaskOutcome::GivenUp: return "完毕";
+        case TaskOutcome::Stopped: return "下载已停止，文件没有保存。";
+        case TaskOutcome::NoSize: return "下载失败：服务器没有给出文件大小，文件没有保存。";
+        case TaskOutcome::CannotCreateFile: return "下载失败：无法创建文件（磁盘不可写或空间不足）。";
+        case TaskOutcome::Refused: return "下载失败：服务器拒绝了下载请求，文件没有保存。";
+        case TaskOutcome::TransferFailed: return "下载失败：传输多次重试后仍然出错，文件没有保存。";
+    }
+    return "下载失败。";
+}
+
+void startDownload() {
+    MainWindow* main = mainWindow();
+    if (!main) return;
+    std::error_code ignored;
+    std::filesystem::create_directories(downloadFolder(), ignored);
+    QTreeWidget* list = main->worksList();
+    if (list->topLevelItemCount() == 0) {
+        ask(QStringLiteral("您还没获取数据哦！"), BoxIcon::None, BoxButtons::Ok);
+        return;
+    }
+    // One download at a time; its window is open while it runs.
+    if (downloadWindow() || programState().downloadTask->hasTask()) return;
+
+    const QList<QTreeWidgetItem*> selected = list->selectedItems();
+    QTreeWidgetItem* row = selected.isEmpty() ? nullptr : selected.front();
+    ProgramState& state = programState();
+    state.currentSongName = row ? toGbk(row->text(2)) : std::string();
+    state.currentMediaUrl = row ? toGbk(row->text(1)) : std::string();
+    state.currentFilePath = utf8ToGbk(downloadFolder()) + "/" + songFileName(state.currentSongName) + ".mp4";
+
+    if (!loadWindow(WindowKind::Download)) return;
+    if (DownloadWindow* window = downloadWindow()) layOut(*window, outerWidth(main) / DownloadWindow::partCount);
+}
+
+void onDownloadWindowCreated() {
+    DownloadWindow* window = downloadWindow();
+    MainWindow* main = mainWindow();
+    if (!window || !main) return;
+    ProgramState& state = programState();
+    state.taskFilePath = state.currentFilePath;
+    layOut(*window, 0);
+    for (int part = 0; part < DownloadWindow::partCount; ++part)
+        window->setPartWidth(part, outerWidth(window) / DownloadWindow::partCount);
+    moveOuter(window, outerLeft(main), outerTop(main) - downloadWindowDockOffset);
+    window->setWindowTitle(QStringLiteral("正下载: ") + fromGbk(state.currentSongName));
+
+    TaskParam& params = state.taskParams;
+    params.mode = downloadMode;
+    params.connections = 5;
+    params.connectTimeout = 5000;
+    params.sendTimeout = 5001;
+    params.receiveTimeout = 10000;
+    params.stopWait = 1000;
+    params.chunkSize = 10240;
+    params.eventProcedure = onDownloadEvent;
+    window->timer()->start(1000);
+    params.url = engineAddress(state.currentMediaUrl);
+    params.localPath = state.taskFilePath;
+    // A new download's percentage must not be taken from the previous size.
+    state.totalBytes = 0;
+    if (!state.downloadTask->startTask(params)) {
+        // Closed before the box, so nothing waits behind a window that never ends.
+        window->timer()->stop();
+        window->close();
+        const QString address = QString::fromStdString(gbkToUtf8(state.currentMediaUrl));
+        ask(QStringLiteral("无法下载这个作品：地址无效或不受支持。\n") + (address.isEmpty() ? QStringLiteral("（没有选中作品）") : address),
+            BoxIcon::Warning, BoxButtons::Ok);
+    }
+}
+
+int onDownloadEvent(int type, int, std::int64_t value, std::int64_t extra, TaskId) {
+    switch (type) {
+        case event::nameClash:
+            return ask(QStringLiteral("文件已存在,继续下载吗?"), BoxIcon::None, BoxButtons::YesNo) == BoxYes
+                       ? clashAnswer::rename
+                       : clashAnswer::giveUp;
+        case event::size:
+            if (programStateExists()) programState().totalBytes = static_cast<double>(value);
+            postToGui([value] {
+                if (DownloadWindow* window = downloadWindow()) {
+                    window->setCloseEnabled(false);
+                    window->setPartText(0, QString::fromStdString(sizeText(value)) + "M");
+                }
+            });
+            return 0;
+        case event::end:
+            runOnGuiAndWait([outcome = static_cast<TaskOutcome>(extra)] {
+                if (!endUnderWay()) showEnd(outcome);
+            });
+            return 0;
+        default:
+            return 0;
+    }
+}
+
+void onProgressTick() {
+    DownloadWindow* window = downloadWindow();
+    if (!window || !programStateExists()) return;
+    ProgramState& state = programState();
+    const std::int64_t speed = state.downloadTask->takeBytesSinceLastQuery();
+    window->setPartText(1, QString::fromStdString(sizeText(speed)) + QStringLiteral("M/秒"));
+    const double total = state.totalBytes;
+    const std::int64_t done = state.downloadTask->bytesDownloaded();
+    const double percent = total > 0 ? static_cast<double>(done) / total * 100 : 0;
+    window->progressBar()->setValue(static_cast<int>(std::clamp(percent, 0.0, 100.0)));
+    window->setPartText(2, QString::fromStdString(sizeText(state.downloadTask->bytesDownloaded())) + "M");
+    window->setPartText(3, QString::number(window->progressBar()->value()) + "%");
+}
+
+}  // namespace zorvan
