@@ -180,12 +180,13 @@ bool Download::startTask(const TaskParam& params) {
     return true;
 }
 
+std::shared_ptr<Task> Download::currentTask() const {
+    std::lock_guard lock(slot_->lock);
+    return slot_->task;
+}
+
 std::int64_t Download::takeBytesSinceLastQuery() {
-    std::shared_ptr<Task> task;
-    {
-        std::lock_guard lock(slot_->lock);
-        task = slot_->task;
-    }
+    const std::shared_ptr<Task> task = currentTask();
     if (!task) return 0;
     std::lock_guard lock(task->progressLock);
     const std::int64_t count = std::max<std::int64_t>(0, task->bytesSinceQuery);
@@ -194,22 +195,14 @@ std::int64_t Download::takeBytesSinceLastQuery() {
 }
 
 std::int64_t Download::bytesDownloaded() {
-    std::shared_ptr<Task> task;
-    {
-        std::lock_guard lock(slot_->lock);
-        task = slot_->task;
-    }
+    const std::shared_ptr<Task> task = currentTask();
     if (!task) return 0;
     std::lock_guard lock(task->progressLock);
     return std::max<std::int64_t>(0, task->bytesDone);
 }
 
 void Download::stopTask() {
-    std::shared_ptr<Task> task;
-    {
-        std::lock_guard lock(slot_->lock);
-        task = slot_->task;
-    }
+    const std::shared_ptr<Task> task = currentTask();
     if (!task) return;
     task->noNewConnections = true;
     task->stopping = true;

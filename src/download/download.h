@@ -9,6 +9,7 @@
 
 namespace zorvan {
 
+struct Task;
 struct TaskSlot;
 
 // A caller's handle on the download engine: at most one task at a time.
@@ -47,6 +48,8 @@ public:
     bool waitUntilIdle(std::chrono::milliseconds limit);
 
 private:
+    std::shared_ptr<Task> currentTask() const;
+
     std::shared_ptr<TaskSlot> slot_;
 };
 

@@ -1,17 +1,11 @@
 #include "download/http_address.h"
 
+#include "catalogue/ascii_case.h"
 #include "catalogue/to_integer.h"
 
 namespace zorvan {
 
 namespace {
-
-std::string lowerAscii(std::string_view text) {
-    std::string result(text);
-    for (char& c : result)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    return result;
-}
 
 int hexValue(char c) {
     if (c >= '0' && c <= '9') return c - '0';
@@ -39,7 +33,7 @@ std::optional<ParsedAddress> parseAddress(std::string_view url) {
         Scheme scheme;
     } schemes[] = {{"http://", Scheme::Http}, {"ftp://", Scheme::Ftp}, {"mms://", Scheme::Mms},
                    {"mmst://", Scheme::Mms}, {"rtsp://", Scheme::Rtsp}};
-    const std::string lower = lowerAscii(url);
+    const std::string lower = asciiLower(url);
     for (const auto& s : schemes) {
         const std::string_view prefix = s.prefix;
         if (lower.compare(0, prefix.size(), prefix) != 0) continue;

@@ -1,19 +1,12 @@
 #include "download/response_header.h"
 
+#include "catalogue/ascii_case.h"
+
 #include <charconv>
 
 namespace zorvan {
 
 namespace {
-
-char lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
-bool startsWithIgnoringCase(std::string_view text, std::string_view prefix) {
-    if (text.size() < prefix.size()) return false;
-    for (std::size_t i = 0; i < prefix.size(); ++i)
-        if (lower(text[i]) != lower(prefix[i])) return false;
-    return true;
-}
 
 // The value of the first header line called `name`, trimmed; nothing when absent.
 std::optional<std::string> field(std::string_view header, std::string_view name) {

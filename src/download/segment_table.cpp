@@ -16,8 +16,7 @@ void SegmentTable::plan(std::int64_t totalSize, int count) {
     }
 }
 
-int SegmentTable::claimForNewConnection(int owner, std::int64_t minRemainingToSplit) {
-    std::lock_guard lock(lock_);
+int SegmentTable::claimFirstFree(int owner) {
     for (std::size_t i = 0; i < rows_.size(); ++i) {
         Segment& s = rows_[i];
         if (!s.busy && !s.finished()) {
@@ -26,6 +25,12 @@ int SegmentTable::claimForNewConnection(int owner, std::int64_t minRemainingToSp
             return static_cast<int>(i);
         }
     }
+    return -1;
+}
+
+int SegmentTable::claimForNewConnection(int owner, std::int64_t minRemainingToSplit) {
+    std::lock_guard lock(lock_);
+    if (const int free = claimFirstFree(owner); free >= 0) return free;
     int widest = -1;
     std::int64_t widestRemaining = 0;
     for (std::size_t i = 0; i < rows_.size(); ++i) {
@@ -52,15 +57,7 @@ int SegmentTable::claimForNewConnection(int owner, std::int64_t minRemainingToSp
 
 int SegmentTable::claimFree(int owner) {
     std::lock_guard lock(lock_);
-    for (std::size_t i = 0; i < rows_.size(); ++i) {
-        Segment& s = rows_[i];
-        if (!s.busy && !s.finished()) {
-            s.busy = true;
-            s.owner = owner;
-            return static_cast<int>(i);
-        }
-    }
-    return -1;
+    return claimFirstFree(owner);
 }
 
 void SegmentTable::claim(int index, int owner) {

@@ -66,6 +66,8 @@ public:
     std::int64_t doneTotal() const;
 
 private:
+    int claimFirstFree(int owner);  // with lock_ held
+
     mutable std::mutex lock_;
     std::vector<Segment> rows_;
 };

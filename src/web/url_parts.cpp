@@ -1,25 +1,11 @@
 #include "web/url_parts.h"
 
+#include "catalogue/ascii_case.h"
 #include "catalogue/find_text.h"
 #include "catalogue/to_integer.h"
 #include "web/text_markers.h"
 
 namespace zorvan {
-
-namespace {
-
-std::string asciiLower(std::string_view text) {
-    std::string result(text);
-    for (char& c : result)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    return result;
-}
-
-bool startsWithIgnoringCase(std::string_view text, std::string_view prefix) {
-    return text.size() >= prefix.size() && asciiLower(text.substr(0, prefix.size())) == prefix;
-}
-
-}  // namespace
 
 bool isHttpsAddress(std::string_view address) { return startsWithIgnoringCase(address, "https"); }
 
