@@ -108,23 +108,27 @@ run_tool() {  # tool url file -> prints "wall cpu rss ok"
 
 median() { sort -n | awk '{a[NR]=$1} END {if (NR%2) print a[(NR+1)/2]; else printf "%.3f\n", (a[NR/2]+a[NR/2+1])/2}'; }
 
-scenario() {  # title path file MiB ideal-per-connection-MiB/s
+scenario() {  # title path file MiB [cap MiB/s per connection]
   local title="$1" path="$2" file="$3" mib="$4" cap="${5:-0}"
   echo
   echo "== $title: $file ($mib MiB) =="
-  printf "%-14s %-26s %8s %9s %8s %9s %6s %s\n" tool "runs (s)" median MiB/s "cpu s" "peak RSS" check "vs best other"
-  declare -A med cpu rss okk alls
-  for tool in "${order[@]}"; do
-    local walls=() cpus=() peak=0 all=ok
-    for _ in $(seq 1 "$runs"); do
+  printf "%-14s %-34s %8s %9s %8s %9s %6s %s\n" tool "runs (s)" median MiB/s "cpu s" "peak RSS" check "vs best other"
+  declare -A walls cpus peak okk
+  # Rounds, each running every tool once, so a slow spell of this shared
+  # machine falls on all tools alike.
+  for _ in $(seq 1 "$runs"); do
+    for tool in "${order[@]}"; do
       read -r w c r ok < <(run_tool "$tool" "http://127.0.0.1:$port/$path/$file" "$file")
-      walls+=("$w"); cpus+=("$c"); [ "$r" -gt "$peak" ] && peak=$r; [ "$ok" = ok ] || all=BAD
+      walls[$tool]="${walls[$tool]:-} $w"
+      cpus[$tool]="${cpus[$tool]:-} $c"
+      [ "$r" -gt "${peak[$tool]:-0}" ] && peak[$tool]=$r
+      [ "$ok" = ok ] || okk[$tool]=BAD
     done
-    med[$tool]=$(printf "%s\n" "${walls[@]}" | median)
-    cpu[$tool]=$(printf "%s\n" "${cpus[@]}" | median)
-    rss[$tool]=$peak
-    okk[$tool]=$all
-    alls[$tool]=$(printf "%.2f " "${walls[@]}")
+  done
+  declare -A med cpu
+  for tool in "${order[@]}"; do
+    med[$tool]=$(printf "%s\n" ${walls[$tool]} | median)
+    cpu[$tool]=$(printf "%s\n" ${cpus[$tool]} | median)
   done
   local best_peer=""
   for tool in "${order[@]}"; do
@@ -139,9 +143,9 @@ scenario() {  # title path file MiB ideal-per-connection-MiB/s
       case "$tool" in *16*) n=16 ;; *5*) n=5 ;; esac
       extra=$(printf "  %.0f%% of ideal" "$(echo "scale=4; 100 * ${med[$tool]} / ($mib / ($n * $cap))" | bc)")
     fi
-    printf "%-14s %-26s %8.2f %9.0f %8.2f %7d MB %6s x%.2f (%s)%s\n" "$tool" "${alls[$tool]}" "${med[$tool]}" \
-      "$(echo "$mib / ${med[$tool]}" | bc -l)" "${cpu[$tool]}" "$(( ${rss[$tool]} / 1024 ))" "${okk[$tool]}" \
-      "$ratio" "$best_peer" "$extra"
+    printf "%-14s %-34s %8.2f %9.0f %8.2f %7d MB %6s x%.2f (%s)%s\n" "$tool" "$(printf "%.2f " ${walls[$tool]})" \
+      "${med[$tool]}" "$(echo "$mib / ${med[$tool]}" | bc -l)" "${cpu[$tool]}" "$(( ${peak[$tool]} / 1024 ))" \
+      "${okk[$tool]:-ok}" "$ratio" "$best_peer" "$extra"
   done
 }
 
