@@ -108,7 +108,7 @@ int Connection::runFirst() {
         task_.noteFailure(TaskOutcome::GivenUp);
         return endedWithError;
     }
-    task_.file = TargetFile::create(gbkToUtf8(task_.currentLocalPath()), total);
+    task_.file = TargetFile::create(gbkToUtf8(task_.currentLocalPath()), total, task_.settings.mappedWrites);
     if (!task_.file) {
         task_.log(number_, logLevel::error,
                   gbkFormat("创建文件错误，超出最大支持下载长度或磁盘不可写或磁盘没有空间或同名文件已存在"));
@@ -140,6 +140,8 @@ int Connection::runFurther() {
             return endedWithError;
         }
         if (!pauseBeforeRetry()) return endedWithError;
+        // Another connection's stream may have carried on through it meanwhile.
+        if (!task_.segments.owns(segment_, number_)) return endedNormally;
         position = task_.segments.get(segment_).position();
     }
     streamOpen_ = true;
@@ -168,10 +170,17 @@ bool Connection::flush() {
     if (buffered_ == 0) return true;
     const std::int64_t count = static_cast<std::int64_t>(buffered_);
     const std::int64_t position = task_.segments.commit(segment_, number_, count);
-    if (position < 0 || position != bufferStart_ || !task_.file->write(position, buffer_.data(), buffered_)) {
-        // The segment went to another connection (or the view is gone):
-        // these bytes are not ours to store.
+    if (position < 0 || position != bufferStart_) {
+        // The segment went to another connection: these bytes are not ours to store.
         task_.addProgress(-count);
+        buffered_ = 0;
+        return false;
+    }
+    if (!task_.file->write(position, buffer_.data(), buffered_)) {
+        // Counted as done but not on disk: the file can never be complete.
+        task_.writeFailed = true;
+        task_.log(number_, logLevel::error, gbkFormat("写入文件失败"));
+        task_.noteFailure(TaskOutcome::TransferFailed);
         buffered_ = 0;
         return false;
     }

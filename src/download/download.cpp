@@ -56,7 +56,7 @@ bool finishTransfers(Task& task) {
     for (auto& c : connections) c->requestStop();
     for (auto& c : connections) c->join();
     if (!task.fileReady) return false;
-    const bool complete = task.segments.allFinished() && task.file->commit();
+    const bool complete = task.segments.allFinished() && !task.writeFailed && task.file->commit();
     task.file.reset();  // an unnamed or partial file goes with it
     return complete;
 }

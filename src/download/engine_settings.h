@@ -13,6 +13,12 @@ struct EngineSettings {
     int retryPauseMs = 5000;
     int retriesPerConnection = 999;
     int redirectLimit = 20;                 // a redirection loop ends after this many steps
+    // Connections copy their bytes into one shared writable mapping of the
+    // file. Off, they write through the file descriptor instead: measured
+    // on 1 GiB downloads that is steadier (a mapping's first-touch faults
+    // cost up to twice the time after another large file was deleted) and
+    // keeps the file's pages out of the process's resident size.
+    bool mappedWrites = true;
 };
 
 void setEngineSettings(const EngineSettings& settings);

@@ -64,7 +64,7 @@ bool reserve(int fd, std::int64_t size) {
 
 }  // namespace
 
-std::unique_ptr<TargetFile> TargetFile::create(const std::string& finalPath, std::int64_t size) {
+std::unique_ptr<TargetFile> TargetFile::create(const std::string& finalPath, std::int64_t size, bool mapped) {
     if (size < 0 || finalPath.size() > maxLocalPathBytes) return nullptr;
     struct stat existing {};
     if (::lstat(finalPath.c_str(), &existing) == 0) return nullptr;  // never replace a file
@@ -72,6 +72,7 @@ std::unique_ptr<TargetFile> TargetFile::create(const std::string& finalPath, std
     std::unique_ptr<TargetFile> file(new TargetFile);
     file->finalPath_ = finalPath;
     file->size_ = size;
+    file->mapped_ = mapped;
     // An unnamed file in the target's folder: nothing is left if we crash.
     file->fd_ = ::open(folderOf(finalPath).c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0644);
     if (file->fd_ < 0) {
@@ -85,11 +86,12 @@ std::unique_ptr<TargetFile> TargetFile::create(const std::string& finalPath, std
         if (file->fd_ < 0) return nullptr;
     }
     if (!reserve(file->fd_, size)) return nullptr;  // the destructor removes the data
-    if (size > 0) {
+    if (size > 0 && mapped) {
         void* view = ::mmap(nullptr, static_cast<std::size_t>(size), PROT_READ | PROT_WRITE, MAP_SHARED, file->fd_, 0);
         if (view == MAP_FAILED) return nullptr;
         file->view_ = static_cast<char*>(view);
     }
+    file->open_ = true;
     return file;
 }
 
@@ -98,12 +100,25 @@ TargetFile::~TargetFile() {
 }
 
 bool TargetFile::write(std::int64_t position, const char* data, std::size_t count) {
-    if (!view_ || position < 0 || position + static_cast<std::int64_t>(count) > size_) return count == 0;
-    std::memcpy(view_ + position, data, count);
+    if (count == 0) return true;
+    if (!open_ || position < 0 || position + static_cast<std::int64_t>(count) > size_) return false;
+    if (mapped_) {
+        std::memcpy(view_ + position, data, count);
+        return true;
+    }
+    while (count > 0) {
+        const ssize_t n = ::pwrite(fd_, data, count, position);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        data += n;
+        count -= static_cast<std::size_t>(n);
+        position += n;
+    }
     return true;
 }
 
 void TargetFile::closeView() {
+    open_ = false;
     if (view_) ::munmap(view_, static_cast<std::size_t>(size_));
     view_ = nullptr;
 }

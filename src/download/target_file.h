@@ -21,14 +21,15 @@ std::optional<std::string> buildNextName(const std::string& name, std::size_t ro
 
 // The file a download writes: created at its full size under a temporary
 // name that no "*.mp4" listing matches (no name at all where the file
-// system allows), written through one shared writable mapping, and given
-// its final name only by commit(), once every byte is in. Destroying an
-// uncommitted file removes it. Nothing here ever replaces an existing file.
+// system allows), written through one shared writable mapping (or, when
+// asked, through its descriptor), and given its final name only by
+// commit(), once every byte is in. Destroying an uncommitted file removes
+// it. Nothing here ever replaces an existing file.
 class TargetFile {
 public:
     // Nothing on failure (bad folder, no space, the final name taken, a size
     // that cannot be mapped).
-    static std::unique_ptr<TargetFile> create(const std::string& finalPath, std::int64_t size);
+    static std::unique_ptr<TargetFile> create(const std::string& finalPath, std::int64_t size, bool mapped = true);
     ~TargetFile();
     TargetFile(const TargetFile&) = delete;
     TargetFile& operator=(const TargetFile&) = delete;
@@ -36,7 +37,8 @@ public:
     std::int64_t size() const { return size_; }
     const std::string& finalPath() const { return finalPath_; }
 
-    // Copies bytes into the view; false once the view is closed or out of range.
+    // Stores bytes at a position; false once the file is closed, out of
+    // range, or when the disk refuses them.
     bool write(std::int64_t position, const char* data, std::size_t count);
 
     // Closes the view and gives the file its final name; false when that
@@ -53,6 +55,8 @@ private:
     std::string tempPath_;  // empty when the data has no name yet
     int fd_ = -1;
     char* view_ = nullptr;
+    bool mapped_ = true;
+    bool open_ = false;  // writes allowed
     std::int64_t size_ = 0;
     bool finished_ = false;
 };

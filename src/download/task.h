@@ -68,6 +68,7 @@ struct Task {
     // released by the task thread after every connection has ended.
     std::unique_ptr<TargetFile> file;
     std::atomic<bool> fileReady{false};
+    std::atomic<bool> writeFailed{false};  // bytes counted as done never reached the disk
 
     std::atomic<int> failure{-1};  // the first TaskOutcome that explains a failure
     EventQueue queue;

@@ -19,6 +19,7 @@
 #include <QTreeWidget>
 
 #include <algorithm>
+#include <atomic>
 #include <filesystem>
 
 namespace zorvan {
@@ -26,6 +27,11 @@ namespace zorvan {
 namespace {
 
 constexpr const char* infoCaption = "信息：";
+
+// The size the engine reported for the running download. Written on the
+// engine's thread, read by the timer; it outlives the program-wide state so
+// a late engine event never writes into freed memory.
+std::atomic<double> totalBytes{0};
 
 int ask(const QString& text, BoxIcon icon, BoxButtons buttons) {
     MessageBoxRequest box;
@@ -91,8 +97,13 @@ void startDownload() {
         ask(QStringLiteral("您还没获取数据哦！"), BoxIcon::None, BoxButtons::Ok);
         return;
     }
-    // One download at a time; its window is open while it runs.
-    if (downloadWindow() || programState().downloadTask->hasTask()) return;
+    // One download at a time: while its window is open the command does
+    // nothing; after the window was closed with Esc the user is told why.
+    if (downloadWindow()) return;
+    if (programState().downloadTask->hasTask()) {
+        ask(QStringLiteral("上一个作品还在下载，请等它完成后再下载。"), BoxIcon::Information, BoxButtons::Ok);
+        return;
+    }
 
     const QList<QTreeWidgetItem*> selected = list->selectedItems();
     QTreeWidgetItem* row = selected.isEmpty() ? nullptr : selected.front();
@@ -130,7 +141,7 @@ void onDownloadWindowCreated() {
     params.url = engineAddress(state.currentMediaUrl);
     params.localPath = state.taskFilePath;
     // A new download's percentage must not be taken from the previous size.
-    state.totalBytes = 0;
+    totalBytes = 0;
     if (!state.downloadTask->startTask(params)) {
         // Closed before the box, so nothing waits behind a window that never ends.
         window->timer()->stop();
@@ -148,7 +159,7 @@ int onDownloadEvent(int type, int, std::int64_t value, std::int64_t extra, TaskI
                        ? clashAnswer::rename
                        : clashAnswer::giveUp;
         case event::size:
-            if (programStateExists()) programState().totalBytes = static_cast<double>(value);
+            totalBytes = static_cast<double>(value);
             postToGui([value] {
                 if (DownloadWindow* window = downloadWindow()) {
                     window->setCloseEnabled(false);
@@ -172,7 +183,7 @@ void onProgressTick() {
     ProgramState& state = programState();
     const std::int64_t speed = state.downloadTask->takeBytesSinceLastQuery();
     window->setPartText(1, QString::fromStdString(sizeText(speed)) + QStringLiteral("M/秒"));
-    const double total = state.totalBytes;
+    const double total = totalBytes;
     const std::int64_t done = state.downloadTask->bytesDownloaded();
     const double percent = total > 0 ? static_cast<double>(done) / total * 100 : 0;
     window->progressBar()->setValue(static_cast<int>(std::clamp(percent, 0.0, 100.0)));

@@ -3,7 +3,6 @@
 #include "download/download.h"
 #include "download/task_param.h"
 
-#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -36,7 +35,6 @@ struct ProgramState {
     std::string currentMediaUrl;
     std::string currentSongName;
     std::string taskFilePath;            // the path handed to the engine
-    std::atomic<double> totalBytes{0};   // written by the engine's thread, read by the timer
 
     // The engine's parameters and the program's one download.
     TaskParam taskParams;

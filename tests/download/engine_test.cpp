@@ -3,6 +3,7 @@
 // the served bytes; anything else must leave no file under its final name.
 #include "catalogue/code_page.h"
 #include "download/download.h"
+#include "download/engine_settings.h"
 #include "support/download_runner.h"
 #include "support/loopback_server.h"
 #include "support/nginx_server.h"
@@ -13,6 +14,7 @@
 #include <filesystem>
 #include <fstream>
 #include <thread>
+#include <tuple>
 
 namespace zorvan {
 namespace {
@@ -263,11 +265,16 @@ TEST_F(EngineTest, AddressesThatCannotBeFetchedAreRefusedAtTheStart) {
 TEST(EngineWithNginx, FilesAreByteIdenticalToWhatARealServerHolds) {
     NginxServer nginx;
     ASSERT_TRUE(nginx.running()) << nginx.error();
-    useQuickEngineSettings();
     const std::string folder = freshFolder("nginx");
-    for (const auto& [size, connections] : std::vector<std::pair<std::size_t, int>>{
-             {0, 5}, {20479, 5}, {20480, 5}, {3 * 1024 * 1024 + 7, 5}, {3 * 1024 * 1024 + 7, 16}}) {
-        const std::string name = "f" + std::to_string(size) + "_" + std::to_string(connections) + ".bin";
+    for (const auto& [size, connections, mapped] : std::vector<std::tuple<std::size_t, int, bool>>{
+             {0, 5, true}, {20479, 5, true}, {20480, 5, true}, {3 * 1024 * 1024 + 7, 5, true},
+             {3 * 1024 * 1024 + 7, 16, true}, {0, 5, false}, {3 * 1024 * 1024 + 7, 5, false}}) {
+        useQuickEngineSettings();
+        EngineSettings settings = engineSettings();
+        settings.mappedWrites = mapped;
+        setEngineSettings(settings);
+        const std::string name = "f" + std::to_string(size) + "_" + std::to_string(connections) +
+                                 (mapped ? "_mapped" : "_written") + ".bin";
         const std::string content = nginx.addFile(name, size);
         const DownloadRecord r = runDownload(quickParams(nginx.url("/" + name), folder + "/" + name, connections));
         EXPECT_EQ(r.outcome, TaskOutcome::Complete) << name;
