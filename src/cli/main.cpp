@@ -49,7 +49,6 @@ std::string outputPath(const cli::GetOptions& options) {
 int runGet(const cli::GetOptions& options) {
     EngineSettings settings = engineSettings();
     settings.receiveBufferSize = options.bufferSize ? options.bufferSize : cliBufferSize;
-    settings.mappedWrites = false;  // steadier on large files (see EngineSettings)
     setEngineSettings(settings);
 
     Outcome result;
