@@ -1,5 +1,7 @@
 #include "download/target_file.h"
 
+#include "catalogue/folder_of.h"
+
 #include <fcntl.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
@@ -45,12 +47,6 @@ std::optional<std::string> buildNextName(const std::string& name, std::size_t ro
 }
 
 namespace {
-
-std::string folderOf(const std::string& path) {
-    const auto slash = path.rfind('/');
-    if (slash == std::string::npos) return ".";
-    return slash == 0 ? "/" : path.substr(0, slash);
-}
 
 // Reserves the blocks now, so a full disk shows up here and not as a fault
 // while writing through the mapping.

@@ -46,15 +46,6 @@ int ask(const QString& text, BoxIcon icon, BoxButtons buttons) {
 QString fromGbk(const std::string& text) { return QString::fromStdString(gbkToUtf8(text)); }
 std::string toGbk(const QString& text) { return utf8ToGbk(text.toStdString()); }
 
-// The width of the download window and its parts follow the main window.
-void layOut(DownloadWindow& window, int partWidth) {
-    MainWindow* main = mainWindow();
-    if (!main) return;
-    setOuterWidth(&window, outerWidth(main));
-    window.progressBar()->resize(outerWidth(&window) - 2, window.progressBar()->height());
-    for (int part = 0; part < DownloadWindow::partCount; ++part) window.setPartWidth(part, partWidth);
-}
-
 // What event 4 does on the GUI thread.
 void showEnd(TaskOutcome outcome) {
     if (DownloadWindow* window = downloadWindow()) window->setCloseEnabled(true);
@@ -112,8 +103,8 @@ void startDownload() {
     state.currentMediaUrl = row ? toGbk(row->text(1)) : std::string();
     state.currentFilePath = utf8ToGbk(downloadFolder()) + "/" + songFileName(state.currentSongName) + ".mp4";
 
-    if (!loadWindow(WindowKind::Download)) return;
-    if (DownloadWindow* window = downloadWindow()) layOut(*window, outerWidth(main) / DownloadWindow::partCount);
+    // Laid out again once shown: the first show gives a window its design size.
+    if (loadWindow(WindowKind::Download)) fitDownloadWindow();
 }
 
 void onDownloadWindowCreated() {
@@ -122,10 +113,8 @@ void onDownloadWindowCreated() {
     if (!window || !main) return;
     ProgramState& state = programState();
     state.taskFilePath = state.currentFilePath;
-    layOut(*window, 0);
-    for (int part = 0; part < DownloadWindow::partCount; ++part)
-        window->setPartWidth(part, outerWidth(window) / DownloadWindow::partCount);
-    moveOuter(window, outerLeft(main), outerTop(main) - downloadWindowDockOffset);
+    fitDownloadWindow();
+    dockDownloadWindow();
     window->setWindowTitle(QStringLiteral("正下载: ") + fromGbk(state.currentSongName));
 
     TaskParam& params = state.taskParams;

@@ -7,13 +7,6 @@
 
 namespace zorvan {
 
-std::string folderOf(const std::string& path) {
-    const auto slash = path.rfind('/');
-    if (slash == std::string::npos) return ".";
-    if (slash == 0) return "/";
-    return path.substr(0, slash);
-}
-
 std::string programDirectory() {
     static const std::string directory = [] {
         std::vector<char> buffer(PATH_MAX + 1);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "catalogue/folder_of.h"
+
 #include <string>
 
 namespace zorvan {
@@ -8,8 +10,6 @@ namespace zorvan {
 // the root itself). Read from /proc/self/exe once and then kept.
 std::string programDirectory();
 
-// The folder part of a path: everything before its last "/".
-std::string folderOf(const std::string& path);
 
 // Makes the program directory the process's current directory.
 bool enterProgramDirectory();
