@@ -14,6 +14,12 @@ namespace zorvan {
 
 namespace {
 constexpr int sliceMs = 10;
+// Every event wakes the task thread; a report per read cost more than the
+// reads on fast lines.
+constexpr auto reportInterval = std::chrono::milliseconds(10);
+// A new request needs a few round trips before it pays: parts that their
+// connection finishes sooner are left to it.
+constexpr double idleSplitMinSeconds = 1.0;
 }
 
 Connection::Connection(Task& task, int number, int segment, int plannedExtra, std::int64_t speedShare)
@@ -42,6 +48,7 @@ void Connection::main() {
 }
 
 bool Connection::pauseBeforeRetry() {
+    reportReceived();
     if (retriesLeft_ <= 0 || shouldStop()) return false;
     --retriesLeft_;
     exchange_.close();
@@ -169,14 +176,22 @@ bool Connection::takeBytes(const std::string& bytes, std::int64_t segmentEnd) {
 bool Connection::flush() {
     if (buffered_ == 0) return true;
     const std::int64_t count = static_cast<std::int64_t>(buffered_);
-    const std::int64_t position = task_.segments.commit(segment_, number_, count);
-    if (position < 0 || position != bufferStart_) {
+    const SegmentTable::Stored stored = task_.segments.commit(segment_, number_, count);
+    if (stored.position < 0 || stored.position != bufferStart_) {
         // The segment went to another connection: these bytes are not ours to store.
         task_.addProgress(-count);
         buffered_ = 0;
         return false;
     }
-    if (!task_.file->write(position, buffer_.data(), buffered_)) {
+    if (stored.count < count) {
+        // A split shortened the segment: the bytes past its new end belong
+        // to the next segment, and the stream goes on from there.
+        const auto kept = static_cast<std::size_t>(stored.count);
+        carry_.insert(0, buffer_.data() + kept, buffered_ - kept);
+        task_.addProgress(stored.count - count);
+        buffered_ = kept;
+    }
+    if (!task_.file->write(stored.position, buffer_.data(), buffered_)) {
         // Counted as done but not on disk: the file can never be complete.
         task_.writeFailed = true;
         task_.log(number_, logLevel::error, gbkFormat("写入文件失败"));
@@ -184,9 +199,32 @@ bool Connection::flush() {
         buffered_ = 0;
         return false;
     }
-    bufferStart_ += count;
+    bufferStart_ += stored.count;
     buffered_ = 0;
     return true;
+}
+
+// Rather than end while another connection will need long for its part,
+// take the upper half of it; wait while some part may still come to that.
+int Connection::splitWhenWorthIt() {
+    exchange_.close();
+    streamOpen_ = false;
+    carry_.clear();
+    for (;;) {
+        const int next = task_.segments.claimSplitOfSlowest(number_, task_.minimumSplit(), idleSplitMinSeconds);
+        if (next >= 0 || shouldStop() || !task_.segments.othersHaveAtLeast(number_, task_.minimumSplit())) return next;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5 * sliceMs));
+    }
+}
+
+// Event 16 for the bytes received since the last one. Sent at most every
+// reportInterval while data flows, and always before the events that
+// follow it in a connection's life, so the counts add up in order.
+void Connection::reportReceived() {
+    lastReport_ = std::chrono::steady_clock::now();
+    if (unreported_ == 0) return;
+    task_.userEvent(event::received, number_, unreported_, 0);
+    unreported_ = 0;
 }
 
 void Connection::sleepRestOfSecond(std::chrono::steady_clock::time_point stepStart) {
@@ -200,6 +238,7 @@ int Connection::transfer(std::string pending, bool firstSegment) {
     Segment segment = task_.segments.get(segment_);
     bufferStart_ = segment.position();
     buffered_ = 0;
+    reportReceived();
     task_.userEvent(firstSegment ? event::firstSegment : event::furtherSegment, number_, segment.position(),
                     segment.end());
     if (first_ && !task_.sizeReported.exchange(true))
@@ -234,6 +273,7 @@ int Connection::transfer(std::string pending, bool firstSegment) {
                 body = std::move(carry_);
             } else {
                 next = task_.segments.claimFree(number_);
+                if (next < 0 && task_.settings.splitForIdleConnections) next = splitWhenWorthIt();
                 if (next < 0) return endedNormally;
                 task_.segments.release(segment_, number_);
                 segment_ = next;
@@ -244,6 +284,7 @@ int Connection::transfer(std::string pending, bool firstSegment) {
             }
             segment = task_.segments.get(segment_);
             bufferStart_ = segment.position();
+            reportReceived();
             task_.userEvent(event::furtherSegment, number_, segment.position(), segment.end());
             if (!takeBytes(body, segment.end())) return endedNormally;
             continue;
@@ -266,8 +307,10 @@ int Connection::transfer(std::string pending, bool firstSegment) {
                                             task_.params.receiveTimeout, false, [this] { return shouldStop(); });
         buffered_ += r.received;
         task_.addProgress(static_cast<std::int64_t>(r.received));
+        task_.segments.noteReached(segment_, number_, bufferStart_ + static_cast<std::int64_t>(buffered_));
         if (speedShare_ > 0) sleepRestOfSecond(stepStart);
-        if (r.received > 0) task_.userEvent(event::received, number_, static_cast<std::int64_t>(r.received), 0);
+        unreported_ += static_cast<std::int64_t>(r.received);
+        if (std::chrono::steady_clock::now() - lastReport_ >= reportInterval) reportReceived();
         if (buffered_ == buffer_.size() && !flush()) return endedNormally;
         if (r.code == 0) continue;
 
@@ -285,6 +328,7 @@ int Connection::transfer(std::string pending, bool firstSegment) {
 }
 
 void Connection::end(int code) {
+    reportReceived();
     std::int64_t position = 0;
     if (segment_ >= 0) position = task_.segments.get(segment_).position();
     bool last;

@@ -3,6 +3,7 @@
 #include "download/http_exchange.h"
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <string>
 #include <thread>
@@ -42,6 +43,8 @@ private:
     bool flush();
     bool pauseBeforeRetry();
     bool reopenAt(std::int64_t position, std::string& body);
+    int splitWhenWorthIt();
+    void reportReceived();
     void sleepRestOfSecond(std::chrono::steady_clock::time_point stepStart);
     void end(int code);
 
@@ -59,6 +62,8 @@ private:
     std::vector<char> buffer_;
     std::size_t buffered_ = 0;
     std::int64_t bufferStart_ = 0;  // file position of buffer_[0]
+    std::int64_t unreported_ = 0;  // received bytes not yet announced with event 16
+    std::chrono::steady_clock::time_point lastReport_{};
     std::thread thread_;
 };
 

@@ -25,8 +25,7 @@ void startConnection(Task& task) {
         const int count = std::max(1, task.params.connections);
         connection = std::make_shared<Connection>(task, number, -1, count - 1, task.params.speedLimit);
     } else {
-        const int segment = task.segments.claimForNewConnection(
-            number, 2 * static_cast<std::int64_t>(task.settings.receiveBufferSize));
+        const int segment = task.segments.claimForNewConnection(number, task.minimumSplit());
         if (segment < 0) return;
         const std::int64_t share = task.params.speedLimit > 0 ? task.params.speedLimit / (task.active + 1) : 0;
         connection = std::make_shared<Connection>(task, number, segment, 0, share);

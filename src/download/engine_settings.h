@@ -19,6 +19,11 @@ struct EngineSettings {
     // downloads neither way was faster overall (see the benchmark notes), so
     // every caller keeps the mapping.
     bool mappedWrites = true;
+    // A connection that finishes its segment when no free one is left
+    // splits the busy segment that will take longest to finish and fetches
+    // its upper half, so a slow or stalled connection does not hold up the
+    // end of a download. Off, it ends, as the GUI's engine always has.
+    bool splitForIdleConnections = false;
 };
 
 void setEngineSettings(const EngineSettings& settings);

@@ -1,5 +1,7 @@
 #include "download/segment_table.h"
 
+#include <algorithm>
+
 namespace zorvan {
 
 void SegmentTable::plan(std::int64_t totalSize, int count) {
@@ -12,6 +14,8 @@ void SegmentTable::plan(std::int64_t totalSize, int count) {
         Segment s;
         s.start = each * i;
         s.length = each + (i == count - 1 ? totalSize % count : 0);
+        s.reached = s.start;
+        s.claimedFrom = s.start;
         rows_.push_back(s);
     }
 }
@@ -20,12 +24,38 @@ int SegmentTable::claimFirstFree(int owner) {
     for (std::size_t i = 0; i < rows_.size(); ++i) {
         Segment& s = rows_[i];
         if (!s.busy && !s.finished()) {
-            s.busy = true;
-            s.owner = owner;
+            take(s, owner);
             return static_cast<int>(i);
         }
     }
     return -1;
+}
+
+void SegmentTable::take(Segment& s, int owner) {
+    s.busy = true;
+    s.owner = owner;
+    s.reached = s.position();
+    s.claimedAt = std::chrono::steady_clock::now();
+    s.claimedFrom = s.position();
+}
+
+// Measured from where the owner's stream has reached, so bytes it holds
+// unstored are not fetched twice.
+std::int64_t SegmentTable::remainingOf(const Segment& s) const { return s.end() - std::max(s.position(), s.reached); }
+
+int SegmentTable::split(int index, int owner) {
+    Segment& old = rows_[static_cast<std::size_t>(index)];
+    const std::int64_t upper = remainingOf(old) / 2;
+    old.length -= upper;
+    old.split = true;
+    Segment fresh;
+    fresh.start = old.end();
+    fresh.length = upper;
+    fresh.splitOff = true;
+    take(fresh, owner);
+    if (rows_.size() == rows_.capacity()) rows_.reserve(rows_.capacity() * 2);
+    rows_.push_back(fresh);
+    return static_cast<int>(rows_.size() - 1);
 }
 
 int SegmentTable::claimForNewConnection(int owner, std::int64_t minRemainingToSplit) {
@@ -35,24 +65,40 @@ int SegmentTable::claimForNewConnection(int owner, std::int64_t minRemainingToSp
     std::int64_t widestRemaining = 0;
     for (std::size_t i = 0; i < rows_.size(); ++i) {
         const Segment& s = rows_[i];
-        if (s.busy && s.length - s.done > widestRemaining) {
+        if (s.busy && remainingOf(s) > widestRemaining) {
             widest = static_cast<int>(i);
-            widestRemaining = s.length - s.done;
+            widestRemaining = remainingOf(s);
         }
     }
     if (widest < 0 || widestRemaining < minRemainingToSplit) return -1;
-    const std::int64_t upper = widestRemaining / 2;
-    Segment& old = rows_[static_cast<std::size_t>(widest)];
-    old.length = old.done + (widestRemaining - upper);
-    old.split = true;
-    Segment fresh;
-    fresh.start = old.end();
-    fresh.length = upper;
-    fresh.busy = true;
-    fresh.owner = owner;
-    if (rows_.size() == rows_.capacity()) rows_.reserve(rows_.capacity() * 2);
-    rows_.push_back(fresh);
-    return static_cast<int>(rows_.size() - 1);
+    return split(widest, owner);
+}
+
+int SegmentTable::claimSplitOfSlowest(int owner, std::int64_t minRemainingToSplit, double minSecondsLeft,
+                                      std::chrono::steady_clock::time_point now) {
+    std::lock_guard lock(lock_);
+    int slowest = -1;
+    double longest = 0;
+    for (std::size_t i = 0; i < rows_.size(); ++i) {
+        const Segment& s = rows_[i];
+        const std::int64_t remaining = remainingOf(s);
+        if (!s.busy || s.owner == owner || remaining < minRemainingToSplit || now - s.claimedAt < settleTime) continue;
+        const double elapsed = std::chrono::duration<double>(now - s.claimedAt).count();
+        const double rate = static_cast<double>(std::max(s.position(), s.reached) - s.claimedFrom) / elapsed;
+        const double secondsLeft = rate > 0 ? static_cast<double>(remaining) / rate : 1e300;
+        if (secondsLeft >= minSecondsLeft && secondsLeft > longest) {
+            slowest = static_cast<int>(i);
+            longest = secondsLeft;
+        }
+    }
+    return slowest < 0 ? -1 : split(slowest, owner);
+}
+
+bool SegmentTable::othersHaveAtLeast(int owner, std::int64_t bytes) const {
+    std::lock_guard lock(lock_);
+    for (const Segment& s : rows_)
+        if (s.busy && s.owner != owner && remainingOf(s) >= bytes) return true;
+    return false;
 }
 
 int SegmentTable::claimFree(int owner) {
@@ -62,31 +108,34 @@ int SegmentTable::claimFree(int owner) {
 
 void SegmentTable::claim(int index, int owner) {
     std::lock_guard lock(lock_);
-    Segment& s = rows_.at(static_cast<std::size_t>(index));
-    s.busy = true;
-    s.owner = owner;
+    take(rows_.at(static_cast<std::size_t>(index)), owner);
 }
 
 int SegmentTable::claimContinuation(int owner, std::int64_t position) {
     std::lock_guard lock(lock_);
     for (std::size_t i = 0; i < rows_.size(); ++i) {
         Segment& s = rows_[i];
-        if (s.start == position && s.done == 0 && !s.finished() && s.owner != owner) {
-            s.busy = true;
-            s.owner = owner;
+        if (s.start == position && s.done == 0 && !s.finished() && s.owner != owner && !(s.busy && s.splitOff)) {
+            take(s, owner);
             return static_cast<int>(i);
         }
     }
     return -1;
 }
 
-std::int64_t SegmentTable::commit(int index, int owner, std::int64_t count) {
+void SegmentTable::noteReached(int index, int owner, std::int64_t position) {
     std::lock_guard lock(lock_);
     Segment& s = rows_.at(static_cast<std::size_t>(index));
-    if (!s.busy || s.owner != owner || s.done + count > s.length) return -1;
-    const std::int64_t position = s.position();
-    s.done += count;
-    return position;
+    if (s.busy && s.owner == owner) s.reached = position;
+}
+
+SegmentTable::Stored SegmentTable::commit(int index, int owner, std::int64_t count) {
+    std::lock_guard lock(lock_);
+    Segment& s = rows_.at(static_cast<std::size_t>(index));
+    if (!s.busy || s.owner != owner) return {};
+    const Stored stored{s.position(), std::min(count, s.length - s.done)};
+    s.done += stored.count;
+    return stored;
 }
 
 void SegmentTable::release(int index, int owner) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <mutex>
 #include <vector>
@@ -14,6 +15,10 @@ struct Segment {
     std::int64_t start = 0;
     std::int64_t length = 0;
     std::int64_t done = 0;     // bytes already in the file, from start on
+    std::int64_t reached = 0;  // file position the owner's stream has reached (received, maybe not stored)
+    bool splitOff = false;     // the upper part of a split, given to a connection of its own
+    std::chrono::steady_clock::time_point claimedAt{};  // when the owner took it
+    std::int64_t claimedFrom = 0;                        // the position then
 
     bool finished() const { return done >= length; }
     std::int64_t end() const { return start + length; }
@@ -35,8 +40,25 @@ public:
     // For a new connection: the first free unfinished segment; else the busy
     // one with the largest remaining part, split in two when that part is at
     // least minRemainingToSplit (the upper half becomes the new segment).
-    // -1 when neither can be had.
+    // The remaining part starts where the owner's stream has reached, so
+    // bytes it holds unstored are not fetched twice. -1 when neither can be
+    // had.
     int claimForNewConnection(int owner, std::int64_t minRemainingToSplit);
+
+    // For a connection that has nothing left to do: the busy segment whose
+    // owner needs the longest to finish it at the rate it has managed since
+    // taking it, split in two when its remaining part is at least
+    // minRemainingToSplit and would take at least minSecondsLeft (an owner
+    // that has received nothing for a while counts as never finishing).
+    // Owners that took their segment less than settleTime ago are not
+    // judged yet: a new request may take that long to bring its first byte. -1 when no segment qualifies.
+    static constexpr auto settleTime = std::chrono::seconds(1);
+    int claimSplitOfSlowest(int owner, std::int64_t minRemainingToSplit, double minSecondsLeft,
+                            std::chrono::steady_clock::time_point now = std::chrono::steady_clock::now());
+
+    // Whether a busy segment of another connection has at least `bytes`
+    // left.
+    bool othersHaveAtLeast(int owner, std::int64_t bytes) const;
 
     // The first free unfinished segment, or -1.
     int claimFree(int owner);
@@ -46,15 +68,25 @@ public:
 
     // An unfinished segment starting exactly at `position` that nobody has
     // written to yet (free, or owned by another connection that has written
-    // nothing): a connection whose stream has reached `position` carries on
-    // with it instead of opening a new request. Its previous owner finds out
-    // when it next tries to store bytes. -1 when there is none.
+    // nothing, unless a split gave it to that connection on purpose): a
+    // connection whose stream has reached `position` carries on with it
+    // instead of opening a new request. Its previous owner finds out when it
+    // next tries to store bytes. -1 when there is none.
     int claimContinuation(int owner, std::int64_t position);
 
-    // Records that `count` bytes were written at the segment's position and
-    // returns where they go; -1 when the connection no longer owns the
-    // segment (then nothing is recorded and nothing may be written).
-    std::int64_t commit(int index, int owner, std::int64_t count);
+    // The owner's stream has reached `position` (bytes received, perhaps not
+    // stored yet).
+    void noteReached(int index, int owner, std::int64_t position);
+
+    // Records that up to `count` bytes are written at the segment's
+    // position: as many as still fit, since a split may have shortened the
+    // segment meanwhile. position is -1 when the connection no longer owns
+    // the segment (then nothing is recorded and nothing may be written).
+    struct Stored {
+        std::int64_t position = -1;
+        std::int64_t count = 0;
+    };
+    Stored commit(int index, int owner, std::int64_t count);
 
     void release(int index, int owner);
     bool owns(int index, int owner) const;
@@ -66,7 +98,11 @@ public:
     std::int64_t doneTotal() const;
 
 private:
-    int claimFirstFree(int owner);  // with lock_ held
+    // With lock_ held:
+    int claimFirstFree(int owner);
+    static void take(Segment& s, int owner);
+    std::int64_t remainingOf(const Segment& s) const;
+    int split(int index, int owner);  // the upper half of index's remaining part, for owner
 
     mutable std::mutex lock_;
     std::vector<Segment> rows_;

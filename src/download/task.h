@@ -36,6 +36,8 @@ struct Task {
     TaskId id = 0;
     TaskParam params;
     EngineSettings settings;
+    // A busy segment is split only when at least this much of it is left.
+    std::int64_t minimumSplit() const { return 2 * static_cast<std::int64_t>(settings.receiveBufferSize); }
 
     // Request fields: written by the first connection before the others
     // exist, read by all afterwards.

@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+
 #include <cerrno>
 
 namespace zorvan {
@@ -39,9 +41,9 @@ TEST(SegmentTable, NewConnectionsTakeFreeSegmentsThenSplitTheWidest) {
     EXPECT_EQ(table.claimForNewConnection(2, 40960), 1);
     EXPECT_EQ(table.claimForNewConnection(3, 40960), 2);
     // Segment 1 has the most left: its upper half goes to the new segment.
-    EXPECT_EQ(table.commit(0, 1, 50000), 0);
-    EXPECT_EQ(table.commit(2, 3, 30000), 200000);
-    EXPECT_EQ(table.commit(1, 2, 10000), 100000);
+    EXPECT_EQ(table.commit(0, 1, 50000).position, 0);
+    EXPECT_EQ(table.commit(2, 3, 30000).position, 200000);
+    EXPECT_EQ(table.commit(1, 2, 10000).position, 100000);
     const int fresh = table.claimForNewConnection(4, 40960);
     ASSERT_EQ(fresh, 3);
     const Segment old = table.get(1), split = table.get(3);
@@ -50,15 +52,42 @@ TEST(SegmentTable, NewConnectionsTakeFreeSegmentsThenSplitTheWidest) {
     EXPECT_EQ(split.start, old.end());
     EXPECT_EQ(split.length, 45000);
     EXPECT_EQ(split.end(), 200000) << "no byte lost or doubled";
-    // The owner can no longer write past its shortened end.
-    EXPECT_EQ(table.commit(1, 2, 45001), -1);
-    EXPECT_EQ(table.commit(1, 2, 45000), 110000);
+    // The owner stores only up to its shortened end; the rest is the new segment's.
+    const SegmentTable::Stored stored = table.commit(1, 2, 45001);
+    EXPECT_EQ(stored.position, 110000);
+    EXPECT_EQ(stored.count, 45000);
+    EXPECT_TRUE(table.get(1).finished());
     // Remaining parts below the threshold are not split.
     SegmentTable small;
     small.plan(60000, 1);
     EXPECT_EQ(small.claimForNewConnection(1, 40960), 0);
-    EXPECT_EQ(small.commit(0, 1, 30000), 0);
+    EXPECT_EQ(small.commit(0, 1, 30000).position, 0);
     EXPECT_EQ(small.claimForNewConnection(2, 40960), -1);
+}
+
+TEST(SegmentTable, AnIdleConnectionSplitsThePartThatWouldTakeLongest) {
+    SegmentTable table;
+    table.plan(3000000, 3);
+    ASSERT_EQ(table.claimFree(1), 0);
+    ASSERT_EQ(table.claimFree(2), 1);
+    ASSERT_EQ(table.claimFree(3), 2);
+    const auto now = std::chrono::steady_clock::now();
+    EXPECT_EQ(table.commit(0, 1, 1000000).count, 1000000);
+    EXPECT_EQ(table.claimSplitOfSlowest(1, 40960, 1.0, now), -1) << "nobody is judged before settling";
+    table.noteReached(1, 2, 1900000);  // fast: 100000 left, well under a second at 450000 a second
+    table.noteReached(2, 3, 2010000);  // slow: 990000 left at 5000 a second
+    const auto later = now + std::chrono::seconds(2);
+    const int fresh = table.claimSplitOfSlowest(1, 40960, 1.0, later);
+    ASSERT_EQ(fresh, 3);
+    EXPECT_EQ(table.get(3).start, 2010000 + 495000) << "half of what the slow stream has not reached";
+    EXPECT_EQ(table.get(3).end(), 3000000);
+    EXPECT_EQ(table.get(2).end(), table.get(3).start);
+    EXPECT_TRUE(table.owns(3, 1));
+    // Split again: the slow part, not the fast one nor the nearly done one.
+    table.noteReached(3, 1, 2985000);
+    ASSERT_EQ(table.claimSplitOfSlowest(4, 40960, 1.0, later), 4);
+    EXPECT_EQ(table.get(4).start, 2010000 + 247500);
+    EXPECT_EQ(table.get(4).end(), 2505000);
 }
 
 TEST(SegmentTable, ACarryOnClaimTakesOnlyUntouchedSegmentsAndFencesTheOldOwner) {
@@ -68,8 +97,8 @@ TEST(SegmentTable, ACarryOnClaimTakesOnlyUntouchedSegmentsAndFencesTheOldOwner) 
     ASSERT_EQ(table.claimFree(2), 1);
     // Connection 1 reaches 100000 while connection 2 has stored nothing.
     EXPECT_EQ(table.claimContinuation(1, 100000), 1);
-    EXPECT_EQ(table.commit(1, 2, 100), -1) << "the old owner may not write any more";
-    EXPECT_EQ(table.commit(1, 1, 100), 100000);
+    EXPECT_EQ(table.commit(1, 2, 100).position, -1) << "the old owner may not write any more";
+    EXPECT_EQ(table.commit(1, 1, 100).position, 100000);
     // Once bytes are in, nobody takes the segment over.
     EXPECT_EQ(table.claimContinuation(2, 100000), -1);
     EXPECT_EQ(table.claimContinuation(1, 12345), -1);

@@ -92,6 +92,27 @@ TEST_F(EngineTest, ABodyCutShortIsFetchedAgainFromWhereItStopped) {
     EXPECT_TRUE(resumedMidway) << "a retry asks for the rest, not the segment again";
 }
 
+TEST_F(EngineTest, IdleConnectionsTakeOverHalfOfASlowPartAndTheFileStaysWhole) {
+    EngineSettings settings = engineSettings();
+    settings.splitForIdleConnections = true;
+    settings.receiveBufferSize = 1024;  // the slow part stores bytes early, so no stream carries on into it
+    setEngineSettings(settings);
+    const std::string content = patternBytes(1000000);
+    LoopbackServer server(fileScript(content, [&](ScriptedReply& reply, const HttpRequest&, std::int64_t from) {
+        reply.bytesPerSecond = from == 750000 ? 20000 : from == 500000 ? 1000000 : 20000000;  // the last part crawls
+    }));
+    const DownloadRecord r = runDownload(quickParams(server.url("/a.mp4"), target(), 4));
+    EXPECT_EQ(r.outcome, TaskOutcome::Complete);
+    EXPECT_TRUE(readFile(target()) == content);
+    int splits = 0;
+    for (const auto& request : server.requests()) {
+        const std::string range = request.header("Range");
+        if (!range.empty() && std::stoll(range.substr(6)) % 250000 != 0) ++splits;
+    }
+    EXPECT_GE(splits, 2) << "the slow part was split, and its halves again";
+    EXPECT_EQ(filesIn(folder), std::vector<std::string>{"a.mp4"});
+}
+
 TEST_F(EngineTest, AStallLongerThanTheReceiveLimitIsRetried) {
     const std::string content = patternBytes(100000);
     std::atomic<int> answers{0};
