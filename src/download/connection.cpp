@@ -17,9 +17,12 @@ constexpr int sliceMs = 10;
 // Every event wakes the task thread; a report per read cost more than the
 // reads on fast lines.
 constexpr auto reportInterval = std::chrono::milliseconds(10);
-// A new request needs a few round trips before it pays: parts that their
-// connection finishes sooner are left to it.
-constexpr double idleSplitMinSeconds = 1.0;
+// A new request pays only when the part it takes would keep its old
+// connection busy several times longer than a request takes to answer, and
+// for at least half a second: splitting the last tenths of a second of
+// healthy connections made rate-capped downloads slower, not faster.
+constexpr double splitWorthRequests = 3.0;
+constexpr double splitMinSeconds = 0.5;
 }
 
 Connection::Connection(Task& task, int number, int segment, int plannedExtra, std::int64_t speedShare)
@@ -62,9 +65,17 @@ bool Connection::pauseBeforeRetry() {
     return !shouldStop();
 }
 
+// Runs a request and notes how long the server took to answer it.
+OpenResult Connection::timed(const std::function<OpenResult()>& request) {
+    const auto start = std::chrono::steady_clock::now();
+    const OpenResult r = request();
+    if (r == OpenResult::Accepted) task_.noteRequestTime(std::chrono::steady_clock::now() - start);
+    return r;
+}
+
 bool Connection::reopenAt(std::int64_t position, std::string& body) {
     for (;;) {
-        switch (exchange_.openRange(position, body)) {
+        switch (timed([&] { return exchange_.openRange(position, body); })) {
             case OpenResult::Accepted:
                 streamOpen_ = true;
                 return true;
@@ -81,7 +92,7 @@ bool Connection::reopenAt(std::int64_t position, std::string& body) {
 int Connection::runFirst() {
     std::string body;
     for (;;) {
-        const OpenResult r = exchange_.openFirst(body);
+        const OpenResult r = timed([&] { return exchange_.openFirst(body); });
         if (r == OpenResult::Accepted) break;
         if (r == OpenResult::Refused) {
             task_.noteFailure(TaskOutcome::Refused);
@@ -140,7 +151,7 @@ int Connection::runFurther() {
     const Segment segment = task_.segments.get(segment_);
     std::int64_t position = segment.position();
     for (;;) {
-        const OpenResult r = exchange_.openRange(position, body);
+        const OpenResult r = timed([&] { return exchange_.openRange(position, body); });
         if (r == OpenResult::Accepted) break;
         if (r == OpenResult::Refused) {
             task_.noteFailure(TaskOutcome::Refused);
@@ -211,9 +222,10 @@ int Connection::splitWhenWorthIt() {
     streamOpen_ = false;
     carry_.clear();
     for (;;) {
-        const int next = task_.segments.claimSplitOfSlowest(number_, task_.minimumSplit(), idleSplitMinSeconds);
+        const double worthSeconds = std::max(splitMinSeconds, splitWorthRequests * task_.longestRequestSeconds());
+        const int next = task_.segments.claimSplitOfSlowest(number_, task_.minimumSplit(), worthSeconds);
         if (next >= 0 || shouldStop() || !task_.segments.othersHaveAtLeast(number_, task_.minimumSplit())) return next;
-        std::this_thread::sleep_for(std::chrono::milliseconds(5 * sliceMs));
+        std::this_thread::sleep_for(std::chrono::milliseconds(sliceMs));
     }
 }
 

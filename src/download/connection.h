@@ -5,6 +5,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -44,6 +45,7 @@ private:
     bool pauseBeforeRetry();
     bool reopenAt(std::int64_t position, std::string& body);
     int splitWhenWorthIt();
+    OpenResult timed(const std::function<OpenResult()>& request);
     void reportReceived();
     void sleepRestOfSecond(std::chrono::steady_clock::time_point stepStart);
     void end(int code);

@@ -14,10 +14,11 @@ struct EngineSettings {
     int retriesPerConnection = 999;
     int redirectLimit = 20;                 // a redirection loop ends after this many steps
     // Connections copy their bytes into one shared writable mapping of the
-    // file. Off, they write through the file descriptor instead, which keeps
-    // the file's pages out of the process's resident size. On 1 GiB loopback
-    // downloads neither way was faster overall (see the benchmark notes), so
-    // every caller keeps the mapping.
+    // file. Off, they write through the file descriptor instead, which
+    // keeps the file's pages out of the process's resident size and spares
+    // the kernel zero-filling each page before it is overwritten; the
+    // command-line tool turns it off (see its notes), the GUI keeps the
+    // mapping.
     bool mappedWrites = true;
     // A connection that finishes its segment when no free one is left
     // splits the busy segment that will take longest to finish and fetches

@@ -60,6 +60,13 @@ void Task::noteFailure(TaskOutcome outcome) {
     failure.compare_exchange_strong(none, static_cast<int>(outcome));
 }
 
+void Task::noteRequestTime(std::chrono::steady_clock::duration took) {
+    const std::int64_t micros = std::chrono::duration_cast<std::chrono::microseconds>(took).count();
+    std::int64_t longest = longestRequestMicros.load();
+    while (micros > longest && !longestRequestMicros.compare_exchange_weak(longest, micros)) {
+    }
+}
+
 std::string Task::currentLocalPath() {
     std::lock_guard lock(pathLock);
     return localPath;

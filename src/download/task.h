@@ -8,6 +8,7 @@
 #include "download/task_param.h"
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <memory>
 #include <mutex>
@@ -73,6 +74,8 @@ struct Task {
     std::atomic<bool> writeFailed{false};  // bytes counted as done never reached the disk
 
     std::atomic<int> failure{-1};  // the first TaskOutcome that explains a failure
+    // The longest a successful request took from connecting to the header.
+    std::atomic<std::int64_t> longestRequestMicros{0};
     EventQueue queue;
     std::shared_ptr<TaskSlot> slot;
 
@@ -82,6 +85,8 @@ struct Task {
     void userEvent(int type, int connection, std::int64_t value, std::int64_t extra);
     void addProgress(std::int64_t count);
     void noteFailure(TaskOutcome outcome);
+    void noteRequestTime(std::chrono::steady_clock::duration took);
+    double longestRequestSeconds() const { return static_cast<double>(longestRequestMicros.load()) / 1e6; }
     std::string currentLocalPath();
 };
 
