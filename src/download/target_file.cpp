@@ -10,6 +10,8 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <algorithm>
+#include <cstdlib>
 
 namespace zorvan {
 
@@ -47,6 +49,14 @@ std::optional<std::string> buildNextName(const std::string& name, std::size_t ro
 }
 
 namespace {
+
+// Bytes per write call. The page cache sizes a new folio after the write
+// that creates it; 64 KiB writes took large folios, which on this kind of
+// virtual machine come from memory the host has taken back, and copying
+// into them cost most of the download's CPU (1 GiB over 16 rate-capped
+// connections: 2.74 s with 64 KiB writes, 2.58 s with 16 KiB, against an
+// ideal 2.56 s; unlimited, 4 KiB writes lost to the extra calls).
+constexpr std::size_t writePiece = 16 * 1024;
 
 // Reserves the blocks now, so a full disk shows up here and not as a fault
 // while writing through the mapping.
@@ -103,7 +113,7 @@ bool TargetFile::write(std::int64_t position, const char* data, std::size_t coun
         return true;
     }
     while (count > 0) {
-        const ssize_t n = ::pwrite(fd_, data, count, position);
+        const ssize_t n = ::pwrite(fd_, data, std::min(count, writePiece), position);
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) return false;
         data += n;
