@@ -141,7 +141,7 @@ scenario() {  # title path file MiB [cap MiB/s per connection]
     if [ "$cap" != 0 ]; then
       local n=1
       case "$tool" in *16*) n=16 ;; *5*) n=5 ;; esac
-      extra=$(printf "  %.0f%% of ideal" "$(echo "scale=4; 100 * ${med[$tool]} / ($mib / ($n * $cap))" | bc)")
+      extra=$(printf "  %.1f%% of ideal" "$(echo "scale=4; 100 * ${med[$tool]} / ($mib / ($n * $cap))" | bc)")
     fi
     printf "%-14s %-34s %8.2f %9.0f %8.2f %7d MB %6s x%.2f (%s)%s\n" "$tool" "$(printf "%.2f " ${walls[$tool]})" \
       "${med[$tool]}" "$(echo "$mib / ${med[$tool]}" | bc -l)" "${cpu[$tool]}" "$(( ${peak[$tool]} / 1024 ))" \
@@ -150,7 +150,7 @@ scenario() {  # title path file MiB [cap MiB/s per connection]
 }
 
 echo "zorvan download benchmark: $runs runs each; nginx on 127.0.0.1:$port; outputs in $out (on disk)"
-echo "peak RSS counts the pages of mapped output files that were touched."
+echo "peak RSS: zorvan-cli writes through the file descriptor, so output pages do not count in it."
 if [ "$quick" = 1 ]; then
   scenario "open" open mid.bin 64
   scenario "capped 25 MiB/s per connection" capped mid.bin 64 25
