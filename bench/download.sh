@@ -83,10 +83,11 @@ declare -A commands=(
   ["zorvan -n 16"]="$cli get -n 16 -o"
   ["aria2c -x5"]="aria2c -q -x5 -s5 -k1M --file-allocation=falloc --allow-overwrite=true --auto-file-renaming=false -d $out -o"
   ["axel -n 5"]="axel -q -n 5 -o"
+  ["axel -n 16"]="axel -q -n 16 -o"
   ["curl"]="curl -s -o"
   ["wget"]="wget -q -O"
 )
-order=("zorvan -n 5" "zorvan -n 16" "aria2c -x5" "axel -n 5" "curl" "wget")
+order=("zorvan -n 5" "zorvan -n 16" "aria2c -x5" "axel -n 5" "axel -n 16" "curl" "wget")
 
 run_tool() {  # tool url file -> prints "wall cpu rss ok"
   local tool="$1" url="$2" file="$3" target="$out/result.bin"
