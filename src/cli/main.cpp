@@ -61,15 +61,11 @@ int runGet(const cli::GetOptions& options) {
 
     Outcome result;
     TaskParam params;
-    params.mode = 4096;
+    setProgramLimits(params);
     params.url = options.url;
     params.localPath = utf8ToGbk(outputPath(options));
     params.connections = options.connections;
     params.speedLimit = options.speedLimit;
-    params.connectTimeout = 5000;
-    params.sendTimeout = 5001;
-    params.receiveTimeout = 10000;
-    params.stopWait = 1000;
     params.chunkSize = options.chunkSize ? options.chunkSize : cliChunkSize;
     params.proxy = options.proxy;
     const bool renameOnExists = options.renameOnExists;

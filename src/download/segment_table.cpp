@@ -41,7 +41,7 @@ void SegmentTable::take(Segment& s, int owner) {
 
 // Measured from where the owner's stream has reached, so bytes it holds
 // unstored are not fetched twice.
-std::int64_t SegmentTable::remainingOf(const Segment& s) const { return s.end() - std::max(s.position(), s.reached); }
+std::int64_t SegmentTable::remainingOf(const Segment& s) const { return s.end() - s.streamPosition(); }
 
 int SegmentTable::split(int index, int owner) {
     Segment& old = rows_[static_cast<std::size_t>(index)];
@@ -84,7 +84,7 @@ int SegmentTable::claimSplitOfSlowest(int owner, std::int64_t minRemainingToSpli
         const std::int64_t remaining = remainingOf(s);
         if (!s.busy || s.owner == owner || remaining < minRemainingToSplit || now - s.claimedAt < settleTime) continue;
         const double elapsed = std::chrono::duration<double>(now - s.claimedAt).count();
-        const double rate = static_cast<double>(std::max(s.position(), s.reached) - s.claimedFrom) / elapsed;
+        const double rate = static_cast<double>(s.streamPosition() - s.claimedFrom) / elapsed;
         const double secondsLeft = rate > 0 ? static_cast<double>(remaining) / rate : 1e300;
         if (secondsLeft >= minSecondsLeft && secondsLeft > longest) {
             slowest = static_cast<int>(i);

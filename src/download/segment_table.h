@@ -23,6 +23,8 @@ struct Segment {
     bool finished() const { return done >= length; }
     std::int64_t end() const { return start + length; }
     std::int64_t position() const { return start + done; }
+    // Where the owner's stream stands: stored bytes and those it still holds.
+    std::int64_t streamPosition() const { return position() > reached ? position() : reached; }
 };
 
 // The segments of one download. Every read and change goes through one

@@ -88,4 +88,17 @@ enum class TaskOutcome : int {
 // A short description in Chinese (UTF-8) for messages to the user.
 const char* outcomeText(TaskOutcome outcome);
 
+// The values the program drives every download with, from the window and
+// the command line alike: a download of five connections with the
+// program's time limits and 10240-byte receive steps.
+inline void setProgramLimits(TaskParam& params) {
+    params.mode = downloadMode;
+    params.connections = 5;
+    params.connectTimeout = 5000;
+    params.sendTimeout = 5001;
+    params.receiveTimeout = 10000;
+    params.stopWait = 1000;
+    params.chunkSize = 10240;
+}
+
 }  // namespace zorvan

@@ -118,13 +118,7 @@ void onDownloadWindowCreated() {
     window->setWindowTitle(QStringLiteral("正下载: ") + fromGbk(state.currentSongName));
 
     TaskParam& params = state.taskParams;
-    params.mode = downloadMode;
-    params.connections = 5;
-    params.connectTimeout = 5000;
-    params.sendTimeout = 5001;
-    params.receiveTimeout = 10000;
-    params.stopWait = 1000;
-    params.chunkSize = 10240;
+    setProgramLimits(params);
     params.eventProcedure = onDownloadEvent;
     window->timer()->start(1000);
     params.url = engineAddress(state.currentMediaUrl);
