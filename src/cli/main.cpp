@@ -57,6 +57,7 @@ int runGet(const cli::GetOptions& options) {
     settings.receiveBufferSize = options.bufferSize ? options.bufferSize : cliBufferSize;
     settings.splitForIdleConnections = true;
     settings.mappedWrites = false;
+    settings.bulkScheduling = true;
     setEngineSettings(settings);
 
     Outcome result;

@@ -6,6 +6,9 @@
 #include "download/name_clash.h"
 #include "download/task.h"
 
+#include <pthread.h>
+#include <sched.h>
+
 #include <algorithm>
 #include <chrono>
 #include <cstring>
@@ -46,6 +49,11 @@ void Connection::join() {
 bool Connection::shouldStop() const { return run_.load() != 1 || task_.stopping.load(); }
 
 void Connection::main() {
+    if (task_.settings.bulkScheduling) {
+        // Only a hint: where the system refuses it the thread runs as before.
+        const sched_param normal{};
+        ::pthread_setschedparam(::pthread_self(), SCHED_BATCH, &normal);
+    }
     task_.userEvent(event::connectionStarted, number_, 0, 0);
     end(first_ ? runFirst() : runFurther());
 }
