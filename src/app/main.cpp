@@ -1,3 +1,3 @@
-#include "shell/startup.h"
+#include "app/program_routines.h"
 
-int main(int argc, char** argv) { return zorvan::programStart(argc, argv); }
+int main(int argc, char** argv) { return zorvan::programStart(argc, argv, zorvan::programStartupSteps()); }

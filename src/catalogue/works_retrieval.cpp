@@ -1,8 +1,9 @@
 #include "catalogue/works_retrieval.h"
 
-#include "catalogue/code_page.h"
-#include "catalogue/extract_between.h"
-#include "catalogue/to_integer.h"
+#include "text/code_page.h"
+#include "text/extract_between.h"
+#include "text/percent_coding.h"
+#include "text/to_integer.h"
 #include "web/http_fetch.h"
 
 #include <vector>
@@ -23,25 +24,13 @@ std::string fetchPage(const std::string& address) {
 std::string worksAddressFor(const std::string& serviceAddress) { return serviceAddress + "/u/works/s"; }
 
 std::string queryPerformerId(const std::string& codePageId) {
-    static const char hex[] = "0123456789ABCDEF";
     bool plain = true;
     for (const char c : codePageId) plain = plain && ((c >= '0' && c <= '9') || c == '-');
     if (plain) return codePageId;
-    std::string encoded;
-    for (const char c : gbkToUtf8(codePageId)) {
-        const auto byte = static_cast<unsigned char>(c);
-        const bool unreserved = (byte >= '0' && byte <= '9') || (byte >= 'A' && byte <= 'Z') ||
-                                (byte >= 'a' && byte <= 'z') || byte == '-' || byte == '.' || byte == '_' ||
-                                byte == '~';
-        if (unreserved) {
-            encoded += c;
-        } else {
-            encoded += '%';
-            encoded += hex[byte >> 4];
-            encoded += hex[byte & 0x0F];
-        }
-    }
-    return encoded;
+    return percentEncode(gbkToUtf8(codePageId), [](unsigned char byte) {
+        return (byte >= '0' && byte <= '9') || (byte >= 'A' && byte <= 'Z') || (byte >= 'a' && byte <= 'z') ||
+               byte == '-' || byte == '.' || byte == '_' || byte == '~';
+    });
 }
 
 void retrieveWorks(WorksView& view, const std::string& worksAddress) {

@@ -1,11 +1,13 @@
 // zorvan-cli: the download engine without a window, driven the way the GUI
 // drives it.
-#include "catalogue/code_page.h"
 #include "cli/cli_options.h"
 #include "cli/progress_line.h"
 #include "download/download.h"
 #include "download/engine_settings.h"
 #include "download/http_address.h"
+#include "download_policy/outcome_text.h"
+#include "download_policy/program_limits.h"
+#include "text/code_page.h"
 
 #include <unistd.h>
 

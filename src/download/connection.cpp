@@ -1,10 +1,10 @@
 #include "download/connection.h"
 
-#include "catalogue/code_page.h"
 #include "download/error_text.h"
 #include "download/http_address.h"
 #include "download/name_clash.h"
 #include "download/task.h"
+#include "text/code_page.h"
 
 #include <pthread.h>
 #include <sched.h>

@@ -1,6 +1,6 @@
 #include "download/error_text.h"
 
-#include "catalogue/code_page.h"
+#include "text/code_page.h"
 
 #include <cerrno>
 #include <map>

@@ -1,20 +1,10 @@
 #include "download/http_address.h"
 
-#include "catalogue/ascii_case.h"
-#include "catalogue/to_integer.h"
+#include "text/ascii_case.h"
+#include "text/percent_coding.h"
+#include "text/to_integer.h"
 
 namespace zorvan {
-
-namespace {
-
-int hexValue(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
-
-}  // namespace
 
 int defaultPort(Scheme scheme) {
     switch (scheme) {
@@ -74,8 +64,8 @@ std::string fileNameFromPath(std::string_view path) {
     std::string name;
     for (std::size_t i = 0; i < last.size() && name.size() < 1023; ++i) {
         const char c = last[i];
-        if (c == '%' && i + 2 < last.size() && hexValue(last[i + 1]) >= 0 && hexValue(last[i + 2]) >= 0) {
-            name += static_cast<char>(hexValue(last[i + 1]) * 16 + hexValue(last[i + 2]));
+        if (c == '%' && i + 2 < last.size() && hexDigitValue(last[i + 1]) >= 0 && hexDigitValue(last[i + 2]) >= 0) {
+            name += static_cast<char>(hexDigitValue(last[i + 1]) * 16 + hexDigitValue(last[i + 2]));
             i += 2;
         } else if (c == '+') {
             name += ' ';

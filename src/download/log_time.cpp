@@ -1,6 +1,6 @@
 #include "download/log_time.h"
 
-#include "catalogue/code_page.h"
+#include "text/code_page.h"
 
 #include <cstdio>
 

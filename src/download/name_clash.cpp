@@ -1,8 +1,8 @@
 #include "download/name_clash.h"
 
-#include "catalogue/code_page.h"
 #include "download/target_file.h"
 #include "download/task.h"
+#include "text/code_page.h"
 
 namespace zorvan {
 

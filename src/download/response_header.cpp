@@ -1,6 +1,6 @@
 #include "download/response_header.h"
 
-#include "catalogue/ascii_case.h"
+#include "text/ascii_case.h"
 
 #include <charconv>
 

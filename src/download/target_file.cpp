@@ -1,6 +1,6 @@
 #include "download/target_file.h"
 
-#include "catalogue/folder_of.h"
+#include "text/folder_of.h"
 
 #include <fcntl.h>
 #include <sys/mman.h>

@@ -1,7 +1,7 @@
 #include "download/task.h"
 
-#include "catalogue/code_page.h"
 #include "download/log_time.h"
+#include "text/code_page.h"
 
 #include <cstdarg>
 #include <cstdio>

@@ -70,7 +70,7 @@ inline constexpr int error = 3;
 namespace clashAnswer {
 inline constexpr int rename = 0;     // pick a free "name(n)" automatically
 inline constexpr int giveUp = 1;
-inline constexpr int pathChanged = 2;  // the procedure changed the path (see Download::setLocalPath)
+inline constexpr int pathChanged = 2;  // the procedure changed the path (see changeTaskLocalPath)
 }  // namespace clashAnswer
 
 // How a task ended, carried as the extra value of event 4 so a caller can
@@ -84,21 +84,5 @@ enum class TaskOutcome : int {
     Refused = 5,           // the server's answer refused the download (status, redirect)
     TransferFailed = 6,    // connections failed and retries ran out
 };
-
-// A short description in Chinese (UTF-8) for messages to the user.
-const char* outcomeText(TaskOutcome outcome);
-
-// The values the program drives every download with, from the window and
-// the command line alike: a download of five connections with the
-// program's time limits and 10240-byte receive steps.
-inline void setProgramLimits(TaskParam& params) {
-    params.mode = downloadMode;
-    params.connections = 5;
-    params.connectTimeout = 5000;
-    params.sendTimeout = 5001;
-    params.receiveTimeout = 10000;
-    params.stopWait = 1000;
-    params.chunkSize = 10240;
-}
 
 }  // namespace zorvan

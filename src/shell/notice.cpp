@@ -1,8 +1,8 @@
 #include "shell/notice.h"
 
-#include "catalogue/code_page.h"
 #include "shell/gui_thread.h"
 #include "shell/message_box.h"
+#include "text/code_page.h"
 
 #include <QApplication>
 #include <QWidget>

@@ -1,5 +1,7 @@
 #include "shell/program_directory.h"
 
+#include "text/folder_of.h"
+
 #include <unistd.h>
 
 #include <climits>
@@ -16,6 +18,8 @@ std::string programDirectory() {
     }();
     return directory;
 }
+
+std::string downloadFolder() { return programDirectory() + "/video"; }
 
 bool enterProgramDirectory() { return chdir(programDirectory().c_str()) == 0; }
 

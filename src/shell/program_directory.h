@@ -1,6 +1,5 @@
 #pragma once
 
-#include "catalogue/folder_of.h"
 
 #include <string>
 
@@ -10,6 +9,8 @@ namespace zorvan {
 // the root itself). Read from /proc/self/exe once and then kept.
 std::string programDirectory();
 
+// The download folder: the program directory + "/video".
+std::string downloadFolder();
 
 // Makes the program directory the process's current directory.
 bool enterProgramDirectory();

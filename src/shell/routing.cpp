@@ -1,14 +1,14 @@
 #include "shell/routing.h"
 
-#include "shell/download_window.h"
-#include "shell/local_player_window.h"
-#include "shell/main_window.h"
-#include "shell/preview_window.h"
+#include "shell/downloads/download_window.h"
 #include "shell/program_end.h"
-#include "shell/window_docking.h"
 #include "shell/windows.h"
+#include "shell/windows/local_player_window.h"
+#include "shell/windows/main_window.h"
+#include "shell/windows/preview_window.h"
+#include "shell/windows/window_docking.h"
+#include "shell/windows/works_menu.h"
 #include "shell/working_set.h"
-#include "shell/works_menu.h"
 
 #include <QAction>
 #include <QListWidget>

@@ -3,10 +3,7 @@
 #include "shell/gui_thread.h"
 #include "shell/program_directory.h"
 #include "shell/program_end.h"
-#include "shell/program_routines.h"
 #include "shell/program_state.h"
-#include "shell/windows.h"
-#include "web/http_client_init.h"
 #include "web/service_address.h"
 
 #include <QApplication>
@@ -17,16 +14,6 @@
 #include <vector>
 
 namespace zorvan {
-
-StartupSteps defaultStartupSteps() {
-    StartupSteps steps;
-    steps.installFileHooks = [] {};  // the player subsystem adds its hooks here
-    steps.loadSkinModule = [] {};    // the skin subsystem maps its library here
-    steps.initHttpClient = [] { return zorvan::initHttpClient(); };
-    steps.loadMainWindow = [] { return loadWindow(WindowKind::Main); };
-    steps.runMessageLoop = [] { return zorvan::runMessageLoop(); };
-    return steps;
-}
 
 void applyDesignFont() {
     QFont font = QApplication::font();
@@ -53,7 +40,7 @@ int programStart(int& argc, char** argv, const StartupSteps& steps) {
     // 2. Program-wide state.
     createProgramState(serviceAddress(std::vector<std::string>(argv, argv + argc)));
 
-    installProgramRoutines(programState().serviceAddress);
+    if (steps.installRoutines) steps.installRoutines(programState().serviceAddress);
 
     // 3. The clean-up.
     registerCleanup(cleanup);

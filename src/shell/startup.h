@@ -1,13 +1,17 @@
 #pragma once
 
 #include <functional>
+#include <string>
 
 namespace zorvan {
 
-// The start-up routines of the other subsystems, run in this fixed order
-// after the program-wide state exists, and the two steps after them. Tests
-// replace them to watch the order; the program uses defaultStartupSteps().
+// What start-up runs once the program-wide state exists: the routines of
+// the other subsystems in this fixed order, and the two steps after them.
+// The program assembles them (app/program_routines.h); tests replace them
+// to watch the order.
 struct StartupSteps {
+    // Fills the routing table for the service at this web host (optional).
+    std::function<void(const std::string& serviceAddress)> installRoutines;
     std::function<void()> installFileHooks;   // the player's file-function hooks
     std::function<void()> loadSkinModule;     // the embedded skin library
     std::function<bool()> initHttpClient;     // false: the program ends silently, code 0
@@ -15,13 +19,11 @@ struct StartupSteps {
     std::function<int()> runMessageLoop;
 };
 
-StartupSteps defaultStartupSteps();
-
 // The program: prepares the process, creates the program-wide state,
 // registers the clean-up, runs the start-up steps, shows the main window
 // and runs the message loop. Creates the application object unless one
 // exists. Returns 0 when the message loop ends by itself.
-int programStart(int& argc, char** argv, const StartupSteps& steps = defaultStartupSteps());
+int programStart(int& argc, char** argv, const StartupSteps& steps);
 
 // The windows' layouts assume a 12-pixel font; use one.
 void applyDesignFont();

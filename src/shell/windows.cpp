@@ -1,10 +1,10 @@
 #include "shell/windows.h"
 
-#include "shell/download_window.h"
-#include "shell/local_player_window.h"
-#include "shell/main_window.h"
-#include "shell/preview_window.h"
+#include "shell/downloads/download_window.h"
 #include "shell/routing.h"
+#include "shell/windows/local_player_window.h"
+#include "shell/windows/main_window.h"
+#include "shell/windows/preview_window.h"
 
 #include <QPointer>
 

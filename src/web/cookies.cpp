@@ -1,8 +1,8 @@
 #include "web/cookies.h"
 
-#include "catalogue/find_text.h"
-#include "catalogue/split_text.h"
-#include "catalogue/trim_spaces.h"
+#include "text/find_text.h"
+#include "text/split_text.h"
+#include "text/trim_spaces.h"
 
 #include <algorithm>
 

@@ -1,6 +1,6 @@
 #include "web/default_headers.h"
 
-#include "catalogue/find_text.h"
+#include "text/find_text.h"
 
 namespace zorvan {
 

@@ -1,8 +1,9 @@
 #include "web/http_fetch.h"
 
-#include "catalogue/find_text.h"
-#include "catalogue/split_text.h"
-#include "catalogue/trim_spaces.h"
+#include "text/find_text.h"
+#include "text/percent_coding.h"
+#include "text/split_text.h"
+#include "text/trim_spaces.h"
 #include "web/cookies.h"
 #include "web/default_headers.h"
 #include "web/text_markers.h"
@@ -36,19 +37,7 @@ void append(HeaderList& list, const std::string& line) {
 // The server is given exactly the path as the caller wrote it; only bytes
 // a request line cannot carry are escaped.
 std::string escapedPath(const std::string& path) {
-    static const char hex[] = "0123456789ABCDEF";
-    std::string result;
-    for (const char c : path) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte <= 0x20 || byte >= 0x7F) {
-            result += '%';
-            result += hex[byte >> 4];
-            result += hex[byte & 0x0F];
-        } else {
-            result += c;
-        }
-    }
-    return result;
+    return percentEncode(path, [](unsigned char byte) { return byte > 0x20 && byte < 0x7F; });
 }
 
 size_t collectBody(char* data, size_t size, size_t count, void* body) {

@@ -1,7 +1,7 @@
 #include "web/text_markers.h"
 
-#include "catalogue/find_text.h"
-#include "catalogue/trim_spaces.h"
+#include "text/find_text.h"
+#include "text/trim_spaces.h"
 
 namespace zorvan {
 

@@ -1,8 +1,8 @@
 #include "web/url_parts.h"
 
-#include "catalogue/ascii_case.h"
-#include "catalogue/find_text.h"
-#include "catalogue/to_integer.h"
+#include "text/ascii_case.h"
+#include "text/find_text.h"
+#include "text/to_integer.h"
 #include "web/text_markers.h"
 
 namespace zorvan {

@@ -1,7 +1,7 @@
-#include "catalogue/code_page.h"
 #include "catalogue/works_retrieval.h"
 #include "support/loopback_server.h"
 #include "support/recording_works_view.h"
+#include "text/code_page.h"
 #include "web/http_client_init.h"
 
 #include <gtest/gtest.h>

@@ -1,4 +1,3 @@
-#include "catalogue/code_page.h"
 #include "download/error_text.h"
 #include "download/http_address.h"
 #include "download/http_request.h"
@@ -6,6 +5,7 @@
 #include "download/response_header.h"
 #include "download/segment_table.h"
 #include "download/target_file.h"
+#include "text/code_page.h"
 
 #include <gtest/gtest.h>
 

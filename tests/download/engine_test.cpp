@@ -1,12 +1,12 @@
 // The engine against servers the tests start on 127.0.0.1: a well-behaved
 // one and one scripted with faults. A file reported complete must equal
 // the served bytes; anything else must leave no file under its final name.
-#include "catalogue/code_page.h"
 #include "download/download.h"
 #include "download/engine_settings.h"
 #include "support/download_runner.h"
 #include "support/loopback_server.h"
 #include "support/nginx_server.h"
+#include "text/code_page.h"
 
 #include <gtest/gtest.h>
 

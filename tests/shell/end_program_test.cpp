@@ -1,6 +1,6 @@
-#include "shell/main_window.h"
 #include "shell/program_end.h"
 #include "shell/windows.h"
+#include "shell/windows/main_window.h"
 #include "support/box_answerer.h"
 
 #include <QApplication>

@@ -1,7 +1,7 @@
-#include "shell/main_window.h"
 #include "shell/notice.h"
 #include "shell/program_state.h"
 #include "shell/windows.h"
+#include "shell/windows/main_window.h"
 #include "support/box_answerer.h"
 
 #include <QApplication>

@@ -1,11 +1,11 @@
-#include "shell/download_window.h"
-#include "shell/local_player_window.h"
-#include "shell/main_window.h"
-#include "shell/preview_window.h"
+#include "shell/downloads/download_window.h"
 #include "shell/routing.h"
-#include "shell/window_geometry.h"
 #include "shell/windows.h"
-#include "shell/works_menu.h"
+#include "shell/windows/local_player_window.h"
+#include "shell/windows/main_window.h"
+#include "shell/windows/preview_window.h"
+#include "shell/windows/window_geometry.h"
+#include "shell/windows/works_menu.h"
 #include "support/box_answerer.h"
 
 #include <QAction>

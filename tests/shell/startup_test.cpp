@@ -3,6 +3,7 @@
 #include "shell/program_state.h"
 #include "shell/startup.h"
 #include "support/box_answerer.h"
+#include "text/folder_of.h"
 
 #include <gtest/gtest.h>
 

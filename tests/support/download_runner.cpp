@@ -1,7 +1,7 @@
 #include "support/download_runner.h"
 
-#include "catalogue/code_page.h"
 #include "download/engine_settings.h"
+#include "text/code_page.h"
 
 #include <gtest/gtest.h>
 

@@ -1,9 +1,9 @@
 // Starts the real demo service as a process on a free loopback port and
 // reads it the way Zorvan does.
-#include "catalogue/code_page.h"
 #include "catalogue/works_retrieval.h"
 #include "support/child_process.h"
 #include "support/recording_works_view.h"
+#include "text/code_page.h"
 #include "web/http_client_init.h"
 #include "web/http_fetch.h"
 

@@ -1,0 +1,18 @@
+#pragma once
+
+#include "download/task_param.h"
+
+#include <cstdint>
+#include <string>
+
+namespace zorvan {
+
+// A byte count in MiB as the download window shows it: two decimals, halves
+// rounded away from zero, written with "%.13g" (3.5 MiB -> "3.5", 12 -> "12").
+std::string sizeText(std::int64_t bytes);
+
+// What event 4 tells the user (UTF-8): "完毕" when the file is complete or
+// the user chose not to download it again, else what failed.
+const char* endMessage(TaskOutcome outcome);
+
+}  // namespace zorvan

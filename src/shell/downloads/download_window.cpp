@@ -1,0 +1,64 @@
+#include "shell/downloads/download_window.h"
+
+#include "shell/windows/escape_closes.h"
+#include "shell/windows/window_flags.h"
+#include "shell/windows/window_geometry.h"
+
+#include <QLabel>
+#include <QProgressBar>
+#include <QStatusBar>
+#include <QTimer>
+
+namespace zorvan {
+
+namespace {
+constexpr int statusBarHeight = 20;
+constexpr int designPartWidth = 65;
+}  // namespace
+
+DownloadWindow::DownloadWindow() {
+    setAttribute(Qt::WA_DeleteOnClose);
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+    setFixedSize(designWidth, designHeight);
+    applyDesignSize(this, designWidth, designHeight, true);
+    closeOnEscape(this);
+
+    statusBar_ = new QStatusBar(this);
+    statusBar_->setObjectName(QStringLiteral("状态条1"));
+    statusBar_->setSizeGripEnabled(false);
+    for (int i = 0; i < partCount; ++i) {
+        parts_[i] = new QLabel(statusBar_);
+        parts_[i]->setFixedWidth(designPartWidth);
+        parts_[i]->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+        statusBar_->addWidget(parts_[i]);
+    }
+
+    timer_ = new QTimer(this);
+    timer_->setObjectName(QStringLiteral("时钟1"));
+    timer_->setInterval(0);
+
+    progressBar_ = new QProgressBar(this);
+    progressBar_->setObjectName(QStringLiteral("进度条1"));
+    progressBar_->setGeometry(0, 0, 289, 22);
+    progressBar_->setRange(0, 100);
+    progressBar_->setValue(0);
+    progressBar_->setTextVisible(false);
+}
+
+void DownloadWindow::setPartText(int part, const QString& text) { parts_.at(part)->setText(text); }
+QString DownloadWindow::partText(int part) const { return parts_.at(part)->text(); }
+void DownloadWindow::setPartWidth(int part, int width) { parts_.at(part)->setFixedWidth(width); }
+int DownloadWindow::partWidth(int part) const { return parts_.at(part)->minimumWidth(); }
+
+void DownloadWindow::setCloseEnabled(bool enabled) { setWindowFlagInPlace(this, Qt::WindowCloseButtonHint, enabled); }
+
+bool DownloadWindow::closeEnabled() const { return windowFlags() & Qt::WindowCloseButtonHint; }
+
+void DownloadWindow::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    // Docked at the bottom edge, whatever the window's size.
+    statusBar_->setGeometry(0, height() - statusBarHeight, width(), statusBarHeight);
+}
+
+}  // namespace zorvan

@@ -1,0 +1,32 @@
+#include "shell/library/downloaded_view.h"
+
+#include "shell/library/find_files.h"
+#include "shell/program_directory.h"
+#include "shell/windows.h"
+#include "shell/windows/main_window.h"
+#include "shell/windows/window_geometry.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QListWidget>
+
+namespace zorvan {
+
+void refreshDownloadedList() {
+    MainWindow* main = mainWindow();
+    if (!main) return;
+    QListWidget* list = main->downloadedList();
+    list->clear();
+    findFiles(
+        downloadFolder(), "*.mp4", [list](const std::string& name) { list->addItem(QString::fromStdString(name)); },
+        [] { QApplication::processEvents(); });
+}
+
+void toggleDownloadedView() {
+    MainWindow* main = mainWindow();
+    if (!main) return;
+    refreshDownloadedList();
+    setOuterWidth(main, main->viewDownloadedCommand()->isChecked() ? 526 : 300);
+}
+
+}  // namespace zorvan

@@ -1,0 +1,50 @@
+#include "shell/library/stay_on_top.h"
+
+#include "shell/windows.h"
+#include "shell/windows/main_window.h"
+#include "shell/windows/window_flags.h"
+
+#include <QAction>
+
+namespace zorvan {
+
+namespace {
+
+bool stayOnTopChecked() {
+    MainWindow* main = mainWindow();
+    return main && main->stayOnTopCommand()->isChecked();
+}
+
+void setStaysOnTop(QWidget* window, bool on) {
+    if (window) setWindowFlagInPlace(window, Qt::WindowStaysOnTopHint, on);
+}
+
+}  // namespace
+
+void toggleStayOnTop() {
+    MainWindow* main = mainWindow();
+    if (!main) return;
+    const QString marker = QString::fromUtf8(stayOnTopMarker);
+    if (main->stayOnTopCommand()->isChecked()) {
+        setStaysOnTop(main, true);
+        main->setWindowTitle(main->windowTitle() + marker);
+    } else {
+        setStaysOnTop(main, false);
+        QString title = main->windowTitle();
+        main->setWindowTitle(title.remove(marker));
+    }
+}
+
+void applyStayOnTop(QWidget* window) {
+    if (!window) return;
+    if (stayOnTopChecked()) {
+        setStaysOnTop(window, true);
+        window->setWindowTitle(window->windowTitle() + QString::fromUtf8(stayOnTopMarker));
+    } else {
+        setStaysOnTop(window, false);
+    }
+}
+
+void releaseStayOnTop(QWidget* window) { setStaysOnTop(window, false); }
+
+}  // namespace zorvan

@@ -1,0 +1,165 @@
+#include "shell/windows/main_window.h"
+
+#include "shell/windows/performer_id_filter.h"
+#include "shell/windows/window_geometry.h"
+
+#include <QCloseEvent>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QStyledItemDelegate>
+#include <QTimer>
+#include <QTreeWidget>
+
+namespace zorvan {
+
+namespace {
+
+// The downloaded-files list shows rows one pixel taller than the default.
+class TallerRowDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+        return QStyledItemDelegate::sizeHint(option, index) + QSize(0, 1);
+    }
+};
+
+void whiteBackgroundBlackText(QWidget* widget) {
+    QPalette palette = widget->palette();
+    palette.setColor(QPalette::Base, Qt::white);
+    palette.setColor(QPalette::Text, Qt::black);
+    widget->setPalette(palette);
+}
+
+}  // namespace
+
+MainWindow::MainWindow() {
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                   Qt::WindowCloseButtonHint);
+    setWindowTitle(QStringLiteral("Zorvan"));
+    setFixedSize(designWidth, designHeight);
+    applyDesignSize(this, designWidth, designHeight, true);
+
+    performerLabel_ = new QLabel(QStringLiteral("主播Lumo："), this);
+    performerLabel_->setObjectName(QStringLiteral("透明标签1"));
+    performerLabel_->setGeometry(8, 5, 56, 24);
+
+    performerIdEdit_ = new QLineEdit(QString::fromLatin1(defaultPerformerId), this);
+    performerIdEdit_->setObjectName(QStringLiteral("编辑框1"));
+    performerIdEdit_->setGeometry(56, 5, 144, 24);
+    whiteBackgroundBlackText(performerIdEdit_);
+    performerIdEdit_->installEventFilter(new PerformerIdFilter(performerIdEdit_));
+    // With this platform's fonts the label's text is wider than its 56
+    // pixels and would be cut under the edit box. Keep all of it readable:
+    // widen the label to its text, draw it above the box, let clicks through
+    // to the box, and start the box's text after the label's end.
+    const int textWidth = performerLabel_->fontMetrics().horizontalAdvance(performerLabel_->text()) + 2;
+    if (textWidth > performerLabel_->width()) performerLabel_->resize(textWidth, performerLabel_->height());
+    performerLabel_->raise();
+    performerLabel_->setAttribute(Qt::WA_TransparentForMouseEvents);
+    const int labelEnd = performerLabel_->geometry().right() + 1;
+    if (labelEnd > performerIdEdit_->x())
+        performerIdEdit_->setTextMargins(labelEnd - performerIdEdit_->x(), 0, 0, 0);
+
+    downloadedGroup_ = new QGroupBox(QStringLiteral("已下载："), this);
+    downloadedGroup_->setObjectName(QStringLiteral("分组框1"));
+    downloadedGroup_->setGeometry(288, 1, 232, 376);
+
+    downloadedList_ = new QListWidget(downloadedGroup_);
+    downloadedList_->setObjectName(QStringLiteral("列表框1"));
+    downloadedList_->setGeometry(8, 23, 208, 344);
+    downloadedList_->setSortingEnabled(true);
+    downloadedList_->setSelectionMode(QAbstractItemView::SingleSelection);
+    downloadedList_->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
+    downloadedList_->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    downloadedList_->setItemDelegate(new TallerRowDelegate(downloadedList_));
+    whiteBackgroundBlackText(downloadedList_);
+
+    // Never a menu bar: its items are the works list's popup menu.
+    worksMenu_ = new QMenu(QStringLiteral("菜单"), this);
+    playCommand_ = worksMenu_->addAction(QStringLiteral("播放"));
+    downloadCommand_ = worksMenu_->addAction(QStringLiteral("下载"));
+    worksMenu_->addSeparator();
+    viewDownloadedCommand_ = worksMenu_->addAction(QStringLiteral("查看已下载"));
+    viewDownloadedCommand_->setCheckable(true);
+    stayOnTopCommand_ = worksMenu_->addAction(QStringLiteral("置顶"));
+    stayOnTopCommand_->setCheckable(true);
+
+    fetchButton_ = new QPushButton(QStringLiteral("确定"), this);
+    fetchButton_->setObjectName(QStringLiteral("按钮1"));
+    fetchButton_->setGeometry(208, 5, 72, 24);
+
+    trimTimer_ = new QTimer(this);
+    trimTimer_->setObjectName(QStringLiteral("时钟1"));
+    trimTimer_->setInterval(3000);
+    trimTimer_->start();
+
+    createWorksList();
+}
+
+MainWindow::~MainWindow() = default;
+
+void MainWindow::createWorksList() {
+    worksList_ = new QTreeWidget(this);
+    worksList_->setObjectName(QStringLiteral("超级列表框1"));
+    worksList_->setGeometry(1, 35, 280, 338);
+    worksList_->setColumnCount(3);
+    worksList_->setHeaderLabels({QString(), QString(), QStringLiteral("歌名")});
+    worksList_->headerItem()->setTextAlignment(2, Qt::AlignCenter);
+    worksList_->setColumnWidth(0, 50);
+    worksList_->setColumnWidth(1, 0);
+    worksList_->setColumnHidden(1, true);
+    worksList_->setColumnWidth(2, 200);
+    worksList_->setSortingEnabled(false);
+    // Clickable headers that do not sort (set after sorting, which resets it).
+    worksList_->header()->setSectionsClickable(true);
+    worksList_->header()->setStretchLastSection(false);
+    worksList_->setRootIsDecorated(false);
+    worksList_->setItemsExpandable(false);
+    worksList_->setUniformRowHeights(true);
+    worksList_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    worksList_->setSelectionMode(QAbstractItemView::SingleSelection);
+    worksList_->setAllColumnsShowFocus(true);
+    worksList_->setContextMenuPolicy(Qt::CustomContextMenu);
+    whiteBackgroundBlackText(worksList_);
+    // The selection stays as visible as when the list has the focus.
+    QPalette palette = worksList_->palette();
+    palette.setColor(QPalette::Inactive, QPalette::Highlight,
+                     palette.color(QPalette::Active, QPalette::Highlight));
+    palette.setColor(QPalette::Inactive, QPalette::HighlightedText,
+                     palette.color(QPalette::Active, QPalette::HighlightedText));
+    worksList_->setPalette(palette);
+    // A double-click anywhere in the list counts, not only on a row.
+    worksList_->viewport()->installEventFilter(this);
+}
+
+bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == worksList_->viewport() && event->type() == QEvent::MouseButtonDblClick &&
+        static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
+        emit worksListDoubleClicked();
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void MainWindow::moveEvent(QMoveEvent* event) {
+    QWidget::moveEvent(event);
+    emit moved();
+}
+
+void MainWindow::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    emit resized();
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+    event->accept();
+    emit closing();
+}
+
+}  // namespace zorvan

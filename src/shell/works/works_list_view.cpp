@@ -1,0 +1,82 @@
+#include "shell/works/works_list_view.h"
+
+#include "shell/gui_thread.h"
+#include "shell/notice.h"
+#include "shell/program_end.h"
+#include "shell/windows.h"
+#include "shell/windows/main_window.h"
+#include "text/code_page.h"
+
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTreeWidget>
+
+#include <chrono>
+#include <thread>
+
+namespace zorvan {
+
+namespace {
+
+QString widgetText(const std::string& codePageText) { return QString::fromStdString(gbkToUtf8(codePageText)); }
+
+// Runs fn with the main window on the GUI thread, in order with the other
+// writes; nothing happens once the window is gone.
+template <class Fn>
+void withMainWindow(Fn fn) {
+    postToGui([fn = std::move(fn)] {
+        if (MainWindow* window = mainWindow()) fn(*window);
+    });
+}
+
+}  // namespace
+
+std::string WorksListView::performerId() {
+    return callOnGui([] {
+        MainWindow* window = mainWindow();
+        return window ? utf8ToGbk(window->performerIdEdit()->text().toStdString()) : std::string();
+    });
+}
+
+void WorksListView::setFetchButton(const std::string& caption, bool enabled) {
+    withMainWindow([text = widgetText(caption), enabled](MainWindow& window) {
+        window.fetchButton()->setText(text);
+        window.fetchButton()->setEnabled(enabled);
+    });
+}
+
+void WorksListView::setTitle(const std::string& title) {
+    withMainWindow([text = widgetText(title)](MainWindow& window) { window.setWindowTitle(text); });
+}
+
+int WorksListView::rowCount() {
+    return callOnGui([] {
+        MainWindow* window = mainWindow();
+        return window ? window->worksList()->topLevelItemCount() : 0;
+    });
+}
+
+void WorksListView::appendRow(const std::string& text) {
+    withMainWindow([text = widgetText(text)](MainWindow& window) {
+        auto* item = new QTreeWidgetItem(window.worksList(), QStringList{text});
+        item->setTextAlignment(2, Qt::AlignCenter);
+    });
+}
+
+void WorksListView::setCell(int row, int column, const std::string& text) {
+    withMainWindow([row, column, text = widgetText(text)](MainWindow& window) {
+        if (QTreeWidgetItem* item = window.worksList()->topLevelItem(row)) item->setText(column, text);
+    });
+}
+
+void WorksListView::wait(int milliseconds) {
+    // The GUI thread keeps running its own loop; this thread has no
+    // windows of its own to serve while it waits.
+    if (milliseconds > 0) std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+}
+
+void WorksListView::notice(const std::string& text) { showNoticeText(text); }
+
+void WorksListView::endProgram(int code) { zorvan::endProgram(code); }
+
+}  // namespace zorvan

@@ -1,0 +1,209 @@
+// The main road through the GUI: a listed work, "下载", the progress window
+// above the main window and the end message.
+#include "app/program_routines.h"
+#include "shell/downloads/download_control.h"
+#include "shell/downloads/download_texts.h"
+#include "shell/downloads/download_window.h"
+#include "shell/program_directory.h"
+#include "shell/program_state.h"
+#include "shell/routing.h"
+#include "shell/windows.h"
+#include "shell/windows/main_window.h"
+#include "shell/windows/window_geometry.h"
+#include "support/box_answerer.h"
+#include "support/loopback_server.h"
+#include "support/nginx_server.h"
+
+#include <QAction>
+#include <QDir>
+#include <QListWidget>
+#include <QTest>
+#include <QTreeWidget>
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+namespace zorvan {
+namespace {
+
+using namespace test;
+namespace fs = std::filesystem;
+
+std::string readAll(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), {});
+}
+
+class DownloadControlTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        fs::remove_all(downloadFolder());
+        saved_ = routines();
+        installProgramRoutines("http://127.0.0.1:1");
+        ASSERT_TRUE(loadWindow(WindowKind::Main));
+    }
+    void TearDown() override {
+        programState().downloadTask->waitUntilIdle(std::chrono::seconds(10));
+        destroyAllWindows();
+        routines() = saved_;
+        fs::remove_all(downloadFolder());
+    }
+    MainWindow& main() { return *mainWindow(); }
+    void addWork(const QString& name, const QString& address, bool select = true) {
+        auto* item = new QTreeWidgetItem(main().worksList(),
+                                         {QString::number(main().worksList()->topLevelItemCount() + 1), address, name});
+        if (select) main().worksList()->setCurrentItem(item);
+    }
+    // Chooses "下载" and waits until its window has gone again.
+    void download() {
+        main().downloadCommand()->trigger();
+        ASSERT_TRUE(waitUntil([] { return downloadWindow() == nullptr && !programState().downloadTask->hasTask(); }, 15000));
+    }
+    Routines saved_;
+};
+
+TEST(SizeText, TwoDecimalsWithHalvesAwayFromZero) {
+    EXPECT_EQ(sizeText(3670016), "3.5");
+    EXPECT_EQ(sizeText(12 * 1048576), "12");
+    EXPECT_EQ(sizeText(0), "0");
+    EXPECT_EQ(sizeText(300000), "0.29");
+    EXPECT_EQ(sizeText(5242), "0");      // 0.004999... stays below the half
+    EXPECT_EQ(sizeText(5243), "0.01");   // 0.0050001 rounds up
+    EXPECT_EQ(sizeText(-5243), "-0.01");
+    EXPECT_EQ(sizeText(1048576LL * 3000), "3000");
+}
+
+TEST_F(DownloadControlTest, TheSelectedWorkLandsInVideoWhileTheWindowShowsItsProgress) {
+    const std::string content = patternBytes(300000);
+    LoopbackServer server([&](const HttpRequest& request) {
+        ScriptedReply reply;
+        const std::string range = request.header("Range");
+        const std::size_t from = range.empty() ? 0 : std::stoul(range.substr(6));
+        if (!range.empty()) {
+            reply.status = "206 Partial Content";
+            reply.headers = {"Content-Range: bytes " + std::to_string(from) + "-299999/300000"};
+        }
+        reply.body = content.substr(from);
+        reply.bytesPerSecond = 30000;  // about two seconds: the one-second tick shows it
+        reply.keepAlive = false;
+        return reply;
+    });
+    // The address as the service writes it, with escaped slashes.
+    QString listed = QString::fromStdString(server.url("/m/1.mp4")).replace("/", "\\/");
+    addWork(QStringLiteral("光年之外"), listed);
+    moveOuter(&main(), 200, 300);
+    BoxAnswerer answerer(QMessageBox::Ok);
+
+    main().downloadCommand()->trigger();
+    DownloadWindow* window = downloadWindow();
+    ASSERT_NE(window, nullptr);
+    EXPECT_EQ(window->windowTitle(), "正下载: 光年之外");
+    EXPECT_EQ(outerTop(window), 300 - 79);
+    EXPECT_EQ(outerLeft(window), 200);
+    EXPECT_EQ(outerWidth(window), outerWidth(&main()));
+    ASSERT_TRUE(waitUntil([&] { return downloadWindow() && downloadWindow()->partText(0) == "0.29M"; }, 5000));
+    EXPECT_FALSE(window->closeEnabled()) << "no closing by the button while it runs";
+    ASSERT_TRUE(waitUntil([&] { return downloadWindow() && downloadWindow()->partText(3).endsWith('%') &&
+                                       downloadWindow()->partText(3) != "0%"; }, 5000));
+    QDir().mkpath("screenshots");
+    window->grab().save("screenshots/download_window_running.png");
+
+    ASSERT_TRUE(waitUntil([] { return downloadWindow() == nullptr; }, 15000));
+    ASSERT_TRUE(answerer.seen());
+    EXPECT_EQ(answerer.seen()->text, "完毕");
+    EXPECT_EQ(answerer.seen()->caption, "信息：");
+    EXPECT_TRUE(readAll(downloadFolder() + "/光年之外.mp4") == content);
+    EXPECT_EQ(server.requests().front().target, "/m/1.mp4");
+
+    // The library view now lists it.
+    main().viewDownloadedCommand()->trigger();
+    ASSERT_EQ(main().downloadedList()->count(), 1);
+    EXPECT_EQ(main().downloadedList()->item(0)->text(), "光年之外.mp4");
+    main().grab().save("screenshots/main_window_with_download.png");
+}
+
+TEST_F(DownloadControlTest, AnExistingFileIsKeptWhateverTheAnswer) {
+    NginxServer nginx;
+    ASSERT_TRUE(nginx.running()) << nginx.error();
+    const std::string content = nginx.addFile("s.mp4", 50000);
+    fs::create_directories(downloadFolder());
+    std::ofstream(downloadFolder() + "/歌.mp4") << "mine";
+    addWork(QStringLiteral("歌"), QString::fromStdString(nginx.url("/s.mp4")));
+    {
+        BoxAnswerer answers({QMessageBox::Yes, QMessageBox::Ok});
+        download();
+        ASSERT_EQ(answers.all().size(), 2u);
+        EXPECT_EQ(answers.all()[0].text, "文件已存在,继续下载吗?");
+        EXPECT_EQ(answers.all()[1].text, "完毕");
+    }
+    EXPECT_EQ(readAll(downloadFolder() + "/歌.mp4"), "mine");
+    EXPECT_TRUE(readAll(downloadFolder() + "/歌(1).mp4") == content);
+    {
+        BoxAnswerer answers({QMessageBox::No, QMessageBox::Ok});
+        download();
+        ASSERT_EQ(answers.all().size(), 2u);
+        EXPECT_EQ(answers.all()[1].text, "完毕");
+    }
+    EXPECT_FALSE(fs::exists(downloadFolder() + "/歌(2).mp4"));
+
+    // A name with path separators stays inside video/.
+    addWork(QStringLiteral("../a/b\\c"), QString::fromStdString(nginx.url("/s.mp4")));
+    {
+        BoxAnswerer answers(QMessageBox::Ok);
+        download();
+    }
+    EXPECT_TRUE(fs::exists(downloadFolder() + "/.._a_b_c.mp4"));
+    // A failure is told as one, and leaves nothing.
+    addWork(QStringLiteral("缺"), QString::fromStdString(nginx.url("/missing.mp4")));
+    {
+        BoxAnswerer answers(QMessageBox::Ok);
+        download();
+        ASSERT_TRUE(answers.seen());
+        EXPECT_TRUE(answers.seen()->text.startsWith("下载失败")) << answers.seen()->text.toStdString();
+    }
+    EXPECT_FALSE(fs::exists(downloadFolder() + "/缺.mp4"));
+}
+
+TEST_F(DownloadControlTest, NothingToDownloadIsSaidPlainly) {
+    {
+        BoxAnswerer answers(QMessageBox::Ok);
+        main().downloadCommand()->trigger();
+        ASSERT_TRUE(answers.seen());
+        EXPECT_EQ(answers.seen()->text, "您还没获取数据哦！");
+        EXPECT_EQ(downloadWindow(), nullptr);
+    }
+    // A row but none selected: the empty address cannot be fetched.
+    addWork(QStringLiteral("x"), "http://h/x.mp4", false);
+    BoxAnswerer answers(QMessageBox::Ok);
+    main().downloadCommand()->trigger();
+    ASSERT_TRUE(answers.seen());
+    EXPECT_TRUE(answers.seen()->text.startsWith("无法下载"));
+    EXPECT_EQ(downloadWindow(), nullptr) << "the window does not stay open with zeros";
+}
+
+TEST_F(DownloadControlTest, EscClosesTheWindowButTheTransferFinishes) {
+    const std::string content = patternBytes(200000);
+    LoopbackServer server([&](const HttpRequest&) {
+        ScriptedReply reply;
+        reply.body = content;
+        reply.bytesPerSecond = 200000;
+        return reply;
+    });
+    addWork(QStringLiteral("慢"), QString::fromStdString(server.url("/slow.mp4")));
+    BoxAnswerer answers({QMessageBox::Ok, QMessageBox::Ok});
+    main().downloadCommand()->trigger();
+    ASSERT_NE(downloadWindow(), nullptr);
+    QTest::keyClick(downloadWindow(), Qt::Key_Escape);
+    ASSERT_TRUE(waitUntil([] { return downloadWindow() == nullptr; }));
+    // With the window gone but the transfer running, "下载" says why it waits.
+    main().downloadCommand()->trigger();
+    ASSERT_TRUE(waitUntil([] { return !programState().downloadTask->hasTask(); }, 15000));
+    EXPECT_TRUE(readAll(downloadFolder() + "/慢.mp4") == content);
+    ASSERT_EQ(answers.all().size(), 2u);
+    EXPECT_EQ(answers.all()[0].text, "上一个作品还在下载，请等它完成后再下载。");
+    EXPECT_EQ(answers.all()[1].text, "完毕");
+}
+
+}  // namespace
+}  // namespace zorvan

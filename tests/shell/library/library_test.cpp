@@ -1,0 +1,72 @@
+// The main window's own commands: the downloaded-files view and stay-on-top.
+#include "app/program_routines.h"
+#include "shell/library/stay_on_top.h"
+#include "shell/program_directory.h"
+#include "shell/routing.h"
+#include "shell/windows.h"
+#include "shell/windows/main_window.h"
+#include "shell/windows/window_geometry.h"
+
+#include <QAction>
+#include <QListWidget>
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+namespace zorvan {
+namespace {
+
+namespace fs = std::filesystem;
+
+class LibraryTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        fs::remove_all(downloadFolder());
+        saved_ = routines();
+        installProgramRoutines("http://127.0.0.1:1");
+        ASSERT_TRUE(loadWindow(WindowKind::Main));
+    }
+    void TearDown() override {
+        destroyAllWindows();
+        routines() = saved_;
+        fs::remove_all(downloadFolder());
+    }
+    MainWindow& main() { return *mainWindow(); }
+    Routines saved_;
+};
+
+TEST_F(LibraryTest, TheLibraryViewListsEveryMp4BelowVideo) {
+    fs::create_directories(downloadFolder() + "/sub");
+    fs::create_directories(downloadFolder() + "/.hidden");
+    for (const char* name : {"/A.MP4", "/sub/b.mp4", "/.hidden/c.mp4", "/notes.txt"})
+        std::ofstream(downloadFolder() + name) << "x";
+    main().viewDownloadedCommand()->trigger();
+    EXPECT_EQ(outerWidth(&main()), 526);
+    QStringList names;
+    for (int i = 0; i < main().downloadedList()->count(); ++i) names << main().downloadedList()->item(i)->text();
+    EXPECT_EQ(names, (QStringList{"A.MP4", "b.mp4"}));
+    main().viewDownloadedCommand()->trigger();
+    EXPECT_EQ(outerWidth(&main()), 300);
+    EXPECT_EQ(main().downloadedList()->count(), 2) << "refreshed on closing too";
+}
+
+TEST_F(LibraryTest, StayOnTopTwiceGivesTheTitleBack) {
+    main().setWindowTitle("Zorvan");
+    main().stayOnTopCommand()->trigger();
+    EXPECT_EQ(main().windowTitle(), "Zorvan     已置顶");
+    EXPECT_TRUE(main().windowFlags() & Qt::WindowStaysOnTopHint);
+    EXPECT_TRUE(main().isVisible());
+    QWidget other;
+    applyStayOnTop(&other);
+    EXPECT_TRUE(other.windowFlags() & Qt::WindowStaysOnTopHint);
+    EXPECT_EQ(other.windowTitle(), "     已置顶");
+    releaseStayOnTop(&other);
+    EXPECT_FALSE(other.windowFlags() & Qt::WindowStaysOnTopHint);
+    main().stayOnTopCommand()->trigger();
+    EXPECT_EQ(main().windowTitle(), "Zorvan");
+    EXPECT_FALSE(main().windowFlags() & Qt::WindowStaysOnTopHint);
+}
+
+}  // namespace
+}  // namespace zorvan

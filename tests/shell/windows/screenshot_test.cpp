@@ -1,0 +1,51 @@
+// Writes a picture of each window into the build tree (screenshots/), so
+// the look can be checked by eye. The test fails only if a picture cannot
+// be taken or written.
+#include "shell/downloads/download_window.h"
+#include "shell/windows.h"
+#include "shell/windows/local_player_window.h"
+#include "shell/windows/main_window.h"
+#include "shell/windows/preview_window.h"
+#include "shell/windows/window_geometry.h"
+
+#include <QDir>
+#include <QListWidget>
+#include <QPixmap>
+#include <QTreeWidget>
+#include <gtest/gtest.h>
+
+namespace zorvan {
+namespace {
+
+bool save(QWidget* window, const QString& name) {
+    QDir().mkpath("screenshots");
+    const QPixmap picture = window->grab();
+    return !picture.isNull() && picture.save("screenshots/" + name + ".png");
+}
+
+TEST(Screenshots, OfEachWindow) {
+    ASSERT_TRUE(loadWindow(WindowKind::Main));
+    MainWindow* main = mainWindow();
+    for (int i = 1; i <= 3; ++i)
+        new QTreeWidgetItem(main->worksList(),
+                            QStringList{QString::number(i), "http://x/" + QString::number(i) + ".mp4",
+                                        QStringLiteral("示例歌名 %1").arg(i)});
+    main->downloadedList()->addItems({QStringLiteral("示例歌名 1.mp4"), QStringLiteral("示例歌名 2.mp4")});
+    EXPECT_TRUE(save(main, "main_window"));
+    setOuterWidth(main, 526);
+    EXPECT_TRUE(save(main, "main_window_wide"));
+
+    ASSERT_TRUE(loadWindow(WindowKind::Download));
+    downloadWindow()->setPartText(0, "3.5M");
+    downloadWindow()->setPartText(1, "1.2M/秒");
+    downloadWindow()->setPartText(2, "1.75M");
+    downloadWindow()->setPartText(3, "50%");
+    EXPECT_TRUE(save(downloadWindow(), "download_window"));
+    EXPECT_TRUE(save(previewWindow(), "preview_window"));
+    ASSERT_TRUE(loadWindow(WindowKind::LocalPlayer));
+    EXPECT_TRUE(save(localPlayerWindow(), "local_player_window"));
+    destroyAllWindows();
+}
+
+}  // namespace
+}  // namespace zorvan
