@@ -1,6 +1,8 @@
 #include "cli/cli_options.h"
 
+#include <algorithm>
 #include <cstdlib>
+#include <utility>
 
 namespace zorvan::cli {
 
@@ -29,6 +31,79 @@ bool readNumber(const std::string& text, std::int64_t& value) {
     return true;
 }
 
+// Walks the arguments; each read says what was wrong in `error`.
+class ArgumentReader {
+public:
+    ArgumentReader(const std::vector<std::string>& args, std::string& error) : args_(args), error_(error) {}
+
+    bool next() { return ++at_ < args_.size(); }
+    const std::string& current() const { return args_[at_]; }
+    bool fail(std::string message) {
+        error_ = std::move(message);
+        return false;
+    }
+
+    // The value after the current option.
+    bool value(std::string& out) {
+        if (at_ + 1 >= args_.size()) return fail(current() + " needs a value");
+        out = args_[++at_];
+        return true;
+    }
+
+    bool number(std::int64_t& out, std::int64_t least) {
+        const std::string option = current();
+        std::string text;
+        if (!value(text)) return false;
+        if (!readNumber(text, out) || out < least)
+            return fail(option + " needs a whole number of at least " + std::to_string(least));
+        return true;
+    }
+
+private:
+    const std::vector<std::string>& args_;
+    std::string& error_;
+    std::size_t at_ = 0;  // args_[0] is the command
+};
+
+bool readOption(ArgumentReader& in, GetOptions& options) {
+    const std::string& arg = in.current();
+    std::int64_t n = 0;
+    std::string text;
+    if (arg == "-o") return in.value(options.output);
+    if (arg == "--proxy") return in.value(options.proxy);
+    if (arg == "--limit") return in.number(options.speedLimit, 0);
+    if (arg == "-v") {
+        options.verbose = true;
+        return true;
+    }
+    if (arg == "-n") {
+        if (!in.number(n, 1)) return false;
+        if (n > 64) return in.fail("-n allows at most 64 connections");
+        options.connections = static_cast<int>(n);
+        return true;
+    }
+    if (arg == "--on-exists") {
+        if (!in.value(text)) return false;
+        if (text != "rename" && text != "skip") return in.fail("--on-exists takes rename or skip");
+        options.renameOnExists = text == "rename";
+        return true;
+    }
+    if (arg == "--buffer") {
+        if (!in.number(n, 1024)) return false;
+        options.bufferSize = static_cast<std::size_t>(n);
+        return true;
+    }
+    if (arg == "--chunk") {
+        if (!in.number(n, 1)) return false;
+        options.chunkSize = static_cast<int>(std::min<std::int64_t>(n, 1 << 30));
+        return true;
+    }
+    if (!arg.empty() && arg[0] == '-') return in.fail("unknown option " + arg);
+    if (!options.url.empty()) return in.fail("only one address, please");
+    options.url = arg;
+    return true;
+}
+
 }  // namespace
 
 std::optional<GetOptions> parseGetOptions(const std::vector<std::string>& args, std::string& error) {
@@ -37,65 +112,9 @@ std::optional<GetOptions> parseGetOptions(const std::vector<std::string>& args, 
         return std::nullopt;
     }
     GetOptions options;
-    for (std::size_t i = 1; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        auto value = [&](std::string& out) {
-            if (i + 1 >= args.size()) {
-                error = arg + " needs a value";
-                return false;
-            }
-            out = args[++i];
-            return true;
-        };
-        auto number = [&](std::int64_t& out, std::int64_t least) {
-            std::string text;
-            if (!value(text)) return false;
-            if (!readNumber(text, out) || out < least) {
-                error = arg + " needs a whole number of at least " + std::to_string(least);
-                return false;
-            }
-            return true;
-        };
-        std::int64_t n = 0;
-        std::string text;
-        if (arg == "-o") {
-            if (!value(options.output)) return std::nullopt;
-        } else if (arg == "-n") {
-            if (!number(n, 1)) return std::nullopt;
-            if (n > 64) {
-                error = "-n allows at most 64 connections";
-                return std::nullopt;
-            }
-            options.connections = static_cast<int>(n);
-        } else if (arg == "--limit") {
-            if (!number(options.speedLimit, 0)) return std::nullopt;
-        } else if (arg == "--proxy") {
-            if (!value(options.proxy)) return std::nullopt;
-        } else if (arg == "--on-exists") {
-            if (!value(text)) return std::nullopt;
-            if (text != "rename" && text != "skip") {
-                error = "--on-exists takes rename or skip";
-                return std::nullopt;
-            }
-            options.renameOnExists = text == "rename";
-        } else if (arg == "--buffer") {
-            if (!number(n, 1024)) return std::nullopt;
-            options.bufferSize = static_cast<std::size_t>(n);
-        } else if (arg == "--chunk") {
-            if (!number(n, 1)) return std::nullopt;
-            options.chunkSize = static_cast<int>(std::min<std::int64_t>(n, 1 << 30));
-        } else if (arg == "-v") {
-            options.verbose = true;
-        } else if (!arg.empty() && arg[0] == '-') {
-            error = "unknown option " + arg;
-            return std::nullopt;
-        } else if (options.url.empty()) {
-            options.url = arg;
-        } else {
-            error = "only one address, please";
-            return std::nullopt;
-        }
-    }
+    ArgumentReader in(args, error);
+    while (in.next())
+        if (!readOption(in, options)) return std::nullopt;
     if (options.url.empty()) {
         error = "no address given";
         return std::nullopt;

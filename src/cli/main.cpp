@@ -54,15 +54,21 @@ std::string outputPath(const cli::GetOptions& options) {
     return options.output;
 }
 
-int runGet(const cli::GetOptions& options) {
+void useCliEngineSettings(const cli::GetOptions& options) {
     EngineSettings settings = engineSettings();
     settings.receiveBufferSize = options.bufferSize ? options.bufferSize : cliBufferSize;
     settings.splitForIdleConnections = true;
     settings.mappedWrites = false;
     settings.bulkScheduling = true;
     setEngineSettings(settings);
+}
 
-    Outcome result;
+void printLogLine(int connection, const std::string& time, const std::string& message, int level, TaskId) {
+    std::fprintf(stderr, "\r\033[K[%s] #%d %s%s\n", gbkToUtf8(time).c_str(), connection,
+                 level == logLevel::error ? "error: " : "", gbkToUtf8(message).c_str());
+}
+
+TaskParam taskParams(const cli::GetOptions& options, Outcome& result) {
     TaskParam params;
     setProgramLimits(params);
     params.url = options.url;
@@ -84,27 +90,15 @@ int runGet(const cli::GetOptions& options) {
         }
         return 0;
     };
-    if (options.verbose) {
-        params.logProcedure = [](int connection, const std::string& time, const std::string& message, int level,
-                                 TaskId) {
-            std::fprintf(stderr, "\r\033[K[%s] #%d %s%s\n", gbkToUtf8(time).c_str(), connection,
-                         level == 3 ? "error: " : "", gbkToUtf8(message).c_str());
-        };
-    }
+    if (options.verbose) params.logProcedure = printLogLine;
+    return params;
+}
 
-    Download download;
-    if (!download.startTask(params)) {
-        std::fprintf(stderr,
-                     "zorvan-cli: cannot download %s: only http:// addresses with a path after the host "
-                     "can be fetched\n",
-                     options.url.c_str());
-        return 2;
-    }
-
+// Waits for the end, stopping the task on Ctrl-C and redrawing the
+// progress line on a terminal once a second.
+void waitForEnd(Download& download, Outcome& result) {
     const bool terminal = isatty(STDERR_FILENO);
-    const auto started = Clock::now();
-    auto lastTick = started;
-    double speed = 0;
+    auto lastTick = Clock::now();
     for (;;) {
         {
             std::unique_lock lock(result.lock);
@@ -112,30 +106,44 @@ int runGet(const cli::GetOptions& options) {
         }
         if (interrupted) download.stopTask();
         const auto now = Clock::now();
-        if (now - lastTick >= std::chrono::seconds(1)) {
-            const double seconds = std::chrono::duration<double>(now - lastTick).count();
-            speed = static_cast<double>(download.takeBytesSinceLastQuery()) / seconds;
-            lastTick = now;
-            if (terminal)
-                std::fprintf(stderr, "\r\033[K%s",
-                             cli::progressLine(result.total, download.bytesDownloaded(), speed).c_str());
-        }
+        if (now - lastTick < std::chrono::seconds(1)) continue;
+        const double seconds = std::chrono::duration<double>(now - lastTick).count();
+        const double speed = static_cast<double>(download.takeBytesSinceLastQuery()) / seconds;
+        lastTick = now;
+        if (terminal)
+            std::fprintf(stderr, "\r\033[K%s", cli::progressLine(result.total, download.bytesDownloaded(), speed).c_str());
     }
     download.waitUntilIdle(std::chrono::seconds(30));
     if (terminal) std::fprintf(stderr, "\r\033[K");
+}
 
-    const double seconds = std::chrono::duration<double>(Clock::now() - started).count();
-    const std::string saved = gbkToUtf8(download.lastLocalPath());
+int reportOutcome(const Outcome& result, const std::string& saved, double seconds) {
+    const std::string done = cli::humanBytes(static_cast<double>(result.bytes));
     if (result.outcome == TaskOutcome::Complete) {
-        std::fprintf(stderr, "saved %s: %s in %.2f s (%s/s)\n", saved.c_str(),
-                     cli::humanBytes(static_cast<double>(result.bytes)).c_str(), seconds,
+        std::fprintf(stderr, "saved %s: %s in %.2f s (%s/s)\n", saved.c_str(), done.c_str(), seconds,
                      cli::humanBytes(seconds > 0 ? static_cast<double>(result.bytes) / seconds : 0).c_str());
         return 0;
     }
-    std::fprintf(stderr, "zorvan-cli: download not complete: %s (%s of %s received)\n",
-                 outcomeText(result.outcome), cli::humanBytes(static_cast<double>(result.bytes)).c_str(),
-                 result.total >= 0 ? cli::humanBytes(static_cast<double>(result.total)).c_str() : "?");
+    std::fprintf(stderr, "zorvan-cli: download not complete: %s (%s of %s received)\n", outcomeText(result.outcome),
+                 done.c_str(), result.total >= 0 ? cli::humanBytes(static_cast<double>(result.total)).c_str() : "?");
     return result.outcome == TaskOutcome::Stopped ? 130 : 1;
+}
+
+int runGet(const cli::GetOptions& options) {
+    useCliEngineSettings(options);
+    Outcome result;
+    Download download;
+    if (!download.startTask(taskParams(options, result))) {
+        std::fprintf(stderr,
+                     "zorvan-cli: cannot download %s: only http:// addresses with a path after the host "
+                     "can be fetched\n",
+                     options.url.c_str());
+        return 2;
+    }
+    const auto started = Clock::now();
+    waitForEnd(download, result);
+    const double seconds = std::chrono::duration<double>(Clock::now() - started).count();
+    return reportOutcome(result, gbkToUtf8(download.lastLocalPath()), seconds);
 }
 
 }  // namespace

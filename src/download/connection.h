@@ -5,13 +5,14 @@
 #include <atomic>
 #include <chrono>
 #include <cstdint>
-#include <functional>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <vector>
 
 namespace zorvan {
 
+struct Segment;
 struct Task;
 
 // One worker thread of a task: the first connection learns the size, plans
@@ -30,22 +31,40 @@ public:
     void join();
     void requestStop() { run_ = 0; }
     int number() const { return number_; }
-    bool finished() const { return run_.load() == -1; }
 
 private:
     enum EndCode { endedNormally = 8, endedWithError = 9 };
+    // What the transfer does after one step.
+    enum class Step { Continue, Done, Failed };
+    // How opening a stream for the connection's segment ended.
+    enum class Opened { Yes, Failed, SegmentLost };
 
     void main();
     bool shouldStop() const;
     int runFirst();
+    bool createTargetFile(std::int64_t total);
     int runFurther();
-    int transfer(std::string pending, bool firstSegment);
-    bool takeBytes(const std::string& bytes, std::int64_t segmentEnd);
-    bool flush();
+
+    // The transfer of the connection's segments, one step at a time.
+    int transfer(std::string body, int segmentEvent);
+    void beginSegment(int segmentEvent);
+    Step advance();
+    Step receive(const Segment& segment);
+    Step finishSegment();
+    Step recoverStream(int code);
+
+    // The stream: opening (with its retries), carrying on, closing.
+    Opened openStream(std::string& body);
     bool pauseBeforeRetry();
-    bool reopenAt(std::int64_t position, std::string& body);
+    void closeStream();
     int splitWhenWorthIt();
-    OpenResult timed(const std::function<OpenResult()>& request);
+    void switchTo(int segment);
+
+    // The buffer: bytes in, bytes stored.
+    std::int64_t streamPosition() const { return bufferStart_ + static_cast<std::int64_t>(buffered_); }
+    bool takeBytes(std::string_view bytes);
+    bool store();
+
     void reportReceived();
     void sleepRestOfSecond(std::chrono::steady_clock::time_point stepStart);
     void end(int code);
@@ -59,7 +78,7 @@ private:
     std::atomic<int> run_{1};  // 1 running, 0 asked to stop, -1 finished
     int retriesLeft_;
     HttpExchange exchange_;
-    bool streamOpen_ = false;  // the socket still delivers the bytes after bufferStart_ + buffered_
+    bool streamOpen_ = false;  // the socket still delivers the bytes after streamPosition()
     std::string carry_;        // bytes received beyond the segment the stream was in
     std::vector<char> buffer_;
     std::size_t buffered_ = 0;

@@ -60,71 +60,65 @@ bool finishTransfers(Task& task) {
     return complete;
 }
 
-void runTask(std::shared_ptr<Task> task) {
-    InternalEvent start;
-    start.kind = InternalEvent::Kind::StartConnection;
-    task->queue.post(start);
-
-    bool complete = false;
-    for (bool running = true; running;) {
-        auto event = task->queue.take(std::chrono::milliseconds(100));
-        if (!event) continue;
-        switch (event->kind) {
-            case InternalEvent::Kind::StartConnection:
-                if (!task->noNewConnections && !task->stopping) startConnection(*task);
-                break;
-            case InternalEvent::Kind::Log:
-                if (task->params.logProcedure)
-                    task->params.logProcedure(event->connection, event->time, event->text, event->level, task->id);
-                break;
-            case InternalEvent::Kind::User:
-                if (task->params.eventProcedure)
-                    task->params.eventProcedure(event->type, event->connection, event->value, event->extra, task->id);
-                break;
-            case InternalEvent::Kind::Finish: {
-                {
-                    // A connection started after this was posted will post its own.
-                    std::lock_guard lock(task->connectionLock);
-                    if (!event->forced && task->active > 0) break;
-                }
-                complete = finishTransfers(*task);
-                InternalEvent drain;
-                drain.kind = InternalEvent::Kind::Drain;
-                task->queue.post(drain);
-                break;
+// Handles one event of the task thread's loop; false ends the loop.
+bool handle(Task& task, const InternalEvent& event, bool& complete) {
+    switch (event.kind) {
+        case InternalEvent::Kind::StartConnection:
+            if (!task.noNewConnections && !task.stopping) startConnection(task);
+            return true;
+        case InternalEvent::Kind::Log:
+            if (task.params.logProcedure)
+                task.params.logProcedure(event.connection, event.time, event.text, event.level, task.id);
+            return true;
+        case InternalEvent::Kind::User:
+            if (task.params.eventProcedure)
+                task.params.eventProcedure(event.type, event.connection, event.value, event.extra, task.id);
+            return true;
+        case InternalEvent::Kind::Finish: {
+            {
+                // A connection started after this was posted will post its own.
+                std::lock_guard lock(task.connectionLock);
+                if (!event.forced && task.active > 0) return true;
             }
-            case InternalEvent::Kind::Drain: {
-                task->queue.clear();
-                InternalEvent endLoop;
-                endLoop.kind = InternalEvent::Kind::EndLoop;
-                task->queue.post(endLoop);
-                break;
-            }
-            case InternalEvent::Kind::EndLoop:
-                running = false;
-                break;
+            complete = finishTransfers(task);
+            task.queue.post(InternalEvent::of(InternalEvent::Kind::Drain));
+            return true;
         }
+        case InternalEvent::Kind::Drain:
+            task.queue.clear();
+            task.queue.post(InternalEvent::of(InternalEvent::Kind::EndLoop));
+            return true;
+        case InternalEvent::Kind::EndLoop:
+            return false;
     }
+    return true;
+}
 
-    std::int64_t done = complete ? task->totalSize.load() : task->segments.doneTotal();
-    {
-        std::lock_guard lock(task->progressLock);
-        task->bytesDone = done;
-    }
-    TaskOutcome outcome = TaskOutcome::TransferFailed;
-    if (complete)
-        outcome = TaskOutcome::Complete;
-    else if (task->stopping)
-        outcome = TaskOutcome::Stopped;
-    else if (task->failure.load() >= 0)
-        outcome = static_cast<TaskOutcome>(task->failure.load());
-    {
-        std::lock_guard lock(task->slot->lock);
-        task->slot->lastLocalPath = task->currentLocalPath();
-    }
-    if (task->params.eventProcedure)
-        task->params.eventProcedure(event::end, 0, done, static_cast<std::int64_t>(outcome), task->id);
+TaskOutcome outcomeOf(const Task& task, bool complete) {
+    if (complete) return TaskOutcome::Complete;
+    if (task.stopping) return TaskOutcome::Stopped;
+    if (task.failure.load() >= 0) return static_cast<TaskOutcome>(task.failure.load());
+    return TaskOutcome::TransferFailed;
+}
 
+// Event 4: the bytes really done and how the task ended.
+void reportEnd(Task& task, bool complete) {
+    const std::int64_t done = complete ? task.totalSize.load() : task.segments.doneTotal();
+    {
+        std::lock_guard lock(task.progressLock);
+        task.bytesDone = done;
+    }
+    {
+        std::lock_guard lock(task.slot->lock);
+        task.slot->lastLocalPath = task.currentLocalPath();
+    }
+    if (task.params.eventProcedure)
+        task.params.eventProcedure(event::end, 0, done, static_cast<std::int64_t>(outcomeOf(task, complete)), task.id);
+}
+
+// Lets go of the task: its connections, its entry among the live tasks,
+// and its place in its Download.
+void release(const std::shared_ptr<Task>& task) {
     {
         std::lock_guard lock(task->connectionLock);
         task->connections.clear();
@@ -133,11 +127,21 @@ void runTask(std::shared_ptr<Task> task) {
         std::lock_guard lock(engineLock);
         liveTasks.erase(task->id);
     }
-    std::shared_ptr<TaskSlot> slot = task->slot;
+    const std::shared_ptr<TaskSlot> slot = task->slot;
     std::lock_guard lock(slot->lock);
     if (slot->task == task) slot->task.reset();
     --slot->running;
     slot->ended.notify_all();
+}
+
+void runTask(std::shared_ptr<Task> task) {
+    task->queue.post(InternalEvent::of(InternalEvent::Kind::StartConnection));
+    bool complete = false;
+    for (bool running = true; running;) {
+        if (auto event = task->queue.take(std::chrono::milliseconds(100))) running = handle(*task, *event, complete);
+    }
+    reportEnd(*task, complete);
+    release(task);
 }
 
 }  // namespace
@@ -218,10 +222,7 @@ void Download::stopTask() {
         if (std::chrono::steady_clock::now() >= deadline) break;
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
-    InternalEvent finish;
-    finish.kind = InternalEvent::Kind::Finish;
-    finish.forced = true;
-    task->queue.post(finish);
+    task->queue.post(InternalEvent::of(InternalEvent::Kind::Finish, true));
     std::lock_guard lock(slot_->lock);
     if (slot_->task == task) slot_->task.reset();
 }

@@ -14,7 +14,6 @@ namespace zorvan {
 struct InternalEvent {
     enum class Kind { StartConnection, Log, User, Finish, Drain, EndLoop };
     Kind kind = Kind::EndLoop;
-    int count = 0;             // StartConnection: connections to plan
     int type = 0;              // User: the event type
     int connection = 0;
     std::int64_t value = 0;
@@ -23,6 +22,30 @@ struct InternalEvent {
     std::string text;          // Log: the message
     int level = 0;             // Log
     bool forced = false;       // Finish: also while connections run (stopTask)
+
+    // An event that carries nothing but its kind.
+    static InternalEvent of(Kind kind, bool forced = false) {
+        InternalEvent event;
+        event.kind = kind;
+        event.forced = forced;
+        return event;
+    }
+    static InternalEvent user(int type, int connection, std::int64_t value, std::int64_t extra) {
+        InternalEvent event = of(Kind::User);
+        event.type = type;
+        event.connection = connection;
+        event.value = value;
+        event.extra = extra;
+        return event;
+    }
+    static InternalEvent logLine(int connection, int level, std::string text, std::string time) {
+        InternalEvent event = of(Kind::Log);
+        event.connection = connection;
+        event.level = level;
+        event.text = std::move(text);
+        event.time = std::move(time);
+        return event;
+    }
 };
 
 class EventQueue {

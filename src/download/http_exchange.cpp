@@ -20,6 +20,10 @@ std::pair<std::string, int> splitProxy(const std::string& proxy) {
 // The host text without its ":port".
 std::string hostName(const std::string& hostText) { return hostText.substr(0, hostText.find(':')); }
 
+bool isRedirection(int status) {
+    return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
+}
+
 }  // namespace
 
 HttpExchange::HttpExchange(Task& task, int connection, StopCheck stop)
@@ -101,65 +105,67 @@ OpenResult HttpExchange::sendAndReadHeader(const std::string& request, ResponseH
 
 OpenResult HttpExchange::openFirst(std::string& body) {
     for (int redirects = 0;; ++redirects) {
-        RequestFields fields;
-        {
-            std::lock_guard lock(task_.requestLock);
-            fields = task_.request;
-        }
-        const bool viaProxy = !fields.proxy.empty();
-        const auto [host, port] = viaProxy ? splitProxy(fields.proxy)
-                                           : std::pair<std::string, int>{hostName(fields.address.host), fields.address.port};
-        const auto request = buildRequest(fields, std::string(), true);
-        if (!request) {
-            log(logLevel::error, gbkFormat("请求过长"));
-            return OpenResult::Refused;
-        }
-        if (const OpenResult r = connectTo(host, port, viaProxy, true); r != OpenResult::Accepted) return r;
         ResponseHeader header;
-        if (const OpenResult r = sendAndReadHeader(*request, header, body); r != OpenResult::Accepted) return r;
-
-        switch (header.status) {
-            case 200:
-            case 206: {
-                task_.totalSize = header.contentLength;
-                std::lock_guard lock(task_.requestLock);
-                task_.serverFileName = header.fileName;
-                return OpenResult::Accepted;
-            }
-            case 301:
-            case 302:
-            case 303:
-            case 307:
-            case 308: {
-                if (header.location.empty()) {
-                    log(logLevel::error, gbkFormat("获得重定向信息错误"));
-                    return OpenResult::Refused;
-                }
-                log(logLevel::error, gbkFormat("重定向到 [%s]", header.location.c_str()));
-                if (redirects >= task_.settings.redirectLimit) {
-                    log(logLevel::error, gbkFormat("重定向次数过多"));
-                    return OpenResult::Refused;
-                }
-                {
-                    std::lock_guard lock(task_.requestLock);
-                    if (!followRedirect(task_.request, header.location, header.setCookie)) {
-                        log(logLevel::error, gbkFormat("COOKIE过长或获得重定向信息错误或不支持的协议"));
-                        return OpenResult::Refused;
-                    }
-                }
-                socket_.close();
-                continue;
-            }
-            case 400:
-            case 403:
-            case 404:
-                log(logLevel::error, gbkFormat("出现错误"));
-                return OpenResult::Refused;
-            default:
-                log(logLevel::error, gbkFormat("暂时不支持的返回, 返回号[%d]", header.status));
-                return OpenResult::Refused;
-        }
+        if (const OpenResult r = requestFirst(header, body); r != OpenResult::Accepted) return r;
+        if (!isRedirection(header.status)) return acceptFirstAnswer(header);
+        if (const OpenResult r = followRedirection(header, redirects); r != OpenResult::Accepted) return r;
+        socket_.close();
     }
+}
+
+// The plain GET of the task's current address, to its server or the proxy.
+OpenResult HttpExchange::requestFirst(ResponseHeader& header, std::string& body) {
+    RequestFields fields;
+    {
+        std::lock_guard lock(task_.requestLock);
+        fields = task_.request;
+    }
+    const bool viaProxy = !fields.proxy.empty();
+    const auto [host, port] = viaProxy ? splitProxy(fields.proxy)
+                                       : std::pair<std::string, int>{hostName(fields.address.host), fields.address.port};
+    const auto request = buildRequest(fields, std::string(), true);
+    if (!request) {
+        log(logLevel::error, gbkFormat("请求过长"));
+        return OpenResult::Refused;
+    }
+    if (const OpenResult r = connectTo(host, port, viaProxy, true); r != OpenResult::Accepted) return r;
+    return sendAndReadHeader(*request, header, body);
+}
+
+OpenResult HttpExchange::acceptFirstAnswer(const ResponseHeader& header) {
+    if (header.status != 200 && header.status != 206) return refuse(header.status);
+    task_.totalSize = header.contentLength;
+    std::lock_guard lock(task_.requestLock);
+    task_.serverFileName = header.fileName;
+    return OpenResult::Accepted;
+}
+
+// Points the task's request at the redirection's target; Accepted when the
+// next request may go there.
+OpenResult HttpExchange::followRedirection(const ResponseHeader& header, int redirectsSoFar) {
+    if (header.location.empty()) {
+        log(logLevel::error, gbkFormat("获得重定向信息错误"));
+        return OpenResult::Refused;
+    }
+    log(logLevel::error, gbkFormat("重定向到 [%s]", header.location.c_str()));
+    if (redirectsSoFar >= task_.settings.redirectLimit) {
+        log(logLevel::error, gbkFormat("重定向次数过多"));
+        return OpenResult::Refused;
+    }
+    std::lock_guard lock(task_.requestLock);
+    if (!followRedirect(task_.request, header.location, header.setCookie)) {
+        log(logLevel::error, gbkFormat("COOKIE过长或获得重定向信息错误或不支持的协议"));
+        return OpenResult::Refused;
+    }
+    return OpenResult::Accepted;
+}
+
+OpenResult HttpExchange::refuse(int status) {
+    if (status == 400 || status == 403 || status == 404)
+        log(logLevel::error, gbkFormat("出现错误"));
+    else
+        log(logLevel::error, gbkFormat("暂时不支持的返回, 返回号[%d]", status));
+    return OpenResult::Refused;
 }
 
 OpenResult HttpExchange::openRange(std::int64_t position, std::string& body) {
@@ -198,12 +204,7 @@ OpenResult HttpExchange::openRange(std::int64_t position, std::string& body) {
         }
         return OpenResult::Accepted;
     }
-    if (header.status == 400 || header.status == 403 || header.status == 404) {
-        log(logLevel::error, gbkFormat("出现错误"));
-        return OpenResult::Refused;
-    }
-    log(logLevel::error, gbkFormat("暂时不支持的返回, 返回号[%d]", header.status));
-    return OpenResult::Refused;
+    return refuse(header.status);
 }
 
 }  // namespace zorvan

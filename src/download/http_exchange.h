@@ -39,6 +39,10 @@ public:
 private:
     OpenResult connectTo(const std::string& host, int port, bool viaProxy, bool resolve);
     OpenResult sendAndReadHeader(const std::string& request, ResponseHeader& header, std::string& body);
+    OpenResult requestFirst(ResponseHeader& header, std::string& body);
+    OpenResult acceptFirstAnswer(const ResponseHeader& header);
+    OpenResult followRedirection(const ResponseHeader& header, int redirectsSoFar);
+    OpenResult refuse(int status);
     void log(int level, const std::string& message);
 
     Task& task_;

@@ -47,7 +47,6 @@ int SegmentTable::split(int index, int owner) {
     Segment& old = rows_[static_cast<std::size_t>(index)];
     const std::int64_t upper = remainingOf(old) / 2;
     old.length -= upper;
-    old.split = true;
     Segment fresh;
     fresh.start = old.end();
     fresh.length = upper;
@@ -153,11 +152,6 @@ bool SegmentTable::owns(int index, int owner) const {
 Segment SegmentTable::get(int index) const {
     std::lock_guard lock(lock_);
     return rows_.at(static_cast<std::size_t>(index));
-}
-
-std::vector<Segment> SegmentTable::snapshot() const {
-    std::lock_guard lock(lock_);
-    return rows_;
 }
 
 int SegmentTable::size() const {

@@ -10,7 +10,6 @@ namespace zorvan {
 // One byte range of the file and who works on it.
 struct Segment {
     bool busy = false;         // a connection owns it
-    bool split = false;        // its upper part was given to another segment
     int owner = 0;             // the owning connection's number
     std::int64_t start = 0;
     std::int64_t length = 0;
@@ -94,7 +93,6 @@ public:
     bool owns(int index, int owner) const;
 
     Segment get(int index) const;
-    std::vector<Segment> snapshot() const;
     int size() const;
     bool allFinished() const;
     std::int64_t doneTotal() const;

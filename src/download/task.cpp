@@ -1,5 +1,6 @@
 #include "download/task.h"
 
+#include "download/http_address.h"
 #include "download/log_time.h"
 #include "text/code_page.h"
 
@@ -28,25 +29,11 @@ std::string gbkFormat(const char* utf8Format, ...) {
 }
 
 void Task::log(int connection, int level, const std::string& message) {
-    if (!params.logProcedure) return;
-    InternalEvent event;
-    event.kind = InternalEvent::Kind::Log;
-    event.connection = connection;
-    event.level = level;
-    event.text = message;
-    event.time = logTimeNow();
-    queue.post(std::move(event));
+    if (params.logProcedure) queue.post(InternalEvent::logLine(connection, level, message, logTimeNow()));
 }
 
 void Task::userEvent(int type, int connection, std::int64_t value, std::int64_t extra) {
-    if (!params.eventProcedure) return;
-    InternalEvent event;
-    event.kind = InternalEvent::Kind::User;
-    event.type = type;
-    event.connection = connection;
-    event.value = value;
-    event.extra = extra;
-    queue.post(std::move(event));
+    if (params.eventProcedure) queue.post(InternalEvent::user(type, connection, value, extra));
 }
 
 void Task::addProgress(std::int64_t count) {
@@ -70,6 +57,18 @@ void Task::noteRequestTime(std::chrono::steady_clock::duration took) {
 std::string Task::currentLocalPath() {
     std::lock_guard lock(pathLock);
     return localPath;
+}
+
+void Task::completeFolderPath() {
+    std::lock_guard lock(pathLock);
+    if (localPath.empty() || localPath.back() != '/') return;
+    std::string name;
+    {
+        std::lock_guard requestFields(requestLock);
+        name = serverFileName.substr(serverFileName.rfind('/') + 1);
+        if (name.empty()) name = fileNameFromPath(request.address.path);
+    }
+    localPath += name.empty() ? std::string("index.html") : name;
 }
 
 }  // namespace zorvan

@@ -88,6 +88,9 @@ struct Task {
     void noteRequestTime(std::chrono::steady_clock::duration took);
     double longestRequestSeconds() const { return static_cast<double>(longestRequestMicros.load()) / 1e6; }
     std::string currentLocalPath();
+    // A local path naming a folder gets the file name the server gave, else
+    // the last part of the address's path, else "index.html".
+    void completeFolderPath();
 };
 
 // printf-style formatting of a UTF-8 format with code page 936 arguments;

@@ -1,15 +1,12 @@
 #pragma once
 
+#include "shell/windows.h"
+
 #include <QString>
 
 #include <functional>
 
 namespace zorvan {
-
-class MainWindow;
-class PreviewWindow;
-class LocalPlayerWindow;
-class DownloadWindow;
 
 // The routines that the windows' events reach and that other subsystems
 // supply. Each event has exactly one routine; an unset one does nothing.

@@ -20,10 +20,16 @@ std::unique_ptr<PreviewWindow> thePreviewWindow;
 QPointer<LocalPlayerWindow> theLocalPlayerWindow;
 QPointer<DownloadWindow> theDownloadWindow;
 
+// A window of a kind that replaces any earlier one of its kind and is
+// shown unless its creation closed it again.
 template <class Window>
-void replace(QPointer<Window>& slot) {
+bool loadReplacing(QPointer<Window>& slot, void (*route)(Window&), void (*created)()) {
     if (slot) delete slot.data();
     slot = new Window;
+    route(*slot);
+    created();
+    if (slot) slot->show();
+    return slot != nullptr;
 }
 
 }  // namespace
@@ -42,17 +48,9 @@ bool loadWindow(WindowKind kind, bool /*modal*/) {
             previewWindowCreated();
             return true;
         case WindowKind::LocalPlayer:
-            replace(theLocalPlayerWindow);
-            routeLocalPlayerWindow(*theLocalPlayerWindow);
-            localPlayerWindowCreated();
-            if (theLocalPlayerWindow) theLocalPlayerWindow->show();
-            return theLocalPlayerWindow != nullptr;
+            return loadReplacing(theLocalPlayerWindow, routeLocalPlayerWindow, localPlayerWindowCreated);
         case WindowKind::Download:
-            replace(theDownloadWindow);
-            routeDownloadWindow(*theDownloadWindow);
-            downloadWindowCreated();
-            if (theDownloadWindow) theDownloadWindow->show();
-            return theDownloadWindow != nullptr;
+            return loadReplacing(theDownloadWindow, routeDownloadWindow, downloadWindowCreated);
     }
     return false;
 }

@@ -73,6 +73,66 @@ HeaderScan scanResponseHeaders(const std::string& responseHeaders) {
     return scan;
 }
 
+// The address as the client is given it: scheme, host, port and the path
+// as written.
+std::string requestUrl(const std::string& address, bool https) {
+    return std::string(https ? "https" : "http") + "://" + urlHost(address) + ":" + std::to_string(urlPort(address)) +
+           escapedPath(urlPath(address));
+}
+
+// Exactly the caller's header lines, an agent when they name none, and
+// nothing the client would add of its own beyond Host and Content-Length.
+HeaderList headerLines(const std::string& headerText, bool viaProxy) {
+    HeaderList list;
+    if (!namesAgent(headerText)) append(list, std::string("User-Agent: ") + defaultUserAgent);
+    for (const std::string& line : splitText(headerText, "\r\n"))
+        if (!line.empty()) append(list, line);
+    append(list, "Expect:");
+    if (viaProxy) append(list, "Proxy-Connection:");
+    return list;
+}
+
+// The body bytes, else the body text (which then becomes the bytes).
+Bytes bodyToSend(const std::optional<std::string>& postText, Bytes* postBytes) {
+    if (postBytes && !postBytes->empty()) return *postBytes;
+    Bytes body = postText.value_or(std::string());
+    if (postBytes) *postBytes = body;
+    return body;
+}
+
+// What one transfer brings back.
+struct Exchange {
+    Bytes body;
+    std::string headers;  // the last response's raw header block
+};
+
+void setTransferOptions(CURL* h, const std::string& url, curl_slist* headers, const std::string& proxy,
+                        bool followRedirects, Exchange& exchange) {
+    curl_easy_setopt(h, CURLOPT_URL, url.c_str());
+    curl_easy_setopt(h, CURLOPT_HTTP_VERSION, CURL_HTTP_VERSION_1_1);
+    curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(h, CURLOPT_HTTPHEADER, headers);
+    curl_easy_setopt(h, CURLOPT_PROXY, proxy.c_str());  // "": direct, whatever the environment says
+    curl_easy_setopt(h, CURLOPT_FOLLOWLOCATION, followRedirects ? 1L : 0L);
+    curl_easy_setopt(h, CURLOPT_MAXREDIRS, 10L);
+    curl_easy_setopt(h, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT_MS, connectTimeoutMs.load());
+    curl_easy_setopt(h, CURLOPT_LOW_SPEED_LIMIT, 1L);
+    curl_easy_setopt(h, CURLOPT_LOW_SPEED_TIME, stallTimeoutS.load());
+    curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, collectBody);
+    curl_easy_setopt(h, CURLOPT_WRITEDATA, &exchange.body);
+    curl_easy_setopt(h, CURLOPT_HEADERFUNCTION, collectHeaders);
+    curl_easy_setopt(h, CURLOPT_HEADERDATA, &exchange.headers);
+}
+
+// A POST, or for any other verb but GET itself a GET that carries the body.
+void setBody(CURL* h, const Bytes& body, int verb) {
+    curl_easy_setopt(h, CURLOPT_POST, 1L);
+    curl_easy_setopt(h, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(body.size()));
+    curl_easy_setopt(h, CURLOPT_POSTFIELDS, body.data());
+    if (verb != 1) curl_easy_setopt(h, CURLOPT_CUSTOMREQUEST, "GET");
+}
+
 }  // namespace
 
 void setHttpFetchLimits(HttpFetchLimits limits) {
@@ -87,73 +147,33 @@ Bytes httpFetch(const std::string& address, std::optional<int> method, std::opti
                 std::optional<bool> noRedirect, Bytes* postBytes, std::optional<std::string> proxy,
                 std::string* responseHeaders) {
     const int verb = method.value_or(0);
-    const bool sendsBody = verb != 0;
     const std::string cookieText = cookies ? *cookies : std::string();
-
     Easy easy(curl_easy_init());
     if (!easy) return {};
-    CURL* h = easy.get();
 
     const bool https = isHttpsAddress(address);
-    const std::string url = std::string(https ? "https" : "http") + "://" + urlHost(address) + ":" +
-                            std::to_string(urlPort(address)) + escapedPath(urlPath(address));
-    const std::string headerText = withDefaultHeaders(headers ? *headers : std::string(), address, cookieText);
-
-    HeaderList list;
-    if (!namesAgent(headerText)) append(list, std::string("User-Agent: ") + defaultUserAgent);
-    for (const std::string& line : splitText(headerText, "\r\n"))
-        if (!line.empty()) append(list, line);
-    // The client adds nothing of its own beyond Host and Content-Length.
-    append(list, "Expect:");
     const bool viaProxy = proxy && !proxy->empty() && !https;
-    if (viaProxy) append(list, "Proxy-Connection:");
-
-    Bytes body;
+    const std::string headerText = withDefaultHeaders(headers ? *headers : std::string(), address, cookieText);
+    const HeaderList list = headerLines(headerText, viaProxy);
     Bytes sentBody;
-    if (sendsBody) {
-        if (postBytes && !postBytes->empty()) {
-            sentBody = *postBytes;
-        } else {
-            sentBody = postText.value_or(std::string());
-            if (postBytes) *postBytes = sentBody;
-        }
-    }
-    std::string rawHeaders;
+    if (verb != 0) sentBody = bodyToSend(postText, postBytes);
 
-    curl_easy_setopt(h, CURLOPT_URL, url.c_str());
-    curl_easy_setopt(h, CURLOPT_HTTP_VERSION, CURL_HTTP_VERSION_1_1);
-    curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(h, CURLOPT_HTTPHEADER, list.get());
-    curl_easy_setopt(h, CURLOPT_PROXY, viaProxy ? ("http://" + *proxy).c_str() : "");
-    curl_easy_setopt(h, CURLOPT_FOLLOWLOCATION, noRedirect.value_or(false) ? 0L : 1L);
-    curl_easy_setopt(h, CURLOPT_MAXREDIRS, 10L);
-    curl_easy_setopt(h, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT_MS, connectTimeoutMs.load());
-    curl_easy_setopt(h, CURLOPT_LOW_SPEED_LIMIT, 1L);
-    curl_easy_setopt(h, CURLOPT_LOW_SPEED_TIME, stallTimeoutS.load());
-    curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, collectBody);
-    curl_easy_setopt(h, CURLOPT_WRITEDATA, &body);
-    curl_easy_setopt(h, CURLOPT_HEADERFUNCTION, collectHeaders);
-    curl_easy_setopt(h, CURLOPT_HEADERDATA, &rawHeaders);
-    if (sendsBody) {
-        curl_easy_setopt(h, CURLOPT_POST, 1L);
-        curl_easy_setopt(h, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(sentBody.size()));
-        curl_easy_setopt(h, CURLOPT_POSTFIELDS, sentBody.data());
-        if (verb != 1) curl_easy_setopt(h, CURLOPT_CUSTOMREQUEST, "GET");
-    }
+    Exchange exchange;
+    setTransferOptions(easy.get(), requestUrl(address, https), list.get(), viaProxy ? "http://" + *proxy : "",
+                       !noRedirect.value_or(false), exchange);
+    if (verb != 0) setBody(easy.get(), sentBody, verb);
     // A failed transfer shows as a short or empty body, like any other.
-    curl_easy_perform(h);
+    curl_easy_perform(easy.get());
 
-    HeaderScan scan = scanResponseHeaders(rawHeaders);
+    HeaderScan scan = scanResponseHeaders(exchange.headers);
     std::string merged = cookieText;
     mergeCookies(merged, scan.newCookies);
-
     if (headers) *headers = headerText;
-    if (responseHeaders) *responseHeaders = rawHeaders;
+    if (responseHeaders) *responseHeaders = exchange.headers;
     if (location) *location = scan.location;
     if (newCookies) *newCookies = scan.newCookies;
     if (cookies) *cookies = merged;
-    return body;
+    return std::move(exchange.body);
 }
 
 std::string httpFetchText(const std::string& address, std::optional<int> method,

@@ -46,6 +46,26 @@ MainWindow::MainWindow() {
     setFixedSize(designWidth, designHeight);
     applyDesignSize(this, designWidth, designHeight, true);
 
+    // Created in this order, which is also the order the focus moves in.
+    createPerformerRow();
+    createDownloadedGroup();
+    createWorksMenu();
+
+    fetchButton_ = new QPushButton(QStringLiteral("确定"), this);
+    fetchButton_->setObjectName(QStringLiteral("按钮1"));
+    fetchButton_->setGeometry(208, 5, 72, 24);
+
+    trimTimer_ = new QTimer(this);
+    trimTimer_->setObjectName(QStringLiteral("时钟1"));
+    trimTimer_->setInterval(3000);
+    trimTimer_->start();
+
+    createWorksList();
+}
+
+MainWindow::~MainWindow() = default;
+
+void MainWindow::createPerformerRow() {
     performerLabel_ = new QLabel(QStringLiteral("主播Lumo："), this);
     performerLabel_->setObjectName(QStringLiteral("透明标签1"));
     performerLabel_->setGeometry(8, 5, 56, 24);
@@ -66,7 +86,9 @@ MainWindow::MainWindow() {
     const int labelEnd = performerLabel_->geometry().right() + 1;
     if (labelEnd > performerIdEdit_->x())
         performerIdEdit_->setTextMargins(labelEnd - performerIdEdit_->x(), 0, 0, 0);
+}
 
+void MainWindow::createDownloadedGroup() {
     downloadedGroup_ = new QGroupBox(QStringLiteral("已下载："), this);
     downloadedGroup_->setObjectName(QStringLiteral("分组框1"));
     downloadedGroup_->setGeometry(288, 1, 232, 376);
@@ -80,7 +102,9 @@ MainWindow::MainWindow() {
     downloadedList_->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     downloadedList_->setItemDelegate(new TallerRowDelegate(downloadedList_));
     whiteBackgroundBlackText(downloadedList_);
+}
 
+void MainWindow::createWorksMenu() {
     // Never a menu bar: its items are the works list's popup menu.
     worksMenu_ = new QMenu(QStringLiteral("菜单"), this);
     playCommand_ = worksMenu_->addAction(QStringLiteral("播放"));
@@ -90,20 +114,7 @@ MainWindow::MainWindow() {
     viewDownloadedCommand_->setCheckable(true);
     stayOnTopCommand_ = worksMenu_->addAction(QStringLiteral("置顶"));
     stayOnTopCommand_->setCheckable(true);
-
-    fetchButton_ = new QPushButton(QStringLiteral("确定"), this);
-    fetchButton_->setObjectName(QStringLiteral("按钮1"));
-    fetchButton_->setGeometry(208, 5, 72, 24);
-
-    trimTimer_ = new QTimer(this);
-    trimTimer_->setObjectName(QStringLiteral("时钟1"));
-    trimTimer_->setInterval(3000);
-    trimTimer_->start();
-
-    createWorksList();
 }
-
-MainWindow::~MainWindow() = default;
 
 void MainWindow::createWorksList() {
     worksList_ = new QTreeWidget(this);

@@ -52,6 +52,9 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    void createPerformerRow();
+    void createDownloadedGroup();
+    void createWorksMenu();
     void createWorksList();
 
     QLabel* performerLabel_;
