@@ -13,6 +13,7 @@
 #include "support/box_answerer.h"
 #include "support/loopback_server.h"
 #include "support/nginx_server.h"
+#include "support/program_fixture.h"
 
 #include <QAction>
 #include <QDir>
@@ -35,21 +36,8 @@ std::string readAll(const std::string& path) {
     return std::string((std::istreambuf_iterator<char>(in)), {});
 }
 
-class DownloadControlTest : public ::testing::Test {
+class DownloadControlTest : public ProgramTest {
 protected:
-    void SetUp() override {
-        fs::remove_all(downloadFolder());
-        saved_ = routines();
-        installProgramRoutines("http://127.0.0.1:1");
-        ASSERT_TRUE(loadWindow(WindowKind::Main));
-    }
-    void TearDown() override {
-        programState().downloadTask->waitUntilIdle(std::chrono::seconds(10));
-        destroyAllWindows();
-        routines() = saved_;
-        fs::remove_all(downloadFolder());
-    }
-    MainWindow& main() { return *mainWindow(); }
     void addWork(const QString& name, const QString& address, bool select = true) {
         auto* item = new QTreeWidgetItem(main().worksList(),
                                          {QString::number(main().worksList()->topLevelItemCount() + 1), address, name});
@@ -60,7 +48,6 @@ protected:
         main().downloadCommand()->trigger();
         ASSERT_TRUE(waitUntil([] { return downloadWindow() == nullptr && !programState().downloadTask->hasTask(); }, 15000));
     }
-    Routines saved_;
 };
 
 TEST(SizeText, TwoDecimalsWithHalvesAwayFromZero) {

@@ -1,11 +1,9 @@
 // The main window's own commands: the downloaded-files view and stay-on-top.
-#include "app/program_routines.h"
 #include "shell/library/stay_on_top.h"
 #include "shell/program_directory.h"
-#include "shell/routing.h"
-#include "shell/windows.h"
 #include "shell/windows/main_window.h"
 #include "shell/windows/window_geometry.h"
+#include "support/program_fixture.h"
 
 #include <QAction>
 #include <QListWidget>
@@ -19,22 +17,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class LibraryTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        fs::remove_all(downloadFolder());
-        saved_ = routines();
-        installProgramRoutines("http://127.0.0.1:1");
-        ASSERT_TRUE(loadWindow(WindowKind::Main));
-    }
-    void TearDown() override {
-        destroyAllWindows();
-        routines() = saved_;
-        fs::remove_all(downloadFolder());
-    }
-    MainWindow& main() { return *mainWindow(); }
-    Routines saved_;
-};
+using LibraryTest = test::ProgramTest;
 
 TEST_F(LibraryTest, TheLibraryViewListsEveryMp4BelowVideo) {
     fs::create_directories(downloadFolder() + "/sub");

@@ -1,0 +1,39 @@
+#pragma once
+
+#include "app/program_routines.h"
+#include "shell/program_directory.h"
+#include "shell/program_state.h"
+#include "shell/routing.h"
+#include "shell/windows.h"
+#include "shell/windows/main_window.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+
+namespace zorvan::test {
+
+// The program as it runs: its own routines and the main window, with an
+// empty video/ folder before and after each test.
+class ProgramTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::filesystem::remove_all(downloadFolder());
+        saved_ = routines();
+        installProgramRoutines("http://127.0.0.1:1");
+        ASSERT_TRUE(loadWindow(WindowKind::Main));
+    }
+    void TearDown() override {
+        programState().downloadTask->waitUntilIdle(std::chrono::seconds(10));
+        destroyAllWindows();
+        routines() = saved_;
+        std::filesystem::remove_all(downloadFolder());
+    }
+    MainWindow& main() { return *mainWindow(); }
+
+private:
+    Routines saved_;
+};
+
+}  // namespace zorvan::test
