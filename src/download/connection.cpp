@@ -1,5 +1,6 @@
 #include "download/connection.h"
 
+#include "download/chunked_decoder.h"
 #include "download/error_text.h"
 #include "download/name_clash.h"
 #include "download/task.h"
@@ -11,6 +12,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstring>
+#include <new>
 #include <utility>
 
 namespace zorvan {
@@ -28,13 +30,13 @@ constexpr double splitWorthRequests = 3.0;
 constexpr double splitMinSeconds = 0.5;
 }
 
-Connection::Connection(Task& task, int number, int segment, int plannedExtra, std::int64_t speedShare)
+Connection::Connection(Task& task, int number, int segment, int plannedExtra)
     : task_(task),
       number_(number),
       segment_(segment),
       plannedExtra_(plannedExtra),
-      speedShare_(speedShare),
       first_(segment < 0),
+      attempt_(task.attempt.load()),
       retriesLeft_(task.settings.retriesPerConnection),
       exchange_(task, number, [this] { return shouldStop(); }) {}
 
@@ -63,6 +65,12 @@ int Connection::runFirst() {
     if (openStream(body) != Opened::Yes) return endedWithError;
     const std::int64_t total = task_.totalSize.load();
     if (total < 0) {
+        BodyKind kind;
+        {
+            std::lock_guard lock(task_.requestLock);
+            kind = task_.bodyKind;
+        }
+        if (kind != BodyKind::Sized) return transferWholeBody(std::move(body));
         task_.log(number_, logLevel::error, gbkFormat("无法获得文件大小"));
         task_.noteFailure(TaskOutcome::NoSize);
         return endedWithError;
@@ -84,7 +92,8 @@ bool Connection::createTargetFile(std::int64_t total) {
         task_.noteFailure(TaskOutcome::GivenUp);
         return false;
     }
-    task_.file = TargetFile::create(gbkToUtf8(task_.currentLocalPath()), total, task_.settings.mappedWrites);
+    task_.file = TargetFile::create(gbkToUtf8(task_.currentLocalPath()), total, task_.settings.mappedWrites,
+                                    task_.settings.syncBeforeNaming);
     if (!task_.file) {
         task_.log(number_, logLevel::error,
                   gbkFormat("创建文件错误，超出最大支持下载长度或磁盘不可写或磁盘没有空间或同名文件已存在"));
@@ -105,9 +114,62 @@ int Connection::runFurther() {
     return endedWithError;
 }
 
+// A body whose size the server did not name: this one connection stores
+// it in order as it comes (chunks decoded), and it is whole only at its
+// end, the last chunk or the server closing the connection cleanly.
+int Connection::transferWholeBody(std::string body) {
+    bool chunked;
+    {
+        std::lock_guard lock(task_.requestLock);
+        chunked = task_.bodyKind == BodyKind::Chunked;
+    }
+    if (!createTargetFile(-1) || !allocateBuffer()) return endedWithError;
+    ChunkedDecoder decoder;
+    std::string data = std::move(body), decoded;
+    bool closed = false;  // cleanly, by the server
+    for (;;) {
+        decoded.clear();
+        if (chunked) decoder.feed(data, decoded);
+        const std::string& bytes = chunked ? decoded : data;
+        const std::int64_t at = task_.bodyBytesStored.load();
+        if (!task_.file->write(at, bytes.data(), bytes.size())) {
+            task_.writeFailed = true;
+            task_.log(number_, logLevel::error, gbkFormat("写入文件失败"));
+            task_.noteFailure(TaskOutcome::TransferFailed);
+            return endedWithError;
+        }
+        task_.bodyBytesStored += static_cast<std::int64_t>(bytes.size());
+        task_.addProgress(static_cast<std::int64_t>(bytes.size()));
+        if (decoder.done() || closed) break;
+        if (decoder.failed()) {
+            task_.log(number_, logLevel::error, gbkFormat("分块传输的数据有误"));
+            task_.noteFailure(TaskOutcome::TransferFailed);
+            return endedWithError;
+        }
+        if (shouldStop()) return endedNormally;
+        const std::size_t step = task_.limiter->acquire(buffer_.size(), [this] { return shouldStop(); });
+        if (step == 0) return endedNormally;
+        const ReceiveResult r = receiveSome(exchange_.socket(), buffer_.data(), step, step,
+                                            task_.params.receiveTimeout, true, [this] { return shouldStop(); });
+        task_.limiter->giveBack(step - r.received);
+        unreported_ += static_cast<std::int64_t>(r.received);
+        if (std::chrono::steady_clock::now() - lastReport_ >= reportInterval) reportReceived();
+        data.assign(buffer_.data(), r.received);
+        // A body that ends with the connection is whole when it closes.
+        closed = r.code == socketError::closedByServer && !chunked;
+        if (closed) continue;
+        if (r.code != 0) {
+            task_.log(number_, logLevel::error, errorText(r.code));
+            task_.noteFailure(TaskOutcome::TransferFailed);
+            return endedWithError;
+        }
+    }
+    task_.wholeBodyDone = true;
+    return endedNormally;
+}
+
 int Connection::transfer(std::string body, int segmentEvent) {
-    buffer_.assign(task_.settings.receiveBufferSize, 0);
-    buffered_ = 0;
+    if (!allocateBuffer()) return endedWithError;
     beginSegment(segmentEvent);
     if (!takeBytes(body)) return endedNormally;
     for (;;) {
@@ -143,29 +205,29 @@ Connection::Step Connection::advance() {
     if (streamPosition() >= segment.end()) return finishSegment();
     if (buffered_ == buffer_.size()) return store() ? Step::Continue : Step::Done;
     if (!carry_.empty()) return takeBytes(std::exchange(carry_, {})) ? Step::Continue : Step::Done;
+    if (!streamHasMore()) return reopenStream();  // the answer gave less than the segment needs
     return receive(segment);
 }
 
-// One receive step into the buffer: a chunk, or with a speed limit the
-// connection's share of a second.
+// One receive step into the buffer, no further than the answer's body
+// goes, and with a speed limit no more than the task's limit allows.
 Connection::Step Connection::receive(const Segment& segment) {
-    const std::size_t chunk = static_cast<std::size_t>(std::max(1, task_.params.chunkSize));
-    const std::size_t step =
-        std::min({speedShare_ > 0 ? static_cast<std::size_t>(speedShare_) : chunk, buffer_.size() - buffered_,
-                  static_cast<std::size_t>(segment.end() - streamPosition())});
-    const auto stepStart = std::chrono::steady_clock::now();
+    std::size_t step = std::min({static_cast<std::size_t>(std::max(1, task_.params.chunkSize)),
+                                 buffer_.size() - buffered_, static_cast<std::size_t>(segment.end() - streamPosition())});
+    if (streamEnd_ >= 0) step = std::min(step, static_cast<std::size_t>(streamEnd_ - streamPosition()));
+    step = task_.limiter->acquire(step, [this] { return shouldStop(); });
+    if (step == 0) return Step::Continue;  // stopped while waiting for its turn
     const ReceiveResult r = receiveSome(exchange_.socket(), buffer_.data() + buffered_, step, step,
                                         task_.params.receiveTimeout, false, [this] { return shouldStop(); });
+    task_.limiter->giveBack(step - r.received);
     buffered_ += r.received;
     task_.segments.noteReached(segment_, number_, streamPosition());
-    if (speedShare_ > 0) sleepRestOfSecond(stepStart);
     unreported_ += static_cast<std::int64_t>(r.received);
     if (std::chrono::steady_clock::now() - lastReport_ >= reportInterval) reportReceived();
-    // A limited connection receives one step a second; storing each keeps
-    // the task's progress current.
-    if ((buffered_ == buffer_.size() || speedShare_ > 0) && !store()) return Step::Done;
+    // A limited task receives in small steps; storing each keeps its
+    // progress current.
+    if ((buffered_ == buffer_.size() || task_.limiter->limited()) && !store()) return Step::Done;
     if (r.code == 0) return Step::Continue;
-
     streamOpen_ = false;
     if (streamPosition() >= task_.segments.get(segment_).end()) return Step::Continue;  // closed right at the end
     return recoverStream(r.code);
@@ -178,7 +240,7 @@ Connection::Step Connection::finishSegment() {
     if (!store()) return Step::Done;
     const std::int64_t end = task_.segments.get(segment_).end();
     std::string body;
-    if (const int next = streamOpen_ ? task_.segments.claimContinuation(number_, end) : -1; next >= 0) {
+    if (const int next = streamHasMore() ? task_.segments.claimContinuation(number_, end) : -1; next >= 0) {
         switchTo(next);
         body = std::exchange(carry_, {});
     } else {
@@ -200,6 +262,12 @@ Connection::Step Connection::recoverStream(int code) {
     task_.log(number_, logLevel::error, errorText(code));
     if (!store()) return Step::Done;
     if (!pauseBeforeRetry()) return Step::Failed;
+    return reopenStream();
+}
+
+Connection::Step Connection::reopenStream() {
+    if (!store()) return Step::Done;
+    closeStream();
     std::string body;
     if (const Opened opened = openStream(body); opened != Opened::Yes)
         return opened == Opened::SegmentLost ? Step::Done : Step::Failed;
@@ -213,16 +281,23 @@ Connection::Opened Connection::openStream(std::string& body) {
     for (;;) {
         // Another connection's stream may have carried on through it meanwhile.
         if (segment_ >= 0 && !task_.segments.owns(segment_, number_)) return Opened::SegmentLost;
+        const std::int64_t position = segment_ < 0 ? 0 : task_.segments.get(segment_).position();
         const auto start = std::chrono::steady_clock::now();
-        const OpenResult r = segment_ < 0 ? exchange_.openFirst(body)
-                                          : exchange_.openRange(task_.segments.get(segment_).position(), body);
+        const OpenResult r = segment_ < 0 ? exchange_.openFirst(body) : exchange_.openRange(position, body);
         switch (r) {
             case OpenResult::Accepted:
                 task_.noteRequestTime(std::chrono::steady_clock::now() - start);
                 streamOpen_ = true;
+                streamEnd_ = exchange_.bodyEnd();
+                // Whatever follows the answer's body is not part of the file.
+                if (streamEnd_ >= 0 && static_cast<std::int64_t>(body.size()) > streamEnd_ - position)
+                    body.resize(static_cast<std::size_t>(streamEnd_ - position));
                 return Opened::Yes;
             case OpenResult::Refused:
                 task_.noteFailure(TaskOutcome::Refused);
+                return Opened::Failed;
+            case OpenResult::Changed:
+                task_.noteFileChanged();
                 return Opened::Failed;
             case OpenResult::Retry:
                 if (!pauseBeforeRetry()) return Opened::Failed;
@@ -236,8 +311,11 @@ bool Connection::pauseBeforeRetry() {
     if (retriesLeft_ <= 0 || shouldStop()) return false;
     --retriesLeft_;
     closeStream();
-    task_.log(number_, logLevel::note, gbkFormat("等待%d秒后重试", task_.settings.retryPauseMs / 1000));
-    for (int waited = 0; waited < task_.settings.retryPauseMs; waited += sliceMs) {
+    // A busy server may ask for a longer pause than ours, never a shorter one.
+    const int pauseMs = std::max(task_.settings.retryPauseMs, exchange_.retryAfterMs());
+    task_.userEvent(event::retrying, number_, pauseMs, retriesLeft_);
+    task_.log(number_, logLevel::note, gbkFormat("等待%d秒后重试", pauseMs / 1000));
+    for (int waited = 0; waited < pauseMs; waited += sliceMs) {
         if (shouldStop()) return false;
         std::this_thread::sleep_for(std::chrono::milliseconds(sliceMs));
     }
@@ -247,6 +325,7 @@ bool Connection::pauseBeforeRetry() {
 void Connection::closeStream() {
     exchange_.close();
     streamOpen_ = false;
+    streamEnd_ = -1;
     carry_.clear();
 }
 
@@ -322,30 +401,41 @@ void Connection::reportReceived() {
     unreported_ = 0;
 }
 
-void Connection::sleepRestOfSecond(std::chrono::steady_clock::time_point stepStart) {
-    const auto until = stepStart + std::chrono::seconds(1);
-    while (std::chrono::steady_clock::now() < until && !shouldStop())
-        std::this_thread::sleep_for(std::chrono::milliseconds(sliceMs));
+// The receive buffer; a size the system cannot give ends the connection
+// with a message instead of the program.
+bool Connection::allocateBuffer() {
+    buffered_ = 0;
+    try {
+        buffer_.assign(task_.settings.receiveBufferSize, 0);
+        return true;
+    } catch (const std::bad_alloc&) {
+        task_.log(number_, logLevel::error,
+                  gbkFormat("分配 %zu 字节内存失败!", task_.settings.receiveBufferSize));
+        task_.noteFailure(TaskOutcome::TransferFailed);
+        return false;
+    }
 }
 
 void Connection::end(int code) {
     reportReceived();
     std::int64_t position = 0;
-    if (segment_ >= 0) position = task_.segments.get(segment_).position();
+    if (segment_ >= 0) {
+        position = task_.segments.get(segment_).position();
+        // Free before counting out, so a connection that finishes meanwhile
+        // finds the part unfinished and free instead of ending the task.
+        task_.segments.release(segment_, number_);
+    }
     bool last;
     {
         std::lock_guard lock(task_.connectionLock);
         last = task_.active == 1;
         --task_.active;
     }
-    if (last) {
-        task_.queue.post(InternalEvent::of(InternalEvent::Kind::Finish));
-    }
+    if (last) task_.queue.post(InternalEvent::of(InternalEvent::Kind::Finish, false, attempt_));
     exchange_.close();
     buffer_.clear();
     buffer_.shrink_to_fit();
     task_.userEvent(code, number_, position, 0);
-    if (segment_ >= 0) task_.segments.release(segment_, number_);
     run_ = -1;
 }
 

@@ -22,7 +22,7 @@ struct Task;
 class Connection {
 public:
     // `segment` is -1 for the first connection, which owns none yet.
-    Connection(Task& task, int number, int segment, int plannedExtra, std::int64_t speedShare);
+    Connection(Task& task, int number, int segment, int plannedExtra);
     ~Connection();
     Connection(const Connection&) = delete;
     Connection& operator=(const Connection&) = delete;
@@ -44,6 +44,7 @@ private:
     int runFirst();
     bool createTargetFile(std::int64_t total);
     int runFurther();
+    int transferWholeBody(std::string body);
 
     // The transfer of the connection's segments, one step at a time.
     int transfer(std::string body, int segmentEvent);
@@ -52,6 +53,7 @@ private:
     Step receive(const Segment& segment);
     Step finishSegment();
     Step recoverStream(int code);
+    Step reopenStream();
 
     // The stream: opening (with its retries), carrying on, closing.
     Opened openStream(std::string& body);
@@ -62,23 +64,26 @@ private:
 
     // The buffer: bytes in, bytes stored.
     std::int64_t streamPosition() const { return bufferStart_ + static_cast<std::int64_t>(buffered_); }
+    // Whether the open answer still has body bytes to give.
+    bool streamHasMore() const { return streamOpen_ && streamPosition() != streamEnd_; }
     bool takeBytes(std::string_view bytes);
     bool store();
 
+    bool allocateBuffer();
     void reportReceived();
-    void sleepRestOfSecond(std::chrono::steady_clock::time_point stepStart);
     void end(int code);
 
     Task& task_;
     const int number_;
     int segment_;
     const int plannedExtra_;
-    const std::int64_t speedShare_;
     const bool first_;
+    const int attempt_;  // of the task, when the connection was made
     std::atomic<int> run_{1};  // 1 running, 0 asked to stop, -1 finished
     int retriesLeft_;
     HttpExchange exchange_;
     bool streamOpen_ = false;  // the socket still delivers the bytes after streamPosition()
+    std::int64_t streamEnd_ = -1;  // where the open answer's body ends; -1: with the stream
     std::string carry_;        // bytes received beyond the segment the stream was in
     std::vector<char> buffer_;
     std::size_t buffered_ = 0;

@@ -4,6 +4,7 @@
 #include "download/http_address.h"
 #include "download/task.h"
 
+#include <cstring>
 #include <map>
 #include <system_error>
 #include <thread>
@@ -21,14 +22,14 @@ void startConnection(Task& task) {
     std::lock_guard lock(task.connectionLock);
     std::shared_ptr<Connection> connection;
     const int number = task.started + 1;
+    int segment = -1;
     if (task.started == 0) {
         const int count = std::max(1, task.params.connections);
-        connection = std::make_shared<Connection>(task, number, -1, count - 1, task.params.speedLimit);
+        connection = std::make_shared<Connection>(task, number, -1, count - 1);
     } else {
-        const int segment = task.segments.claimForNewConnection(number, task.minimumSplit());
+        segment = task.segments.claimForNewConnection(number, task.minimumSplit());
         if (segment < 0) return;
-        const std::int64_t share = task.params.speedLimit > 0 ? task.params.speedLimit / (task.active + 1) : 0;
-        connection = std::make_shared<Connection>(task, number, segment, 0, share);
+        connection = std::make_shared<Connection>(task, number, segment, 0);
     }
     ++task.active;
     ++task.started;
@@ -40,12 +41,20 @@ void startConnection(Task& task) {
         task.connections.pop_back();
         --task.active;
         --task.started;
+        if (segment >= 0) task.segments.release(segment, number);
     }
+}
+
+// Whether every byte of the file is in it.
+bool allStored(const Task& task) {
+    if (task.writeFailed) return false;
+    return task.totalSize.load() < 0 ? task.wholeBodyDone.load() : task.segments.allFinished();
 }
 
 // Stops and joins every connection, then closes the file: named when every
 // byte is in, removed otherwise. Returns whether the file is complete.
 bool finishTransfers(Task& task) {
+    task.transfersFinished = true;
     task.noNewConnections = true;
     std::vector<std::shared_ptr<Connection>> connections;
     {
@@ -55,9 +64,44 @@ bool finishTransfers(Task& task) {
     for (auto& c : connections) c->requestStop();
     for (auto& c : connections) c->join();
     if (!task.fileReady) return false;
-    const bool complete = task.segments.allFinished() && !task.writeFailed && task.file->commit();
+    bool complete = allStored(task);
+    if (complete && !task.file->commit()) {
+        complete = false;
+        task.logNow(0, logLevel::error, gbkFormat("保存文件失败：%s", std::strerror(task.file->commitError())));
+        task.noteFailure(TaskOutcome::NotSaved);
+    }
     task.file.reset();  // an unnamed or partial file goes with it
     return complete;
+}
+
+// A file that changed on the server is fetched once more from the start,
+// by a new first connection, into a new file.
+bool startOver(Task& task) {
+    if (task.stopping || task.attempt.load() > 1) return false;
+    task.logNow(0, logLevel::note, gbkFormat("文件在下载过程中被服务器更改, 重新开始下载"));
+    {
+        std::lock_guard lock(task.connectionLock);
+        task.connections.clear();
+        task.started = 0;
+    }
+    {
+        std::lock_guard lock(task.progressLock);
+        task.bytesDone = 0;
+        task.bytesSinceQuery = 0;
+    }
+    task.segments.clear();
+    task.totalSize = -1;
+    task.sizeReported = false;
+    task.fileReady = false;
+    task.fileChanged = false;
+    task.failure = -1;
+    task.bodyBytesStored = 0;
+    task.wholeBodyDone = false;
+    task.noNewConnections = false;
+    task.transfersFinished = false;
+    ++task.attempt;
+    task.queue.post(InternalEvent::of(InternalEvent::Kind::StartConnection));
+    return true;
 }
 
 // Handles one event of the task thread's loop; false ends the loop.
@@ -75,12 +119,16 @@ bool handle(Task& task, const InternalEvent& event, bool& complete) {
                 task.params.eventProcedure(event.type, event.connection, event.value, event.extra, task.id);
             return true;
         case InternalEvent::Kind::Finish: {
+            // Once per attempt: a connection's finish may come after a stop's.
+            if (task.transfersFinished || (event.attempt >= 0 && event.attempt != task.attempt.load())) return true;
             {
                 // A connection started after this was posted will post its own.
                 std::lock_guard lock(task.connectionLock);
                 if (!event.forced && task.active > 0) return true;
             }
             complete = finishTransfers(task);
+            if (!complete && task.fileChanged && startOver(task)) return true;
+            if (!complete && task.fileChanged) task.failure = static_cast<int>(TaskOutcome::FileChanged);
             task.queue.post(InternalEvent::of(InternalEvent::Kind::Drain));
             return true;
         }
@@ -103,7 +151,7 @@ TaskOutcome outcomeOf(const Task& task, bool complete) {
 
 // Event 4: the bytes really done and how the task ended.
 void reportEnd(Task& task, bool complete) {
-    const std::int64_t done = complete ? task.totalSize.load() : task.segments.doneTotal();
+    const std::int64_t done = task.storedBytes();
     {
         std::lock_guard lock(task.progressLock);
         task.bytesDone = done;
@@ -163,6 +211,7 @@ bool Download::startTask(const TaskParam& params) {
     task->params = params;
     task->params.mode |= downloadMode;
     task->settings = engineSettings();
+    task->limiter = std::make_unique<RateLimiter>(params.speedLimit);
     task->request = *fields;
     task->localPath = params.localPath;
     task->slot = slot_;

@@ -20,6 +20,9 @@ struct EngineSettings {
     // command-line tool turns it off (see its notes), the GUI keeps the
     // mapping.
     bool mappedWrites = true;
+    // A complete file reaches the disk (fsync) before it takes its final
+    // name, so a power cut never leaves a name on a file of holes.
+    bool syncBeforeNaming = true;
     // A connection that finishes its segment when no free one is left
     // splits the busy segment that will take longest to finish and fetches
     // its upper half, so a slow or stalled connection does not hold up the

@@ -22,12 +22,15 @@ struct InternalEvent {
     std::string text;          // Log: the message
     int level = 0;             // Log
     bool forced = false;       // Finish: also while connections run (stopTask)
+    // Finish: the attempt it belongs to; -1 for whichever runs (stopTask).
+    int attempt = -1;
 
     // An event that carries nothing but its kind.
-    static InternalEvent of(Kind kind, bool forced = false) {
+    static InternalEvent of(Kind kind, bool forced = false, int attempt = -1) {
         InternalEvent event;
         event.kind = kind;
         event.forced = forced;
+        event.attempt = attempt;
         return event;
     }
     static InternalEvent user(int type, int connection, std::int64_t value, std::int64_t extra) {

@@ -24,6 +24,20 @@ bool isRedirection(int status) {
     return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
 }
 
+// Answers that say "not now" rather than "no".
+bool isTransient(int status) {
+    return status == 408 || status == 429 || status == 500 || status == 502 || status == 503 || status == 504;
+}
+
+// The longest wait a Retry-After may ask for.
+constexpr int longestRetryAfterMs = 60000;
+
+// What If-Range may carry: a strong entity tag, else the date.
+std::string rangeValidator(const std::string& etag, const std::string& lastModified) {
+    if (!etag.empty() && etag.rfind("W/", 0) != 0) return etag;
+    return lastModified;
+}
+
 }  // namespace
 
 HttpExchange::HttpExchange(Task& task, int connection, StopCheck stop)
@@ -104,6 +118,8 @@ OpenResult HttpExchange::sendAndReadHeader(const std::string& request, ResponseH
 }
 
 OpenResult HttpExchange::openFirst(std::string& body) {
+    bodyEnd_ = -1;
+    retryAfterMs_ = 0;
     for (int redirects = 0;; ++redirects) {
         ResponseHeader header;
         if (const OpenResult r = requestFirst(header, body); r != OpenResult::Accepted) return r;
@@ -133,10 +149,35 @@ OpenResult HttpExchange::requestFirst(ResponseHeader& header, std::string& body)
 }
 
 OpenResult HttpExchange::acceptFirstAnswer(const ResponseHeader& header) {
+    if (isTransient(header.status)) return retryLater(header);
     if (header.status != 200 && header.status != 206) return refuse(header.status);
-    task_.totalSize = header.contentLength;
+    if (header.lengthInvalid) {
+        log(logLevel::error, gbkFormat("服务器给出的文件长度无效"));
+        return OpenResult::Refused;
+    }
+    std::int64_t total = -1;
+    BodyKind kind = BodyKind::Sized;
+    if (header.status == 206) {
+        // A part given to a request for the whole: only its Content-Range
+        // says how large the file is, and it must be the file's start.
+        if (header.contentRangeStart > 0) return refuse(header.status);
+        if (header.contentRangeStart == 0) total = header.contentRangeTotal;
+        if (header.contentRangeEnd >= 0) bodyEnd_ = header.contentRangeEnd + 1;
+        if (total >= 0) bodyEnd_ = bodyEnd_ < 0 ? total : std::min(bodyEnd_, total);
+    } else if (header.chunked) {
+        kind = BodyKind::Chunked;
+    } else if (header.contentLength >= 0) {
+        total = header.contentLength;
+        bodyEnd_ = total;
+    } else {
+        kind = BodyKind::UntilClose;
+    }
+    task_.totalSize = total;
     std::lock_guard lock(task_.requestLock);
     task_.serverFileName = header.fileName;
+    task_.bodyKind = kind;
+    task_.etag = header.etag;
+    task_.lastModified = header.lastModified;
     return OpenResult::Accepted;
 }
 
@@ -168,19 +209,35 @@ OpenResult HttpExchange::refuse(int status) {
     return OpenResult::Refused;
 }
 
+OpenResult HttpExchange::retryLater(const ResponseHeader& header) {
+    log(logLevel::error, gbkFormat("服务器暂时无法提供文件, 返回号[%d]", header.status));
+    if (header.retryAfterSeconds >= 0)
+        retryAfterMs_ = static_cast<int>(std::min<std::int64_t>(header.retryAfterSeconds * 1000LL, longestRetryAfterMs));
+    return OpenResult::Retry;
+}
+
+OpenResult HttpExchange::changed() {
+    log(logLevel::error, gbkFormat("文件在下载过程中被服务器更改"));
+    return OpenResult::Changed;
+}
+
 OpenResult HttpExchange::openRange(std::int64_t position, std::string& body) {
+    bodyEnd_ = -1;
+    retryAfterMs_ = 0;
     RequestFields fields;
-    std::string ip;
+    std::string ip, validator;
     int port;
     {
         std::lock_guard lock(task_.requestLock);
         fields = task_.request;
         ip = task_.serverIp;
         port = task_.serverPort;
+        validator = rangeValidator(task_.etag, task_.lastModified);
     }
+    std::string lines = "Range: bytes=" + std::to_string(position) + "-\r\n";
+    if (!validator.empty()) lines += "If-Range: " + validator + "\r\n";
     // The cookie of a redirection belongs to the redirected request only.
-    const auto request =
-        buildRequest(fields, "Range: bytes=" + std::to_string(position) + "-\r\n", false);
+    const auto request = buildRequest(fields, lines, false);
     if (!request) {
         log(logLevel::error, gbkFormat("请求过长"));
         return OpenResult::Refused;
@@ -188,23 +245,47 @@ OpenResult HttpExchange::openRange(std::int64_t position, std::string& body) {
     if (const OpenResult r = connectTo(ip, port, !fields.proxy.empty(), false); r != OpenResult::Accepted) return r;
     ResponseHeader header;
     if (const OpenResult r = sendAndReadHeader(*request, header, body); r != OpenResult::Accepted) return r;
+    return checkRangeAnswer(header, position);
+}
 
+OpenResult HttpExchange::checkRangeAnswer(const ResponseHeader& header, std::int64_t position) {
+    if (isTransient(header.status)) return retryLater(header);
     const std::int64_t total = task_.totalSize.load();
-    if (header.status == 200) {
-        // The whole file: right only when the range asked for it all.
-        if (position == 0 && header.contentLength == total) return OpenResult::Accepted;
-        log(logLevel::error, gbkFormat("出现错误"));
-        return OpenResult::Refused;
+    switch (header.status) {
+        case 200:
+            // With If-Range a changed file comes back whole; without it a
+            // server that ignores ranges sends the same file whole.
+            if (differsFromFirst(header, header.contentLength)) return changed();
+            // The whole file: right only when the range asked for it all.
+            if (position != 0 || header.contentLength != total) break;
+            bodyEnd_ = total;
+            return OpenResult::Accepted;
+        case 206:
+            if (differsFromFirst(header, header.contentRangeTotal)) return changed();
+            // A part that does not start where we asked would land at the wrong place.
+            if (header.contentRangeStart != position) break;
+            if (header.contentRangeEnd >= 0)
+                bodyEnd_ = std::min(header.contentRangeEnd + 1, total);
+            else if (header.contentLength >= 0)
+                bodyEnd_ = std::min(position + header.contentLength, total);
+            return OpenResult::Accepted;
+        case 416:
+            if (header.contentRangeTotal >= 0 && header.contentRangeTotal != total) return changed();
+            return refuse(header.status);
+        default:
+            return refuse(header.status);
     }
-    if (header.status == 206) {
-        // A part that does not start where we asked would land at the wrong place.
-        if (header.contentRangeStart != position) {
-            log(logLevel::error, gbkFormat("出现错误"));
-            return OpenResult::Refused;
-        }
-        return OpenResult::Accepted;
-    }
-    return refuse(header.status);
+    log(logLevel::error, gbkFormat("出现错误"));
+    return OpenResult::Refused;
+}
+
+// Whether an answer names another size, entity tag or date than the first
+// answer did (what either leaves out proves nothing).
+bool HttpExchange::differsFromFirst(const ResponseHeader& header, std::int64_t size) {
+    if (size >= 0 && size != task_.totalSize.load()) return true;
+    std::lock_guard lock(task_.requestLock);
+    if (!header.etag.empty() && !task_.etag.empty()) return header.etag != task_.etag;
+    return !header.lastModified.empty() && !task_.lastModified.empty() && header.lastModified != task_.lastModified;
 }
 
 }  // namespace zorvan

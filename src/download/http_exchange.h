@@ -14,7 +14,8 @@ struct Task;
 enum class OpenResult {
     Accepted,  // the body follows
     Refused,   // the server's answer was understood and refuses: no retry
-    Retry,     // resolving, connecting, sending or receiving failed: may retry
+    Retry,     // resolving, connecting, sending or receiving failed, or the server is busy: may retry
+    Changed,   // the file on the server is no longer the one the download began with
 };
 
 // What one connection of a task does on the wire: resolve and connect with
@@ -25,13 +26,22 @@ public:
     HttpExchange(Task& task, int connection, StopCheck stop);
 
     // The first request: a plain GET, following redirections. On success
-    // the task knows its total size (or that the server named none) and
-    // `body` holds the body bytes that came with the header.
+    // the task knows its total size (or that the server named none), how
+    // the body ends and what identifies the file, and `body` holds the body
+    // bytes that came with the header.
     OpenResult openFirst(std::string& body);
 
     // A ranged GET from `position` to the end, to the server the first
-    // request reached. Accepted only when the answer starts at `position`.
+    // request reached, on condition (If-Range) that the file is still the
+    // first answer's. Accepted only when the answer starts at `position`.
     OpenResult openRange(std::int64_t position, std::string& body);
+
+    // The file position just past the last body byte the open answer
+    // carries; -1 when the body ends only with the stream.
+    std::int64_t bodyEnd() const { return bodyEnd_; }
+    // How long the server asked to wait before the next attempt (ms; 0: it
+    // did not say).
+    int retryAfterMs() const { return retryAfterMs_; }
 
     Socket& socket() { return socket_; }
     void close() { socket_.close(); }
@@ -42,13 +52,19 @@ private:
     OpenResult requestFirst(ResponseHeader& header, std::string& body);
     OpenResult acceptFirstAnswer(const ResponseHeader& header);
     OpenResult followRedirection(const ResponseHeader& header, int redirectsSoFar);
+    OpenResult checkRangeAnswer(const ResponseHeader& header, std::int64_t position);
+    bool differsFromFirst(const ResponseHeader& header, std::int64_t size);
     OpenResult refuse(int status);
+    OpenResult retryLater(const ResponseHeader& header);
+    OpenResult changed();
     void log(int level, const std::string& message);
 
     Task& task_;
     int connection_;
     StopCheck stop_;
     Socket socket_;
+    std::int64_t bodyEnd_ = -1;
+    int retryAfterMs_ = 0;
 };
 
 }  // namespace zorvan

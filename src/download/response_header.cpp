@@ -2,35 +2,119 @@
 
 #include "text/ascii_case.h"
 
+#include <time.h>
+
+#include <algorithm>
 #include <charconv>
+#include <cstdio>
 
 namespace zorvan {
 
 namespace {
 
-// The value of the first header line called `name`, trimmed; nothing when absent.
-std::optional<std::string> field(std::string_view header, std::string_view name) {
+std::string_view trimmed(std::string_view value) {
+    while (!value.empty() && (value.front() == ' ' || value.front() == '\t')) value.remove_prefix(1);
+    while (!value.empty() && (value.back() == ' ' || value.back() == '\t')) value.remove_suffix(1);
+    return value;
+}
+
+// Calls onValue with the trimmed value of every header line called `name`,
+// in order, until it returns false.
+template <class OnValue>
+void forEachField(std::string_view header, std::string_view name, OnValue onValue) {
     std::size_t lineStart = header.find("\r\n");
     while (lineStart != std::string_view::npos && lineStart + 2 < header.size()) {
         lineStart += 2;
         const std::size_t lineEnd = header.find("\r\n", lineStart);
         const std::string_view line =
             header.substr(lineStart, lineEnd == std::string_view::npos ? std::string_view::npos : lineEnd - lineStart);
-        if (startsWithIgnoringCase(line, name) && line.size() > name.size() && line[name.size()] == ':') {
-            std::string_view value = line.substr(name.size() + 1);
-            while (!value.empty() && (value.front() == ' ' || value.front() == '\t')) value.remove_prefix(1);
-            while (!value.empty() && (value.back() == ' ' || value.back() == '\t')) value.remove_suffix(1);
-            return std::string(value);
-        }
+        if (startsWithIgnoringCase(line, name) && line.size() > name.size() && line[name.size()] == ':')
+            if (!onValue(trimmed(line.substr(name.size() + 1)))) return;
         lineStart = lineEnd;
     }
-    return std::nullopt;
+}
+
+// The value of the first header line called `name`; nothing when absent.
+std::optional<std::string> field(std::string_view header, std::string_view name) {
+    std::optional<std::string> found;
+    forEachField(header, name, [&](std::string_view value) {
+        found = std::string(value);
+        return false;
+    });
+    return found;
 }
 
 std::int64_t leadingNumber(std::string_view text) {
     std::int64_t value = -1;
     const auto result = std::from_chars(text.data(), text.data() + text.size(), value);
     return result.ec == std::errc() ? value : -1;
+}
+
+// A number written with digits only and nothing else, or -1.
+std::int64_t wholeNumber(std::string_view text) {
+    if (text.empty() || text.size() > 18 || text.find_first_not_of("0123456789") != std::string_view::npos) return -1;
+    return leadingNumber(text);
+}
+
+// Every Content-Length value, lines and comma-separated lists alike, must
+// be the same plain number.
+void readContentLength(std::string_view header, ResponseHeader& r) {
+    forEachField(header, "Content-Length", [&](std::string_view value) {
+        for (std::size_t at = 0; at <= value.size();) {
+            std::size_t comma = value.find(',', at);
+            if (comma == std::string_view::npos) comma = value.size();
+            const std::int64_t length = wholeNumber(trimmed(value.substr(at, comma - at)));
+            if (length < 0 || (r.contentLength >= 0 && length != r.contentLength)) r.lengthInvalid = true;
+            r.contentLength = length;
+            at = comma + 1;
+        }
+        return true;
+    });
+    if (r.lengthInvalid) r.contentLength = -1;
+}
+
+// The last transfer coding named decides how the body ends.
+bool endsInChunked(std::string_view header) {
+    std::string last;
+    forEachField(header, "Transfer-Encoding", [&](std::string_view value) {
+        const std::size_t comma = value.rfind(',');
+        last = asciiLower(trimmed(comma == std::string_view::npos ? value : value.substr(comma + 1)));
+        return true;
+    });
+    return last == "chunked";
+}
+
+// "bytes 100-199/1000" (or "bytes */1000").
+void readContentRange(const std::string& value, ResponseHeader& r) {
+    std::string_view range = value;
+    if (startsWithIgnoringCase(range, "bytes")) range.remove_prefix(5);
+    while (!range.empty() && (range.front() == ' ' || range.front() == '=')) range.remove_prefix(1);
+    r.contentRangeStart = leadingNumber(range);
+    const std::size_t dash = range.find('-');
+    const std::size_t slash = range.find('/');
+    if (slash == std::string_view::npos) return;
+    if (dash != std::string_view::npos && dash < slash) r.contentRangeEnd = wholeNumber(range.substr(dash + 1, slash - dash - 1));
+    r.contentRangeTotal = wholeNumber(trimmed(range.substr(slash + 1)));
+}
+
+// Seconds, or an HTTP date ("Sun, 06 Nov 1994 08:49:37 GMT", read without
+// the locale) from which the seconds until then are counted.
+int retryAfterSeconds(const std::string& value, std::time_t now) {
+    const std::int64_t seconds = wholeNumber(value);
+    if (seconds >= 0) return static_cast<int>(std::min<std::int64_t>(seconds, 86400));
+    static constexpr std::string_view months = "JanFebMarAprMayJunJulAugSepOctNovDec";
+    std::tm date{};
+    char month[4] = {};
+    if (std::sscanf(value.c_str(), "%*3s, %d %3s %d %d:%d:%d GMT", &date.tm_mday, month, &date.tm_year,
+                    &date.tm_hour, &date.tm_min, &date.tm_sec) != 6)
+        return -1;
+    const std::size_t index = months.find(month);
+    if (index == std::string_view::npos || index % 3 != 0) return -1;
+    date.tm_mon = static_cast<int>(index / 3);
+    date.tm_year -= 1900;
+    const std::time_t at = ::timegm(&date);
+    if (at == -1) return -1;
+    return at <= now ? 0 : static_cast<int>(std::min<std::time_t>(at - now, 86400));
 }
 
 std::string fileNameOf(const std::string& disposition) {
@@ -58,21 +142,17 @@ std::optional<HeaderSpan> findHeader(std::string_view data) {
     return HeaderSpan{begin, blank + 4};
 }
 
-ResponseHeader parseResponseHeader(std::string_view header) {
+ResponseHeader parseResponseHeader(std::string_view header, std::time_t now) {
     ResponseHeader r;
     if (header.size() >= 12) {
         int status = 0;
         const auto result = std::from_chars(header.data() + 9, header.data() + 12, status);
         if (result.ec == std::errc() && result.ptr == header.data() + 12) r.status = status;
     }
-    if (auto v = field(header, "Content-Length")) r.contentLength = leadingNumber(*v);
-    if (auto v = field(header, "Content-Range")) {
-        // "bytes 100-199/1000"
-        std::string_view range = *v;
-        if (startsWithIgnoringCase(range, "bytes")) range.remove_prefix(5);
-        while (!range.empty() && (range.front() == ' ' || range.front() == '=')) range.remove_prefix(1);
-        r.contentRangeStart = leadingNumber(range);
-    }
+    readContentLength(header, r);
+    r.chunked = endsInChunked(header);
+    if (auto v = field(header, "Content-Range")) readContentRange(*v, r);
+    if (auto v = field(header, "Retry-After")) r.retryAfterSeconds = retryAfterSeconds(*v, now);
     r.setCookie = field(header, "Set-Cookie").value_or("");
     r.contentType = field(header, "Content-Type").value_or("");
     r.location = field(header, "Location").value_or("");
@@ -80,6 +160,7 @@ ResponseHeader parseResponseHeader(std::string_view header) {
     r.connection = field(header, "Connection").value_or("");
     r.acceptRanges = field(header, "Accept-Ranges").value_or("");
     r.lastModified = field(header, "Last-Modified").value_or("");
+    r.etag = field(header, "ETag").value_or("");
     r.via = field(header, "Via").value_or("");
     r.fileName = fileNameOf(field(header, "Content-Disposition").value_or(""));
     return r;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <ctime>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -14,7 +15,11 @@ inline constexpr std::size_t maxResponseHeaderBytes = 4097;
 struct ResponseHeader {
     int status = 0;
     std::int64_t contentLength = -1;       // -1: not given
-    std::int64_t contentRangeStart = -1;   // first byte of a 206's Content-Range, -1: not given
+    bool lengthInvalid = false;            // Content-Length negative, not a number, or given twice differently
+    bool chunked = false;                  // Transfer-Encoding ends in "chunked": the length does not count
+    std::int64_t contentRangeStart = -1;   // "bytes START-END/TOTAL" of a 206, -1 where not given
+    std::int64_t contentRangeEnd = -1;
+    std::int64_t contentRangeTotal = -1;   // -1 also for "*"
     std::string setCookie;
     std::string contentType;
     std::string location;
@@ -22,8 +27,13 @@ struct ResponseHeader {
     std::string connection;
     std::string acceptRanges;
     std::string lastModified;
+    std::string etag;
     std::string via;
     std::string fileName;                  // from Content-Disposition
+    int retryAfterSeconds = -1;            // from Retry-After (seconds or a date), -1: not given
+
+    // Whether the body's end is known before it comes: a length, or chunks.
+    bool bodyDelimited() const { return chunked || contentLength >= 0; }
 };
 
 // Where a complete header lies in received data: from the first
@@ -35,7 +45,8 @@ struct HeaderSpan {
 std::optional<HeaderSpan> findHeader(std::string_view data);
 
 // Reads the status (the three characters at offset 9) and the fields, each
-// from its first line of that name (letter case ignored).
-ResponseHeader parseResponseHeader(std::string_view header);
+// from its first line of that name (letter case ignored), except
+// Content-Length, whose every value must agree. `now` dates Retry-After.
+ResponseHeader parseResponseHeader(std::string_view header, std::time_t now = std::time(nullptr));
 
 }  // namespace zorvan

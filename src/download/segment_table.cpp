@@ -20,6 +20,11 @@ void SegmentTable::plan(std::int64_t totalSize, int count) {
     }
 }
 
+void SegmentTable::clear() {
+    std::lock_guard lock(lock_);
+    rows_.clear();
+}
+
 int SegmentTable::claimFirstFree(int owner) {
     for (std::size_t i = 0; i < rows_.size(); ++i) {
         Segment& s = rows_[i];

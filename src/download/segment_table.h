@@ -37,6 +37,8 @@ public:
     // Splits totalSize into `count` segments of totalSize / count bytes, the
     // last one also taking the remainder (one segment for small files).
     void plan(std::int64_t totalSize, int count);
+    // No segments: nothing planned yet.
+    void clear();
 
     // For a new connection: the first free unfinished segment; else the busy
     // one with the largest remaining part, split in two when that part is at

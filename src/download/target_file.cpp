@@ -57,42 +57,51 @@ namespace {
 // ideal 2.56 s; unlimited, 4 KiB writes lost to the extra calls).
 constexpr std::size_t writePiece = 16 * 1024;
 
-// Reserves the blocks now, so a full disk shows up here and not as a fault
-// while writing through the mapping.
-bool reserve(int fd, std::int64_t size) {
-    if (size == 0) return true;
-    const int error = ::posix_fallocate(fd, 0, size);
-    if (error == 0) return true;
-    if (error == EOPNOTSUPP || error == EINVAL) return ::ftruncate(fd, size) == 0;
-    return false;
-}
-
 }  // namespace
 
-std::unique_ptr<TargetFile> TargetFile::create(const std::string& finalPath, std::int64_t size, bool mapped) {
-    if (size < 0 || finalPath.size() > maxLocalPathBytes) return nullptr;
+// An unnamed file in the target's folder, so nothing is left if we crash;
+// where the file system has none, a name the listing skips.
+bool TargetFile::openUnnamed() {
+    fd_ = ::open(folderOf(finalPath_).c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0644);
+    for (int n = 0; n < 100 && fd_ < 0; ++n) {
+        const std::string temp = finalPath_ + (n == 0 ? std::string() : "." + std::to_string(n)) + ".part";
+        fd_ = ::open(temp.c_str(), O_CREAT | O_EXCL | O_RDWR | O_CLOEXEC, 0644);
+        if (fd_ >= 0) tempPath_ = temp;
+        else if (errno != EEXIST) break;
+    }
+    return fd_ >= 0;
+}
+
+// Reserves the blocks now, so a full disk shows up here and not as a fault
+// while writing through the mapping. Where the file system cannot reserve
+// them, the file is written through its descriptor, whose writes report a
+// full disk as an error.
+bool TargetFile::reserve() {
+    if (size_ == 0) return true;
+    const int error = ::posix_fallocate(fd_, 0, size_);
+    if (error == 0) return true;
+    if (error != EOPNOTSUPP && error != EINVAL) return false;
+    mapped_ = false;
+    return ::ftruncate(fd_, size_) == 0;
+}
+
+std::unique_ptr<TargetFile> TargetFile::create(const std::string& finalPath, std::int64_t size, bool mapped,
+                                               bool syncBeforeNaming) {
+    if (size < -1 || finalPath.size() > maxLocalPathBytes) return nullptr;
     struct stat existing {};
     if (::lstat(finalPath.c_str(), &existing) == 0) return nullptr;  // never replace a file
 
     std::unique_ptr<TargetFile> file(new TargetFile);
     file->finalPath_ = finalPath;
-    file->size_ = size;
-    file->mapped_ = mapped;
-    // An unnamed file in the target's folder: nothing is left if we crash.
-    file->fd_ = ::open(folderOf(finalPath).c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0644);
-    if (file->fd_ < 0) {
-        // The file system has no unnamed files: use a name the listing skips.
-        for (int n = 0; n < 100 && file->fd_ < 0; ++n) {
-            const std::string temp = finalPath + (n == 0 ? std::string() : "." + std::to_string(n)) + ".part";
-            file->fd_ = ::open(temp.c_str(), O_CREAT | O_EXCL | O_RDWR | O_CLOEXEC, 0644);
-            if (file->fd_ >= 0) file->tempPath_ = temp;
-            else if (errno != EEXIST) break;
-        }
-        if (file->fd_ < 0) return nullptr;
-    }
-    if (!reserve(file->fd_, size)) return nullptr;  // the destructor removes the data
-    if (size > 0 && mapped) {
-        void* view = ::mmap(nullptr, static_cast<std::size_t>(size), PROT_READ | PROT_WRITE, MAP_SHARED, file->fd_, 0);
+    file->growable_ = size < 0;
+    file->size_ = std::max<std::int64_t>(size, 0);
+    file->mapped_ = mapped && !file->growable_;
+    file->sync_ = syncBeforeNaming;
+    if (!file->openUnnamed()) return nullptr;
+    if (!file->growable_ && !file->reserve()) return nullptr;  // the destructor removes the data
+    if (file->size_ > 0 && file->mapped_) {
+        void* view = ::mmap(nullptr, static_cast<std::size_t>(file->size_), PROT_READ | PROT_WRITE, MAP_SHARED,
+                            file->fd_, 0);
         if (view == MAP_FAILED) return nullptr;
         file->view_ = static_cast<char*>(view);
     }
@@ -106,7 +115,8 @@ TargetFile::~TargetFile() {
 
 bool TargetFile::write(std::int64_t position, const char* data, std::size_t count) {
     if (count == 0) return true;
-    if (!open_ || position < 0 || position + static_cast<std::int64_t>(count) > size_) return false;
+    const std::int64_t end = position + static_cast<std::int64_t>(count);
+    if (!open_ || position < 0 || (end > size_ && !growable_)) return false;
     if (mapped_) {
         std::memcpy(view_ + position, data, count);
         return true;
@@ -119,6 +129,7 @@ bool TargetFile::write(std::int64_t position, const char* data, std::size_t coun
         count -= static_cast<std::size_t>(n);
         position += n;
     }
+    size_ = std::max(size_, end);
     return true;
 }
 
@@ -131,20 +142,9 @@ void TargetFile::closeView() {
 bool TargetFile::commit() {
     if (finished_) return false;
     closeView();
-    bool named;
-    if (tempPath_.empty()) {
-        // link() fails when the name exists, so nothing is ever replaced.
-        const std::string self = "/proc/self/fd/" + std::to_string(fd_);
-        named = ::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, finalPath_.c_str(), AT_SYMLINK_FOLLOW) == 0;
-    } else {
-        named = ::link(tempPath_.c_str(), finalPath_.c_str()) == 0;
-        if (named)
-            ::unlink(tempPath_.c_str());
-        else if (errno != EEXIST)  // file systems without hard links
-            named = ::renameat2(AT_FDCWD, tempPath_.c_str(), AT_FDCWD, finalPath_.c_str(), RENAME_NOREPLACE) == 0;
-        if (named) tempPath_.clear();
-    }
-    if (!named) {
+    // A power cut after the name appears must not leave a file of holes.
+    if ((sync_ && ::fsync(fd_) != 0) || !name()) {
+        commitError_ = errno;
         discard();
         return false;
     }
@@ -152,6 +152,21 @@ bool TargetFile::commit() {
     fd_ = -1;
     finished_ = true;
     return true;
+}
+
+bool TargetFile::name() {
+    if (tempPath_.empty()) {
+        // link() fails when the name exists, so nothing is ever replaced.
+        const std::string self = "/proc/self/fd/" + std::to_string(fd_);
+        return ::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, finalPath_.c_str(), AT_SYMLINK_FOLLOW) == 0;
+    }
+    bool named = ::link(tempPath_.c_str(), finalPath_.c_str()) == 0;
+    if (named)
+        ::unlink(tempPath_.c_str());
+    else if (errno != EEXIST)  // file systems without hard links
+        named = ::renameat2(AT_FDCWD, tempPath_.c_str(), AT_FDCWD, finalPath_.c_str(), RENAME_NOREPLACE) == 0;
+    if (named) tempPath_.clear();
+    return named;
 }
 
 void TargetFile::discard() {

@@ -22,14 +22,17 @@ std::optional<std::string> buildNextName(const std::string& name, std::size_t ro
 // The file a download writes: created at its full size under a temporary
 // name that no "*.mp4" listing matches (no name at all where the file
 // system allows), written through one shared writable mapping (or, when
-// asked, through its descriptor), and given its final name only by
-// commit(), once every byte is in. Destroying an uncommitted file removes
-// it. Nothing here ever replaces an existing file.
+// asked or when the file system cannot reserve the space, through its
+// descriptor), and given its final name only by commit(), once every byte
+// is in, after the data has reached the disk. Destroying an uncommitted
+// file removes it. Nothing here ever replaces an existing file.
 class TargetFile {
 public:
-    // Nothing on failure (bad folder, no space, the final name taken, a size
-    // that cannot be mapped).
-    static std::unique_ptr<TargetFile> create(const std::string& finalPath, std::int64_t size, bool mapped = true);
+    // A size of -1 makes a file that grows as it is written, through the
+    // descriptor. Nothing on failure (bad folder, no space, the final name
+    // taken, a size that cannot be mapped).
+    static std::unique_ptr<TargetFile> create(const std::string& finalPath, std::int64_t size, bool mapped = true,
+                                              bool syncBeforeNaming = true);
     ~TargetFile();
     TargetFile(const TargetFile&) = delete;
     TargetFile& operator=(const TargetFile&) = delete;
@@ -41,24 +44,32 @@ public:
     // range, or when the disk refuses them.
     bool write(std::int64_t position, const char* data, std::size_t count);
 
-    // Closes the view and gives the file its final name; false when that
-    // name has been taken meanwhile (the data is then removed).
+    // Closes the view, brings the data to the disk and gives the file its
+    // final name; false when either fails (the name taken meanwhile, say),
+    // and the data is then removed. commitError() then tells why (errno).
     bool commit();
+    int commitError() const { return commitError_; }
     // Closes the view and removes the data.
     void discard();
 
 private:
     TargetFile() = default;
+    bool openUnnamed();
+    bool reserve();
     void closeView();
+    bool name();
 
     std::string finalPath_;
     std::string tempPath_;  // empty when the data has no name yet
     int fd_ = -1;
     char* view_ = nullptr;
     bool mapped_ = true;
+    bool growable_ = false;
+    bool sync_ = true;
     bool open_ = false;  // writes allowed
     std::int64_t size_ = 0;
     bool finished_ = false;
+    int commitError_ = 0;
 };
 
 }  // namespace zorvan

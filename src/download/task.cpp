@@ -32,6 +32,10 @@ void Task::log(int connection, int level, const std::string& message) {
     if (params.logProcedure) queue.post(InternalEvent::logLine(connection, level, message, logTimeNow()));
 }
 
+void Task::logNow(int connection, int level, const std::string& message) {
+    if (params.logProcedure) params.logProcedure(connection, logTimeNow(), message, level, id);
+}
+
 void Task::userEvent(int type, int connection, std::int64_t value, std::int64_t extra) {
     if (params.eventProcedure) queue.post(InternalEvent::user(type, connection, value, extra));
 }
@@ -45,6 +49,15 @@ void Task::addProgress(std::int64_t count) {
 void Task::noteFailure(TaskOutcome outcome) {
     int none = -1;
     failure.compare_exchange_strong(none, static_cast<int>(outcome));
+}
+
+void Task::noteFileChanged() {
+    fileChanged = true;
+    queue.post(InternalEvent::of(InternalEvent::Kind::Finish, true, attempt.load()));
+}
+
+std::int64_t Task::storedBytes() const {
+    return totalSize.load() < 0 ? bodyBytesStored.load() : segments.doneTotal();
 }
 
 void Task::noteRequestTime(std::chrono::steady_clock::duration took) {

@@ -3,6 +3,7 @@
 #include "download/engine_settings.h"
 #include "download/event_queue.h"
 #include "download/http_request.h"
+#include "download/rate_limiter.h"
 #include "download/segment_table.h"
 #include "download/target_file.h"
 #include "download/task_param.h"
@@ -30,6 +31,10 @@ struct TaskSlot {
     std::string lastLocalPath;      // where the last task that ended wrote (code page 936)
 };
 
+// How the body of the first answer ends: at its length, with its last
+// chunk, or when the server closes the connection.
+enum class BodyKind { Sized, Chunked, UntilClose };
+
 // One running download. Owned jointly by its Download (until detached) and
 // by its task thread; connection threads are joined by the task thread
 // before anything they use is released.
@@ -47,6 +52,9 @@ struct Task {
     std::string serverIp;      // the server or proxy actually connected to
     int serverPort = 0;
     std::string serverFileName;  // from Content-Disposition
+    BodyKind bodyKind = BodyKind::Sized;
+    std::string etag;            // what the first answer identified the file by
+    std::string lastModified;
 
     std::mutex pathLock;
     std::string localPath;     // code page 936; the name-clash procedure may change it
@@ -55,6 +63,15 @@ struct Task {
     std::atomic<bool> noNewConnections{false};
     std::atomic<std::int64_t> totalSize{-1};  // -1 until the server names it
     std::atomic<bool> sizeReported{false};
+    std::unique_ptr<RateLimiter> limiter;  // holds the whole task to params.speedLimit
+
+    // Attempts at the whole download: a file that changes on the server is
+    // fetched again once from the start. Written by the task thread only.
+    std::atomic<int> attempt{1};
+    bool transfersFinished = false;          // this attempt's end is handled (task thread)
+    std::atomic<bool> fileChanged{false};    // an answer showed another version of the file
+    std::atomic<bool> wholeBodyDone{false};  // a body without a size arrived to its end
+    std::atomic<std::int64_t> bodyBytesStored{0};  // what a body without a size has stored
 
     std::mutex progressLock;
     std::int64_t bytesDone = 0;
@@ -81,10 +98,17 @@ struct Task {
 
     // A log line for the caller's log procedure (code page 936).
     void log(int connection, int level, const std::string& message);
+    // The same, delivered at once: for the task thread itself, whose
+    // queue may be drained before it would come to the line.
+    void logNow(int connection, int level, const std::string& message);
     // An event for the caller's event procedure, delivered by the task thread.
     void userEvent(int type, int connection, std::int64_t value, std::int64_t extra);
     void addProgress(std::int64_t count);
     void noteFailure(TaskOutcome outcome);
+    // An answer showed that the file changed: this attempt ends at once.
+    void noteFileChanged();
+    // Bytes in the file: the segments' done counts, or a body without a size.
+    std::int64_t storedBytes() const;
     void noteRequestTime(std::chrono::steady_clock::duration took);
     double longestRequestSeconds() const { return static_cast<double>(longestRequestMicros.load()) / 1e6; }
     std::string currentLocalPath();

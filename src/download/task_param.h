@@ -57,6 +57,7 @@ inline constexpr int connectionEnded = 8;    // value: position reached
 inline constexpr int connectionFailed = 9;   // value: position reached
 inline constexpr int received = 16;          // value: byte count
 inline constexpr int nameClash = 18;         // value: existing size; extra: total size
+inline constexpr int retrying = 19;          // a connection pauses to try again; value: ms; extra: tries left
 }  // namespace event
 
 namespace logLevel {
@@ -83,6 +84,8 @@ enum class TaskOutcome : int {
     CannotCreateFile = 4,  // the file could not be created or mapped
     Refused = 5,           // the server's answer refused the download (status, redirect)
     TransferFailed = 6,    // connections failed and retries ran out
+    FileChanged = 7,       // the file changed on the server, again after starting over
+    NotSaved = 8,          // every byte arrived, but the file could not take its final name
 };
 
 }  // namespace zorvan

@@ -11,6 +11,8 @@ const char* outcomeText(TaskOutcome outcome) {
         case TaskOutcome::CannotCreateFile: return "下载失败：无法创建文件（磁盘不可写或空间不足）。";
         case TaskOutcome::Refused: return "下载失败：服务器拒绝了下载请求，文件没有保存。";
         case TaskOutcome::TransferFailed: return "下载失败：传输多次重试后仍然出错，文件没有保存。";
+        case TaskOutcome::FileChanged: return "下载失败：文件在下载过程中被服务器更改，文件没有保存。";
+        case TaskOutcome::NotSaved: return "下载失败：文件无法以它的名字保存，文件没有保存。";
     }
     return "下载失败。";
 }

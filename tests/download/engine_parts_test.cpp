@@ -1,3 +1,4 @@
+#include "download/chunked_decoder.h"
 #include "download/error_text.h"
 #include "download/http_address.h"
 #include "download/http_request.h"
@@ -203,8 +204,53 @@ TEST(ResponseHeader, StatusAndFieldsInAnyLetterCase) {
     EXPECT_EQ(h.location, "/n");
     EXPECT_EQ(h.setCookie, "s=1; path=/");
     EXPECT_EQ(h.fileName, "a b.mp4");
+    EXPECT_EQ(h.contentRangeEnd, 109);
+    EXPECT_EQ(h.contentRangeTotal, 200);
     EXPECT_FALSE(findHeader("HTTP/1.1 200 OK\r\nX: y\r\n"));
     EXPECT_EQ(parseResponseHeader("HTTP/1.0 200 OK\r\n\r\n").contentLength, -1);
+}
+
+TEST(ResponseHeader, LengthsCodingsValidatorsAndWaits) {
+    auto parse = [](const std::string& lines) { return parseResponseHeader("HTTP/1.1 200 OK\r\n" + lines + "\r\n", 1000); };
+    EXPECT_EQ(parse("Content-Length: 5\r\ncontent-length: 5, 5\r\n").contentLength, 5) << "the same value repeated";
+    for (const char* bad : {"Content-Length: -5\r\n", "Content-Length: 5x\r\n", "Content-Length: \r\n",
+                            "Content-Length: 5\r\nContent-Length: 6\r\n", "Content-Length: 5, 6\r\n"}) {
+        const ResponseHeader h = parse(bad);
+        EXPECT_TRUE(h.lengthInvalid) << bad;
+        EXPECT_EQ(h.contentLength, -1) << bad;
+    }
+    EXPECT_TRUE(parse("Transfer-Encoding: gzip, Chunked\r\nContent-Length: 9\r\n").chunked);
+    EXPECT_FALSE(parse("Transfer-Encoding: chunked, gzip\r\n").chunked);
+    EXPECT_EQ(parse("Content-Range: bytes */777\r\n").contentRangeTotal, 777);
+    EXPECT_EQ(parse("Content-Range: bytes 0-9/*\r\n").contentRangeTotal, -1);
+    EXPECT_EQ(parse("ETag: \"abc\"\r\n").etag, "\"abc\"");
+    EXPECT_EQ(parse("Retry-After: 7\r\n").retryAfterSeconds, 7);
+    EXPECT_EQ(parse("Retry-After: Thu, 01 Jan 1970 00:16:50 GMT\r\n").retryAfterSeconds, 10) << "a date 10 s ahead";
+    EXPECT_EQ(parse("Retry-After: soon\r\n").retryAfterSeconds, -1);
+}
+
+TEST(ChunkedDecoder, DecodesInAnyPiecesAndRefusesWhatIsNotChunked) {
+    const std::string body = "4;ext=1\r\nWiki\r\n6\r\npedia \r\nE\nin \r\n\r\nchunks.\n0\r\nTrailer: x\r\n\r\nNEXT";
+    for (std::size_t piece : {std::size_t{1}, std::size_t{3}, body.size()}) {
+        ChunkedDecoder decoder;
+        std::string out;
+        std::size_t used = 0;
+        for (std::size_t at = 0; at < body.size() && !decoder.done(); at += piece)
+            used += decoder.feed(std::string_view(body).substr(at, piece), out);
+        EXPECT_TRUE(decoder.done()) << piece;
+        EXPECT_EQ(out, "Wikipedia in \r\n\r\nchunks.") << piece;
+        EXPECT_EQ(body.substr(used), "NEXT") << piece;
+    }
+    for (const char* bad : {"x\r\n", "4\r\nWikiX\r\n", "\r\n", "1000000000000000\r\n"}) {
+        ChunkedDecoder decoder;
+        std::string out;
+        decoder.feed(bad, out);
+        EXPECT_TRUE(decoder.failed()) << bad;
+    }
+    ChunkedDecoder endless;
+    std::string out;
+    endless.feed(std::string(5000, '1'), out);
+    EXPECT_TRUE(endless.failed()) << "a size line without end";
 }
 
 TEST(ErrorText, NamesEveryCodeOfTheTable) {

@@ -149,14 +149,26 @@ TEST_F(EngineTest, WhatCannotBeFetchedLeavesNoFile) {
         const char* log;
     };
     const std::vector<Case> cases = {
-        {"no length", [](ScriptedReply& r, const HttpRequest&, std::int64_t) { r.contentLength = false; },
+        {"a part with no range", [](ScriptedReply& r, const HttpRequest&, std::int64_t) {
+             r.status = "206 Partial Content";
+             r.headers = {};
+         },
          TaskOutcome::NoSize, "无法获得文件大小"},
+        {"negative length", [](ScriptedReply& r, const HttpRequest&, std::int64_t) {
+             r.contentLength = false;
+             r.headers.push_back("Content-Length: -5");
+         },
+         TaskOutcome::Refused, "服务器给出的文件长度无效"},
+        {"two lengths", [](ScriptedReply& r, const HttpRequest&, std::int64_t) {
+             r.headers.push_back("Content-Length: 49999");
+         },
+         TaskOutcome::Refused, "服务器给出的文件长度无效"},
         {"403", [](ScriptedReply& r, const HttpRequest&, std::int64_t) { r.status = "403 Forbidden"; },
          TaskOutcome::Refused, "出现错误"},
         {"404", [](ScriptedReply& r, const HttpRequest&, std::int64_t) { r.status = "404 Not Found"; },
          TaskOutcome::Refused, "出现错误"},
-        {"500", [](ScriptedReply& r, const HttpRequest&, std::int64_t) { r.status = "500 Oops"; },
-         TaskOutcome::Refused, "暂时不支持的返回, 返回号[500]"},
+        {"501", [](ScriptedReply& r, const HttpRequest&, std::int64_t) { r.status = "501 Not Implemented"; },
+         TaskOutcome::Refused, "暂时不支持的返回, 返回号[501]"},
         {"huge header",
          [](ScriptedReply& r, const HttpRequest&, std::int64_t) { r.headers.push_back("X-Big: " + std::string(5000, 'b')); },
          TaskOutcome::Refused, "HTTP返回头部信息过长"},
