@@ -25,69 +25,23 @@ while [ $# -gt 0 ]; do
   esac
 done
 
-need=(nginx-light aria2 axel curl wget time)
-missing=()
-for p in "${need[@]}"; do dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p"); done
-if [ ${#missing[@]} -gt 0 ]; then
-  sudo_cmd=(); [ "$(id -u)" -ne 0 ] && sudo_cmd=(sudo)
-  "${sudo_cmd[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${missing[@]}" >/dev/null
-fi
-[ -x build/default/bin/zorvan-cli ] || ./scripts/build default >/dev/null
-cli="$PWD/build/default/bin/zorvan-cli"
-
-work="$PWD/build/bench"
-data="$work/www"
-out="$work/out"
-mkdir -p "$data" "$out" "$work/tmp"
-chmod 755 "$work" "$data"
-
-make_file() {  # name MiB
-  if [ ! -s "$data/$1" ] || [ "$(stat -c %s "$data/$1")" -ne $(( $2 * 1048576 )) ]; then
-    echo "making $1 ($2 MiB)..." >&2
-    head -c $(( $2 * 1048576 )) /dev/urandom > "$data/$1"
-  fi
-  sha256sum "$data/$1" | cut -d' ' -f1 > "$data/$1.sha256"
-}
+# shellcheck source=bench/serve.sh
+source bench/serve.sh
 make_file big.bin 1024
 make_file mid.bin 64
 
-port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])')
-cat > "$work/nginx.conf" <<CONF
-worker_processes 2;
-error_log $work/error.log;
-pid $work/nginx.pid;
-events { worker_connections 1024; }
-http {
-  access_log off;
-  client_body_temp_path $work/tmp/body;
-  proxy_temp_path $work/tmp/proxy;
-  fastcgi_temp_path $work/tmp/fastcgi;
-  uwsgi_temp_path $work/tmp/uwsgi;
-  scgi_temp_path $work/tmp/scgi;
-  sendfile on;
-  server {
-    listen 127.0.0.1:$port;
-    location /open/ { alias $data/; }
-    location /capped/ { alias $data/; limit_rate 25m; }
-  }
-}
-CONF
-nginx -c "$work/nginx.conf" -p "$work" -g 'daemon off;' &
-nginx_pid=$!
-trap 'kill $nginx_pid 2>/dev/null || true; wait $nginx_pid 2>/dev/null || true; rm -rf "$out"' EXIT
-for _ in $(seq 1 100); do curl -s -o /dev/null "http://127.0.0.1:$port/open/mid.bin" -r 0-0 && break; sleep 0.05; done
-
 # tool name -> command (URL and output path appended by run_tool)
 declare -A commands=(
-  ["zorvan -n 5"]="$cli get -n 5 -o"
-  ["zorvan -n 16"]="$cli get -n 16 -o"
+  ["zorvan -n 5"]="$cli get --no-fsync -n 5 -o"
+  ["zorvan -n 16"]="$cli get --no-fsync -n 16 -o"
+  ["zorvan -n 16 fsync"]="$cli get -n 16 -o"
   ["aria2c -x5"]="aria2c -q -x5 -s5 -k1M --file-allocation=falloc --allow-overwrite=true --auto-file-renaming=false -d $out -o"
   ["axel -n 5"]="axel -q -n 5 -o"
   ["axel -n 16"]="axel -q -n 16 -o"
   ["curl"]="curl -s -o"
   ["wget"]="wget -q -O"
 )
-order=("zorvan -n 5" "zorvan -n 16" "aria2c -x5" "axel -n 5" "axel -n 16" "curl" "wget")
+order=("zorvan -n 5" "zorvan -n 16" "zorvan -n 16 fsync" "aria2c -x5" "axel -n 5" "axel -n 16" "curl" "wget")
 
 run_tool() {  # tool url file -> prints "wall cpu rss ok"
   local tool="$1" url="$2" file="$3" target="$out/result.bin"
@@ -113,7 +67,7 @@ scenario() {  # title path file MiB [cap MiB/s per connection]
   local title="$1" path="$2" file="$3" mib="$4" cap="${5:-0}"
   echo
   echo "== $title: $file ($mib MiB) =="
-  printf "%-14s %-34s %8s %9s %8s %9s %6s %s\n" tool "runs (s)" median MiB/s "cpu s" "peak RSS" check "vs best other"
+  printf "%-19s %-34s %8s %9s %8s %9s %6s %s\n" tool "runs (s)" median MiB/s "cpu s" "peak RSS" check "vs best other"
   declare -A walls cpus peak okk
   # Rounds, each running every tool once, so a slow spell of this shared
   # machine falls on all tools alike.
@@ -144,7 +98,7 @@ scenario() {  # title path file MiB [cap MiB/s per connection]
       case "$tool" in *16*) n=16 ;; *5*) n=5 ;; esac
       extra=$(printf "  %.1f%% of ideal" "$(echo "scale=4; 100 * ${med[$tool]} / ($mib / ($n * $cap))" | bc)")
     fi
-    printf "%-14s %-34s %8.2f %9.0f %8.2f %7d MB %6s x%.2f (%s)%s\n" "$tool" "$(printf "%.2f " ${walls[$tool]})" \
+    printf "%-19s %-34s %8.2f %9.0f %8.2f %7d MB %6s x%.2f (%s)%s\n" "$tool" "$(printf "%.2f " ${walls[$tool]})" \
       "${med[$tool]}" "$(echo "$mib / ${med[$tool]}" | bc -l)" "${cpu[$tool]}" "$(( ${peak[$tool]} / 1024 ))" \
       "${okk[$tool]:-ok}" "$ratio" "$best_peer" "$extra"
   done
@@ -152,6 +106,7 @@ scenario() {  # title path file MiB [cap MiB/s per connection]
 
 echo "zorvan download benchmark: $runs runs each; nginx on 127.0.0.1:$port; outputs in $out (on disk)"
 echo "peak RSS: zorvan-cli writes through the file descriptor, so output pages do not count in it."
+echo "zorvan-cli runs with --no-fsync like the peers, which do not sync either; the fsync row shows its default."
 if [ "$quick" = 1 ]; then
   scenario "open" open mid.bin 64
   scenario "capped 25 MiB/s per connection" capped mid.bin 64 25

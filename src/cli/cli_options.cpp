@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <functional>
+#include <limits>
 #include <utility>
 
 namespace zorvan::cli {
@@ -9,7 +11,7 @@ namespace zorvan::cli {
 const char* usageText() {
     return "usage: zorvan-cli get URL [-o PATH] [-n CONNECTIONS] [--limit BYTES_PER_S]\n"
            "                  [--proxy HOST:PORT] [--on-exists rename|skip] [-v]\n"
-           "                  [--buffer BYTES] [--chunk BYTES]\n"
+           "                  [--retries N] [--retry-wait S] [--no-fsync] [--buffer B] [--chunk B]\n"
            "  -o PATH        where to save (a path ending in / is a folder); default: the\n"
            "                 file name from the address, in the current folder\n"
            "  -n N           connections (default 5)\n"
@@ -17,7 +19,11 @@ const char* usageText() {
            "  --proxy H:P    HTTP proxy\n"
            "  --on-exists    when the file exists: save as name(1).ext... (rename, default) or skip\n"
            "  -v             print the engine's log\n"
-           "  --buffer B     receive buffer per connection; --chunk B: bytes per receive step\n";
+           "  --retries N    further attempts per connection after a failure (default 5)\n"
+           "  --retry-wait S seconds between attempts (default 5)\n"
+           "  --no-fsync     name the file without waiting for the disk\n"
+           "  --buffer B     receive buffer per connection; --chunk B: bytes per receive step\n"
+           "                 (each at most 64 MiB)\n";
 }
 
 namespace {
@@ -50,12 +56,12 @@ public:
         return true;
     }
 
-    bool number(std::int64_t& out, std::int64_t least) {
+    bool number(std::int64_t& out, std::int64_t least, std::int64_t most) {
         const std::string option = current();
         std::string text;
         if (!value(text)) return false;
-        if (!readNumber(text, out) || out < least)
-            return fail(option + " needs a whole number of at least " + std::to_string(least));
+        if (!readNumber(text, out) || out < least || out > most)
+            return fail(option + " needs a whole number from " + std::to_string(least) + " to " + std::to_string(most));
         return true;
     }
 
@@ -66,20 +72,19 @@ private:
 };
 
 bool readOption(ArgumentReader& in, GetOptions& options) {
+    constexpr std::int64_t any = std::numeric_limits<std::int64_t>::max();
     const std::string& arg = in.current();
     std::int64_t n = 0;
     std::string text;
     if (arg == "-o") return in.value(options.output);
     if (arg == "--proxy") return in.value(options.proxy);
-    if (arg == "--limit") return in.number(options.speedLimit, 0);
+    if (arg == "--limit") return in.number(options.speedLimit, 0, any);
     if (arg == "-v") {
         options.verbose = true;
         return true;
     }
-    if (arg == "-n") {
-        if (!in.number(n, 1)) return false;
-        if (n > 64) return in.fail("-n allows at most 64 connections");
-        options.connections = static_cast<int>(n);
+    if (arg == "--no-fsync") {
+        options.sync = false;
         return true;
     }
     if (arg == "--on-exists") {
@@ -88,14 +93,21 @@ bool readOption(ArgumentReader& in, GetOptions& options) {
         options.renameOnExists = text == "rename";
         return true;
     }
-    if (arg == "--buffer") {
-        if (!in.number(n, 1024)) return false;
-        options.bufferSize = static_cast<std::size_t>(n);
-        return true;
-    }
-    if (arg == "--chunk") {
-        if (!in.number(n, 1)) return false;
-        options.chunkSize = static_cast<int>(std::min<std::int64_t>(n, 1 << 30));
+    const struct {
+        const char* name;
+        std::int64_t least, most;
+        std::function<void(std::int64_t)> set;
+    } numbers[] = {
+        {"-n", 1, 64, [&](std::int64_t v) { options.connections = static_cast<int>(v); }},
+        {"--buffer", 1024, maxBufferBytes, [&](std::int64_t v) { options.bufferSize = static_cast<std::size_t>(v); }},
+        {"--chunk", 1, maxBufferBytes, [&](std::int64_t v) { options.chunkSize = static_cast<int>(v); }},
+        {"--retries", 0, 999, [&](std::int64_t v) { options.retries = static_cast<int>(v); }},
+        {"--retry-wait", 0, 3600, [&](std::int64_t v) { options.retryWaitSeconds = static_cast<int>(v); }},
+    };
+    for (const auto& option : numbers) {
+        if (arg != option.name) continue;
+        if (!in.number(n, option.least, option.most)) return false;
+        option.set(n);
         return true;
     }
     if (!arg.empty() && arg[0] == '-') return in.fail("unknown option " + arg);

@@ -37,6 +37,10 @@ constexpr std::size_t cliBufferSize = 64 * 1024;
 constexpr int cliChunkSize = 16 * 1024;
 
 std::atomic<bool> interrupted{false};
+const bool terminal = isatty(STDERR_FILENO);
+
+// Where the progress line may stand, a line starts by clearing it.
+const char* lineStart() { return terminal ? "\r\033[K" : ""; }
 
 struct Outcome {
     std::mutex lock;
@@ -45,6 +49,9 @@ struct Outcome {
     TaskOutcome outcome = TaskOutcome::TransferFailed;
     std::int64_t bytes = 0;
     std::atomic<std::int64_t> total{-1};
+    // The engine's last error line (UTF-8), to say why a connection tries
+    // again and why a download failed. Task thread while it runs.
+    std::string lastError;
 };
 
 std::string outputPath(const cli::GetOptions& options) {
@@ -60,12 +67,39 @@ void useCliEngineSettings(const cli::GetOptions& options) {
     settings.splitForIdleConnections = true;
     settings.mappedWrites = false;
     settings.bulkScheduling = true;
+    settings.retriesPerConnection = options.retries;
+    settings.retryPauseMs = options.retryWaitSeconds * 1000;
+    settings.syncBeforeNaming = options.sync;
     setEngineSettings(settings);
 }
 
-void printLogLine(int connection, const std::string& time, const std::string& message, int level, TaskId) {
-    std::fprintf(stderr, "\r\033[K[%s] #%d %s%s\n", gbkToUtf8(time).c_str(), connection,
+void printLogLine(int connection, const std::string& time, const std::string& message, int level) {
+    std::fprintf(stderr, "%s[%s] #%d %s%s\n", lineStart(), gbkToUtf8(time).c_str(), connection,
                  level == logLevel::error ? "error: " : "", gbkToUtf8(message).c_str());
+}
+
+int onEvent(Outcome& result, bool renameOnExists, int type, int connection, std::int64_t value, std::int64_t extra) {
+    switch (type) {
+        case event::size:
+            result.total = value;
+            break;
+        case event::nameClash:
+            return renameOnExists ? clashAnswer::rename : clashAnswer::giveUp;
+        case event::retrying:
+            std::fprintf(stderr, "%szorvan-cli: connection %d: %s; trying again in %lld s (%lld %s left)\n",
+                         lineStart(), connection, result.lastError.c_str(), static_cast<long long>(value / 1000),
+                         static_cast<long long>(extra), extra == 1 ? "try" : "tries");
+            break;
+        case event::end: {
+            std::lock_guard lock(result.lock);
+            result.ended = true;
+            result.bytes = value;
+            result.outcome = static_cast<TaskOutcome>(extra);
+            result.done.notify_all();
+            break;
+        }
+    }
+    return 0;
 }
 
 TaskParam taskParams(const cli::GetOptions& options, Outcome& result) {
@@ -78,26 +112,22 @@ TaskParam taskParams(const cli::GetOptions& options, Outcome& result) {
     params.chunkSize = options.chunkSize ? options.chunkSize : cliChunkSize;
     params.proxy = options.proxy;
     const bool renameOnExists = options.renameOnExists;
-    params.eventProcedure = [&result, renameOnExists](int type, int, std::int64_t value, std::int64_t extra, TaskId) {
-        if (type == event::size) result.total = value;
-        if (type == event::nameClash) return renameOnExists ? clashAnswer::rename : clashAnswer::giveUp;
-        if (type == event::end) {
-            std::lock_guard lock(result.lock);
-            result.ended = true;
-            result.bytes = value;
-            result.outcome = static_cast<TaskOutcome>(extra);
-            result.done.notify_all();
-        }
-        return 0;
+    params.eventProcedure = [&result, renameOnExists](int type, int connection, std::int64_t value,
+                                                      std::int64_t extra, TaskId) {
+        return onEvent(result, renameOnExists, type, connection, value, extra);
     };
-    if (options.verbose) params.logProcedure = printLogLine;
+    const bool verbose = options.verbose;
+    params.logProcedure = [&result, verbose](int connection, const std::string& time, const std::string& message,
+                                             int level, TaskId) {
+        if (level == logLevel::error) result.lastError = gbkToUtf8(message);
+        if (verbose) printLogLine(connection, time, message, level);
+    };
     return params;
 }
 
 // Waits for the end, stopping the task on Ctrl-C and redrawing the
 // progress line on a terminal once a second.
 void waitForEnd(Download& download, Outcome& result) {
-    const bool terminal = isatty(STDERR_FILENO);
     auto lastTick = Clock::now();
     for (;;) {
         {
@@ -126,6 +156,7 @@ int reportOutcome(const Outcome& result, const std::string& saved, double second
     }
     std::fprintf(stderr, "zorvan-cli: download not complete: %s (%s of %s received)\n", outcomeText(result.outcome),
                  done.c_str(), result.total >= 0 ? cli::humanBytes(static_cast<double>(result.total)).c_str() : "?");
+    if (!result.lastError.empty()) std::fprintf(stderr, "zorvan-cli: last error: %s\n", result.lastError.c_str());
     return result.outcome == TaskOutcome::Stopped ? 130 : 1;
 }
 

@@ -292,6 +292,7 @@ Connection::Opened Connection::openStream(std::string& body) {
                 // Whatever follows the answer's body is not part of the file.
                 if (streamEnd_ >= 0 && static_cast<std::int64_t>(body.size()) > streamEnd_ - position)
                     body.resize(static_cast<std::size_t>(streamEnd_ - position));
+                task_.limiter->charge(body.size());
                 return Opened::Yes;
             case OpenResult::Refused:
                 task_.noteFailure(TaskOutcome::Refused);

@@ -45,4 +45,11 @@ void RateLimiter::giveBack(std::size_t unused) {
     tokens_ += static_cast<double>(unused);
 }
 
+void RateLimiter::charge(std::size_t bytes) {
+    if (!limited() || bytes == 0) return;
+    std::lock_guard guard(lock_);
+    refill(Clock::now());
+    tokens_ -= static_cast<double>(bytes);
+}
+
 }  // namespace zorvan

@@ -26,6 +26,10 @@ public:
     // Hands back what was acquired but not received.
     void giveBack(std::size_t unused);
 
+    // Counts bytes that came without asking (the body bytes behind a
+    // header); later acquires wait until they are paid for.
+    void charge(std::size_t bytes);
+
 private:
     using Clock = std::chrono::steady_clock;
     void refill(Clock::time_point now);

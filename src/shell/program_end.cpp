@@ -89,4 +89,6 @@ void fatalError(std::optional<long long> code, std::optional<std::string> messag
     endProcess(-1);
 }
 
+void outOfMemory(std::size_t bytes) { fatalError(std::nullopt, "分配 " + std::to_string(bytes) + " 字节内存失败!"); }
+
 }  // namespace zorvan

@@ -32,7 +32,8 @@ TEST(CliOptions, ReadsTheGetCommandAndRejectsMistakes) {
     EXPECT_TRUE(o->verbose);
     for (const auto& bad : std::vector<std::vector<std::string>>{
              {"fetch", "u"}, {"get"}, {"get", "u", "-n", "0"}, {"get", "u", "-n", "x"}, {"get", "u", "-n"},
-             {"get", "u", "--on-exists", "overwrite"}, {"get", "u", "v"}, {"get", "u", "--bogus"}}) {
+             {"get", "u", "--on-exists", "overwrite"}, {"get", "u", "v"}, {"get", "u", "--bogus"},
+             {"get", "u", "--buffer", "100000000000"}, {"get", "u", "--retries", "-1"}}) {
         EXPECT_FALSE(cli::parseGetOptions(bad, error)) << bad.back();
         EXPECT_FALSE(error.empty());
     }
@@ -82,6 +83,18 @@ TEST(ZorvanCli, SavesCompleteFilesAndSaysWhenItCouldNot) {
     run = runCli("get " + nginx.url("/nothing.mp4") + " -o " + folder + "/n.mp4");
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_NE(run.output.find("服务器拒绝"), std::string::npos) << run.output;
+
+    // Nobody listening: a bounded number of tries, each said, and the last error.
+    int closedPort;
+    {
+        LoopbackServer gone([](const HttpRequest&) { return ScriptedReply{}; });
+        closedPort = gone.port();
+    }
+    run = runCli("get http://127.0.0.1:" + std::to_string(closedPort) + "/x.mp4 -o " + folder +
+                 "/x.mp4 --retries 2 --retry-wait 0");
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_NE(run.output.find("trying again in 0 s (1 try left)"), std::string::npos) << run.output;
+    EXPECT_NE(run.output.find("last error: 连接"), std::string::npos) << run.output;
 
     run = runCli("get http://127.0.0.1 -o " + folder + "/x.mp4");
     EXPECT_EQ(run.exitCode, 2);

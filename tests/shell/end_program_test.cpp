@@ -76,13 +76,13 @@ TEST(EndProgramDeathTest, AFatalErrorShowsItsBoxAndEndsWithMinusOneWithoutCleanu
             registerCleanup(countingCleanup);
             failAfterFiveSeconds();
             test::BoxAnswerer answerer(QMessageBox::Ok, [](const test::SeenBox& box) {
-                std::fprintf(stderr, "box shown: [%s]\n", qUtf8Printable(box.text));
+                std::fprintf(stderr, "box shown: [%s]\n", qUtf8Printable(box.text.simplified()));
             });
             // From a worker: the box still appears on the GUI thread.
-            std::thread([] { fatalError(7, std::string("分配 12 字节内存失败!")); }).detach();
+            std::thread([] { outOfMemory(12); }).detach();
             QApplication::exec();
         },
-        ::testing::ExitedWithCode(255), "box shown: \\[运行时出错!");
+        ::testing::ExitedWithCode(255), "box shown: \\[运行时出错! 错误信息：分配 12 字节内存失败!\\]");
     EXPECT_FALSE(std::filesystem::exists(cleanupLog));
 }
 

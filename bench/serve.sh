@@ -1,0 +1,54 @@
+# Shared by the benchmarks (sourced): the peers and nginx installed, the
+# zorvan-cli built, test files made in build/bench/www, and nginx serving
+# them on a free loopback port ($port) under /open/ and, capped at 25 MiB/s
+# per connection, /capped/. nginx stops when the sourcing script exits.
+
+need=(nginx-light aria2 axel curl wget time)
+missing=()
+for p in "${need[@]}"; do dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p"); done
+if [ ${#missing[@]} -gt 0 ]; then
+  sudo_cmd=(); [ "$(id -u)" -ne 0 ] && sudo_cmd=(sudo)
+  "${sudo_cmd[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${missing[@]}" >/dev/null
+fi
+[ -x build/default/bin/zorvan-cli ] || ./scripts/build default >/dev/null
+cli="$PWD/build/default/bin/zorvan-cli"
+
+work="$PWD/build/bench"
+data="$work/www"
+out="$work/out"
+mkdir -p "$data" "$out" "$work/tmp"
+chmod 755 "$work" "$data"
+
+make_file() {  # name MiB
+  if [ ! -s "$data/$1" ] || [ "$(stat -c %s "$data/$1")" -ne $(( $2 * 1048576 )) ]; then
+    echo "making $1 ($2 MiB)..." >&2
+    head -c $(( $2 * 1048576 )) /dev/urandom > "$data/$1"
+  fi
+  sha256sum "$data/$1" | cut -d' ' -f1 > "$data/$1.sha256"
+}
+port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])')
+cat > "$work/nginx.conf" <<CONF
+worker_processes 2;
+error_log $work/error.log;
+pid $work/nginx.pid;
+events { worker_connections 1024; }
+http {
+  access_log off;
+  client_body_temp_path $work/tmp/body;
+  proxy_temp_path $work/tmp/proxy;
+  fastcgi_temp_path $work/tmp/fastcgi;
+  uwsgi_temp_path $work/tmp/uwsgi;
+  scgi_temp_path $work/tmp/scgi;
+  sendfile on;
+  server {
+    listen 127.0.0.1:$port;
+    location /open/ { alias $data/; }
+    location /capped/ { alias $data/; limit_rate 25m; }
+  }
+}
+CONF
+nginx -c "$work/nginx.conf" -p "$work" -g 'daemon off;' &
+nginx_pid=$!
+trap 'kill $nginx_pid 2>/dev/null || true; wait $nginx_pid 2>/dev/null || true; rm -rf "$out"' EXIT
+for _ in $(seq 1 100); do curl -s -o /dev/null "http://127.0.0.1:$port/" && break; sleep 0.05; done
+
