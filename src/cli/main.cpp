@@ -5,6 +5,8 @@
 #include "download/download.h"
 #include "download/engine_settings.h"
 #include "download/http_address.h"
+#include "download/http_request.h"
+#include "download/target_file.h"
 #include "download_policy/outcome_text.h"
 #include "download_policy/program_limits.h"
 #include "text/code_page.h"
@@ -160,15 +162,28 @@ int reportOutcome(const Outcome& result, const std::string& saved, double second
     return result.outcome == TaskOutcome::Stopped ? 130 : 1;
 }
 
+// Why the engine would not take the address or the path.
+std::string whyNotFetchable(const cli::GetOptions& options, const std::string& localPath) {
+    switch (addressFault(options.url)) {
+        case AddressFault::Scheme: return "only http:// addresses can be fetched";
+        case AddressFault::NoPath: return "an address needs a host and a path after it (http://host/file)";
+        case AddressFault::Port: return "the port must be a number from 1 to 65535";
+        case AddressFault::ControlCharacter: return "the address holds control characters";
+        case AddressFault::None: break;
+    }
+    if (parseAddress(options.url)->scheme != Scheme::Http) return "only http:// addresses can be fetched";
+    if (localPath.size() > maxLocalPathBytes) return "the output path is too long";
+    return "the address is too long for a request (at most " + std::to_string(maxTargetBytes) + " bytes of path)";
+}
+
 int runGet(const cli::GetOptions& options) {
     useCliEngineSettings(options);
     Outcome result;
     Download download;
-    if (!download.startTask(taskParams(options, result))) {
-        std::fprintf(stderr,
-                     "zorvan-cli: cannot download %s: only http:// addresses with a path after the host "
-                     "can be fetched\n",
-                     options.url.c_str());
+    const TaskParam params = taskParams(options, result);
+    if (!download.startTask(params)) {
+        std::fprintf(stderr, "zorvan-cli: cannot download %s: %s\n", options.url.c_str(),
+                     whyNotFetchable(options, params.localPath).c_str());
         return 2;
     }
     const auto started = Clock::now();

@@ -4,6 +4,8 @@
 #include "text/percent_coding.h"
 #include "text/to_integer.h"
 
+#include <algorithm>
+
 namespace zorvan {
 
 int defaultPort(Scheme scheme) {
@@ -17,44 +19,58 @@ int defaultPort(Scheme scheme) {
     return 0;
 }
 
-std::optional<ParsedAddress> parseAddress(std::string_view url) {
-    static const struct {
-        const char* prefix;
-        Scheme scheme;
-    } schemes[] = {{"http://", Scheme::Http}, {"ftp://", Scheme::Ftp}, {"mms://", Scheme::Mms},
-                   {"mmst://", Scheme::Mms}, {"rtsp://", Scheme::Rtsp}};
+namespace {
+
+struct SchemePrefix {
+    const char* prefix;
+    Scheme scheme;
+};
+constexpr SchemePrefix schemes[] = {{"http://", Scheme::Http}, {"ftp://", Scheme::Ftp}, {"mms://", Scheme::Mms},
+                                    {"mmst://", Scheme::Mms}, {"rtsp://", Scheme::Rtsp}};
+
+bool isControl(char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; }
+
+// The address split up, or the fault that keeps it from being fetched.
+AddressFault split(std::string_view url, ParsedAddress& address) {
+    if (std::any_of(url.begin(), url.end(), isControl)) return AddressFault::ControlCharacter;
     const std::string lower = asciiLower(url);
-    for (const auto& s : schemes) {
+    for (const SchemePrefix& s : schemes) {
         const std::string_view prefix = s.prefix;
         if (lower.compare(0, prefix.size(), prefix) != 0) continue;
         const std::string_view rest = url.substr(prefix.size());
-        const auto slash = rest.find('/');
-        if (slash == std::string_view::npos || slash == 0) return std::nullopt;
-        ParsedAddress address;
+        const auto hostEnd = rest.find_first_of("/?#");
+        if (hostEnd == std::string_view::npos || hostEnd == 0 || rest[hostEnd] == '#') return AddressFault::NoPath;
         address.scheme = s.scheme;
-        address.host = std::string(rest.substr(0, slash));
-        address.path = std::string(rest.substr(slash));
+        address.host = std::string(rest.substr(0, hostEnd));
+        address.path = (rest[hostEnd] == '/' ? std::string() : std::string("/")) + std::string(rest.substr(hostEnd));
         address.port = defaultPort(s.scheme);
         const auto colon = address.host.find(':');
         if (colon != std::string::npos) {
             const int port = toInteger(std::string_view(address.host).substr(colon + 1));
-            if (port <= 0 || port > 65535) return std::nullopt;
+            if (port <= 0 || port > 65535) return AddressFault::Port;
             address.port = port;
         }
-        return address;
+        return AddressFault::None;
     }
-    return std::nullopt;
+    return AddressFault::Scheme;
 }
 
-std::string escapeSpaces(std::string_view target) {
-    std::string result;
-    for (const char c : target) {
-        if (c == ' ')
-            result += "%20";
-        else
-            result += c;
-    }
-    return result;
+}  // namespace
+
+AddressFault addressFault(std::string_view url) {
+    ParsedAddress ignored;
+    return split(url, ignored);
+}
+
+std::optional<ParsedAddress> parseAddress(std::string_view url) {
+    ParsedAddress address;
+    if (split(url, address) != AddressFault::None) return std::nullopt;
+    return address;
+}
+
+std::string requestTarget(std::string_view pathOrAddress) {
+    return percentEncode(pathOrAddress.substr(0, pathOrAddress.find('#')),
+                         [](unsigned char byte) { return byte > 0x20 && byte < 0x7F; });
 }
 
 std::string fileNameFromPath(std::string_view path) {

@@ -19,13 +19,27 @@ struct ParsedAddress {
     std::string path;
 };
 
-// Nothing when the scheme is not recognised or no "/" follows the host.
+// What keeps an address from being fetched.
+enum class AddressFault {
+    None,
+    Scheme,            // no http://, ftp://, mms://, mmst:// or rtsp:// prefix
+    NoPath,            // nothing (or only a port) follows the host: no "/" or "?" after it
+    Port,              // a port that is not 1 to 65535
+    ControlCharacter,  // a byte below 0x20 or 0x7F: it would reach the wire
+};
+AddressFault addressFault(std::string_view url);
+
+// Nothing when addressFault finds one. The host ends at the first "/",
+// "?" or "#"; an address with a query but no path has the path "/"
+// before its query.
 std::optional<ParsedAddress> parseAddress(std::string_view url);
 
 int defaultPort(Scheme scheme);
 
-// "a b" -> "a%20b": a request target carries no spaces.
-std::string escapeSpaces(std::string_view target);
+// A path (or, through a proxy, a whole address) as a request line may
+// carry it: without its "#fragment", and with spaces and bytes beyond ASCII
+// (UTF-8 names) percent-encoded ("a b" -> "a%20b", RFC 3986 2.1, 3.5).
+std::string requestTarget(std::string_view pathOrAddress);
 
 // The last part of a path, percent-decoded ("%41" -> "A", "+" -> " "), for
 // use as a file name; a "%" without two hexadecimal digits stays as it is.

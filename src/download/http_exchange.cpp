@@ -92,18 +92,30 @@ OpenResult HttpExchange::sendAndReadHeader(const std::string& request, ResponseH
     char chunk[4096];
     for (;;) {
         if (const auto span = findHeader(data)) {
-            if (span->end - span->begin > maxResponseHeaderBytes) break;
-            const std::string text = data.substr(span->begin, span->end - span->begin);
-            log(logLevel::received, text);
-            header = parseResponseHeader(text);
+            if (span->end - span->begin > maxHeaderBlockBytes) break;
+            const std::string_view block = std::string_view(data).substr(span->begin, span->end - span->begin);
+            log(logLevel::received, std::string(block));
+            const auto canonical = canonicalHeader(block);
+            if (!canonical) return notHttp();
+            header = parseResponseHeader(*canonical);
+            // An interim answer (RFC 9110 15.2) comes before the real one.
+            if (header.status >= 100 && header.status < 200 && header.status != 101) {
+                data.erase(0, span->end);
+                continue;
+            }
             body = data.substr(span->end);
             return OpenResult::Accepted;
         }
+        if (endsWithoutStatusLine(data)) return notHttp();
         // A header end that has not come within the limit never will.
-        if (data.size() > maxResponseHeaderBytes + 16) break;
+        if (data.size() > maxHeaderBlockBytes + 16) break;
         const ReceiveResult r =
             receiveSome(socket_, chunk, sizeof chunk, sizeof chunk, task_.params.receiveTimeout, true, stop_);
         data.append(chunk, r.received);
+        // Bytes enough for a status line and none there, then the end: not
+        // an answer. Nothing at all is a dropped connection, tried again.
+        if (r.code == socketError::closedByServer && data.size() >= 8 && !holdsStatusLine(data))
+            return notHttp();
         if (r.code < 0) {
             log(logLevel::error, errorText(r.code));
             return OpenResult::Retry;
@@ -114,6 +126,11 @@ OpenResult HttpExchange::sendAndReadHeader(const std::string& request, ResponseH
         }
     }
     log(logLevel::error, gbkFormat("HTTP返回头部信息过长"));
+    return OpenResult::Refused;
+}
+
+OpenResult HttpExchange::notHttp() {
+    log(logLevel::error, gbkFormat("服务器的回应不是有效的 HTTP/1.x 回应"));
     return OpenResult::Refused;
 }
 
@@ -151,6 +168,7 @@ OpenResult HttpExchange::requestFirst(ResponseHeader& header, std::string& body)
 OpenResult HttpExchange::acceptFirstAnswer(const ResponseHeader& header) {
     if (isTransient(header.status)) return retryLater(header);
     if (header.status != 200 && header.status != 206) return refuse(header.status);
+    if (header.codingUnsupported) return unsupportedCoding();
     if (header.lengthInvalid) {
         log(logLevel::error, gbkFormat("服务器给出的文件长度无效"));
         return OpenResult::Refused;
@@ -216,6 +234,11 @@ OpenResult HttpExchange::retryLater(const ResponseHeader& header) {
     return OpenResult::Retry;
 }
 
+OpenResult HttpExchange::unsupportedCoding() {
+    log(logLevel::error, gbkFormat("服务器使用了不支持的传输编码"));
+    return OpenResult::Refused;
+}
+
 OpenResult HttpExchange::changed() {
     log(logLevel::error, gbkFormat("文件在下载过程中被服务器更改"));
     return OpenResult::Changed;
@@ -250,6 +273,9 @@ OpenResult HttpExchange::openRange(std::int64_t position, std::string& body) {
 
 OpenResult HttpExchange::checkRangeAnswer(const ResponseHeader& header, std::int64_t position) {
     if (isTransient(header.status)) return retryLater(header);
+    // A coded part cannot be stored at its place as it comes.
+    if ((header.status == 200 || header.status == 206) && (header.chunked || header.codingUnsupported))
+        return unsupportedCoding();
     const std::int64_t total = task_.totalSize.load();
     switch (header.status) {
         case 200:

@@ -56,6 +56,8 @@ private:
     bool differsFromFirst(const ResponseHeader& header, std::int64_t size);
     OpenResult refuse(int status);
     OpenResult retryLater(const ResponseHeader& header);
+    OpenResult notHttp();
+    OpenResult unsupportedCoding();
     OpenResult changed();
     void log(int level, const std::string& message);
 

@@ -1,5 +1,7 @@
 #include "download/http_request.h"
 
+#include <algorithm>
+
 namespace zorvan {
 
 namespace {
@@ -23,13 +25,60 @@ std::string refererFor(const std::string& url) {
 
 // Sets the address and what follows from it; false when the target is too long.
 bool moveTo(RequestFields& fields, const ParsedAddress& address, const std::string& url) {
-    const std::string target = escapeSpaces(fields.proxy.empty() ? address.path : url);
+    const std::string target = requestTarget(fields.proxy.empty() ? address.path : url);
     if (target.size() > maxTargetBytes) return false;
     fields.address = address;
     fields.url = url;
     fields.target = target;
     fields.referer = refererFor(url);
     return true;
+}
+
+// "/a/./b/../c" -> "/a/c" (RFC 3986 5.2.4).
+std::string removeDotSegments(std::string_view path) {
+    std::string output;
+    while (!path.empty()) {
+        if (path.rfind("../", 0) == 0) {
+            path.remove_prefix(3);
+        } else if (path.rfind("./", 0) == 0) {
+            path.remove_prefix(2);
+        } else if (path.rfind("/./", 0) == 0) {
+            path.remove_prefix(2);
+        } else if (path == "/.") {
+            path = "/";
+        } else if (path.rfind("/../", 0) == 0 || path == "/..") {
+            path = path.size() == 3 ? std::string_view("/") : path.substr(3);
+            const auto slash = output.rfind('/');
+            output.resize(slash == std::string::npos ? 0 : slash);
+        } else if (path == "." || path == "..") {
+            path = {};
+        } else {
+            const auto next = path.find('/', 1);
+            const std::string_view segment = path.substr(0, next);
+            output += segment;
+            path.remove_prefix(segment.size());
+        }
+    }
+    return output;
+}
+
+// A relative location resolved against the current path (RFC 3986 5.2.2):
+// its own path with dot segments removed, its query kept.
+std::string resolvedPath(const std::string& current, const std::string& location) {
+    const std::size_t pathEnd = location.find_first_of("?#");
+    const std::string relative = location.substr(0, pathEnd);
+    const std::string rest = pathEnd == std::string::npos ? std::string() : location.substr(pathEnd);
+    const std::string base = current.substr(0, current.find('?'));
+    if (relative.empty()) return base + rest;
+    if (relative.front() == '/') return removeDotSegments(relative) + rest;
+    const auto slash = base.rfind('/');
+    return removeDotSegments((slash == std::string::npos ? std::string("/") : base.substr(0, slash + 1)) + relative) +
+           rest;
+}
+
+bool hasControlCharacter(const std::string& text) {
+    return std::any_of(text.begin(), text.end(),
+                       [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; });
 }
 
 }  // namespace
@@ -68,7 +117,9 @@ bool followRedirect(RequestFields& fields, const std::string& location, const st
         if (setCookie.size() > maxSetCookieBytes) return false;
         fields.cookieLine = "Cookie: " + setCookie.substr(0, setCookie.find(';')) + "\r\n";
     }
-    if (location.empty()) return false;
+    // Nothing a server writes may reach the request line but the target.
+    if (location.empty() || hasControlCharacter(location)) return false;
+    if (location.rfind("//", 0) == 0) return followRedirect(fields, "http:" + location, "");
     if (hasScheme(location)) {
         const auto address = parseAddress(location);
         if (!address) {
@@ -81,12 +132,7 @@ bool followRedirect(RequestFields& fields, const std::string& location, const st
         return moveTo(fields, *address, location);
     }
     ParsedAddress next = fields.address;
-    if (location.front() == '/') {
-        next.path = location;
-    } else {
-        const auto slash = next.path.rfind('/');
-        next.path = (slash == std::string::npos ? std::string("/") : next.path.substr(0, slash + 1)) + location;
-    }
+    next.path = resolvedPath(next.path, location);
     return moveTo(fields, next, "http://" + next.host + next.path);
 }
 

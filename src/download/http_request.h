@@ -40,10 +40,11 @@ std::optional<RequestFields> makeRequestFields(const ParsedAddress& address, con
 std::optional<std::string> buildRequest(const RequestFields& fields, const std::string& extraLine, bool withCookie);
 
 // Follows a redirection to `location`, taking one cookie from the
-// response's Set-Cookie text. Absolute "http://" locations replace host,
-// port (the scheme's default when none is named) and path; a location
-// starting with "/" replaces the path; any other is taken relative to the
-// current target's folder. Other schemes, a too long cookie or target fail.
+// response's Set-Cookie text. Absolute "http://" (or "//host") locations
+// replace host, port (the scheme's default when none is named) and path;
+// any other is resolved against the current path with its "." and ".."
+// segments removed (RFC 3986 5.2). Other schemes, a control character
+// anywhere in the location, a too long cookie or target fail.
 bool followRedirect(RequestFields& fields, const std::string& location, const std::string& setCookie);
 
 }  // namespace zorvan

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cstdio>
+#include <vector>
 
 namespace zorvan {
 
@@ -73,16 +74,39 @@ void readContentLength(std::string_view header, ResponseHeader& r) {
     if (r.lengthInvalid) r.contentLength = -1;
 }
 
-// The last transfer coding named decides how the body ends.
-bool endsInChunked(std::string_view header) {
-    std::string last;
+// Every transfer coding named, in order, lower case.
+std::vector<std::string> transferCodings(std::string_view header) {
+    std::vector<std::string> codings;
     forEachField(header, "Transfer-Encoding", [&](std::string_view value) {
-        const std::size_t comma = value.rfind(',');
-        last = asciiLower(trimmed(comma == std::string_view::npos ? value : value.substr(comma + 1)));
+        for (std::size_t at = 0; at <= value.size();) {
+            std::size_t comma = value.find(',', at);
+            if (comma == std::string_view::npos) comma = value.size();
+            if (const std::string_view coding = trimmed(value.substr(at, comma - at)); !coding.empty())
+                codings.push_back(asciiLower(coding));
+            at = comma + 1;
+        }
         return true;
     });
-    return last == "chunked";
+    return codings;
 }
+
+// Where the line that starts at `at` ends (its '\n'), and whether it is empty.
+std::size_t lineEnd(std::string_view data, std::size_t at) { return data.find('\n', at); }
+bool isEmptyLine(std::string_view data, std::size_t at, std::size_t end) {
+    return end == at || (end == at + 1 && data[at] == '\r');
+}
+
+// One past the first empty line at or after `from`, or npos.
+std::size_t afterEmptyLine(std::string_view data, std::size_t from) {
+    for (std::size_t at = from;;) {
+        const std::size_t end = lineEnd(data, at);
+        if (end == std::string_view::npos) return end;
+        if (isEmptyLine(data, at, end)) return end + 1;
+        at = end + 1;
+    }
+}
+
+std::size_t statusLineStart(std::string_view data) { return std::min(data.find("HTTP/1.1"), data.find("HTTP/1.0")); }
 
 // "bytes 100-199/1000" (or "bytes */1000").
 void readContentRange(const std::string& value, ResponseHeader& r) {
@@ -133,13 +157,53 @@ std::string fileNameOf(const std::string& disposition) {
 }  // namespace
 
 std::optional<HeaderSpan> findHeader(std::string_view data) {
-    const auto http11 = data.find("HTTP/1.1");
-    const auto http10 = data.find("HTTP/1.0");
-    const auto begin = std::min(http11, http10);
+    const std::size_t begin = statusLineStart(data);
     if (begin == std::string_view::npos) return std::nullopt;
-    const auto blank = data.find("\r\n\r\n", begin);
-    if (blank == std::string_view::npos) return std::nullopt;
-    return HeaderSpan{begin, blank + 4};
+    const std::size_t end = afterEmptyLine(data, begin);
+    if (end == std::string_view::npos) return std::nullopt;
+    return HeaderSpan{begin, end};
+}
+
+bool holdsStatusLine(std::string_view data) { return statusLineStart(data) != std::string_view::npos; }
+
+bool endsWithoutStatusLine(std::string_view data) {
+    const std::size_t first = data.find_first_not_of("\r\n");  // empty lines before an answer are tolerated
+    if (first == std::string_view::npos) return false;
+    const std::size_t end = afterEmptyLine(data, first);
+    return end != std::string_view::npos && statusLineStart(data) > end;
+}
+
+std::optional<std::string> canonicalHeader(std::string_view block) {
+    if (block.find('\0') != std::string_view::npos) return std::nullopt;
+    std::vector<std::string> lines;
+    for (std::size_t at = 0; at < block.size();) {
+        std::size_t end = lineEnd(block, at);
+        if (end == std::string_view::npos) end = block.size();
+        std::string_view line = block.substr(at, end - at);
+        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+        at = end + 1;
+        if (line.empty()) break;
+        if (lines.empty()) {
+            // "HTTP/1.x NNN", the reason phrase optional.
+            if (line.size() < 12 || line[8] != ' ' || line.find_first_not_of("0123456789", 9) < 12 ||
+                (line.size() > 12 && line[12] != ' '))
+                return std::nullopt;
+        } else if (line.front() == ' ' || line.front() == '\t') {
+            if (lines.size() == 1) return std::nullopt;  // folded onto the status line
+            lines.back() += ' ';
+            lines.back() += trimmed(line);
+            continue;
+        } else {
+            const std::size_t colon = line.find(':');
+            if (colon == std::string_view::npos || colon == 0 || line[colon - 1] == ' ' || line[colon - 1] == '\t')
+                return std::nullopt;
+        }
+        lines.emplace_back(line);
+    }
+    if (lines.empty()) return std::nullopt;
+    std::string canonical;
+    for (const std::string& line : lines) canonical += line + "\r\n";
+    return canonical + "\r\n";
 }
 
 ResponseHeader parseResponseHeader(std::string_view header, std::time_t now) {
@@ -150,7 +214,9 @@ ResponseHeader parseResponseHeader(std::string_view header, std::time_t now) {
         if (result.ec == std::errc() && result.ptr == header.data() + 12) r.status = status;
     }
     readContentLength(header, r);
-    r.chunked = endsInChunked(header);
+    const std::vector<std::string> codings = transferCodings(header);
+    r.chunked = codings.size() == 1 && codings.front() == "chunked";
+    r.codingUnsupported = !codings.empty() && !r.chunked;
     if (auto v = field(header, "Content-Range")) readContentRange(*v, r);
     if (auto v = field(header, "Retry-After")) r.retryAfterSeconds = retryAfterSeconds(*v, now);
     r.setCookie = field(header, "Set-Cookie").value_or("");

@@ -129,7 +129,7 @@ bool TargetFile::write(std::int64_t position, const char* data, std::size_t coun
         count -= static_cast<std::size_t>(n);
         position += n;
     }
-    size_ = std::max(size_, end);
+    if (growable_) size_ = std::max(size_, end);  // one writer only: a body without a size
     return true;
 }
 

@@ -128,7 +128,7 @@ TEST(HttpAddress, SchemesHostsPortsAndPaths) {
     a = parseAddress("http://h:8080/a b.mp4");
     ASSERT_TRUE(a);
     EXPECT_EQ(a->port, 8080);
-    EXPECT_EQ(escapeSpaces(a->path), "/a%20b.mp4");
+    EXPECT_EQ(requestTarget(a->path), "/a%20b.mp4");
     EXPECT_FALSE(parseAddress("http://host"));
     EXPECT_FALSE(parseAddress("http:\\/\\/host\\/a.mp4"));
     EXPECT_FALSE(parseAddress("https://host/a.mp4"));
@@ -219,8 +219,12 @@ TEST(ResponseHeader, LengthsCodingsValidatorsAndWaits) {
         EXPECT_TRUE(h.lengthInvalid) << bad;
         EXPECT_EQ(h.contentLength, -1) << bad;
     }
-    EXPECT_TRUE(parse("Transfer-Encoding: gzip, Chunked\r\nContent-Length: 9\r\n").chunked);
-    EXPECT_FALSE(parse("Transfer-Encoding: chunked, gzip\r\n").chunked);
+    EXPECT_TRUE(parse("Transfer-Encoding: Chunked\r\nContent-Length: 9\r\n").chunked);
+    for (const char* coded : {"gzip, chunked", "chunked, identity", "gobbledigook", "chunked\r\nTransfer-Encoding: gzip"}) {
+        const ResponseHeader h = parse(std::string("Transfer-Encoding: ") + coded + "\r\n");
+        EXPECT_FALSE(h.chunked) << coded;
+        EXPECT_TRUE(h.codingUnsupported) << coded;
+    }
     EXPECT_EQ(parse("Content-Range: bytes */777\r\n").contentRangeTotal, 777);
     EXPECT_EQ(parse("Content-Range: bytes 0-9/*\r\n").contentRangeTotal, -1);
     EXPECT_EQ(parse("ETag: \"abc\"\r\n").etag, "\"abc\"");

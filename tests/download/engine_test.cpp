@@ -170,7 +170,7 @@ TEST_F(EngineTest, WhatCannotBeFetchedLeavesNoFile) {
         {"501", [](ScriptedReply& r, const HttpRequest&, std::int64_t) { r.status = "501 Not Implemented"; },
          TaskOutcome::Refused, "暂时不支持的返回, 返回号[501]"},
         {"huge header",
-         [](ScriptedReply& r, const HttpRequest&, std::int64_t) { r.headers.push_back("X-Big: " + std::string(5000, 'b')); },
+         [](ScriptedReply& r, const HttpRequest&, std::int64_t) { r.headers.push_back("X-Big: " + std::string(70000, 'b')); },
          TaskOutcome::Refused, "HTTP返回头部信息过长"},
         {"redirect loop",
          [](ScriptedReply& r, const HttpRequest&, std::int64_t) {

@@ -80,6 +80,11 @@ TEST_F(ServerFaultsTest, BusyAnswersAreRetriedAfterTheWaitTheServerAsksFor) {
             reply.status = from < 0 ? "503 Service Unavailable" : "429 Too Many Requests";
             reply.headers = {"Retry-After: 1"};
             reply.body = "busy";
+        } else if (from < 0) {
+            // Only the first half, so the second must come by its own request.
+            reply.status = "206 Partial Content";
+            reply.headers = {"Content-Range: bytes 0-99999/200000"};
+            reply.body = content.substr(0, 100000);
         }
     }));
     const auto start = std::chrono::steady_clock::now();

@@ -198,6 +198,10 @@ void LoopbackServer::serve(int socket) {
         }
         for (int waited = 0; waited < reply.delayMs && !stopping_; waited += 5)
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        if (reply.raw) {
+            sendAll(socket, *reply.raw, reply.bytesPerSecond);
+            return;
+        }
 
         std::string out = "HTTP/1.1 " + reply.status + "\r\n";
         for (const std::string& line : reply.headers) out += line + "\r\n";

@@ -37,6 +37,7 @@ struct ScriptedReply {
     std::optional<std::size_t> closeAfter;  // close after this many bytes of the reply
     bool neverAnswer = false;             // hold the connection open, silent, until stopped
     long bytesPerSecond = 0;              // throttle the reply (0: as fast as possible)
+    std::optional<std::string> raw;       // send exactly these bytes instead, then close
 };
 
 // A small HTTP/1.1 server on 127.0.0.1 with a free port, answering every
