@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <mutex>
 
 namespace zorvan {
 namespace {
@@ -74,8 +75,10 @@ TEST(HttpReplies, EachReplyIsSavedWholeOrRefusedWithItsReason) {
     };
     for (std::size_t i = 0; i < rows.size(); ++i) {
         const Row& row = rows[i];
+        std::mutex lock;
         std::string firstTarget;
         LoopbackServer server([&](const HttpRequest& request) {
+            std::lock_guard guard(lock);
             ScriptedReply reply;
             if (firstTarget.empty()) firstTarget = request.target;
             reply.raw = request.target == firstTarget ? row.reply : hello;
