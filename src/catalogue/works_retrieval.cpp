@@ -10,17 +10,6 @@
 
 namespace zorvan {
 
-namespace {
-
-std::string fetchPage(const std::string& address) {
-    std::string cookies, newCookies, headers, location, responseHeaders;
-    Bytes postBytes;
-    return utf8ToGbk(httpFetchText(address, 0, std::string(), &cookies, &newCookies, &headers, &location, false,
-                                   &postBytes, std::string(), &responseHeaders));
-}
-
-}  // namespace
-
 std::string worksAddressFor(const std::string& serviceAddress) { return serviceAddress + "/u/works/s"; }
 
 std::string queryPerformerId(const std::string& codePageId) {
@@ -33,34 +22,49 @@ std::string queryPerformerId(const std::string& codePageId) {
     });
 }
 
-void retrieveWorks(WorksView& view, const std::string& worksAddress) {
-    const std::string query = worksAddress + "?lumono=" + queryPerformerId(view.performerId());
+namespace {
 
-    std::string accumulated = fetchPage(query + "&p=100");
+std::string fetchPage(const std::string& address) {
+    std::string cookies, newCookies, headers, location, responseHeaders;
+    Bytes postBytes;
+    return utf8ToGbk(httpFetchText(address, 0, std::string(), &cookies, &newCookies, &headers, &location, false,
+                                   &postBytes, std::string(), &responseHeaders));
+}
 
-    // No page count (a changed response, no network) counts as 0 pages: the
-    // first response is then all there is.
-    std::vector<std::string> pageCounts;
-    extractBetween(accumulated, "\"pages\":", ",\"data\":", pageCounts);
-    const int pages = pageCounts.empty() ? 0 : toInteger(pageCounts.front());
+const char* const nameStart = "\"songname\":\"";
+const char* const nameEnd = "\",\"addtime\":\"";
 
-    view.setFetchButton(utf8ToGbk("请稍等"), false);
-    for (int page = 1; page <= pages; ++page)
-        accumulated += fetchPage(query + "&p=" + std::to_string(page)) + "\r\n";
+// A service that names far more pages than it has works for must not be
+// asked for ever: after this many pages in a row without a work, paging ends.
+constexpr int emptyPagesToStop = 3;
 
-    if (accumulated.empty()) {
-        view.notice(utf8ToGbk("获取信息出错！请重试"));
-        view.endProgram(0);
+// Pages 1 to `pages`, each followed by "\r\n", with their progress in the
+// title.
+std::string fetchPages(WorksView& view, const std::string& query, int pages) {
+    std::string text;
+    int emptyInARow = 0;
+    for (int page = 1; page <= pages && emptyInARow < emptyPagesToStop; ++page) {
+        view.setTitle(utf8ToGbk("正在获取第") + std::to_string(page) + "/" + std::to_string(pages) + utf8ToGbk("页"));
+        const std::string pageText = fetchPage(query + "&p=" + std::to_string(page));
+        std::vector<std::string> names;
+        extractBetween(pageText, nameStart, nameEnd, names);
+        emptyInARow = names.empty() ? emptyInARow + 1 : 0;
+        text += pageText + "\r\n";
     }
+    return text;
+}
 
+// One row per work, paced so the window keeps up, counting in the title.
+std::size_t fillRows(WorksView& view, const std::string& text) {
     std::vector<std::string> names;
-    extractBetween(accumulated, "\"songname\":\"", "\",\"addtime\":\"", names);
+    extractBetween(text, nameStart, nameEnd, names);
     view.wait(100);
     std::vector<std::string> addresses;
-    extractBetween(accumulated, "resurl\":\"", "\",\"lumono", addresses);
+    extractBetween(text, "resurl\":\"", "\",\"lumono", addresses);
 
     const std::string progress = utf8ToGbk("正在获取数据：");
     const std::size_t count = names.size();
+    std::size_t filled = 0;
     for (std::size_t j = 1; j <= count; ++j) {
         view.setTitle(progress + std::to_string(j) + "\\" + std::to_string(count));
         if (j > addresses.size()) break;
@@ -68,11 +72,39 @@ void retrieveWorks(WorksView& view, const std::string& worksAddress) {
         view.appendRow(std::to_string(j));
         view.setCell(row, songNameColumn, names[j - 1]);
         view.setCell(row, mediaAddressColumn, addresses[j - 1]);
+        ++filled;
         view.wait(10);
     }
+    return filled;
+}
 
+}  // namespace
+
+void retrieveWorks(WorksView& view, const std::string& worksAddress) {
+    // Busy from the click on: a service that is slow to answer must not
+    // look as if nothing happened.
+    view.setFetchButton(utf8ToGbk("请稍等"), false);
+    view.setTitle(utf8ToGbk("正在连接…"));
+    const std::string query = worksAddress + "?lumono=" + queryPerformerId(view.performerId());
+    std::string accumulated = fetchPage(query + "&p=100");
+
+    // No page count (a changed response, no network) counts as 0 pages: the
+    // first response is then all there is.
+    std::vector<std::string> pageCounts;
+    extractBetween(accumulated, "\"pages\":", ",\"data\":", pageCounts);
+    const int pages = pageCounts.empty() ? 0 : toInteger(pageCounts.front());
+    accumulated += fetchPages(view, query, pages);
+
+    std::string title = "Zorvan";
+    if (accumulated.empty()) {
+        // The user is told to try again, so the program stays, with
+        // whatever else it is doing (a download, say).
+        view.notice(utf8ToGbk("获取信息出错！请重试"));
+    } else if (fillRows(view, accumulated) == 0) {
+        title = utf8ToGbk("没有找到作品");
+    }
     view.setFetchButton(utf8ToGbk("确定"), true);
-    view.setTitle("Zorvan");
+    view.setTitle(title);
 }
 
 }  // namespace zorvan

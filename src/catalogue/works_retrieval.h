@@ -20,8 +20,10 @@ std::string queryPerformerId(const std::string& codePageId);
 
 // Fetches every page of the performer's works list and fills the view with
 // one row per work: sequence number, media address, song name, each as
-// found between the response's markers. Runs on its own thread. When
-// nothing at all came back the user is told and the program ends.
+// found between the response's markers. Runs on its own thread. The view
+// shows that it is working from the start; when nothing at all came back
+// the user is told to try again, and when no work was found the title says
+// so.
 void retrieveWorks(WorksView& view, const std::string& worksAddress);
 
 }  // namespace zorvan

@@ -22,8 +22,6 @@ public:
     virtual void wait(int milliseconds) = 0;
     // The notice box; returns when the user has answered it.
     virtual void notice(const std::string& text) = 0;
-    // Ends the program (a view without a program to end may return).
-    virtual void endProgram(int code) = 0;
 };
 
 }  // namespace zorvan

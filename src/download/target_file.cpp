@@ -90,6 +90,11 @@ std::unique_ptr<TargetFile> TargetFile::create(const std::string& finalPath, std
     if (size < -1 || finalPath.size() > maxLocalPathBytes) return nullptr;
     struct stat existing {};
     if (::lstat(finalPath.c_str(), &existing) == 0) return nullptr;  // never replace a file
+    // A name the file system cannot hold would fail only at the very end.
+    const long nameMax = ::pathconf(folderOf(finalPath).c_str(), _PC_NAME_MAX);
+    const auto slash = finalPath.rfind('/');
+    const std::size_t nameBytes = slash == std::string::npos ? finalPath.size() : finalPath.size() - slash - 1;
+    if (nameMax > 0 && nameBytes > static_cast<std::size_t>(nameMax)) return nullptr;
 
     std::unique_ptr<TargetFile> file(new TargetFile);
     file->finalPath_ = finalPath;

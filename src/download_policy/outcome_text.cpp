@@ -8,7 +8,7 @@ const char* outcomeText(TaskOutcome outcome) {
         case TaskOutcome::Stopped: return "下载已停止，文件没有保存。";
         case TaskOutcome::GivenUp: return "已放弃下载：同名文件已存在。";
         case TaskOutcome::NoSize: return "下载失败：服务器没有给出文件大小，文件没有保存。";
-        case TaskOutcome::CannotCreateFile: return "下载失败：无法创建文件（磁盘不可写或空间不足）。";
+        case TaskOutcome::CannotCreateFile: return "下载失败：无法创建文件（文件名不可用、磁盘不可写或空间不足）。";
         case TaskOutcome::Refused: return "下载失败：服务器拒绝了下载请求，文件没有保存。";
         case TaskOutcome::TransferFailed: return "下载失败：传输多次重试后仍然出错，文件没有保存。";
         case TaskOutcome::FileChanged: return "下载失败：文件在下载过程中被服务器更改，文件没有保存。";

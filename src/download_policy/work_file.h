@@ -1,13 +1,21 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 namespace zorvan {
 
-// The file-name part made from a song name (code page 936): path separators
-// ("/" and "\") and control characters become "_", so the file always lands
-// in the download folder; everything else, Chinese included, stays.
+// The file-name part made from a song name (code page 936), before its
+// ".mp4": path separators ("/" and "\") and control characters become "_",
+// so the file always lands in the download folder, and so does a leading
+// "." (no hidden files) or an empty name. Names are cut at a character
+// boundary so that on disk (UTF-8), with ".mp4" and a "(99)" of the renaming
+// rule, they fit the file system's 255 bytes; everything else, Chinese
+// included, stays.
 std::string songFileName(const std::string& songName);
+
+// The most bytes the UTF-8 form of songFileName's result takes.
+inline constexpr std::size_t maxSongFileNameBytes = 255 - 4 - 4;
 
 // A media address as the engine needs it: the "\/" that JSON encoders write
 // for "/" undone. The works list keeps the address as found.

@@ -11,6 +11,7 @@
 #include "shell/working_set.h"
 
 #include <QAction>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
 #include <QTimer>
@@ -63,6 +64,8 @@ void routeMainWindow(MainWindow& window) {
         window.worksList()->clear();
         startRetrievalWorker();
     });
+    // Enter in the id box is the same as "确定".
+    QObject::connect(window.performerIdEdit(), &QLineEdit::returnPressed, window.fetchButton(), &QPushButton::click);
     QObject::connect(&window, &MainWindow::worksListDoubleClicked, &window,
                      [] { run(routines().previewSelectedWork); });
     QObject::connect(window.worksList(), &QWidget::customContextMenuRequested, &window,

@@ -8,6 +8,8 @@
 
 #include <QApplication>
 #include <QFont>
+#include <QLibraryInfo>
+#include <QTranslator>
 
 #include <memory>
 #include <string>
@@ -15,10 +17,17 @@
 
 namespace zorvan {
 
-void applyDesignFont() {
+void applyProgramLook() {
     QFont font = QApplication::font();
     font.setPixelSize(12);
     QApplication::setFont(font);
+    // The standard buttons of message boxes in Chinese ("确定", "是", "否"),
+    // like every other text of the program, whatever the system's language.
+    auto* translator = new QTranslator(QCoreApplication::instance());
+    if (translator->load(QStringLiteral("qtbase_zh_CN"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QCoreApplication::installTranslator(translator);
+    else
+        delete translator;
 }
 
 int runMessageLoop() {
@@ -33,7 +42,7 @@ int programStart(int& argc, char** argv, const StartupSteps& steps) {
     if (!QCoreApplication::instance()) app = std::make_unique<QApplication>(argc, argv);
     // The program ends through endProgram only, never by a last window closing.
     QApplication::setQuitOnLastWindowClosed(false);
-    applyDesignFont();
+    applyProgramLook();
     markGuiThread();
     enterProgramDirectory();
 

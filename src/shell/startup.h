@@ -25,8 +25,9 @@ struct StartupSteps {
 // exists. Returns 0 when the message loop ends by itself.
 int programStart(int& argc, char** argv, const StartupSteps& steps);
 
-// The windows' layouts assume a 12-pixel font; use one.
-void applyDesignFont();
+// The program's font (the windows' layouts assume a 12-pixel one) and
+// Qt's own texts in Chinese. Needs the application object.
+void applyProgramLook();
 
 // Runs the GUI thread's message loop while any window of the program exists.
 int runMessageLoop();

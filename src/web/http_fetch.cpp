@@ -20,6 +20,7 @@ namespace {
 
 std::atomic<long> connectTimeoutMs{HttpFetchLimits{}.connectTimeoutMs};
 std::atomic<long> stallTimeoutS{HttpFetchLimits{}.stallTimeoutS};
+std::atomic<std::size_t> maxBodyBytes{HttpFetchLimits{}.maxBodyBytes};
 
 struct EasyDeleter {
     void operator()(CURL* easy) const { curl_easy_cleanup(easy); }
@@ -40,8 +41,21 @@ std::string escapedPath(const std::string& path) {
     return percentEncode(path, [](unsigned char byte) { return byte > 0x20 && byte < 0x7F; });
 }
 
-size_t collectBody(char* data, size_t size, size_t count, void* body) {
-    static_cast<Bytes*>(body)->append(data, size * count);
+// What one transfer brings back.
+struct Exchange {
+    Bytes body;
+    std::string headers;  // the last response's raw header block
+    std::size_t maxBody = 0;
+    bool bodyTooLarge = false;
+};
+
+size_t collectBody(char* data, size_t size, size_t count, void* exchange) {
+    auto& e = *static_cast<Exchange*>(exchange);
+    if (e.body.size() + size * count > e.maxBody) {
+        e.bodyTooLarge = true;
+        return 0;  // ends the transfer
+    }
+    e.body.append(data, size * count);
     return size * count;
 }
 
@@ -100,12 +114,6 @@ Bytes bodyToSend(const std::optional<std::string>& postText, Bytes* postBytes) {
     return body;
 }
 
-// What one transfer brings back.
-struct Exchange {
-    Bytes body;
-    std::string headers;  // the last response's raw header block
-};
-
 void setTransferOptions(CURL* h, const std::string& url, curl_slist* headers, const std::string& proxy,
                         bool followRedirects, Exchange& exchange) {
     curl_easy_setopt(h, CURLOPT_URL, url.c_str());
@@ -120,7 +128,7 @@ void setTransferOptions(CURL* h, const std::string& url, curl_slist* headers, co
     curl_easy_setopt(h, CURLOPT_LOW_SPEED_LIMIT, 1L);
     curl_easy_setopt(h, CURLOPT_LOW_SPEED_TIME, stallTimeoutS.load());
     curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, collectBody);
-    curl_easy_setopt(h, CURLOPT_WRITEDATA, &exchange.body);
+    curl_easy_setopt(h, CURLOPT_WRITEDATA, &exchange);
     curl_easy_setopt(h, CURLOPT_HEADERFUNCTION, collectHeaders);
     curl_easy_setopt(h, CURLOPT_HEADERDATA, &exchange.headers);
 }
@@ -138,9 +146,10 @@ void setBody(CURL* h, const Bytes& body, int verb) {
 void setHttpFetchLimits(HttpFetchLimits limits) {
     connectTimeoutMs = limits.connectTimeoutMs;
     stallTimeoutS = limits.stallTimeoutS;
+    maxBodyBytes = limits.maxBodyBytes;
 }
 
-HttpFetchLimits httpFetchLimits() { return {connectTimeoutMs.load(), stallTimeoutS.load()}; }
+HttpFetchLimits httpFetchLimits() { return {connectTimeoutMs.load(), stallTimeoutS.load(), maxBodyBytes.load()}; }
 
 Bytes httpFetch(const std::string& address, std::optional<int> method, std::optional<std::string> postText,
                 std::string* cookies, std::string* newCookies, std::string* headers, std::string* location,
@@ -159,6 +168,7 @@ Bytes httpFetch(const std::string& address, std::optional<int> method, std::opti
     if (verb != 0) sentBody = bodyToSend(postText, postBytes);
 
     Exchange exchange;
+    exchange.maxBody = maxBodyBytes.load();
     setTransferOptions(easy.get(), requestUrl(address, https), list.get(), viaProxy ? "http://" + *proxy : "",
                        !noRedirect.value_or(false), exchange);
     if (verb != 0) setBody(easy.get(), sentBody, verb);
@@ -173,6 +183,7 @@ Bytes httpFetch(const std::string& address, std::optional<int> method, std::opti
     if (location) *location = scan.location;
     if (newCookies) *newCookies = scan.newCookies;
     if (cookies) *cookies = merged;
+    if (exchange.bodyTooLarge) return {};
     return std::move(exchange.body);
 }
 

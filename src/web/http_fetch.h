@@ -50,11 +50,14 @@ std::string httpFetchText(const std::string& address, std::optional<int> method 
                           Bytes* postBytes = nullptr, std::optional<std::string> proxy = {},
                           std::string* responseHeaders = nullptr);
 
-// How long a request may wait: for its connection, and without receiving
-// a byte. Nothing the user starts may hang for ever; tests shorten these.
+// How long a request may wait (for its connection, and without receiving
+// a byte) and how large a body it takes: nothing the user starts may hang
+// for ever or fill the memory. A body past the bound fails the request.
+// Tests shorten these.
 struct HttpFetchLimits {
     long connectTimeoutMs = 30000;
     long stallTimeoutS = 60;
+    std::size_t maxBodyBytes = 32 * 1024 * 1024;
 };
 void setHttpFetchLimits(HttpFetchLimits limits);
 HttpFetchLimits httpFetchLimits();

@@ -83,20 +83,34 @@ TEST_F(WorksRetrievalTest, FetchesEveryPageInOrderAndPairsNamesWithAddresses) {
     }
     EXPECT_EQ(view.buttonStates, (std::vector<std::pair<std::string, bool>>{{utf8ToGbk("请稍等"), false},
                                                                             {utf8ToGbk("确定"), true}}));
+    EXPECT_EQ(view.titles.front(), utf8ToGbk("正在连接…")) << "busy from the click on";
+    EXPECT_EQ(view.titles[1], utf8ToGbk("正在获取第1/3页"));
     EXPECT_EQ(view.titleAtAppend.front(), utf8ToGbk("正在获取数据：1\\4"));
     EXPECT_EQ(view.titles.back(), "Zorvan");
     EXPECT_EQ(view.waits, (std::vector<int>{100, 10, 10, 10, 10}));
     EXPECT_TRUE(view.notices.empty());
 }
 
-TEST_F(WorksRetrievalTest, PageOneHundredCountsTwiceWhenThereAreThatManyPages) {
-    WorksService service({{"100", worksJson("100", {{"a", "http://m/a.mp4"}})}, {"default", worksJson("100", {})}});
+TEST_F(WorksRetrievalTest, PageOneHundredCountsTwiceButARunawayCountStopsAfterThreeEmptyPages) {
+    WorksService service({{"100", worksJson("100", {{"a", "http://m/a.mp4"}})},
+                          {"default", worksJson("100", {{"x", "http://m/x.mp4"}})}});
     retrieveWorks(view, service.address());
     EXPECT_EQ(service.targets().size(), 101u);
     EXPECT_EQ(service.targets().back(), "/u/works/s?lumono=100001&p=100");
-    ASSERT_EQ(view.rows.size(), 2u);
-    EXPECT_EQ(view.rows[1].cells[songNameColumn], "a");
-    EXPECT_EQ(view.titleAtAppend[0], utf8ToGbk("正在获取数据：1\\2"));
+    ASSERT_EQ(view.rows.size(), 101u);
+    EXPECT_EQ(view.rows.front().cells[songNameColumn], "a");
+    EXPECT_EQ(view.rows.back().cells[songNameColumn], "a");
+    EXPECT_EQ(view.titleAtAppend[0], utf8ToGbk("正在获取数据：1\\101"));
+
+    // A count far beyond the works: three empty pages in a row end the paging.
+    WorksService runaway({{"100", worksJson("999999999", {{"a", "http://m/a.mp4"}})},
+                          {"1", worksJson("999999999", {{"b", "http://m/b.mp4"}})},
+                          {"default", worksJson("999999999", {})}});
+    RecordingWorksView fresh;
+    retrieveWorks(fresh, runaway.address());
+    EXPECT_EQ(runaway.targets().size(), 5u) << "p=100, page 1, then three empty pages";
+    EXPECT_EQ(fresh.rows.size(), 2u);
+    EXPECT_EQ(fresh.titles.back(), "Zorvan");
 }
 
 TEST_F(WorksRetrievalTest, WithoutAPageCountTheFirstResponseIsAllThereIs) {
@@ -134,7 +148,7 @@ TEST_F(WorksRetrievalTest, ValuesAreStoredAsFoundBetweenTheMarkers) {
     EXPECT_EQ(view.titles.back(), "Zorvan");
 }
 
-TEST_F(WorksRetrievalTest, NothingAtAllTellsTheUserAndEndsTheProgram) {
+TEST_F(WorksRetrievalTest, NothingAtAllAsksForAnotherTryAndNoWorksIsSaid) {
     std::string deadAddress;
     {
         LoopbackServer gone([](const HttpRequest&) { return ScriptedReply{}; });
@@ -142,8 +156,15 @@ TEST_F(WorksRetrievalTest, NothingAtAllTellsTheUserAndEndsTheProgram) {
     }
     retrieveWorks(view, deadAddress);
     EXPECT_EQ(view.notices, (std::vector<std::string>{utf8ToGbk("获取信息出错！请重试")}));
-    EXPECT_EQ(view.endCodes, (std::vector<int>{0}));
     EXPECT_TRUE(view.rows.empty());
+    EXPECT_EQ(view.buttonStates.back(), std::make_pair(utf8ToGbk("确定"), true)) << "ready for another try";
+    EXPECT_EQ(view.titles.back(), "Zorvan");
+
+    WorksService empty({{"100", worksJson("0", {})}, {"default", ""}});
+    RecordingWorksView none;
+    retrieveWorks(none, empty.address());
+    EXPECT_TRUE(none.notices.empty());
+    EXPECT_EQ(none.titles.back(), utf8ToGbk("没有找到作品"));
 }
 
 TEST(PerformerId, GoesIntoTheQueryUnchangedOrPercentEncoded) {

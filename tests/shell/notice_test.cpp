@@ -28,6 +28,7 @@ TEST_F(NoticeTest, IsOwnedByTheVisibleMainWindowAndReturnsZeroOnOk) {
     EXPECT_EQ(box.text, "获取信息出错！请重试");
     EXPECT_EQ(box.icon, QMessageBox::Information);
     EXPECT_EQ(box.buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
+    EXPECT_EQ(box.buttonTexts, QStringList{"确定"}) << "Qt's own texts in Chinese";
     EXPECT_EQ(box.owner, mainWindow());
     EXPECT_TRUE(programState().windowScanList.empty());
 }

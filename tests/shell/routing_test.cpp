@@ -140,6 +140,10 @@ TEST_F(RoutingTest, DownloadWindowStaysDockedAboveAndAsWideAsTheMainWindow) {
     moveOuter(&main(), 40, 90);
     EXPECT_EQ(outerLeft(download), 40);
     EXPECT_EQ(outerTop(download), 11);
+    // Docked by its whole frame: a taller one (a title bar) sits higher.
+    setOuterSize(download, outerWidth(download), 97);
+    moveOuter(&main(), 40, 200);
+    EXPECT_EQ(outerTop(download), 200 - 97 - 2);
 
     setOuterWidth(&main(), 526);
     EXPECT_EQ(outerWidth(download), 526);

@@ -25,7 +25,9 @@ void BoxAnswerer::poll() {
         auto* box = qobject_cast<QMessageBox*>(widget);
         if (!box || !box->isVisible()) continue;
         if (answers_.empty()) return;
-        seen_ = SeenBox{box->windowTitle(), box->text(), box->icon(), box->standardButtons(),
+        QStringList buttonTexts;
+        for (QAbstractButton* button : box->buttons()) buttonTexts << button->text();
+        seen_ = SeenBox{box->windowTitle(), box->text(), box->icon(), box->standardButtons(), buttonTexts,
                         box->parentWidget()};
         all_.push_back(*seen_);
         const QMessageBox::StandardButton answer = answers_.front();

@@ -17,7 +17,7 @@ int main(int argc, char** argv) {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     QApplication app(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
-    zorvan::applyDesignFont();
+    zorvan::applyProgramLook();
     zorvan::markGuiThread();
     zorvan::createProgramState("http://127.0.0.1:1");
     return RUN_ALL_TESTS();

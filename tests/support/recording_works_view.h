@@ -21,7 +21,6 @@ public:
     std::vector<std::pair<std::string, bool>> buttonStates;
     std::vector<int> waits;
     std::vector<std::string> notices;
-    std::vector<int> endCodes;
     // The title at the moment each row was appended.
     std::vector<std::string> titleAtAppend;
 
@@ -39,7 +38,6 @@ public:
     }
     void wait(int milliseconds) override { waits.push_back(milliseconds); }
     void notice(const std::string& text) override { notices.push_back(text); }
-    void endProgram(int code) override { endCodes.push_back(code); }
 };
 
 }  // namespace zorvan::test

@@ -163,6 +163,17 @@ TEST_F(HttpFetchTest, FailuresGiveAnEmptyBody) {
     const auto started = std::chrono::steady_clock::now();
     EXPECT_EQ(httpFetchText(silent.url("/")), "");
     EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(10));
+
+    // A body past the bound fails the request instead of filling the memory.
+    LoopbackServer endless([](const HttpRequest&) {
+        ScriptedReply reply = ok(std::string(5000, 'w'));
+        reply.contentLength = false;
+        return reply;
+    });
+    setHttpFetchLimits({2000, 5, 4096});
+    EXPECT_EQ(httpFetchText(endless.url("/")), "");
+    setHttpFetchLimits({2000, 5, 5000});
+    EXPECT_EQ(httpFetchText(endless.url("/")).size(), 5000u);
     setHttpFetchLimits(saved);
 
     // An error page is a body like any other.

@@ -23,6 +23,8 @@
 #include <algorithm>
 #include <atomic>
 #include <filesystem>
+#include <mutex>
+#include <set>
 
 namespace zorvan {
 
@@ -34,6 +36,23 @@ constexpr const char* infoCaption = "信息：";
 // engine's thread, read by the timer; it outlives the program-wide state so
 // a late engine event never writes into freed memory.
 std::atomic<double> totalBytes{0};
+// Connections being tried again, and how many attempts were made since
+// none was. Engine threads only (the event procedure).
+std::mutex retryLock;
+std::set<int> retryingConnections;
+int retries = 0;
+
+// The retry count to show after an event of `connection`; -1: no change.
+int noteRetryState(int type, int connection) {
+    std::lock_guard lock(retryLock);
+    if (type == event::retrying) {
+        retryingConnections.insert(connection);
+        return ++retries;
+    }
+    if (retryingConnections.erase(connection) == 0 || !retryingConnections.empty()) return -1;
+    retries = 0;  // bytes flow again on every connection that broke
+    return 0;
+}
 
 int ask(const QString& text, BoxIcon icon, BoxButtons buttons) {
     MessageBoxRequest box;
@@ -46,6 +65,15 @@ int ask(const QString& text, BoxIcon icon, BoxButtons buttons) {
 }
 
 QString fromGbk(const std::string& text) { return QString::fromStdString(gbkToUtf8(text)); }
+
+// "正下载: 歌名", and while connections are being retried, how often.
+void showDownloadTitle(int retrying) {
+    DownloadWindow* window = downloadWindow();
+    if (!window || !programStateExists()) return;
+    QString title = QStringLiteral("正下载: ") + fromGbk(programState().currentSongName);
+    if (retrying > 0) title += QStringLiteral("（连接中断，正在重试 %1）").arg(retrying);
+    window->setWindowTitle(title);
+}
 std::string toGbk(const QString& text) { return utf8ToGbk(text.toStdString()); }
 
 // What event 4 does on the GUI thread.
@@ -104,7 +132,13 @@ void onDownloadWindowCreated() {
     state.taskFilePath = state.currentFilePath;
     fitDownloadWindow();
     dockDownloadWindow();
-    window->setWindowTitle(QStringLiteral("正下载: ") + fromGbk(state.currentSongName));
+    {
+        std::lock_guard lock(retryLock);
+        retryingConnections.clear();
+        retries = 0;
+    }
+    showDownloadTitle(0);
+    window->setCloseEnabled(false);  // until the end event
 
     TaskParam& params = state.taskParams;
     setProgramLimits(params);
@@ -124,7 +158,7 @@ void onDownloadWindowCreated() {
     }
 }
 
-int onDownloadEvent(int type, int, std::int64_t value, std::int64_t extra, TaskId) {
+int onDownloadEvent(int type, int connection, std::int64_t value, std::int64_t extra, TaskId) {
     switch (type) {
         case event::nameClash:
             return ask(QStringLiteral("文件已存在,继续下载吗?"), BoxIcon::None, BoxButtons::YesNo) == BoxYes
@@ -133,11 +167,14 @@ int onDownloadEvent(int type, int, std::int64_t value, std::int64_t extra, TaskI
         case event::size:
             totalBytes = static_cast<double>(value);
             postToGui([value] {
-                if (DownloadWindow* window = downloadWindow()) {
-                    window->setCloseEnabled(false);
+                if (DownloadWindow* window = downloadWindow())
                     window->setPartText(0, QString::fromStdString(sizeText(value)) + "M");
-                }
             });
+            return 0;
+        case event::retrying:
+        case event::received:
+            if (const int shown = noteRetryState(type, connection); shown >= 0)
+                postToGui([shown] { showDownloadTitle(shown); });
             return 0;
         case event::end:
             runOnGuiAndWait([outcome = static_cast<TaskOutcome>(extra)] {

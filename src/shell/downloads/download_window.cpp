@@ -4,6 +4,7 @@
 #include "shell/windows/window_flags.h"
 #include "shell/windows/window_geometry.h"
 
+#include <QCloseEvent>
 #include <QLabel>
 #include <QProgressBar>
 #include <QStatusBar>
@@ -18,8 +19,9 @@ constexpr int designPartWidth = 65;
 
 DownloadWindow::DownloadWindow() {
     setAttribute(Qt::WA_DeleteOnClose);
-    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                   Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+    // A small tool window: a title and a close button, nothing to minimise
+    // or maximise.
+    setWindowFlags(Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
     setFixedSize(designWidth, designHeight);
     applyDesignSize(this, designWidth, designHeight, true);
     closeOnEscape(this);
@@ -54,6 +56,15 @@ int DownloadWindow::partWidth(int part) const { return parts_.at(part)->minimumW
 void DownloadWindow::setCloseEnabled(bool enabled) { setWindowFlagInPlace(this, Qt::WindowCloseButtonHint, enabled); }
 
 bool DownloadWindow::closeEnabled() const { return windowFlags() & Qt::WindowCloseButtonHint; }
+
+void DownloadWindow::closeEvent(QCloseEvent* event) {
+    // The window manager may offer to close it while the close button is
+    // greyed; Esc (not spontaneous) still closes it.
+    if (event->spontaneous() && !closeEnabled())
+        event->ignore();
+    else
+        event->accept();
+}
 
 void DownloadWindow::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);

@@ -37,6 +37,7 @@ public:
     bool closeEnabled() const;
 
 protected:
+    void closeEvent(QCloseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
 
 private:

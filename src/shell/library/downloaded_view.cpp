@@ -8,6 +8,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QGroupBox>
 #include <QListWidget>
 
 namespace zorvan {
@@ -26,7 +27,9 @@ void toggleDownloadedView() {
     MainWindow* main = mainWindow();
     if (!main) return;
     refreshDownloadedList();
-    setOuterWidth(main, main->viewDownloadedCommand()->isChecked() ? 526 : 300);
+    const bool open = main->viewDownloadedCommand()->isChecked();
+    main->downloadedGroup()->setVisible(open);
+    setOuterWidth(main, open ? 526 : 300);
 }
 
 }  // namespace zorvan

@@ -47,4 +47,8 @@ void applyStayOnTop(QWidget* window) {
 
 void releaseStayOnTop(QWidget* window) { setStaysOnTop(window, false); }
 
+QString withStayOnTopMarker(const QString& title) {
+    return stayOnTopChecked() ? title + QString::fromUtf8(stayOnTopMarker) : title;
+}
+
 }  // namespace zorvan

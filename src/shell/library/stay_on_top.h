@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QString>
+
 class QWidget;
 
 namespace zorvan {
@@ -17,5 +19,8 @@ void toggleStayOnTop();
 void applyStayOnTop(QWidget* window);
 // Takes a window out of the topmost band; its title stays.
 void releaseStayOnTop(QWidget* window);
+
+// A new title for the main window, with the marker while "置顶" is checked.
+QString withStayOnTopMarker(const QString& title);
 
 }  // namespace zorvan

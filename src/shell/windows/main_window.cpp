@@ -76,22 +76,25 @@ void MainWindow::createPerformerRow() {
     whiteBackgroundBlackText(performerIdEdit_);
     performerIdEdit_->installEventFilter(new PerformerIdFilter(performerIdEdit_));
     // With this platform's fonts the label's text is wider than its 56
-    // pixels and would be cut under the edit box. Keep all of it readable:
-    // widen the label to its text, draw it above the box, let clicks through
-    // to the box, and start the box's text after the label's end.
+    // pixels and would run into the edit box. Keep all of it readable:
+    // widen the label to its text and let the box start after it, its
+    // right edge where the design has it.
     const int textWidth = performerLabel_->fontMetrics().horizontalAdvance(performerLabel_->text()) + 2;
     if (textWidth > performerLabel_->width()) performerLabel_->resize(textWidth, performerLabel_->height());
-    performerLabel_->raise();
-    performerLabel_->setAttribute(Qt::WA_TransparentForMouseEvents);
     const int labelEnd = performerLabel_->geometry().right() + 1;
-    if (labelEnd > performerIdEdit_->x())
-        performerIdEdit_->setTextMargins(labelEnd - performerIdEdit_->x(), 0, 0, 0);
+    if (labelEnd > performerIdEdit_->x()) {
+        const int right = performerIdEdit_->geometry().right();
+        performerIdEdit_->setGeometry(labelEnd, performerIdEdit_->y(), right - labelEnd + 1, performerIdEdit_->height());
+    }
 }
 
 void MainWindow::createDownloadedGroup() {
     downloadedGroup_ = new QGroupBox(QStringLiteral("已下载："), this);
     downloadedGroup_->setObjectName(QStringLiteral("分组框1"));
     downloadedGroup_->setGeometry(288, 1, 232, 376);
+    // Shown only while the window is widened for it: a sliver of it at the
+    // narrow window's edge is a stray line, not a view.
+    downloadedGroup_->hide();
 
     downloadedList_ = new QListWidget(downloadedGroup_);
     downloadedList_->setObjectName(QStringLiteral("列表框1"));

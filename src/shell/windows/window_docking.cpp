@@ -13,7 +13,7 @@ void dockDownloadWindow() {
     MainWindow* main = mainWindow();
     DownloadWindow* download = downloadWindow();
     if (!main || !download) return;
-    moveOuter(download, outerLeft(main), outerTop(main) - downloadWindowDockOffset);
+    moveOuter(download, outerLeft(main), outerTop(main) - outerHeight(download) - downloadWindowDockGap);
 }
 
 void fitDownloadWindow() {

@@ -2,11 +2,12 @@
 
 namespace zorvan {
 
-// The download window sits directly above the main window, this far up.
-inline constexpr int downloadWindowDockOffset = 79;
+// The gap between the download window's frame and the main window's.
+inline constexpr int downloadWindowDockGap = 2;
 
 // Puts the download window (if any) directly above the main window,
-// left-aligned with it.
+// left-aligned with it, its whole frame visible whatever the decoration
+// (without one, 79 pixels up for the 77 high window).
 void dockDownloadWindow();
 
 // Gives the download window (if any) the main window's width, its progress

@@ -2,7 +2,7 @@
 
 #include "shell/gui_thread.h"
 #include "shell/notice.h"
-#include "shell/program_end.h"
+#include "shell/library/stay_on_top.h"
 #include "shell/windows.h"
 #include "shell/windows/main_window.h"
 #include "text/code_page.h"
@@ -46,7 +46,7 @@ void WorksListView::setFetchButton(const std::string& caption, bool enabled) {
 }
 
 void WorksListView::setTitle(const std::string& title) {
-    withMainWindow([text = widgetText(title)](MainWindow& window) { window.setWindowTitle(text); });
+    withMainWindow([text = widgetText(title)](MainWindow& window) { window.setWindowTitle(withStayOnTopMarker(text)); });
 }
 
 int WorksListView::rowCount() {
@@ -76,7 +76,5 @@ void WorksListView::wait(int milliseconds) {
 }
 
 void WorksListView::notice(const std::string& text) { showNoticeText(text); }
-
-void WorksListView::endProgram(int code) { zorvan::endProgram(code); }
 
 }  // namespace zorvan

@@ -6,7 +6,8 @@ namespace zorvan {
 
 // The works retrieval's view of the main window, used from the retrieval's
 // worker thread: writes are queued to the GUI thread in order, reads wait
-// for its answer. Texts cross from code page 936 to the widgets here.
+// for its answer. Texts cross from code page 936 to the widgets here. A
+// window kept on top keeps its marker behind every title.
 class WorksListView : public WorksView {
 public:
     std::string performerId() override;
@@ -17,7 +18,6 @@ public:
     void setCell(int row, int column, const std::string& text) override;
     void wait(int milliseconds) override;
     void notice(const std::string& text) override;
-    void endProgram(int code) override;
 };
 
 }  // namespace zorvan

@@ -1,6 +1,7 @@
 // The main road through the GUI: a listed work, "下载", the progress window
 // above the main window and the end message.
 #include "app/program_routines.h"
+#include "download/engine_settings.h"
 #include "shell/downloads/download_control.h"
 #include "shell/downloads/download_texts.h"
 #include "shell/downloads/download_window.h"
@@ -22,6 +23,7 @@
 #include <QTreeWidget>
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <filesystem>
 #include <fstream>
 
@@ -63,6 +65,7 @@ TEST(SizeText, TwoDecimalsWithHalvesAwayFromZero) {
 
 TEST_F(DownloadControlTest, TheSelectedWorkLandsInVideoWhileTheWindowShowsItsProgress) {
     const std::string content = patternBytes(300000);
+    std::atomic<int> cuts{0};
     LoopbackServer server([&](const HttpRequest& request) {
         ScriptedReply reply;
         const std::string range = request.header("Range");
@@ -74,8 +77,13 @@ TEST_F(DownloadControlTest, TheSelectedWorkLandsInVideoWhileTheWindowShowsItsPro
         reply.body = content.substr(from);
         reply.bytesPerSecond = 30000;  // about two seconds: the one-second tick shows it
         reply.keepAlive = false;
+        if (from == 60000 && cuts++ == 0) reply.closeAfter = 10000;  // one connection breaks once
         return reply;
     });
+    EngineSettings quickRetry = engineSettings();
+    const EngineSettings saved = quickRetry;
+    quickRetry.retryPauseMs = 300;
+    setEngineSettings(quickRetry);
     // The address as the service writes it, with escaped slashes.
     QString listed = QString::fromStdString(server.url("/m/1.mp4")).replace("/", "\\/");
     addWork(QStringLiteral("光年之外"), listed);
@@ -86,11 +94,18 @@ TEST_F(DownloadControlTest, TheSelectedWorkLandsInVideoWhileTheWindowShowsItsPro
     DownloadWindow* window = downloadWindow();
     ASSERT_NE(window, nullptr);
     EXPECT_EQ(window->windowTitle(), "正下载: 光年之外");
+    EXPECT_TRUE(window->windowFlags().testFlag(Qt::Tool)) << "a small tool window";
+    EXPECT_FALSE(window->windowFlags() & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint));
+    EXPECT_FALSE(window->closeEnabled()) << "no closing by the button from the start";
     EXPECT_EQ(outerTop(window), 300 - 79);
     EXPECT_EQ(outerLeft(window), 200);
     EXPECT_EQ(outerWidth(window), outerWidth(&main()));
     ASSERT_TRUE(waitUntil([&] { return downloadWindow() && downloadWindow()->partText(0) == "0.29M"; }, 5000));
-    EXPECT_FALSE(window->closeEnabled()) << "no closing by the button while it runs";
+    // The broken connection shows in the title while it is tried again, and goes.
+    ASSERT_TRUE(waitUntil([&] { return downloadWindow() && downloadWindow()->windowTitle().contains("正在重试 1"); }, 5000));
+    EXPECT_EQ(downloadWindow()->windowTitle(), "正下载: 光年之外（连接中断，正在重试 1）");
+    ASSERT_TRUE(waitUntil([&] { return downloadWindow() && downloadWindow()->windowTitle() == "正下载: 光年之外"; }, 5000));
+    setEngineSettings(saved);
     ASSERT_TRUE(waitUntil([&] { return downloadWindow() && downloadWindow()->partText(3).endsWith('%') &&
                                        downloadWindow()->partText(3) != "0%"; }, 5000));
     QDir().mkpath("screenshots");
@@ -122,6 +137,7 @@ TEST_F(DownloadControlTest, AnExistingFileIsKeptWhateverTheAnswer) {
         download();
         ASSERT_EQ(answers.all().size(), 2u);
         EXPECT_EQ(answers.all()[0].text, "文件已存在,继续下载吗?");
+        EXPECT_EQ(answers.all()[0].buttonTexts, (QStringList{"是(&Y)", "否(&N)"})) << "Chinese buttons";
         EXPECT_EQ(answers.all()[1].text, "完毕");
     }
     EXPECT_EQ(readAll(downloadFolder() + "/歌.mp4"), "mine");
@@ -140,7 +156,17 @@ TEST_F(DownloadControlTest, AnExistingFileIsKeptWhateverTheAnswer) {
         BoxAnswerer answers(QMessageBox::Ok);
         download();
     }
-    EXPECT_TRUE(fs::exists(downloadFolder() + "/.._a_b_c.mp4"));
+    EXPECT_TRUE(fs::exists(downloadFolder() + "/_.._a_b_c.mp4")) << "no hidden file either";
+    // A name longer than the file system takes is cut at a character.
+    const QString longName = QString(100, QChar(0x6B4C));  // 100 x "歌": 300 bytes in UTF-8
+    addWork(longName, QString::fromStdString(nginx.url("/s.mp4")));
+    {
+        BoxAnswerer answers(QMessageBox::Ok);
+        download();
+        ASSERT_TRUE(answers.seen());
+        EXPECT_EQ(answers.seen()->text, "完毕");
+    }
+    EXPECT_TRUE(fs::exists(downloadFolder() + "/" + QString(82, QChar(0x6B4C)).toStdString() + ".mp4"));
     // A failure is told as one, and leaves nothing.
     addWork(QStringLiteral("缺"), QString::fromStdString(nginx.url("/missing.mp4")));
     {

@@ -6,6 +6,7 @@
 #include "support/program_fixture.h"
 
 #include <QAction>
+#include <QGroupBox>
 #include <QListWidget>
 #include <gtest/gtest.h>
 
@@ -26,11 +27,13 @@ TEST_F(LibraryTest, TheLibraryViewListsEveryMp4BelowVideo) {
         std::ofstream(downloadFolder() + name) << "x";
     main().viewDownloadedCommand()->trigger();
     EXPECT_EQ(outerWidth(&main()), 526);
+    EXPECT_FALSE(main().downloadedGroup()->isHidden());
     QStringList names;
     for (int i = 0; i < main().downloadedList()->count(); ++i) names << main().downloadedList()->item(i)->text();
     EXPECT_EQ(names, (QStringList{"A.MP4", "b.mp4"}));
     main().viewDownloadedCommand()->trigger();
     EXPECT_EQ(outerWidth(&main()), 300);
+    EXPECT_TRUE(main().downloadedGroup()->isHidden()) << "nothing of it sticks out at the edge";
     EXPECT_EQ(main().downloadedList()->count(), 2) << "refreshed on closing too";
 }
 

@@ -6,7 +6,9 @@
 #include "support/loopback_server.h"
 #include "web/http_client_init.h"
 
+#include <QAction>
 #include <QApplication>
+#include <QTest>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTimer>
@@ -80,19 +82,21 @@ TEST_F(WorksListViewTest, FetchFillsTheListOnceAndRestoresTheWindow) {
                                              window.windowTitle() == "Zorvan"; }, 10000));
 }
 
-TEST_F(WorksListViewTest, DeathWhenNothingComesBackTheNoticeShowsAndTheProgramEndsWithZero) {
-    EXPECT_EXIT(
-        {
-            QTimer::singleShot(8000, [] { std::_Exit(99); });
-            installProgramRoutines("http://127.0.0.1:1");
-            loadWindow(WindowKind::Main);
-            test::BoxAnswerer answerer(QMessageBox::Ok, [](const test::SeenBox& box) {
-                std::fprintf(stderr, "notice: %s / %s\n", qUtf8Printable(box.caption), qUtf8Printable(box.text));
-            });
-            mainWindow()->fetchButton()->click();
-            QApplication::exec();
-        },
-        ::testing::ExitedWithCode(0), "notice: 友情提醒 / 获取信息出错！请重试");
+TEST_F(WorksListViewTest, AFailedFetchIsSaidAndTheProgramStaysReadyWithItsMarker) {
+    installProgramRoutines("http://127.0.0.1:1");
+    ASSERT_TRUE(loadWindow(WindowKind::Main));
+    MainWindow& window = *mainWindow();
+    window.stayOnTopCommand()->trigger();
+    test::BoxAnswerer answerer(QMessageBox::Ok);
+    // Enter in the id box fetches; the window shows at once that it works.
+    QTest::keyClick(window.performerIdEdit(), Qt::Key_Return);
+    ASSERT_TRUE(test::waitUntil([&] { return !window.fetchButton()->isEnabled(); }, 2000));
+    EXPECT_EQ(window.fetchButton()->text(), "请稍等");
+    ASSERT_TRUE(test::waitUntil([&] { return answerer.seen() && window.fetchButton()->isEnabled(); }, 10000));
+    EXPECT_EQ(answerer.seen()->text, "获取信息出错！请重试");
+    EXPECT_EQ(window.fetchButton()->text(), "确定");
+    EXPECT_EQ(window.windowTitle(), "Zorvan     已置顶") << "the marker stays through a fetch";
+    window.stayOnTopCommand()->trigger();
 }
 
 }  // namespace
