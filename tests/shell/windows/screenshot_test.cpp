@@ -9,6 +9,7 @@
 #include "shell/windows/window_geometry.h"
 
 #include <QDir>
+#include <QGroupBox>
 #include <QListWidget>
 #include <QPixmap>
 #include <QTreeWidget>
@@ -32,6 +33,7 @@ TEST(Screenshots, OfEachWindow) {
                                         QStringLiteral("示例歌名 %1").arg(i)});
     main->downloadedList()->addItems({QStringLiteral("示例歌名 1.mp4"), QStringLiteral("示例歌名 2.mp4")});
     EXPECT_TRUE(save(main, "main_window"));
+    main->downloadedGroup()->show();  // as the library view opens it
     setOuterWidth(main, 526);
     EXPECT_TRUE(save(main, "main_window_wide"));
 
