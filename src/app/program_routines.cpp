@@ -1,6 +1,8 @@
 #include "app/program_routines.h"
 
 #include "catalogue/works_retrieval.h"
+#include "player/preview.h"
+#include "player/program_player.h"
 #include "shell/downloads/download_control.h"
 #include "shell/library/downloaded_view.h"
 #include "shell/library/stay_on_top.h"
@@ -22,12 +24,20 @@ void installProgramRoutines(const std::string& serviceAddress) {
     r.showDownloadProgress = onProgressTick;
     r.toggleDownloadedView = toggleDownloadedView;
     r.toggleStayOnTop = toggleStayOnTop;
+    r.previewSelectedWork = previewSelectedWork;
+    r.createPreviewPlayer = createPreviewPlayer;
+    r.fitPreviewPlayer = fitPreviewPlayer;
+    r.stopPreview = stopPreview;
+    r.applyPreviewStayOnTop = applyPreviewStayOnTop;
+    r.releasePreviewStayOnTop = releasePreviewStayOnTop;
+    r.playDownloadedFile = playDownloadedFile;
+    r.createLocalPlayer = createLocalPlayer;
 }
 
 StartupSteps programStartupSteps() {
     StartupSteps steps;
     steps.installRoutines = installProgramRoutines;
-    steps.installFileHooks = [] {};  // the player subsystem adds its hooks here
+    steps.installFileHooks = startPlayer;
     steps.loadSkinModule = [] {};    // the skin subsystem maps its library here
     steps.initHttpClient = [] { return initHttpClient(); };
     steps.loadMainWindow = [] { return loadWindow(WindowKind::Main); };

@@ -76,19 +76,11 @@ std::string requestTarget(std::string_view pathOrAddress) {
 std::string fileNameFromPath(std::string_view path) {
     path = path.substr(0, path.find('?'));
     const auto slash = path.rfind('/');
-    const std::string_view last = slash == std::string_view::npos ? path : path.substr(slash + 1);
-    std::string name;
-    for (std::size_t i = 0; i < last.size() && name.size() < 1023; ++i) {
-        const char c = last[i];
-        if (c == '%' && i + 2 < last.size() && hexDigitValue(last[i + 1]) >= 0 && hexDigitValue(last[i + 2]) >= 0) {
-            name += static_cast<char>(hexDigitValue(last[i + 1]) * 16 + hexDigitValue(last[i + 2]));
-            i += 2;
-        } else if (c == '+') {
-            name += ' ';
-        } else {
-            name += c;
-        }
-    }
+    std::string last(slash == std::string_view::npos ? path : path.substr(slash + 1));
+    for (char& c : last)
+        if (c == '+') c = ' ';
+    std::string name = percentDecode(last);
+    if (name.size() > 1023) name.resize(1023);
     return name;
 }
 

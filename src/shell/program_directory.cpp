@@ -9,13 +9,17 @@
 
 namespace zorvan {
 
-std::string programDirectory() {
-    static const std::string directory = [] {
+std::string programFilePath() {
+    static const std::string path = [] {
         std::vector<char> buffer(PATH_MAX + 1);
         const ssize_t n = readlink("/proc/self/exe", buffer.data(), buffer.size() - 1);
-        if (n <= 0) return std::string(".");
-        return folderOf(std::string(buffer.data(), static_cast<std::size_t>(n)));
+        return n > 0 ? std::string(buffer.data(), static_cast<std::size_t>(n)) : std::string();
     }();
+    return path;
+}
+
+std::string programDirectory() {
+    static const std::string directory = programFilePath().empty() ? std::string(".") : folderOf(programFilePath());
     return directory;
 }
 

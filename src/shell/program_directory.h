@@ -9,6 +9,9 @@ namespace zorvan {
 // the root itself). Read from /proc/self/exe once and then kept.
 std::string programDirectory();
 
+// The program file's full path, read from /proc/self/exe once.
+std::string programFilePath();
+
 // The download folder: the program directory + "/video".
 std::string downloadFolder();
 

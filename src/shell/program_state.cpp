@@ -26,11 +26,13 @@ ProgramState& programState() {
 void cleanup() {
     if (!state) return;
     // The order matters to the parts that hold on to each other: scan list,
-    // playback texts, download texts, the HTTP client, the engine's record,
-    // then the download itself (stopped first), the state last.
+    // playback texts, the player (host, file hooks), download texts, the
+    // HTTP client, the engine's record, then the download itself (stopped
+    // first), the state last.
     state->windowScanList.clear();
     state->localPlaybackPath.clear();
     state->localPlaybackName.clear();
+    if (state->releasePlayer) state->releasePlayer();
     state->currentFilePath.clear();
     state->currentMediaUrl.clear();
     state->currentSongName.clear();

@@ -4,6 +4,7 @@
 #include "download/task_param.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -26,6 +27,10 @@ struct ProgramState {
     // The file chosen for local playback and its bare name.
     std::string localPlaybackPath;
     std::string localPlaybackName;
+
+    // Releases the player's state (the media host, the file hooks and the
+    // memory movies); set by the player's start-up step.
+    std::function<void()> releasePlayer;
 
     // The video service's web host, e.g. "http://127.0.0.1:18089".
     std::string serviceAddress;

@@ -12,4 +12,8 @@ int hexDigitValue(char c);
 // (upper-case hexadecimal).
 std::string percentEncode(std::string_view bytes, bool (*keep)(unsigned char byte));
 
+// "%XX" sequences as the bytes they stand for; a "%" without two
+// hexadecimal digits stays as it is.
+std::string percentDecode(std::string_view text);
+
 }  // namespace zorvan

@@ -12,6 +12,7 @@
 int main(int argc, char** argv) {
     // Headless unless the caller chose a platform (e.g. xcb under Xvfb).
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    setenv("QT_MEDIA_BACKEND", "gstreamer", 0);
     testing::InitGoogleTest(&argc, argv);
     // Death tests re-run this program, which is safe with the threads Qt starts.
     GTEST_FLAG_SET(death_test_style, "threadsafe");

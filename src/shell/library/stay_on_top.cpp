@@ -38,8 +38,11 @@ void toggleStayOnTop() {
 void applyStayOnTop(QWidget* window) {
     if (!window) return;
     if (stayOnTopChecked()) {
+        // Going on top shows the window again, which may bring it here a
+        // second time: one marker all the same.
         setStaysOnTop(window, true);
-        window->setWindowTitle(window->windowTitle() + QString::fromUtf8(stayOnTopMarker));
+        const QString marker = QString::fromUtf8(stayOnTopMarker);
+        if (!window->windowTitle().endsWith(marker)) window->setWindowTitle(window->windowTitle() + marker);
     } else {
         setStaysOnTop(window, false);
     }
