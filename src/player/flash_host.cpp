@@ -14,8 +14,9 @@
 namespace zorvan {
 
 std::vector<FlashHostRecord>& flashHostRecords() {
-    static std::vector<FlashHostRecord> records;
-    return records;
+    // Never destroyed: a host may outlive the other statics at exit.
+    static auto* records = new std::vector<FlashHostRecord>;
+    return *records;
 }
 
 namespace {
