@@ -21,15 +21,7 @@ namespace {
 
 using namespace test;
 
-class EngineTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        useQuickEngineSettings();
-        folder = freshFolder(::testing::UnitTest::GetInstance()->current_test_info()->name());
-    }
-    std::string target(const std::string& name = "a.mp4") const { return folder + "/" + name; }
-    std::string folder;
-};
+using EngineTest = EngineTestBase;
 
 TEST_F(EngineTest, FilesOfEverySizeArriveWhole) {
     for (const std::size_t size : {std::size_t{1}, std::size_t{10000}, std::size_t{1000003}}) {

@@ -18,15 +18,7 @@ namespace {
 
 using namespace test;
 
-class ServerFaultsTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        useQuickEngineSettings();
-        folder = freshFolder(::testing::UnitTest::GetInstance()->current_test_info()->name());
-    }
-    std::string target(const std::string& name = "a.mp4") const { return folder + "/" + name; }
-    std::string folder;
-};
+using ServerFaultsTest = EngineTestBase;
 
 TEST_F(ServerFaultsTest, AnswersWithoutALengthUpFrontStillArriveWhole) {
     // A part for the whole: its Content-Range names the size; the rest comes by ranges,

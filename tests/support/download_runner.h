@@ -4,6 +4,8 @@
 #include "download/task_param.h"
 #include "support/loopback_server.h"
 
+#include <gtest/gtest.h>
+
 #include <functional>
 #include <mutex>
 #include <string>
@@ -52,5 +54,17 @@ std::vector<std::string> filesIn(const std::string& folder);
 // the range start asked for (-1 for none).
 LoopbackServer::Script fileScript(std::string content,
                                   std::function<void(ScriptedReply&, const HttpRequest&, std::int64_t)> adjust = {});
+
+// A test of the engine: quick engine settings and a fresh folder named
+// after the test, with its target paths.
+class EngineTestBase : public ::testing::Test {
+protected:
+    void SetUp() override {
+        useQuickEngineSettings();
+        folder = freshFolder(::testing::UnitTest::GetInstance()->current_test_info()->name());
+    }
+    std::string target(const std::string& name = "a.mp4") const { return folder + "/" + name; }
+    std::string folder;
+};
 
 }  // namespace zorvan::test
