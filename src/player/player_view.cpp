@@ -98,11 +98,7 @@ PlayerView::PlayerView(QWidget* parent) : QWidget(parent) {
 }
 
 PlayerView::~PlayerView() {
-    // The media player (a child, deleted after this body) must let go of
-    // the local file before it is closed.
-    player_->stop();
-    player_->setSource(QUrl());
-    localFile_.reset();
+    releaseSource();  // before the media player, a child, goes after this body
     delete fullScreenFrame_;
 }
 
@@ -155,12 +151,8 @@ bool PlayerView::openLocal(const QString& path) {
 }
 
 void PlayerView::play(const QString& source) {
-    ++attempt_;
-    player_->stop();
-    player_->setSource(QUrl());
-    localFile_.reset();  // the earlier local source goes with it
+    stop();
     source_ = source;
-    showMessage(QString());
     if (source.isEmpty()) return;
     const QUrl url(source);
     const bool local = url.isLocalFile() || url.scheme().size() <= 1;  // "C:" style or no scheme: a path
@@ -178,11 +170,16 @@ void PlayerView::play(const QString& source) {
 
 void PlayerView::stop() {
     ++attempt_;
+    releaseSource();
+    source_.clear();
+    showMessage(QString());
+}
+
+// The media player lets go of its source before an open local file closes.
+void PlayerView::releaseSource() {
     player_->stop();
     player_->setSource(QUrl());
     localFile_.reset();
-    source_.clear();
-    showMessage(QString());
 }
 
 void PlayerView::holdAtStart() { player_->pause(); }

@@ -72,6 +72,7 @@ protected:
 
 private:
     void showMessage(const QString& text);
+    void releaseSource();
     void onError(const QString& detail);
     void explainFailure(const QString& source);
     bool openLocal(const QString& path);
