@@ -9,12 +9,14 @@
 #include "shell/routing.h"
 #include "shell/windows.h"
 #include "shell/works/works_list_view.h"
+#include "skin/program_skin.h"
 #include "web/http_client_init.h"
 
 namespace zorvan {
 
 void installProgramRoutines(const std::string& serviceAddress) {
     Routines& r = routines();
+    r.attachSkin = attachSkin;
     r.retrieveWorks = [worksAddress = worksAddressFor(serviceAddress)] {
         WorksListView view;
         retrieveWorks(view, worksAddress);
@@ -38,7 +40,7 @@ StartupSteps programStartupSteps() {
     StartupSteps steps;
     steps.installRoutines = installProgramRoutines;
     steps.installFileHooks = startPlayer;
-    steps.loadSkinModule = [] {};    // the skin subsystem maps its library here
+    steps.loadSkinModule = loadSkinModule;
     steps.initHttpClient = [] { return initHttpClient(); };
     steps.loadMainWindow = [] { return loadWindow(WindowKind::Main); };
     steps.runMessageLoop = [] { return runMessageLoop(); };

@@ -22,6 +22,7 @@ QString playerTimeText(qint64 milliseconds) {
 
 ControlBar::ControlBar(QWidget* parent) : QWidget(parent) {
     setFixedHeight(barHeight);
+    setAttribute(Qt::WA_StyledBackground);  // so a style sheet may colour the bar
     auto* layout = new QHBoxLayout(this);
     layout->setContentsMargins(2, 1, 4, 1);
     layout->setSpacing(4);

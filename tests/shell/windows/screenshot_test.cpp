@@ -1,17 +1,21 @@
-// Writes a picture of each window into the build tree (screenshots/), so
-// the look can be checked by eye. The test fails only if a picture cannot
-// be taken or written.
+// Writes a picture of each window, with the program's skin attached, into
+// the build tree (screenshots/), so the look can be checked by eye. The
+// test fails if the skin does not reach the application or a picture
+// cannot be taken or written.
 #include "shell/downloads/download_window.h"
 #include "shell/windows.h"
 #include "shell/windows/local_player_window.h"
 #include "shell/windows/main_window.h"
 #include "shell/windows/preview_window.h"
 #include "shell/windows/window_geometry.h"
+#include "skin/program_skin.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QGroupBox>
 #include <QListWidget>
 #include <QPixmap>
+#include <QProgressBar>
 #include <QTreeWidget>
 #include <gtest/gtest.h>
 
@@ -25,6 +29,9 @@ bool save(QWidget* window, const QString& name) {
 }
 
 TEST(Screenshots, OfEachWindow) {
+    loadSkinModule();
+    attachSkin();
+    ASSERT_TRUE(qApp->styleSheet().contains("QProgressBar::chunk"));
     ASSERT_TRUE(loadWindow(WindowKind::Main));
     MainWindow* main = mainWindow();
     for (int i = 1; i <= 3; ++i)
@@ -42,11 +49,13 @@ TEST(Screenshots, OfEachWindow) {
     downloadWindow()->setPartText(1, "1.2M/秒");
     downloadWindow()->setPartText(2, "1.75M");
     downloadWindow()->setPartText(3, "50%");
+    downloadWindow()->progressBar()->setValue(50);
     EXPECT_TRUE(save(downloadWindow(), "download_window"));
     EXPECT_TRUE(save(previewWindow(), "preview_window"));
     ASSERT_TRUE(loadWindow(WindowKind::LocalPlayer));
     EXPECT_TRUE(save(localPlayerWindow(), "local_player_window"));
     destroyAllWindows();
+    qApp->setStyleSheet({});
 }
 
 }  // namespace
