@@ -93,6 +93,7 @@ void retrieveWorks(WorksView& view, const std::string& worksAddress) {
     std::vector<std::string> pageCounts;
     extractBetween(accumulated, "\"pages\":", ",\"data\":", pageCounts);
     const int pages = pageCounts.empty() ? 0 : toInteger(pageCounts.front());
+    view.listingUnderstood(!pageCounts.empty());
     accumulated += fetchPages(view, query, pages);
 
     std::string title = "Zorvan";

@@ -22,6 +22,9 @@ public:
     virtual void wait(int milliseconds) = 0;
     // The notice box; returns when the user has answered it.
     virtual void notice(const std::string& text) = 0;
+    // Whether the service's first answer had the works list's shape (a page
+    // count), so a view can tell "no works" from an answer it cannot read.
+    virtual void listingUnderstood(bool understood) { (void)understood; }
 };
 
 }  // namespace zorvan

@@ -1,5 +1,7 @@
 #include "cli/cli_options.h"
 
+#include "web/service_address.h"
+
 #include <algorithm>
 #include <cstdlib>
 #include <functional>
@@ -8,22 +10,58 @@
 
 namespace zorvan::cli {
 
-const char* usageText() {
-    return "usage: zorvan-cli get URL [-o PATH] [-n CONNECTIONS] [--limit BYTES_PER_S]\n"
-           "                  [--proxy HOST:PORT] [--on-exists rename|skip] [-v]\n"
-           "                  [--retries N] [--retry-wait S] [--no-fsync] [--buffer B] [--chunk B]\n"
-           "  -o PATH        where to save (a path ending in / is a folder); default: the\n"
-           "                 file name from the address, in the current folder\n"
-           "  -n N           connections (default 5)\n"
-           "  --limit B      bytes per second for the whole download (default unlimited)\n"
-           "  --proxy H:P    HTTP proxy\n"
-           "  --on-exists    when the file exists: save as name(1).ext... (rename, default) or skip\n"
-           "  -v             print the engine's log\n"
-           "  --retries N    further attempts per connection after a failure (default 5)\n"
-           "  --retry-wait S seconds between attempts (default 5)\n"
-           "  --no-fsync     name the file without waiting for the disk\n"
-           "  --buffer B     receive buffer per connection; --chunk B: bytes per receive step\n"
-           "                 (each at most 64 MiB)\n";
+namespace {
+
+const char* const getUsage =
+    "usage: zorvan-cli get URL [-o PATH] [-n CONNECTIONS] [--limit BYTES_PER_S]\n"
+    "                  [--proxy HOST:PORT] [--on-exists rename|skip] [-v]\n"
+    "                  [--retries N] [--retry-wait S] [--no-fsync] [--buffer B] [--chunk B]\n"
+    "  -o PATH        where to save (a path ending in / is a folder); default: the\n"
+    "                 file name from the address, in the current folder\n"
+    "  -n N           connections (default 5)\n"
+    "  --limit B      bytes per second for the whole download (default unlimited)\n"
+    "  --proxy H:P    HTTP proxy\n"
+    "  --on-exists    when the file exists: save as name(1).ext... (rename, default) or skip\n"
+    "  -v             print the engine's log\n"
+    "  --retries N    further attempts per connection after a failure (default 5)\n"
+    "  --retry-wait S seconds between attempts (default 5)\n"
+    "  --no-fsync     name the file without waiting for the disk\n"
+    "  --buffer B     receive buffer per connection; --chunk B: bytes per receive step\n"
+    "                 (each at most 64 MiB)\n";
+
+const char* const worksUsage =
+    "usage: zorvan-cli works ID [--service URL] [--json]\n"
+    "  lists a performer's works: sequence, song name and media address, one\n"
+    "  work per line, separated by tabs (or a JSON array with --json)\n"
+    "  --service URL  the video service's web host (default: $ZORVAN_SERVICE,\n"
+    "                 else the build's default)\n";
+
+const char* const getAllUsage =
+    "usage: zorvan-cli get-all ID [--service URL] [-o DIR] [-n CONNECTIONS] [-j PARALLEL]\n"
+    "                      [--limit BYTES_PER_S] [--on-exists rename|skip]\n"
+    "  downloads every work of a performer into DIR, named as the window names\n"
+    "  them; DIR keeps an archive (zorvan-archive.txt) of the completed works,\n"
+    "  so running it again fetches only what is new\n"
+    "  --service URL  the video service's web host (default: $ZORVAN_SERVICE,\n"
+    "                 else the build's default)\n"
+    "  -o DIR         the folder (default: video/ in the program's folder)\n"
+    "  -n N           connections per download (default 5)\n"
+    "  -j N           downloads at once (default 1)\n"
+    "  --limit B      bytes per second for the whole run (default unlimited)\n"
+    "  --on-exists    a file that is there but not in the archive: skip it\n"
+    "                 (skip, default) or save as name(1).mp4 (rename)\n";
+
+}  // namespace
+
+std::string usageText(const std::string& command) {
+    if (command == "get") return getUsage;
+    if (command == "works") return worksUsage;
+    if (command == "get-all") return getAllUsage;
+    return std::string("usage: zorvan-cli COMMAND ...   (zorvan-cli COMMAND --help for more)\n"
+                       "  get URL        download one address\n"
+                       "  works ID       list a performer's works\n"
+                       "  get-all ID     download every work of a performer, then only what is new\n"
+                       "  --version      the version\n");
 }
 
 namespace {
@@ -71,11 +109,61 @@ private:
     std::size_t at_ = 0;  // args_[0] is the command
 };
 
+bool readOnExists(ArgumentReader& in, bool& renameOnExists) {
+    std::string text;
+    if (!in.value(text)) return false;
+    if (text != "rename" && text != "skip") return in.fail("--on-exists takes rename or skip");
+    renameOnExists = text == "rename";
+    return true;
+}
+
+// "--service URL" or "--service=URL".
+bool readService(ArgumentReader& in, std::string& service) {
+    const std::string& arg = in.current();
+    if (arg.rfind("--service=", 0) == 0) service = arg.substr(10);
+    else if (!in.value(service)) return false;
+    if (service.empty()) return in.fail("--service needs an address");
+    service = serviceAddress({"--service", service});
+    return true;
+}
+
+bool readPerformerId(ArgumentReader& in, std::string& id) {
+    const std::string& arg = in.current();
+    if (!arg.empty() && arg[0] == '-') return in.fail("unknown option " + arg);
+    if (!id.empty()) return in.fail("only one performer id, please");
+    id = arg;
+    return true;
+}
+
+bool readWorksOption(ArgumentReader& in, WorksOptions& options) {
+    const std::string& arg = in.current();
+    if (arg == "--json") {
+        options.json = true;
+        return true;
+    }
+    if (arg.rfind("--service", 0) == 0) return readService(in, options.service);
+    return readPerformerId(in, options.performerId);
+}
+
+bool readGetAllOption(ArgumentReader& in, GetAllOptions& options) {
+    const std::string& arg = in.current();
+    std::int64_t n = 0;
+    if (arg == "-o") return in.value(options.folder);
+    if (arg == "--on-exists") return readOnExists(in, options.renameOnExists);
+    if (arg.rfind("--service", 0) == 0) return readService(in, options.service);
+    if (arg == "--limit") return in.number(options.speedLimit, 0, std::numeric_limits<std::int64_t>::max());
+    if (arg == "-n" || arg == "-j") {
+        if (!in.number(n, 1, 64)) return false;
+        (arg == "-n" ? options.connections : options.parallel) = static_cast<int>(n);
+        return true;
+    }
+    return readPerformerId(in, options.performerId);
+}
+
 bool readOption(ArgumentReader& in, GetOptions& options) {
     constexpr std::int64_t any = std::numeric_limits<std::int64_t>::max();
     const std::string& arg = in.current();
     std::int64_t n = 0;
-    std::string text;
     if (arg == "-o") return in.value(options.output);
     if (arg == "--proxy") return in.value(options.proxy);
     if (arg == "--limit") return in.number(options.speedLimit, 0, any);
@@ -87,12 +175,7 @@ bool readOption(ArgumentReader& in, GetOptions& options) {
         options.sync = false;
         return true;
     }
-    if (arg == "--on-exists") {
-        if (!in.value(text)) return false;
-        if (text != "rename" && text != "skip") return in.fail("--on-exists takes rename or skip");
-        options.renameOnExists = text == "rename";
-        return true;
-    }
+    if (arg == "--on-exists") return readOnExists(in, options.renameOnExists);
     const struct {
         const char* name;
         std::int64_t least, most;
@@ -118,20 +201,49 @@ bool readOption(ArgumentReader& in, GetOptions& options) {
 
 }  // namespace
 
-std::optional<GetOptions> parseGetOptions(const std::vector<std::string>& args, std::string& error) {
-    if (args.empty() || args[0] != "get") {
-        error = "the only command is \"get\"";
+namespace {
+
+// Reads every argument after the command with `read`; then `required`
+// names the one argument that must have been given.
+template <typename Options, typename Read>
+std::optional<Options> parseCommand(const std::vector<std::string>& args, std::string& error, const char* command,
+                                    Options options, Read read, const std::string& (*required)(const Options&),
+                                    const char* missing) {
+    if (args.empty() || args[0] != command) {
+        error = std::string("not the \"") + command + "\" command";
         return std::nullopt;
     }
-    GetOptions options;
     ArgumentReader in(args, error);
     while (in.next())
-        if (!readOption(in, options)) return std::nullopt;
-    if (options.url.empty()) {
-        error = "no address given";
+        if (!read(in, options)) return std::nullopt;
+    if (required(options).empty()) {
+        error = missing;
         return std::nullopt;
     }
     return options;
+}
+
+}  // namespace
+
+std::optional<GetOptions> parseGetOptions(const std::vector<std::string>& args, std::string& error) {
+    return parseCommand(args, error, "get", GetOptions{}, readOption,
+                        +[](const GetOptions& o) -> const std::string& { return o.url; }, "no address given");
+}
+
+std::optional<WorksOptions> parseWorksOptions(const std::vector<std::string>& args, std::string& error) {
+    WorksOptions start;
+    start.service = serviceAddress({});
+    return parseCommand(args, error, "works", start, readWorksOption,
+                        +[](const WorksOptions& o) -> const std::string& { return o.performerId; },
+                        "no performer id given");
+}
+
+std::optional<GetAllOptions> parseGetAllOptions(const std::vector<std::string>& args, std::string& error) {
+    GetAllOptions start;
+    start.service = serviceAddress({});
+    return parseCommand(args, error, "get-all", start, readGetAllOption,
+                        +[](const GetAllOptions& o) -> const std::string& { return o.performerId; },
+                        "no performer id given");
 }
 
 }  // namespace zorvan::cli

@@ -22,12 +22,35 @@ struct GetOptions {
     bool sync = true;             // the file reaches the disk before it is named
 };
 
+// "works ID": the performer's works on standard output.
+struct WorksOptions {
+    std::string performerId;
+    std::string service;          // the web host; from --service, ZORVAN_SERVICE or the build
+    bool json = false;
+};
+
+// "get-all ID": every work of the performer into a folder.
+struct GetAllOptions {
+    std::string performerId;
+    std::string service;
+    std::string folder;           // UTF-8; empty: the program's download folder
+    int connections = 5;
+    int parallel = 1;             // downloads at once
+    std::int64_t speedLimit = 0;  // bytes per second for the whole run
+    bool renameOnExists = false;  // a file that is there but not in the archive: skip
+};
+
 // The largest receive buffer and receive step the options accept.
 inline constexpr std::int64_t maxBufferBytes = 64 * 1024 * 1024;
 
-// Reads "get URL [options]"; on a mistake returns nothing and sets `error`.
+// Each reads "COMMAND ARGUMENTS [options]" (args[0] is the command); on a
+// mistake returns nothing and sets `error`.
 std::optional<GetOptions> parseGetOptions(const std::vector<std::string>& args, std::string& error);
+std::optional<WorksOptions> parseWorksOptions(const std::vector<std::string>& args, std::string& error);
+std::optional<GetAllOptions> parseGetAllOptions(const std::vector<std::string>& args, std::string& error);
 
-const char* usageText();
+// The usage of one command ("get", "works", "get-all"), or of all when the
+// command is unknown.
+std::string usageText(const std::string& command = {});
 
 }  // namespace zorvan::cli

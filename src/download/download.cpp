@@ -211,7 +211,7 @@ bool Download::startTask(const TaskParam& params) {
     task->params = params;
     task->params.mode |= downloadMode;
     task->settings = engineSettings();
-    task->limiter = std::make_unique<RateLimiter>(params.speedLimit);
+    task->limiter = params.sharedLimiter ? params.sharedLimiter : std::make_shared<RateLimiter>(params.speedLimit);
     task->request = *fields;
     task->localPath = params.localPath;
     task->slot = slot_;

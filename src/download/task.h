@@ -63,7 +63,7 @@ struct Task {
     std::atomic<bool> noNewConnections{false};
     std::atomic<std::int64_t> totalSize{-1};  // -1 until the server names it
     std::atomic<bool> sizeReported{false};
-    std::unique_ptr<RateLimiter> limiter;  // holds the whole task to params.speedLimit
+    std::shared_ptr<RateLimiter> limiter;  // holds the whole task to params.speedLimit, or shared
 
     // Attempts at the whole download: a file that changes on the server is
     // fetched again once from the start. Written by the task thread only.

@@ -2,9 +2,12 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 
 namespace zorvan {
+
+class RateLimiter;
 
 using TaskId = std::uint64_t;
 
@@ -42,6 +45,9 @@ struct TaskParam {
     std::string imageModeExtensions = ".exe|.rar|.zip|.gif|.jpg|.mp3|.rm";  // FTP only
     std::string proxy;                   // HTTP proxy "host[:port]"; empty: direct
     std::string referer;                 // empty: derived from the address
+    // One limit for several tasks at once (a whole run of downloads); when
+    // set, it holds this task instead of speedLimit.
+    std::shared_ptr<RateLimiter> sharedLimiter;
 };
 
 inline constexpr int downloadMode = 0x1000;

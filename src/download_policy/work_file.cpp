@@ -34,6 +34,10 @@ std::string songFileName(const std::string& songName) {
     return onDisk.size() <= maxSongFileNameBytes ? name : utf8ToGbk(cutUtf8(onDisk, maxSongFileNameBytes));
 }
 
+std::string workFilePath(const std::string& folder, const std::string& songName) {
+    return folder + "/" + songFileName(songName) + ".mp4";
+}
+
 std::string engineAddress(const std::string& listedAddress) {
     std::string address;
     for (std::size_t i = 0; i < listedAddress.size(); ++i) {

@@ -14,6 +14,10 @@ namespace zorvan {
 // included, stays.
 std::string songFileName(const std::string& songName);
 
+// Where a work is saved: the folder + "/" + songFileName + ".mp4" (code
+// page 936), the one rule for the window and the command line.
+std::string workFilePath(const std::string& folder, const std::string& songName);
+
 // The most bytes the UTF-8 form of songFileName's result takes.
 inline constexpr std::size_t maxSongFileNameBytes = 255 - 4 - 4;
 

@@ -1,7 +1,7 @@
 #include "shell/startup.h"
 
 #include "shell/gui_thread.h"
-#include "shell/program_directory.h"
+#include "download_policy/program_directory.h"
 #include "shell/program_end.h"
 #include "shell/program_state.h"
 #include "web/service_address.h"

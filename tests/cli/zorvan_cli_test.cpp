@@ -2,6 +2,7 @@
 // the test starts on 127.0.0.1.
 #include "cli/cli_options.h"
 #include "cli/progress_line.h"
+#include "cli_run.h"
 #include "support/download_runner.h"
 #include "support/loopback_server.h"
 #include "support/nginx_server.h"
@@ -44,22 +45,6 @@ TEST(CliOptions, ProgressLineShowsSizeSpeedPercentAndTimeLeft) {
               "25.0 MiB / 100 MiB  5.00 MiB/s  25%  0:15 left");
     EXPECT_EQ(cli::progressLine(-1, 512, 0), "512 B / ?  0 B/s");
     EXPECT_EQ(cli::humanBytes(1536), "1.50 KiB");
-}
-
-struct CliRun {
-    int exitCode = -1;
-    std::string output;
-};
-
-CliRun runCli(const std::string& arguments) {
-    CliRun run;
-    FILE* pipe = ::popen((std::string(ZORVAN_CLI_PATH) + " " + arguments + " 2>&1").c_str(), "r");
-    if (!pipe) return run;
-    char buffer[512];
-    while (std::fgets(buffer, sizeof buffer, pipe)) run.output += buffer;
-    const int status = ::pclose(pipe);
-    run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return run;
 }
 
 TEST(ZorvanCli, SavesCompleteFilesAndSaysWhenItCouldNot) {

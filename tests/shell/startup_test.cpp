@@ -1,4 +1,4 @@
-#include "shell/program_directory.h"
+#include "download_policy/program_directory.h"
 #include "shell/program_end.h"
 #include "shell/program_state.h"
 #include "shell/startup.h"

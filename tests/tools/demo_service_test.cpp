@@ -1,7 +1,7 @@
 // Starts the real demo service as a process on a free loopback port and
 // reads it the way Zorvan does.
 #include "catalogue/works_retrieval.h"
-#include "support/child_process.h"
+#include "support/demo_service.h"
 #include "support/recording_works_view.h"
 #include "text/code_page.h"
 #include "web/http_client_init.h"
@@ -23,43 +23,13 @@
 namespace zorvan {
 namespace {
 
-class DemoService {
-public:
-    explicit DemoService(const std::string& mediaFolder) {
-        int out[2];
-        if (pipe(out) != 0) return;
-        fcntl(out[0], F_SETFD, FD_CLOEXEC);
-        pid_ = test::spawnChild({DEMO_SERVICE_PATH, "--port", "0", "--media", mediaFolder}, out[1]);
-        close(out[1]);
-        // The first line names the address; read it with a bounded wait.
-        std::string line;
-        char c;
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-        while (pid_ > 0 && std::chrono::steady_clock::now() < deadline && read(out[0], &c, 1) == 1 && c != '\n')
-            line += c;
-        close(out[0]);
-        const auto at = line.find("http://");
-        if (at != std::string::npos) url_ = line.substr(at);
-    }
-    ~DemoService() { test::stopChild(pid_); }
-    const std::string& url() const { return url_; }
-
-private:
-    pid_t pid_ = -1;
-    std::string url_;
-};
-
 class DemoServiceTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
         ASSERT_TRUE(initHttpClient());
         media_ = ::testing::TempDir() + "zorvan-demo-media";
-        std::filesystem::create_directories(media_);
-        for (int clip = 0; clip < 3; ++clip) {
-            std::ofstream file(media_ + "/clip" + std::to_string(clip) + ".mp4", std::ios::binary);
-            for (int i = 0; i < 5000 * (clip + 1); ++i) file.put(static_cast<char>((i * 7 + clip) & 0xFF));
-        }
-        service_ = new DemoService(media_);
+        test::makeDemoClips(media_, 5000);
+        service_ = new test::DemoService(media_);
     }
     static void TearDownTestSuite() { delete service_; }
 
@@ -71,7 +41,7 @@ protected:
     }
 
     static inline std::string media_;
-    static inline DemoService* service_ = nullptr;
+    static inline test::DemoService* service_ = nullptr;
 };
 
 TEST_F(DemoServiceTest, ServesEachPerformerInTheServiceShape) {

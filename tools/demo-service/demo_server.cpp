@@ -136,6 +136,7 @@ private:
         if (request.method != "GET" && request.method != "HEAD")
             return reply("405 Method Not Allowed", "text/plain", "GET or HEAD only\n", request);
         if (request.path == "/u/works/s") return answerWorks(request);
+        if (request.path == "/admin/add-work") return answerAddWork(request);
         if (request.path.rfind("/media/", 0) == 0) return answerMedia(request);
         if (request.path == "/res/play/player.swf")
             return reply("200 OK", "application/x-shockwave-flash", "FWS demo player\n", request);
@@ -155,24 +156,31 @@ private:
 
     bool answerWorks(const Request& request) {
         auto id = request.query.find("lumono");
-        const Performer* performer = id == request.query.end() ? nullptr : findPerformer(id->second);
-        if (!performer)
-            return reply("200 OK", "application/json; charset=utf-8", "{\"code\":404,\"msg\":\"no such performer\"}",
-                         request);
         auto page = request.query.find("p");
         const int p = page == request.query.end() ? 1 : std::atoi(page->second.c_str());
-        return reply("200 OK", "application/json; charset=utf-8", worksPage(*performer, p, host(request)), request);
+        const auto json = id == request.query.end() ? std::nullopt : worksPage(id->second, p, host(request));
+        if (!json)
+            return reply("200 OK", "application/json; charset=utf-8", "{\"code\":404,\"msg\":\"no such performer\"}",
+                         request);
+        return reply("200 OK", "application/json; charset=utf-8", *json, request);
+    }
+
+    // /admin/add-work?lumono=ID: the performer publishes one more work.
+    bool answerAddWork(const Request& request) {
+        auto id = request.query.find("lumono");
+        const auto n = id == request.query.end() ? std::nullopt : addWork(id->second);
+        if (!n) return reply("404 Not Found", "text/plain", "no such performer\n", request);
+        return reply("200 OK", "text/plain", "added work " + std::to_string(*n) + "\n", request);
     }
 
     bool answerMedia(const Request& request) {
         // /media/<performer>/<n>.mp4
         const std::string rest = request.path.substr(7);
         const auto slash = rest.find('/');
-        const Performer* performer = slash == std::string::npos ? nullptr : findPerformer(rest.substr(0, slash));
         const int n = slash == std::string::npos ? 0 : std::atoi(rest.c_str() + slash + 1);
-        if (!performer || n < 1 || n > static_cast<int>(performer->works.size()))
-            return reply("404 Not Found", "text/plain", "no such work\n", request);
-        const auto path = media_.clipPath(performer->works[static_cast<std::size_t>(n - 1)].clip);
+        const auto clip = slash == std::string::npos ? std::nullopt : clipOfWork(rest.substr(0, slash), n);
+        if (!clip) return reply("404 Not Found", "text/plain", "no such work\n", request);
+        const auto path = media_.clipPath(*clip);
         if (!path) return reply("404 Not Found", "text/plain", "media clips not generated\n", request);
         const int file = ::open(path->c_str(), O_RDONLY | O_CLOEXEC);
         if (file < 0) return reply("500 Internal Server Error", "text/plain", "cannot open clip\n", request);

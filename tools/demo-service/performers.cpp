@@ -1,6 +1,7 @@
 #include "performers.h"
 
 #include <cstdio>
+#include <mutex>
 
 namespace demo {
 
@@ -51,10 +52,10 @@ std::string escapeSlashes(const std::string& address) {
     return out;
 }
 
-}  // namespace
+std::mutex catalogueLock;
 
-const std::vector<Performer>& performers() {
-    static const std::vector<Performer> all = {
+std::vector<Performer>& catalogue() {
+    static std::vector<Performer> all = {
         make("100001", 36, false),          // the default id: a few dozen works
         make("100002", 1000, false),        // many pages
         make("100003", 0, false),           // nothing published
@@ -64,13 +65,42 @@ const std::vector<Performer>& performers() {
     return all;
 }
 
-const Performer* findPerformer(const std::string& id) {
-    for (const Performer& p : performers())
+Performer* findPerformer(const std::string& id) {
+    for (Performer& p : catalogue())
         if (p.id == id) return &p;
     return nullptr;
 }
 
-std::string worksPage(const Performer& performer, int page, const std::string& host) {
+std::string pageOf(const Performer& performer, int page, const std::string& host);
+
+}  // namespace
+
+std::optional<std::string> worksPage(const std::string& id, int page, const std::string& host) {
+    std::lock_guard hold(catalogueLock);
+    const Performer* performer = findPerformer(id);
+    if (!performer) return std::nullopt;
+    return pageOf(*performer, page, host);
+}
+
+std::optional<int> clipOfWork(const std::string& id, int n) {
+    std::lock_guard hold(catalogueLock);
+    const Performer* performer = findPerformer(id);
+    if (!performer || n < 1 || n > static_cast<int>(performer->works.size())) return std::nullopt;
+    return performer->works[static_cast<std::size_t>(n - 1)].clip;
+}
+
+std::optional<int> addWork(const std::string& id) {
+    std::lock_guard hold(catalogueLock);
+    Performer* performer = findPerformer(id);
+    if (!performer) return std::nullopt;
+    const int n = static_cast<int>(performer->works.size()) + 1;
+    performer->works.push_back({"新作品 " + std::to_string(n), addTime(n - 1), (n - 1) % 3});
+    return n;
+}
+
+namespace {
+
+std::string pageOf(const Performer& performer, int page, const std::string& host) {
     const int total = static_cast<int>(performer.works.size());
     const int pages = (total + worksPerPage - 1) / worksPerPage;
     std::string json = "{\"code\":0,\"pages\":" + std::to_string(pages) + ",\"data\":[";
@@ -87,5 +117,7 @@ std::string worksPage(const Performer& performer, int page, const std::string& h
     json += "]}";
     return json;
 }
+
+}  // namespace
 
 }  // namespace demo

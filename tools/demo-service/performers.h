@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -21,12 +22,21 @@ struct Performer {
 
 inline constexpr int worksPerPage = 20;
 
-// The demo's performers: the default id first.
-const std::vector<Performer>& performers();
-const Performer* findPerformer(const std::string& id);
+// The demo's performers live for the whole run; a work may be added while
+// clients read them, so every access goes through these calls.
 
 // The works-list page p (1-based) of a performer in the service's JSON
 // shape; a page beyond the last has no works but the same page count.
-std::string worksPage(const Performer& performer, int page, const std::string& host);
+// Nothing for an unknown performer.
+std::optional<std::string> worksPage(const std::string& id, int page, const std::string& host);
+
+// The clip that work n (1-based) of a performer plays; nothing when there
+// is no such work.
+std::optional<int> clipOfWork(const std::string& id, int n);
+
+// Publishes one more work at the end of a performer's list, as a performer
+// does between two visits of a client; its number, or nothing for an
+// unknown performer.
+std::optional<int> addWork(const std::string& id);
 
 }  // namespace demo

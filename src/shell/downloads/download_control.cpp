@@ -7,7 +7,7 @@
 #include "shell/gui_thread.h"
 #include "shell/library/downloaded_view.h"
 #include "shell/message_box.h"
-#include "shell/program_directory.h"
+#include "download_policy/program_directory.h"
 #include "shell/program_end.h"
 #include "shell/program_state.h"
 #include "shell/windows.h"
@@ -118,7 +118,7 @@ void startDownload() {
     ProgramState& state = programState();
     state.currentSongName = row ? toGbk(row->text(2)) : std::string();
     state.currentMediaUrl = row ? toGbk(row->text(1)) : std::string();
-    state.currentFilePath = utf8ToGbk(downloadFolder()) + "/" + songFileName(state.currentSongName) + ".mp4";
+    state.currentFilePath = workFilePath(utf8ToGbk(downloadFolder()), state.currentSongName);
 
     // Laid out again once shown: the first show gives a window its design size.
     if (loadWindow(WindowKind::Download)) fitDownloadWindow();

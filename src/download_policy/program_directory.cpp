@@ -1,4 +1,4 @@
-#include "shell/program_directory.h"
+#include "download_policy/program_directory.h"
 
 #include "text/folder_of.h"
 

@@ -1,0 +1,76 @@
+#pragma once
+
+#include "download/download.h"
+#include "download/task_param.h"
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+
+namespace zorvan::cli {
+
+// How the command line runs each download.
+struct JobSettings {
+    int connections = 5;
+    std::int64_t speedLimit = 0;                 // this download alone; 0: none
+    std::shared_ptr<RateLimiter> sharedLimiter;  // or one limit for the whole run
+    std::string proxy;
+    int chunkSize = 0;                           // 0: the tool's default
+    bool renameOnExists = true;                  // false: an existing file is left alone
+    // A connection's notes worth telling the user (why it tries again), UTF-8.
+    std::function<void(const std::string&)> note;
+    // Every engine log line, when wanted (verbose).
+    std::function<void(int connection, const std::string& time, const std::string& message, int level)> log;
+};
+
+// One download through the engine: started, watched and stopped from one
+// thread, while the engine reports from its own.
+class DownloadJob {
+public:
+    DownloadJob(std::string url, std::string localPath, JobSettings settings);
+    ~DownloadJob();
+    DownloadJob(const DownloadJob&) = delete;
+    DownloadJob& operator=(const DownloadJob&) = delete;
+
+    // False when the engine does not take the address or the path.
+    bool start();
+    // True once the download has ended (waiting at most `limit`).
+    bool waitForEnd(std::chrono::milliseconds limit);
+    void stop() { download_.stopTask(); }
+    // After the end: lets the engine's threads finish.
+    void settle() { download_.waitUntilIdle(std::chrono::seconds(30)); }
+
+    std::int64_t total() const { return total_; }  // -1 until known
+    std::int64_t received() { return download_.bytesDownloaded(); }
+    std::int64_t takeBytesSinceLastQuery() { return download_.takeBytesSinceLastQuery(); }
+
+    // After the end.
+    TaskOutcome outcome() const;
+    std::int64_t bytesDone() const;
+    std::string lastError() const;       // UTF-8; empty when none
+    std::string savedPath() const;       // UTF-8
+    const std::string& url() const { return url_; }
+    const std::string& localPath() const { return localPath_; }
+
+private:
+    int onEvent(int type, int connection, std::int64_t value, std::int64_t extra);
+
+    const std::string url_;
+    const std::string localPath_;  // code page 936
+    const JobSettings settings_;
+    Download download_;
+    std::atomic<std::int64_t> total_{-1};
+    mutable std::mutex lock_;
+    std::condition_variable ended_;
+    bool hasEnded_ = false;
+    TaskOutcome outcome_ = TaskOutcome::TransferFailed;
+    std::int64_t bytesDone_ = 0;
+    std::string lastError_;
+};
+
+}  // namespace zorvan::cli

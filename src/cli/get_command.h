@@ -1,0 +1,17 @@
+#pragma once
+
+#include "cli/cli_options.h"
+
+namespace zorvan::cli {
+
+// The command line's engine settings: buffers, retries and writing suited
+// to a tool on fast lines. Set once, before any download starts.
+void useCliEngineSettings(std::size_t bufferSize, int retries, int retryWaitSeconds, bool sync);
+
+// Why the engine would not take the address or the local path (code page 936).
+std::string whyNotFetchable(const std::string& url, const std::string& localPath);
+
+// "get": one address into one file. Exit 0 complete, 1 not, 2 refused, 130 stopped.
+int runGet(const GetOptions& options);
+
+}  // namespace zorvan::cli

@@ -1,0 +1,192 @@
+// zorvan-cli works and get-all against the real demo service, as a user
+// runs them from scripts.
+#include "cli_run.h"
+#include "support/child_process.h"
+#include "support/demo_service.h"
+#include "support/download_runner.h"
+#include "support/loopback_server.h"
+
+#include <gtest/gtest.h>
+
+#include <signal.h>
+#include <sys/wait.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <set>
+#include <sstream>
+#include <thread>
+
+namespace zorvan {
+namespace {
+
+using namespace test;
+
+struct Listed {
+    std::string fileName;  // song name + ".mp4"
+    int clip;              // the demo's work n plays clip (n - 1) % 3
+};
+
+// The works lines "n<TAB>name<TAB>address", by address.
+std::map<std::string, Listed> listedWorks(const std::string& output) {
+    std::map<std::string, Listed> works;
+    std::istringstream lines(output);
+    for (std::string line; std::getline(lines, line);) {
+        const auto tab1 = line.find('\t'), tab2 = line.rfind('\t');
+        if (tab1 == std::string::npos || tab1 == tab2) continue;
+        works[line.substr(tab2 + 1)] = {line.substr(tab1 + 1, tab2 - tab1 - 1) + ".mp4",
+                                        (std::stoi(line.substr(0, tab1)) - 1) % 3};
+    }
+    return works;
+}
+
+std::set<std::string> archiveLines(const std::string& folder) {
+    std::set<std::string> lines;
+    std::ifstream in(folder + "/zorvan-archive.txt");
+    for (std::string line; std::getline(in, line);) lines.insert(line);
+    return lines;
+}
+
+std::set<std::string> mp4Files(const std::string& folder) {
+    std::set<std::string> names;
+    for (const std::string& name : filesIn(folder))
+        if (name.size() > 4 && name.substr(name.size() - 4) == ".mp4") names.insert(name);
+    return names;
+}
+
+// Every archived work's file is there and byte-identical; every file is archived.
+void expectArchiveMatchesFiles(const std::string& folder, const std::map<std::string, Listed>& works,
+                               const std::vector<std::string>& clips) {
+    std::set<std::string> expectedFiles;
+    for (const std::string& address : archiveLines(folder)) {
+        ASSERT_TRUE(works.count(address)) << address;
+        const Listed& work = works.at(address);
+        expectedFiles.insert(work.fileName);
+        EXPECT_TRUE(readFile(folder + "/" + work.fileName) == clips[work.clip]) << work.fileName;
+    }
+    EXPECT_EQ(mp4Files(folder), expectedFiles);
+}
+
+class GetAllTest : public ::testing::Test {
+protected:
+    std::string media_ = freshFolder("demo-media");
+    std::string folder_ = freshFolder("get-all");
+};
+
+TEST_F(GetAllTest, WorksListsEveryPerformerOrSaysWhyNot) {
+    makeDemoClips(media_, 1000);
+    DemoService service(media_);
+    ASSERT_FALSE(service.url().empty());
+    const std::string at = " --service " + service.url();
+
+    CliRun run = runCli("works 100001" + at);
+    EXPECT_EQ(run.exitCode, 0) << run.output;
+    EXPECT_EQ(listedWorks(run.output).size(), 36u);
+    EXPECT_EQ(run.output.rfind("1\t小幸运\t" + service.url() + "/media/100001/1.mp4\n", 0), 0u) << run.output;
+    EXPECT_EQ(listedWorks(runCli("works 100002" + at).output).size(), 1000u);
+    run = runCli("works 100004 --json" + at);  // escaped slashes come out unescaped
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_NE(run.output.find("\"address\": \"" + service.url() + "/media/100004/12.mp4\""), std::string::npos);
+    run = runCli("works 100003" + at);
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_EQ(run.output, "zorvan-cli: performer 100003 has no works\n");
+
+    LoopbackServer garbage([](const HttpRequest&) {
+        ScriptedReply reply;
+        reply.raw = "HTTP/1.1 200 OK\r\nContent-Length: 13\r\n\r\n<html></html>";
+        return reply;
+    });
+    run = runCli("works 100001 --service http://127.0.0.1:" + std::to_string(garbage.port()));
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_NE(run.output.find("did not answer with a works list"), std::string::npos) << run.output;
+    int closedPort;
+    {
+        LoopbackServer gone([](const HttpRequest&) { return ScriptedReply{}; });
+        closedPort = gone.port();
+    }
+    run = runCli("works 100001 --service http://127.0.0.1:" + std::to_string(closedPort));
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_NE(run.output.find("could not be reached"), std::string::npos) << run.output;
+    EXPECT_EQ(runCli("works").exitCode, 2);
+    EXPECT_EQ(runCli("get-all 100001 -j 0").exitCode, 2);
+}
+
+TEST_F(GetAllTest, FetchesEveryWorkOnceThenOnlyWhatIsNew) {
+    const auto clips = makeDemoClips(media_, 20000);
+    DemoService service(media_);
+    const std::string args = "get-all 100001 --service " + service.url() + " -o " + folder_;
+
+    CliRun run = runCli(args + " -j 3");
+    EXPECT_EQ(run.exitCode, 0) << run.output;
+    EXPECT_NE(run.output.find("finished: 36 done"), std::string::npos) << run.output;
+    auto works = listedWorks(runCli("works 100001 --service " + service.url()).output);
+    EXPECT_EQ(archiveLines(folder_).size(), 36u);
+    expectArchiveMatchesFiles(folder_, works, clips);
+
+    run = runCli(args);
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_NE(run.output.find("nothing new to download: 36 works listed, 36 in the archive"), std::string::npos)
+        << run.output;
+
+    // The performer publishes a work: the next run fetches that one alone.
+    useQuickEngineSettings();
+    EXPECT_EQ(runDownload(quickParams(service.url() + "/admin/add-work?lumono=100001", folder_ + "/added", 1))
+                  .outcome, TaskOutcome::Complete);
+    std::filesystem::remove(folder_ + "/added");
+    run = runCli(args + " -j 3");
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_NE(run.output.find("finished: 1 done, 36 skipped"), std::string::npos) << run.output;
+    works = listedWorks(runCli("works 100001 --service " + service.url()).output);
+    EXPECT_EQ(works.size(), 37u);
+    expectArchiveMatchesFiles(folder_, works, clips);
+
+    // A file that is there but not in the archive: skipped, or saved beside it.
+    const std::string first = service.url() + "/media/100001/1.mp4";
+    std::string archive = readFile(folder_ + "/zorvan-archive.txt");
+    std::ofstream(folder_ + "/zorvan-archive.txt", std::ios::trunc) << archive.substr(archive.find('\n') + 1);
+    run = runCli(args);
+    EXPECT_NE(run.output.find("skipped 小幸运.mp4: the file exists"), std::string::npos) << run.output;
+    EXPECT_FALSE(archiveLines(folder_).count(first));
+    run = runCli(args + " --on-exists rename");
+    EXPECT_EQ(run.exitCode, 0) << run.output;
+    EXPECT_TRUE(readFile(folder_ + "/小幸运(1).mp4") == clips[0]);
+    EXPECT_TRUE(archiveLines(folder_).count(first));
+}
+
+TEST_F(GetAllTest, CountsAWorkThatFailsAndCompletesTheOthers) {
+    const auto clips = makeDemoClips(media_, 5000, {2});  // every third work answers 404
+    DemoService service(media_);
+    CliRun run = runCli("get-all 100001 --service " + service.url() + " -o " + folder_ + " -j 4");
+    EXPECT_EQ(run.exitCode, 1) << run.output;
+    EXPECT_NE(run.output.find("24 done, 0 skipped (0 in the archive, 0 files already there), 12 failed"),
+              std::string::npos) << run.output;
+    EXPECT_NE(run.output.find("failed  光年之外.mp4: "), std::string::npos) << run.output;
+    EXPECT_EQ(archiveLines(folder_).size(), 24u);
+    expectArchiveMatchesFiles(folder_, listedWorks(runCli("works 100001 --service " + service.url()).output), clips);
+}
+
+TEST_F(GetAllTest, CtrlCLeavesOnlyCompleteFilesAndAnArchiveOfExactlyThem) {
+    const auto clips = makeDemoClips(media_, 150000);
+    DemoService service(media_, {"--rate", "600000"});
+    const pid_t cli = spawnChild({ZORVAN_CLI_PATH, "get-all", "100001", "--service", service.url(), "-o", folder_,
+                                  "-j", "3", "-n", "2"});
+    ASSERT_GT(cli, 0);
+    for (int i = 0; i < 300 && archiveLines(folder_).size() < 3; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    ASSERT_GE(archiveLines(folder_).size(), 3u);
+    kill(cli, SIGINT);
+    int status = 0;
+    for (int i = 0; i < 300 && waitpid(cli, &status, WNOHANG) == 0; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    ASSERT_TRUE(WIFEXITED(status)) << "still running after Ctrl-C";
+    EXPECT_EQ(WEXITSTATUS(status), 130);
+
+    const auto works = listedWorks(runCli("works 100001 --service " + service.url()).output);
+    EXPECT_LT(archiveLines(folder_).size(), 36u) << "stopped before the end";
+    expectArchiveMatchesFiles(folder_, works, clips);
+}
+
+}  // namespace
+}  // namespace zorvan
