@@ -141,7 +141,7 @@ bool readWorksOption(ArgumentReader& in, WorksOptions& options) {
         options.json = true;
         return true;
     }
-    if (arg.rfind("--service", 0) == 0) return readService(in, options.service);
+    if (arg == "--service" || arg.rfind("--service=", 0) == 0) return readService(in, options.service);
     return readPerformerId(in, options.performerId);
 }
 
@@ -150,7 +150,7 @@ bool readGetAllOption(ArgumentReader& in, GetAllOptions& options) {
     std::int64_t n = 0;
     if (arg == "-o") return in.value(options.folder);
     if (arg == "--on-exists") return readOnExists(in, options.renameOnExists);
-    if (arg.rfind("--service", 0) == 0) return readService(in, options.service);
+    if (arg == "--service" || arg.rfind("--service=", 0) == 0) return readService(in, options.service);
     if (arg == "--limit") return in.number(options.speedLimit, 0, std::numeric_limits<std::int64_t>::max());
     if (arg == "-n" || arg == "-j") {
         if (!in.number(n, 1, 64)) return false;
