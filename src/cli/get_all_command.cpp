@@ -43,6 +43,7 @@ struct Tally {
 // One work on its way into the folder.
 struct Running {
     const ListedWork* work;
+    std::string name;  // the file's name, for the live lines
     std::unique_ptr<DownloadJob> job;
     std::int64_t lastReceived = 0;
 };
@@ -62,7 +63,7 @@ public:
         for (const ListedWork& work : works) {
             if (archive_.contains(work.address)) {
                 ++tally_.archived;
-            } else if (!options_.renameOnExists && fileExists(localPath(work))) {
+            } else if (!options_.renameOnExists && fileExists(gbkToUtf8(localPath(work)))) {
                 ++tally_.existing;
                 display_.print("skipped " + fileName(work) + ": the file exists (not in the archive)");
             } else {
@@ -98,20 +99,23 @@ public:
     LiveDisplay& display() { return display_; }
 
 private:
-    std::string fileName(const ListedWork& work) const { return gbkToUtf8(songFileName(utf8ToGbk(work.songName))) + ".mp4"; }
+    // Where the work goes, as the engine takes it (code page 936).
     std::string localPath(const ListedWork& work) const {
-        return gbkToUtf8(workFilePath(utf8ToGbk(folder_), utf8ToGbk(work.songName)));
+        return workFilePath(utf8ToGbk(folder_), utf8ToGbk(work.songName));
+    }
+    std::string fileName(const ListedWork& work) const {
+        return std::filesystem::path(gbkToUtf8(localPath(work))).filename().string();
     }
 
     void start(const ListedWork& work) {
-        auto job = std::make_unique<DownloadJob>(work.address, utf8ToGbk(localPath(work)), settings_);
+        auto job = std::make_unique<DownloadJob>(work.address, localPath(work), settings_);
         if (!job->start()) {
             ++tally_.failed;
             ++tally_.settled;
             display_.print("failed  " + fileName(work) + ": " + whyNotFetchable(work.address, job->localPath()));
             return;
         }
-        running_.push_back({&work, std::move(job)});
+        running_.push_back({&work, fileName(work), std::move(job)});
     }
 
     void collectEnded() {
@@ -157,7 +161,7 @@ private:
             const double speed = static_cast<double>(received - r.lastReceived) / seconds;
             moved += received - r.lastReceived;
             r.lastReceived = received;
-            lines.push_back("  " + progressLine(r.job->total(), received, speed) + "  " + fileName(*r.work));
+            lines.push_back("  " + progressLine(r.job->total(), received, speed) + "  " + r.name);
         }
         const std::size_t left = pending_.size() - next_ + running_.size();
         lines.push_back("works: " + std::to_string(tally_.done) + " done, " + std::to_string(tally_.failed) +
