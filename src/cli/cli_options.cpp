@@ -16,6 +16,7 @@ const char* const getUsage =
     "usage: zorvan-cli get URL [-o PATH] [-n CONNECTIONS] [--limit BYTES_PER_S]\n"
     "                  [--proxy HOST:PORT] [--on-exists rename|skip] [-v]\n"
     "                  [--retries N] [--retry-wait S] [--no-fsync] [--buffer B] [--chunk B]\n"
+    "                  [--cacert FILE] [--insecure]\n"
     "  -o PATH        where to save (a path ending in / is a folder); default: the\n"
     "                 file name from the address, in the current folder\n"
     "  -n N           connections (default 5)\n"
@@ -27,7 +28,9 @@ const char* const getUsage =
     "  --retry-wait S seconds between attempts (default 5)\n"
     "  --no-fsync     name the file without waiting for the disk\n"
     "  --buffer B     receive buffer per connection; --chunk B: bytes per receive step\n"
-    "                 (each at most 64 MiB)\n";
+    "                 (each at most 64 MiB)\n"
+    "  --cacert FILE  https: trust the CA certificates in FILE (PEM) too\n"
+    "  --insecure     https: do not check the server's certificate or name\n";
 
 const char* const worksUsage =
     "usage: zorvan-cli works ID [--service URL] [--json]\n"
@@ -173,6 +176,11 @@ bool readOption(ArgumentReader& in, GetOptions& options) {
     }
     if (arg == "--no-fsync") {
         options.sync = false;
+        return true;
+    }
+    if (arg == "--cacert") return in.value(options.caFile);
+    if (arg == "--insecure") {
+        options.insecure = true;
         return true;
     }
     if (arg == "--on-exists") return readOnExists(in, options.renameOnExists);

@@ -20,6 +20,8 @@ struct GetOptions {
     int retries = 5;              // further attempts per connection after a failure
     int retryWaitSeconds = 5;
     bool sync = true;             // the file reaches the disk before it is named
+    std::string caFile;           // https: a further CA to trust
+    bool insecure = false;        // https: no certificate or name check
 };
 
 // "works ID": the performer's works on standard output.

@@ -31,6 +31,7 @@ bool DownloadJob::start() {
     params.sharedLimiter = settings_.sharedLimiter;
     params.chunkSize = settings_.chunkSize ? settings_.chunkSize : cliChunkSize;
     params.proxy = settings_.proxy;
+    params.tlsClient = settings_.tls;
     params.eventProcedure = [this](int type, int connection, std::int64_t value, std::int64_t extra, TaskId) {
         return onEvent(type, connection, value, extra);
     };

@@ -20,6 +20,7 @@ struct JobSettings {
     std::int64_t speedLimit = 0;                 // this download alone; 0: none
     std::shared_ptr<RateLimiter> sharedLimiter;  // or one limit for the whole run
     std::string proxy;
+    std::shared_ptr<TlsClient> tls;              // https checks; empty: the system's store, verified
     int chunkSize = 0;                           // 0: the tool's default
     bool renameOnExists = true;                  // false: an existing file is left alone
     // A connection's notes worth telling the user (why it tries again), UTF-8.

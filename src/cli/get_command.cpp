@@ -7,6 +7,7 @@
 #include "download/http_address.h"
 #include "download/http_request.h"
 #include "download/target_file.h"
+#include "download/tls_client.h"
 #include "download_policy/outcome_text.h"
 #include "text/code_page.h"
 
@@ -87,13 +88,13 @@ void useCliEngineSettings(std::size_t bufferSize, int retries, int retryWaitSeco
 
 std::string whyNotFetchable(const std::string& url, const std::string& localPath) {
     switch (addressFault(url)) {
-        case AddressFault::Scheme: return "only http:// addresses can be fetched";
+        case AddressFault::Scheme: return "only http:// and https:// addresses can be fetched";
         case AddressFault::NoPath: return "an address needs a host and a path after it (http://host/file)";
         case AddressFault::Port: return "the port must be a number from 1 to 65535";
         case AddressFault::ControlCharacter: return "the address holds control characters";
         case AddressFault::None: break;
     }
-    if (parseAddress(url)->scheme != Scheme::Http) return "only http:// addresses can be fetched";
+    if (!isWebScheme(parseAddress(url)->scheme)) return "only http:// and https:// addresses can be fetched";
     if (localPath.size() > maxLocalPathBytes) return "the output path is too long";
     return "the address is too long for a request (at most " + std::to_string(maxTargetBytes) + " bytes of path)";
 }
@@ -110,6 +111,16 @@ int runGet(const GetOptions& options) {
         std::fprintf(stderr, "%szorvan-cli: %s\n", lineStart(), text.c_str());
     };
     if (options.verbose) settings.log = printLogLine;
+    if (!options.caFile.empty() || options.insecure) {
+        std::string error;
+        settings.tls = TlsClient::create({options.caFile, !options.insecure}, &error);
+        if (!settings.tls) {
+            std::fprintf(stderr, "zorvan-cli: %s\n", error.c_str());
+            return 2;
+        }
+        if (options.insecure)
+            std::fprintf(stderr, "zorvan-cli: warning: --insecure: the server's certificate and name are not checked\n");
+    }
     DownloadJob job(options.url, utf8ToGbk(outputPath(options)), settings);
     if (!job.start()) {
         std::fprintf(stderr, "zorvan-cli: cannot download %s: %s\n", options.url.c_str(),

@@ -155,12 +155,15 @@ int Connection::transferWholeBody(std::string body) {
         unreported_ += static_cast<std::int64_t>(r.received);
         if (std::chrono::steady_clock::now() - lastReport_ >= reportInterval) reportReceived();
         data.assign(buffer_.data(), r.received);
-        // A body that ends with the connection is whole when it closes.
+        // A body that ends with the connection is whole when it closes
+        // cleanly; over TLS only its closing alert says so, not a stream
+        // that just stops, which could be cut anywhere.
         closed = r.code == socketError::closedByServer && !chunked;
         if (closed) continue;
         if (r.code != 0) {
             task_.log(number_, logLevel::error, errorText(r.code));
-            task_.noteFailure(TaskOutcome::TransferFailed);
+            task_.noteFailure(r.code == socketError::tlsCutShort ? TaskOutcome::TlsClosedMidRecord
+                                                                 : TaskOutcome::TransferFailed);
             return endedWithError;
         }
     }
@@ -261,7 +264,11 @@ Connection::Step Connection::finishSegment() {
 Connection::Step Connection::recoverStream(int code) {
     task_.log(number_, logLevel::error, errorText(code));
     if (!store()) return Step::Done;
-    if (!pauseBeforeRetry()) return Step::Failed;
+    if (!pauseBeforeRetry()) {
+        // Why the connection gave up, when TLS streams kept being cut off.
+        if (code == socketError::tlsCutShort) task_.noteFailure(TaskOutcome::TlsClosedMidRecord);
+        return Step::Failed;
+    }
     return reopenStream();
 }
 

@@ -202,7 +202,7 @@ bool Download::startTask(const TaskParam& params) {
     std::lock_guard lock(slot_->lock);
     if (slot_->task) return false;
     const auto address = parseAddress(params.url);
-    if (!address || address->scheme != Scheme::Http) return false;
+    if (!address || !isWebScheme(address->scheme)) return false;
     if (params.localPath.empty() || params.localPath.size() > maxLocalPathBytes) return false;
     const auto fields = makeRequestFields(*address, params.url, params.proxy, params.referer);
     if (!fields) return false;

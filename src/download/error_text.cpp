@@ -31,6 +31,8 @@ int socketErrorFromErrno(int error) {
 
 std::string errorText(int code) {
     static const std::map<int, const char*> table = {
+        {-31, "TLS安全连接出错"},
+        {-30, "服务器在TLS记录中途关闭了连接"},
         {-22, "有错误发生"},
         {-21, "读MMS数据错误"},
         {-10, "接收数据超时"},

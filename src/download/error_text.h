@@ -8,6 +8,8 @@ namespace zorvan {
 // negated codes of the desktop socket library the log messages were written
 // for; errors without such a code get socketErrorBase - errno.
 namespace socketError {
+inline constexpr int tlsBroken = -31;    // a TLS record that does not decrypt or a fatal alert
+inline constexpr int tlsCutShort = -30;  // a TLS stream that ended without its closing alert, mid-record
 inline constexpr int closedByServer = -22;
 inline constexpr int receiveTimeout = -10;
 inline constexpr int notReady = -9;

@@ -11,6 +11,7 @@ namespace zorvan {
 int defaultPort(Scheme scheme) {
     switch (scheme) {
         case Scheme::Http: return 80;
+        case Scheme::Https: return 443;
         case Scheme::Ftp: return 21;
         case Scheme::Mms: return 1755;
         case Scheme::Rtsp: return 554;
@@ -19,14 +20,18 @@ int defaultPort(Scheme scheme) {
     return 0;
 }
 
+bool isWebScheme(Scheme scheme) { return scheme == Scheme::Http || scheme == Scheme::Https; }
+
+const char* webSchemePrefix(Scheme scheme) { return scheme == Scheme::Https ? "https://" : "http://"; }
+
 namespace {
 
 struct SchemePrefix {
     const char* prefix;
     Scheme scheme;
 };
-constexpr SchemePrefix schemes[] = {{"http://", Scheme::Http}, {"ftp://", Scheme::Ftp}, {"mms://", Scheme::Mms},
-                                    {"mmst://", Scheme::Mms}, {"rtsp://", Scheme::Rtsp}};
+constexpr SchemePrefix schemes[] = {{"http://", Scheme::Http},  {"https://", Scheme::Https}, {"ftp://", Scheme::Ftp},
+                                    {"mms://", Scheme::Mms},    {"mmst://", Scheme::Mms},    {"rtsp://", Scheme::Rtsp}};
 
 bool isControl(char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; }
 

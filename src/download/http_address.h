@@ -6,7 +6,7 @@
 
 namespace zorvan {
 
-enum class Scheme { None = 0, Http = 1, Ftp = 2, Mms = 3, Rtsp = 4 };
+enum class Scheme { None = 0, Http = 1, Ftp = 2, Mms = 3, Rtsp = 4, Https = 5 };
 
 // An address as the engine reads it: the scheme from its prefix (any
 // letter case), the host text up to the first "/" after it (case kept; a
@@ -22,7 +22,7 @@ struct ParsedAddress {
 // What keeps an address from being fetched.
 enum class AddressFault {
     None,
-    Scheme,            // no http://, ftp://, mms://, mmst:// or rtsp:// prefix
+    Scheme,            // no http://, https://, ftp://, mms://, mmst:// or rtsp:// prefix
     NoPath,            // nothing (or only a port) follows the host: no "/" or "?" after it
     Port,              // a port that is not 1 to 65535
     ControlCharacter,  // a byte below 0x20 or 0x7F: it would reach the wire
@@ -35,6 +35,11 @@ AddressFault addressFault(std::string_view url);
 std::optional<ParsedAddress> parseAddress(std::string_view url);
 
 int defaultPort(Scheme scheme);
+
+// The schemes the engine fetches over HTTP/1.1, in the clear or over TLS.
+bool isWebScheme(Scheme scheme);
+// "http://" or "https://".
+const char* webSchemePrefix(Scheme scheme);
 
 // A path (or, through a proxy, a whole address) as a request line may
 // carry it: without its "#fragment", and with spaces and bytes beyond ASCII

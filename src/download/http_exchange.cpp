@@ -2,6 +2,7 @@
 
 #include "download/error_text.h"
 #include "download/task.h"
+#include "download/tls_client.h"
 
 #include <algorithm>
 
@@ -82,6 +83,98 @@ OpenResult HttpExchange::connectTo(const std::string& host, int port, bool viaPr
     return OpenResult::Retry;
 }
 
+// A connection to the server, or to the proxy, ready for the request: the
+// first request resolves the name and keeps the address it reached for the
+// ranged ones, which connect there directly.
+OpenResult HttpExchange::reach(const RequestFields& fields, bool first) {
+    const bool viaProxy = !fields.proxy.empty();
+    std::pair<std::string, int> server;
+    if (!first) {
+        std::lock_guard lock(task_.requestLock);
+        server = {task_.serverIp, task_.serverPort};
+    } else {
+        server = viaProxy ? splitProxy(fields.proxy)
+                          : std::pair<std::string, int>{hostName(fields.address.host), fields.address.port};
+    }
+    if (const OpenResult r = connectTo(server.first, server.second, viaProxy, first); r != OpenResult::Accepted) return r;
+    if (fields.address.scheme != Scheme::Https) return OpenResult::Accepted;
+    if (viaProxy)
+        if (const OpenResult r = tunnel(fields); r != OpenResult::Accepted) return r;
+    return secure(fields);
+}
+
+// Asks the proxy for a plain byte stream to the server (RFC 9110 9.3.6),
+// which TLS then runs through end to end.
+OpenResult HttpExchange::tunnel(const RequestFields& fields) {
+    const std::string authority = hostName(fields.address.host) + ":" + std::to_string(fields.address.port);
+    const std::string ask = "CONNECT " + authority + " HTTP/1.1\r\nHost: " + authority +
+                            "\r\nUser-Agent: " + engineUserAgent + "\r\nProxy-Connection: Keep-Alive\r\n\r\n";
+    ResponseHeader header;
+    std::string early;
+    if (const OpenResult r = sendAndReadHeader(ask, header, early); r != OpenResult::Accepted) return r;
+    if (header.status >= 200 && header.status < 300 && early.empty()) return OpenResult::Accepted;
+    if (isTransient(header.status)) return retryLater(header);
+    log(logLevel::error, gbkFormat("代理服务器拒绝建立到 [%s] 的隧道, 返回号[%d]", authority.c_str(), header.status));
+    return OpenResult::Refused;
+}
+
+// The TLS handshake with the address's host. A certificate that fails its
+// check or a server that cannot agree on TLS refuses the download with its
+// own outcome; a broken, stalled or stopped handshake may be tried again.
+OpenResult HttpExchange::secure(const RequestFields& fields) {
+    const std::string host = hostName(fields.address.host);
+    const std::shared_ptr<TlsClient> tls = task_.tlsClient();
+    if (!tls) {
+        log(logLevel::error, gbkFormat("无法初始化TLS"));
+        task_.noteFailure(TaskOutcome::TlsHandshakeFailed);
+        return OpenResult::Refused;
+    }
+    const TlsHandshakeResult h =
+        tls->handshake(socket_, host, fields.address.port, task_.params.connectTimeout, stop_);
+    const char* detail = h.detail.c_str();
+    TaskOutcome outcome = TaskOutcome::TlsHandshakeFailed;
+    switch (h.outcome) {
+        case TlsHandshake::Done:
+            log(logLevel::note, gbkFormat("与 [%s] 的TLS安全连接已建立 (%s)", host.c_str(), detail));
+            return OpenResult::Accepted;
+        case TlsHandshake::Stopped:
+            return OpenResult::Retry;
+        case TlsHandshake::TimedOut:
+            log(logLevel::error, gbkFormat("与 [%s] 的TLS握手超时", host.c_str()));
+            return OpenResult::Retry;
+        case TlsHandshake::Dropped:
+            log(logLevel::error, gbkFormat("与 [%s] 的TLS握手中断: %s", host.c_str(), detail));
+            return OpenResult::Retry;
+        case TlsHandshake::Untrusted:
+            log(logLevel::error, gbkFormat("[%s] 的证书不受信任: %s", host.c_str(), detail));
+            outcome = TaskOutcome::CertificateUntrusted;
+            break;
+        case TlsHandshake::NameMismatch:
+            log(logLevel::error, gbkFormat("证书与主机名 [%s] 不符: %s", host.c_str(), detail));
+            outcome = TaskOutcome::CertificateNameMismatch;
+            break;
+        case TlsHandshake::Expired:
+            log(logLevel::error, gbkFormat("[%s] 的证书已过期或尚未生效: %s", host.c_str(), detail));
+            outcome = TaskOutcome::CertificateExpired;
+            break;
+        case TlsHandshake::Failed:
+            log(logLevel::error, gbkFormat("与 [%s] 的TLS握手失败: %s", host.c_str(), detail));
+            break;
+    }
+    task_.noteFailure(outcome);
+    return OpenResult::Refused;
+}
+
+// Sends the request over the reached connection and reads the answer's
+// header; over TLS the session is kept for the next connections.
+OpenResult HttpExchange::request(const RequestFields& fields, const std::string& request, ResponseHeader& header,
+                                 std::string& body) {
+    const OpenResult r = sendAndReadHeader(request, header, body);
+    if (r == OpenResult::Accepted && fields.address.scheme == Scheme::Https)
+        if (const auto tls = task_.tlsClient()) tls->remember(socket_, hostName(fields.address.host), fields.address.port);
+    return r;
+}
+
 OpenResult HttpExchange::sendAndReadHeader(const std::string& request, ResponseHeader& header, std::string& body) {
     log(logLevel::sent, request);
     if (sendWithLimit(socket_, request, task_.params.sendTimeout, stop_) != 0) {
@@ -153,16 +246,13 @@ OpenResult HttpExchange::requestFirst(ResponseHeader& header, std::string& body)
         std::lock_guard lock(task_.requestLock);
         fields = task_.request;
     }
-    const bool viaProxy = !fields.proxy.empty();
-    const auto [host, port] = viaProxy ? splitProxy(fields.proxy)
-                                       : std::pair<std::string, int>{hostName(fields.address.host), fields.address.port};
-    const auto request = buildRequest(fields, std::string(), true);
-    if (!request) {
+    const auto text = buildRequest(fields, std::string(), true);
+    if (!text) {
         log(logLevel::error, gbkFormat("请求过长"));
         return OpenResult::Refused;
     }
-    if (const OpenResult r = connectTo(host, port, viaProxy, true); r != OpenResult::Accepted) return r;
-    return sendAndReadHeader(*request, header, body);
+    if (const OpenResult r = reach(fields, true); r != OpenResult::Accepted) return r;
+    return request(fields, *text, header, body);
 }
 
 OpenResult HttpExchange::acceptFirstAnswer(const ResponseHeader& header) {
@@ -248,26 +338,23 @@ OpenResult HttpExchange::openRange(std::int64_t position, std::string& body) {
     bodyEnd_ = -1;
     retryAfterMs_ = 0;
     RequestFields fields;
-    std::string ip, validator;
-    int port;
+    std::string validator;
     {
         std::lock_guard lock(task_.requestLock);
         fields = task_.request;
-        ip = task_.serverIp;
-        port = task_.serverPort;
         validator = rangeValidator(task_.etag, task_.lastModified);
     }
     std::string lines = "Range: bytes=" + std::to_string(position) + "-\r\n";
     if (!validator.empty()) lines += "If-Range: " + validator + "\r\n";
     // The cookie of a redirection belongs to the redirected request only.
-    const auto request = buildRequest(fields, lines, false);
-    if (!request) {
+    const auto text = buildRequest(fields, lines, false);
+    if (!text) {
         log(logLevel::error, gbkFormat("请求过长"));
         return OpenResult::Refused;
     }
-    if (const OpenResult r = connectTo(ip, port, !fields.proxy.empty(), false); r != OpenResult::Accepted) return r;
+    if (const OpenResult r = reach(fields, false); r != OpenResult::Accepted) return r;
     ResponseHeader header;
-    if (const OpenResult r = sendAndReadHeader(*request, header, body); r != OpenResult::Accepted) return r;
+    if (const OpenResult r = request(fields, *text, header, body); r != OpenResult::Accepted) return r;
     return checkRangeAnswer(header, position);
 }
 

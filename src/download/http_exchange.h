@@ -1,6 +1,7 @@
 #pragma once
 
 #include "download/response_header.h"
+#include "download/http_request.h"
 #include "download/socket_io.h"
 
 #include <cstdint>
@@ -19,8 +20,8 @@ enum class OpenResult {
 };
 
 // What one connection of a task does on the wire: resolve and connect with
-// its limits, send the GET (plain or ranged), read and check the answer,
-// follow redirections. Every step is logged through the task.
+// its limits (through a proxy's tunnel and TLS for https), send the GET
+// (plain or ranged), read and check the answer, follow redirections. Every step is logged through the task.
 class HttpExchange {
 public:
     HttpExchange(Task& task, int connection, StopCheck stop);
@@ -47,7 +48,12 @@ public:
     void close() { socket_.close(); }
 
 private:
+    OpenResult reach(const RequestFields& fields, bool first);
     OpenResult connectTo(const std::string& host, int port, bool viaProxy, bool resolve);
+    OpenResult tunnel(const RequestFields& fields);
+    OpenResult secure(const RequestFields& fields);
+    OpenResult request(const RequestFields& fields, const std::string& request, ResponseHeader& header,
+                       std::string& body);
     OpenResult sendAndReadHeader(const std::string& request, ResponseHeader& header, std::string& body);
     OpenResult requestFirst(ResponseHeader& header, std::string& body);
     OpenResult acceptFirstAnswer(const ResponseHeader& header);

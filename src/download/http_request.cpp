@@ -25,7 +25,7 @@ std::string refererFor(const std::string& url) {
 
 // Sets the address and what follows from it; false when the target is too long.
 bool moveTo(RequestFields& fields, const ParsedAddress& address, const std::string& url) {
-    const std::string target = requestTarget(fields.proxy.empty() ? address.path : url);
+    const std::string target = requestTarget(forwardedByProxy(fields.proxy, address.scheme) ? url : address.path);
     if (target.size() > maxTargetBytes) return false;
     fields.address = address;
     fields.url = url;
@@ -98,7 +98,7 @@ std::optional<std::string> buildRequest(const RequestFields& fields, const std::
     const std::string agent = std::string("User-Agent: ") + engineUserAgent + "\r\n";
     const std::string extra = extraLine + (withCookie ? fields.cookieLine : std::string());
     auto compose = [&](bool withReferer) {
-        if (!fields.proxy.empty())
+        if (fields.forwardedByProxy())
             // A proxy is told only what it needs, and the range (without it a
             // proxy would send every connection the whole file).
             return line1 + host + agent + extra + "Proxy-Connection: Keep-Alive\r\n\r\n";
@@ -119,21 +119,23 @@ bool followRedirect(RequestFields& fields, const std::string& location, const st
     }
     // Nothing a server writes may reach the request line but the target.
     if (location.empty() || hasControlCharacter(location)) return false;
-    if (location.rfind("//", 0) == 0) return followRedirect(fields, "http:" + location, "");
+    const char* currentScheme = webSchemePrefix(fields.address.scheme);
+    if (location.rfind("//", 0) == 0)
+        return followRedirect(fields, (fields.address.scheme == Scheme::Https ? "https:" : "http:") + location, "");
     if (hasScheme(location)) {
         const auto address = parseAddress(location);
         if (!address) {
             // "http://host" without a path still names the host's root.
             const auto rooted = parseAddress(location + "/");
-            if (!rooted || rooted->scheme != Scheme::Http) return false;
+            if (!rooted || !isWebScheme(rooted->scheme)) return false;
             return moveTo(fields, *rooted, location + "/");
         }
-        if (address->scheme != Scheme::Http) return false;
+        if (!isWebScheme(address->scheme)) return false;
         return moveTo(fields, *address, location);
     }
     ParsedAddress next = fields.address;
     next.path = resolvedPath(next.path, location);
-    return moveTo(fields, next, "http://" + next.host + next.path);
+    return moveTo(fields, next, currentScheme + next.host + next.path);
 }
 
 }  // namespace zorvan

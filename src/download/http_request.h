@@ -25,7 +25,17 @@ struct RequestFields {
     std::string target;          // the path, or with a proxy the whole address
     std::string referer;         // empty: no Referer line
     std::string cookieLine;      // "Cookie: k=v\r\n" after a redirection, else empty
+
+    bool forwardedByProxy() const;
 };
+
+// Whether a request goes to the proxy as it stands (an http address through
+// a proxy); an https address reaches its server through a tunnel instead,
+// and only the server reads the request.
+inline bool forwardedByProxy(const std::string& proxy, Scheme scheme) {
+    return !proxy.empty() && scheme != Scheme::Https;
+}
+inline bool RequestFields::forwardedByProxy() const { return zorvan::forwardedByProxy(proxy, address.scheme); }
 
 // The fields for a task's address, its proxy and the caller's referer
 // (empty: the address up to its last "/"). Nothing when the target is too
@@ -40,8 +50,9 @@ std::optional<RequestFields> makeRequestFields(const ParsedAddress& address, con
 std::optional<std::string> buildRequest(const RequestFields& fields, const std::string& extraLine, bool withCookie);
 
 // Follows a redirection to `location`, taking one cookie from the
-// response's Set-Cookie text. Absolute "http://" (or "//host") locations
-// replace host, port (the scheme's default when none is named) and path;
+// response's Set-Cookie text. Absolute "http://" and "https://" (or
+// "//host", in the current scheme) locations replace scheme, host, port
+// (the scheme's default when none is named) and path;
 // any other is resolved against the current path with its "." and ".."
 // segments removed (RFC 3986 5.2). Other schemes, a control character
 // anywhere in the location, a too long cookie or target fail.

@@ -10,7 +10,11 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <openssl/err.h>
+#include <openssl/ssl.h>
+
 #include <cerrno>
+#include <climits>
 #include <cstring>
 
 namespace zorvan {
@@ -23,7 +27,9 @@ Socket& Socket::operator=(Socket&& other) noexcept {
     if (this != &other) {
         close();
         fd_ = other.fd_;
+        tls_ = other.tls_;
         other.fd_ = -1;
+        other.tls_ = nullptr;
     }
     return *this;
 }
@@ -35,8 +41,70 @@ bool Socket::open() {
 }
 
 void Socket::close() {
+    if (tls_) {
+        // Closed as if both sides had said goodbye: a session freed without
+        // that is struck from further use, and the next connections resume it.
+        SSL_set_shutdown(tls_, SSL_SENT_SHUTDOWN | SSL_RECEIVED_SHUTDOWN);
+        SSL_free(tls_);
+        tls_ = nullptr;
+    }
     if (fd_ >= 0) ::close(fd_);
     fd_ = -1;
+}
+
+void Socket::attachTls(ssl_st* tls) {
+    if (tls_) SSL_free(tls_);
+    tls_ = tls;
+}
+
+namespace {
+
+// What a failed TLS read or write means for the caller.
+IoStep tlsStep(ssl_st* tls, int result) {
+    const int savedErrno = errno;
+    switch (SSL_get_error(tls, result)) {
+        case SSL_ERROR_WANT_READ: return {0, POLLIN, 0};
+        case SSL_ERROR_WANT_WRITE: return {0, POLLOUT, 0};
+        case SSL_ERROR_ZERO_RETURN: return {0, 0, socketError::closedByServer};
+        case SSL_ERROR_SYSCALL:
+            // No errno: the peer closed the connection without TLS's closing alert.
+            return {0, 0, savedErrno != 0 ? socketErrorFromErrno(savedErrno) : socketError::tlsCutShort};
+        default:
+            if (ERR_GET_REASON(ERR_peek_last_error()) == SSL_R_UNEXPECTED_EOF_WHILE_READING)
+                return {0, 0, socketError::tlsCutShort};
+            return {0, 0, socketError::tlsBroken};
+    }
+}
+
+int clampToInt(std::size_t size) { return static_cast<int>(std::min<std::size_t>(size, INT_MAX)); }
+
+}  // namespace
+
+IoStep Socket::readSome(char* into, std::size_t size) {
+    if (tls_) {
+        ERR_clear_error();
+        errno = 0;
+        const int n = SSL_read(tls_, into, clampToInt(size));
+        return n > 0 ? IoStep{static_cast<std::size_t>(n), 0, 0} : tlsStep(tls_, n);
+    }
+    const ssize_t n = ::recv(fd_, into, size, 0);
+    if (n > 0) return {static_cast<std::size_t>(n), 0, 0};
+    if (n == 0) return {0, 0, socketError::closedByServer};
+    if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR) return {0, POLLIN, 0};
+    return {0, 0, socketErrorFromErrno(errno)};
+}
+
+IoStep Socket::writeSome(const char* from, std::size_t size) {
+    if (tls_) {
+        ERR_clear_error();
+        errno = 0;
+        const int n = SSL_write(tls_, from, clampToInt(size));
+        return n > 0 ? IoStep{static_cast<std::size_t>(n), 0, 0} : tlsStep(tls_, n);
+    }
+    const ssize_t n = ::send(fd_, from, size, MSG_NOSIGNAL);
+    if (n > 0) return {static_cast<std::size_t>(n), 0, 0};
+    if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) return {0, 0, socketErrorFromErrno(errno)};
+    return {0, POLLOUT, 0};
 }
 
 bool isDottedIPv4(const std::string& host) {
@@ -101,15 +169,15 @@ int sendWithLimit(Socket& socket, const std::string& data, int timeoutMs, const 
     std::size_t sent = 0;
     int waited = 0;
     while (sent < data.size()) {
-        const ssize_t n = ::send(socket.fd(), data.data() + sent, data.size() - sent, MSG_NOSIGNAL);
-        if (n > 0) {
-            sent += static_cast<std::size_t>(n);
+        const IoStep step = socket.writeSome(data.data() + sent, data.size() - sent);
+        if (step.count > 0) {
+            sent += step.count;
             continue;
         }
-        if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) return socketErrorFromErrno(errno);
+        if (step.code != 0) return step.code == socketError::closedByServer ? socketError::sendFailed : step.code;
         if (stop && stop()) return socketError::sendFailed;
         if (waited >= timeoutMs) return socketError::waitTimeout;
-        pollfd p{socket.fd(), POLLOUT, 0};
+        pollfd p{socket.fd(), step.wait, 0};
         if (::poll(&p, 1, sliceMs) < 0 && errno != EINTR) return socketError::waitFailed;
         waited += sliceMs;
     }
@@ -136,20 +204,16 @@ ReceiveResult receiveSome(Socket& socket, char* into, std::size_t wanted, std::s
     int silence = 0;
     while (result.received < wanted) {
         const std::size_t ask = std::min(perCall, wanted - result.received);
-        const ssize_t n = ::recv(socket.fd(), into + result.received, ask, 0);
-        if (n > 0) {
-            result.received += static_cast<std::size_t>(n);
+        const IoStep step = socket.readSome(into + result.received, ask);
+        if (step.count > 0) {
+            result.received += step.count;
             silence = 0;
             quickAck(socket);
             if (singleStep) break;
             continue;
         }
-        if (n == 0) {
-            result.code = socketError::closedByServer;
-            break;
-        }
-        if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) {
-            result.code = socketErrorFromErrno(errno);
+        if (step.code != 0) {
+            result.code = step.code;
             break;
         }
         if (stop && stop()) break;
@@ -157,7 +221,7 @@ ReceiveResult receiveSome(Socket& socket, char* into, std::size_t wanted, std::s
             result.code = socketError::receiveTimeout;
             break;
         }
-        pollfd p{socket.fd(), POLLIN, 0};
+        pollfd p{socket.fd(), step.wait, 0};
         const int ready = ::poll(&p, 1, sliceMs);
         if (ready < 0 && errno != EINTR) {
             result.code = socketError::waitFailed;

@@ -6,18 +6,31 @@
 #include <optional>
 #include <string>
 
+struct ssl_st;
+
 namespace zorvan {
 
 // Asked in every 10 ms slice of a wait: true ends the wait.
 using StopCheck = std::function<bool()>;
 
-// One TCP socket, closed with its owner. Kept non-blocking: every wait is
-// a poll in 10 ms slices, so stop requests are seen at once.
+// One step of reading or writing a socket.
+struct IoStep {
+    std::size_t count = 0;  // bytes moved
+    short wait = 0;         // nothing moved yet: poll for this (POLLIN or POLLOUT), then try again
+    int code = 0;           // closedByServer, or an error code (see error_text.h)
+};
+
+// One TCP socket, closed with its owner, and the TLS session over it once
+// one is attached. Kept non-blocking: every wait is a poll in 10 ms slices,
+// so stop requests are seen at once.
 class Socket {
 public:
     Socket() = default;
     ~Socket() { close(); }
-    Socket(Socket&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
+    Socket(Socket&& other) noexcept : fd_(other.fd_), tls_(other.tls_) {
+        other.fd_ = -1;
+        other.tls_ = nullptr;
+    }
     Socket& operator=(Socket&& other) noexcept;
     Socket(const Socket&) = delete;
     Socket& operator=(const Socket&) = delete;
@@ -27,8 +40,16 @@ public:
     bool isOpen() const { return fd_ >= 0; }
     int fd() const { return fd_; }
 
+    // From here on every byte goes through `tls`, which the socket owns.
+    void attachTls(ssl_st* tls);
+    ssl_st* tls() const { return tls_; }
+
+    IoStep readSome(char* into, std::size_t size);
+    IoStep writeSome(const char* from, std::size_t size);
+
 private:
     int fd_ = -1;
+    ssl_st* tls_ = nullptr;
 };
 
 // Dotted IPv4 text of a host name (a dotted address is returned unchanged);
@@ -49,7 +70,8 @@ struct ReceiveResult {
 
 // Receives up to `wanted` bytes into `into`, at most `perCall` per read.
 // Silence longer than timeoutMs gives receiveTimeout, the server closing
-// gives closedByServer; a stop ends the wait with what has arrived. With
+// gives closedByServer (over TLS only with its closing alert; a TLS stream
+// that just ends gives tlsCutShort); a stop ends the wait with what has arrived. With
 // singleStep it returns after the first read that brought bytes.
 ReceiveResult receiveSome(Socket& socket, char* into, std::size_t wanted, std::size_t perCall, int timeoutMs,
                           bool singleStep, const StopCheck& stop);

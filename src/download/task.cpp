@@ -2,6 +2,7 @@
 
 #include "download/http_address.h"
 #include "download/log_time.h"
+#include "download/tls_client.h"
 #include "text/code_page.h"
 
 #include <cstdarg>
@@ -26,6 +27,12 @@ std::string gbkFormat(const char* utf8Format, ...) {
     }
     va_end(again);
     return out;
+}
+
+std::shared_ptr<TlsClient> Task::tlsClient() {
+    std::lock_guard lock(requestLock);
+    if (!tls) tls = params.tlsClient ? params.tlsClient : TlsClient::create({});
+    return tls;
 }
 
 void Task::log(int connection, int level, const std::string& message) {

@@ -19,6 +19,7 @@
 namespace zorvan {
 
 class Connection;
+class TlsClient;
 struct Task;
 
 // Where a Download holds its task; shared with the task so the task can
@@ -55,6 +56,7 @@ struct Task {
     BodyKind bodyKind = BodyKind::Sized;
     std::string etag;            // what the first answer identified the file by
     std::string lastModified;
+    std::shared_ptr<TlsClient> tls;  // made when the first https connection needs it
 
     std::mutex pathLock;
     std::string localPath;     // code page 936; the name-clash procedure may change it
@@ -112,6 +114,9 @@ struct Task {
     void noteRequestTime(std::chrono::steady_clock::duration took);
     double longestRequestSeconds() const { return static_cast<double>(longestRequestMicros.load()) / 1e6; }
     std::string currentLocalPath();
+    // The caller's TLS set-up, else one with the system's trust store;
+    // nothing when TLS cannot be set up at all.
+    std::shared_ptr<TlsClient> tlsClient();
     // A local path naming a folder gets the file name the server gave, else
     // the last part of the address's path, else "index.html".
     void completeFolderPath();

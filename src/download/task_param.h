@@ -8,6 +8,7 @@
 namespace zorvan {
 
 class RateLimiter;
+class TlsClient;
 
 using TaskId = std::uint64_t;
 
@@ -48,6 +49,9 @@ struct TaskParam {
     // One limit for several tasks at once (a whole run of downloads); when
     // set, it holds this task instead of speedLimit.
     std::shared_ptr<RateLimiter> sharedLimiter;
+    // How https connections are checked (and the sessions they resume);
+    // empty: the system's trust store, always verified.
+    std::shared_ptr<TlsClient> tlsClient;
 };
 
 inline constexpr int downloadMode = 0x1000;
@@ -92,6 +96,11 @@ enum class TaskOutcome : int {
     TransferFailed = 6,    // connections failed and retries ran out
     FileChanged = 7,       // the file changed on the server, again after starting over
     NotSaved = 8,          // every byte arrived, but the file could not take its final name
+    CertificateUntrusted = 9,     // https: the certificate does not lead to a trusted CA
+    CertificateNameMismatch = 10, // https: the certificate is for another host
+    CertificateExpired = 11,      // https: the certificate is outside its validity
+    TlsHandshakeFailed = 12,      // https: no secure connection could be agreed
+    TlsClosedMidRecord = 13,      // https: the server kept cutting the stream off mid-record
 };
 
 }  // namespace zorvan

@@ -13,6 +13,11 @@ const char* outcomeText(TaskOutcome outcome) {
         case TaskOutcome::TransferFailed: return "下载失败：传输多次重试后仍然出错，文件没有保存。";
         case TaskOutcome::FileChanged: return "下载失败：文件在下载过程中被服务器更改，文件没有保存。";
         case TaskOutcome::NotSaved: return "下载失败：文件无法以它的名字保存，文件没有保存。";
+        case TaskOutcome::CertificateUntrusted: return "下载失败：服务器的证书不受信任，文件没有保存。";
+        case TaskOutcome::CertificateNameMismatch: return "下载失败：服务器的证书不是这个主机名的，文件没有保存。";
+        case TaskOutcome::CertificateExpired: return "下载失败：服务器的证书已过期或尚未生效，文件没有保存。";
+        case TaskOutcome::TlsHandshakeFailed: return "下载失败：无法与服务器建立安全连接（TLS 握手失败），文件没有保存。";
+        case TaskOutcome::TlsClosedMidRecord: return "下载失败：服务器多次在 TLS 记录中途断开连接，文件没有保存。";
     }
     return "下载失败。";
 }

@@ -6,6 +6,7 @@
 #include "support/download_runner.h"
 #include "support/loopback_server.h"
 #include "support/nginx_server.h"
+#include "support/test_certificates.h"
 
 #include <gtest/gtest.h>
 
@@ -85,6 +86,52 @@ TEST(ZorvanCli, SavesCompleteFilesAndSaysWhenItCouldNot) {
     EXPECT_EQ(run.exitCode, 2);
     EXPECT_NE(run.output.find("cannot download"), std::string::npos) << run.output;
     EXPECT_EQ(filesIn(folder), (std::vector<std::string>{"clip(1).mp4", "clip.mp4"}));
+}
+
+TEST(ZorvanCli, RefusesEachBadCertificateWithItsOwnMessageUnlessInsecure) {
+    TestCertificates certificates;
+    ASSERT_TRUE(certificates.made()) << certificates.error();
+    const std::string folder = freshFolder("cli-tls");
+    const std::string ca = " --cacert " + certificates.caFile();
+    NginxServer good("", NginxTls{certificates.valid(), certificates.key()});
+    ASSERT_TRUE(good.running()) << good.error();
+    const std::string content = good.addFile("clip.mp4", 300001);
+
+    CliRun run = runCli("get " + good.url("/clip.mp4") + " -n 5 -o " + folder + "/good.mp4" + ca);
+    EXPECT_EQ(run.exitCode, 0) << run.output;
+    EXPECT_TRUE(readFile(folder + "/good.mp4") == content);
+    // Without the test CA the system's store does not know it.
+    run = runCli("get " + good.url("/clip.mp4") + " -o " + folder + "/x.mp4");
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_NE(run.output.find("证书不受信任"), std::string::npos) << run.output;
+    // TLS spoken to a plain HTTP port.
+    run = runCli("get " + good.plainUrl("/clip.mp4").replace(0, 4, "https") + " -o " + folder + "/x.mp4" + ca);
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_NE(run.output.find("TLS 握手失败"), std::string::npos) << run.output;
+
+    const struct {
+        std::string certificate, message;
+    } faults[] = {{certificates.otherName(), "证书不是这个主机名的"},
+                  {certificates.expired(), "证书已过期"},
+                  {certificates.selfSigned(), "证书不受信任"}};
+    std::vector<std::string> saved = {"good.mp4"};
+    for (const auto& fault : faults) {
+        NginxServer bad("", NginxTls{fault.certificate, certificates.key()});
+        ASSERT_TRUE(bad.running()) << bad.error();
+        bad.addFile("clip.mp4", 300001);
+        const std::string path = folder + "/" + saved.emplace_back("insecure" + std::to_string(saved.size()) + ".mp4");
+        run = runCli("get " + bad.url("/clip.mp4") + " -o " + path + ca);
+        EXPECT_EQ(run.exitCode, 1) << fault.message;
+        EXPECT_NE(run.output.find(fault.message), std::string::npos) << run.output;
+        run = runCli("get " + bad.url("/clip.mp4") + " -o " + path + " --insecure");
+        EXPECT_EQ(run.exitCode, 0) << run.output;
+        EXPECT_NE(run.output.find("--insecure: the server's certificate and name are not checked"), std::string::npos);
+        EXPECT_TRUE(readFile(path) == content) << fault.message;
+    }
+    run = runCli("get " + good.url("/clip.mp4") + " -o " + folder + "/y.mp4 --cacert " + folder + "/none.pem");
+    EXPECT_EQ(run.exitCode, 2);
+    EXPECT_NE(run.output.find("cannot read CA certificates"), std::string::npos) << run.output;
+    EXPECT_EQ(filesIn(folder), saved);
 }
 
 }  // namespace

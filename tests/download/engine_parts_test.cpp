@@ -131,7 +131,8 @@ TEST(HttpAddress, SchemesHostsPortsAndPaths) {
     EXPECT_EQ(requestTarget(a->path), "/a%20b.mp4");
     EXPECT_FALSE(parseAddress("http://host"));
     EXPECT_FALSE(parseAddress("http:\\/\\/host\\/a.mp4"));
-    EXPECT_FALSE(parseAddress("https://host/a.mp4"));
+    EXPECT_EQ(parseAddress("HTTPS://host/a.mp4")->scheme, Scheme::Https);
+    EXPECT_EQ(parseAddress("https://host/a.mp4")->port, 443);
     EXPECT_FALSE(parseAddress("http://h:99999/a"));
     EXPECT_EQ(parseAddress("mmst://h/x")->scheme, Scheme::Mms);
     EXPECT_EQ(parseAddress("rtsp://h/x")->port, 554);
@@ -186,8 +187,21 @@ TEST(HttpRequest, RedirectionsRebuildTargetRefererAndCookie) {
     EXPECT_EQ(fields.referer, "http://other/x");
 
     EXPECT_FALSE(followRedirect(fields, "ftp://h/a", ""));
-    EXPECT_FALSE(followRedirect(fields, "https://h/a", ""));
     EXPECT_FALSE(followRedirect(fields, "c.mp4", std::string(5000, 'c')));
+
+    // Into https and on within it; through a proxy its request goes to the
+    // server itself (through a tunnel), so it names only the path.
+    fields.proxy = "px:3128";
+    ASSERT_TRUE(followRedirect(fields, "https://s/d/a.mp4", ""));
+    EXPECT_EQ(fields.address.port, 443);
+    ASSERT_TRUE(followRedirect(fields, "//t/e/b.mp4", ""));
+    EXPECT_EQ(fields.url, "https://t/e/b.mp4");
+    ASSERT_TRUE(followRedirect(fields, "c.mp4", ""));
+    EXPECT_EQ(fields.url, "https://t/e/c.mp4");
+    EXPECT_EQ(fields.target, "/e/c.mp4");
+    EXPECT_EQ(buildRequest(fields, "", false)->find("Proxy-Connection"), std::string::npos);
+    ASSERT_TRUE(followRedirect(fields, "http://u/f.mp4", ""));
+    EXPECT_EQ(fields.target, "http://u/f.mp4");
 }
 
 TEST(ResponseHeader, StatusAndFieldsInAnyLetterCase) {

@@ -50,7 +50,11 @@ std::string HttpRequest::header(std::string_view name) const {
     return {};
 }
 
-LoopbackServer::LoopbackServer(Script script) : script_(std::move(script)) {
+LoopbackServer::LoopbackServer(Script script) : script_(std::move(script)) { listen(); }
+
+LoopbackServer::LoopbackServer(ConnectionHandler handler) : handler_(std::move(handler)) { listen(); }
+
+void LoopbackServer::listen() {
     listener_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (listener_ < 0) throw std::runtime_error("socket failed");
     int yes = 1;
@@ -103,7 +107,10 @@ void LoopbackServer::acceptLoop() {
         ++connections_;
         std::lock_guard lock(mutex_);
         workers_.emplace_back([this, socket] {
-            serve(socket);
+            if (handler_)
+                handler_(socket, stopping_);
+            else
+                serve(socket);
             ::close(socket);
         });
     }

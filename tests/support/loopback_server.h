@@ -46,8 +46,12 @@ struct ScriptedReply {
 class LoopbackServer {
 public:
     using Script = std::function<ScriptedReply(const HttpRequest&)>;
+    // Serves one accepted connection all by itself, until done or until
+    // `stopping` turns true; the server closes the socket afterwards.
+    using ConnectionHandler = std::function<void(int socket, const std::atomic<bool>& stopping)>;
 
     explicit LoopbackServer(Script script);
+    explicit LoopbackServer(ConnectionHandler handler);
     ~LoopbackServer();
     LoopbackServer(const LoopbackServer&) = delete;
     LoopbackServer& operator=(const LoopbackServer&) = delete;
@@ -67,7 +71,10 @@ private:
     bool readRequest(int socket, std::string& buffer, HttpRequest& request);
     bool sendAll(int socket, std::string_view data, long bytesPerSecond);
 
+    void listen();
+
     Script script_;
+    ConnectionHandler handler_;
     int listener_ = -1;
     int port_ = 0;
     std::atomic<bool> stopping_{false};

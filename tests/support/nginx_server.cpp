@@ -13,6 +13,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <fstream>
+#include <iterator>
 #include <thread>
 
 namespace zorvan::test {
@@ -58,7 +59,17 @@ std::string patternBytes(std::size_t size, unsigned seed) {
     return bytes;
 }
 
-NginxServer::NginxServer(const std::string& extraServerLines) {
+namespace {
+
+std::string replaced(std::string text, const std::string& from, const std::string& to) {
+    for (auto at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
+        text.replace(at, from.size(), to);
+    return text;
+}
+
+}  // namespace
+
+NginxServer::NginxServer(const std::string& extraServerLines, const std::optional<NginxTls>& tls) {
     char pattern[] = "/tmp/zorvan-nginx-XXXXXX";
     if (!::mkdtemp(pattern)) {
         error_ = "cannot make a folder";
@@ -70,13 +81,23 @@ NginxServer::NginxServer(const std::string& extraServerLines) {
     ::mkdir(root_.c_str(), 0755);
     ::mkdir((dir_ + "/tmp").c_str(), 0755);
     port_ = freePort();
+    std::string tlsLines, logLines = "  access_log off;\n";
+    if (tls) {
+        tlsPort_ = freePort();
+        tlsLines = "    listen 127.0.0.1:" + std::to_string(tlsPort_) + " ssl;\n    ssl_certificate " + tls->certificate +
+                   ";\n    ssl_certificate_key " + tls->key + ";\n    ssl_protocols TLSv1.2 TLSv1.3;\n";
+        logLines = "  log_format zorvan '$ssl_session_reused $status \"$http_range\" \"$http_cookie\" $uri';\n"
+                   "  access_log " + dir_ + "/access.log zorvan;\n";
+    }
+    const std::string serverLines = replaced(replaced(extraServerLines, "@TLS_PORT@", std::to_string(tlsPort_)), "@PORT@",
+                                             std::to_string(port_));
     const std::string conf = dir_ + "/nginx.conf";
     std::ofstream(conf) << "worker_processes 1;\n"
                         << "error_log " << dir_ << "/error.log;\n"
                         << "pid " << dir_ << "/nginx.pid;\n"
                         << "events { worker_connections 256; }\n"
                         << "http {\n"
-                        << "  access_log off;\n"
+                        << logLines
                         << "  client_body_temp_path " << dir_ << "/tmp/body;\n"
                         << "  proxy_temp_path " << dir_ << "/tmp/proxy;\n"
                         << "  fastcgi_temp_path " << dir_ << "/tmp/fastcgi;\n"
@@ -85,8 +106,9 @@ NginxServer::NginxServer(const std::string& extraServerLines) {
                         << "  sendfile on;\n"
                         << "  server {\n"
                         << "    listen 127.0.0.1:" << port_ << ";\n"
+                        << tlsLines
                         << "    root " << root_ << ";\n"
-                        << "    " << extraServerLines << "\n"
+                        << "    " << serverLines << "\n"
                         << "  }\n"
                         << "}\n";
     pid_ = spawnChild({"/usr/sbin/nginx", "-c", conf, "-p", dir_, "-g", "daemon off;"});
@@ -94,7 +116,7 @@ NginxServer::NginxServer(const std::string& extraServerLines) {
         error_ = "cannot start /usr/sbin/nginx (is nginx-light installed?)";
         return;
     }
-    for (int i = 0; i < 200 && !accepts(port_); ++i) {
+    for (int i = 0; i < 200 && !(accepts(port_) && (tlsPort_ == 0 || accepts(tlsPort_))); ++i) {
         int status = 0;
         if (::waitpid(pid_, &status, WNOHANG) == pid_) {
             pid_ = -1;
@@ -112,7 +134,17 @@ NginxServer::~NginxServer() {
 }
 
 std::string NginxServer::url(const std::string& path) const {
+    if (tlsPort_ > 0) return "https://localhost:" + std::to_string(tlsPort_) + path;
     return "http://127.0.0.1:" + std::to_string(port_) + path;
+}
+
+std::string NginxServer::plainUrl(const std::string& path) const {
+    return "http://localhost:" + std::to_string(port_) + path;
+}
+
+std::string NginxServer::accessLog() const {
+    std::ifstream in(dir_ + "/access.log");
+    return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
 std::string NginxServer::addFile(const std::string& name, std::size_t size) {
