@@ -1,9 +1,11 @@
 # Shared by the benchmarks (sourced): the peers and nginx installed, the
 # zorvan-cli built, test files made in build/bench/www, and nginx serving
 # them on a free loopback port ($port) under /open/ and, capped at 25 MiB/s
-# per connection, /capped/. nginx stops when the sourcing script exits.
+# per connection, /capped/; the same over TLS 1.3 on $tls_port for
+# "localhost", with a certificate from a CA made here ($ca). nginx stops
+# when the sourcing script exits.
 
-need=(nginx-light aria2 axel curl wget time)
+need=(nginx-light aria2 axel curl wget time openssl)
 missing=()
 for p in "${need[@]}"; do dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p"); done
 if [ ${#missing[@]} -gt 0 ]; then
@@ -26,7 +28,22 @@ make_file() {  # name MiB
   fi
   sha256sum "$data/$1" | cut -d' ' -f1 > "$data/$1.sha256"
 }
-port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])')
+free_port() { python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])'; }
+port=$(free_port)
+tls_port=$(free_port)
+ca="$work/tls/ca.pem"
+if [ ! -s "$work/tls/server.pem" ]; then
+  mkdir -p "$work/tls"
+  (
+    cd "$work/tls"
+    ec=(-newkey ec -pkeyopt ec_paramgen_curve:P-256 -nodes)
+    openssl req -x509 "${ec[@]}" -keyout ca.key -out ca.pem -days 3650 -subj /CN=Zorvan-Bench-CA
+    openssl req "${ec[@]}" -keyout server.key -out server.csr -subj /CN=localhost
+    echo "subjectAltName=DNS:localhost" > server.ext
+    openssl x509 -req -in server.csr -CA ca.pem -CAkey ca.key -CAcreateserial -days 3650 -extfile server.ext -out server.pem
+  ) >/dev/null 2>&1
+  chmod 755 "$work/tls"; chmod 644 "$work/tls"/*
+fi
 cat > "$work/nginx.conf" <<CONF
 worker_processes 2;
 error_log $work/error.log;
@@ -44,6 +61,13 @@ http {
     listen 127.0.0.1:$port;
     location /open/ { alias $data/; }
     location /capped/ { alias $data/; limit_rate 25m; }
+  }
+  server {
+    listen 127.0.0.1:$tls_port ssl;
+    ssl_certificate $work/tls/server.pem;
+    ssl_certificate_key $work/tls/server.key;
+    ssl_protocols TLSv1.2 TLSv1.3;
+    location /open/ { alias $data/; }
   }
 }
 CONF
