@@ -165,8 +165,8 @@ void reportEnd(Task& task, bool complete) {
 }
 
 // Lets go of the task: its connections, its entry among the live tasks,
-// and its place in its Download.
-void release(const std::shared_ptr<Task>& task) {
+// its place in its Download and this thread's hold on it.
+void release(std::shared_ptr<Task> task) {
     {
         std::lock_guard lock(task->connectionLock);
         task->connections.clear();
@@ -176,8 +176,15 @@ void release(const std::shared_ptr<Task>& task) {
         liveTasks.erase(task->id);
     }
     const std::shared_ptr<TaskSlot> slot = task->slot;
+    {
+        std::lock_guard lock(slot->lock);
+        if (slot->task == task) slot->task.reset();
+    }
+    // Freed (with its TLS context) before the thread counts as ended: who
+    // waits for that may go on to end the process, and the TLS library's
+    // own clean-up at exit must not meet a context still being freed.
+    task.reset();
     std::lock_guard lock(slot->lock);
-    if (slot->task == task) slot->task.reset();
     --slot->running;
     slot->ended.notify_all();
 }
@@ -189,7 +196,7 @@ void runTask(std::shared_ptr<Task> task) {
         if (auto event = task->queue.take(std::chrono::milliseconds(100))) running = handle(*task, *event, complete);
     }
     reportEnd(*task, complete);
-    release(task);
+    release(std::move(task));
 }
 
 }  // namespace
