@@ -9,7 +9,7 @@
 #include "cli/works_listing.h"
 #include "download/rate_limiter.h"
 #include "download_policy/outcome_text.h"
-#include "download_policy/program_directory.h"
+#include "download_policy/download_folder.h"
 #include "download_policy/work_file.h"
 #include "text/code_page.h"
 

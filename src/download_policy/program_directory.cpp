@@ -23,8 +23,6 @@ std::string programDirectory() {
     return directory;
 }
 
-std::string downloadFolder() { return programDirectory() + "/video"; }
-
 bool enterProgramDirectory() { return chdir(programDirectory().c_str()) == 0; }
 
 }  // namespace zorvan

@@ -12,9 +12,6 @@ std::string programDirectory();
 // The program file's full path, read from /proc/self/exe once.
 std::string programFilePath();
 
-// The download folder: the program directory + "/video".
-std::string downloadFolder();
-
 // Makes the program directory the process's current directory.
 bool enterProgramDirectory();
 

@@ -8,6 +8,7 @@
 
 #include <QApplication>
 #include <QFont>
+#include <QIcon>
 #include <QLibraryInfo>
 #include <QTranslator>
 
@@ -21,6 +22,10 @@ void applyProgramLook() {
     QFont font = QApplication::font();
     font.setPixelSize(12);
     QApplication::setFont(font);
+    // Window and task bar icon from the installed theme, and the desktop
+    // entry the shell matches the windows to (Wayland's app id).
+    QGuiApplication::setDesktopFileName(QStringLiteral("app.zorvan.Zorvan"));
+    QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("app.zorvan.Zorvan")));
     // The standard buttons of message boxes in Chinese ("确定", "是", "否"),
     // like every other text of the program, whatever the system's language.
     auto* translator = new QTranslator(QCoreApplication::instance());

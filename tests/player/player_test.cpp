@@ -7,7 +7,7 @@
 #include "player/preview.h"
 #include "player/program_player.h"
 #include "shell/library/stay_on_top.h"
-#include "download_policy/program_directory.h"
+#include "download_policy/download_folder.h"
 #include "shell/program_state.h"
 #include "shell/windows.h"
 #include "shell/windows/local_player_window.h"

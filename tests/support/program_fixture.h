@@ -1,7 +1,7 @@
 #pragma once
 
 #include "app/program_routines.h"
-#include "download_policy/program_directory.h"
+#include "download_policy/download_folder.h"
 #include "shell/program_state.h"
 #include "shell/routing.h"
 #include "shell/windows.h"

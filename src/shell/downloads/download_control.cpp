@@ -7,7 +7,7 @@
 #include "shell/gui_thread.h"
 #include "shell/library/downloaded_view.h"
 #include "shell/message_box.h"
-#include "download_policy/program_directory.h"
+#include "download_policy/download_folder.h"
 #include "shell/program_end.h"
 #include "shell/program_state.h"
 #include "shell/windows.h"

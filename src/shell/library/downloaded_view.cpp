@@ -1,7 +1,7 @@
 #include "shell/library/downloaded_view.h"
 
 #include "shell/library/find_files.h"
-#include "download_policy/program_directory.h"
+#include "download_policy/download_folder.h"
 #include "shell/windows.h"
 #include "shell/windows/main_window.h"
 #include "shell/windows/window_geometry.h"

@@ -5,7 +5,7 @@
 #include "shell/downloads/download_control.h"
 #include "shell/downloads/download_texts.h"
 #include "shell/downloads/download_window.h"
-#include "download_policy/program_directory.h"
+#include "download_policy/download_folder.h"
 #include "shell/program_state.h"
 #include "shell/routing.h"
 #include "shell/windows.h"

@@ -1,6 +1,6 @@
 // The main window's own commands: the downloaded-files view and stay-on-top.
 #include "shell/library/stay_on_top.h"
-#include "download_policy/program_directory.h"
+#include "download_policy/download_folder.h"
 #include "shell/windows/main_window.h"
 #include "shell/windows/window_geometry.h"
 #include "support/program_fixture.h"

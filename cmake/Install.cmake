@@ -1,0 +1,34 @@
+# What `cmake --install` puts in place, and the Debian package made from it
+# by `cpack -G DEB`: the two programs, the desktop entry, the icon (SVG and
+# a 256 px PNG) and the AppStream metainfo.
+include(GNUInstallDirs)
+
+install(TARGETS zorvan zorvan-cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+
+set(ZORVAN_APP_ID app.zorvan.Zorvan)
+install(FILES ${CMAKE_SOURCE_DIR}/data/${ZORVAN_APP_ID}.desktop
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+install(FILES ${CMAKE_SOURCE_DIR}/data/${ZORVAN_APP_ID}.svg
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
+install(FILES ${CMAKE_SOURCE_DIR}/data/${ZORVAN_APP_ID}.png
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/256x256/apps)
+install(FILES ${CMAKE_SOURCE_DIR}/data/${ZORVAN_APP_ID}.metainfo.xml
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
+
+set(CPACK_PACKAGE_NAME zorvan)
+set(CPACK_PACKAGE_VENDOR "The Zorvan developers")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Save the short music videos a performer has published")
+set(CPACK_PACKAGE_DESCRIPTION
+    "Lists a performer's works on a video service, previews them in a built-in player, downloads them fast over several connections and plays what was saved. Includes zorvan-cli.")
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_STRIP_FILES ON)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_MAINTAINER "The Zorvan developers <zorvan@localhost>")
+set(CPACK_DEBIAN_PACKAGE_SECTION video)
+# Libraries it links come from dpkg-shlibdeps; what it loads at run time
+# does not show there: the GStreamer plugins that decode the clips, a font
+# with the Chinese texts, and the CA store its https downloads trust.
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_PACKAGE_DEPENDS
+    "gstreamer1.0-plugins-good, gstreamer1.0-plugins-bad, gstreamer1.0-libav, fonts-wqy-microhei | fonts-noto-cjk, ca-certificates")
+include(CPack)

@@ -1,0 +1,99 @@
+#!/usr/bin/env bash
+# Installs the build into a temporary DESTDIR and checks it as a user
+# would meet it: the files in place, the desktop entry and metainfo valid,
+# downloads from the installed zorvan-cli landing in the user's videos
+# folder (the program's folder not being writable), and the Debian package
+# with its contents and dependencies.
+#   install_test.sh BUILD_DIR DEMO_SERVICE
+set -euo pipefail
+build="$1"
+demo="$2"
+tmp="$(mktemp -d /tmp/zorvan-install-XXXXXX)"
+chmod 755 "$tmp"
+demo_pid=""
+cleanup() {
+  [ -n "$demo_pid" ] && kill "$demo_pid" 2>/dev/null || true
+  rm -rf "$tmp"
+}
+trap cleanup EXIT
+fail() { echo "FAIL: $*" >&2; exit 1; }
+
+root="$tmp/root"
+DESTDIR="$root" cmake --install "$build" --prefix /usr >/dev/null
+app=app.zorvan.Zorvan
+for f in bin/zorvan bin/zorvan-cli share/applications/$app.desktop share/icons/hicolor/scalable/apps/$app.svg \
+         share/icons/hicolor/256x256/apps/$app.png share/metainfo/$app.metainfo.xml; do
+  [ -s "$root/usr/$f" ] || fail "not installed: /usr/$f"
+done
+[ -x "$root/usr/bin/zorvan" ] && [ -x "$root/usr/bin/zorvan-cli" ] || fail "the programs are not executable"
+desktop-file-validate "$root/usr/share/applications/$app.desktop"
+appstreamcli validate --no-net "$root/usr/share/metainfo/$app.metainfo.xml" >/dev/null \
+  || fail "appstreamcli validate: $(appstreamcli validate --no-net "$root/usr/share/metainfo/$app.metainfo.xml")"
+grep -qx "Exec=zorvan" "$root/usr/share/applications/$app.desktop" || fail "Exec must start the program without a file"
+[ "$(file -b --mime-type "$root/usr/share/icons/hicolor/256x256/apps/$app.png" 2>/dev/null || echo image/png)" = image/png ] \
+  || fail "the PNG icon is not a PNG"
+
+# The demo service, with small clips of its own.
+media="$tmp/media"
+mkdir -p "$media"
+for n in 0 1 2; do head -c $(( 4000 + n * 1000 )) /dev/urandom > "$media/clip$n.mp4"; done
+"$demo" --port 0 --media "$media" > "$tmp/demo.log" 2>&1 &
+demo_pid=$!
+url=""
+for _ in $(seq 1 100); do
+  url="$(grep -o 'http://127\.0\.0\.1:[0-9]*' "$tmp/demo.log" || true)"
+  [ -n "$url" ] && break
+  sleep 0.05
+done
+[ -n "$url" ] || fail "the demo service did not start"
+
+# An installed copy the user may write to (as under ~/.local) still saves
+# into the videos folder.
+env -i PATH=/usr/bin:/bin HOME="$tmp/own" "$root/usr/bin/zorvan-cli" get-all 100003 --service "$url" > "$tmp/own.log" 2>&1 \
+  || fail "get-all from a writable install: $(cat "$tmp/own.log")"
+[ -d "$tmp/own/Videos/Zorvan" ] && [ ! -e "$root/usr/bin/video" ] || fail "a writable install saved beside itself"
+
+# A user who cannot write where the program lies: root writes everywhere, so
+# it runs as nobody there; anyone else finds the folder read-only.
+home="$tmp/home"
+mkdir -p "$home"
+as_user=()
+if [ "$(id -u)" -eq 0 ]; then
+  chown nobody "$home"
+  as_user=(setpriv --reuid=nobody --regid=nogroup --clear-groups)
+else
+  chmod a-w "$root/usr/bin"
+fi
+run_cli() {  # extra environment... -- arguments
+  local envs=()
+  while [ "$1" != -- ]; do envs+=("$1"); shift; done
+  shift
+  "${as_user[@]}" env -i PATH=/usr/bin:/bin HOME="$home" "${envs[@]}" "$root/usr/bin/zorvan-cli" "$@"
+}
+run_cli -- get-all 100001 --service "$url" -j 3 > "$tmp/run1.log" 2>&1 || fail "get-all into ~/Videos: $(cat "$tmp/run1.log")"
+[ "$(ls "$home/Videos/Zorvan" | grep -c '\.mp4$')" -eq 36 ] || fail "36 works expected in ~/Videos/Zorvan: $(ls "$home/Videos/Zorvan")"
+[ ! -e "$root/usr/bin/video" ] || fail "a video folder was made beside the installed program"
+
+# A videos folder named by the user's own settings.
+mkdir -p "$home/.config" "$home/Filme"
+printf '# written by xdg-user-dirs\nXDG_VIDEOS_DIR="$HOME/Filme"\n' > "$home/.config/user-dirs.dirs"
+[ "$(id -u)" -eq 0 ] && chown -R nobody "$home"
+run_cli -- get-all 100003 --service "$url" > "$tmp/run2.log" 2>&1 || fail "get-all 100003: $(cat "$tmp/run2.log")"
+[ -d "$home/Filme/Zorvan" ] || fail "user-dirs.dirs not followed: $(cat "$tmp/run2.log")"
+run_cli XDG_VIDEOS_DIR="$home/Clips" -- get-all 100003 --service "$url" > "$tmp/run3.log" 2>&1 || fail "get-all 100003"
+[ -d "$home/Clips/Zorvan" ] || fail "XDG_VIDEOS_DIR not followed"
+
+# The Debian package.
+cpack -G DEB -B "$tmp/package" --config "$build/CPackConfig.cmake" > "$tmp/cpack.log" 2>&1 || fail "cpack: $(cat "$tmp/cpack.log")"
+deb="$(ls "$tmp"/package/zorvan_*.deb)"
+contents="$(dpkg-deb -c "$deb")"
+for f in ./usr/bin/zorvan ./usr/bin/zorvan-cli ./usr/share/applications/$app.desktop ./usr/share/metainfo/$app.metainfo.xml \
+         ./usr/share/icons/hicolor/256x256/apps/$app.png; do
+  grep -q " $f\$" <<<"$contents" || fail "$f missing from the package"
+done
+depends="$(dpkg-deb -f "$deb" Depends)"
+for d in libqt6widgets6 libqt6multimedia6 libcurl4 libssl3 gstreamer1.0-plugins-good gstreamer1.0-libav fonts-wqy-microhei; do
+  grep -q "$d" <<<"$depends" || fail "the package does not depend on $d: $depends"
+done
+echo "installed tree, desktop entry, metainfo, download folder and package: ok"
+echo "package: $(basename "$deb"), depends: $depends"
