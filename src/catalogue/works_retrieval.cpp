@@ -54,8 +54,9 @@ std::string fetchPages(WorksView& view, const std::string& query, int pages) {
     return text;
 }
 
-// One row per work, paced so the window keeps up, counting in the title.
-std::size_t fillRows(WorksView& view, const std::string& text) {
+}  // namespace
+
+std::size_t fillWorksRows(WorksView& view, const std::string& text) {
     std::vector<std::string> names;
     extractBetween(text, nameStart, nameEnd, names);
     view.wait(100);
@@ -78,8 +79,6 @@ std::size_t fillRows(WorksView& view, const std::string& text) {
     return filled;
 }
 
-}  // namespace
-
 void retrieveWorks(WorksView& view, const std::string& worksAddress) {
     // Busy from the click on: a service that is slow to answer must not
     // look as if nothing happened.
@@ -101,7 +100,7 @@ void retrieveWorks(WorksView& view, const std::string& worksAddress) {
         // The user is told to try again, so the program stays, with
         // whatever else it is doing (a download, say).
         view.notice(utf8ToGbk("获取信息出错！请重试"));
-    } else if (fillRows(view, accumulated) == 0) {
+    } else if (fillWorksRows(view, accumulated) == 0) {
         title = utf8ToGbk("没有找到作品");
     }
     view.setFetchButton(utf8ToGbk("确定"), true);

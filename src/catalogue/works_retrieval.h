@@ -26,4 +26,10 @@ std::string queryPerformerId(const std::string& codePageId);
 // so.
 void retrieveWorks(WorksView& view, const std::string& worksAddress);
 
+// The rows of every work in the pages' text (the pages one after another):
+// song names and media addresses found between their markers, one row per
+// name that has an address, paced so the window keeps up, counting in the
+// title. Returns the number of rows filled.
+std::size_t fillWorksRows(WorksView& view, const std::string& pagesText);
+
 }  // namespace zorvan

@@ -381,6 +381,8 @@ OpenResult HttpExchange::checkRangeAnswer(const ResponseHeader& header, std::int
                 bodyEnd_ = std::min(header.contentRangeEnd + 1, total);
             else if (header.contentLength >= 0)
                 bodyEnd_ = std::min(position + header.contentLength, total);
+            // A part without a byte would be asked for again at once, for ever.
+            if (bodyEnd_ >= 0 && bodyEnd_ <= position) break;
             return OpenResult::Accepted;
         case 416:
             if (header.contentRangeTotal >= 0 && header.contentRangeTotal != total) return changed();

@@ -115,7 +115,10 @@ std::optional<std::string> buildRequest(const RequestFields& fields, const std::
 bool followRedirect(RequestFields& fields, const std::string& location, const std::string& setCookie) {
     if (!setCookie.empty()) {
         if (setCookie.size() > maxSetCookieBytes) return false;
-        fields.cookieLine = "Cookie: " + setCookie.substr(0, setCookie.find(';')) + "\r\n";
+        // A cookie with a control character (a bare CR, say) could start a
+        // header line of the server's choosing: it is not sent.
+        const std::string pair = setCookie.substr(0, setCookie.find(';'));
+        if (!hasControlCharacter(pair)) fields.cookieLine = "Cookie: " + pair + "\r\n";
     }
     // Nothing a server writes may reach the request line but the target.
     if (location.empty() || hasControlCharacter(location)) return false;

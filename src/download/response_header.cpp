@@ -119,6 +119,12 @@ void readContentRange(const std::string& value, ResponseHeader& r) {
     if (slash == std::string_view::npos) return;
     if (dash != std::string_view::npos && dash < slash) r.contentRangeEnd = wholeNumber(range.substr(dash + 1, slash - dash - 1));
     r.contentRangeTotal = wholeNumber(trimmed(range.substr(slash + 1)));
+    // A range that ends before it starts, or past the file's end, names no
+    // place in the file: read as no range at all, so no answer built on it
+    // is taken.
+    const bool backwards = r.contentRangeEnd >= 0 && r.contentRangeEnd < r.contentRangeStart;
+    const bool pastEnd = r.contentRangeTotal >= 0 && r.contentRangeEnd >= r.contentRangeTotal;
+    if (backwards || pastEnd) r.contentRangeStart = r.contentRangeEnd = -1;
 }
 
 // Seconds, or an HTTP date ("Sun, 06 Nov 1994 08:49:37 GMT", read without

@@ -1,7 +1,6 @@
 #include "download_policy/work_file.h"
 
 #include "text/code_page.h"
-#include "text/find_text.h"
 
 namespace zorvan {
 
@@ -18,20 +17,19 @@ std::string cutUtf8(const std::string& text, std::size_t bytes) {
 }  // namespace
 
 std::string songFileName(const std::string& songName) {
-    std::string name;
-    for (std::size_t i = 0; i < songName.size(); ++i) {
-        const char c = songName[i];
-        if (isLeadByte(c) && i + 1 < songName.size()) {
-            name += c;
-            name += songName[++i];  // a second byte is part of its character
-            continue;
-        }
+    // Judged in UTF-8, the form the name takes on disk, where a "/" is
+    // always a separator: a byte pair that is no code page 936 character
+    // becomes "?" there, and the byte after its first could be a "/".
+    std::string withoutZeros = songName;
+    for (char& c : withoutZeros)
+        if (c == '\0') c = '_';
+    std::string onDisk = gbkToUtf8(withoutZeros);
+    for (char& c : onDisk) {
         const auto byte = static_cast<unsigned char>(c);
-        name += (c == '/' || c == '\\' || byte < 0x20 || byte == 0x7F) ? '_' : c;
+        if (c == '/' || c == '\\' || byte < 0x20 || byte == 0x7F) c = '_';
     }
-    if (name.empty() || name.front() == '.') name.insert(0, 1, '_');
-    const std::string onDisk = gbkToUtf8(name);
-    return onDisk.size() <= maxSongFileNameBytes ? name : utf8ToGbk(cutUtf8(onDisk, maxSongFileNameBytes));
+    if (onDisk.empty() || onDisk.front() == '.') onDisk.insert(0, 1, '_');
+    return utf8ToGbk(cutUtf8(onDisk, maxSongFileNameBytes));
 }
 
 std::string workFilePath(const std::string& folder, const std::string& songName) {

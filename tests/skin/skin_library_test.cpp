@@ -38,7 +38,9 @@ TEST(SkinLibrary, MapsFromProgramDataAndHandsOnlyAValidSkinToTheHost) {
         receivedSheet.clear();
         EXPECT_EQ(static_cast<int>(attachSkinResource(*module, skin, "", 0, 0, 0)), 1);
         EXPECT_EQ(receivedSheet, std::string(skin.begin() + 8, skin.end()));
-        if (module == &first) ASSERT_TRUE(first.Free());
+        if (module == &first) {
+            ASSERT_TRUE(first.Free());
+        }
     }
     EXPECT_NE(receivedSheet.find("QProgressBar::chunk"), std::string::npos);
 

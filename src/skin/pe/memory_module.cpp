@@ -45,7 +45,7 @@ std::uint8_t* MemoryModule::map(const std::uint8_t* image, std::size_t size, Imp
         !resolveImports(base, *imageSize, headers->imports, hosts_, resolver, value))
         return nullptr;
 
-    if (!callEntry(base, *headers, processAttach)) {
+    if (runsEntryPoint_ && !callEntry(base, *headers, processAttach)) {
         callEntry(base, *headers, processDetach);
         return nullptr;
     }
@@ -56,7 +56,8 @@ std::uint8_t* MemoryModule::map(const std::uint8_t* image, std::size_t size, Imp
 bool MemoryModule::Free() {
     if (!base_) return true;
     // The headers inside the image passed every check when it was mapped.
-    if (const auto headers = readImageHeaders(ImageBytes(base_, size_))) callEntry(base_, *headers, processDetach);
+    if (const auto headers = readImageHeaders(ImageBytes(base_, size_)); headers && runsEntryPoint_)
+        callEntry(base_, *headers, processDetach);
     if (!unmapRegion(base_, size_)) return false;
     base_ = nullptr;
     size_ = 0;

@@ -35,6 +35,9 @@ public:
     std::uintptr_t GetProc(std::string_view nameOrOrdinal) const;
     // The mapped image's base address; 0 when nothing is mapped.
     std::uintptr_t handle() const { return reinterpret_cast<std::uintptr_t>(base_); }
+    // Off, Load and Free map and unmap without running the image's entry
+    // point: for images that are only looked at (tests, fuzzing).
+    void setRunsEntryPoint(bool runs) { runsEntryPoint_ = runs; }
 
 private:
     std::uint8_t* map(const std::uint8_t* image, std::size_t size, ImportResolver resolver, void* value);
@@ -42,6 +45,7 @@ private:
     const HostLibraries& hosts_;
     std::uint8_t* base_ = nullptr;
     std::size_t size_ = 0;
+    bool runsEntryPoint_ = true;
 };
 
 }  // namespace zorvan::pe
