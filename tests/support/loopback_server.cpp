@@ -218,6 +218,7 @@ void LoopbackServer::serve(int socket) {
             out += "Content-Length: " + std::to_string(reply.body.size()) + "\r\n";
         if (!reply.keepAlive) out += "Connection: close\r\n";
         out += "\r\n";
+        const std::size_t headerLength = out.size();
         if (reply.chunked) {
             for (std::size_t at = 0; at < reply.body.size(); at += reply.chunkSize) {
                 const std::string piece = reply.body.substr(at, reply.chunkSize);
@@ -227,11 +228,20 @@ void LoopbackServer::serve(int socket) {
         } else {
             out += reply.body;
         }
-        if (reply.closeAfter && *reply.closeAfter < out.size()) {
-            sendAll(socket, std::string_view(out).substr(0, *reply.closeAfter), reply.bytesPerSecond);
+        std::size_t cut = reply.closeAfter.value_or(out.size());
+        if (reply.closeAfterBody) cut = std::min(cut, headerLength + *reply.closeAfterBody);
+        const auto resetIfAsked = [&] {
+            if (!reply.reset) return;
+            const linger abort{1, 0};  // the close that follows sends RST
+            ::setsockopt(socket, SOL_SOCKET, SO_LINGER, &abort, sizeof abort);
+        };
+        if (cut < out.size()) {
+            sendAll(socket, std::string_view(out).substr(0, cut), reply.bytesPerSecond);
+            resetIfAsked();
             return;
         }
         if (!sendAll(socket, out, reply.bytesPerSecond)) return;
+        if (reply.reset) return resetIfAsked();
         if (!reply.keepAlive || (!reply.chunked && !reply.contentLength)) return;
     }
 }

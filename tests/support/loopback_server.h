@@ -35,6 +35,8 @@ struct ScriptedReply {
     bool keepAlive = true;                // else close after the reply
     int delayMs = 0;                      // wait before answering
     std::optional<std::size_t> closeAfter;  // close after this many bytes of the reply
+    std::optional<std::size_t> closeAfterBody;  // close after this many bytes of the body (0: right after the header)
+    bool reset = false;                   // end the connection with a reset (RST) instead of a close
     bool neverAnswer = false;             // hold the connection open, silent, until stopped
     long bytesPerSecond = 0;              // throttle the reply (0: as fast as possible)
     std::optional<std::string> raw;       // send exactly these bytes instead, then close
