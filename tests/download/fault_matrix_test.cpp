@@ -2,10 +2,6 @@
 // cell must end in one of two ways only: a file reported complete that is
 // byte-identical to the served one, or an outcome that is not complete
 // with nothing under the final name. The test prints the whole table.
-#include "support/download_runner.h"
-#include "support/loopback_server.h"
-#include "support/nginx_server.h"
-
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -15,6 +11,10 @@
 #include <memory>
 #include <string>
 #include <vector>
+
+#include "support/download_runner.h"
+#include "support/loopback_server.h"
+#include "support/nginx_server.h"
 
 namespace zorvan {
 namespace {
@@ -28,8 +28,8 @@ constexpr int spoiledRequests = 3;
 
 // What a fault knows of the request it spoils.
 struct Request {
-    int n;               // the server's reply count before this one
-    std::int64_t from;   // the range start asked for; -1: none
+    int n;              // the server's reply count before this one
+    std::int64_t from;  // the range start asked for; -1: none
     std::string target;
     const std::string& content;
     const std::string& changed;  // another version of the file
@@ -42,51 +42,89 @@ struct Fault {
 
 const std::vector<Fault>& faults() {
     static const std::vector<Fault> all = {
-        {"cut at byte 0", [](ScriptedReply& r, const Request& q) { if (q.n < spoiledRequests) r.closeAfter = 0; }},
-        {"cut at byte 1", [](ScriptedReply& r, const Request& q) { if (q.n < spoiledRequests) r.closeAfter = 1; }},
-        {"cut at header end", [](ScriptedReply& r, const Request& q) { if (q.n < spoiledRequests) r.closeAfterBody = 0; }},
-        {"cut in the middle", [](ScriptedReply& r, const Request& q) { if (q.n < spoiledRequests) r.closeAfterBody = r.body.size() / 2; }},
-        {"cut before last byte", [](ScriptedReply& r, const Request& q) { if (q.n < spoiledRequests) r.closeAfterBody = r.body.size() - 1; }},
-        {"reset mid-body", [](ScriptedReply& r, const Request& q) {
+        {"cut at byte 0",
+         [](ScriptedReply& r, const Request& q) {
+             if (q.n < spoiledRequests)
+                 r.closeAfter = 0;
+         }},
+        {"cut at byte 1",
+         [](ScriptedReply& r, const Request& q) {
+             if (q.n < spoiledRequests)
+                 r.closeAfter = 1;
+         }},
+        {"cut at header end",
+         [](ScriptedReply& r, const Request& q) {
+             if (q.n < spoiledRequests)
+                 r.closeAfterBody = 0;
+         }},
+        {"cut in the middle",
+         [](ScriptedReply& r, const Request& q) {
+             if (q.n < spoiledRequests)
+                 r.closeAfterBody = r.body.size() / 2;
+         }},
+        {"cut before last byte",
+         [](ScriptedReply& r, const Request& q) {
+             if (q.n < spoiledRequests)
+                 r.closeAfterBody = r.body.size() - 1;
+         }},
+        {"reset mid-body",
+         [](ScriptedReply& r, const Request& q) {
              if (q.n < spoiledRequests) {
                  r.closeAfterBody = r.body.size() / 3;
                  r.reset = true;
              }
          }},
-        {"stall", [](ScriptedReply& r, const Request& q) { if (q.n < spoiledRequests) r.neverAnswer = true; }},
-        {"wrong Content-Range", [](ScriptedReply& r, const Request& q) {
+        {"stall",
+         [](ScriptedReply& r, const Request& q) {
+             if (q.n < spoiledRequests)
+                 r.neverAnswer = true;
+         }},
+        {"wrong Content-Range",
+         [](ScriptedReply& r, const Request& q) {
              // Every ranged answer claims a part one byte off, or backwards.
              const std::int64_t from = q.from;
-             if (from > 0) r.headers[0] = "Content-Range: bytes " + std::to_string(from % 2 ? from + 1 : from) + "-" +
-                                          std::to_string(from % 2 ? fileSize - 1 : from - 1) + "/" + std::to_string(fileSize);
+             if (from > 0)
+                 r.headers[0] = "Content-Range: bytes " + std::to_string(from % 2 ? from + 1 : from) + "-" +
+                                std::to_string(from % 2 ? fileSize - 1 : from - 1) + "/" + std::to_string(fileSize);
          }},
-        {"Range ignored", [](ScriptedReply& r, const Request& q) {
-             if (q.from < 0) return;
+        {"Range ignored",
+         [](ScriptedReply& r, const Request& q) {
+             if (q.from < 0)
+                 return;
              r.status = "200 OK";
              r.headers = {"Accept-Ranges: bytes"};
              r.body = q.content;
          }},
-        {"5xx then success", [](ScriptedReply& r, const Request& q) {
+        {"5xx then success",
+         [](ScriptedReply& r, const Request& q) {
              if (q.n < spoiledRequests) {
                  r.status = q.n % 2 ? "500 Internal Server Error" : "503 Service Unavailable";
                  r.body = "busy";
              }
          }},
-        {"redirect chain", [](ScriptedReply& r, const Request& q) {
+        {"redirect chain",
+         [](ScriptedReply& r, const Request& q) {
              const std::string next = q.target == "/cell.bin" ? "/hop1" : q.target == "/hop1" ? "hop2?x=1" : "";
-             if (next.empty()) return;
+             if (next.empty())
+                 return;
              r.status = "302 Found";
              r.headers = {"Location: " + next};
              r.body.clear();
          }},
-        {"oversized header", [](ScriptedReply& r, const Request&) {
+        {"oversized header",
+         [](ScriptedReply& r, const Request&) {
              r.headers.push_back("X-Padding: " + std::string(100000, 'p'));
          }},
-        {"slow drip", [](ScriptedReply& r, const Request&) { r.bytesPerSecond = 400000; }},
-        {"changed file", [](ScriptedReply& r, const Request& q) {
+        {"slow drip",
+         [](ScriptedReply& r, const Request&) {
+             r.bytesPerSecond = 400000;
+         }},
+        {"changed file",
+         [](ScriptedReply& r, const Request& q) {
              // From the second request on the server holds another version.
              r.headers.push_back(std::string("ETag: \"") + (q.n == 0 ? "one" : "two") + "\"");
-             if (q.n > 0) r.body = q.changed.substr(q.from < 0 ? 0 : static_cast<std::size_t>(q.from));
+             if (q.n > 0)
+                 r.body = q.changed.substr(q.from < 0 ? 0 : static_cast<std::size_t>(q.from));
          }},
     };
     return all;
@@ -94,12 +132,18 @@ const std::vector<Fault>& faults() {
 
 const char* outcomeName(TaskOutcome outcome) {
     switch (outcome) {
-        case TaskOutcome::Complete: return "complete";
-        case TaskOutcome::Refused: return "refused";
-        case TaskOutcome::TransferFailed: return "failed";
-        case TaskOutcome::FileChanged: return "changed";
-        case TaskOutcome::NoSize: return "no size";
-        default: return "other";
+        case TaskOutcome::Complete:
+            return "complete";
+        case TaskOutcome::Refused:
+            return "refused";
+        case TaskOutcome::TransferFailed:
+            return "failed";
+        case TaskOutcome::FileChanged:
+            return "changed";
+        case TaskOutcome::NoSize:
+            return "no size";
+        default:
+            return "other";
     }
 }
 
@@ -119,9 +163,10 @@ TEST_F(FaultMatrixTest, EveryCellIsWholeOrLeavesNothing) {
         std::string row;
         for (const int connections : {1, 2, 5, 16}) {
             auto served = std::make_shared<std::atomic<int>>(0);
-            LoopbackServer server(fileScript(content, [&, served](ScriptedReply& r, const HttpRequest& request, std::int64_t from) {
-                fault.apply(r, Request{served->fetch_add(1), from, request.target, content, changed});
-            }));
+            LoopbackServer server(
+                fileScript(content, [&, served](ScriptedReply& r, const HttpRequest& request, std::int64_t from) {
+                    fault.apply(r, Request{served->fetch_add(1), from, request.target, content, changed});
+                }));
             const std::string path = target("cell.bin");
             TaskParam params = quickParams(server.url("/cell.bin"), path, connections);
             params.receiveTimeout = 400;
@@ -130,7 +175,8 @@ TEST_F(FaultMatrixTest, EveryCellIsWholeOrLeavesNothing) {
             EXPECT_TRUE(r.ended) << cell;
             if (r.outcome == TaskOutcome::Complete) {
                 const std::string saved = readFile(path);
-                EXPECT_TRUE(saved == content || (saved == changed && std::string(fault.name) == "changed file")) << cell;
+                EXPECT_TRUE(saved == content || (saved == changed && std::string(fault.name) == "changed file"))
+                    << cell;
             } else {
                 EXPECT_FALSE(std::filesystem::exists(path)) << cell;
             }
