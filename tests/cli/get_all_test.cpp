@@ -1,10 +1,12 @@
 // zorvan-cli works and get-all against the real demo service, as a user
 // runs them from scripts.
 #include "cli_run.h"
+#include "download_policy/work_file.h"
 #include "support/child_process.h"
 #include "support/demo_service.h"
 #include "support/download_runner.h"
 #include "support/loopback_server.h"
+#include "text/code_page.h"
 
 #include <gtest/gtest.h>
 
@@ -23,6 +25,20 @@ namespace zorvan {
 namespace {
 
 using namespace test;
+
+TEST(WorkFile, EverySongNameGivesAFileInTheFolder) {
+    // As the name is on disk: code page 936 in, UTF-8 out.
+    const auto onDisk = [](const std::string& songName) { return gbkToUtf8(workFilePath("/v", songName)); };
+    EXPECT_EQ(onDisk(utf8ToGbk("小幸运")), "/v/小幸运.mp4");
+    EXPECT_EQ(onDisk("a/b\\c\x01\x7f"), "/v/a_b_c__.mp4");
+    EXPECT_EQ(onDisk(std::string("x\0y", 3)), "/v/x_y.mp4");
+    EXPECT_EQ(onDisk(".hidden"), "/v/_.hidden.mp4");
+    EXPECT_EQ(onDisk(""), "/v/_.mp4");
+    // A byte that starts no character must not carry the "/" after it.
+    EXPECT_EQ(onDisk("\x81/..\x81/etc"), "/v/?_..?_etc.mp4");
+    const std::string longName = onDisk(utf8ToGbk(std::string(300 / 3 * 3, 'x') + "晴天晴天"));
+    EXPECT_LE(longName.size(), 3 + maxSongFileNameBytes + 4);
+}
 
 struct Listed {
     std::string fileName;  // song name + ".mp4"
