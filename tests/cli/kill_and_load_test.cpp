@@ -128,8 +128,8 @@ TEST(LoadTest, HundredsInARowAndDozensAtOnceLeaveNothingBehind) {
                 start.threads, afterRow.threads, afterParallel.threads, start.descriptors, afterRow.descriptors,
                 afterParallel.descriptors, start.residentKb, afterRow.residentKb, afterParallel.residentKb);
     for (const Holdings& h : {afterRow, afterParallel}) {
-        EXPECT_EQ(h.threads, start.threads);
-        EXPECT_EQ(h.descriptors, start.descriptors);
+        EXPECT_LE(h.threads, start.threads);  // a sanitizer's own thread may come and go
+        EXPECT_LE(h.descriptors, start.descriptors);
         if (residentSizeTells) {
             EXPECT_LT(h.residentKb - start.residentKb, 48 * 1024)
                 << "resident memory grew by " << h.residentKb - start.residentKb << " KiB";
