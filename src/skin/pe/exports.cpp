@@ -1,5 +1,6 @@
 #include "skin/pe/image_steps.h"
 
+#include <algorithm>
 #include <charconv>
 #include <string>
 
@@ -21,6 +22,10 @@ struct ExportDirectory {
     std::uint32_t ordinalBase, functionCount, nameCount, functions, names, nameOrdinals;
 };
 
+// Name ordinals are 16-bit: more names than this cannot name functions of
+// their own, and a damaged count of billions would be walked for minutes.
+constexpr std::uint64_t mostNames = 65536;
+
 }  // namespace
 
 std::uint32_t findExport(const ImageBytes& image, DataDirectory exports, std::string_view request) {
@@ -39,7 +44,7 @@ std::uint32_t findExport(const ImageBytes& image, DataDirectory exports, std::st
         const std::int64_t index = *ordinal - d.ordinalBase;
         return index >= 0 && index < d.functionCount ? function(static_cast<std::uint64_t>(index)) : 0;
     }
-    for (std::uint64_t i = 0; i < d.nameCount; ++i) {
+    for (std::uint64_t i = 0; i < std::min<std::uint64_t>(d.nameCount, mostNames); ++i) {
         auto nameAddress = image.read<std::uint32_t>(d.names + 4 * i);
         auto index = image.read<std::uint16_t>(d.nameOrdinals + 2 * i);
         if (!nameAddress || !index) return 0;
