@@ -30,7 +30,7 @@ desktop-file-validate "$root/usr/share/applications/$app.desktop"
 appstreamcli validate --no-net "$root/usr/share/metainfo/$app.metainfo.xml" >/dev/null \
   || fail "appstreamcli validate: $(appstreamcli validate --no-net "$root/usr/share/metainfo/$app.metainfo.xml")"
 grep -qx "Exec=zorvan" "$root/usr/share/applications/$app.desktop" || fail "Exec must start the program without a file"
-[ "$(file -b --mime-type "$root/usr/share/icons/hicolor/256x256/apps/$app.png" 2>/dev/null || echo image/png)" = image/png ] \
+[ "$(head -c 8 "$root/usr/share/icons/hicolor/256x256/apps/$app.png" | od -An -tx1 | tr -d ' \n')" = 89504e470d0a1a0a ] \
   || fail "the PNG icon is not a PNG"
 
 # The demo service, with small clips of its own.
