@@ -5,6 +5,7 @@ include(GNUInstallDirs)
 
 install(TARGETS zorvan zorvan-cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 
+# The same id as appId in src/download_policy/app_id.h.
 set(ZORVAN_APP_ID app.zorvan.Zorvan)
 install(FILES ${CMAKE_SOURCE_DIR}/data/${ZORVAN_APP_ID}.desktop
         DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)

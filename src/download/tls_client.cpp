@@ -60,7 +60,7 @@ std::shared_ptr<TlsClient> TlsClient::create(const TlsOptions& options, std::str
     ERR_clear_error();
     SSL_CTX* context = SSL_CTX_new(TLS_client_method());
     if (!context) return fail("cannot set up TLS: " + lastOpenSslError());
-    std::shared_ptr<TlsClient> client(new TlsClient(context, options.verifyPeer));
+    std::shared_ptr<TlsClient> client(new TlsClient(context));
     SSL_CTX_set_min_proto_version(context, TLS1_2_VERSION);
     SSL_CTX_set_verify(context, options.verifyPeer ? SSL_VERIFY_PEER : SSL_VERIFY_NONE, nullptr);
     SSL_CTX_set_mode(context, SSL_MODE_ENABLE_PARTIAL_WRITE | SSL_MODE_ACCEPT_MOVING_WRITE_BUFFER);

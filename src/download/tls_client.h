@@ -50,8 +50,6 @@ public:
     TlsClient(const TlsClient&) = delete;
     TlsClient& operator=(const TlsClient&) = delete;
 
-    bool verifies() const { return verifyPeer_; }
-
     // Starts TLS on the connected socket (which owns the session from then
     // on) for `host` (its name for SNI and the certificate check; a dotted
     // address is checked as an address), within timeoutMs.
@@ -63,10 +61,9 @@ public:
     void remember(const Socket& socket, const std::string& host, int port);
 
 private:
-    TlsClient(ssl_ctx_st* context, bool verifyPeer) : context_(context), verifyPeer_(verifyPeer) {}
+    explicit TlsClient(ssl_ctx_st* context) : context_(context) {}
 
     ssl_ctx_st* context_;
-    const bool verifyPeer_;
     std::mutex lock_;
     std::map<std::string, ssl_session_st*> sessions_;  // "host:port" -> owned session
 };

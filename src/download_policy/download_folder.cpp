@@ -1,5 +1,6 @@
 #include "download_policy/download_folder.h"
 
+#include "download_policy/app_id.h"
 #include "download_policy/program_directory.h"
 
 #include <pwd.h>
@@ -40,7 +41,8 @@ std::string videosFromUserDirs(const std::string& home) {
 // bin folder (/usr, ~/.local). Its folder is no place for videos even when
 // the user may write there.
 bool isInstalledCopy(const std::string& programFolder) {
-    return ::access((programFolder + "/../share/applications/app.zorvan.Zorvan.desktop").c_str(), F_OK) == 0;
+    const std::string entry = programFolder + "/../share/applications/" + appId + ".desktop";
+    return ::access(entry.c_str(), F_OK) == 0;
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include "shell/startup.h"
 
 #include "shell/gui_thread.h"
+#include "download_policy/app_id.h"
 #include "download_policy/program_directory.h"
 #include "shell/program_end.h"
 #include "shell/program_state.h"
@@ -24,8 +25,8 @@ void applyProgramLook() {
     QApplication::setFont(font);
     // Window and task bar icon from the installed theme, and the desktop
     // entry the shell matches the windows to (Wayland's app id).
-    QGuiApplication::setDesktopFileName(QStringLiteral("app.zorvan.Zorvan"));
-    QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("app.zorvan.Zorvan")));
+    QGuiApplication::setDesktopFileName(QString::fromLatin1(appId));
+    QApplication::setWindowIcon(QIcon::fromTheme(QString::fromLatin1(appId)));
     // The standard buttons of message boxes in Chinese ("确定", "是", "否"),
     // like every other text of the program, whatever the system's language.
     auto* translator = new QTranslator(QCoreApplication::instance());

@@ -40,45 +40,26 @@ struct Fault {
     std::function<void(ScriptedReply&, const Request&)> apply;
 };
 
+// A fault of the first spoiledRequests replies only.
+Fault firstRequests(const char* name, std::function<void(ScriptedReply&)> spoil) {
+    return {name, [spoil = std::move(spoil)](ScriptedReply& r, const Request& q) {
+                if (q.n < spoiledRequests) spoil(r);
+            }};
+}
+
 const std::vector<Fault>& faults() {
     static const std::vector<Fault> all = {
-        {"cut at byte 0",
-         [](ScriptedReply& r, const Request& q) {
-             if (q.n < spoiledRequests)
-                 r.closeAfter = 0;
-         }},
-        {"cut at byte 1",
-         [](ScriptedReply& r, const Request& q) {
-             if (q.n < spoiledRequests)
-                 r.closeAfter = 1;
-         }},
-        {"cut at header end",
-         [](ScriptedReply& r, const Request& q) {
-             if (q.n < spoiledRequests)
-                 r.closeAfterBody = 0;
-         }},
-        {"cut in the middle",
-         [](ScriptedReply& r, const Request& q) {
-             if (q.n < spoiledRequests)
-                 r.closeAfterBody = r.body.size() / 2;
-         }},
-        {"cut before last byte",
-         [](ScriptedReply& r, const Request& q) {
-             if (q.n < spoiledRequests)
-                 r.closeAfterBody = r.body.size() - 1;
-         }},
-        {"reset mid-body",
-         [](ScriptedReply& r, const Request& q) {
-             if (q.n < spoiledRequests) {
-                 r.closeAfterBody = r.body.size() / 3;
-                 r.reset = true;
-             }
-         }},
-        {"stall",
-         [](ScriptedReply& r, const Request& q) {
-             if (q.n < spoiledRequests)
-                 r.neverAnswer = true;
-         }},
+        firstRequests("cut at byte 0", [](ScriptedReply& r) { r.closeAfter = 0; }),
+        firstRequests("cut at byte 1", [](ScriptedReply& r) { r.closeAfter = 1; }),
+        firstRequests("cut at header end", [](ScriptedReply& r) { r.closeAfterBody = 0; }),
+        firstRequests("cut in the middle", [](ScriptedReply& r) { r.closeAfterBody = r.body.size() / 2; }),
+        firstRequests("cut before last byte", [](ScriptedReply& r) { r.closeAfterBody = r.body.size() - 1; }),
+        firstRequests("reset mid-body",
+                      [](ScriptedReply& r) {
+                          r.closeAfterBody = r.body.size() / 3;
+                          r.reset = true;
+                      }),
+        firstRequests("stall", [](ScriptedReply& r) { r.neverAnswer = true; }),
         {"wrong Content-Range",
          [](ScriptedReply& r, const Request& q) {
              // Every ranged answer claims a part one byte off, or backwards.
