@@ -16,7 +16,7 @@ const char* const getUsage =
     "usage: zorvan-cli get URL [-o PATH] [-n CONNECTIONS] [--limit BYTES_PER_S]\n"
     "                  [--proxy HOST:PORT] [--on-exists rename|skip] [-v]\n"
     "                  [--retries N] [--retry-wait S] [--no-fsync] [--buffer B] [--chunk B]\n"
-    "                  [--cacert FILE] [--insecure]\n"
+    "                  [--cacert FILE] [--insecure] [--no-continue] [--checkpoint MS]\n"
     "  -o PATH        where to save (a path ending in / is a folder); default: the\n"
     "                 file name from the address, in the current folder\n"
     "  -n N           connections (default 5)\n"
@@ -30,7 +30,12 @@ const char* const getUsage =
     "  --buffer B     receive buffer per connection; --chunk B: bytes per receive step\n"
     "                 (each at most 64 MiB)\n"
     "  --cacert FILE  https: trust the CA certificates in FILE (PEM) too\n"
-    "  --insecure     https: do not check the server's certificate or name\n";
+    "  --insecure     https: do not check the server's certificate or name\n"
+    "  --no-continue  start over instead of taking up PATH.part, which a stopped\n"
+    "                 or failed run leaves (taking it up is the default; -c and\n"
+    "                 --continue say so too)\n"
+    "  --checkpoint MS how often PATH.part.state records what is on the disk:\n"
+    "                 at most what a killed run fetches again (default 1000)\n";
 
 const char* const worksUsage =
     "usage: zorvan-cli works ID [--service URL] [--json]\n"
@@ -41,7 +46,7 @@ const char* const worksUsage =
 
 const char* const getAllUsage =
     "usage: zorvan-cli get-all ID [--service URL] [-o DIR] [-n CONNECTIONS] [-j PARALLEL]\n"
-    "                      [--limit BYTES_PER_S] [--on-exists rename|skip]\n"
+    "                      [--limit BYTES_PER_S] [--on-exists rename|skip] [--no-continue]\n"
     "  downloads every work of a performer into DIR, named as the window names\n"
     "  them; DIR keeps an archive (zorvan-archive.txt) of the completed works,\n"
     "  so running it again fetches only what is new\n"
@@ -53,7 +58,9 @@ const char* const getAllUsage =
     "  -j N           downloads at once (default 1)\n"
     "  --limit B      bytes per second for the whole run (default unlimited)\n"
     "  --on-exists    a file that is there but not in the archive: skip it\n"
-    "                 (skip, default) or save as name(1).mp4 (rename)\n";
+    "                 (skip, default) or save as name(1).mp4 (rename)\n"
+    "  --no-continue  start unfinished works over instead of taking up their\n"
+    "                 .part files (taking them up is the default)\n";
 
 }  // namespace
 
@@ -113,6 +120,14 @@ private:
     std::size_t at_ = 0;  // args_[0] is the command
 };
 
+// -c, --continue and --no-continue; false when the argument is another.
+bool readContinue(const std::string& arg, bool& continuePart) {
+    if (arg == "-c" || arg == "--continue") continuePart = true;
+    else if (arg == "--no-continue") continuePart = false;
+    else return false;
+    return true;
+}
+
 bool readOnExists(ArgumentReader& in, bool& renameOnExists) {
     std::string text;
     if (!in.value(text)) return false;
@@ -153,6 +168,7 @@ bool readGetAllOption(ArgumentReader& in, GetAllOptions& options) {
     const std::string& arg = in.current();
     std::int64_t n = 0;
     if (arg == "-o") return in.value(options.folder);
+    if (readContinue(arg, options.continuePart)) return true;
     if (arg == "--on-exists") return readOnExists(in, options.renameOnExists);
     if (arg == "--service" || arg.rfind("--service=", 0) == 0) return readService(in, options.service);
     if (arg == "--limit") return in.number(options.speedLimit, 0, std::numeric_limits<std::int64_t>::max());
@@ -169,6 +185,7 @@ bool readOption(ArgumentReader& in, GetOptions& options) {
     const std::string& arg = in.current();
     std::int64_t n = 0;
     if (arg == "-o") return in.value(options.output);
+    if (readContinue(arg, options.continuePart)) return true;
     if (arg == "--proxy") return in.value(options.proxy);
     if (arg == "--limit") return in.number(options.speedLimit, 0, any);
     if (arg == "-v") {
@@ -195,6 +212,7 @@ bool readOption(ArgumentReader& in, GetOptions& options) {
         {"--chunk", 1, maxBufferBytes, [&](std::int64_t v) { options.chunkSize = static_cast<int>(v); }},
         {"--retries", 0, 999, [&](std::int64_t v) { options.retries = static_cast<int>(v); }},
         {"--retry-wait", 0, 3600, [&](std::int64_t v) { options.retryWaitSeconds = static_cast<int>(v); }},
+        {"--checkpoint", 10, 60000, [&](std::int64_t v) { options.checkpointMs = static_cast<int>(v); }},
     };
     for (const auto& option : numbers) {
         if (arg != option.name) continue;

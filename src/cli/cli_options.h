@@ -22,6 +22,8 @@ struct GetOptions {
     bool sync = true;             // the file reaches the disk before it is named
     std::string caFile;           // https: a further CA to trust
     bool insecure = false;        // https: no certificate or name check
+    bool continuePart = true;     // take up the part file an earlier run left
+    int checkpointMs = 1000;      // how often the part file's record is saved
 };
 
 // "works ID": the performer's works on standard output.
@@ -40,6 +42,7 @@ struct GetAllOptions {
     int parallel = 1;             // downloads at once
     std::int64_t speedLimit = 0;  // bytes per second for the whole run
     bool renameOnExists = false;  // a file that is there but not in the archive: skip
+    bool continuePart = true;     // take up the part files an earlier run left
 };
 
 // The largest receive buffer and receive step the options accept.

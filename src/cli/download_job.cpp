@@ -1,7 +1,10 @@
 #include "cli/download_job.h"
 
+#include "cli/progress_line.h"
 #include "download_policy/program_limits.h"
 #include "text/code_page.h"
+
+#include <filesystem>
 
 namespace zorvan::cli {
 
@@ -10,6 +13,22 @@ namespace {
 // Somewhat larger steps than the GUI's: fewer calls per byte on fast lines
 // (see useCliEngineSettings for the buffer).
 constexpr int cliChunkSize = 16 * 1024;
+
+const char* startOverText(StartOverReason reason) {
+    switch (reason) {
+        case StartOverReason::RecordUnreadable: return "the record of the unfinished download cannot be used";
+        case StartOverReason::PartMissing: return "the unfinished file is gone or has another size";
+        case StartOverReason::OtherAddress: return "the unfinished file belongs to another address";
+        case StartOverReason::FileChanged: return "the file changed on the server";
+        case StartOverReason::NoRanges: return "the server does not send parts of files";
+    }
+    return "the unfinished download cannot be continued";
+}
+
+// "38 %" of a share, rounded down so a part is never called whole.
+std::string percentOf(std::int64_t part, std::int64_t whole) {
+    return std::to_string(whole > 0 ? part * 100 / whole : 0) + " %";
+}
 
 }  // namespace
 
@@ -32,6 +51,8 @@ bool DownloadJob::start() {
     params.chunkSize = settings_.chunkSize ? settings_.chunkSize : cliChunkSize;
     params.proxy = settings_.proxy;
     params.tlsClient = settings_.tls;
+    params.partFile = true;
+    params.continuePart = settings_.continuePart;
     params.eventProcedure = [this](int type, int connection, std::int64_t value, std::int64_t extra, TaskId) {
         return onEvent(type, connection, value, extra);
     };
@@ -53,6 +74,24 @@ int DownloadJob::onEvent(int type, int connection, std::int64_t value, std::int6
             break;
         case event::nameClash:
             return settings_.renameOnExists ? clashAnswer::rename : clashAnswer::giveUp;
+        case event::continued:
+            continuedFrom_ = value;
+            if (settings_.partNote)
+                settings_.partNote("continuing " + fileName() + " at " + percentOf(value, extra) + " (" +
+                                   humanBytes(static_cast<double>(value)) + " of " +
+                                   humanBytes(static_cast<double>(extra)) + " already there)");
+            break;
+        case event::startedOver:
+            if (settings_.partNote)
+                settings_.partNote("starting " + fileName() + " over: " +
+                                   startOverText(static_cast<StartOverReason>(value)));
+            break;
+        case event::partKept: {
+            std::lock_guard hold(lock_);
+            kept_ = value;
+            keptOf_ = extra;
+            break;
+        }
         case event::retrying:
             if (settings_.note)
                 settings_.note("connection " + std::to_string(connection) + ": " + lastError() + "; trying again in " +
@@ -92,5 +131,22 @@ std::string DownloadJob::lastError() const {
 }
 
 std::string DownloadJob::savedPath() const { return gbkToUtf8(download_.lastLocalPath()); }
+
+std::string DownloadJob::fileName() const {
+    return std::filesystem::path(gbkToUtf8(localPath_)).filename().string();
+}
+
+std::int64_t DownloadJob::keptBytes() const {
+    std::lock_guard hold(lock_);
+    return kept_;
+}
+
+std::string DownloadJob::keptText() const {
+    std::lock_guard hold(lock_);
+    if (kept_ <= 0) return {};
+    const std::string name = std::filesystem::path(gbkToUtf8(download_.lastLocalPath())).filename().string();
+    return "kept " + percentOf(kept_, keptOf_) + " of " + name + " (" + humanBytes(static_cast<double>(kept_)) +
+           "); run the same command to continue";
+}
 
 }  // namespace zorvan::cli

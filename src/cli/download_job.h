@@ -23,6 +23,9 @@ struct JobSettings {
     std::shared_ptr<TlsClient> tls;              // https checks; empty: the system's store, verified
     int chunkSize = 0;                           // 0: the tool's default
     bool renameOnExists = true;                  // false: an existing file is left alone
+    bool continuePart = true;                    // take up the part file an earlier run left
+    // What became of that part file (taken up, or started over and why), UTF-8.
+    std::function<void(const std::string&)> partNote;
     // A connection's notes worth telling the user (why it tries again), UTF-8.
     std::function<void(const std::string&)> note;
     // Every engine log line, when wanted (verbose).
@@ -55,22 +58,33 @@ public:
     std::int64_t bytesDone() const;
     std::string lastError() const;       // UTF-8; empty when none
     std::string savedPath() const;       // UTF-8
+    // The bytes an earlier run's part file held when this one took it up.
+    std::int64_t continuedFrom() const { return continuedFrom_; }
+    // The bytes a part file kept for a later run (0: none was kept).
+    std::int64_t keptBytes() const;
+    // "kept 76 % of name.mp4 (15.2 MiB); run the same command to continue",
+    // or empty when nothing was kept.
+    std::string keptText() const;
     const std::string& url() const { return url_; }
     const std::string& localPath() const { return localPath_; }
 
 private:
     int onEvent(int type, int connection, std::int64_t value, std::int64_t extra);
+    std::string fileName() const;  // UTF-8
 
     const std::string url_;
     const std::string localPath_;  // code page 936
     const JobSettings settings_;
     Download download_;
     std::atomic<std::int64_t> total_{-1};
+    std::atomic<std::int64_t> continuedFrom_{0};
     mutable std::mutex lock_;
     std::condition_variable ended_;
     bool hasEnded_ = false;
     TaskOutcome outcome_ = TaskOutcome::TransferFailed;
     std::int64_t bytesDone_ = 0;
+    std::int64_t kept_ = 0;
+    std::int64_t keptOf_ = 0;
     std::string lastError_;
 };
 

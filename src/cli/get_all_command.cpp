@@ -55,7 +55,9 @@ public:
         settings_.connections = options.connections;
         if (options.speedLimit > 0) settings_.sharedLimiter = std::make_shared<RateLimiter>(options.speedLimit);
         settings_.renameOnExists = options.renameOnExists;
+        settings_.continuePart = options.continuePart;
         settings_.note = [](const std::string&) {};  // the outcome says why, at the end of each work
+        settings_.partNote = [this](const std::string& text) { display_.print(text); };
     }
 
     // Sorts the listed works into those to fetch and those already here.
@@ -132,7 +134,11 @@ private:
 
     void finish(const ListedWork& work, const DownloadJob& job) {
         const TaskOutcome outcome = job.outcome();
-        if (outcome == TaskOutcome::Stopped) return;  // still left
+        const std::string kept = job.keptText();
+        if (outcome == TaskOutcome::Stopped) {  // still left
+            if (!kept.empty()) display_.print("stopped " + kept);
+            return;
+        }
         ++tally_.settled;
         std::string error;
         if (outcome == TaskOutcome::Complete && archive_.add(work.address, error)) {
@@ -148,9 +154,10 @@ private:
             return;
         }
         ++tally_.failed;
-        std::string why = error.empty() ? outcomeText(outcome) : error;
+        std::string why = error.empty() ? outcomeText(outcome, !kept.empty()) : error;
         if (error.empty() && !job.lastError().empty()) why += " (" + job.lastError() + ")";
         display_.print("failed  " + fileName(work) + ": " + why + " <" + work.address + ">");
+        if (!kept.empty()) display_.print("        " + kept);
     }
 
     void showProgress(double seconds) {
@@ -221,7 +228,7 @@ int runGetAll(const GetAllOptions& options) {
     std::fprintf(stderr, "%s: %d done, %d skipped (%d in the archive, %d files already there), %d failed%s, %s in %.1f s\n",
                  run.stopped() ? "stopped" : "finished", t.done, t.archived + t.existing, t.archived, t.existing,
                  t.failed, left.c_str(), humanBytes(static_cast<double>(t.bytes)).c_str(), secondsSince(started));
-    if (run.stopped()) return 130;
+    if (run.stopped()) return interruptedExitCode();
     return t.failed > 0 ? 1 : 0;
 }
 

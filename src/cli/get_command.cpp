@@ -61,20 +61,30 @@ void waitForEnd(DownloadJob& job) {
 int reportOutcome(const DownloadJob& job, double seconds) {
     const auto bytes = static_cast<double>(job.bytesDone());
     if (job.outcome() == TaskOutcome::Complete) {
-        std::fprintf(stderr, "saved %s: %s in %.2f s (%s/s)\n", job.savedPath().c_str(), humanBytes(bytes).c_str(),
-                     seconds, humanBytes(seconds > 0 ? bytes / seconds : 0).c_str());
+        // The speed of this run: bytes an earlier run left do not count.
+        const auto fetched = bytes - static_cast<double>(job.continuedFrom());
+        const std::string earlier =
+            job.continuedFrom() > 0 ? ", " + humanBytes(fetched) + " of it fetched now" : std::string();
+        std::fprintf(stderr, "saved %s: %s%s in %.2f s (%s/s)\n", job.savedPath().c_str(), humanBytes(bytes).c_str(),
+                     earlier.c_str(), seconds, humanBytes(seconds > 0 ? fetched / seconds : 0).c_str());
         return 0;
     }
-    std::fprintf(stderr, "zorvan-cli: download not complete: %s (%s of %s received)\n", outcomeText(job.outcome()),
-                 humanBytes(bytes).c_str(),
+    const std::string kept = job.keptText();
+    if (job.outcome() == TaskOutcome::Stopped && !kept.empty()) {
+        std::fprintf(stderr, "zorvan-cli: stopped; %s\n", kept.c_str());
+        return interruptedExitCode();
+    }
+    std::fprintf(stderr, "zorvan-cli: download not complete: %s (%s of %s received)\n",
+                 outcomeText(job.outcome(), !kept.empty()).c_str(), humanBytes(bytes).c_str(),
                  job.total() >= 0 ? humanBytes(static_cast<double>(job.total())).c_str() : "?");
     if (!job.lastError().empty()) std::fprintf(stderr, "zorvan-cli: last error: %s\n", job.lastError().c_str());
-    return job.outcome() == TaskOutcome::Stopped ? 130 : 1;
+    if (!kept.empty()) std::fprintf(stderr, "zorvan-cli: %s\n", kept.c_str());
+    return job.outcome() == TaskOutcome::Stopped ? interruptedExitCode() : 1;
 }
 
 }  // namespace
 
-void useCliEngineSettings(std::size_t bufferSize, int retries, int retryWaitSeconds, bool sync) {
+void useCliEngineSettings(std::size_t bufferSize, int retries, int retryWaitSeconds, bool sync, int checkpointMs) {
     EngineSettings settings = engineSettings();
     settings.receiveBufferSize = bufferSize ? bufferSize : cliBufferSize;
     settings.splitForIdleConnections = true;
@@ -83,6 +93,7 @@ void useCliEngineSettings(std::size_t bufferSize, int retries, int retryWaitSeco
     settings.retriesPerConnection = retries;
     settings.retryPauseMs = retryWaitSeconds * 1000;
     settings.syncBeforeNaming = sync;
+    settings.checkpointIntervalMs = checkpointMs;
     setEngineSettings(settings);
 }
 
@@ -100,16 +111,19 @@ std::string whyNotFetchable(const std::string& url, const std::string& localPath
 }
 
 int runGet(const GetOptions& options) {
-    useCliEngineSettings(options.bufferSize, options.retries, options.retryWaitSeconds, options.sync);
+    useCliEngineSettings(options.bufferSize, options.retries, options.retryWaitSeconds, options.sync,
+                         options.checkpointMs);
     JobSettings settings;
     settings.connections = options.connections;
     settings.speedLimit = options.speedLimit;
     settings.proxy = options.proxy;
     settings.chunkSize = options.chunkSize;
     settings.renameOnExists = options.renameOnExists;
+    settings.continuePart = options.continuePart;
     settings.note = [](const std::string& text) {
         std::fprintf(stderr, "%szorvan-cli: %s\n", lineStart(), text.c_str());
     };
+    settings.partNote = settings.note;
     if (options.verbose) settings.log = printLogLine;
     if (!options.caFile.empty() || options.insecure) {
         std::string error;

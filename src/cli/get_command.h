@@ -6,12 +6,15 @@ namespace zorvan::cli {
 
 // The command line's engine settings: buffers, retries and writing suited
 // to a tool on fast lines. Set once, before any download starts.
-void useCliEngineSettings(std::size_t bufferSize, int retries, int retryWaitSeconds, bool sync);
+void useCliEngineSettings(std::size_t bufferSize, int retries, int retryWaitSeconds, bool sync,
+                          int checkpointMs = 1000);
 
 // Why the engine would not take the address or the local path (code page 936).
 std::string whyNotFetchable(const std::string& url, const std::string& localPath);
 
-// "get": one address into one file. Exit 0 complete, 1 not, 2 refused, 130 stopped.
+// "get": one address into one file, taking up the part file an earlier run
+// left. Exit 0 complete, 1 not, 2 refused, 130 or 143 stopped (Ctrl-C,
+// SIGTERM).
 int runGet(const GetOptions& options);
 
 }  // namespace zorvan::cli

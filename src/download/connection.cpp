@@ -3,6 +3,7 @@
 #include "download/chunked_decoder.h"
 #include "download/error_text.h"
 #include "download/name_clash.h"
+#include "download/part_record.h"
 #include "download/task.h"
 #include "text/code_page.h"
 
@@ -13,6 +14,8 @@
 #include <chrono>
 #include <cstring>
 #include <new>
+#include <optional>
+#include <system_error>
 #include <utility>
 
 namespace zorvan {
@@ -61,8 +64,11 @@ void Connection::main() {
 }
 
 int Connection::runFirst() {
+    if (task_.params.partFile && task_.params.continuePart) findPartToContinue();
     std::string body;
     if (openStream(body) != Opened::Yes) return endedWithError;
+    if (task_.resumption && task_.resumption->accepted) return continuePart(std::move(body));
+    task_.resumption.reset();
     const std::int64_t total = task_.totalSize.load();
     if (total < 0) {
         BodyKind kind;
@@ -92,16 +98,108 @@ bool Connection::createTargetFile(std::int64_t total) {
         task_.noteFailure(TaskOutcome::GivenUp);
         return false;
     }
-    task_.file = TargetFile::create(gbkToUtf8(task_.currentLocalPath()), total, task_.settings.mappedWrites,
-                                    task_.settings.syncBeforeNaming);
+    task_.file = TargetFile::create(gbkToUtf8(task_.currentLocalPath()), total, task_.fileOptions());
     if (!task_.file) {
         task_.log(number_, logLevel::error,
                   gbkFormat("创建文件错误，超出最大支持下载长度或磁盘不可写或磁盘没有空间或同名文件已存在"));
         task_.noteFailure(TaskOutcome::CannotCreateFile);
         return false;
     }
+    if (!startCheckpoints({})) return false;
     task_.fileReady = true;
     return true;
+}
+
+// A part file keeps its record up to date from now on.
+bool Connection::startCheckpoints(std::vector<ByteRange> done) {
+    if (!task_.file->isPartFile()) return true;
+    PartRecord record;
+    record.address = task_.params.url;
+    record.size = task_.totalSize.load();
+    {
+        std::lock_guard lock(task_.requestLock);
+        record.etag = task_.etag;
+        record.lastModified = task_.lastModified;
+    }
+    record.done = std::move(done);
+    task_.checkpoint = std::make_unique<PartCheckpoint>(
+        *task_.file, std::move(record), [&segments = task_.segments] { return segments.writtenRanges(); },
+        std::chrono::milliseconds(task_.settings.checkpointIntervalMs));
+    try {
+        task_.checkpoint->start();
+        return true;
+    } catch (const std::system_error&) {
+        task_.checkpoint.reset();
+        task_.log(number_, logLevel::error, gbkFormat("无法启动线程"));
+        task_.noteFailure(TaskOutcome::TransferFailed);
+        return false;
+    }
+}
+
+// Before the first request: a part file that an earlier download of this
+// address left at the local path, and its record, to ask for only what
+// it misses. The same-name rule decides when the final name is taken.
+void Connection::findPartToContinue() {
+    const std::string path = gbkToUtf8(task_.currentLocalPath());
+    if (path.empty() || path.back() == '/' || existingFileSize(path) >= 0) return;
+    std::string why;
+    std::optional<PartRecord> record = loadPartRecord(recordPathOf(path), &why);
+    if (!record) {
+        if (!why.empty() || existingFileSize(partPathOf(path)) >= 0)
+            task_.startedOver(number_, StartOverReason::RecordUnreadable, why);
+        return;
+    }
+    if (record->address != task_.params.url) {
+        task_.startedOver(number_, StartOverReason::OtherAddress);
+        return;
+    }
+    if (record->done.empty()) return;  // nothing to take up: started afresh, silently
+    std::unique_ptr<TargetFile> file = TargetFile::openPart(path, record->size, task_.fileOptions());
+    if (!file) {
+        // In use by a live download, the same-name rule keeps the two apart.
+        if (!partFileInUse(path)) task_.startedOver(number_, StartOverReason::PartMissing);
+        return;
+    }
+    std::vector<ByteRange> missing = missingRanges(record->done, record->size);
+    if (missing.empty()) {
+        if (record->size == 0) return;
+        // Whole, but not yet named: the last byte is asked for again, which
+        // shows whether the server still has this version.
+        record->done = joinRanges({{0, record->size - 1}});
+        missing = {{record->size - 1, record->size}};
+    }
+    auto resumption = std::make_unique<Resumption>();
+    resumption->from = missing.front().begin;
+    if (missing.front().end < record->size) resumption->until = missing.front().end;
+    resumption->record = std::move(*record);
+    resumption->file = std::move(file);
+    task_.resumption = std::move(resumption);
+}
+
+// The server continues the part file: what is there stands, the missing
+// ranges are shared among the connections, and progress starts at the
+// share done.
+int Connection::continuePart(std::string body) {
+    Resumption& part = *task_.resumption;
+    const std::int64_t total = part.record.size;
+    task_.file = std::move(part.file);
+    const int first = task_.segments.planRemaining(total, part.record.done, 1 + plannedExtra_);
+    const std::int64_t there = part.record.doneBytes();
+    if (first < 0 || !startCheckpoints(part.record.done)) return endedWithError;
+    task_.fileReady = true;
+    {
+        std::lock_guard lock(task_.progressLock);
+        task_.bytesDone += there;
+    }
+    task_.log(number_, logLevel::note,
+              gbkFormat("继续上次未完成的下载: 已有 %lld / %lld 字节", static_cast<long long>(there),
+                        static_cast<long long>(total)));
+    task_.userEvent(event::continued, number_, there, total);
+    segment_ = first;
+    task_.segments.claim(segment_, number_);
+    const int further = std::min(plannedExtra_, task_.segments.unfinishedCount() - 1);
+    for (int i = 0; i < further; ++i) task_.queue.post(InternalEvent::of(InternalEvent::Kind::StartConnection));
+    return transfer(std::move(body), event::firstSegment);
 }
 
 int Connection::runFurther() {
@@ -241,6 +339,7 @@ Connection::Step Connection::receive(const Segment& segment) {
 // a slow one) with a new request, else the connection is done.
 Connection::Step Connection::finishSegment() {
     if (!store()) return Step::Done;
+    if (task_.checkpoint) task_.checkpoint->rangeEnded();
     const std::int64_t end = task_.segments.get(segment_).end();
     std::string body;
     if (const int next = streamHasMore() ? task_.segments.claimContinuation(number_, end) : -1; next >= 0) {
@@ -290,7 +389,9 @@ Connection::Opened Connection::openStream(std::string& body) {
         if (segment_ >= 0 && !task_.segments.owns(segment_, number_)) return Opened::SegmentLost;
         const std::int64_t position = segment_ < 0 ? 0 : task_.segments.get(segment_).position();
         const auto start = std::chrono::steady_clock::now();
-        const OpenResult r = segment_ < 0 ? exchange_.openFirst(body) : exchange_.openRange(position, body);
+        // Never past bytes that are already in the file.
+        const OpenResult r = segment_ < 0 ? exchange_.openFirst(body)
+                                          : exchange_.openRange(position, body, task_.segments.stretchEnd(segment_));
         switch (r) {
             case OpenResult::Accepted:
                 task_.noteRequestTime(std::chrono::steady_clock::now() - start);
@@ -394,6 +495,7 @@ bool Connection::store() {
         task_.noteFailure(TaskOutcome::TransferFailed);
         return false;
     }
+    task_.segments.noteWritten(segment_, stored.position + stored.count);
     task_.addProgress(stored.count);
     bufferStart_ += stored.count;
     return true;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "download/http_exchange.h"
+#include "download/part_record.h"
 
 #include <atomic>
 #include <chrono>
@@ -43,6 +44,9 @@ private:
     bool shouldStop() const;
     int runFirst();
     bool createTargetFile(std::int64_t total);
+    void findPartToContinue();
+    int continuePart(std::string body);
+    bool startCheckpoints(std::vector<ByteRange> done);
     int runFurther();
     int transferWholeBody(std::string body);
 

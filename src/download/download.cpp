@@ -51,8 +51,50 @@ bool allStored(const Task& task) {
     return task.totalSize.load() < 0 ? task.wholeBodyDone.load() : task.segments.allFinished();
 }
 
+// Whether an unfinished download's part file is worth keeping: not when
+// the server refused the file, or it changed, which makes its bytes useless.
+bool keepsPart(const Task& task) {
+    if (task.fileChanged) return false;
+    if (task.stopping) return true;
+    switch (static_cast<TaskOutcome>(task.failure.load())) {
+        case TaskOutcome::Refused:
+        case TaskOutcome::NoSize:
+        case TaskOutcome::FileChanged:
+        case TaskOutcome::GivenUp:
+        case TaskOutcome::CannotCreateFile:
+        case TaskOutcome::NotSaved:
+            return false;
+        default:
+            return true;
+    }
+}
+
+// Closes a file that is not complete: a part file worth keeping stays,
+// its record brought up to date (event 22); anything else goes.
+void closeUnfinished(Task& task) {
+    std::unique_ptr<TargetFile> file;
+    std::int64_t kept = 0;
+    if (task.resumption && task.resumption->file) {  // its server never answered
+        file = std::move(task.resumption->file);
+        kept = task.resumption->record.doneBytes();
+    } else if (task.file) {
+        file = std::move(task.file);
+        if (task.checkpoint) {
+            task.checkpoint->saveNow();
+            kept = task.checkpoint->savedBytes();
+        }
+    }
+    task.checkpoint.reset();
+    task.resumption.reset();
+    if (file && file->isPartFile() && kept > 0 && keepsPart(task)) {
+        file->keep();
+        task.eventNow(event::partKept, kept, file->size());
+    }
+}
+
 // Stops and joins every connection, then closes the file: named when every
-// byte is in, removed otherwise. Returns whether the file is complete.
+// byte is in; else kept as a part file or removed. Returns whether the
+// file is complete.
 bool finishTransfers(Task& task) {
     task.transfersFinished = true;
     task.noNewConnections = true;
@@ -63,15 +105,21 @@ bool finishTransfers(Task& task) {
     }
     for (auto& c : connections) c->requestStop();
     for (auto& c : connections) c->join();
-    if (!task.fileReady) return false;
-    bool complete = allStored(task);
-    if (complete && !task.file->commit()) {
-        complete = false;
+    if (task.checkpoint) task.checkpoint->stop();
+    const bool complete = task.fileReady && allStored(task);
+    if (!complete) {
+        closeUnfinished(task);
+        return false;
+    }
+    task.checkpoint.reset();
+    if (!task.file->commit()) {
         task.logNow(0, logLevel::error, gbkFormat("保存文件失败：%s", std::strerror(task.file->commitError())));
         task.noteFailure(TaskOutcome::NotSaved);
+        task.file.reset();
+        return false;
     }
-    task.file.reset();  // an unnamed or partial file goes with it
-    return complete;
+    task.file.reset();
+    return true;
 }
 
 // A file that changed on the server is fetched once more from the start,
@@ -195,6 +243,11 @@ void runTask(std::shared_ptr<Task> task) {
     for (bool running = true; running;) {
         if (auto event = task->queue.take(std::chrono::milliseconds(100))) running = handle(*task, *event, complete);
     }
+    {
+        std::lock_guard lock(task->slot->lock);
+        --task->slot->unsettled;
+        task->slot->ended.notify_all();
+    }
     reportEnd(*task, complete);
     release(std::move(task));
 }
@@ -236,6 +289,7 @@ bool Download::startTask(const TaskParam& params) {
     }
     slot_->task = task;
     ++slot_->running;
+    ++slot_->unsettled;
     return true;
 }
 
@@ -286,6 +340,11 @@ void Download::stopTask() {
 bool Download::hasTask() const {
     std::lock_guard lock(slot_->lock);
     return slot_->task != nullptr;
+}
+
+bool Download::waitUntilSettled(std::chrono::milliseconds limit) {
+    std::unique_lock lock(slot_->lock);
+    return slot_->ended.wait_for(lock, limit, [this] { return slot_->unsettled == 0; });
 }
 
 bool Download::waitUntilIdle(std::chrono::milliseconds limit) {

@@ -43,6 +43,12 @@ public:
     // The local path the last ended task wrote to, after any renaming.
     std::string lastLocalPath() const;
 
+    // Waits until the files of every task started here are settled: named,
+    // kept as part files or removed. Unlike waitUntilIdle it does not wait
+    // for event 4 to be delivered, so a caller whose event procedure needs
+    // the calling thread may use it. False when the time ran out.
+    bool waitUntilSettled(std::chrono::milliseconds limit);
+
     // Waits until every task started here has ended (its event 4 delivered
     // and its threads done). False when the time ran out.
     bool waitUntilIdle(std::chrono::milliseconds limit);

@@ -15,6 +15,7 @@ void setEngineSettings(const EngineSettings& settings) {
     if (current.receiveBufferSize < 1024) current.receiveBufferSize = 1024;
     if (current.retryPauseMs < 0) current.retryPauseMs = 0;
     if (current.redirectLimit < 0) current.redirectLimit = 0;
+    if (current.checkpointIntervalMs < 10) current.checkpointIntervalMs = 10;
 }
 
 EngineSettings engineSettings() {

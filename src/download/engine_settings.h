@@ -35,6 +35,9 @@ struct EngineSettings {
     // 2.56 s, ideal 2.56 s); unlimited loopback transfers lose about 10%,
     // which a real network never shows. The command-line tool turns it on.
     bool bulkScheduling = false;
+    // How often a part file's record is brought up to date (and at the end
+    // of each range): what a killed download may have to fetch again.
+    int checkpointIntervalMs = 1000;
 };
 
 void setEngineSettings(const EngineSettings& settings);

@@ -39,6 +39,11 @@ std::string rangeValidator(const std::string& etag, const std::string& lastModif
     return lastModified;
 }
 
+// "Range: bytes=P-" or, up to an end, "Range: bytes=P-Q".
+std::string rangeLine(std::int64_t position, std::int64_t end) {
+    return "Range: bytes=" + std::to_string(position) + "-" + (end > position ? std::to_string(end - 1) : "") + "\r\n";
+}
+
 }  // namespace
 
 HttpExchange::HttpExchange(Task& task, int connection, StopCheck stop)
@@ -233,20 +238,39 @@ OpenResult HttpExchange::openFirst(std::string& body) {
     for (int redirects = 0;; ++redirects) {
         ResponseHeader header;
         if (const OpenResult r = requestFirst(header, body); r != OpenResult::Accepted) return r;
-        if (!isRedirection(header.status)) return acceptFirstAnswer(header);
-        if (const OpenResult r = followRedirection(header, redirects); r != OpenResult::Accepted) return r;
-        socket_.close();
+        if (isRedirection(header.status)) {
+            if (const OpenResult r = followRedirection(header, redirects); r != OpenResult::Accepted) return r;
+            socket_.close();
+            continue;
+        }
+        if (task_.resumption) {
+            switch (judgeContinuation(header)) {
+                case Continuation::Continues: return acceptContinuation(header);
+                case Continuation::AskAgain: socket_.close(); continue;
+                case Continuation::WholeFile: break;  // taken as a new download's first answer
+                case Continuation::NoAnswer: break;   // refused or not now, as for any first request
+            }
+        }
+        return acceptFirstAnswer(header);
     }
 }
 
-// The plain GET of the task's current address, to its server or the proxy.
+// The GET of the task's current address, to its server or the proxy: a
+// plain one, or when a part file is taken up, one for the bytes it misses,
+// on condition (If-Range) that the file is still the version it holds.
 OpenResult HttpExchange::requestFirst(ResponseHeader& header, std::string& body) {
     RequestFields fields;
     {
         std::lock_guard lock(task_.requestLock);
         fields = task_.request;
     }
-    const auto text = buildRequest(fields, std::string(), true);
+    std::string lines;
+    if (const Resumption* part = task_.resumption.get()) {
+        lines = rangeLine(part->from, part->until);
+        const std::string validator = rangeValidator(part->record.etag, part->record.lastModified);
+        if (!validator.empty()) lines += "If-Range: " + validator + "\r\n";
+    }
+    const auto text = buildRequest(fields, lines, true);
     if (!text) {
         log(logLevel::error, gbkFormat("请求过长"));
         return OpenResult::Refused;
@@ -286,6 +310,61 @@ OpenResult HttpExchange::acceptFirstAnswer(const ResponseHeader& header) {
     task_.bodyKind = kind;
     task_.etag = header.etag;
     task_.lastModified = header.lastModified;
+    return OpenResult::Accepted;
+}
+
+// Whether the answer to the request for a part file's missing bytes
+// continues it. An answer that shows another version of the file, or no
+// parts at all, drops the part file with the reason.
+HttpExchange::Continuation HttpExchange::judgeContinuation(const ResponseHeader& header) {
+    const Resumption& part = *task_.resumption;
+    const auto differs = [&](const std::string& ours, const std::string& theirs) {
+        return !ours.empty() && !theirs.empty() && ours != theirs;
+    };
+    const bool otherVersion = differs(part.record.etag, header.etag) || differs(part.record.lastModified, header.lastModified);
+    if (header.status == 206 && !header.chunked && !header.codingUnsupported) {
+        if (otherVersion || header.contentRangeTotal != part.record.size) {
+            dropContinuation(StartOverReason::FileChanged);
+            return Continuation::AskAgain;
+        }
+        if (header.contentRangeStart != part.from || (header.contentRangeEnd >= 0 && header.contentRangeEnd < part.from)) {
+            dropContinuation(StartOverReason::NoRanges);
+            return Continuation::AskAgain;
+        }
+        return Continuation::Continues;
+    }
+    if (header.status == 200) {
+        // The whole file: the server ignores ranges, or If-Range found it changed.
+        const bool otherSize = !header.chunked && header.contentLength >= 0 && header.contentLength != part.record.size;
+        dropContinuation(otherVersion || otherSize ? StartOverReason::FileChanged : StartOverReason::NoRanges);
+        return Continuation::WholeFile;
+    }
+    if (header.status == 416) {  // the file no longer reaches the bytes asked for
+        dropContinuation(StartOverReason::FileChanged);
+        return Continuation::AskAgain;
+    }
+    return Continuation::NoAnswer;
+}
+
+void HttpExchange::dropContinuation(StartOverReason reason) {
+    task_.startedOver(connection_, reason);
+    task_.resumption.reset();  // its part file goes: a new download replaces it
+}
+
+OpenResult HttpExchange::acceptContinuation(const ResponseHeader& header) {
+    Resumption& part = *task_.resumption;
+    const std::int64_t total = part.record.size;
+    bodyEnd_ = header.contentRangeEnd >= 0 ? std::min(header.contentRangeEnd + 1, total)
+               : header.contentLength >= 0 ? std::min(part.from + header.contentLength, total)
+                                           : total;
+    part.accepted = true;
+    task_.totalSize = total;
+    std::lock_guard lock(task_.requestLock);
+    task_.serverFileName = header.fileName;
+    task_.bodyKind = BodyKind::Sized;
+    // What the further connections' If-Range names: the version continued.
+    task_.etag = header.etag.empty() ? part.record.etag : header.etag;
+    task_.lastModified = header.lastModified.empty() ? part.record.lastModified : header.lastModified;
     return OpenResult::Accepted;
 }
 
@@ -334,7 +413,7 @@ OpenResult HttpExchange::changed() {
     return OpenResult::Changed;
 }
 
-OpenResult HttpExchange::openRange(std::int64_t position, std::string& body) {
+OpenResult HttpExchange::openRange(std::int64_t position, std::string& body, std::int64_t end) {
     bodyEnd_ = -1;
     retryAfterMs_ = 0;
     RequestFields fields;
@@ -344,7 +423,7 @@ OpenResult HttpExchange::openRange(std::int64_t position, std::string& body) {
         fields = task_.request;
         validator = rangeValidator(task_.etag, task_.lastModified);
     }
-    std::string lines = "Range: bytes=" + std::to_string(position) + "-\r\n";
+    std::string lines = rangeLine(position, end);
     if (!validator.empty()) lines += "If-Range: " + validator + "\r\n";
     // The cookie of a redirection belongs to the redirected request only.
     const auto text = buildRequest(fields, lines, false);

@@ -3,6 +3,7 @@
 #include "download/response_header.h"
 #include "download/http_request.h"
 #include "download/socket_io.h"
+#include "download/task_param.h"
 
 #include <cstdint>
 #include <string>
@@ -32,10 +33,11 @@ public:
     // bytes that came with the header.
     OpenResult openFirst(std::string& body);
 
-    // A ranged GET from `position` to the end, to the server the first
-    // request reached, on condition (If-Range) that the file is still the
-    // first answer's. Accepted only when the answer starts at `position`.
-    OpenResult openRange(std::int64_t position, std::string& body);
+    // A ranged GET from `position` to `end` (exclusive; -1: the end of the
+    // file), to the server the first request reached, on condition
+    // (If-Range) that the file is still the first answer's. Accepted only
+    // when the answer starts at `position`.
+    OpenResult openRange(std::int64_t position, std::string& body, std::int64_t end = -1);
 
     // The file position just past the last body byte the open answer
     // carries; -1 when the body ends only with the stream.
@@ -57,6 +59,11 @@ private:
     OpenResult sendAndReadHeader(const std::string& request, ResponseHeader& header, std::string& body);
     OpenResult requestFirst(ResponseHeader& header, std::string& body);
     OpenResult acceptFirstAnswer(const ResponseHeader& header);
+    // Taking up a part file.
+    enum class Continuation { Continues, AskAgain, WholeFile, NoAnswer };
+    Continuation judgeContinuation(const ResponseHeader& header);
+    void dropContinuation(StartOverReason reason);
+    OpenResult acceptContinuation(const ResponseHeader& header);
     OpenResult followRedirection(const ResponseHeader& header, int redirectsSoFar);
     OpenResult checkRangeAnswer(const ResponseHeader& header, std::int64_t position);
     bool differsFromFirst(const ResponseHeader& header, std::int64_t size);

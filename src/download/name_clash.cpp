@@ -1,18 +1,30 @@
 #include "download/name_clash.h"
 
+#include "download/part_record.h"
 #include "download/target_file.h"
 #include "download/task.h"
 #include "text/code_page.h"
+
+#include <algorithm>
 
 namespace zorvan {
 
 namespace {
 constexpr int renameAttempts = 99;
+
+// The size of what holds a name (code page 936): a file, or the part file
+// of a download under way; -1 when the name is free.
+std::int64_t holderSize(const std::string& path) {
+    const std::string utf8 = gbkToUtf8(path);
+    const std::int64_t size = existingFileSize(utf8);
+    if (size >= 0 || !partFileInUse(utf8)) return size;
+    return std::max<std::int64_t>(0, existingFileSize(partPathOf(utf8)));
 }
+}  // namespace
 
 bool resolveNameClash(Task& task, int connection) {
     const std::string path = task.currentLocalPath();
-    const std::int64_t existing = existingFileSize(gbkToUtf8(path));
+    const std::int64_t existing = holderSize(path);
     if (existing < 0) return true;
 
     const int answer = task.params.eventProcedure
@@ -28,7 +40,7 @@ bool resolveNameClash(Task& task, int connection) {
             const auto next = buildNextName(name, maxLocalPathBytes + 1 - folder.size());
             if (!next) return false;
             current = folder + *next;
-            if (existingFileSize(gbkToUtf8(current)) < 0) {
+            if (holderSize(current) < 0) {
                 {
                     std::lock_guard lock(task.pathLock);
                     task.localPath = current;

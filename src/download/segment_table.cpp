@@ -20,6 +20,41 @@ void SegmentTable::plan(std::int64_t totalSize, int count) {
     }
 }
 
+int SegmentTable::planRemaining(std::int64_t totalSize, const std::vector<ByteRange>& done, int count) {
+    std::lock_guard lock(lock_);
+    rows_.clear();
+    const std::vector<ByteRange> missing = missingRanges(done, totalSize);
+    std::int64_t missingBytes = 0;
+    for (const ByteRange& gap : missing) missingBytes += gap.length();
+    if (count < 1 || missingBytes < minimumSplitSize) count = 1;
+    const std::int64_t each = (missingBytes + count - 1) / count;
+    for (const ByteRange& r : joinRanges(done)) {
+        if (r.begin >= totalSize) break;
+        Segment s;
+        s.start = r.begin;
+        s.length = std::min(r.end, totalSize) - r.begin;
+        s.done = s.written = s.length;
+        rows_.push_back(s);
+    }
+    for (const ByteRange& gap : missing) {
+        // Gaps larger than a share are cut into about as many shares.
+        const std::int64_t pieces = std::max<std::int64_t>(1, (gap.length() + each / 2) / std::max<std::int64_t>(each, 1));
+        const std::int64_t piece = gap.length() / pieces;
+        for (std::int64_t i = 0; i < pieces; ++i) {
+            Segment s;
+            s.start = gap.begin + piece * i;
+            s.length = i == pieces - 1 ? gap.end - s.start : piece;
+            s.reached = s.claimedFrom = s.start;
+            rows_.push_back(s);
+        }
+    }
+    std::sort(rows_.begin(), rows_.end(), [](const Segment& a, const Segment& b) { return a.start < b.start; });
+    rows_.reserve((rows_.size() + 9) / 10 * 10);
+    for (std::size_t i = 0; i < rows_.size(); ++i)
+        if (!rows_[i].finished()) return static_cast<int>(i);
+    return -1;
+}
+
 void SegmentTable::clear() {
     std::lock_guard lock(lock_);
     rows_.clear();
@@ -140,6 +175,41 @@ SegmentTable::Stored SegmentTable::commit(int index, int owner, std::int64_t cou
     const Stored stored{s.position(), std::min(count, s.length - s.done)};
     s.done += stored.count;
     return stored;
+}
+
+std::int64_t SegmentTable::stretchEnd(int index) const {
+    std::lock_guard lock(lock_);
+    std::int64_t end = rows_.at(static_cast<std::size_t>(index)).end();
+    for (bool found = true; found;) {
+        found = false;
+        for (const Segment& s : rows_) {
+            if (s.start != end || s.length == 0) continue;
+            if (s.finished()) return end;
+            end = s.end();
+            found = true;
+            break;
+        }
+    }
+    return -1;  // nothing finished follows: the end of the file
+}
+
+void SegmentTable::noteWritten(int index, std::int64_t upTo) {
+    std::lock_guard lock(lock_);
+    Segment& s = rows_.at(static_cast<std::size_t>(index));
+    s.written = std::clamp(upTo - s.start, s.written, s.done);
+}
+
+std::vector<ByteRange> SegmentTable::writtenRanges() const {
+    std::lock_guard lock(lock_);
+    std::vector<ByteRange> ranges;
+    for (const Segment& s : rows_)
+        if (s.written > 0) ranges.push_back({s.start, s.start + s.written});
+    return joinRanges(std::move(ranges));
+}
+
+int SegmentTable::unfinishedCount() const {
+    std::lock_guard lock(lock_);
+    return static_cast<int>(std::count_if(rows_.begin(), rows_.end(), [](const Segment& s) { return !s.finished(); }));
 }
 
 void SegmentTable::release(int index, int owner) {

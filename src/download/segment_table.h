@@ -1,5 +1,7 @@
 #pragma once
 
+#include "download/part_record.h"
+
 #include <chrono>
 #include <cstdint>
 #include <mutex>
@@ -13,7 +15,8 @@ struct Segment {
     int owner = 0;             // the owning connection's number
     std::int64_t start = 0;
     std::int64_t length = 0;
-    std::int64_t done = 0;     // bytes already in the file, from start on
+    std::int64_t done = 0;     // bytes counted as stored, from start on (their write may be under way)
+    std::int64_t written = 0;  // bytes whose write has completed, from start on
     std::int64_t reached = 0;  // file position the owner's stream has reached (received, maybe not stored)
     bool splitOff = false;     // the upper part of a split, given to a connection of its own
     std::chrono::steady_clock::time_point claimedAt{};  // when the owner took it
@@ -37,6 +40,12 @@ public:
     // Splits totalSize into `count` segments of totalSize / count bytes, the
     // last one also taking the remainder (one segment for small files).
     void plan(std::int64_t totalSize, int count);
+    // Takes up a file of which `done` is already there: those ranges stand
+    // finished, and what is missing is split into about `count` free
+    // segments (whole gaps where they are small). Returns the index of the
+    // segment that starts at the first missing byte (-1 when nothing is
+    // missing).
+    int planRemaining(std::int64_t totalSize, const std::vector<ByteRange>& done, int count);
     // No segments: nothing planned yet.
     void clear();
 
@@ -90,6 +99,18 @@ public:
         std::int64_t count = 0;
     };
     Stored commit(int index, int owner, std::int64_t count);
+
+    // Where the run of unfinished segments that holds `index` ends: at the
+    // next finished one (a request need not ask past it), or -1 when the
+    // run reaches the end of the file.
+    std::int64_t stretchEnd(int index) const;
+
+    // The owner's write up to file position `upTo` has completed.
+    void noteWritten(int index, std::int64_t upTo);
+    // The ranges whose bytes are in the file (writes completed), joined.
+    std::vector<ByteRange> writtenRanges() const;
+    // Segments not finished yet.
+    int unfinishedCount() const;
 
     void release(int index, int owner);
     bool owns(int index, int owner) const;

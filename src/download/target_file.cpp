@@ -1,8 +1,10 @@
 #include "download/target_file.h"
 
+#include "download/part_record.h"
 #include "text/folder_of.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -64,12 +66,35 @@ constexpr std::size_t writePiece = 16 * 1024;
 bool TargetFile::openUnnamed() {
     fd_ = ::open(folderOf(finalPath_).c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0644);
     for (int n = 0; n < 100 && fd_ < 0; ++n) {
-        const std::string temp = finalPath_ + (n == 0 ? std::string() : "." + std::to_string(n)) + ".part";
+        const std::string temp = finalPath_ + (n == 0 ? std::string() : "." + std::to_string(n)) + ".tmp.part";
         fd_ = ::open(temp.c_str(), O_CREAT | O_EXCL | O_RDWR | O_CLOEXEC, 0644);
         if (fd_ >= 0) tempPath_ = temp;
         else if (errno != EEXIST) break;
     }
     return fd_ >= 0;
+}
+
+// The part file beside the final name, opened (made, unless `existing`)
+// and locked. A lock taken on a file whose name was removed or replaced
+// meanwhile would guard nothing, so the name is checked again under it.
+bool TargetFile::openPartFile(bool existing) {
+    const std::string part = partPathOf(finalPath_);
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        const int fd = ::open(part.c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW | (existing ? 0 : O_CREAT), 0644);
+        if (fd < 0) return false;
+        struct stat byFd {}, byName {};
+        if (::flock(fd, LOCK_EX | LOCK_NB) != 0 || ::fstat(fd, &byFd) != 0 || !S_ISREG(byFd.st_mode)) {
+            ::close(fd);
+            return false;  // another download's, or not a file
+        }
+        if (::stat(part.c_str(), &byName) == 0 && byName.st_dev == byFd.st_dev && byName.st_ino == byFd.st_ino) {
+            fd_ = fd;
+            tempPath_ = part;
+            return true;
+        }
+        ::close(fd);
+    }
+    return false;
 }
 
 // Reserves the blocks now, so a full disk shows up here and not as a fault
@@ -85,8 +110,16 @@ bool TargetFile::reserve() {
     return ::ftruncate(fd_, size_) == 0;
 }
 
-std::unique_ptr<TargetFile> TargetFile::create(const std::string& finalPath, std::int64_t size, bool mapped,
-                                               bool syncBeforeNaming) {
+bool TargetFile::map() {
+    if (size_ == 0 || !mapped_) return true;
+    void* view = ::mmap(nullptr, static_cast<std::size_t>(size_), PROT_READ | PROT_WRITE, MAP_SHARED, fd_, 0);
+    if (view == MAP_FAILED) return false;
+    view_ = static_cast<char*>(view);
+    return true;
+}
+
+std::unique_ptr<TargetFile> TargetFile::prepare(const std::string& finalPath, std::int64_t size,
+                                                const TargetFileOptions& options) {
     if (size < -1 || finalPath.size() > maxLocalPathBytes) return nullptr;
     struct stat existing {};
     if (::lstat(finalPath.c_str(), &existing) == 0) return nullptr;  // never replace a file
@@ -95,20 +128,49 @@ std::unique_ptr<TargetFile> TargetFile::create(const std::string& finalPath, std
     const auto slash = finalPath.rfind('/');
     const std::size_t nameBytes = slash == std::string::npos ? finalPath.size() : finalPath.size() - slash - 1;
     if (nameMax > 0 && nameBytes > static_cast<std::size_t>(nameMax)) return nullptr;
+    // A name too long for the part file's and its record's suffixes is
+    // still saved, only without a part file to take up later.
+    const bool partFits = nameMax <= 0 || nameBytes + partNameSuffixBytes <= static_cast<std::size_t>(nameMax);
 
     std::unique_ptr<TargetFile> file(new TargetFile);
     file->finalPath_ = finalPath;
     file->growable_ = size < 0;
     file->size_ = std::max<std::int64_t>(size, 0);
-    file->mapped_ = mapped && !file->growable_;
-    file->sync_ = syncBeforeNaming;
-    if (!file->openUnnamed()) return nullptr;
+    file->mapped_ = options.mapped && !file->growable_;
+    file->sync_ = options.durable;
+    file->partFile_ = options.partFile && !file->growable_ && partFits;
+    return file;
+}
+
+std::unique_ptr<TargetFile> TargetFile::create(const std::string& finalPath, std::int64_t size,
+                                               const TargetFileOptions& options) {
+    std::unique_ptr<TargetFile> file = prepare(finalPath, size, options);
+    if (!file) return nullptr;
+    if (file->partFile_) {
+        if (!file->openPartFile(false)) return nullptr;
+        // What an earlier download left there must never be taken for ours.
+        ::unlink(recordPathOf(finalPath).c_str());
+        if (::ftruncate(file->fd_, 0) != 0) return nullptr;
+    } else if (!file->openUnnamed()) {
+        return nullptr;
+    }
     if (!file->growable_ && !file->reserve()) return nullptr;  // the destructor removes the data
-    if (file->size_ > 0 && file->mapped_) {
-        void* view = ::mmap(nullptr, static_cast<std::size_t>(file->size_), PROT_READ | PROT_WRITE, MAP_SHARED,
-                            file->fd_, 0);
-        if (view == MAP_FAILED) return nullptr;
-        file->view_ = static_cast<char*>(view);
+    if (!file->map()) return nullptr;
+    file->open_ = true;
+    return file;
+}
+
+std::unique_ptr<TargetFile> TargetFile::openPart(const std::string& finalPath, std::int64_t size,
+                                                 const TargetFileOptions& options) {
+    TargetFileOptions part = options;
+    part.partFile = true;
+    std::unique_ptr<TargetFile> file = prepare(finalPath, size, part);
+    if (!file || !file->partFile_ || !file->openPartFile(true)) return nullptr;
+    struct stat info {};
+    // A part of another size is another download's: not ours to touch.
+    if (::fstat(file->fd_, &info) != 0 || info.st_size != size || !file->reserve() || !file->map()) {
+        file->keep();
+        return nullptr;
     }
     file->open_ = true;
     return file;
@@ -138,10 +200,21 @@ bool TargetFile::write(std::int64_t position, const char* data, std::size_t coun
     return true;
 }
 
+void TargetFile::startWriteBack() {
+    if (fd_ >= 0) ::sync_file_range(fd_, 0, 0, SYNC_FILE_RANGE_WRITE);
+}
+
+bool TargetFile::syncData() { return fd_ >= 0 && ::fdatasync(fd_) == 0; }
+
 void TargetFile::closeView() {
     open_ = false;
     if (view_) ::munmap(view_, static_cast<std::size_t>(size_));
     view_ = nullptr;
+}
+
+void TargetFile::closeDescriptor() {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = -1;
 }
 
 bool TargetFile::commit() {
@@ -153,8 +226,16 @@ bool TargetFile::commit() {
         discard();
         return false;
     }
-    ::close(fd_);
-    fd_ = -1;
+    if (partFile_) ::unlink(recordPathOf(finalPath_).c_str());
+    if (sync_) {
+        // The new name itself, so the file is found after a power cut.
+        const int folder = ::open(folderOf(finalPath_).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (folder >= 0) {
+            ::fsync(folder);
+            ::close(folder);
+        }
+    }
+    closeDescriptor();
     finished_ = true;
     return true;
 }
@@ -174,13 +255,29 @@ bool TargetFile::name() {
     return named;
 }
 
+void TargetFile::keep() {
+    if (finished_) return;
+    closeView();
+    closeDescriptor();
+    tempPath_.clear();
+    finished_ = true;
+}
+
 void TargetFile::discard() {
     closeView();
     if (!tempPath_.empty()) ::unlink(tempPath_.c_str());
+    if (partFile_ && fd_ >= 0) ::unlink(recordPathOf(finalPath_).c_str());
     tempPath_.clear();
-    if (fd_ >= 0) ::close(fd_);
-    fd_ = -1;
+    closeDescriptor();
     finished_ = true;
+}
+
+bool partFileInUse(const std::string& finalPath) {
+    const int fd = ::open(partPathOf(finalPath).c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+    if (fd < 0) return false;
+    const bool busy = ::flock(fd, LOCK_SH | LOCK_NB) != 0 && errno == EWOULDBLOCK;
+    ::close(fd);
+    return busy;
 }
 
 }  // namespace zorvan

@@ -47,6 +47,29 @@ void Task::userEvent(int type, int connection, std::int64_t value, std::int64_t 
     if (params.eventProcedure) queue.post(InternalEvent::user(type, connection, value, extra));
 }
 
+void Task::eventNow(int type, std::int64_t value, std::int64_t extra) {
+    if (params.eventProcedure) params.eventProcedure(type, 0, value, extra, id);
+}
+
+void Task::startedOver(int connection, StartOverReason reason, const std::string& detail) {
+    const char* why = "";
+    switch (reason) {
+        case StartOverReason::RecordUnreadable: why = "未完成文件的记录无法使用"; break;
+        case StartOverReason::PartMissing: why = "未完成的文件不见了或大小不符"; break;
+        case StartOverReason::OtherAddress: why = "未完成的文件属于另一个地址"; break;
+        case StartOverReason::FileChanged: why = "服务器上的文件已更改"; break;
+        case StartOverReason::NoRanges: why = "服务器不支持断点续传"; break;
+    }
+    log(connection, logLevel::note,
+        gbkFormat("无法继续上次未完成的下载 (%s%s%s), 重新开始下载", utf8ToGbk(why).c_str(), detail.empty() ? "" : ": ",
+                  detail.c_str()));
+    userEvent(event::startedOver, connection, static_cast<std::int64_t>(reason), 0);
+}
+
+TargetFileOptions Task::fileOptions() const {
+    return {settings.mappedWrites, settings.syncBeforeNaming, params.partFile};
+}
+
 void Task::addProgress(std::int64_t count) {
     std::lock_guard lock(progressLock);
     bytesDone += count;

@@ -3,6 +3,8 @@
 #include "download/engine_settings.h"
 #include "download/event_queue.h"
 #include "download/http_request.h"
+#include "download/part_checkpoint.h"
+#include "download/part_record.h"
 #include "download/rate_limiter.h"
 #include "download/segment_table.h"
 #include "download/target_file.h"
@@ -29,7 +31,19 @@ struct TaskSlot {
     std::shared_ptr<Task> task;
     std::condition_variable ended;  // notified when a task thread has finished
     int running = 0;                // task threads not yet finished
+    int unsettled = 0;              // tasks whose file is not yet named, kept or removed
     std::string lastLocalPath;      // where the last task that ended wrote (code page 936)
+};
+
+// A part file an earlier download left, being taken up. Found by the
+// first connection before its first request, which then asks for the
+// missing bytes only; the answer decides whether it is continued.
+struct Resumption {
+    PartRecord record;
+    std::unique_ptr<TargetFile> file;  // open and locked
+    std::int64_t from = 0;             // the first byte asked for
+    std::int64_t until = -1;           // where the bytes missing from there end; -1: the end of the file
+    bool accepted = false;             // the server's answer continues it
 };
 
 // How the body of the first answer ends: at its length, with its last
@@ -91,6 +105,11 @@ struct Task {
     std::unique_ptr<TargetFile> file;
     std::atomic<bool> fileReady{false};
     std::atomic<bool> writeFailed{false};  // bytes counted as done never reached the disk
+    // A part file's record keeper: made with the file, ended by the task
+    // thread after the connections, before the file is closed.
+    std::unique_ptr<PartCheckpoint> checkpoint;
+    // First connection only, until the others start; then the task thread.
+    std::unique_ptr<Resumption> resumption;
 
     std::atomic<int> failure{-1};  // the first TaskOutcome that explains a failure
     // The longest a successful request took from connecting to the header.
@@ -105,6 +124,12 @@ struct Task {
     void logNow(int connection, int level, const std::string& message);
     // An event for the caller's event procedure, delivered by the task thread.
     void userEvent(int type, int connection, std::int64_t value, std::int64_t extra);
+    // The same, delivered at once (task thread).
+    void eventNow(int type, std::int64_t value, std::int64_t extra);
+    // A part file is not taken up: says why (log and event 21).
+    void startedOver(int connection, StartOverReason reason, const std::string& detail = {});
+    // How this task's file is kept.
+    TargetFileOptions fileOptions() const;
     void addProgress(std::int64_t count);
     void noteFailure(TaskOutcome outcome);
     // An answer showed that the file changed: this attempt ends at once.

@@ -52,6 +52,14 @@ struct TaskParam {
     // How https connections are checked (and the sessions they resume);
     // empty: the system's trust store, always verified.
     std::shared_ptr<TlsClient> tlsClient;
+    // The download lives in a part file beside its final name, with a
+    // record of what is on the disk, and a download that stops short keeps
+    // it (event 22). Off, an unfinished file leaves nothing behind.
+    bool partFile = false;
+    // A part file an earlier download of the same address left at the local
+    // path is taken up: only the missing bytes are fetched (event 20), or,
+    // when it cannot be, the download starts over and says why (event 21).
+    bool continuePart = false;
 };
 
 inline constexpr int downloadMode = 0x1000;
@@ -68,7 +76,19 @@ inline constexpr int connectionFailed = 9;   // value: position reached
 inline constexpr int received = 16;          // value: byte count
 inline constexpr int nameClash = 18;         // value: existing size; extra: total size
 inline constexpr int retrying = 19;          // a connection pauses to try again; value: ms; extra: tries left
+inline constexpr int continued = 20;         // a part file is taken up; value: bytes there; extra: total size
+inline constexpr int startedOver = 21;       // a part file could not be taken up; value: StartOverReason
+inline constexpr int partKept = 22;          // before event 4: the part file stays; value: bytes in it; extra: total
 }  // namespace event
+
+// Why a part file left by an earlier download was not taken up (event 21).
+enum class StartOverReason : int {
+    RecordUnreadable = 1,  // its record is missing, torn, another program's or another version's
+    PartMissing = 2,       // the record's part file is gone or has another size
+    OtherAddress = 3,      // it belongs to the download of another address
+    FileChanged = 4,       // the file on the server is another version now
+    NoRanges = 5,          // the server does not send parts of the file
+};
 
 namespace logLevel {
 inline constexpr int note = 0;

@@ -1,5 +1,7 @@
 #include "download_policy/outcome_text.h"
 
+#include <string_view>
+
 namespace zorvan {
 
 const char* outcomeText(TaskOutcome outcome) {
@@ -20,6 +22,14 @@ const char* outcomeText(TaskOutcome outcome) {
         case TaskOutcome::TlsClosedMidRecord: return "下载失败：服务器多次在 TLS 记录中途断开连接，文件没有保存。";
     }
     return "下载失败。";
+}
+
+std::string outcomeText(TaskOutcome outcome, bool partKept) {
+    std::string text = outcomeText(outcome);
+    constexpr std::string_view notSaved = "文件没有保存。";
+    if (partKept && text.size() >= notSaved.size() && text.ends_with(notSaved))
+        text.replace(text.size() - notSaved.size(), notSaved.size(), "已下载的部分已保留，再次下载时从中断处继续。");
+    return text;
 }
 
 }  // namespace zorvan

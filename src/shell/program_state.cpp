@@ -3,6 +3,7 @@
 #include "web/http_client_init.h"
 
 #include <cassert>
+#include <chrono>
 #include <memory>
 
 namespace zorvan {
@@ -39,7 +40,12 @@ void cleanup() {
     releaseHttpClient();
     state->taskFilePath.clear();
     state->taskParams = TaskParam{};
-    if (state->downloadTask) state->downloadTask->stopTask();
+    if (state->downloadTask) {
+        state->downloadTask->stopTask();
+        // What has arrived stays in the part file, with its record, to be
+        // continued at the next start.
+        state->downloadTask->waitUntilSettled(std::chrono::seconds(5));
+    }
     state->downloadTask.reset();
     state.reset();
 }

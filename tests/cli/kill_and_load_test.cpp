@@ -1,7 +1,7 @@
-// The tool killed outright at any moment of a download, and the engine
-// under load: hundreds of downloads in a row and dozens at once, every file
-// checked, and the process's threads, descriptors and memory back where
-// they started.
+// The tool killed outright in the middle of a download and run again, and
+// the engine under load: hundreds of downloads in a row and dozens at once,
+// every file checked, and the process's threads, descriptors and memory
+// back where they started.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -15,9 +15,11 @@
 #include "cli/cli_options.h"
 #include "cli/get_all_command.h"
 #include "cli_run.h"
+#include "download/part_record.h"
 #include "support/child_process.h"
 #include "support/demo_service.h"
 #include "support/download_runner.h"
+#include "support/loopback_server.h"
 #include "support/nginx_server.h"
 
 namespace zorvan {
@@ -25,28 +27,43 @@ namespace {
 
 using namespace test;
 
-TEST(KillTest, AKilledDownloadLeavesNothingThatLooksCompleteAndTheNextRunCompletes) {
-    NginxServer nginx("limit_rate 2m;");
-    ASSERT_TRUE(nginx.running()) << nginx.error();
-    const std::string content = nginx.addFile("clip.mp4", 3 * 1024 * 1024);
+TEST(KillTest, AKilledDownloadContinuesFromItsLastCheckpointAndFetchesOnlyWhatIsMissing) {
+    const std::string content = patternBytes(4 * 1024 * 1024, 11);
+    const auto size = static_cast<std::int64_t>(content.size());
+    const long rate = 4 * 1024 * 1024;  // bytes per second, all connections together
     const std::string folder = freshFolder("kill");
     const std::string path = folder + "/clip.mp4";
-    // Before connecting, while the connections start, in the middle, near the end.
-    for (const int afterMs : {0, 60, 400, 1000}) {
-        const pid_t pid = spawnChild({ZORVAN_CLI_PATH, "get", nginx.url("/clip.mp4"), "-n", "5", "-o", path});
+    for (const auto& [connections, percent] : {std::pair{1, 30}, std::pair{5, 60}, std::pair{16, 90}}) {
+        SCOPED_TRACE(std::to_string(connections) + " connections, killed at " + std::to_string(percent) + " %");
+        LoopbackServer server(pacedFile(content, rate, connections));
+        const std::string url = server.url("/clip.mp4");
+        // Killed by measured progress: once the server has sent that much.
+        const pid_t pid = spawnChild(
+            {ZORVAN_CLI_PATH, "get", url, "-n", std::to_string(connections), "-o", path, "--checkpoint", "100"});
         ASSERT_GT(pid, 0);
-        std::this_thread::sleep_for(std::chrono::milliseconds(afterMs));
+        for (int i = 0; i < 2000 && server.bytesSent() < size * percent / 100; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
         ::kill(pid, SIGKILL);
-        int status = 0;
-        ::waitpid(pid, &status, 0);
-        const std::vector<std::string> left = filesIn(folder);
-        EXPECT_TRUE(left.empty() || (left == std::vector<std::string>{"clip.mp4"} && readFile(path) == content))
-            << "killed after " << afterMs << " ms: " << left.size() << " files";
-        std::filesystem::remove(path);
+        ::waitpid(pid, nullptr, 0);
+        EXPECT_FALSE(std::filesystem::exists(path)) << "nothing under the final name";
+        const auto record = loadPartRecord(recordPathOf(path));
+        ASSERT_TRUE(record);
+        // A kill loses no more than what arrived since the last checkpoint.
+        const std::int64_t checkpointsWorth = rate / 10;
+        EXPECT_LE(server.bytesSent() - record->doneBytes(), 2 * checkpointsWorth + connections * 36 * 1024);
 
-        const CliRun again = runCli("get " + nginx.url("/clip.mp4") + " -n 5 -o " + path);
+        server.resetBytesSent();
+        const std::size_t firstRun = server.requests().size();
+        const CliRun again = runCli("get " + url + " -n " + std::to_string(connections) + " -o " + path);
         EXPECT_EQ(again.exitCode, 0) << again.output;
-        EXPECT_TRUE(readFile(path) == content) << "after a kill at " << afterMs << " ms";
+        EXPECT_NE(again.output.find("continuing clip.mp4 at " + std::to_string(record->doneBytes() * 100 / size) + " %"),
+                  std::string::npos)
+            << again.output;
+        EXPECT_TRUE(readFile(path) == content);
+        const std::vector<ByteRange> missing = missingRanges(record->done, size);
+        EXPECT_TRUE(askedOnlyFor(missing, size, server.requests(), firstRun));
+        EXPECT_LE(server.bytesSent(), size - record->doneBytes() + size / 20 + connections * 36 * 1024);
+        EXPECT_EQ(filesIn(folder), std::vector<std::string>{"clip.mp4"});
         std::filesystem::remove(path);
     }
 }

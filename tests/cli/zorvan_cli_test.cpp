@@ -3,6 +3,8 @@
 #include "cli/cli_options.h"
 #include "cli/progress_line.h"
 #include "cli_run.h"
+#include "download/part_record.h"
+#include "support/child_process.h"
 #include "support/download_runner.h"
 #include "support/loopback_server.h"
 #include "support/nginx_server.h"
@@ -10,12 +12,17 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <signal.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
+#include <thread>
 
 namespace zorvan {
 namespace {
@@ -34,10 +41,14 @@ TEST(CliOptions, ReadsTheGetCommandAndRejectsMistakes) {
     EXPECT_EQ(o->speedLimit, 1000);
     EXPECT_FALSE(o->renameOnExists);
     EXPECT_TRUE(o->verbose);
+    EXPECT_TRUE(o->continuePart);
+    EXPECT_FALSE(cli::parseGetOptions({"get", "u", "-c", "--no-continue"}, error)->continuePart);
+    EXPECT_TRUE(cli::parseGetOptions({"get", "u", "--no-continue", "--continue"}, error)->continuePart);
     for (const auto& bad : std::vector<std::vector<std::string>>{
              {"fetch", "u"}, {"get"}, {"get", "u", "-n", "0"}, {"get", "u", "-n", "x"}, {"get", "u", "-n"},
              {"get", "u", "--on-exists", "overwrite"}, {"get", "u", "v"}, {"get", "u", "--bogus"},
-             {"get", "u", "--buffer", "100000000000"}, {"get", "u", "--retries", "-1"}}) {
+             {"get", "u", "--buffer", "100000000000"}, {"get", "u", "--retries", "-1"},
+             {"get", "u", "--checkpoint", "5"}}) {
         EXPECT_FALSE(cli::parseGetOptions(bad, error)) << bad.back();
         EXPECT_FALSE(error.empty());
     }
@@ -140,6 +151,71 @@ TEST(ZorvanCli, RefusesEachBadCertificateWithItsOwnMessageUnlessInsecure) {
     EXPECT_NE(run.output.find("cannot read CA certificates"), std::string::npos) << run.output;
     std::sort(saved.begin(), saved.end());
     EXPECT_EQ(filesIn(folder), saved);
+}
+
+// Starts zorvan-cli with its standard error going to `errors`.
+pid_t startCli(const std::vector<std::string>& args, const std::string& errors) {
+    const int fd = ::open(errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    std::vector<std::string> argv = {ZORVAN_CLI_PATH};
+    argv.insert(argv.end(), args.begin(), args.end());
+    const pid_t pid = spawnChild(argv, -1, fd);
+    ::close(fd);
+    return pid;
+}
+
+// Sends `signal` once the part file's record holds `bytes`; the exit code.
+int interruptAt(pid_t pid, const std::string& finalPath, std::int64_t bytes, int signal) {
+    for (int i = 0; i < 4000; ++i) {
+        const auto record = loadPartRecord(recordPathOf(finalPath));
+        if (record && record->doneBytes() >= bytes) break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    ::kill(pid, signal);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+TEST(ZorvanCli, CtrlCAndSigtermKeepThePartTheNextRunContinuesNoContinueStartsOver) {
+    const std::string content = patternBytes(2 * 1024 * 1024, 5);
+    const auto size = static_cast<std::int64_t>(content.size());
+    LoopbackServer server(pacedFile(content, 2 * 1024 * 1024, 5));
+    const std::string folder = freshFolder("cli-continue");
+    const std::string path = folder + "/clip.mp4", errors = folder + "/../cli-continue.err";
+    const std::vector<std::string> get = {"get", server.url("/clip.mp4"), "-o", path, "--checkpoint", "50"};
+
+    pid_t pid = startCli(get, errors);
+    EXPECT_EQ(interruptAt(pid, path, size / 5, SIGINT), 130);
+    EXPECT_NE(readFile(errors).find("stopped; kept "), std::string::npos) << readFile(errors);
+    EXPECT_NE(readFile(errors).find("% of clip.mp4 ("), std::string::npos) << readFile(errors);
+    EXPECT_NE(readFile(errors).find("run the same command to continue"), std::string::npos);
+    EXPECT_EQ(filesIn(folder), (std::vector<std::string>{"clip.mp4.part", "clip.mp4.part.state"}));
+
+    // SIGTERM after the run that took it up got further.
+    pid = startCli(get, errors);
+    EXPECT_EQ(interruptAt(pid, path, size / 2, SIGTERM), 143);
+    EXPECT_NE(readFile(errors).find("continuing clip.mp4 at "), std::string::npos) << readFile(errors);
+    const std::int64_t kept = loadPartRecord(recordPathOf(path))->doneBytes();
+    EXPECT_GE(kept, size / 2);
+
+    server.resetBytesSent();
+    CliRun run = runCli("get " + server.url("/clip.mp4") + " -o " + path);
+    EXPECT_EQ(run.exitCode, 0) << run.output;
+    EXPECT_NE(run.output.find("of it fetched now"), std::string::npos) << run.output;
+    EXPECT_TRUE(readFile(path) == content);
+    EXPECT_LT(server.bytesSent(), size - kept + size / 10);
+
+    // --no-continue: the part is replaced and the whole file fetched.
+    std::filesystem::remove(path);
+    pid = startCli(get, errors);
+    EXPECT_EQ(interruptAt(pid, path, size / 5, SIGINT), 130);
+    server.resetBytesSent();
+    run = runCli("get " + server.url("/clip.mp4") + " -o " + path + " --no-continue");
+    EXPECT_EQ(run.exitCode, 0) << run.output;
+    EXPECT_EQ(run.output.find("continuing"), std::string::npos) << run.output;
+    EXPECT_TRUE(readFile(path) == content);
+    EXPECT_GE(server.bytesSent(), size);
+    EXPECT_EQ(filesIn(folder), std::vector<std::string>{"clip.mp4"});
 }
 
 }  // namespace

@@ -8,7 +8,7 @@
 
 namespace zorvan::test {
 
-pid_t spawnChild(const std::vector<std::string>& argv, int stdoutFd) {
+pid_t spawnChild(const std::vector<std::string>& argv, int stdoutFd, int stderrFd) {
     std::vector<char*> args;
     for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
     args.push_back(nullptr);
@@ -20,7 +20,7 @@ pid_t spawnChild(const std::vector<std::string>& argv, int stdoutFd) {
     if (getppid() != parent) _exit(127);
     const int devNull = open("/dev/null", O_RDWR);
     dup2(stdoutFd >= 0 ? stdoutFd : devNull, STDOUT_FILENO);
-    dup2(devNull, STDERR_FILENO);
+    dup2(stderrFd >= 0 ? stderrFd : devNull, STDERR_FILENO);
     execv(args[0], args.data());
     _exit(127);
 }

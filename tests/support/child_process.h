@@ -8,9 +8,9 @@ namespace zorvan::test {
 
 // Starts a program as a child that dies with the test process, so a test
 // that crashes never leaves a server behind. Its standard output goes to
-// `stdoutFd` (-1: /dev/null); its standard error to /dev/null. Returns the
-// process id, or -1.
-pid_t spawnChild(const std::vector<std::string>& argv, int stdoutFd = -1);
+// `stdoutFd` and its standard error to `stderrFd` (-1: /dev/null). Returns
+// the process id, or -1.
+pid_t spawnChild(const std::vector<std::string>& argv, int stdoutFd = -1, int stderrFd = -1);
 
 // Ends the child (SIGTERM) and waits for it.
 void stopChild(pid_t pid);

@@ -21,7 +21,14 @@ bool DownloadRecord::logged(const std::string& text) const {
     return std::any_of(logs.begin(), logs.end(), [&](const std::string& line) { return line.find(text) != std::string::npos; });
 }
 
-DownloadRecord runDownload(TaskParam params, std::function<int(std::int64_t)> onClash, int timeoutMs) {
+const SeenEvent* DownloadRecord::first(int type) const {
+    const auto it = std::find_if(events.begin(), events.end(), [type](const SeenEvent& e) { return e.type == type; });
+    return it == events.end() ? nullptr : &*it;
+}
+
+namespace {
+
+DownloadRecord run(TaskParam params, std::function<int(std::int64_t)> onClash, int timeoutMs, std::int64_t stopAtBytes) {
     DownloadRecord record;
     std::mutex lock;
     std::condition_variable ended;
@@ -46,15 +53,32 @@ DownloadRecord runDownload(TaskParam params, std::function<int(std::int64_t)> on
         ADD_FAILURE() << "startTask refused " << params.url;
         return record;
     }
-    {
-        std::unique_lock guard(lock);
-        if (!ended.wait_for(guard, std::chrono::milliseconds(timeoutMs), [&] { return record.ended; }))
-            ADD_FAILURE() << "no end event within " << timeoutMs << " ms";
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    bool stopped = stopAtBytes < 0;
+    for (std::unique_lock guard(lock); !record.ended && std::chrono::steady_clock::now() < deadline;) {
+        ended.wait_for(guard, std::chrono::milliseconds(stopped ? 100 : 2));
+        if (!stopped && download.bytesDownloaded() >= stopAtBytes) {
+            guard.unlock();
+            download.stopTask();
+            stopped = true;
+            guard.lock();
+        }
     }
+    if (!record.ended) ADD_FAILURE() << "no end event within " << timeoutMs << " ms";
     if (!record.ended) download.stopTask();
     EXPECT_TRUE(download.waitUntilIdle(std::chrono::seconds(10)));
     std::lock_guard guard(lock);
     return record;
+}
+
+}  // namespace
+
+DownloadRecord runDownload(TaskParam params, std::function<int(std::int64_t)> onClash, int timeoutMs) {
+    return run(std::move(params), std::move(onClash), timeoutMs, -1);
+}
+
+DownloadRecord runDownloadUntil(TaskParam params, std::int64_t stopAtBytes, int timeoutMs) {
+    return run(std::move(params), {}, timeoutMs, stopAtBytes);
 }
 
 TaskParam quickParams(const std::string& url, const std::string& localPath, int connections) {
@@ -116,6 +140,28 @@ LoopbackServer::Script fileScript(std::string content,
         if (adjust) adjust(reply, request, from);
         return reply;
     };
+}
+
+LoopbackServer::Script pacedFile(const std::string& content, long totalRate, int connections) {
+    return fileScript(content, [=](ScriptedReply& reply, const HttpRequest&, std::int64_t) {
+        reply.headers.push_back("ETag: \"v1\"");
+        reply.bytesPerSecond = totalRate / connections;
+    });
+}
+
+::testing::AssertionResult askedOnlyFor(const std::vector<ByteRange>& missing, std::int64_t size,
+                                        const std::vector<HttpRequest>& requests, std::size_t from) {
+    for (std::size_t i = from; i < requests.size(); ++i) {
+        const std::string range = requests[i].header("Range");
+        if (range.rfind("bytes=", 0) != 0) return ::testing::AssertionFailure() << "a request without a range";
+        const std::int64_t begin = std::stoll(range.substr(6));
+        const auto dash = range.find('-');
+        const std::int64_t end = dash + 1 < range.size() ? std::stoll(range.substr(dash + 1)) + 1 : size;
+        const bool inGap = std::any_of(missing.begin(), missing.end(),
+                                       [&](const ByteRange& g) { return begin >= g.begin && end <= g.end; });
+        if (!inGap) return ::testing::AssertionFailure() << range << " asks for bytes that are there";
+    }
+    return ::testing::AssertionSuccess();
 }
 
 }  // namespace zorvan::test

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "download/download.h"
+#include "download/part_record.h"
 #include "download/task_param.h"
 #include "support/loopback_server.h"
 
@@ -29,6 +30,7 @@ struct DownloadRecord {
     std::int64_t bytes = 0;
 
     int count(int type) const;
+    const SeenEvent* first(int type) const;  // nullptr when there was none
     bool logged(const std::string& utf8Text) const;  // some line contains it
 };
 
@@ -36,6 +38,8 @@ struct DownloadRecord {
 // and log lines. `onClash` answers event 18 (absent: rename).
 DownloadRecord runDownload(TaskParam params, std::function<int(std::int64_t existing)> onClash = {},
                            int timeoutMs = 20000);
+// The same, stopped (stopTask) once at least `stopAtBytes` are in.
+DownloadRecord runDownloadUntil(TaskParam params, std::int64_t stopAtBytes, int timeoutMs = 20000);
 
 // A test's view of the time limits: short, so failures show fast.
 TaskParam quickParams(const std::string& url, const std::string& localPath, int connections);
@@ -54,6 +58,16 @@ std::vector<std::string> filesIn(const std::string& folder);
 // the range start asked for (-1 for none).
 LoopbackServer::Script fileScript(std::string content,
                                   std::function<void(ScriptedReply&, const HttpRequest&, std::int64_t)> adjust = {});
+
+// `content` with ranges and an entity tag ("v1"), each answer paced so
+// that `connections` of them together stay near `totalRate` bytes per second.
+LoopbackServer::Script pacedFile(const std::string& content, long totalRate, int connections);
+
+// Whether every request from the `from`-th on asked only for bytes that
+// were `missing` from a file of `size` bytes: each range starts in a gap
+// and ends no later than it.
+::testing::AssertionResult askedOnlyFor(const std::vector<ByteRange>& missing, std::int64_t size,
+                                        const std::vector<HttpRequest>& requests, std::size_t from = 0);
 
 // A test of the engine: quick engine settings and a fresh folder named
 // after the test, with its target paths.

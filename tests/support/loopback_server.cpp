@@ -186,6 +186,7 @@ bool LoopbackServer::sendAll(int socket, std::string_view data, long bytesPerSec
         const ssize_t n = ::send(socket, data.data() + sent, slice, MSG_NOSIGNAL);
         if (n <= 0) return false;
         sent += static_cast<std::size_t>(n);
+        bytesSent_ += n;
     }
     return true;
 }

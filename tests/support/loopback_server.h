@@ -64,6 +64,9 @@ public:
 
     std::vector<HttpRequest> requests() const;
     int connectionCount() const { return connections_.load(); }
+    // Bytes written to clients so far (headers included); reset sets it to 0.
+    long long bytesSent() const { return bytesSent_.load(); }
+    void resetBytesSent() { bytesSent_ = 0; }
 
     void stop();
 
@@ -81,6 +84,7 @@ private:
     int port_ = 0;
     std::atomic<bool> stopping_{false};
     std::atomic<int> connections_{0};
+    std::atomic<long long> bytesSent_{0};
     std::thread acceptor_;
     mutable std::mutex mutex_;
     std::vector<std::thread> workers_;

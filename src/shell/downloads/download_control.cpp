@@ -66,20 +66,35 @@ int ask(const QString& text, BoxIcon icon, BoxButtons buttons) {
 
 QString fromGbk(const std::string& text) { return QString::fromStdString(gbkToUtf8(text)); }
 
-// "正下载: 歌名", and while connections are being retried, how often.
+// What became of an earlier download's part file, for the title (GUI
+// thread); whether this download kept its own (engine threads).
+QString partNote;
+std::atomic<bool> partKept{false};
+
+// "正下载: 歌名", and while connections are being retried, how often; else
+// whether an earlier download is being continued.
 void showDownloadTitle(int retrying) {
     DownloadWindow* window = downloadWindow();
     if (!window || !programStateExists()) return;
     QString title = QStringLiteral("正下载: ") + fromGbk(programState().currentSongName);
     if (retrying > 0) title += QStringLiteral("（连接中断，正在重试 %1）").arg(retrying);
+    else title += partNote;
     window->setWindowTitle(title);
+}
+
+QString startOverNote(StartOverReason reason) {
+    switch (reason) {
+        case StartOverReason::FileChanged: return QStringLiteral("（服务器上的文件已更改，重新下载）");
+        case StartOverReason::NoRanges: return QStringLiteral("（服务器不支持断点续传，重新下载）");
+        default: return QStringLiteral("（上次未完成的文件无法继续，重新下载）");
+    }
 }
 std::string toGbk(const QString& text) { return utf8ToGbk(text.toStdString()); }
 
 // What event 4 does on the GUI thread.
 void showEnd(TaskOutcome outcome) {
     if (DownloadWindow* window = downloadWindow()) window->setCloseEnabled(true);
-    ask(QString::fromUtf8(endMessage(outcome)),
+    ask(QString::fromStdString(endMessage(outcome, partKept)),
         outcome == TaskOutcome::Complete || outcome == TaskOutcome::GivenUp ? BoxIcon::Information : BoxIcon::Warning,
         BoxButtons::Ok);
     // The user may have closed the window with Esc meanwhile: then there is
@@ -137,6 +152,8 @@ void onDownloadWindowCreated() {
         retryingConnections.clear();
         retries = 0;
     }
+    partNote.clear();
+    partKept = false;
     showDownloadTitle(0);
     window->setCloseEnabled(false);  // until the end event
 
@@ -175,6 +192,22 @@ int onDownloadEvent(int type, int connection, std::int64_t value, std::int64_t e
         case event::received:
             if (const int shown = noteRetryState(type, connection); shown >= 0)
                 postToGui([shown] { showDownloadTitle(shown); });
+            return 0;
+        case event::continued:
+            postToGui([percent = extra > 0 ? value * 100 / extra : 0] {
+                partNote = QStringLiteral("（从 %1% 处继续）").arg(percent);
+                showDownloadTitle(0);
+            });
+            return 0;
+        case event::startedOver:
+            postToGui([reason = static_cast<StartOverReason>(value)] {
+                partNote = startOverNote(reason);
+                showDownloadTitle(0);
+            });
+            return 0;
+        case event::partKept:
+            // Comes while the program may be ending: nothing here may wait for the GUI.
+            partKept = true;
             return 0;
         case event::end:
             runOnGuiAndWait([outcome = static_cast<TaskOutcome>(extra)] {

@@ -18,9 +18,9 @@ std::string sizeText(std::int64_t bytes) {
     return text;
 }
 
-const char* endMessage(TaskOutcome outcome) {
+std::string endMessage(TaskOutcome outcome, bool partKept) {
     if (outcome == TaskOutcome::Complete || outcome == TaskOutcome::GivenUp) return "完毕";
-    return outcomeText(outcome);
+    return outcomeText(outcome, partKept);
 }
 
 }  // namespace zorvan

@@ -12,7 +12,8 @@ namespace zorvan {
 std::string sizeText(std::int64_t bytes);
 
 // What event 4 tells the user (UTF-8): "完毕" when the file is complete or
-// the user chose not to download it again, else what failed.
-const char* endMessage(TaskOutcome outcome);
+// the user chose not to download it again, else what failed, and whether
+// its part file was kept to be continued.
+std::string endMessage(TaskOutcome outcome, bool partKept = false);
 
 }  // namespace zorvan

@@ -1,0 +1,240 @@
+// A download that stops short keeps its part file and a record of what is
+// on the disk; the next download of the same address takes it up and
+// fetches only what is missing, or, when the part cannot be trusted,
+// starts over, says why, and never mixes two versions of the file.
+#include "download/engine_settings.h"
+#include "download/part_record.h"
+#include "download/segment_table.h"
+#include "support/download_runner.h"
+#include "support/loopback_server.h"
+#include "support/nginx_server.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+namespace zorvan {
+namespace {
+
+using namespace test;
+
+TEST(PartRecordTest, ReadsBackWhatItWroteAndRefusesEveryDamagedCopy) {
+    PartRecord record;
+    record.address = "http://h/光年之外.mp4";
+    record.size = 1000000;
+    record.etag = "\"abc\"";
+    record.lastModified = "Mon, 07 Dec 2026 10:00:00 GMT";
+    record.done = {{500, 900}, {0, 100}, {100, 200}, {999000, 1000000}};
+    const auto text = formatPartRecord(record);
+    ASSERT_TRUE(text);
+    const auto back = parsePartRecord(*text);
+    ASSERT_TRUE(back);
+    EXPECT_EQ(back->address, record.address);
+    EXPECT_EQ(back->etag, record.etag);
+    EXPECT_EQ(back->lastModified, record.lastModified);
+    EXPECT_EQ(back->done, (std::vector<ByteRange>{{0, 200}, {500, 900}, {999000, 1000000}})) << "joined and sorted";
+    EXPECT_EQ(back->doneBytes(), 200 + 400 + 1000);
+
+    // Torn at any length, or any one byte changed: never taken for a record.
+    for (std::size_t cut = 0; cut < text->size(); ++cut)
+        EXPECT_FALSE(parsePartRecord(text->substr(0, cut))) << "cut at " << cut;
+    for (std::size_t at = 0; at < text->size(); ++at) {
+        std::string damaged = *text;
+        damaged[at] = static_cast<char>(damaged[at] ^ 0x04);
+        EXPECT_FALSE(parsePartRecord(damaged)) << "byte " << at;
+    }
+    std::string why;
+    EXPECT_FALSE(parsePartRecord("{\"url\": \"http://h/a.mp4\"}\n", &why));
+    EXPECT_FALSE(why.empty());
+    record.etag = "a\nb";
+    EXPECT_FALSE(formatPartRecord(record)) << "a value with a line break cannot be written";
+
+    // What is left to fetch: exactly the gaps, shared among the connections.
+    SegmentTable table;
+    const int first = table.planRemaining(1000000, back->done, 4);
+    ASSERT_GE(first, 0);
+    EXPECT_EQ(table.get(first).start, 200);
+    EXPECT_EQ(table.doneTotal(), back->doneBytes());
+    std::int64_t at = 0;
+    int free = 0;
+    for (int i = 0; i < table.size(); ++i) {
+        const Segment s = table.get(i);
+        EXPECT_EQ(s.start, at) << "segments follow each other";
+        at = s.end();
+        if (!s.finished()) ++free;
+    }
+    EXPECT_EQ(at, 1000000);
+    EXPECT_GE(free, 4);
+    EXPECT_LE(free, 6);
+}
+
+class ResumeTest : public EngineTestBase {
+protected:
+    void SetUp() override {
+        EngineTestBase::SetUp();
+        EngineSettings settings = engineSettings();
+        settings.checkpointIntervalMs = 100;
+        setEngineSettings(settings);
+    }
+    TaskParam params(const std::string& url, int connections = 5) {
+        TaskParam p = quickParams(url, target(), connections);
+        p.partFile = true;
+        p.continuePart = true;
+        return p;
+    }
+    std::string part() const { return partPathOf(target()); }
+    std::string record() const { return recordPathOf(target()); }
+};
+
+TEST_F(ResumeTest, StoppedAnywhereAndContinuedTheFileIsWholeAndOnlyTheMissingBytesComeAgain) {
+    const std::string content = patternBytes(3 * 1024 * 1024, 3);
+    const auto size = static_cast<std::int64_t>(content.size());
+    for (const int connections : {1, 5, 16}) {
+        for (const int percent : {30, 60, 90}) {
+            SCOPED_TRACE(std::to_string(connections) + " connections, stopped at " + std::to_string(percent) + " %");
+            std::filesystem::remove(target());
+            LoopbackServer server(pacedFile(content, 12 * 1024 * 1024, connections));
+            const DownloadRecord first =
+                runDownloadUntil(params(server.url("/a.mp4"), connections), size * percent / 100);
+            ASSERT_EQ(first.outcome, TaskOutcome::Stopped);
+            ASSERT_NE(first.first(event::partKept), nullptr);
+            const std::int64_t kept = first.first(event::partKept)->value;
+            EXPECT_GE(kept, size * percent / 100 - 256 * 1024) << "what had arrived when it stopped";
+            EXPECT_FALSE(std::filesystem::exists(target())) << "nothing under the final name";
+            const auto saved = loadPartRecord(record());
+            ASSERT_TRUE(saved);
+            EXPECT_EQ(saved->doneBytes(), kept);
+
+            server.resetBytesSent();
+            const std::size_t firstRunRequests = server.requests().size();
+            const DownloadRecord second = runDownload(params(server.url("/a.mp4"), connections));
+            ASSERT_EQ(second.outcome, TaskOutcome::Complete);
+            EXPECT_TRUE(readFile(target()) == content);
+            ASSERT_NE(second.first(event::continued), nullptr);
+            EXPECT_EQ(second.first(event::continued)->value, kept);
+            EXPECT_EQ(second.first(event::size)->value, size);
+            EXPECT_TRUE(askedOnlyFor(missingRanges(saved->done, size), size, server.requests(), firstRunRequests));
+            // Besides the missing bytes: headers, and what a stream receives
+            // past the end of its part (a buffer and what is under way)
+            // before it is closed.
+            const long long slack = size / 20 + connections * (20480 + 16 * 1024);
+            EXPECT_LE(server.bytesSent(), size - kept + slack) << "missing " << size - kept;
+            EXPECT_EQ(filesIn(folder), std::vector<std::string>{"a.mp4"}) << "the part file and its record are gone";
+        }
+    }
+}
+
+// A part file made by hand: the given ranges of `bytes`, the rest garbage.
+void writePart(const std::string& path, const std::string& bytes, const std::vector<ByteRange>& done) {
+    std::string data(bytes.size(), '\xEE');
+    for (const ByteRange& r : done)
+        data.replace(static_cast<std::size_t>(r.begin), static_cast<std::size_t>(r.length()),
+                     bytes.substr(static_cast<std::size_t>(r.begin), static_cast<std::size_t>(r.length())));
+    std::ofstream(path, std::ios::binary) << data;
+}
+
+TEST_F(ResumeTest, APartThatCannotBeTakenUpIsStartedOverWithItsReasonAndNeverMixed) {
+    const std::string before = patternBytes(400000, 7), after = patternBytes(400000, 8);
+    const std::string longer = patternBytes(500000, 9);
+    const std::vector<ByteRange> done = {{0, 150000}, {250000, 300000}};
+    enum Serve { Same, NewTag, LongerUntagged, NoRanges, Gone };
+    struct Case {
+        const char* name;
+        Serve serve;
+        std::function<void(PartRecord&)> spoilRecord;
+        std::function<void(std::string&)> spoilText;
+        int reason;  // event 21's value; 0: continued
+    };
+    const std::vector<Case> cases = {
+        {"untouched", Same, {}, {}, 0},
+        {"torn record", Same, {}, [](std::string& t) { t.resize(t.size() / 2); },
+         static_cast<int>(StartOverReason::RecordUnreadable)},
+        {"another program's record", Same, {}, [](std::string& t) { t = "[Download]\nurl=x\n"; },
+         static_cast<int>(StartOverReason::RecordUnreadable)},
+        {"another address", Same, [](PartRecord& r) { r.address += "?v=2"; }, {},
+         static_cast<int>(StartOverReason::OtherAddress)},
+        {"part of another size", Same, [](PartRecord& r) { r.size += 1; }, {},
+         static_cast<int>(StartOverReason::PartMissing)},
+        {"file changed, new entity tag", NewTag, {}, {}, static_cast<int>(StartOverReason::FileChanged)},
+        {"file changed, no validator, other size", LongerUntagged, [](PartRecord& r) { r.etag.clear(); }, {},
+         static_cast<int>(StartOverReason::FileChanged)},
+        {"server ignores ranges", NoRanges, {}, {}, static_cast<int>(StartOverReason::NoRanges)},
+        {"file gone", Gone, {}, {}, -1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::filesystem::remove_all(folder);
+        std::filesystem::create_directories(folder);
+        const std::string& served = c.serve == NewTag ? after : c.serve == LongerUntagged ? longer : before;
+        LoopbackServer server(fileScript(served, [&](ScriptedReply& reply, const HttpRequest&, std::int64_t) {
+            if (c.serve == Gone || c.serve == NoRanges) {
+                reply.status = c.serve == Gone ? "404 Not Found" : "200 OK";
+                reply.headers.clear();
+                reply.body = c.serve == Gone ? "gone" : served;
+            }
+            if (c.serve != LongerUntagged) reply.headers.push_back(c.serve == NewTag ? "ETag: \"v2\"" : "ETag: \"v1\"");
+            reply.keepAlive = false;
+            reply.bytesPerSecond = 2 * 1024 * 1024;  // a stream sends little past where it is closed
+        }));
+        PartRecord r;
+        r.address = server.url("/a.mp4");
+        r.size = static_cast<std::int64_t>(before.size());
+        r.etag = "\"v1\"";
+        r.done = done;
+        writePart(part(), before, done);
+        if (c.spoilRecord) c.spoilRecord(r);
+        std::string text = *formatPartRecord(r);
+        if (c.spoilText) c.spoilText(text);
+        std::ofstream(record(), std::ios::binary) << text;
+
+        server.resetBytesSent();
+        const DownloadRecord d = runDownload(params(server.url("/a.mp4")));
+        if (c.serve == Gone) {
+            EXPECT_EQ(d.outcome, TaskOutcome::Refused);
+            EXPECT_TRUE(filesIn(folder).empty()) << "a part of a file that is gone is of no use";
+            continue;
+        }
+        ASSERT_EQ(d.outcome, TaskOutcome::Complete);
+        EXPECT_TRUE(readFile(target()) == served) << "one version, whole";
+        EXPECT_EQ(filesIn(folder), std::vector<std::string>{"a.mp4"});
+        if (c.reason == 0) {
+            ASSERT_NE(d.first(event::continued), nullptr);
+            EXPECT_EQ(d.first(event::continued)->value, 200000);
+            EXPECT_EQ(d.count(event::startedOver), 0);
+            EXPECT_TRUE(askedOnlyFor(missingRanges(done, r.size), r.size, server.requests(), 0));
+            for (const HttpRequest& request : server.requests())
+                EXPECT_NE(request.header("If-Range"), "") << "every request names the version it continues";
+        } else {
+            EXPECT_EQ(d.count(event::continued), 0);
+            ASSERT_NE(d.first(event::startedOver), nullptr);
+            EXPECT_EQ(d.first(event::startedOver)->value, c.reason);
+            EXPECT_TRUE(d.logged("重新开始下载"));
+        }
+    }
+}
+
+TEST_F(ResumeTest, TwoDownloadsNeverShareAPartFile) {
+    // The second download of the same name, while the first is under way,
+    // meets the first one's part file: the same-name rule gives it another.
+    const std::string one = patternBytes(2 * 1024 * 1024, 1), two = patternBytes(300000, 2);
+    LoopbackServer slow(pacedFile(one, 2 * 1024 * 1024, 5));
+    LoopbackServer fast(pacedFile(two, 50 * 1024 * 1024, 5));
+    Download first;
+    TaskParam p1 = params(slow.url("/a.mp4"));
+    ASSERT_TRUE(first.startTask(p1));
+    for (int i = 0; i < 500 && !std::filesystem::exists(part()); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    ASSERT_TRUE(std::filesystem::exists(part()));
+    const DownloadRecord d = runDownload(params(fast.url("/a.mp4")));
+    EXPECT_EQ(d.outcome, TaskOutcome::Complete);
+    ASSERT_NE(d.first(event::nameClash), nullptr) << "the name is held by a download under way";
+    EXPECT_TRUE(readFile(folder + "/a(1).mp4") == two);
+    first.stopTask();
+    EXPECT_TRUE(first.waitUntilIdle(std::chrono::seconds(10)));
+    EXPECT_TRUE(std::filesystem::exists(part())) << "the first one's part is its own";
+    EXPECT_EQ(loadPartRecord(record())->address, p1.url);
+}
+
+}  // namespace
+}  // namespace zorvan
