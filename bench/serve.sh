@@ -1,7 +1,8 @@
 # Shared by the benchmarks (sourced): the peers and nginx installed, the
 # zorvan-cli built, test files made in build/bench/www, and nginx serving
 # them on a free loopback port ($port) under /open/ and, capped at 25 MiB/s
-# per connection, /capped/; the same over TLS 1.3 on $tls_port for
+# per connection, /capped/ (and at 4 MiB/s, /slow/, logging the bytes each
+# request was sent in $work/slow.log); the same over TLS 1.3 on $tls_port for
 # "localhost", with a certificate from a CA made here ($ca). nginx stops
 # when the sourcing script exits.
 
@@ -51,6 +52,7 @@ pid $work/nginx.pid;
 events { worker_connections 1024; }
 http {
   access_log off;
+  log_format sent '\$status "\$http_range" \$body_bytes_sent';
   client_body_temp_path $work/tmp/body;
   proxy_temp_path $work/tmp/proxy;
   fastcgi_temp_path $work/tmp/fastcgi;
@@ -61,6 +63,7 @@ http {
     listen 127.0.0.1:$port;
     location /open/ { alias $data/; }
     location /capped/ { alias $data/; limit_rate 25m; }
+    location /slow/ { alias $data/; limit_rate 4m; access_log $work/slow.log sent; }
   }
   server {
     listen 127.0.0.1:$tls_port ssl;

@@ -8,7 +8,7 @@ namespace {
 // How often write-back is started: often enough that the disk is busy from
 // the first moments of a fast download, so it does not start only at the
 // end (the kernel itself starts at a tenth of the memory being dirty).
-constexpr auto writeBackInterval = std::chrono::milliseconds(50);
+constexpr auto writeBackInterval = std::chrono::milliseconds(20);
 // Checkpoints for ranges that end closer together than this are merged.
 constexpr auto shortestGap = std::chrono::milliseconds(100);
 }  // namespace

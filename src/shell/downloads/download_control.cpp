@@ -195,7 +195,7 @@ int onDownloadEvent(int type, int connection, std::int64_t value, std::int64_t e
             return 0;
         case event::continued:
             postToGui([percent = extra > 0 ? value * 100 / extra : 0] {
-                partNote = QStringLiteral("（从 %1% 处继续）").arg(percent);
+                partNote = QStringLiteral("（从 %1% 继续）").arg(percent);
                 showDownloadTitle(0);
             });
             return 0;

@@ -2,6 +2,7 @@
 // above the main window and the end message.
 #include "app/program_routines.h"
 #include "download/engine_settings.h"
+#include "download/part_record.h"
 #include "shell/downloads/download_control.h"
 #include "shell/downloads/download_texts.h"
 #include "shell/downloads/download_window.h"
@@ -12,6 +13,7 @@
 #include "shell/windows/main_window.h"
 #include "shell/windows/window_geometry.h"
 #include "support/box_answerer.h"
+#include "support/download_runner.h"
 #include "support/loopback_server.h"
 #include "support/nginx_server.h"
 #include "support/program_fixture.h"
@@ -23,6 +25,7 @@
 #include <QTreeWidget>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <filesystem>
 #include <fstream>
@@ -176,6 +179,39 @@ TEST_F(DownloadControlTest, AnExistingFileIsKeptWhateverTheAnswer) {
         EXPECT_TRUE(answers.seen()->text.startsWith("下载失败")) << answers.seen()->text.toStdString();
     }
     EXPECT_FALSE(fs::exists(downloadFolder() + "/缺.mp4"));
+}
+
+TEST_F(DownloadControlTest, AWorkWhosePartFileIsThereIsContinuedFromWhereItStopped) {
+    const std::string content = patternBytes(400000, 4);
+    LoopbackServer server(pacedFile(content, 80000, 5));  // two seconds: the one-second tick shows it
+    const std::string address = server.url("/m/2.mp4");
+    const std::string path = downloadFolder() + "/红豆.mp4";
+    fs::create_directories(downloadFolder());
+    // What a download closed at 60 % left: the bytes it had, and its record.
+    std::string part = content;
+    std::fill(part.begin() + 240000, part.end(), '\0');
+    std::ofstream(partPathOf(path), std::ios::binary) << part;
+    PartRecord record;
+    record.address = address;
+    record.size = 400000;
+    record.etag = "\"v1\"";
+    record.done = {{0, 240000}};
+    ASSERT_TRUE(savePartRecord(recordPathOf(path), record, false));
+    addWork(QStringLiteral("红豆"), QString::fromStdString(address));
+    BoxAnswerer answers(QMessageBox::Ok);
+
+    main().downloadCommand()->trigger();
+    ASSERT_TRUE(waitUntil([] { return downloadWindow() && downloadWindow()->windowTitle().contains("继续"); }, 5000));
+    EXPECT_EQ(downloadWindow()->windowTitle(), "正下载: 红豆（从 60% 继续）");
+    ASSERT_TRUE(waitUntil([] { return downloadWindow() && !downloadWindow()->partText(3).isEmpty(); }, 5000));
+    EXPECT_GE(downloadWindow()->partText(3).chopped(1).toInt(), 60) << "the percentage starts at the share there";
+    ASSERT_TRUE(waitUntil([] { return downloadWindow() == nullptr; }, 15000));
+    ASSERT_TRUE(answers.seen());
+    EXPECT_EQ(answers.seen()->text, "完毕");
+    EXPECT_TRUE(readAll(path) == content);
+    EXPECT_FALSE(fs::exists(partPathOf(path)));
+    EXPECT_FALSE(fs::exists(recordPathOf(path)));
+    EXPECT_EQ(server.requests().front().header("Range"), "bytes=240000-");
 }
 
 TEST_F(DownloadControlTest, NothingToDownloadIsSaidPlainly) {
