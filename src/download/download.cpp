@@ -72,17 +72,13 @@ bool keepsPart(const Task& task) {
 // Closes a file that is not complete: a part file worth keeping stays,
 // its record brought up to date (event 22); anything else goes.
 void closeUnfinished(Task& task) {
-    std::unique_ptr<TargetFile> file;
-    std::int64_t kept = 0;
-    if (task.resumption && task.resumption->file) {  // its server never answered
-        file = std::move(task.resumption->file);
-        kept = task.resumption->record.doneBytes();
-    } else if (task.file) {
-        file = std::move(task.file);
-        if (task.checkpoint) {
-            task.checkpoint->saveNow();
-            kept = task.checkpoint->savedBytes();
-        }
+    // A part taken up and never recorded since holds what its record says.
+    std::int64_t kept = task.resumption ? task.resumption->record.doneBytes() : 0;
+    std::unique_ptr<TargetFile> file = std::move(task.file);
+    if (task.resumption && task.resumption->file) file = std::move(task.resumption->file);  // never answered
+    if (task.checkpoint) {
+        task.checkpoint->saveNow();
+        if (task.checkpoint->savedBytes() > 0) kept = task.checkpoint->savedBytes();
     }
     task.checkpoint.reset();
     task.resumption.reset();
