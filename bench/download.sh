@@ -72,7 +72,7 @@ run_tool() {  # tool url file -> prints "wall cpu rss ok"
   cat "$data/$file" > /dev/null   # the source back in the page cache
   local arg="$target" cmd="${commands[$tool]:-}"
   [ "$tool" = "aria2c -x5" ] && arg="result.bin"
-  case "$url" in https:*) cmd=$(tls_command "$tool") ;; esac
+  case "$tool:$url" in disk*) ;; *:https:*) cmd=$(tls_command "$tool") ;; esac
   local start end
   start=$(date +%s.%N)
   if [ "$tool" = "disk: dd fdatasync" ]; then  # the disk's own limit for a durable copy of the file

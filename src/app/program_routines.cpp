@@ -4,6 +4,7 @@
 #include "player/preview.h"
 #include "player/program_player.h"
 #include "shell/downloads/download_control.h"
+#include "shell/downloads/downloads_view.h"
 #include "shell/library/downloaded_view.h"
 #include "shell/library/stay_on_top.h"
 #include "shell/routing.h"
@@ -22,8 +23,14 @@ void installProgramRoutines(const std::string& serviceAddress) {
         retrieveWorks(view, worksAddress);
     };
     r.downloadSelectedWork = startDownload;
+    r.downloadAllWorks = downloadAllWorks;
+    r.showDownloadList = showDownloadsView;
+    r.restoreDownloads = restoreDownloads;
+    r.confirmEnd = confirmEnd;
     r.startDownloadInWindow = onDownloadWindowCreated;
     r.showDownloadProgress = onProgressTick;
+    r.pauseDownload = pauseCurrentDownload;
+    r.cancelDownload = cancelCurrentDownload;
     r.toggleDownloadedView = toggleDownloadedView;
     r.toggleStayOnTop = toggleStayOnTop;
     r.previewSelectedWork = previewSelectedWork;

@@ -40,19 +40,24 @@ DownloadJob::~DownloadJob() {
     download_.waitUntilIdle(std::chrono::seconds(30));
 }
 
-bool DownloadJob::start() {
+TaskParam cliTaskParams(const JobSettings& settings) {
     TaskParam params;
     setProgramLimits(params);
+    params.connections = settings.connections;
+    params.speedLimit = settings.speedLimit;
+    params.sharedLimiter = settings.sharedLimiter;
+    params.chunkSize = settings.chunkSize ? settings.chunkSize : cliChunkSize;
+    params.proxy = settings.proxy;
+    params.tlsClient = settings.tls;
+    params.partFile = true;
+    params.continuePart = settings.continuePart;
+    return params;
+}
+
+bool DownloadJob::start() {
+    TaskParam params = cliTaskParams(settings_);
     params.url = url_;
     params.localPath = localPath_;
-    params.connections = settings_.connections;
-    params.speedLimit = settings_.speedLimit;
-    params.sharedLimiter = settings_.sharedLimiter;
-    params.chunkSize = settings_.chunkSize ? settings_.chunkSize : cliChunkSize;
-    params.proxy = settings_.proxy;
-    params.tlsClient = settings_.tls;
-    params.partFile = true;
-    params.continuePart = settings_.continuePart;
     params.eventProcedure = [this](int type, int connection, std::int64_t value, std::int64_t extra, TaskId) {
         return onEvent(type, connection, value, extra);
     };

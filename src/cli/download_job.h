@@ -32,6 +32,10 @@ struct JobSettings {
     std::function<void(int connection, const std::string& time, const std::string& message, int level)> log;
 };
 
+// The engine's values for one download of the command line: the program's
+// limits with the tool's connections, speed, proxy and https settings.
+TaskParam cliTaskParams(const JobSettings& settings);
+
 // One download through the engine: started, watched and stopped from one
 // thread, while the engine reports from its own.
 class DownloadJob {

@@ -1,6 +1,5 @@
 #include "cli/get_all_command.h"
 
-#include "cli/download_archive.h"
 #include "cli/download_job.h"
 #include "cli/get_command.h"
 #include "cli/live_display.h"
@@ -8,16 +7,19 @@
 #include "cli/terminal.h"
 #include "cli/works_listing.h"
 #include "download/rate_limiter.h"
-#include "download_policy/outcome_text.h"
 #include "download_policy/download_folder.h"
 #include "download_policy/work_file.h"
+#include "queue/download_archive.h"
+#include "queue/download_queue.h"
 #include "text/code_page.h"
 
 #include <sys/stat.h>
 
 #include <chrono>
 #include <filesystem>
+#include <set>
 #include <memory>
+#include <thread>
 
 namespace zorvan::cli {
 
@@ -34,159 +36,165 @@ bool fileExists(const std::string& path) {
     return stat(path.c_str(), &info) == 0;
 }
 
+std::string fileNameOf(const std::string& path) { return std::filesystem::path(path).filename().string(); }
+
+// How long a work may go without progress on the command line: a script
+// waiting for a dead service should hear of it soon.
+constexpr GiveUpLimits cliLimits{std::chrono::seconds(10), std::chrono::seconds(60)};
+
 struct Tally {
     int done = 0, failed = 0, archived = 0, existing = 0;
-    int settled = 0;  // works of this run that ended one way or another
     std::int64_t bytes = 0;
-};
-
-// One work on its way into the folder.
-struct Running {
-    const ListedWork* work;
-    std::string name;  // the file's name, for the live lines
-    std::unique_ptr<DownloadJob> job;
-    std::int64_t lastReceived = 0;
 };
 
 class GetAllRun {
 public:
     GetAllRun(const GetAllOptions& options, std::string folder, DownloadArchive& archive)
-        : options_(options), folder_(std::move(folder)), archive_(archive) {
-        settings_.connections = options.connections;
-        if (options.speedLimit > 0) settings_.sharedLimiter = std::make_shared<RateLimiter>(options.speedLimit);
-        settings_.renameOnExists = options.renameOnExists;
-        settings_.continuePart = options.continuePart;
-        settings_.note = [](const std::string&) {};  // the outcome says why, at the end of each work
-        settings_.partNote = [this](const std::string& text) { display_.print(text); };
+        : options_(options), folder_(std::move(folder)), archive_(archive), queue_(queueSettings(options)) {
+        queue_.setListener([this](const QueueEvent& e) {
+            if (e.kind != QueueEvent::Kind::Changed) return;
+            if (const QueueItem* item = queue_.item(e.id)) report(*item);
+        });
     }
 
     // Sorts the listed works into those to fetch and those already here.
     void plan(const std::vector<ListedWork>& works) {
-        for (const ListedWork& work : works) {
-            if (archive_.contains(work.address)) {
+        for (const ListedWork& listed : works) {
+            const std::string path = localPath(listed);
+            if (archive_.contains(listed.address)) {
                 ++tally_.archived;
-            } else if (!options_.renameOnExists && fileExists(gbkToUtf8(localPath(work)))) {
+            } else if (!options_.renameOnExists && fileExists(path)) {
                 ++tally_.existing;
-                display_.print("skipped " + fileName(work) + ": the file exists (not in the archive)");
+                display_.print("skipped " + fileNameOf(path) + ": the file exists (not in the archive)");
             } else {
-                pending_.push_back(&work);
+                const Work work{fileNameOf(path), listed.address, path,
+                                options_.renameOnExists ? ClashChoice::Rename : ClashChoice::Skip};
+                queue_.add(work);
+                ++pending_;
             }
         }
     }
 
-    std::size_t pendingCount() const { return pending_.size(); }
+    int pendingCount() const { return pending_; }
     const Tally& tally() const { return tally_; }
+    bool stopped() const { return stopped_; }
+    bool gaveUp() const { return queue_.pausedByFailures(); }
+    LiveDisplay& display() { return display_; }
 
     void run() {
         auto lastShown = Clock::now() - std::chrono::seconds(1);
-        while ((!stopping_ && next_ < pending_.size()) || !running_.empty()) {
-            while (!stopping_ && running_.size() < static_cast<std::size_t>(options_.parallel) &&
-                   next_ < pending_.size())
-                start(*pending_[next_++]);
-            if (!running_.empty()) running_.front().job->waitForEnd(std::chrono::milliseconds(100));
-            if (interrupted && !stopping_) {
-                stopping_ = true;
-                for (Running& r : running_) r.job->stop();
+        for (;;) {
+            queue_.tick();
+            sayWhatContinues();
+            if (interrupted) {
+                stopped_ = true;
+                queue_.stopAll(std::chrono::seconds(30));
+                break;
             }
-            collectEnded();
+            if (queue_.pausedByFailures()) {
+                queue_.stopAll(std::chrono::seconds(30));
+                break;
+            }
+            if (!queue_.active()) break;
             if (Clock::now() - lastShown >= std::chrono::milliseconds(500)) {
-                showProgress(secondsSince(lastShown));
+                showProgress();
                 lastShown = Clock::now();
             }
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
         }
         display_.clear();
+        // What stopping kept for the next run.
+        for (const QueueItem& item : queue_.items())
+            if (item.state == ItemState::Paused && item.done > 0 && item.total > 0)
+                display_.print("stopped " + keptText(item));
     }
 
-    bool stopped() const { return stopping_; }
-    LiveDisplay& display() { return display_; }
+    int left() const {
+        const QueueTotals t = queue_.totals();
+        return t.waiting + t.running + t.paused;
+    }
 
 private:
-    // Where the work goes, as the engine takes it (code page 936).
+    static QueueSettings queueSettings(const GetAllOptions& options) {
+        JobSettings job;
+        job.connections = options.connections;
+        if (options.speedLimit > 0) job.sharedLimiter = std::make_shared<RateLimiter>(options.speedLimit);
+        job.continuePart = options.continuePart;
+        QueueSettings settings;
+        settings.parallel = options.parallel;
+        settings.limits = cliLimits;
+        settings.taskParams = [job] { return cliTaskParams(job); };
+        return settings;
+    }
+
+    // Where the work goes (UTF-8), named as the window names it.
     std::string localPath(const ListedWork& work) const {
-        return workFilePath(utf8ToGbk(folder_), utf8ToGbk(work.songName));
-    }
-    std::string fileName(const ListedWork& work) const {
-        return std::filesystem::path(gbkToUtf8(localPath(work))).filename().string();
+        return gbkToUtf8(workFilePath(utf8ToGbk(folder_), utf8ToGbk(work.songName)));
     }
 
-    void start(const ListedWork& work) {
-        auto job = std::make_unique<DownloadJob>(work.address, localPath(work), settings_);
-        if (!job->start()) {
-            ++tally_.failed;
-            ++tally_.settled;
-            display_.print("failed  " + fileName(work) + ": " + whyNotFetchable(work.address, job->localPath()));
-            return;
+    static std::string keptText(const QueueItem& item) {
+        return "kept " + std::to_string(item.done * 100 / item.total) + " % of " + item.work.title + " (" +
+               humanBytes(static_cast<double>(item.done)) + "); run the same command to continue";
+    }
+
+    // A work that takes up what an earlier run left, once.
+    void sayWhatContinues() {
+        for (const QueueItem& item : queue_.items()) {
+            if (item.continuedFrom <= 0 || item.total <= 0 || !saidContinuing_.insert(item.id).second) continue;
+            display_.print("continuing " + item.work.title + " at " + std::to_string(item.continuedFrom * 100 / item.total) +
+                           " % (" + humanBytes(static_cast<double>(item.continuedFrom)) + " already there)");
         }
-        running_.push_back({&work, fileName(work), std::move(job)});
     }
 
-    void collectEnded() {
-        for (auto it = running_.begin(); it != running_.end();) {
-            if (!it->job->waitForEnd(std::chrono::milliseconds(0))) {
-                ++it;
-                continue;
+    // One line for each work that ends, as it ends.
+    void report(const QueueItem& item) {
+        if (!item.settled()) return;
+        if (item.state == ItemState::Done) {
+            std::string error;
+            if (archive_.add(item.work.address, error)) {
+                ++tally_.done;
+                tally_.bytes += item.done;
+                display_.print("done    " + fileNameOf(item.savedPath) + " (" +
+                               humanBytes(static_cast<double>(item.done)) + ")");
+            } else {
+                ++tally_.failed;
+                display_.print("failed  " + item.work.title + ": " + error + " <" + item.work.address + ">");
             }
-            it->job->settle();
-            finish(*it->work, *it->job);
-            it = running_.erase(it);
-        }
-    }
-
-    void finish(const ListedWork& work, const DownloadJob& job) {
-        const TaskOutcome outcome = job.outcome();
-        const std::string kept = job.keptText();
-        if (outcome == TaskOutcome::Stopped) {  // still left
-            if (!kept.empty()) display_.print("stopped " + kept);
             return;
         }
-        ++tally_.settled;
-        std::string error;
-        if (outcome == TaskOutcome::Complete && archive_.add(work.address, error)) {
-            ++tally_.done;
-            tally_.bytes += job.bytesDone();
-            display_.print("done    " + std::filesystem::path(job.savedPath()).filename().string() + " (" +
-                           humanBytes(static_cast<double>(job.bytesDone())) + ")");
-            return;
-        }
-        if (outcome == TaskOutcome::GivenUp && !options_.renameOnExists) {
+        if (item.state == ItemState::Skipped) {
             ++tally_.existing;  // another work of the same name got there first
-            display_.print("skipped " + fileName(work) + ": the file exists");
+            display_.print("skipped " + item.work.title + ": the file exists");
             return;
         }
         ++tally_.failed;
-        std::string why = error.empty() ? outcomeText(outcome, !kept.empty()) : error;
-        if (error.empty() && !job.lastError().empty()) why += " (" + job.lastError() + ")";
-        display_.print("failed  " + fileName(work) + ": " + why + " <" + work.address + ">");
-        if (!kept.empty()) display_.print("        " + kept);
+        display_.print("failed  " + item.work.title + ": " + item.failure + " <" + item.work.address + ">");
+        if (item.done > 0 && item.total > 0) display_.print("        " + keptText(item));
     }
 
-    void showProgress(double seconds) {
+    void showProgress() {
         std::vector<std::string> lines;
-        std::int64_t moved = 0;
-        for (Running& r : running_) {
-            const std::int64_t received = r.job->received();
-            const double speed = static_cast<double>(received - r.lastReceived) / seconds;
-            moved += received - r.lastReceived;
-            r.lastReceived = received;
-            lines.push_back("  " + progressLine(r.job->total(), received, speed) + "  " + r.name);
+        double speed = 0;
+        for (const QueueItem& item : queue_.items()) {
+            if (item.state != ItemState::Running) continue;
+            speed += item.speed;
+            lines.push_back("  " + progressLine(item.total, item.done, item.speed) + "  " + item.work.title);
         }
-        const std::size_t left = pending_.size() - next_ + running_.size();
         lines.push_back("works: " + std::to_string(tally_.done) + " done, " + std::to_string(tally_.failed) +
-                        " failed, " + std::to_string(left) + " left  " + humanBytes(static_cast<double>(tally_.bytes)) +
-                        " saved  " + humanBytes(static_cast<double>(moved) / seconds) + "/s");
+                        " failed, " + std::to_string(left()) + " left  " +
+                        humanBytes(static_cast<double>(tally_.bytes)) + " saved  " + humanBytes(speed) + "/s");
         display_.show(lines);
     }
 
     const GetAllOptions& options_;
     const std::string folder_;  // UTF-8
     DownloadArchive& archive_;
-    JobSettings settings_;
     LiveDisplay display_;
     Tally tally_;
-    std::vector<const ListedWork*> pending_;
-    std::size_t next_ = 0;
-    std::vector<Running> running_;
-    bool stopping_ = false;
+    DownloadQueue queue_;
+    std::set<int> saidContinuing_;
+    int pending_ = 0;
+    bool stopped_ = false;
 };
 
 int fail(const std::string& message) {
@@ -223,12 +231,17 @@ int runGetAll(const GetAllOptions& options) {
     run.run();
 
     const Tally& t = run.tally();
-    const std::string left =
-        run.stopped() ? ", " + std::to_string(run.pendingCount() - static_cast<std::size_t>(t.settled)) + " left" : "";
+    const bool stopped = run.stopped() || run.gaveUp();
+    const std::string left = stopped ? ", " + std::to_string(run.left()) + " left" : "";
     std::fprintf(stderr, "%s: %d done, %d skipped (%d in the archive, %d files already there), %d failed%s, %s in %.1f s\n",
-                 run.stopped() ? "stopped" : "finished", t.done, t.archived + t.existing, t.archived, t.existing,
-                 t.failed, left.c_str(), humanBytes(static_cast<double>(t.bytes)).c_str(), secondsSince(started));
+                 stopped ? "stopped" : "finished", t.done, t.archived + t.existing, t.archived, t.existing, t.failed,
+                 left.c_str(), humanBytes(static_cast<double>(t.bytes)).c_str(), secondsSince(started));
     if (run.stopped()) return interruptedExitCode();
+    if (run.gaveUp()) {
+        std::fprintf(stderr, "zorvan-cli: the service cannot be reached; stopped after %d failures in a row\n",
+                     QueueSettings{}.unreachableInARow);
+        return 1;
+    }
     return t.failed > 0 ? 1 : 0;
 }
 

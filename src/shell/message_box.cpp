@@ -27,6 +27,8 @@ QMessageBox::StandardButtons qtButtons(BoxButtons buttons) {
         case BoxButtons::OkCancel: return QMessageBox::Ok | QMessageBox::Cancel;
         case BoxButtons::YesNo: return QMessageBox::Yes | QMessageBox::No;
         case BoxButtons::YesNoCancel: return QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel;
+        case BoxButtons::YesNoAll:
+            return QMessageBox::Yes | QMessageBox::YesToAll | QMessageBox::No | QMessageBox::NoToAll;
         case BoxButtons::Ok: break;
     }
     return QMessageBox::Ok;
@@ -38,6 +40,8 @@ int resultOf(int qtButton) {
         case QMessageBox::Cancel: return BoxCancel;
         case QMessageBox::Yes: return BoxYes;
         case QMessageBox::No: return BoxNo;
+        case QMessageBox::YesToAll: return BoxYesToAll;
+        case QMessageBox::NoToAll: return BoxNoToAll;
         default: return BoxCancel;  // closed with Esc or the close button
     }
 }

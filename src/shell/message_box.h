@@ -7,11 +7,11 @@ class QWidget;
 namespace zorvan {
 
 enum class BoxIcon { None, Information, Question, Warning, Critical };
-enum class BoxButtons { Ok, OkCancel, YesNo, YesNoCancel };
+enum class BoxButtons { Ok, OkCancel, YesNo, YesNoCancel, YesNoAll };
 
 // Results numbered as the desktop platform numbers them, since callers
 // compute with them (the notice returns result - 1).
-enum BoxResult : int { BoxFailed = 0, BoxOk = 1, BoxCancel = 2, BoxYes = 6, BoxNo = 7 };
+enum BoxResult : int { BoxFailed = 0, BoxOk = 1, BoxCancel = 2, BoxYes = 6, BoxNo = 7, BoxYesToAll = 8, BoxNoToAll = 9 };
 
 struct MessageBoxRequest {
     QWidget* owner = nullptr;  // null: a box of its own

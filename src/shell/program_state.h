@@ -1,8 +1,5 @@
 #pragma once
 
-#include "download/download.h"
-#include "download/task_param.h"
-
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -35,15 +32,8 @@ struct ProgramState {
     // The video service's web host, e.g. "http://127.0.0.1:18089".
     std::string serviceAddress;
 
-    // The work being downloaded (code page 936 texts).
-    std::string currentFilePath;
-    std::string currentMediaUrl;
-    std::string currentSongName;
-    std::string taskFilePath;            // the path handed to the engine
-
-    // The engine's parameters and the program's one download.
-    TaskParam taskParams;
-    std::unique_ptr<Download> downloadTask = std::make_unique<Download>();
+    // Downloads are not here: the downloads wing owns its queue
+    // (shell/downloads/download_manager.h).
 };
 
 void createProgramState(std::string serviceAddress);

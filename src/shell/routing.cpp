@@ -58,6 +58,7 @@ Routines& routines() {
 void routeMainWindow(MainWindow& window) {
     QObject::connect(&window, &MainWindow::moved, &window, [] { dockDownloadWindow(); });
     QObject::connect(&window, &MainWindow::resized, &window, [] { fitDownloadWindow(); });
+    window.setCloseGuard([] { return !routines().confirmEnd || routines().confirmEnd(); });
     QObject::connect(&window, &MainWindow::closing, &window, [] { endProgram(0); });
     QObject::connect(window.fetchButton(), &QPushButton::clicked, &window, [&window] {
         if (retrievalUnderWay()) return;
@@ -74,6 +75,10 @@ void routeMainWindow(MainWindow& window) {
                      [] { run(routines().previewSelectedWork); });
     QObject::connect(window.downloadCommand(), &QAction::triggered, &window,
                      [] { run(routines().downloadSelectedWork); });
+    QObject::connect(window.downloadAllCommand(), &QAction::triggered, &window,
+                     [] { run(routines().downloadAllWorks); });
+    QObject::connect(window.downloadListCommand(), &QAction::triggered, &window,
+                     [] { run(routines().showDownloadList); });
     QObject::connect(window.viewDownloadedCommand(), &QAction::triggered, &window,
                      [] { run(routines().toggleDownloadedView); });
     QObject::connect(window.stayOnTopCommand(), &QAction::triggered, &window,
@@ -108,11 +113,15 @@ void routeLocalPlayerWindow(LocalPlayerWindow& window) {
 void routeDownloadWindow(DownloadWindow& window) {
     QObject::connect(window.timer(), &QTimer::timeout, &window,
                      [] { run(routines().showDownloadProgress); });
+    QObject::connect(window.pauseCommand(), &QAction::triggered, &window, [] { run(routines().pauseDownload); });
+    QObject::connect(window.cancelCommand(), &QAction::triggered, &window, [] { run(routines().cancelDownload); });
+    QObject::connect(window.listCommand(), &QAction::triggered, &window, [] { run(routines().showDownloadList); });
 }
 
 void mainWindowCreated() {
     loadWindow(WindowKind::Preview);
     run(routines().attachSkin);
+    run(routines().restoreDownloads);
 }
 
 void previewWindowCreated() { run(routines().createPreviewPlayer); }

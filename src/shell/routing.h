@@ -18,6 +18,10 @@ struct Routines {
     std::function<void()> retrieveWorks;           // runs on a new worker per "确定"
     std::function<void()> previewSelectedWork;     // double-click and "播放"
     std::function<void()> downloadSelectedWork;    // "下载"
+    std::function<void()> downloadAllWorks;        // "全部下载"
+    std::function<void()> showDownloadList;        // "下载列表"
+    std::function<void()> restoreDownloads;        // once the main window exists
+    std::function<bool()> confirmEnd;              // closing the main window; false: it stays
     std::function<void()> toggleDownloadedView;    // "查看已下载"
     std::function<void()> toggleStayOnTop;         // "置顶"
     std::function<void(const QString& entry)> playDownloadedFile;  // downloaded list double-click
@@ -35,6 +39,8 @@ struct Routines {
     // Download window
     std::function<void()> startDownloadInWindow;
     std::function<void()> showDownloadProgress;    // its timer's tick
+    std::function<void()> pauseDownload;           // its menu: the work it shows
+    std::function<void()> cancelDownload;
 };
 
 Routines& routines();

@@ -2,10 +2,12 @@
 
 #include "app/program_routines.h"
 #include "download_policy/download_folder.h"
+#include "shell/downloads/download_manager.h"
 #include "shell/program_state.h"
 #include "shell/routing.h"
 #include "shell/windows.h"
 #include "shell/windows/main_window.h"
+#include "store/library_db.h"
 
 #include <gtest/gtest.h>
 
@@ -20,15 +22,22 @@ class ProgramTest : public ::testing::Test {
 protected:
     void SetUp() override {
         std::filesystem::remove_all(downloadFolder());
+        removeLibrary();
         saved_ = routines();
         installProgramRoutines("http://127.0.0.1:1");
         ASSERT_TRUE(loadWindow(WindowKind::Main));
     }
     void TearDown() override {
-        programState().downloadTask->waitUntilIdle(std::chrono::seconds(10));
+        // Each test starts with an empty queue and no saved one.
+        releaseDownloadManager();
         destroyAllWindows();
         routines() = saved_;
         std::filesystem::remove_all(downloadFolder());
+        removeLibrary();
+    }
+    static void removeLibrary() {
+        const std::string db = libraryDbPath();
+        for (const char* suffix : {"", "-wal", "-shm"}) std::filesystem::remove(db + suffix);
     }
     MainWindow& main() { return *mainWindow(); }
 

@@ -1,30 +1,27 @@
 #include "shell/downloads/download_control.h"
 
-#include "download_policy/program_limits.h"
+#include "download_policy/download_folder.h"
 #include "download_policy/work_file.h"
+#include "shell/downloads/download_manager.h"
 #include "shell/downloads/download_texts.h"
 #include "shell/downloads/download_window.h"
-#include "shell/gui_thread.h"
+#include "shell/downloads/downloads_view.h"
 #include "shell/library/downloaded_view.h"
 #include "shell/message_box.h"
-#include "download_policy/download_folder.h"
-#include "shell/program_end.h"
-#include "shell/program_state.h"
 #include "shell/windows.h"
 #include "shell/windows/main_window.h"
 #include "shell/windows/window_docking.h"
-#include "shell/windows/window_geometry.h"
 #include "text/code_page.h"
 
+#include <QAction>
+#include <QPointer>
 #include <QProgressBar>
 #include <QTimer>
 #include <QTreeWidget>
 
 #include <algorithm>
-#include <atomic>
 #include <filesystem>
-#include <mutex>
-#include <set>
+#include <sys/stat.h>
 
 namespace zorvan {
 
@@ -32,71 +29,139 @@ namespace {
 
 constexpr const char* infoCaption = "信息：";
 
-// The size the engine reported for the running download. Written on the
-// engine's thread, read by the timer; it outlives the program-wide state so
-// a late engine event never writes into freed memory.
-std::atomic<double> totalBytes{0};
-// Connections being tried again, and how many attempts were made since
-// none was. Engine threads only (the event procedure).
-std::mutex retryLock;
-std::set<int> retryingConnections;
-int retries = 0;
-
-// The retry count to show after an event of `connection`; -1: no change.
-int noteRetryState(int type, int connection) {
-    std::lock_guard lock(retryLock);
-    if (type == event::retrying) {
-        retryingConnections.insert(connection);
-        return ++retries;
-    }
-    if (retryingConnections.erase(connection) == 0 || !retryingConnections.empty()) return -1;
-    retries = 0;  // bytes flow again on every connection that broke
-    return 0;
-}
-
 int ask(const QString& text, BoxIcon icon, BoxButtons buttons) {
     MessageBoxRequest box;
     box.text = text;
     box.caption = QString::fromUtf8(infoCaption);
     box.icon = icon;
     box.buttons = buttons;
-    box.owner = isGuiThread() ? mainWindow() : nullptr;
+    box.owner = mainWindow();
     return showMessageBox(box);
 }
 
-QString fromGbk(const std::string& text) { return QString::fromStdString(gbkToUtf8(text)); }
-
-// What became of an earlier download's part file, for the title (GUI
-// thread); whether this download kept its own (engine threads).
-QString partNote;
-std::atomic<bool> partKept{false};
-
-// "正下载: 歌名", and while connections are being retried, how often; else
-// whether an earlier download is being continued.
-void showDownloadTitle(int retrying) {
-    DownloadWindow* window = downloadWindow();
-    if (!window || !programStateExists()) return;
-    QString title = QStringLiteral("正下载: ") + fromGbk(programState().currentSongName);
-    if (retrying > 0) title += QStringLiteral("（连接中断，正在重试 %1）").arg(retrying);
-    else title += partNote;
-    window->setWindowTitle(title);
+bool fileExists(const std::string& path) {
+    struct stat info {};
+    return ::stat(path.c_str(), &info) == 0;
 }
 
-QString startOverNote(StartOverReason reason) {
-    switch (reason) {
+// A row of the works list as a work for the queue (UTF-8 all through).
+Work workOf(const QTreeWidgetItem* row) {
+    const std::string title = row ? row->text(2).toStdString() : std::string();
+    const std::string listed = row ? row->text(1).toStdString() : std::string();
+    Work work;
+    work.title = title;
+    work.address = gbkToUtf8(engineAddress(utf8ToGbk(listed)));
+    work.path = gbkToUtf8(workFilePath(utf8ToGbk(downloadFolder()), utf8ToGbk(title)));
+    return work;
+}
+
+QString startOverNote(int reason) {
+    switch (static_cast<StartOverReason>(reason)) {
         case StartOverReason::FileChanged: return QStringLiteral("（服务器上的文件已更改，重新下载）");
         case StartOverReason::NoRanges: return QStringLiteral("（服务器不支持断点续传，重新下载）");
         default: return QStringLiteral("（上次未完成的文件无法继续，重新下载）");
     }
 }
-std::string toGbk(const QString& text) { return utf8ToGbk(text.toStdString()); }
 
-// What event 4 does on the GUI thread.
-void showEnd(TaskOutcome outcome) {
+// "正下载: 歌名", and while connections are being retried, how often; else
+// whether what an earlier download left is being continued.
+void showTitle(DownloadWindow& window, const QueueItem& item) {
+    QString title = QStringLiteral("正下载: ") + QString::fromStdString(item.work.title);
+    if (item.retrying > 0)
+        title += QStringLiteral("（连接中断，正在重试 %1）").arg(item.retrying);
+    else if (item.continuedFrom > 0 && item.total > 0)
+        title += QStringLiteral("（从 %1% 继续）").arg(item.continuedFrom * 100 / item.total);
+    else if (item.startedOver != 0)
+        title += startOverNote(item.startedOver);
+    if (window.windowTitle() != title) window.setWindowTitle(title);
+}
+
+// Which works to queue when their file is there: the Part's question for
+// one work; for several, one question each until an answer for all.
+// Returns the works to queue; `declinedOne` tells that a single work was
+// not queued because its file is kept.
+std::vector<Work> settleClashes(std::vector<Work> works, bool& declinedOne) {
+    declinedOne = false;
+    std::vector<Work> kept;
+    int forAll = 0;  // BoxYes or BoxNo once answered for all
+    for (Work& work : works) {
+        if (!fileExists(work.path)) {
+            kept.push_back(std::move(work));
+            continue;
+        }
+        int answer = forAll;
+        if (!answer) {
+            const QString name = QString::fromStdString(std::filesystem::path(work.path).filename().string());
+            answer = works.size() == 1 ? ask(QStringLiteral("文件已存在,继续下载吗?"), BoxIcon::None, BoxButtons::YesNo)
+                                       : ask(QStringLiteral("“%1”已存在,继续下载吗?").arg(name), BoxIcon::None,
+                                             BoxButtons::YesNoAll);
+            if (answer == BoxYesToAll || answer == BoxNoToAll) {
+                answer = answer == BoxYesToAll ? BoxYes : BoxNo;
+                forAll = answer;
+            }
+        }
+        if (answer == BoxYes) {
+            work.clash = ClashChoice::Rename;  // never over the existing file
+            kept.push_back(std::move(work));
+        } else if (works.size() == 1) {
+            declinedOne = true;
+        }
+    }
+    return kept;
+}
+
+// Queues works and shows their progress in the download window.
+void queueWorks(std::vector<Work> works) {
+    DownloadManager& manager = downloadManager();
+    std::erase_if(works, [&](const Work& w) { return manager.queue().findUnsettled(w.path) != nullptr; });
+    if (works.empty()) {
+        ask(QStringLiteral("这个作品已在下载列表中。"), BoxIcon::Information, BoxButtons::Ok);
+        return;
+    }
+    bool declinedOne = false;
+    const std::size_t asked = works.size();
+    works = settleClashes(std::move(works), declinedOne);
+    if (declinedOne) {
+        // The Part's end for an existing file left alone: nothing written, "完毕".
+        ask(QStringLiteral("完毕"), BoxIcon::Information, BoxButtons::Ok);
+        return;
+    }
+    if (works.empty()) return;
+    manager.enqueue(works);
+    if (asked > 1) showDownloadsView();
+    if (!downloadWindow() && manager.current()) loadWindow(WindowKind::Download);
+}
+
+// The end of what was queued: the Part's message for one work, a summary
+// for a batch, and why the queue stopped when the server is gone.
+void showBatchEnd() {
+    DownloadManager& manager = downloadManager();
     if (DownloadWindow* window = downloadWindow()) window->setCloseEnabled(true);
-    ask(QString::fromStdString(endMessage(outcome, partKept)),
-        outcome == TaskOutcome::Complete || outcome == TaskOutcome::GivenUp ? BoxIcon::Information : BoxIcon::Warning,
-        BoxButtons::Ok);
+    const std::vector<QueueItem>& batch = manager.lastBatch();
+    if (manager.queue().pausedByFailures()) {
+        ask(QString::fromStdString(manager.queue().pauseReason()), BoxIcon::Warning, BoxButtons::Ok);
+        showDownloadsView();
+    } else if (batch.size() == 1 && batch.front().state != ItemState::Paused) {
+        const QueueItem& item = batch.front();
+        const TaskOutcome outcome = item.state == ItemState::Done      ? TaskOutcome::Complete
+                                    : item.state == ItemState::Skipped ? TaskOutcome::GivenUp
+                                                                       : item.outcome;
+        const bool kept = item.state == ItemState::Failed && item.done > 0;
+        const bool fine = outcome == TaskOutcome::Complete || outcome == TaskOutcome::GivenUp;
+        QString text = QString::fromStdString(endMessage(outcome, kept));
+        if (!fine && item.failureKind != FailureKind::Refused && !item.failure.empty())
+            text = QStringLiteral("下载失败：") + QString::fromStdString(item.failure) +
+                   (kept ? QStringLiteral("。已下载的部分已保留，再次下载时从中断处继续。") : QStringLiteral("。"));
+        ask(text, fine ? BoxIcon::Information : BoxIcon::Warning, BoxButtons::Ok);
+    } else if (batch.size() > 1) {
+        const int done = static_cast<int>(std::count_if(batch.begin(), batch.end(), [](const QueueItem& i) {
+            return i.state == ItemState::Done || i.state == ItemState::Skipped;
+        }));
+        const int failed =
+            static_cast<int>(std::count_if(batch.begin(), batch.end(), [](const QueueItem& i) { return i.state == ItemState::Failed; }));
+        ask(QStringLiteral("完成 %1 个，失败 %2 个").arg(done).arg(failed),
+            failed ? BoxIcon::Warning : BoxIcon::Information, BoxButtons::Ok);
+    }
     // The user may have closed the window with Esc meanwhile: then there is
     // nothing left to update.
     if (DownloadWindow* window = downloadWindow()) {
@@ -108,11 +173,38 @@ void showEnd(TaskOutcome outcome) {
     if (MainWindow* main = mainWindow(); main && main->viewDownloadedCommand()->isChecked()) refreshDownloadedList();
 }
 
+// The manager's signals, connected once.
+void followManager() {
+    DownloadManager& manager = downloadManager();
+    static QPointer<DownloadManager> followed;
+    if (followed == &manager) return;
+    followed = &manager;
+    QObject::connect(&manager, &DownloadManager::ticked, &manager, [] {
+        DownloadWindow* window = downloadWindow();
+        const QueueItem* item = downloadManager().current();
+        if (!window || !item) return;
+        showTitle(*window, *item);
+        // The size as soon as it is known, as the size event showed it.
+        const QString size = item->total >= 0 ? QString::fromStdString(sizeText(item->total)) + "M" : QString();
+        if (window->partText(0) != size) window->setPartText(0, size);
+    });
+    QObject::connect(&manager, &DownloadManager::batchSettled, &manager, [] { showBatchEnd(); });
+}
+
 }  // namespace
+
+void restoreDownloads() {
+    DownloadManager& manager = downloadManager();
+    followManager();
+    if (!manager.storeProblem().isEmpty())
+        ask(QStringLiteral("无法读取下载列表：") + manager.storeProblem(), BoxIcon::Warning, BoxButtons::Ok);
+    if (manager.unfinished() > 0) showDownloadsView();  // taken up paused: "继续" is the user's
+}
 
 void startDownload() {
     MainWindow* main = mainWindow();
     if (!main) return;
+    followManager();
     std::error_code ignored;
     std::filesystem::create_directories(downloadFolder(), ignored);
     QTreeWidget* list = main->worksList();
@@ -120,117 +212,89 @@ void startDownload() {
         ask(QStringLiteral("您还没获取数据哦！"), BoxIcon::None, BoxButtons::Ok);
         return;
     }
-    // One download at a time: while its window is open the command does
-    // nothing; after the window was closed with Esc the user is told why.
-    if (downloadWindow()) return;
-    if (programState().downloadTask->hasTask()) {
-        ask(QStringLiteral("上一个作品还在下载，请等它完成后再下载。"), BoxIcon::Information, BoxButtons::Ok);
+    std::vector<Work> works;
+    for (int i = 0; i < list->topLevelItemCount(); ++i)
+        if (list->topLevelItem(i)->isSelected()) works.push_back(workOf(list->topLevelItem(i)));
+    const bool unusable = works.empty() ||
+                          std::any_of(works.begin(), works.end(), [](const Work& w) { return w.address.empty(); });
+    if (unusable && works.size() <= 1) {
+        const QString address = works.empty() ? QString() : QString::fromStdString(works.front().address);
+        ask(QStringLiteral("无法下载这个作品：地址无效或不受支持。\n") +
+                (address.isEmpty() ? QStringLiteral("（没有选中作品）") : address),
+            BoxIcon::Warning, BoxButtons::Ok);
         return;
     }
+    queueWorks(std::move(works));
+}
 
-    const QList<QTreeWidgetItem*> selected = list->selectedItems();
-    QTreeWidgetItem* row = selected.isEmpty() ? nullptr : selected.front();
-    ProgramState& state = programState();
-    state.currentSongName = row ? toGbk(row->text(2)) : std::string();
-    state.currentMediaUrl = row ? toGbk(row->text(1)) : std::string();
-    state.currentFilePath = workFilePath(utf8ToGbk(downloadFolder()), state.currentSongName);
-
-    // Laid out again once shown: the first show gives a window its design size.
-    if (loadWindow(WindowKind::Download)) fitDownloadWindow();
+void downloadAllWorks() {
+    MainWindow* main = mainWindow();
+    if (!main) return;
+    followManager();
+    QTreeWidget* list = main->worksList();
+    if (list->topLevelItemCount() == 0) {
+        ask(QStringLiteral("您还没获取数据哦！"), BoxIcon::None, BoxButtons::Ok);
+        return;
+    }
+    std::error_code ignored;
+    std::filesystem::create_directories(downloadFolder(), ignored);
+    std::vector<Work> works;
+    for (int i = 0; i < list->topLevelItemCount(); ++i) {
+        Work work = workOf(list->topLevelItem(i));
+        // Complete already, or on its way: nothing to ask.
+        if (fileExists(work.path) || downloadManager().queue().findUnsettled(work.path)) continue;
+        works.push_back(std::move(work));
+    }
+    if (works.empty()) {
+        ask(QStringLiteral("列表中的作品都已下载。"), BoxIcon::Information, BoxButtons::Ok);
+        return;
+    }
+    queueWorks(std::move(works));
 }
 
 void onDownloadWindowCreated() {
     DownloadWindow* window = downloadWindow();
-    MainWindow* main = mainWindow();
-    if (!window || !main) return;
-    ProgramState& state = programState();
-    state.taskFilePath = state.currentFilePath;
+    if (!window || !mainWindow()) return;
     fitDownloadWindow();
     dockDownloadWindow();
-    {
-        std::lock_guard lock(retryLock);
-        retryingConnections.clear();
-        retries = 0;
-    }
-    partNote.clear();
-    partKept = false;
-    showDownloadTitle(0);
-    window->setCloseEnabled(false);  // until the end event
-
-    TaskParam& params = state.taskParams;
-    setProgramLimits(params);
-    params.eventProcedure = onDownloadEvent;
+    window->setCloseEnabled(false);  // until the queue's end
+    if (const QueueItem* item = downloadManager().current()) showTitle(*window, *item);
     window->timer()->start(1000);
-    params.url = engineAddress(state.currentMediaUrl);
-    params.localPath = state.taskFilePath;
-    // A new download's percentage must not be taken from the previous size.
-    totalBytes = 0;
-    if (!state.downloadTask->startTask(params)) {
-        // Closed before the box, so nothing waits behind a window that never ends.
-        window->timer()->stop();
-        window->close();
-        const QString address = QString::fromStdString(gbkToUtf8(state.currentMediaUrl));
-        ask(QStringLiteral("无法下载这个作品：地址无效或不受支持。\n") + (address.isEmpty() ? QStringLiteral("（没有选中作品）") : address),
-            BoxIcon::Warning, BoxButtons::Ok);
-    }
-}
-
-int onDownloadEvent(int type, int connection, std::int64_t value, std::int64_t extra, TaskId) {
-    switch (type) {
-        case event::nameClash:
-            return ask(QStringLiteral("文件已存在,继续下载吗?"), BoxIcon::None, BoxButtons::YesNo) == BoxYes
-                       ? clashAnswer::rename
-                       : clashAnswer::giveUp;
-        case event::size:
-            totalBytes = static_cast<double>(value);
-            postToGui([value] {
-                if (DownloadWindow* window = downloadWindow())
-                    window->setPartText(0, QString::fromStdString(sizeText(value)) + "M");
-            });
-            return 0;
-        case event::retrying:
-        case event::received:
-            if (const int shown = noteRetryState(type, connection); shown >= 0)
-                postToGui([shown] { showDownloadTitle(shown); });
-            return 0;
-        case event::continued:
-            postToGui([percent = extra > 0 ? value * 100 / extra : 0] {
-                partNote = QStringLiteral("（从 %1% 继续）").arg(percent);
-                showDownloadTitle(0);
-            });
-            return 0;
-        case event::startedOver:
-            postToGui([reason = static_cast<StartOverReason>(value)] {
-                partNote = startOverNote(reason);
-                showDownloadTitle(0);
-            });
-            return 0;
-        case event::partKept:
-            // Comes while the program may be ending: nothing here may wait for the GUI.
-            partKept = true;
-            return 0;
-        case event::end:
-            runOnGuiAndWait([outcome = static_cast<TaskOutcome>(extra)] {
-                if (!endUnderWay()) showEnd(outcome);
-            });
-            return 0;
-        default:
-            return 0;
-    }
 }
 
 void onProgressTick() {
     DownloadWindow* window = downloadWindow();
-    if (!window || !programStateExists()) return;
-    ProgramState& state = programState();
-    const std::int64_t speed = state.downloadTask->takeBytesSinceLastQuery();
-    window->setPartText(1, QString::fromStdString(sizeText(speed)) + QStringLiteral("M/秒"));
-    const double total = totalBytes;
-    const std::int64_t done = state.downloadTask->bytesDownloaded();
-    const double percent = total > 0 ? static_cast<double>(done) / total * 100 : 0;
+    if (!window) return;
+    const QueueItem* item = downloadManager().current();
+    if (!item) return;
+    showTitle(*window, *item);
+    window->setPartText(0, item->total >= 0 ? QString::fromStdString(sizeText(item->total)) + "M" : QString());
+    window->setPartText(1, QString::fromStdString(sizeText(static_cast<std::int64_t>(item->speed))) +
+                               QStringLiteral("M/秒"));
+    const double percent = item->total > 0 ? static_cast<double>(item->done) / static_cast<double>(item->total) * 100 : 0;
     window->progressBar()->setValue(static_cast<int>(std::clamp(percent, 0.0, 100.0)));
-    window->setPartText(2, QString::fromStdString(sizeText(state.downloadTask->bytesDownloaded())) + "M");
+    window->setPartText(2, QString::fromStdString(sizeText(item->done)) + "M");
     window->setPartText(3, QString::number(window->progressBar()->value()) + "%");
+}
+
+void pauseCurrentDownload() {
+    if (const QueueItem* item = downloadManager().current()) downloadManager().queue().pause(item->id);
+}
+
+void cancelCurrentDownload() {
+    const QueueItem* item = downloadManager().current();
+    if (!item) return;
+    const int id = item->id;
+    if (ask(QStringLiteral("取消下载“%1”吗？已下载的部分将被删除。").arg(QString::fromStdString(item->work.title)),
+            BoxIcon::Question, BoxButtons::YesNo) == BoxYes)
+        downloadManager().queue().cancel(id);
+}
+
+bool confirmEnd() {
+    const int left = downloadManager().unfinished();
+    if (left == 0) return true;
+    return ask(QStringLiteral("还有 %1 个下载未完成，退出吗？下次启动时继续。").arg(left), BoxIcon::Question,
+               BoxButtons::YesNo) == BoxYes;
 }
 
 }  // namespace zorvan

@@ -1,23 +1,33 @@
 #pragma once
 
-#include "download/task_param.h"
-
-#include <cstdint>
-
 namespace zorvan {
 
-// "下载": downloads the selected work into video/ as its song name + ".mp4",
-// showing the progress in the download window above the main window.
-// Ignored while a download window is open.
+// "下载": every selected work goes into the download queue and into video/
+// as its song name + ".mp4"; the download window above the main window
+// shows the one being fetched. A work whose file is there is asked about
+// first ("文件已存在,继续下载吗?"), so the engine never waits on a box.
 void startDownload();
 
-// The download window's creation: lays it out, docks it and starts the task.
+// "全部下载": every listed work whose file is not there yet.
+void downloadAllWorks();
+
+// The download window's creation: lays it out, docks it and shows the work
+// being fetched.
 void onDownloadWindowCreated();
 
-// The engine's event procedure (called on the engine's threads).
-int onDownloadEvent(int type, int connection, std::int64_t value, std::int64_t extra, TaskId task);
-
-// The download window's one-second tick: speed, amount and percentage.
+// The download window's one-second tick: size, speed, amount and percentage
+// of the work being fetched.
 void onProgressTick();
+
+// The download window's own commands.
+void pauseCurrentDownload();
+void cancelCurrentDownload();
+
+// At start-up: the saved queue, taken up paused, and the downloads view
+// when it holds work.
+void restoreDownloads();
+
+// Closing the program with downloads left asks first; false: stay.
+bool confirmEnd();
 
 }  // namespace zorvan

@@ -4,6 +4,7 @@
 #include "shell/windows/window_flags.h"
 #include "shell/windows/window_geometry.h"
 
+#include <QAction>
 #include <QCloseEvent>
 #include <QLabel>
 #include <QProgressBar>
@@ -46,6 +47,14 @@ DownloadWindow::DownloadWindow() {
     progressBar_->setRange(0, 100);
     progressBar_->setValue(0);
     progressBar_->setTextVisible(false);
+
+    // Its units stay as designed; stopping a download is a right-click away.
+    pauseCommand_ = new QAction(QStringLiteral("暂停"), this);
+    cancelCommand_ = new QAction(QStringLiteral("取消"), this);
+    listCommand_ = new QAction(QStringLiteral("下载列表"), this);
+    addActions({pauseCommand_, cancelCommand_, listCommand_});
+    setContextMenuPolicy(Qt::ActionsContextMenu);
+    progressBar_->setContextMenuPolicy(Qt::NoContextMenu);  // the window's menu, there too
 }
 
 void DownloadWindow::setPartText(int part, const QString& text) { parts_.at(part)->setText(text); }

@@ -4,6 +4,7 @@
 
 #include <array>
 
+class QAction;
 class QLabel;
 class QProgressBar;
 class QStatusBar;
@@ -26,6 +27,10 @@ public:
     QProgressBar* progressBar() const { return progressBar_; }
     QStatusBar* statusBar() const { return statusBar_; }
     QTimer* timer() const { return timer_; }
+    // Its right-click menu: "暂停", "取消" and "下载列表".
+    QAction* pauseCommand() const { return pauseCommand_; }
+    QAction* cancelCommand() const { return cancelCommand_; }
+    QAction* listCommand() const { return listCommand_; }
 
     void setPartText(int part, const QString& text);
     QString partText(int part) const;
@@ -45,6 +50,9 @@ private:
     QStatusBar* statusBar_;
     std::array<QLabel*, partCount> parts_{};
     QTimer* timer_;
+    QAction* pauseCommand_;
+    QAction* cancelCommand_;
+    QAction* listCommand_;
 };
 
 }  // namespace zorvan

@@ -117,6 +117,9 @@ void MainWindow::createWorksMenu() {
     viewDownloadedCommand_->setCheckable(true);
     stayOnTopCommand_ = worksMenu_->addAction(QStringLiteral("置顶"));
     stayOnTopCommand_->setCheckable(true);
+    // Not items of the menu itself: the popup shows them beside "下载".
+    downloadAllCommand_ = new QAction(QStringLiteral("全部下载"), this);
+    downloadListCommand_ = new QAction(QStringLiteral("下载列表"), this);
 }
 
 void MainWindow::createWorksList() {
@@ -138,7 +141,9 @@ void MainWindow::createWorksList() {
     worksList_->setItemsExpandable(false);
     worksList_->setUniformRowHeights(true);
     worksList_->setSelectionBehavior(QAbstractItemView::SelectRows);
-    worksList_->setSelectionMode(QAbstractItemView::SingleSelection);
+    // Ctrl, Shift and Ctrl+A choose several works to download at once; a
+    // click still chooses one.
+    worksList_->setSelectionMode(QAbstractItemView::ExtendedSelection);
     worksList_->setAllColumnsShowFocus(true);
     worksList_->setContextMenuPolicy(Qt::CustomContextMenu);
     whiteBackgroundBlackText(worksList_);
@@ -172,6 +177,10 @@ void MainWindow::resizeEvent(QResizeEvent* event) {
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
+    if (closeGuard_ && !closeGuard_()) {
+        event->ignore();
+        return;
+    }
     event->accept();
     emit closing();
 }

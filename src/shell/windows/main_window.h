@@ -2,6 +2,8 @@
 
 #include <QWidget>
 
+#include <functional>
+
 class QAction;
 class QGroupBox;
 class QLabel;
@@ -35,6 +37,11 @@ public:
     QAction* downloadCommand() const { return downloadCommand_; }
     QAction* viewDownloadedCommand() const { return viewDownloadedCommand_; }
     QAction* stayOnTopCommand() const { return stayOnTopCommand_; }
+    // Beyond the works menu's own items, shown in its popup after "下载".
+    QAction* downloadAllCommand() const { return downloadAllCommand_; }
+    QAction* downloadListCommand() const { return downloadListCommand_; }
+    // Asked before the window closes; false keeps it open.
+    void setCloseGuard(std::function<bool()> guard) { closeGuard_ = std::move(guard); }
     QPushButton* fetchButton() const { return fetchButton_; }
     QTimer* trimTimer() const { return trimTimer_; }
     QTreeWidget* worksList() const { return worksList_; }
@@ -66,6 +73,9 @@ private:
     QAction* downloadCommand_;
     QAction* viewDownloadedCommand_;
     QAction* stayOnTopCommand_;
+    QAction* downloadAllCommand_;
+    QAction* downloadListCommand_;
+    std::function<bool()> closeGuard_;
     QPushButton* fetchButton_;
     QTimer* trimTimer_;
     QTreeWidget* worksList_;

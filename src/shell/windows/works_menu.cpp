@@ -10,7 +10,15 @@ namespace zorvan {
 QPoint worksMenuPosition(QPoint cursor) { return cursor + QPoint(3, 3); }
 
 void showWorksMenu(MainWindow& window) {
-    window.worksMenu()->exec(worksMenuPosition(QCursor::pos()));
+    // The queue's two commands stand after "下载" for this one display; the
+    // menu itself keeps its own items.
+    QMenu* menu = window.worksMenu();
+    const QList<QAction*> items = menu->actions();
+    const qsizetype at = items.indexOf(window.downloadCommand());
+    const QList<QAction*> extra = {window.downloadAllCommand(), window.downloadListCommand()};
+    menu->insertActions(at + 1 < items.size() ? items[at + 1] : nullptr, extra);
+    menu->exec(worksMenuPosition(QCursor::pos()));
+    for (QAction* action : extra) menu->removeAction(action);
 }
 
 }  // namespace zorvan

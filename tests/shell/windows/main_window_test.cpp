@@ -108,7 +108,8 @@ TEST_F(MainWindowTest, WorksListHasThreeColumnsWithTheMiddleOneHidden) {
     EXPECT_EQ(list->headerItem()->textAlignment(2) & Qt::AlignHorizontal_Mask, Qt::AlignHCenter);
     EXPECT_FALSE(list->isSortingEnabled());
     EXPECT_TRUE(list->header()->sectionsClickable());
-    EXPECT_EQ(list->selectionMode(), QAbstractItemView::SingleSelection);
+    // Several works may be chosen for download at once (Ctrl, Shift, Ctrl+A).
+    EXPECT_EQ(list->selectionMode(), QAbstractItemView::ExtendedSelection);
     EXPECT_EQ(list->selectionBehavior(), QAbstractItemView::SelectRows);
 }
 

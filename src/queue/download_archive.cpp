@@ -1,4 +1,4 @@
-#include "cli/download_archive.h"
+#include "queue/download_archive.h"
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -7,7 +7,7 @@
 #include <cstring>
 #include <fstream>
 
-namespace zorvan::cli {
+namespace zorvan {
 
 DownloadArchive::~DownloadArchive() {
     if (file_ >= 0) close(file_);
@@ -47,4 +47,4 @@ bool DownloadArchive::add(const std::string& address, std::string& error) {
     return true;
 }
 
-}  // namespace zorvan::cli
+}  // namespace zorvan

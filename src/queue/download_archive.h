@@ -3,7 +3,7 @@
 #include <set>
 #include <string>
 
-namespace zorvan::cli {
+namespace zorvan {
 
 // The record of what a folder already holds: one media address per line,
 // each appended (and flushed to the disk) only once its file is complete,
@@ -31,4 +31,4 @@ private:
     std::set<std::string> addresses_;
 };
 
-}  // namespace zorvan::cli
+}  // namespace zorvan

@@ -1,0 +1,337 @@
+#include "queue/download_queue.h"
+
+#include "download/part_record.h"
+#include "download_policy/outcome_text.h"
+#include "queue/item_run.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <string_view>
+
+namespace zorvan {
+
+namespace {
+
+// The cause of an engine outcome, without the sentence around it: what a
+// row of the queue shows after "失败：".
+std::string causeOf(TaskOutcome outcome) {
+    std::string text = outcomeText(outcome);
+    for (const std::string_view lead : {"下载失败：", "下载已停止，"})
+        if (text.rfind(lead, 0) == 0) text.erase(0, lead.size());
+    for (const std::string_view tail : {"，文件没有保存。", "文件没有保存。", "。"}) {
+        if (text.size() >= tail.size() && text.ends_with(tail)) {
+            text.resize(text.size() - tail.size());
+            break;
+        }
+    }
+    return text;
+}
+
+bool isRefusal(TaskOutcome outcome) {
+    switch (outcome) {
+        case TaskOutcome::Refused:
+        case TaskOutcome::NoSize:
+        case TaskOutcome::FileChanged:
+        case TaskOutcome::CertificateUntrusted:
+        case TaskOutcome::CertificateNameMismatch:
+        case TaskOutcome::CertificateExpired:
+        case TaskOutcome::TlsHandshakeFailed:
+            return true;
+        default:
+            return false;
+    }
+}
+
+std::string unreachableText(const std::string& lastError) {
+    return "无法连接服务器" + (lastError.empty() ? std::string() : "（" + lastError + "）");
+}
+
+}  // namespace
+
+void removePartFiles(const std::string& path) {
+    ::unlink(partPathOf(path).c_str());
+    ::unlink(recordPathOf(path).c_str());
+}
+
+struct DownloadQueue::Running {
+    explicit Running(GiveUpLimits limits) : watch(limits) {}
+    std::unique_ptr<ItemRun> run;
+    ProgressWatch watch;
+    FailureKind givenUp = FailureKind::None;  // stopped by the queue for want of progress
+    std::string givenUpWhy;
+    bool pausing = false;
+    bool cancelling = false;
+};
+
+DownloadQueue::DownloadQueue(QueueSettings settings) : settings_(std::move(settings)) {
+    if (settings_.parallel < 1) settings_.parallel = 1;
+}
+
+DownloadQueue::~DownloadQueue() { stopAll(std::chrono::seconds(5)); }
+
+QueueItem* DownloadQueue::find(int id) {
+    const auto it = std::find_if(items_.begin(), items_.end(), [id](const QueueItem& i) { return i.id == id; });
+    return it == items_.end() ? nullptr : &*it;
+}
+
+const QueueItem* DownloadQueue::item(int id) const { return const_cast<DownloadQueue*>(this)->find(id); }
+
+const QueueItem* DownloadQueue::findUnsettled(const std::string& path) const {
+    for (const QueueItem& i : items_)
+        if (i.work.path == path && !i.settled()) return &i;
+    return nullptr;
+}
+
+void DownloadQueue::tell(QueueEvent::Kind kind, int id) {
+    if (listener_) listener_(QueueEvent{kind, id});
+}
+
+int DownloadQueue::add(const Work& work, bool paused, std::int64_t total, std::int64_t done) {
+    QueueItem item;
+    item.id = nextId_++;
+    item.work = work;
+    item.total = total;
+    item.done = done;
+    item.state = paused ? ItemState::Paused : ItemState::Waiting;
+    items_.push_back(std::move(item));
+    hadWork_ = true;
+    tell(QueueEvent::Kind::Changed, items_.back().id);
+    return items_.back().id;
+}
+
+void DownloadQueue::pause(int id) {
+    QueueItem* item = find(id);
+    if (!item || (item->state != ItemState::Waiting && item->state != ItemState::Running)) return;
+    if (const auto it = runs_.find(id); it != runs_.end() && !it->second->cancelling) {
+        it->second->pausing = true;
+        it->second->run->stop();
+    }
+    item->state = ItemState::Paused;
+    item->speed = 0;
+    tell(QueueEvent::Kind::Changed, id);
+}
+
+void DownloadQueue::resume(int id) {
+    QueueItem* item = find(id);
+    if (!item || (item->state != ItemState::Paused && item->state != ItemState::Failed)) return;
+    item->state = ItemState::Waiting;
+    item->failureKind = FailureKind::None;
+    item->failure.clear();
+    hadWork_ = true;
+    tell(QueueEvent::Kind::Changed, id);
+}
+
+void DownloadQueue::cancel(int id) {
+    QueueItem* item = find(id);
+    if (!item) return;
+    if (const auto it = runs_.find(id); it != runs_.end()) {
+        // Removed once the run has let go of its part file.
+        it->second->cancelling = true;
+        it->second->run->stop();
+        item->state = ItemState::Paused;
+        tell(QueueEvent::Kind::Changed, id);
+        return;
+    }
+    if (!item->settled() || item->state == ItemState::Failed) removePartFiles(item->work.path);
+    removeNow(id);
+}
+
+void DownloadQueue::remove(int id) {
+    const QueueItem* item = find(id);
+    if (item && item->settled() && runs_.count(id) == 0) removeNow(id);
+}
+
+void DownloadQueue::removeNow(int id) {
+    std::erase_if(items_, [id](const QueueItem& i) { return i.id == id; });
+    tell(QueueEvent::Kind::Removed, id);
+}
+
+void DownloadQueue::pauseAll() {
+    for (QueueItem& item : items_)
+        if (item.state == ItemState::Waiting || item.state == ItemState::Running) pause(item.id);
+}
+
+void DownloadQueue::resumeAll() {
+    pausedByFailures_ = false;
+    hadWork_ = true;
+    pauseReason_.clear();
+    unreachableInARow_ = 0;
+    for (QueueItem& item : items_) {
+        const bool gaveUp = item.state == ItemState::Failed &&
+                            (item.failureKind == FailureKind::Unreachable || item.failureKind == FailureKind::Stalled);
+        if (item.state == ItemState::Paused || gaveUp) resume(item.id);
+    }
+}
+
+bool DownloadQueue::active() const {
+    // Works waiting behind a queue that gave up do not start.
+    return std::any_of(items_.begin(), items_.end(), [this](const QueueItem& i) {
+        return (i.state == ItemState::Waiting && !pausedByFailures_) || i.state == ItemState::Running;
+    }) || !runs_.empty();
+}
+
+QueueTotals DownloadQueue::totals() const {
+    QueueTotals t;
+    for (const QueueItem& i : items_) {
+        switch (i.state) {
+            case ItemState::Waiting: ++t.waiting; break;
+            case ItemState::Running: ++t.running; t.speed += i.speed; break;
+            case ItemState::Paused: ++t.paused; break;
+            case ItemState::Failed: ++t.failed; break;
+            case ItemState::Done: ++t.done; break;
+            case ItemState::Skipped: ++t.skipped; break;
+        }
+    }
+    return t;
+}
+
+void DownloadQueue::start(QueueItem& item, Clock::time_point now) {
+    auto running = std::make_unique<Running>(settings_.limits);
+    TaskParam params = settings_.taskParams ? settings_.taskParams() : TaskParam{};
+    // A work paused or given up before goes on from its part file.
+    if (item.runs++ > 0) params.continuePart = true;
+    running->run = std::make_unique<ItemRun>(item.work, std::move(params));
+    item.failureKind = FailureKind::None;
+    item.failure.clear();
+    item.speed = 0;
+    if (!running->run->start()) {
+        fail(item, FailureKind::Other, "地址无效或不受支持");
+        tell(QueueEvent::Kind::Changed, item.id);
+        return;
+    }
+    running->watch.start(now, 0, 0);
+    item.state = ItemState::Running;
+    runs_[item.id] = std::move(running);
+    tell(QueueEvent::Kind::Changed, item.id);
+}
+
+void DownloadQueue::follow(QueueItem& item, Running& r, Clock::time_point now) {
+    const ItemRun::Report report = r.run->report();
+    const std::int64_t done = r.run->bytesDone();
+    const double seconds = std::chrono::duration<double>(now - lastTick_).count();
+    const std::int64_t moved = r.run->takeBytesSinceLastQuery();
+    if (item.state == ItemState::Running) item.speed = seconds > 0 ? static_cast<double>(moved) / seconds : 0;
+    item.total = report.total;
+    item.done = done;
+    item.continuedFrom = report.continuedFrom;
+    item.startedOver = report.startedOver;
+    item.retrying = report.retrying;
+    if (r.givenUp != FailureKind::None || r.pausing || r.cancelling) return;
+    switch (r.watch.check(now, done, report.reached, report.retries)) {
+        case ProgressWatch::Verdict::Fine: return;
+        case ProgressWatch::Verdict::Unreachable:
+            r.givenUp = FailureKind::Unreachable;
+            r.givenUpWhy = unreachableText(report.lastError);
+            break;
+        case ProgressWatch::Verdict::Stalled:
+            r.givenUp = FailureKind::Stalled;
+            r.givenUpWhy = std::to_string(std::chrono::duration_cast<std::chrono::seconds>(settings_.limits.stall).count()) +
+                           " 秒没有收到数据";
+            break;
+    }
+    r.run->stop();  // its part file is kept for a later try
+}
+
+void DownloadQueue::fail(QueueItem& item, FailureKind kind, std::string why) {
+    item.state = ItemState::Failed;
+    item.failureKind = kind;
+    item.failure = std::move(why);
+    item.speed = 0;
+}
+
+void DownloadQueue::noteFailure(FailureKind kind) {
+    if (kind != FailureKind::Unreachable) {
+        unreachableInARow_ = 0;
+        return;
+    }
+    if (++unreachableInARow_ < settings_.unreachableInARow || pausedByFailures_) return;
+    pausedByFailures_ = true;
+    pauseReason_ = "无法连接服务器，下载已暂停";
+    for (QueueItem& item : items_)
+        if (item.state == ItemState::Running) pause(item.id);
+    tell(QueueEvent::Kind::QueuePaused);
+}
+
+void DownloadQueue::settle(QueueItem& item, Running& r) {
+    const ItemRun::Report report = r.run->report();
+    item.outcome = report.outcome;
+    item.speed = 0;
+    item.retrying = 0;
+    if (report.total >= 0) item.total = report.total;
+    item.done = report.outcome == TaskOutcome::Complete ? report.bytesDone : std::max(report.kept, std::int64_t{0});
+    if (r.cancelling) {
+        removePartFiles(item.work.path);
+        removeNow(item.id);
+        return;
+    }
+    if (report.outcome == TaskOutcome::Complete) {
+        item.state = ItemState::Done;
+        item.savedPath = r.run->savedPath();
+        unreachableInARow_ = 0;
+    } else if (report.outcome == TaskOutcome::GivenUp) {
+        item.state = ItemState::Skipped;
+    } else if (r.givenUp != FailureKind::None) {
+        fail(item, r.givenUp, r.givenUpWhy);
+        noteFailure(r.givenUp);
+    } else if (report.outcome == TaskOutcome::Stopped) {
+        item.state = ItemState::Paused;
+    } else {
+        const FailureKind kind = isRefusal(report.outcome) ? FailureKind::Refused
+                                 : !report.reached && report.outcome == TaskOutcome::TransferFailed
+                                     ? FailureKind::Unreachable
+                                     : FailureKind::Other;
+        std::string why = kind == FailureKind::Unreachable ? unreachableText(report.lastError) : causeOf(report.outcome);
+        if (kind != FailureKind::Unreachable && !report.lastError.empty()) why += "（" + report.lastError + "）";
+        fail(item, kind, std::move(why));
+        noteFailure(kind);
+    }
+    tell(QueueEvent::Kind::Changed, item.id);
+}
+
+void DownloadQueue::tick(Clock::time_point now) {
+    const bool wasActive = active();
+    for (auto it = runs_.begin(); it != runs_.end();) {
+        QueueItem* item = find(it->first);
+        if (it->second->run->report().ended) {
+            // Taken out first: settling may remove the item and tell the listener.
+            std::unique_ptr<Running> ended = std::move(it->second);
+            it = runs_.erase(it);
+            if (item) settle(*item, *ended);
+            continue;
+        }
+        if (item) follow(*item, *it->second, now);
+        ++it;
+    }
+    lastTick_ = now;
+    if (!pausedByFailures_) {
+        for (QueueItem& item : items_) {
+            if (static_cast<int>(runs_.size()) >= settings_.parallel) break;
+            // A run of the same work still letting go of its part file goes first.
+            if (item.state == ItemState::Waiting && runs_.count(item.id) == 0) start(item, now);
+        }
+    }
+    if (wasActive && !active() && hadWork_) {
+        hadWork_ = false;
+        tell(QueueEvent::Kind::Settled);
+    }
+}
+
+void DownloadQueue::stopAll(std::chrono::milliseconds limit) {
+    for (auto& [id, r] : runs_) {
+        if (QueueItem* item = find(id); item && item->state == ItemState::Running) {
+            item->state = ItemState::Paused;
+            item->speed = 0;
+        }
+        if (!r->cancelling) r->pausing = true;
+        r->run->stop();
+    }
+    const auto deadline = Clock::now() + limit;
+    for (auto& [id, r] : runs_) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+        r->run->waitUntilEnded(std::max(left, std::chrono::milliseconds(0)));
+    }
+    tick();
+}
+
+}  // namespace zorvan

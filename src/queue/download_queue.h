@@ -1,0 +1,127 @@
+#pragma once
+
+#include "download/task_param.h"
+#include "queue/progress_watch.h"
+#include "queue/queue_item.h"
+
+#include <chrono>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace zorvan {
+
+class ItemRun;
+
+struct QueueSettings {
+    int parallel = 2;                 // works fetched at once
+    GiveUpLimits limits;              // when a work without progress is given up
+    int unreachableInARow = 3;        // works failing to reach the server before the queue pauses
+    // The engine's values for each work (connections, time limits); the
+    // queue sets the address, the path and the procedures.
+    std::function<TaskParam()> taskParams;
+};
+
+// What changed, for whoever shows the queue.
+struct QueueEvent {
+    enum class Kind {
+        Changed,      // an item's state changed (id)
+        Removed,      // an item left the queue (id): cancelled or cleared
+        QueuePaused,  // works kept failing to reach the server: the queue stopped
+        Settled,      // nothing waits or runs any more (after some work)
+    };
+    Kind kind;
+    int id = 0;
+};
+
+// Counts over the queue.
+struct QueueTotals {
+    int waiting = 0, running = 0, paused = 0, failed = 0, done = 0, skipped = 0;
+    double speed = 0;  // bytes per second of the running works together, lately
+    int unfinished() const { return waiting + running + paused + failed; }
+};
+
+// The download queue the window and the command line share: it owns its
+// works and their engine runs, fetches up to `parallel` at once, pauses,
+// continues (through part files), cancels and retries them, and gives up
+// on a work that makes no progress, or on the whole queue when works keep
+// failing to reach the server, instead of letting the engine try for ever.
+// Used from one thread, which calls tick() a few times a second; the
+// engine's threads never wait for it.
+class DownloadQueue {
+public:
+    using Listener = std::function<void(const QueueEvent&)>;
+    using Clock = std::chrono::steady_clock;
+
+    explicit DownloadQueue(QueueSettings settings);
+    // Stops what runs (their part files are kept) and waits for it a while.
+    ~DownloadQueue();
+    DownloadQueue(const DownloadQueue&) = delete;
+    DownloadQueue& operator=(const DownloadQueue&) = delete;
+
+    void setListener(Listener listener) { listener_ = std::move(listener); }
+
+    // A work at the end of the queue; its id. `paused`: it waits for
+    // resume(); `total` and `done` say how far an earlier run got.
+    int add(const Work& work, bool paused = false, std::int64_t total = -1, std::int64_t done = 0);
+    // The item of a work with this path that is not settled, or nothing.
+    const QueueItem* findUnsettled(const std::string& path) const;
+
+    void pause(int id);
+    // A paused or failed work waits for its turn again.
+    void resume(int id);
+    // Stops the work and removes it with its part file.
+    void cancel(int id);
+    // Drops a settled work from the list.
+    void remove(int id);
+
+    // Every running work is paused, and nothing starts until resumeAll.
+    void pauseAll();
+    // The queue runs again: paused works and those given up for want of
+    // the server wait for their turn.
+    void resumeAll();
+    bool pausedByFailures() const { return pausedByFailures_; }
+    const std::string& pauseReason() const { return pauseReason_; }
+
+    // Reads the engine's runs, gives up what makes no progress, starts
+    // what may start and tells the listener.
+    void tick(Clock::time_point now = Clock::now());
+    // Stops every run (part files kept, works paused) and waits until their
+    // files are settled, at most `limit`.
+    void stopAll(std::chrono::milliseconds limit);
+
+    const std::vector<QueueItem>& items() const { return items_; }
+    const QueueItem* item(int id) const;
+    QueueTotals totals() const;
+    // Works run, or wait for their turn (not behind a queue that gave up).
+    bool active() const;
+
+private:
+    struct Running;
+    QueueItem* find(int id);
+    void start(QueueItem& item, Clock::time_point now);
+    void follow(QueueItem& item, Running& run, Clock::time_point now);
+    void settle(QueueItem& item, Running& run);
+    void fail(QueueItem& item, FailureKind kind, std::string why);
+    void noteFailure(FailureKind kind);
+    void removeNow(int id);
+    void tell(QueueEvent::Kind kind, int id = 0);
+
+    QueueSettings settings_;
+    Listener listener_;
+    std::vector<QueueItem> items_;
+    std::map<int, std::unique_ptr<Running>> runs_;  // by item id; kept until the run has ended
+    int nextId_ = 1;
+    int unreachableInARow_ = 0;
+    bool pausedByFailures_ = false;
+    std::string pauseReason_;
+    bool hadWork_ = false;
+    Clock::time_point lastTick_{};
+};
+
+// The part file and record beside a work's path go (a cancelled work).
+void removePartFiles(const std::string& path);
+
+}  // namespace zorvan

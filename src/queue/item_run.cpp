@@ -1,0 +1,58 @@
+#include "queue/item_run.h"
+
+#include "text/code_page.h"
+
+namespace zorvan {
+
+ItemRun::ItemRun(const Work& work, TaskParam params) : work_(work), params_(std::move(params)) {
+    params_.url = utf8ToGbk(work.address);
+    params_.localPath = utf8ToGbk(work.path);
+    params_.partFile = true;  // a queued work can always be paused and continued
+    // The mailbox, not the run: events may come after the run is gone.
+    params_.eventProcedure = [box = mailbox_, clash = work.clash](int type, int connection, std::int64_t value,
+                                                                   std::int64_t extra, TaskId) {
+        if (type == event::nameClash) return clash == ClashChoice::Rename ? clashAnswer::rename : clashAnswer::giveUp;
+        std::lock_guard hold(box->lock);
+        Report& r = box->report;
+        switch (type) {
+            case event::size: r.total = value; r.reached = true; break;
+            case event::retrying:
+                ++r.retries;
+                ++r.retrying;
+                box->broken.insert(connection);
+                break;
+            case event::received:
+                // Bytes flow again on every connection that broke.
+                if (box->broken.erase(connection) != 0 && box->broken.empty()) r.retrying = 0;
+                break;
+            case event::continued: r.continuedFrom = value; break;
+            case event::partKept: r.kept = value; break;
+            case event::startedOver: r.startedOver = static_cast<int>(value); break;
+            case event::end:
+                r.ended = true;
+                r.bytesDone = value;
+                r.outcome = static_cast<TaskOutcome>(extra);
+                break;
+            default: break;
+        }
+        return 0;
+    };
+    params_.logProcedure = [box = mailbox_](int, const std::string&, const std::string& message, int level, TaskId) {
+        if (level != logLevel::error) return;
+        std::lock_guard hold(box->lock);
+        box->report.lastError = gbkToUtf8(message);
+    };
+}
+
+ItemRun::~ItemRun() { download_.stopTask(); }
+
+bool ItemRun::start() { return download_.startTask(params_); }
+
+ItemRun::Report ItemRun::report() const {
+    std::lock_guard hold(mailbox_->lock);
+    return mailbox_->report;
+}
+
+std::string ItemRun::savedPath() const { return gbkToUtf8(download_.lastLocalPath()); }
+
+}  // namespace zorvan

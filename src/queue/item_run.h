@@ -1,0 +1,67 @@
+#pragma once
+
+#include "download/download.h"
+#include "download/task_param.h"
+#include "queue/queue_item.h"
+
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <set>
+#include <string>
+
+namespace zorvan {
+
+// One run of a queued work through the engine. Started, read and stopped
+// from the queue's thread; the engine reports on its own threads into a
+// mailbox, and never waits for the queue: the name clash is answered from
+// the work's choice at once.
+class ItemRun {
+public:
+    // What the engine has said so far.
+    struct Report {
+        bool ended = false;
+        TaskOutcome outcome = TaskOutcome::TransferFailed;
+        std::int64_t bytesDone = 0;       // with event 4
+        std::int64_t total = -1;
+        bool reached = false;             // the server answered: the size is known
+        int retries = 0;                  // how often connections tried again
+        int retrying = 0;                 // tries since every broken connection last received bytes
+        std::int64_t continuedFrom = 0;   // a part file's share taken up
+        std::int64_t kept = 0;            // a part file's share kept at the end
+        int startedOver = 0;              // why a part file was not taken up (StartOverReason); 0: it was, or none
+        std::string lastError;            // UTF-8
+    };
+
+    // `params` holds the program's values (connections, time limits); the
+    // address, the path and the procedures are set here.
+    ItemRun(const Work& work, TaskParam params);
+    ~ItemRun();
+    ItemRun(const ItemRun&) = delete;
+    ItemRun& operator=(const ItemRun&) = delete;
+
+    bool start();
+    // Stops the run; its part file is kept. The end comes on a later tick.
+    void stop() { download_.stopTask(); }
+    Report report() const;
+    std::int64_t bytesDone() { return download_.bytesDownloaded(); }
+    std::int64_t takeBytesSinceLastQuery() { return download_.takeBytesSinceLastQuery(); }
+    // After the end: where the file went (another name after a clash), UTF-8.
+    std::string savedPath() const;
+    // Waits until the run has ended and told its end.
+    bool waitUntilEnded(std::chrono::milliseconds limit) { return download_.waitUntilIdle(limit); }
+
+private:
+    struct Mailbox {
+        mutable std::mutex lock;
+        Report report;
+        std::set<int> broken;  // connections trying again that have not received since
+    };
+
+    const Work work_;
+    TaskParam params_;
+    std::shared_ptr<Mailbox> mailbox_ = std::make_shared<Mailbox>();
+    Download download_;
+};
+
+}  // namespace zorvan

@@ -1,0 +1,22 @@
+#include "queue/progress_watch.h"
+
+namespace zorvan {
+
+void ProgressWatch::start(Clock::time_point now, std::int64_t done, int retries) {
+    lastProgress_ = now;
+    lastDone_ = done;
+    retriesAtProgress_ = retries;
+}
+
+ProgressWatch::Verdict ProgressWatch::check(Clock::time_point now, std::int64_t done, bool reached, int retries) {
+    if (done > lastDone_) {
+        start(now, done, retries);
+        return Verdict::Fine;
+    }
+    const auto quiet = now - lastProgress_;
+    if (!reached && quiet >= limits_.firstAnswer) return Verdict::Unreachable;
+    if (quiet >= limits_.stall) return retries > retriesAtProgress_ ? Verdict::Unreachable : Verdict::Stalled;
+    return Verdict::Fine;
+}
+
+}  // namespace zorvan

@@ -1,0 +1,64 @@
+#pragma once
+
+#include "download/task_param.h"
+
+#include <cstdint>
+#include <string>
+
+namespace zorvan {
+
+// Where a queued work stands.
+enum class ItemState {
+    Waiting,  // its turn has not come
+    Running,  // the engine fetches it
+    Paused,   // stopped by the user or with the queue; its part file is kept
+    Failed,   // given up; see failure
+    Done,     // saved under savedPath
+    Skipped,  // its name was taken and the work was not to be saved under another
+};
+
+// Why a work was given up.
+enum class FailureKind {
+    None,
+    Unreachable,  // the server could not be reached, or stopped answering
+    Stalled,      // no data came for the stall limit
+    Refused,      // the server's answer refused it (not found, say)
+    Other,        // the file could not be written, the address is unusable, ...
+};
+
+// When the work's file name is taken as it starts.
+enum class ClashChoice {
+    Rename,  // save it as "name(1).mp4" ...
+    Skip,    // leave the existing file and do not save this one
+};
+
+// A work to queue: its title for people, its media address and the path of
+// its file (UTF-8).
+struct Work {
+    std::string title;
+    std::string address;
+    std::string path;
+    ClashChoice clash = ClashChoice::Rename;
+};
+
+// One work in the queue, as the queue reports it.
+struct QueueItem {
+    int id = 0;
+    Work work;
+    ItemState state = ItemState::Waiting;
+    FailureKind failureKind = FailureKind::None;
+    std::string failure;              // why it failed, for people (UTF-8)
+    TaskOutcome outcome = TaskOutcome::TransferFailed;  // the engine's, after a run
+    std::int64_t total = -1;          // bytes; -1 until known
+    std::int64_t done = 0;            // bytes in the file, an earlier run's share included
+    double speed = 0;                 // bytes per second, lately
+    int retrying = 0;                 // tries since its broken connections last received (0: none broken)
+    std::int64_t continuedFrom = 0;   // what an earlier run had left when this one took it up
+    int startedOver = 0;              // why what an earlier run left was not taken up (StartOverReason)
+    std::string savedPath;            // where it was saved (another name after a clash), UTF-8
+    int runs = 0;                     // how often it was started
+
+    bool settled() const { return state == ItemState::Done || state == ItemState::Failed || state == ItemState::Skipped; }
+};
+
+}  // namespace zorvan

@@ -1,0 +1,141 @@
+#include "shell/downloads/download_manager.h"
+
+#include "download_policy/program_limits.h"
+#include "shell/program_end.h"
+#include "store/library_db.h"
+
+#include <QCoreApplication>
+#include <QPointer>
+
+#include <algorithm>
+
+namespace zorvan {
+
+namespace {
+
+// A child of the application, so it goes before the application does even
+// when nothing released it.
+QPointer<DownloadManager> manager;
+
+constexpr int tickMs = 200;
+
+QueueSettings windowQueueSettings() {
+    QueueSettings settings;
+    settings.parallel = 2;
+    settings.taskParams = [] {
+        TaskParam params;
+        setProgramLimits(params);
+        return params;
+    };
+    return settings;
+}
+
+}  // namespace
+
+DownloadManager::DownloadManager() : queue_(windowQueueSettings()) {
+    queue_.setListener([this](const QueueEvent& e) { onEvent(e); });
+    timer_.setInterval(tickMs);
+    connect(&timer_, &QTimer::timeout, this, [this] { tick(); });
+    timer_.start();
+    restore();
+}
+
+DownloadManager::~DownloadManager() { shutdown(); }
+
+void DownloadManager::restore() {
+    std::string error;
+    db_ = LibraryDb::open(libraryDbPath(), error);
+    if (!db_) {
+        storeProblem_ = QString::fromStdString(error);
+        return;
+    }
+    // Taken up paused: nothing downloads without the user's word.
+    for (const SavedWork& saved : db_->loadQueue(error))
+        queue_.add({saved.title, saved.address, saved.path, ClashChoice::Rename}, true, saved.total, saved.done);
+    if (!error.empty()) storeProblem_ = QString::fromStdString(error);
+    dirty_ = false;
+}
+
+void DownloadManager::save() {
+    dirty_ = false;
+    if (!db_) return;
+    std::vector<SavedWork> works;
+    for (const QueueItem& item : queue_.items()) {
+        if (item.state == ItemState::Done || item.state == ItemState::Skipped) continue;
+        works.push_back({item.work.title, item.work.address, item.work.path,
+                         item.state == ItemState::Failed ? item.failure : std::string(), item.total, item.done});
+    }
+    std::string error;
+    if (!db_->saveQueue(works, error) && storeProblem_.isEmpty()) storeProblem_ = QString::fromStdString(error);
+}
+
+void DownloadManager::enqueue(const std::vector<Work>& works) {
+    for (const Work& work : works) batch_.push_back(queue_.add(work));
+    tick();
+}
+
+const QueueItem* DownloadManager::current() const {
+    const QueueItem* waiting = nullptr;
+    for (const QueueItem& item : queue_.items()) {
+        if (item.state == ItemState::Running) return &item;
+        if (item.state == ItemState::Waiting && !waiting) waiting = &item;
+    }
+    return waiting;
+}
+
+int DownloadManager::unfinished() const {
+    const QueueTotals t = queue_.totals();
+    return t.waiting + t.running + t.paused;
+}
+
+void DownloadManager::onEvent(const QueueEvent& event) {
+    switch (event.kind) {
+        case QueueEvent::Kind::Changed:
+            dirty_ = true;
+            if (const QueueItem* item = queue_.item(event.id); item && item->state == ItemState::Running &&
+                                                              std::find(batch_.begin(), batch_.end(), event.id) == batch_.end())
+                batch_.push_back(event.id);  // resumed from the list
+            emit itemChanged(event.id);
+            break;
+        case QueueEvent::Kind::Removed:
+            dirty_ = true;
+            std::erase(batch_, event.id);
+            emit itemRemoved(event.id);
+            break;
+        case QueueEvent::Kind::QueuePaused:
+            emit queuePaused(QString::fromStdString(queue_.pauseReason()));
+            break;
+        case QueueEvent::Kind::Settled:
+            lastBatch_.clear();
+            for (int id : batch_)
+                if (const QueueItem* item = queue_.item(id)) lastBatch_.push_back(*item);
+            batch_.clear();
+            emit batchSettled();
+            break;
+    }
+}
+
+void DownloadManager::tick() {
+    queue_.tick();
+    if (dirty_) save();
+    emit ticked();
+}
+
+void DownloadManager::shutdown() {
+    timer_.stop();
+    queue_.stopAll(std::chrono::seconds(5));
+    save();
+}
+
+DownloadManager& downloadManager() {
+    if (!manager) {
+        manager = new DownloadManager;
+        manager->setParent(QCoreApplication::instance());
+        registerCleanup(releaseDownloadManager);
+    }
+    return *manager;
+}
+
+void releaseDownloadManager() { delete manager.data(); }
+
+}  // namespace zorvan

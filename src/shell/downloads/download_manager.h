@@ -1,0 +1,75 @@
+#pragma once
+
+#include "queue/download_queue.h"
+
+#include <QObject>
+#include <QString>
+#include <QTimer>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace zorvan {
+
+class LibraryDb;
+
+// The window's downloads wing: the download queue, ticked on the GUI
+// thread, saved in the library database as it changes and taken up paused
+// at the next start. The download window, the downloads view and the end
+// messages observe it through its signals.
+class DownloadManager : public QObject {
+    Q_OBJECT
+public:
+    DownloadManager();
+    ~DownloadManager() override;
+
+    DownloadQueue& queue() { return queue_; }
+    const DownloadQueue& queue() const { return queue_; }
+
+    // Queues works; they start as their turn comes.
+    void enqueue(const std::vector<Work>& works);
+    // The work shown in the download window: the first running, else the
+    // first waiting; nothing when neither.
+    const QueueItem* current() const;
+    // Works still to fetch: waiting, running or paused.
+    int unfinished() const;
+    // The works of the batch that last settled: those started since the
+    // queue was last idle.
+    const std::vector<QueueItem>& lastBatch() const { return lastBatch_; }
+
+    // Stops every run (part files kept) and saves what is left, for the end
+    // of the program.
+    void shutdown();
+    // Why the saved queue could not be read or written, once; empty if it could.
+    const QString& storeProblem() const { return storeProblem_; }
+
+signals:
+    void itemChanged(int id);
+    void itemRemoved(int id);
+    void ticked();                        // after every tick: numbers may have moved
+    void queuePaused(const QString& why); // works kept failing to reach the server
+    void batchSettled();                  // nothing waits or runs any more
+
+private:
+    void onEvent(const QueueEvent& event);
+    void tick();
+    void restore();
+    void save();
+
+    DownloadQueue queue_;
+    QTimer timer_;
+    std::unique_ptr<LibraryDb> db_;
+    QString storeProblem_;
+    bool dirty_ = false;
+    std::vector<int> batch_;             // ids queued since the queue was last idle
+    std::vector<QueueItem> lastBatch_;
+};
+
+// The program's one manager, made at first use; its end is registered with
+// the program's clean-up.
+DownloadManager& downloadManager();
+// Ends the manager (the clean-up, and tests between programs).
+void releaseDownloadManager();
+
+}  // namespace zorvan

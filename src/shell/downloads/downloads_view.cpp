@@ -1,0 +1,175 @@
+#include "shell/downloads/downloads_view.h"
+
+#include "shell/downloads/download_manager.h"
+#include "shell/downloads/download_texts.h"
+#include "shell/message_box.h"
+#include "text/folder_of.h"
+
+#include <QDesktopServices>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPointer>
+#include <QPushButton>
+#include <QTreeWidget>
+#include <QUrl>
+#include <QVBoxLayout>
+
+#include <set>
+
+namespace zorvan {
+
+namespace {
+
+QPointer<DownloadsView> view;
+
+enum Column { Name, Size, Progress, Speed, State, ColumnCount };
+
+QString megabytes(std::int64_t bytes) { return QString::fromStdString(sizeText(bytes)) + "M"; }
+
+}  // namespace
+
+QString stateText(const QueueItem& item) {
+    switch (item.state) {
+        case ItemState::Waiting: return QStringLiteral("等待");
+        case ItemState::Running:
+            return item.retrying > 0 ? QStringLiteral("下载中（正在重试 %1）").arg(item.retrying) : QStringLiteral("下载中");
+        case ItemState::Paused: return QStringLiteral("已暂停");
+        case ItemState::Failed: return QStringLiteral("失败：") + QString::fromStdString(item.failure);
+        case ItemState::Done: return QStringLiteral("完毕");
+        case ItemState::Skipped: return QStringLiteral("已存在，未下载");
+    }
+    return {};
+}
+
+DownloadsView::DownloadsView() {
+    setWindowTitle(QStringLiteral("下载列表"));
+    setObjectName(QStringLiteral("下载列表窗口"));
+    resize(560, 320);
+    list_ = new QTreeWidget(this);
+    list_->setObjectName(QStringLiteral("下载列表1"));
+    list_->setColumnCount(ColumnCount);
+    list_->setHeaderLabels({QStringLiteral("歌名"), QStringLiteral("大小"), QStringLiteral("进度"),
+                            QStringLiteral("速度"), QStringLiteral("状态")});
+    list_->setRootIsDecorated(false);
+    list_->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    list_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    list_->header()->setStretchLastSection(true);
+    list_->setColumnWidth(Name, 150);
+    for (int c : {Size, Progress, Speed}) list_->setColumnWidth(c, 70);
+
+    auto* buttons = new QHBoxLayout;
+    for (const char* text : {"暂停", "继续", "取消", "重试", "打开所在文件夹", "全部继续", "清除已完成"}) {
+        auto* b = new QPushButton(QString::fromUtf8(text), this);
+        connect(b, &QPushButton::clicked, this, [this, command = b->text()] { act(command); });
+        buttons->addWidget(b);
+        buttons_.push_back(b);
+    }
+    total_ = new QLabel(this);
+    total_->setObjectName(QStringLiteral("下载合计"));
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(list_);
+    layout->addLayout(buttons);
+    layout->addWidget(total_);
+
+    DownloadManager& manager = downloadManager();
+    connect(&manager, &DownloadManager::ticked, this, [this] { refresh(); });
+    // It shows one manager's queue and goes with it.
+    connect(&manager, &QObject::destroyed, this, [this] { delete this; });
+    connect(&manager, &DownloadManager::itemRemoved, this, [this](int id) { delete rowOf(id); });
+    refresh();
+}
+
+QPushButton* DownloadsView::button(const QString& text) const {
+    for (QPushButton* b : buttons_)
+        if (b->text() == text) return b;
+    return nullptr;
+}
+
+QTreeWidgetItem* DownloadsView::rowOf(int id) {
+    for (int i = 0; i < list_->topLevelItemCount(); ++i)
+        if (list_->topLevelItem(i)->data(Name, Qt::UserRole).toInt() == id) return list_->topLevelItem(i);
+    return nullptr;
+}
+
+void DownloadsView::fill(QTreeWidgetItem* row, const QueueItem& item) {
+    row->setText(Name, QString::fromStdString(item.work.title));
+    row->setText(Size, item.total >= 0 ? megabytes(item.total) : QString());
+    row->setText(Progress, item.total > 0 ? QString::number(item.done * 100 / item.total) + "%" : QString());
+    row->setText(Speed, item.state == ItemState::Running
+                            ? megabytes(static_cast<std::int64_t>(item.speed)) + QStringLiteral("/秒")
+                            : QString());
+    row->setText(State, stateText(item));
+    row->setToolTip(State, stateText(item));
+}
+
+void DownloadsView::refresh() {
+    const DownloadQueue& queue = downloadManager().queue();
+    for (const QueueItem& item : queue.items()) {
+        QTreeWidgetItem* row = rowOf(item.id);
+        if (!row) {
+            row = new QTreeWidgetItem(list_);
+            row->setData(Name, Qt::UserRole, item.id);
+        }
+        fill(row, item);
+    }
+    const QueueTotals t = queue.totals();
+    QString line = QStringLiteral("完毕 %1 个，失败 %2 个，剩余 %3 个，速度 %4/秒")
+                       .arg(t.done)
+                       .arg(t.failed)
+                       .arg(t.waiting + t.running + t.paused)
+                       .arg(megabytes(static_cast<std::int64_t>(t.speed)));
+    if (queue.pausedByFailures()) line = QString::fromStdString(queue.pauseReason()) + QStringLiteral("。") + line;
+    total_->setText(line);
+}
+
+std::vector<int> DownloadsView::selectedIds() const {
+    std::vector<int> ids;
+    for (QTreeWidgetItem* row : list_->selectedItems()) ids.push_back(row->data(Name, Qt::UserRole).toInt());
+    return ids;
+}
+
+void DownloadsView::act(const QString& command) {
+    DownloadQueue& queue = downloadManager().queue();
+    if (command == QStringLiteral("全部继续")) {
+        queue.resumeAll();
+    } else if (command == QStringLiteral("清除已完成")) {
+        std::vector<int> settled;
+        for (const QueueItem& item : queue.items())
+            if (item.state == ItemState::Done || item.state == ItemState::Skipped) settled.push_back(item.id);
+        for (int id : settled) queue.remove(id);
+    }
+    for (int id : selectedIds()) {
+        const QueueItem* item = queue.item(id);
+        if (!item) continue;
+        if (command == QStringLiteral("暂停")) {
+            queue.pause(id);
+        } else if (command == QStringLiteral("继续") || command == QStringLiteral("重试")) {
+            queue.resume(id);
+        } else if (command == QStringLiteral("取消")) {
+            MessageBoxRequest box;
+            box.owner = this;
+            box.caption = QStringLiteral("信息：");
+            box.text = QStringLiteral("取消下载“%1”吗？已下载的部分将被删除。").arg(QString::fromStdString(item->work.title));
+            box.buttons = BoxButtons::YesNo;
+            box.icon = BoxIcon::Question;
+            if (showMessageBox(box) == BoxYes) queue.cancel(id);
+        } else if (command == QStringLiteral("打开所在文件夹")) {
+            const std::string& path = item->savedPath.empty() ? item->work.path : item->savedPath;
+            QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(folderOf(path))));
+            break;  // one folder is enough
+        }
+    }
+    refresh();
+}
+
+void showDownloadsView() {
+    if (!view) view = new DownloadsView;  // lives until the program ends
+    view->refresh();
+    view->show();
+    view->raise();
+}
+
+DownloadsView* downloadsView() { return view.data(); }
+
+}  // namespace zorvan

@@ -1,0 +1,47 @@
+#pragma once
+
+#include <QWidget>
+
+class QLabel;
+class QPushButton;
+class QTreeWidget;
+class QTreeWidgetItem;
+
+namespace zorvan {
+
+struct QueueItem;
+
+// "下载列表": one row per queued work (song name, size, progress, speed,
+// state) with the buttons that act on the selected rows, and a total line.
+// Shows the download manager's queue; hidden, not destroyed, when closed.
+class DownloadsView : public QWidget {
+    Q_OBJECT
+public:
+    DownloadsView();
+
+    QTreeWidget* list() const { return list_; }
+    QLabel* totalLine() const { return total_; }
+    QPushButton* button(const QString& text) const;
+
+    // Rows brought up to date with the queue.
+    void refresh();
+
+private:
+    void act(const QString& command);
+    QTreeWidgetItem* rowOf(int id);
+    void fill(QTreeWidgetItem* row, const QueueItem& item);
+    std::vector<int> selectedIds() const;
+
+    QTreeWidget* list_;
+    QLabel* total_;
+    std::vector<QPushButton*> buttons_;
+};
+
+// The program's downloads view, made at first use; shown and raised.
+void showDownloadsView();
+DownloadsView* downloadsView();  // null until made
+
+// How the view names a work's state ("等待", "下载中", "失败：..." ...).
+QString stateText(const QueueItem& item);
+
+}  // namespace zorvan

@@ -1,0 +1,146 @@
+#include "store/library_db.h"
+
+#include <sqlite3.h>
+
+#include <cstdlib>
+#include <filesystem>
+
+namespace zorvan {
+
+namespace {
+
+// What PRAGMA application_id holds in a database of ours ("ZRVN").
+constexpr int applicationId = 0x5A52564E;
+
+std::string messageOf(sqlite3* db) { return sqlite3_errmsg(db); }
+
+// One statement, finalized however it ends.
+struct Statement {
+    Statement(sqlite3* db, const char* sql) { sqlite3_prepare_v2(db, sql, -1, &handle, nullptr); }
+    ~Statement() { sqlite3_finalize(handle); }
+    Statement(const Statement&) = delete;
+    Statement& operator=(const Statement&) = delete;
+    sqlite3_stmt* handle = nullptr;
+};
+
+int intPragma(sqlite3* db, const char* sql, bool& ok) {
+    Statement s(db, sql);
+    ok = s.handle && sqlite3_step(s.handle) == SQLITE_ROW;
+    return ok ? sqlite3_column_int(s.handle, 0) : 0;
+}
+
+std::string text(sqlite3_stmt* s, int column) {
+    const unsigned char* value = sqlite3_column_text(s, column);
+    return value ? reinterpret_cast<const char*>(value) : "";
+}
+
+}  // namespace
+
+std::string libraryDbPath() {
+    const char* data = std::getenv("XDG_DATA_HOME");
+    std::string folder;
+    if (data && data[0] == '/') folder = data;
+    else if (const char* home = std::getenv("HOME"); home && home[0]) folder = std::string(home) + "/.local/share";
+    else folder = ".";
+    return folder + "/zorvan/library.db";
+}
+
+std::unique_ptr<LibraryDb> LibraryDb::open(const std::string& path, std::string& error) {
+    std::error_code ignored;
+    std::filesystem::create_directories(std::filesystem::path(path).parent_path(), ignored);
+    sqlite3* raw = nullptr;
+    if (sqlite3_open_v2(path.c_str(), &raw, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr) !=
+        SQLITE_OK) {
+        error = "cannot open " + path + ": " + (raw ? messageOf(raw) : std::string("out of memory"));
+        sqlite3_close(raw);
+        return nullptr;
+    }
+    std::unique_ptr<LibraryDb> db(new LibraryDb(raw));
+    sqlite3_busy_timeout(raw, 5000);  // the window and the command line may meet here
+    bool ok = false;
+    const int app = intPragma(raw, "PRAGMA application_id", ok);
+    if (!ok) {
+        error = path + " is not a database Zorvan can read: " + messageOf(raw);
+        return nullptr;
+    }
+    const int version = intPragma(raw, "PRAGMA user_version", ok);
+    const int tables = intPragma(raw, "SELECT count(*) FROM sqlite_master", ok);
+    if (app != applicationId && (app != 0 || tables > 0)) {
+        error = path + " belongs to another program; Zorvan leaves it alone";
+        return nullptr;
+    }
+    if (version > schemaVersion) {
+        error = path + " was written by a newer Zorvan (schema " + std::to_string(version) + ")";
+        return nullptr;
+    }
+    if (!db->run("PRAGMA journal_mode=WAL", error)) return nullptr;
+    // Migrations, oldest first; each runs once, in one transaction.
+    if (version < 1 &&
+        !db->run("BEGIN IMMEDIATE;"
+                 "CREATE TABLE queue (position INTEGER PRIMARY KEY, title TEXT NOT NULL, address TEXT NOT NULL,"
+                 " path TEXT NOT NULL, failure TEXT NOT NULL DEFAULT '', total INTEGER NOT NULL DEFAULT -1,"
+                 " done INTEGER NOT NULL DEFAULT 0);"
+                 "PRAGMA application_id = 1515345486;"
+                 "PRAGMA user_version = 1;"
+                 "COMMIT;",
+                 error)) {
+        db->run("ROLLBACK", error);
+        return nullptr;
+    }
+    return db;
+}
+
+LibraryDb::~LibraryDb() { sqlite3_close(db_); }
+
+bool LibraryDb::run(const char* sql, std::string& error) {
+    char* message = nullptr;
+    if (sqlite3_exec(db_, sql, nullptr, nullptr, &message) == SQLITE_OK) return true;
+    error = message ? message : messageOf(db_);
+    sqlite3_free(message);
+    return false;
+}
+
+std::vector<SavedWork> LibraryDb::loadQueue(std::string& error) {
+    std::vector<SavedWork> works;
+    Statement s(db_, "SELECT title, address, path, failure, total, done FROM queue ORDER BY position");
+    if (!s.handle) {
+        error = messageOf(db_);
+        return works;
+    }
+    while (sqlite3_step(s.handle) == SQLITE_ROW) {
+        works.push_back({text(s.handle, 0), text(s.handle, 1), text(s.handle, 2), text(s.handle, 3),
+                         sqlite3_column_int64(s.handle, 4), sqlite3_column_int64(s.handle, 5)});
+    }
+    return works;
+}
+
+bool LibraryDb::saveQueue(const std::vector<SavedWork>& works, std::string& error) {
+    if (!run("BEGIN IMMEDIATE; DELETE FROM queue;", error)) {
+        std::string ignored;
+        run("ROLLBACK", ignored);
+        return false;
+    }
+    Statement s(db_, "INSERT INTO queue (position, title, address, path, failure, total, done) VALUES (?,?,?,?,?,?,?)");
+    bool ok = s.handle != nullptr;
+    for (std::size_t i = 0; ok && i < works.size(); ++i) {
+        const SavedWork& w = works[i];
+        sqlite3_reset(s.handle);
+        sqlite3_bind_int64(s.handle, 1, static_cast<sqlite3_int64>(i));
+        sqlite3_bind_text(s.handle, 2, w.title.c_str(), -1, SQLITE_TRANSIENT);
+        sqlite3_bind_text(s.handle, 3, w.address.c_str(), -1, SQLITE_TRANSIENT);
+        sqlite3_bind_text(s.handle, 4, w.path.c_str(), -1, SQLITE_TRANSIENT);
+        sqlite3_bind_text(s.handle, 5, w.failure.c_str(), -1, SQLITE_TRANSIENT);
+        sqlite3_bind_int64(s.handle, 6, w.total);
+        sqlite3_bind_int64(s.handle, 7, w.done);
+        ok = sqlite3_step(s.handle) == SQLITE_DONE;
+    }
+    if (!ok) {
+        error = messageOf(db_);
+        std::string ignored;
+        run("ROLLBACK", ignored);
+        return false;
+    }
+    return run("COMMIT", error);
+}
+
+}  // namespace zorvan

@@ -1,0 +1,130 @@
+// The download queue the window and get-all share: several works at once,
+// pause and continue through part files, cancel, and giving up on works
+// that make no progress and on a queue whose server is gone.
+#include "download/part_record.h"
+#include "queue/download_queue.h"
+#include "support/download_runner.h"
+#include "support/loopback_server.h"
+#include "support/nginx_server.h"
+
+#include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <thread>
+
+namespace zorvan {
+namespace {
+
+using namespace test;
+using namespace std::chrono_literals;
+
+class QueueTest : public EngineTestBase {
+protected:
+    QueueSettings settings(int parallel, GiveUpLimits limits = {}) {
+        QueueSettings s;
+        s.parallel = parallel;
+        s.limits = limits;
+        s.taskParams = [] { return quickParams("", "", 3); };
+        return s;
+    }
+    Work work(const std::string& url, const std::string& name) { return Work{name, url, folder + "/" + name}; }
+    // Ticks the queue until `done` holds (bounded); the ticks' states go to `seen`.
+    bool tickUntil(DownloadQueue& queue, const std::function<bool()>& done,
+                   std::chrono::milliseconds limit = 15s, const std::function<void()>& seen = {}) {
+        const auto end = std::chrono::steady_clock::now() + limit;
+        while (std::chrono::steady_clock::now() < end) {
+            queue.tick();
+            if (seen) seen();
+            if (done()) return true;
+            std::this_thread::sleep_for(10ms);
+        }
+        return false;
+    }
+};
+
+TEST_F(QueueTest, RunsAtMostNAtOnceAndPausesContinuesAndCancelsExactly) {
+    const std::string content = patternBytes(1200000, 21);
+    LoopbackServer server(pacedFile(content, 3 * 1024 * 1024, 3));
+    DownloadQueue queue(settings(2));
+    std::vector<int> ids;
+    for (int i = 0; i < 4; ++i) ids.push_back(queue.add(work(server.url("/w.mp4"), "w" + std::to_string(i) + ".mp4")));
+    int mostAtOnce = 0;
+    const auto count = [&] { mostAtOnce = std::max(mostAtOnce, queue.totals().running); };
+
+    // The first one paused mid-way keeps its part; the second is cancelled.
+    ASSERT_TRUE(tickUntil(queue, [&] { return queue.item(ids[0])->done > 400000; }, 15s, count));
+    queue.pause(ids[0]);
+    queue.cancel(ids[1]);
+    ASSERT_TRUE(tickUntil(queue, [&] { return !queue.active(); }, 15s, count));
+    EXPECT_EQ(mostAtOnce, 2);
+    EXPECT_EQ(queue.item(ids[0])->state, ItemState::Paused);
+    const std::int64_t kept = queue.item(ids[0])->done;
+    EXPECT_GT(kept, 400000);
+    EXPECT_EQ(loadPartRecord(recordPathOf(folder + "/w0.mp4"))->doneBytes(), kept);
+    EXPECT_EQ(queue.item(ids[1]), nullptr) << "a cancelled work leaves the queue";
+    for (int i : {2, 3}) EXPECT_EQ(queue.item(ids[i])->state, ItemState::Done);
+
+    server.resetBytesSent();
+    queue.resume(ids[0]);
+    ASSERT_TRUE(tickUntil(queue, [&] { return queue.item(ids[0])->settled(); }));
+    EXPECT_EQ(queue.item(ids[0])->state, ItemState::Done);
+    EXPECT_EQ(queue.item(ids[0])->continuedFrom, kept);
+    EXPECT_LT(server.bytesSent(), static_cast<long long>(content.size()) - kept + 200000);
+    EXPECT_EQ(filesIn(folder), (std::vector<std::string>{"w0.mp4", "w2.mp4", "w3.mp4"})) << "no part is left";
+    for (const auto& name : filesIn(folder)) EXPECT_TRUE(readFile(folder + "/" + name) == content) << name;
+    EXPECT_EQ(queue.totals().done, 3);
+}
+
+TEST_F(QueueTest, ADeadServerPausesTheQueueAfterThreeWorksAndAStalledWorkFails) {
+    int closedPort;
+    {
+        LoopbackServer gone([](const HttpRequest&) { return ScriptedReply{}; });
+        closedPort = gone.port();
+    }
+    const std::string dead = "http://127.0.0.1:" + std::to_string(closedPort) + "/x.mp4";
+    {
+        DownloadQueue queue(settings(1, {300ms, 5s}));
+        bool told = false;
+        queue.setListener([&](const QueueEvent& e) { told = told || e.kind == QueueEvent::Kind::QueuePaused; });
+        for (int i = 0; i < 5; ++i) queue.add(work(dead, "d" + std::to_string(i) + ".mp4"));
+        const auto start = std::chrono::steady_clock::now();
+        ASSERT_TRUE(tickUntil(queue, [&] { return queue.pausedByFailures() && !queue.active(); }));
+        EXPECT_LT(std::chrono::steady_clock::now() - start, 10s);
+        EXPECT_TRUE(told);
+        EXPECT_EQ(queue.pauseReason(), "无法连接服务器，下载已暂停");
+        const QueueTotals t = queue.totals();
+        EXPECT_EQ(t.failed, 3);
+        EXPECT_EQ(t.waiting, 2) << "the rest are not tried one by one";
+        for (const QueueItem& item : queue.items())
+            if (item.state == ItemState::Failed) {
+                EXPECT_EQ(item.failureKind, FailureKind::Unreachable);
+                EXPECT_EQ(item.failure.rfind("无法连接服务器", 0), 0u) << item.failure;
+            }
+        queue.resumeAll();  // "继续": all five are tried again
+        EXPECT_EQ(queue.totals().waiting, 5);
+    }
+
+    // A server that answers, sends a little and then nothing: given up at
+    // the stall limit, its part kept, instead of waiting for ever.
+    LoopbackServer silent([](int socket, const std::atomic<bool>& stopping) {
+        char request[4096];
+        ::recv(socket, request, sizeof request, 0);
+        const std::string head = "HTTP/1.1 200 OK\r\nContent-Length: 1000000\r\nETag: \"s\"\r\n\r\n" +
+                                 std::string(50000, 'x');
+        ::send(socket, head.data(), head.size(), MSG_NOSIGNAL);
+        while (!stopping) std::this_thread::sleep_for(10ms);
+    });
+    DownloadQueue queue(settings(1, {5s, 1s}));
+    const int id = queue.add(work(silent.url("/s.mp4"), "s.mp4"));
+    ASSERT_TRUE(tickUntil(queue, [&] { return queue.item(id)->settled(); }));
+    EXPECT_EQ(queue.item(id)->state, ItemState::Failed);
+    EXPECT_EQ(queue.item(id)->failureKind, FailureKind::Stalled);
+    EXPECT_EQ(queue.item(id)->failure, "1 秒没有收到数据");
+    EXPECT_FALSE(queue.pausedByFailures());
+}
+
+}  // namespace
+}  // namespace zorvan

@@ -1,0 +1,147 @@
+// The window as a download manager: several works queued at once, the
+// downloads view with its states and buttons, pausing, cancelling, and a
+// queue that closing keeps for the next start, paused.
+#include "download/part_record.h"
+#include "shell/downloads/download_control.h"
+#include "shell/downloads/download_manager.h"
+#include "shell/downloads/downloads_view.h"
+#include "support/box_answerer.h"
+#include "support/download_runner.h"
+#include "support/loopback_server.h"
+#include "support/nginx_server.h"
+#include "support/program_fixture.h"
+
+#include <QAction>
+#include <QLabel>
+#include <QPushButton>
+#include <QTreeWidget>
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+namespace zorvan {
+namespace {
+
+using namespace test;
+namespace fs = std::filesystem;
+
+// Three works at /m/1.mp4 ... /m/3.mp4, each its own bytes, paced.
+class DownloadsWingTest : public ProgramTest {
+protected:
+    void SetUp() override {
+        ProgramTest::SetUp();
+        for (int i = 0; i < 3; ++i) contents.push_back(patternBytes(300000, 30 + i));
+        server = std::make_unique<LoopbackServer>([this](const HttpRequest& request) {
+            const std::size_t n = static_cast<std::size_t>(request.target[3] - '1');
+            return fileScript(contents.at(n), [this](ScriptedReply& reply, const HttpRequest&, std::int64_t) {
+                reply.headers.push_back("ETag: \"w\"");
+                reply.bytesPerSecond = rate;
+            })(request);
+        });
+        const char* names[] = {"小幸运", "起风了", "光年之外"};
+        for (int i = 0; i < 3; ++i)
+            new QTreeWidgetItem(main().worksList(), {QString::number(i + 1),
+                                                     QString::fromStdString(server->url("/m/" + std::to_string(i + 1) + ".mp4")),
+                                                     QString::fromUtf8(names[i])});
+    }
+    std::string file(const char* name) const { return downloadFolder() + "/" + name + ".mp4"; }
+    QTreeWidgetItem* viewRow(const char* name) const {
+        const auto rows = downloadsView()->list()->findItems(QString::fromUtf8(name), Qt::MatchExactly, 0);
+        return rows.isEmpty() ? nullptr : rows.front();
+    }
+    std::vector<std::string> contents;
+    long rate = 1000000;
+    std::unique_ptr<LoopbackServer> server;
+};
+
+TEST_F(DownloadsWingTest, SelectedRowsAreQueuedTogetherAndDownloadAllSkipsWhatIsThere) {
+    main().worksList()->topLevelItem(0)->setSelected(true);
+    main().worksList()->topLevelItem(1)->setSelected(true);
+    {
+        BoxAnswerer answers(QMessageBox::Ok);
+        main().downloadCommand()->trigger();
+        ASSERT_NE(downloadsView(), nullptr) << "a batch shows the downloads view";
+        EXPECT_TRUE(downloadsView()->isVisible());
+        ASSERT_TRUE(waitUntil([&] { return answers.seen().has_value(); }, 15000));
+        EXPECT_EQ(answers.seen()->text, "完成 2 个，失败 0 个") << "one summary, not a box per work";
+    }
+    EXPECT_TRUE(readFile(file("小幸运")) == contents[0]);
+    EXPECT_TRUE(readFile(file("起风了")) == contents[1]);
+    ASSERT_NE(viewRow("小幸运"), nullptr);
+    EXPECT_EQ(viewRow("小幸运")->text(4), "完毕");
+    EXPECT_TRUE(downloadsView()->totalLine()->text().startsWith("完毕 2 个，失败 0 个，剩余 0 个"))
+        << downloadsView()->totalLine()->text().toStdString();
+
+    // "全部下载": only the work whose file is not there, and the Part's "完毕".
+    server->resetBytesSent();
+    {
+        BoxAnswerer answers(QMessageBox::Ok);
+        main().downloadAllCommand()->trigger();
+        ASSERT_TRUE(waitUntil([&] { return answers.seen().has_value(); }, 15000));
+        EXPECT_EQ(answers.seen()->text, "完毕");
+    }
+    EXPECT_TRUE(readFile(file("光年之外")) == contents[2]);
+    EXPECT_LT(server->bytesSent(), 400000) << "the two files that were there were not fetched again";
+    EXPECT_EQ(filesIn(downloadFolder()).size(), 3u);
+    BoxAnswerer answers(QMessageBox::Ok);
+    main().downloadAllCommand()->trigger();
+    ASSERT_TRUE(answers.seen());
+    EXPECT_EQ(answers.seen()->text, "列表中的作品都已下载。");
+}
+
+TEST_F(DownloadsWingTest, PauseAndCancelFromTheViewAndClosingKeepsTheQueuePausedForTheNextStart) {
+    rate = 60000;  // five seconds a work: time to act on it
+    main().worksList()->selectAll();
+    main().downloadCommand()->trigger();
+    ASSERT_NE(downloadsView(), nullptr);
+    DownloadQueue& queue = downloadManager().queue();
+    ASSERT_TRUE(waitUntil([&] { return queue.totals().running == 2 && queue.items()[0].done > 50000; }, 10000));
+
+    viewRow("小幸运")->setSelected(true);
+    downloadsView()->button("暂停")->click();
+    EXPECT_EQ(viewRow("小幸运")->text(4), "已暂停");
+    downloadsView()->list()->clearSelection();
+    viewRow("起风了")->setSelected(true);
+    {
+        BoxAnswerer yes(QMessageBox::Yes);
+        downloadsView()->button("取消")->click();
+        ASSERT_TRUE(yes.seen());
+        EXPECT_EQ(yes.seen()->text, "取消下载“起风了”吗？已下载的部分将被删除。");
+    }
+    ASSERT_TRUE(waitUntil([&] { return viewRow("起风了") == nullptr; }, 5000)) << "a cancelled work leaves the list";
+    EXPECT_FALSE(fs::exists(partPathOf(file("起风了"))));
+    EXPECT_FALSE(fs::exists(file("起风了")));
+
+    // Closing asks while work is left; "no" keeps the program.
+    {
+        BoxAnswerer no(QMessageBox::No);
+        EXPECT_FALSE(confirmEnd());
+        ASSERT_TRUE(no.seen());
+        EXPECT_EQ(no.seen()->text, "还有 2 个下载未完成，退出吗？下次启动时继续。");
+    }
+    // "Yes" and a new start: the queue comes back paused, nothing runs.
+    releaseDownloadManager();
+    ASSERT_TRUE(fs::exists(partPathOf(file("小幸运"))));
+    const std::int64_t kept = loadPartRecord(recordPathOf(file("小幸运")))->doneBytes();
+    restoreDownloads();
+    ASSERT_NE(downloadsView(), nullptr);
+    EXPECT_TRUE(downloadsView()->isVisible()) << "a saved queue is shown at the start";
+    ASSERT_EQ(downloadManager().queue().items().size(), 2u);
+    for (const QueueItem& item : downloadManager().queue().items()) EXPECT_EQ(item.state, ItemState::Paused);
+    for (int i = 0; i < 10; ++i) downloadManager().queue().tick();
+    EXPECT_EQ(downloadManager().queue().totals().running, 0) << "nothing downloads without the user's word";
+
+    rate = 1000000;
+    server->resetBytesSent();
+    BoxAnswerer done(QMessageBox::Ok);
+    downloadsView()->button("全部继续")->click();
+    ASSERT_TRUE(waitUntil([&] { return done.seen().has_value(); }, 15000));
+    EXPECT_TRUE(readFile(file("小幸运")) == contents[0]);
+    EXPECT_TRUE(readFile(file("光年之外")) == contents[2]);
+    EXPECT_LT(server->bytesSent(), 600000 - kept + 100000) << "the paused work went on from its part";
+    EXPECT_EQ(filesIn(downloadFolder()).size(), 2u) << "no part file is left";
+}
+
+}  // namespace
+}  // namespace zorvan
