@@ -123,6 +123,9 @@ void DownloadManager::tick() {
 
 void DownloadManager::shutdown() {
     timer_.stop();
+    // The program is ending: stopping is not the end of a batch to announce.
+    queue_.setListener({});
+    blockSignals(true);
     queue_.stopAll(std::chrono::seconds(5));
     save();
 }
