@@ -40,7 +40,7 @@ std::string fileNameOf(const std::string& path) { return std::filesystem::path(p
 
 // How long a work may go without progress on the command line: a script
 // waiting for a dead service should hear of it soon.
-constexpr GiveUpLimits cliLimits{std::chrono::seconds(10), std::chrono::seconds(60)};
+constexpr GiveUpLimits cliLimits{std::chrono::seconds(8), std::chrono::seconds(60)};
 
 struct Tally {
     int done = 0, failed = 0, archived = 0, existing = 0;

@@ -277,8 +277,9 @@ void DownloadQueue::settle(QueueItem& item, Running& r) {
     } else if (report.outcome == TaskOutcome::Stopped) {
         item.state = ItemState::Paused;
     } else {
+        const bool failing = !report.reached || r.watch.retriedSinceProgress(report.retries);
         const FailureKind kind = isRefusal(report.outcome) ? FailureKind::Refused
-                                 : !report.reached && report.outcome == TaskOutcome::TransferFailed
+                                 : failing && report.outcome == TaskOutcome::TransferFailed
                                      ? FailureKind::Unreachable
                                      : FailureKind::Other;
         std::string why = kind == FailureKind::Unreachable ? unreachableText(report.lastError) : causeOf(report.outcome);

@@ -14,8 +14,9 @@ ProgressWatch::Verdict ProgressWatch::check(Clock::time_point now, std::int64_t 
         return Verdict::Fine;
     }
     const auto quiet = now - lastProgress_;
-    if (!reached && quiet >= limits_.firstAnswer) return Verdict::Unreachable;
-    if (quiet >= limits_.stall) return retries > retriesAtProgress_ ? Verdict::Unreachable : Verdict::Stalled;
+    const bool failing = !reached || retriedSinceProgress(retries);
+    if (failing && quiet >= limits_.unreachable) return Verdict::Unreachable;
+    if (quiet >= limits_.stall) return failing ? Verdict::Unreachable : Verdict::Stalled;
     return Verdict::Fine;
 }
 

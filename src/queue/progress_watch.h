@@ -8,8 +8,10 @@ namespace zorvan {
 // How long a download may go without progress before the queue gives it
 // up, instead of letting the engine's connections try again for ever.
 struct GiveUpLimits {
-    std::chrono::milliseconds firstAnswer{std::chrono::seconds(30)};  // no answer from the server yet
-    std::chrono::milliseconds stall{std::chrono::seconds(120)};       // answered, then no new byte
+    // No answer from the server yet, or its connections keep failing.
+    std::chrono::milliseconds unreachable{std::chrono::seconds(20)};
+    // Connected, but no new byte.
+    std::chrono::milliseconds stall{std::chrono::seconds(120)};
 };
 
 // Watches one run of a download for progress.
@@ -22,10 +24,12 @@ public:
 
     void start(Clock::time_point now, std::int64_t done, int retries);
     // `reached`: the server has answered this run; `retries`: how often its
-    // connections have tried again so far. Stalling while connections keep
-    // failing is a server that cannot be reached; stalling with them open
-    // is a server that stopped sending.
+    // connections have tried again so far. No progress while connections
+    // keep failing is a server that cannot be reached; no progress with
+    // them open is a server that stopped sending.
     Verdict check(Clock::time_point now, std::int64_t done, bool reached, int retries);
+    // Whether connections have failed since the last progress.
+    bool retriedSinceProgress(int retries) const { return retries > retriesAtProgress_; }
 
 private:
     GiveUpLimits limits_;

@@ -127,9 +127,9 @@ void queueWorks(std::vector<Work> works) {
         return;
     }
     if (works.empty()) return;
-    manager.enqueue(works);
-    if (asked > 1) showDownloadsView();
+    manager.enqueue(works);  // the first to run opens the download window
     if (!downloadWindow() && manager.current()) loadWindow(WindowKind::Download);
+    if (asked > 1) showDownloadsView();
 }
 
 // The end of what was queued: the Part's message for one work, a summary
@@ -138,10 +138,13 @@ void showBatchEnd() {
     DownloadManager& manager = downloadManager();
     if (DownloadWindow* window = downloadWindow()) window->setCloseEnabled(true);
     const std::vector<QueueItem>& batch = manager.lastBatch();
+    const bool userPaused = std::any_of(batch.begin(), batch.end(), [](const QueueItem& i) { return i.state == ItemState::Paused; });
     if (manager.queue().pausedByFailures()) {
         ask(QString::fromStdString(manager.queue().pauseReason()), BoxIcon::Warning, BoxButtons::Ok);
         showDownloadsView();
-    } else if (batch.size() == 1 && batch.front().state != ItemState::Paused) {
+    } else if (userPaused) {
+        // Stopped by the user's own word: nothing to announce.
+    } else if (batch.size() == 1) {
         const QueueItem& item = batch.front();
         const TaskOutcome outcome = item.state == ItemState::Done      ? TaskOutcome::Complete
                                     : item.state == ItemState::Skipped ? TaskOutcome::GivenUp
@@ -189,6 +192,10 @@ void followManager() {
         if (window->partText(0) != size) window->setPartText(0, size);
     });
     QObject::connect(&manager, &DownloadManager::batchSettled, &manager, [] { showBatchEnd(); });
+    // Works continued from the downloads view show in the download window too.
+    QObject::connect(&manager, &DownloadManager::batchStarted, &manager, [] {
+        if (!downloadWindow() && mainWindow()) loadWindow(WindowKind::Download);
+    });
 }
 
 }  // namespace

@@ -92,9 +92,14 @@ void DownloadManager::onEvent(const QueueEvent& event) {
     switch (event.kind) {
         case QueueEvent::Kind::Changed:
             dirty_ = true;
-            if (const QueueItem* item = queue_.item(event.id); item && item->state == ItemState::Running &&
-                                                              std::find(batch_.begin(), batch_.end(), event.id) == batch_.end())
-                batch_.push_back(event.id);  // resumed from the list
+            if (const QueueItem* item = queue_.item(event.id); item && item->state == ItemState::Running) {
+                if (std::find(batch_.begin(), batch_.end(), event.id) == batch_.end())
+                    batch_.push_back(event.id);  // resumed from the list
+                if (!batchRunning_) {
+                    batchRunning_ = true;
+                    emit batchStarted();
+                }
+            }
             emit itemChanged(event.id);
             break;
         case QueueEvent::Kind::Removed:
@@ -110,7 +115,9 @@ void DownloadManager::onEvent(const QueueEvent& event) {
             for (int id : batch_)
                 if (const QueueItem* item = queue_.item(id)) lastBatch_.push_back(*item);
             batch_.clear();
-            emit batchSettled();
+            batchRunning_ = false;
+            // After the tick: the views show the end before anyone is told of it.
+            QMetaObject::invokeMethod(this, [this] { emit batchSettled(); }, Qt::QueuedConnection);
             break;
     }
 }

@@ -49,6 +49,7 @@ signals:
     void itemRemoved(int id);
     void ticked();                        // after every tick: numbers may have moved
     void queuePaused(const QString& why); // works kept failing to reach the server
+    void batchStarted();                  // a work runs after the queue was idle
     void batchSettled();                  // nothing waits or runs any more
 
 private:
@@ -63,6 +64,7 @@ private:
     QString storeProblem_;
     bool dirty_ = false;
     std::vector<int> batch_;             // ids queued since the queue was last idle
+    bool batchRunning_ = false;          // batchStarted told, batchSettled not yet
     std::vector<QueueItem> lastBatch_;
 };
 

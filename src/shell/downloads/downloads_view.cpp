@@ -3,6 +3,8 @@
 #include "shell/downloads/download_manager.h"
 #include "shell/downloads/download_texts.h"
 #include "shell/message_box.h"
+#include "shell/windows.h"
+#include "shell/windows/main_window.h"
 #include "text/folder_of.h"
 
 #include <QDesktopServices>
@@ -11,11 +13,12 @@
 #include <QLabel>
 #include <QPointer>
 #include <QPushButton>
+#include <QScreen>
 #include <QTreeWidget>
 #include <QUrl>
 #include <QVBoxLayout>
 
-#include <set>
+#include <algorithm>
 
 namespace zorvan {
 
@@ -164,7 +167,18 @@ void DownloadsView::act(const QString& command) {
 }
 
 void showDownloadsView() {
-    if (!view) view = new DownloadsView;  // lives until the program ends
+    if (!view) {
+        view = new DownloadsView;  // lives as long as the queue it shows
+        // Beside the main window, where it hides neither that nor the
+        // download window above it.
+        if (QWidget* main = mainWindow()) {
+            const QRect frame = main->frameGeometry();
+            const QRect screen = main->screen()->availableGeometry();
+            const int right = frame.right() + 8;
+            view->move(right + view->width() <= screen.right() ? right : std::max(screen.left(), frame.left() - 8 - view->width()),
+                       std::max(screen.top(), frame.top() - 79));
+        }
+    }
     view->refresh();
     view->show();
     view->raise();
