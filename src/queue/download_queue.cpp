@@ -1,6 +1,7 @@
 #include "queue/download_queue.h"
 
 #include "download/part_record.h"
+#include "download/target_file.h"
 #include "download_policy/outcome_text.h"
 #include "queue/item_run.h"
 
@@ -50,6 +51,7 @@ std::string unreachableText(const std::string& lastError) {
 }  // namespace
 
 void removePartFiles(const std::string& path) {
+    if (partFileInUse(path)) return;  // another download's, under way
     ::unlink(partPathOf(path).c_str());
     ::unlink(recordPathOf(path).c_str());
 }

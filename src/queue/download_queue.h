@@ -121,7 +121,8 @@ private:
     Clock::time_point lastTick_{};
 };
 
-// The part file and record beside a work's path go (a cancelled work).
+// The part file and record beside a work's path go (a cancelled work),
+// unless a download under way holds them.
 void removePartFiles(const std::string& path);
 
 }  // namespace zorvan
