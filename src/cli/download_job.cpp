@@ -32,6 +32,16 @@ std::string percentOf(std::int64_t part, std::int64_t whole) {
 
 }  // namespace
 
+std::string continuingText(const std::string& name, std::int64_t there, std::int64_t total) {
+    return "continuing " + name + " at " + percentOf(there, total) + " (" + humanBytes(static_cast<double>(there)) +
+           " of " + humanBytes(static_cast<double>(total)) + " already there)";
+}
+
+std::string keptText(const std::string& name, std::int64_t kept, std::int64_t total) {
+    return "kept " + percentOf(kept, total) + " of " + name + " (" + humanBytes(static_cast<double>(kept)) +
+           "); run the same command to continue";
+}
+
 DownloadJob::DownloadJob(std::string url, std::string localPath, JobSettings settings)
     : url_(std::move(url)), localPath_(std::move(localPath)), settings_(std::move(settings)) {}
 
@@ -81,10 +91,7 @@ int DownloadJob::onEvent(int type, int connection, std::int64_t value, std::int6
             return settings_.renameOnExists ? clashAnswer::rename : clashAnswer::giveUp;
         case event::continued:
             continuedFrom_ = value;
-            if (settings_.partNote)
-                settings_.partNote("continuing " + fileName() + " at " + percentOf(value, extra) + " (" +
-                                   humanBytes(static_cast<double>(value)) + " of " +
-                                   humanBytes(static_cast<double>(extra)) + " already there)");
+            if (settings_.partNote) settings_.partNote(continuingText(fileName(), value, extra));
             break;
         case event::startedOver:
             if (settings_.partNote)
@@ -150,8 +157,7 @@ std::string DownloadJob::keptText() const {
     std::lock_guard hold(lock_);
     if (kept_ <= 0) return {};
     const std::string name = std::filesystem::path(gbkToUtf8(download_.lastLocalPath())).filename().string();
-    return "kept " + percentOf(kept_, keptOf_) + " of " + name + " (" + humanBytes(static_cast<double>(kept_)) +
-           "); run the same command to continue";
+    return zorvan::cli::keptText(name, kept_, keptOf_);
 }
 
 }  // namespace zorvan::cli

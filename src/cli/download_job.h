@@ -32,6 +32,12 @@ struct JobSettings {
     std::function<void(int connection, const std::string& time, const std::string& message, int level)> log;
 };
 
+// What the tool says of a part file: "continuing NAME at 38 % (7.50 MiB
+// already there)" and "kept 76 % of NAME (15.2 MiB); run the same command
+// to continue".
+std::string continuingText(const std::string& name, std::int64_t there, std::int64_t total);
+std::string keptText(const std::string& name, std::int64_t kept, std::int64_t total);
+
 // The engine's values for one download of the command line: the program's
 // limits with the tool's connections, speed, proxy and https settings.
 TaskParam cliTaskParams(const JobSettings& settings);

@@ -132,17 +132,13 @@ private:
         return gbkToUtf8(workFilePath(utf8ToGbk(folder_), utf8ToGbk(work.songName)));
     }
 
-    static std::string keptText(const QueueItem& item) {
-        return "kept " + std::to_string(item.done * 100 / item.total) + " % of " + item.work.title + " (" +
-               humanBytes(static_cast<double>(item.done)) + "); run the same command to continue";
-    }
+    static std::string keptText(const QueueItem& item) { return cli::keptText(item.work.title, item.done, item.total); }
 
     // A work that takes up what an earlier run left, once.
     void sayWhatContinues() {
         for (const QueueItem& item : queue_.items()) {
             if (item.continuedFrom <= 0 || item.total <= 0 || !saidContinuing_.insert(item.id).second) continue;
-            display_.print("continuing " + item.work.title + " at " + std::to_string(item.continuedFrom * 100 / item.total) +
-                           " % (" + humanBytes(static_cast<double>(item.continuedFrom)) + " already there)");
+            display_.print(continuingText(item.work.title, item.continuedFrom, item.total));
         }
     }
 

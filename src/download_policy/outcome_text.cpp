@@ -24,12 +24,20 @@ const char* outcomeText(TaskOutcome outcome) {
     return "下载失败。";
 }
 
+namespace {
+constexpr std::string_view partKeptNote = "已下载的部分已保留，再次下载时从中断处继续。";
+}
+
 std::string outcomeText(TaskOutcome outcome, bool partKept) {
     std::string text = outcomeText(outcome);
     constexpr std::string_view notSaved = "文件没有保存。";
     if (partKept && text.size() >= notSaved.size() && text.ends_with(notSaved))
-        text.replace(text.size() - notSaved.size(), notSaved.size(), "已下载的部分已保留，再次下载时从中断处继续。");
+        text.replace(text.size() - notSaved.size(), notSaved.size(), partKeptNote);
     return text;
+}
+
+std::string failureText(const std::string& cause, bool partKept) {
+    return "下载失败：" + cause + "。" + (partKept ? std::string(partKeptNote) : std::string());
 }
 
 }  // namespace zorvan

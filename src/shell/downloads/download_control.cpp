@@ -1,6 +1,7 @@
 #include "shell/downloads/download_control.h"
 
 #include "download_policy/download_folder.h"
+#include "download_policy/outcome_text.h"
 #include "download_policy/work_file.h"
 #include "shell/downloads/download_manager.h"
 #include "shell/downloads/download_texts.h"
@@ -153,8 +154,7 @@ void showBatchEnd() {
         const bool fine = outcome == TaskOutcome::Complete || outcome == TaskOutcome::GivenUp;
         QString text = QString::fromStdString(endMessage(outcome, kept));
         if (!fine && item.failureKind != FailureKind::Refused && !item.failure.empty())
-            text = QStringLiteral("下载失败：") + QString::fromStdString(item.failure) +
-                   (kept ? QStringLiteral("。已下载的部分已保留，再次下载时从中断处继续。") : QStringLiteral("。"));
+            text = QString::fromStdString(failureText(item.failure, kept));
         ask(text, fine ? BoxIcon::Information : BoxIcon::Warning, BoxButtons::Ok);
     } else if (batch.size() > 1) {
         const int done = static_cast<int>(std::count_if(batch.begin(), batch.end(), [](const QueueItem& i) {

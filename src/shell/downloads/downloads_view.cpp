@@ -76,10 +76,15 @@ DownloadsView::DownloadsView() {
     layout->addWidget(total_);
 
     DownloadManager& manager = downloadManager();
-    connect(&manager, &DownloadManager::ticked, this, [this] { refresh(); });
+    connect(&manager, &DownloadManager::ticked, this, [this] {
+        if (isVisible()) refresh();  // shown again, it is refreshed first
+    });
     // It shows one manager's queue and goes with it.
     connect(&manager, &QObject::destroyed, this, [this] { delete this; });
-    connect(&manager, &DownloadManager::itemRemoved, this, [this](int id) { delete rowOf(id); });
+    connect(&manager, &DownloadManager::itemRemoved, this, [this](int id) {
+        delete rowOf(id);
+        rows_.erase(id);
+    });
     refresh();
 }
 
@@ -90,9 +95,8 @@ QPushButton* DownloadsView::button(const QString& text) const {
 }
 
 QTreeWidgetItem* DownloadsView::rowOf(int id) {
-    for (int i = 0; i < list_->topLevelItemCount(); ++i)
-        if (list_->topLevelItem(i)->data(Name, Qt::UserRole).toInt() == id) return list_->topLevelItem(i);
-    return nullptr;
+    const auto it = rows_.find(id);
+    return it == rows_.end() ? nullptr : it->second;
 }
 
 void DownloadsView::fill(QTreeWidgetItem* row, const QueueItem& item) {
@@ -113,6 +117,7 @@ void DownloadsView::refresh() {
         if (!row) {
             row = new QTreeWidgetItem(list_);
             row->setData(Name, Qt::UserRole, item.id);
+            rows_[item.id] = row;
         }
         fill(row, item);
     }

@@ -2,6 +2,9 @@
 
 #include <QWidget>
 
+#include <map>
+#include <vector>
+
 class QLabel;
 class QPushButton;
 class QTreeWidget;
@@ -33,6 +36,7 @@ private:
     std::vector<int> selectedIds() const;
 
     QTreeWidget* list_;
+    std::map<int, QTreeWidgetItem*> rows_;  // by queue item id
     QLabel* total_;
     std::vector<QPushButton*> buttons_;
 };
