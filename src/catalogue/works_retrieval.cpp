@@ -45,6 +45,7 @@ std::string fetchPages(WorksView& view, const std::string& query, int pages) {
     int emptyInARow = 0;
     for (int page = 1; page <= pages && emptyInARow < emptyPagesToStop; ++page) {
         view.setTitle(utf8ToGbk("正在获取第") + std::to_string(page) + "/" + std::to_string(pages) + utf8ToGbk("页"));
+        view.progress(WorksView::Step::Pages, static_cast<std::size_t>(page), static_cast<std::size_t>(pages));
         const std::string pageText = fetchPage(query + "&p=" + std::to_string(page));
         std::vector<std::string> names;
         extractBetween(pageText, nameStart, nameEnd, names);
@@ -68,6 +69,7 @@ std::size_t fillWorksRows(WorksView& view, const std::string& text) {
     std::size_t filled = 0;
     for (std::size_t j = 1; j <= count; ++j) {
         view.setTitle(progress + std::to_string(j) + "\\" + std::to_string(count));
+        view.progress(WorksView::Step::Rows, j, count);
         if (j > addresses.size()) break;
         const int row = view.rowCount();
         view.appendRow(std::to_string(j));
@@ -93,6 +95,11 @@ void retrieveWorks(WorksView& view, const std::string& worksAddress) {
     extractBetween(accumulated, "\"pages\":", ",\"data\":", pageCounts);
     const int pages = pageCounts.empty() ? 0 : toInteger(pageCounts.front());
     view.listingUnderstood(!pageCounts.empty());
+    if (pageCounts.empty()) {
+        std::vector<std::string> said;
+        extractBetween(accumulated, "\"msg\":\"", "\"", said);
+        if (!said.empty()) view.serviceMessage(said.front());
+    }
     accumulated += fetchPages(view, query, pages);
 
     std::string title = "Zorvan";

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 namespace zorvan {
@@ -25,6 +26,12 @@ public:
     // Whether the service's first answer had the works list's shape (a page
     // count), so a view can tell "no works" from an answer it cannot read.
     virtual void listingUnderstood(bool understood) { (void)understood; }
+    // What a service that sent no works list said instead (its "msg").
+    virtual void serviceMessage(const std::string& text) { (void)text; }
+    // The retrieval's progress beside its title: page `at` of `of`, then
+    // row `at` of `of`, for a view that words it itself.
+    enum class Step { Pages, Rows };
+    virtual void progress(Step step, std::size_t at, std::size_t of) { (void)step, (void)at, (void)of; }
 };
 
 }  // namespace zorvan

@@ -1,9 +1,11 @@
 #include "cli/cli_options.h"
 
+#include "web/proxy_choice.h"
 #include "web/service_address.h"
 
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <functional>
 #include <limits>
 #include <utility>
@@ -12,25 +14,49 @@ namespace zorvan::cli {
 
 namespace {
 
-const char* const getUsage =
-    "usage: zorvan-cli get URL [-o PATH] [-n CONNECTIONS] [--limit BYTES_PER_S]\n"
-    "                  [--proxy HOST:PORT] [--on-exists rename|skip] [-v]\n"
-    "                  [--retries N] [--retry-wait S] [--no-fsync] [--buffer B] [--chunk B]\n"
-    "                  [--cacert FILE] [--insecure] [--no-continue] [--checkpoint MS]\n"
-    "  -o PATH        where to save (a path ending in / is a folder); default: the\n"
-    "                 file name from the address, in the current folder\n"
-    "  -n N           connections (default 5)\n"
-    "  --limit B      bytes per second for the whole download (default unlimited)\n"
-    "  --proxy H:P    HTTP proxy\n"
-    "  --on-exists    when the file exists: save as name(1).ext... (rename, default) or skip\n"
-    "  -v             print the engine's log\n"
-    "  --retries N    further attempts per connection after a failure (default 5)\n"
+const char* const networkUsage =
+    "network (works, get, get-all):\n"
+    "  --proxy URL    HTTP proxy, http://host:port or host:port (\"\" for none);\n"
+    "                 default: $https_proxy / $http_proxy / $all_proxy as curl reads them\n"
+    "  --noproxy LIST hosts (comma-separated, * for all) reached directly; default: $no_proxy\n"
+    "  --cacert FILE  https: trust the CA certificates in FILE (PEM) too\n"
+    "  --insecure, -k https: do not check the server's certificate or name\n"
+    "  --retries N    further attempts after a failure (get, get-all: 5 per connection;\n"
+    "                 works: 0)\n"
     "  --retry-wait S seconds between attempts (default 5)\n"
+    "  --timeout S    seconds to connect, and of silence on a connection (default 20;\n"
+    "                 works: 30 to connect, 60 of silence)\n"
+    "output:\n"
+    "  -q, --quiet    say nothing but failures\n"
+    "  --progress=bar|line|none  redrawn in place (the default on a terminal), a\n"
+    "                 plain line a second (the default elsewhere), or none\n";
+
+const char* const exitCodes =
+    "exit codes: 0 done; 1 some works failed (get-all); 2 usage; 3 the host cannot be\n"
+    "  reached (name, connection, time-out); 4 TLS; 5 the server refused (4xx, 5xx,\n"
+    "  an answer that cannot be used); 6 a local file problem (disk full, permission,\n"
+    "  name); 130 Ctrl-C; 143 SIGTERM\n";
+
+const char* const selectionUsage =
+    "choosing works (works, get-all):\n"
+    "  --items LIST   by sequence: 1-5,9\n"
+    "  --match TEXT   song names containing TEXT (any case)\n"
+    "  --max N        at most N works\n";
+
+const char* const getUsage =
+    "usage: zorvan-cli get URL [-o PATH] [-n CONNECTIONS] [--limit RATE] [options]\n"
+    "  -o PATH        where to save (a path ending in / is a folder; - is standard\n"
+    "                 output, over one connection); default: the file name from the\n"
+    "                 address, in the current folder\n"
+    "  -n N           connections (default 5)\n"
+    "  --limit RATE   bytes per second for the whole download, with K, M or G\n"
+    "                 (default unlimited)\n"
+    "  --on-exists    when the file exists: save as name(1).ext... (rename, default)\n"
+    "                 or skip it (a shorter file is completed, not skipped)\n"
+    "  -v             print the engine's log\n"
     "  --no-fsync     name the file without waiting for the disk\n"
     "  --buffer B     receive buffer per connection; --chunk B: bytes per receive step\n"
     "                 (each at most 64 MiB)\n"
-    "  --cacert FILE  https: trust the CA certificates in FILE (PEM) too\n"
-    "  --insecure     https: do not check the server's certificate or name\n"
     "  --no-continue  start over instead of taking up PATH.part, which a stopped\n"
     "                 or failed run leaves (taking it up is the default; -c and\n"
     "                 --continue say so too)\n"
@@ -38,7 +64,7 @@ const char* const getUsage =
     "                 at most what a killed run fetches again (default 1000)\n";
 
 const char* const worksUsage =
-    "usage: zorvan-cli works ID [--service URL] [--json]\n"
+    "usage: zorvan-cli works ID [--service URL] [--json] [options]\n"
     "  lists a performer's works: sequence, song name and media address, one\n"
     "  work per line, separated by tabs (or a JSON array with --json)\n"
     "  --service URL  the video service's web host (default: $ZORVAN_SERVICE,\n"
@@ -46,7 +72,8 @@ const char* const worksUsage =
 
 const char* const getAllUsage =
     "usage: zorvan-cli get-all ID [--service URL] [-o DIR] [-n CONNECTIONS] [-j PARALLEL]\n"
-    "                      [--limit BYTES_PER_S] [--on-exists rename|skip] [--no-continue]\n"
+    "                      [--limit RATE] [--on-exists rename|skip] [--no-continue]\n"
+    "                      [--dry-run] [options]\n"
     "  downloads every work of a performer into DIR, named as the window names\n"
     "  them; DIR keeps an archive (zorvan-archive.txt) of the completed works,\n"
     "  so running it again fetches only what is new\n"
@@ -56,23 +83,28 @@ const char* const getAllUsage =
     "                 ~/Videos/Zorvan when the program cannot write there)\n"
     "  -n N           connections per download (default 5)\n"
     "  -j N           downloads at once (default 1)\n"
-    "  --limit B      bytes per second for the whole run (default unlimited)\n"
-    "  --on-exists    a file that is there but not in the archive: skip it\n"
-    "                 (skip, default) or save as name(1).mp4 (rename)\n"
+    "  --limit RATE   bytes per second for the whole run, with K, M or G (default\n"
+    "                 unlimited)\n"
+    "  --on-exists    a file that is there but not in the archive: skip it when it\n"
+    "                 is whole, complete it when it is shorter (skip, default), or\n"
+    "                 save as name(1).mp4 (rename)\n"
     "  --no-continue  start unfinished works over instead of taking up their\n"
-    "                 .part files (taking them up is the default)\n";
+    "                 .part files (taking them up is the default)\n"
+    "  --dry-run      list what would be fetched and why the others are not;\n"
+    "                 fetch nothing\n";
 
 }  // namespace
 
 std::string usageText(const std::string& command) {
-    if (command == "get") return getUsage;
-    if (command == "works") return worksUsage;
-    if (command == "get-all") return getAllUsage;
+    if (command == "get") return std::string(getUsage) + networkUsage + exitCodes;
+    if (command == "works") return std::string(worksUsage) + selectionUsage + networkUsage + exitCodes;
+    if (command == "get-all") return std::string(getAllUsage) + selectionUsage + networkUsage + exitCodes;
     return std::string("usage: zorvan-cli COMMAND ...   (zorvan-cli COMMAND --help for more)\n"
                        "  get URL        download one address\n"
                        "  works ID       list a performer's works\n"
                        "  get-all ID     download every work of a performer, then only what is new\n"
-                       "  --version      the version\n");
+                       "  --version      the version\n") +
+           exitCodes;
 }
 
 namespace {
@@ -120,6 +152,123 @@ private:
     std::size_t at_ = 0;  // args_[0] is the command
 };
 
+// "--name VALUE" or "--name=VALUE" for the current argument; false when
+// it is another option.
+bool isOption(const std::string& arg, const char* name) {
+    const std::size_t length = std::strlen(name);
+    return arg.compare(0, length, name) == 0 && (arg.size() == length || arg[length] == '=');
+}
+
+bool optionValue(ArgumentReader& in, const char* name, std::string& out) {
+    const std::string& arg = in.current();
+    if (arg.size() > std::strlen(name)) {
+        out = arg.substr(std::strlen(name) + 1);
+        return true;
+    }
+    return in.value(out);
+}
+
+// "1-5,9": sequence ranges.
+bool readItems(ArgumentReader& in, std::vector<std::pair<int, int>>& items) {
+    std::string text;
+    if (!optionValue(in, "--items", text)) return false;
+    std::size_t from = 0;
+    while (from <= text.size()) {
+        const auto comma = text.find(',', from);
+        const std::string part = text.substr(from, comma == std::string::npos ? std::string::npos : comma - from);
+        from = comma == std::string::npos ? text.size() + 1 : comma + 1;
+        const auto dash = part.find('-');
+        std::int64_t first = 0, last = 0;
+        const bool ok = dash == std::string::npos ? readNumber(part, first) && (last = first, true)
+                                                  : readNumber(part.substr(0, dash), first) &&
+                                                        readNumber(part.substr(dash + 1), last);
+        if (!ok || first < 1 || last < first || last > std::numeric_limits<int>::max())
+            return in.fail("--items takes sequence numbers and ranges, like 1-5,9");
+        items.emplace_back(static_cast<int>(first), static_cast<int>(last));
+    }
+    return true;
+}
+
+enum class Taken { No, Yes, Failed };
+
+Taken taken(bool ok) { return ok ? Taken::Yes : Taken::Failed; }
+
+// The options every command shares: the network and the output.
+Taken readCommonOption(ArgumentReader& in, NetworkOptions& network, OutputOptions& display) {
+    const std::string& arg = in.current();
+    std::string text;
+    std::int64_t n = 0;
+    if (isOption(arg, "--proxy")) {
+        if (!optionValue(in, "--proxy", text)) return Taken::Failed;
+        std::string error;
+        if (!text.empty() && !parseProxy(text, error)) return taken(in.fail(error));
+        network.proxy = text;
+        return Taken::Yes;
+    }
+    if (isOption(arg, "--noproxy")) {
+        if (!optionValue(in, "--noproxy", text)) return Taken::Failed;
+        network.noProxy = text;
+        return Taken::Yes;
+    }
+    if (isOption(arg, "--cacert")) return taken(optionValue(in, "--cacert", network.caFile));
+    if (arg == "--insecure" || arg == "-k") {
+        network.insecure = true;
+        return Taken::Yes;
+    }
+    if (arg == "--retries") {
+        if (!in.number(n, 0, 999)) return Taken::Failed;
+        network.retries = static_cast<int>(n);
+        return Taken::Yes;
+    }
+    if (arg == "--retry-wait") {
+        if (!in.number(n, 0, 3600)) return Taken::Failed;
+        network.retryWaitSeconds = static_cast<int>(n);
+        return Taken::Yes;
+    }
+    if (arg == "--timeout") {
+        if (!in.number(n, 1, 3600)) return Taken::Failed;
+        network.timeoutSeconds = static_cast<int>(n);
+        return Taken::Yes;
+    }
+    if (arg == "-q" || arg == "--quiet") {
+        display.quiet = true;
+        return Taken::Yes;
+    }
+    if (isOption(arg, "--progress")) {
+        if (!optionValue(in, "--progress", text)) return Taken::Failed;
+        if (text == "bar") display.progress = ProgressStyle::Bar;
+        else if (text == "line") display.progress = ProgressStyle::Line;
+        else if (text == "none") display.progress = ProgressStyle::None;
+        else return taken(in.fail("--progress takes bar, line or none"));
+        return Taken::Yes;
+    }
+    return Taken::No;
+}
+
+Taken readSelection(ArgumentReader& in, WorkSelection& selection) {
+    const std::string& arg = in.current();
+    std::int64_t n = 0;
+    if (isOption(arg, "--items")) return taken(readItems(in, selection.items));
+    if (isOption(arg, "--match")) {
+        if (!optionValue(in, "--match", selection.match)) return Taken::Failed;
+        if (selection.match.empty()) return taken(in.fail("--match needs a text"));
+        return Taken::Yes;
+    }
+    if (arg == "--max") {
+        if (!in.number(n, 1, std::numeric_limits<int>::max())) return Taken::Failed;
+        selection.max = static_cast<int>(n);
+        return Taken::Yes;
+    }
+    return Taken::No;
+}
+
+bool readLimit(ArgumentReader& in, std::int64_t& limit) {
+    std::string text;
+    if (!in.value(text)) return false;
+    if (!readByteCount(text, limit)) return in.fail("--limit takes bytes per second, like 500K, 2M or 1G");
+    return true;
+}
+
 // -c, --continue and --no-continue; false when the argument is another.
 bool readContinue(const std::string& arg, bool& continuePart) {
     if (arg == "-c" || arg == "--continue") continuePart = true;
@@ -156,6 +305,8 @@ bool readPerformerId(ArgumentReader& in, std::string& id) {
 
 bool readWorksOption(ArgumentReader& in, WorksOptions& options) {
     const std::string& arg = in.current();
+    if (const Taken t = readCommonOption(in, options.network, options.display); t != Taken::No) return t == Taken::Yes;
+    if (const Taken t = readSelection(in, options.selection); t != Taken::No) return t == Taken::Yes;
     if (arg == "--json") {
         options.json = true;
         return true;
@@ -167,11 +318,17 @@ bool readWorksOption(ArgumentReader& in, WorksOptions& options) {
 bool readGetAllOption(ArgumentReader& in, GetAllOptions& options) {
     const std::string& arg = in.current();
     std::int64_t n = 0;
+    if (const Taken t = readCommonOption(in, options.network, options.display); t != Taken::No) return t == Taken::Yes;
+    if (const Taken t = readSelection(in, options.selection); t != Taken::No) return t == Taken::Yes;
+    if (arg == "--dry-run") {
+        options.dryRun = true;
+        return true;
+    }
     if (arg == "-o") return in.value(options.folder);
     if (readContinue(arg, options.continuePart)) return true;
     if (arg == "--on-exists") return readOnExists(in, options.renameOnExists);
     if (arg == "--service" || arg.rfind("--service=", 0) == 0) return readService(in, options.service);
-    if (arg == "--limit") return in.number(options.speedLimit, 0, std::numeric_limits<std::int64_t>::max());
+    if (arg == "--limit") return readLimit(in, options.speedLimit);
     if (arg == "-n" || arg == "-j") {
         if (!in.number(n, 1, 64)) return false;
         (arg == "-n" ? options.connections : options.parallel) = static_cast<int>(n);
@@ -181,24 +338,18 @@ bool readGetAllOption(ArgumentReader& in, GetAllOptions& options) {
 }
 
 bool readOption(ArgumentReader& in, GetOptions& options) {
-    constexpr std::int64_t any = std::numeric_limits<std::int64_t>::max();
     const std::string& arg = in.current();
     std::int64_t n = 0;
+    if (const Taken t = readCommonOption(in, options.network, options.display); t != Taken::No) return t == Taken::Yes;
     if (arg == "-o") return in.value(options.output);
     if (readContinue(arg, options.continuePart)) return true;
-    if (arg == "--proxy") return in.value(options.proxy);
-    if (arg == "--limit") return in.number(options.speedLimit, 0, any);
+    if (arg == "--limit") return readLimit(in, options.speedLimit);
     if (arg == "-v") {
         options.verbose = true;
         return true;
     }
     if (arg == "--no-fsync") {
         options.sync = false;
-        return true;
-    }
-    if (arg == "--cacert") return in.value(options.caFile);
-    if (arg == "--insecure") {
-        options.insecure = true;
         return true;
     }
     if (arg == "--on-exists") return readOnExists(in, options.renameOnExists);
@@ -210,8 +361,6 @@ bool readOption(ArgumentReader& in, GetOptions& options) {
         {"-n", 1, 64, [&](std::int64_t v) { options.connections = static_cast<int>(v); }},
         {"--buffer", 1024, maxBufferBytes, [&](std::int64_t v) { options.bufferSize = static_cast<std::size_t>(v); }},
         {"--chunk", 1, maxBufferBytes, [&](std::int64_t v) { options.chunkSize = static_cast<int>(v); }},
-        {"--retries", 0, 999, [&](std::int64_t v) { options.retries = static_cast<int>(v); }},
-        {"--retry-wait", 0, 3600, [&](std::int64_t v) { options.retryWaitSeconds = static_cast<int>(v); }},
         {"--checkpoint", 10, 60000, [&](std::int64_t v) { options.checkpointMs = static_cast<int>(v); }},
     };
     for (const auto& option : numbers) {
@@ -227,6 +376,23 @@ bool readOption(ArgumentReader& in, GetOptions& options) {
 }
 
 }  // namespace
+
+bool readByteCount(const std::string& text, std::int64_t& value) {
+    if (text.empty()) return false;
+    char* end = nullptr;
+    const double number = std::strtod(text.c_str(), &end);
+    if (end == text.c_str() || number < 0 || !(text[0] >= '0' && text[0] <= '9')) return false;
+    double unit = 1;
+    const std::string suffix = end;
+    if (suffix == "k" || suffix == "K") unit = 1024.0;
+    else if (suffix == "m" || suffix == "M") unit = 1024.0 * 1024;
+    else if (suffix == "g" || suffix == "G") unit = 1024.0 * 1024 * 1024;
+    else if (!suffix.empty()) return false;
+    const double bytes = number * unit;
+    if (bytes > 1e18 || (unit == 1 && bytes != static_cast<double>(static_cast<std::int64_t>(bytes)))) return false;
+    value = static_cast<std::int64_t>(bytes);
+    return true;
+}
 
 namespace {
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "cli/terminal.h"
+
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -7,21 +9,43 @@
 
 namespace zorvan::cli {
 
+// How every command reaches the network.
+struct NetworkOptions {
+    std::optional<std::string> proxy;    // --proxy; none: from the environment ("" : direct)
+    std::optional<std::string> noProxy;  // --noproxy; none: no_proxy from the environment
+    std::string caFile;                  // https: a further CA to trust
+    bool insecure = false;               // https: no certificate or name check
+    std::optional<int> retries;          // further attempts after a failure; none: the command's default
+    int retryWaitSeconds = 5;
+    int timeoutSeconds = 0;              // connecting, and silence on a connection; 0: the defaults
+};
+
+// How much the command says: progress style, and -q for failures only.
+struct OutputOptions {
+    ProgressStyle progress = ProgressStyle::Auto;
+    bool quiet = false;
+};
+
+// Which of a performer's works a command takes.
+struct WorkSelection {
+    std::vector<std::pair<int, int>> items;  // --items: sequence ranges, inclusive; empty: all
+    std::string match;                       // --match: song names containing this (any case)
+    int max = 0;                             // --max: at most this many; 0: no bound
+    bool any() const { return !items.empty() || !match.empty() || max > 0; }
+};
+
 struct GetOptions {
     std::string url;
-    std::string output;           // UTF-8; empty: the name from the address, here
+    std::string output;           // UTF-8; empty: the name from the address, here; "-": standard output
     int connections = 5;
     std::int64_t speedLimit = 0;
-    std::string proxy;
+    NetworkOptions network;
+    OutputOptions display;
     bool verbose = false;
-    bool renameOnExists = true;   // false: skip
+    bool renameOnExists = true;   // false: skip (a shorter file is completed)
     std::size_t bufferSize = 0;   // 0: the tool's default
     int chunkSize = 0;            // 0: the tool's default
-    int retries = 5;              // further attempts per connection after a failure
-    int retryWaitSeconds = 5;
     bool sync = true;             // the file reaches the disk before it is named
-    std::string caFile;           // https: a further CA to trust
-    bool insecure = false;        // https: no certificate or name check
     bool continuePart = true;     // take up the part file an earlier run left
     int checkpointMs = 1000;      // how often the part file's record is saved
 };
@@ -31,6 +55,9 @@ struct WorksOptions {
     std::string performerId;
     std::string service;          // the web host; from --service, ZORVAN_SERVICE or the build
     bool json = false;
+    NetworkOptions network;
+    OutputOptions display;
+    WorkSelection selection;
 };
 
 // "get-all ID": every work of the performer into a folder.
@@ -41,9 +68,16 @@ struct GetAllOptions {
     int connections = 5;
     int parallel = 1;             // downloads at once
     std::int64_t speedLimit = 0;  // bytes per second for the whole run
-    bool renameOnExists = false;  // a file that is there but not in the archive: skip
+    bool renameOnExists = false;  // a file that is there but not in the archive: skip (a shorter one is completed)
     bool continuePart = true;     // take up the part files an earlier run left
+    bool dryRun = false;          // say what would be fetched, fetch nothing
+    NetworkOptions network;
+    OutputOptions display;
+    WorkSelection selection;
 };
+
+// "1.5M", "300k", "2G" or plain bytes (K = 1024); false when it is not one.
+bool readByteCount(const std::string& text, std::int64_t& value);
 
 // The largest receive buffer and receive step the options accept.
 inline constexpr std::int64_t maxBufferBytes = 64 * 1024 * 1024;

@@ -1,5 +1,6 @@
 #include "cli/download_job.h"
 
+#include "cli/failure_report.h"
 #include "cli/progress_line.h"
 #include "download_policy/program_limits.h"
 #include "text/code_page.h"
@@ -58,6 +59,11 @@ TaskParam cliTaskParams(const JobSettings& settings) {
     params.sharedLimiter = settings.sharedLimiter;
     params.chunkSize = settings.chunkSize ? settings.chunkSize : cliChunkSize;
     params.proxy = settings.proxy;
+    if (settings.timeoutMs > 0) {
+        params.connectTimeout = settings.timeoutMs;
+        params.sendTimeout = settings.timeoutMs;
+        params.receiveTimeout = settings.timeoutMs;
+    }
     params.tlsClient = settings.tls;
     params.partFile = true;
     params.continuePart = settings.continuePart;
@@ -71,14 +77,9 @@ bool DownloadJob::start() {
     params.eventProcedure = [this](int type, int connection, std::int64_t value, std::int64_t extra, TaskId) {
         return onEvent(type, connection, value, extra);
     };
-    params.logProcedure = [this](int connection, const std::string& time, const std::string& message, int level,
-                                 TaskId) {
-        if (level == logLevel::error) {
-            std::lock_guard hold(lock_);
-            lastError_ = gbkToUtf8(message);
-        }
-        if (settings_.log) settings_.log(connection, time, message, level);
-    };
+    if (settings_.log)
+        params.logProcedure = [log = settings_.log](int connection, const std::string& time, const std::string& message,
+                                                     int level, TaskId) { log(connection, time, message, level); };
     return download_.startTask(params);
 }
 
@@ -87,8 +88,12 @@ int DownloadJob::onEvent(int type, int connection, std::int64_t value, std::int6
         case event::size:
             total_ = value;
             break;
-        case event::nameClash:
+        case event::nameClash: {
+            std::lock_guard hold(lock_);
+            clashExisting_ = value;
+            clashTotal_ = extra;
             return settings_.renameOnExists ? clashAnswer::rename : clashAnswer::giveUp;
+        }
         case event::continued:
             continuedFrom_ = value;
             if (settings_.partNote) settings_.partNote(continuingText(fileName(), value, extra));
@@ -104,12 +109,15 @@ int DownloadJob::onEvent(int type, int connection, std::int64_t value, std::int6
             keptOf_ = extra;
             break;
         }
-        case event::retrying:
-            if (settings_.note)
-                settings_.note("connection " + std::to_string(connection) + ": " + lastError() + "; trying again in " +
-                               std::to_string(value / 1000) + " s (" + std::to_string(extra) +
+        case event::retrying: {
+            // A name that does not resolve ends the download (get's wait).
+            const FailureCause cause = download_.lastCause();
+            if (settings_.note && cause.kind != CauseKind::NameLookup)
+                settings_.note("connection " + std::to_string(connection) + ": " + causeText(cause) +
+                               "; trying again in " + std::to_string(value / 1000) + " s (" + std::to_string(extra) +
                                (extra == 1 ? " try" : " tries") + " left)");
             break;
+        }
         case event::end: {
             std::lock_guard hold(lock_);
             hasEnded_ = true;
@@ -137,15 +145,15 @@ std::int64_t DownloadJob::bytesDone() const {
     return bytesDone_;
 }
 
-std::string DownloadJob::lastError() const {
-    std::lock_guard hold(lock_);
-    return lastError_;
-}
-
 std::string DownloadJob::savedPath() const { return gbkToUtf8(download_.lastLocalPath()); }
 
 std::string DownloadJob::fileName() const {
     return std::filesystem::path(gbkToUtf8(localPath_)).filename().string();
+}
+
+std::pair<std::int64_t, std::int64_t> DownloadJob::clash() const {
+    std::lock_guard hold(lock_);
+    return {clashExisting_, clashTotal_};
 }
 
 std::int64_t DownloadJob::keptBytes() const {

@@ -19,7 +19,8 @@ struct JobSettings {
     int connections = 5;
     std::int64_t speedLimit = 0;                 // this download alone; 0: none
     std::shared_ptr<RateLimiter> sharedLimiter;  // or one limit for the whole run
-    std::string proxy;
+    std::string proxy;                           // "host:port"; empty: direct
+    int timeoutMs = 0;                           // connecting and silence; 0: the program's
     std::shared_ptr<TlsClient> tls;              // https checks; empty: the system's store, verified
     int chunkSize = 0;                           // 0: the tool's default
     bool renameOnExists = true;                  // false: an existing file is left alone
@@ -66,7 +67,10 @@ public:
     // After the end.
     TaskOutcome outcome() const;
     std::int64_t bytesDone() const;
-    std::string lastError() const;       // UTF-8; empty when none
+    FailureCause lastCause() const { return download_.lastCause(); }
+    // When the name was taken: the size of what held it and the server's
+    // size (-1, -1 when it was free).
+    std::pair<std::int64_t, std::int64_t> clash() const;
     std::string savedPath() const;       // UTF-8
     // The bytes an earlier run's part file held when this one took it up.
     std::int64_t continuedFrom() const { return continuedFrom_; }
@@ -95,7 +99,8 @@ private:
     std::int64_t bytesDone_ = 0;
     std::int64_t kept_ = 0;
     std::int64_t keptOf_ = 0;
-    std::string lastError_;
+    std::int64_t clashExisting_ = -1;
+    std::int64_t clashTotal_ = -1;
 };
 
 }  // namespace zorvan::cli

@@ -1,8 +1,10 @@
 #include "cli/get_all_command.h"
 
 #include "cli/download_job.h"
+#include "cli/failure_report.h"
 #include "cli/get_command.h"
 #include "cli/live_display.h"
+#include "cli/network_setup.h"
 #include "cli/progress_line.h"
 #include "cli/terminal.h"
 #include "cli/works_listing.h"
@@ -42,6 +44,11 @@ std::string fileNameOf(const std::string& path) { return std::filesystem::path(p
 // waiting for a dead service should hear of it soon.
 constexpr GiveUpLimits cliLimits{std::chrono::seconds(8), std::chrono::seconds(60)};
 
+// "1 work", "2 works".
+std::string count(std::size_t n, const char* one, const char* many) {
+    return std::to_string(n) + " " + (n == 1 ? one : many);
+}
+
 struct Tally {
     int done = 0, failed = 0, archived = 0, existing = 0;
     std::int64_t bytes = 0;
@@ -49,30 +56,43 @@ struct Tally {
 
 class GetAllRun {
 public:
-    GetAllRun(const GetAllOptions& options, std::string folder, DownloadArchive& archive)
-        : options_(options), folder_(std::move(folder)), archive_(archive), queue_(queueSettings(options)) {
+    GetAllRun(const GetAllOptions& options, std::string folder, DownloadArchive& archive, const JobSettings& job)
+        : options_(options), folder_(std::move(folder)), archive_(archive), queue_(queueSettings(options, job)) {
         queue_.setListener([this](const QueueEvent& e) {
             if (e.kind != QueueEvent::Kind::Changed) return;
             if (const QueueItem* item = queue_.item(e.id)) report(*item);
         });
     }
 
-    // Sorts the listed works into those to fetch and those already here.
+    // Sorts the listed works into those to fetch and those already here;
+    // a dry run only says which is which. A file under a work's name that
+    // is not in the archive is asked about: kept when it is whole,
+    // completed when it is shorter.
     void plan(const std::vector<ListedWork>& works) {
         for (const ListedWork& listed : works) {
             const std::string path = localPath(listed);
+            const std::string line = std::to_string(listed.sequence) + "\t" + fileNameOf(path);
             if (archive_.contains(listed.address)) {
                 ++tally_.archived;
-            } else if (!options_.renameOnExists && fileExists(path)) {
-                ++tally_.existing;
-                display_.print("skipped " + fileNameOf(path) + ": the file exists (not in the archive)");
-            } else {
-                const Work work{fileNameOf(path), listed.address, path,
-                                options_.renameOnExists ? ClashChoice::Rename : ClashChoice::Skip};
-                queue_.add(work);
-                ++pending_;
+                if (options_.dryRun) display_.print("skip  " + line + ": in the archive");
+                continue;
             }
+            const bool there = fileExists(path);
+            ++pending_;
+            if (options_.dryRun) {
+                display_.print("fetch " + line + (there ? options_.renameOnExists ? ": the file exists; saved under another name"
+                                                                                  : ": the file exists; completed if it is shorter"
+                                                        : std::string()));
+                continue;
+            }
+            queue_.add({fileNameOf(path), listed.address, path,
+                        options_.renameOnExists ? ClashChoice::Rename : ClashChoice::Complete});
         }
+    }
+
+    // A line that is not a failure: left out by -q.
+    void note(const std::string& line) {
+        if (!quiet()) display_.print(line);
     }
 
     int pendingCount() const { return pending_; }
@@ -115,8 +135,7 @@ public:
     }
 
 private:
-    static QueueSettings queueSettings(const GetAllOptions& options) {
-        JobSettings job;
+    static QueueSettings queueSettings(const GetAllOptions& options, JobSettings job) {
         job.connections = options.connections;
         if (options.speedLimit > 0) job.sharedLimiter = std::make_shared<RateLimiter>(options.speedLimit);
         job.continuePart = options.continuePart;
@@ -136,22 +155,37 @@ private:
 
     // A work that takes up what an earlier run left, once.
     void sayWhatContinues() {
-        for (const QueueItem& item : queue_.items()) {
-            if (item.continuedFrom <= 0 || item.total <= 0 || !saidContinuing_.insert(item.id).second) continue;
-            display_.print(continuingText(item.work.title, item.continuedFrom, item.total));
+        for (const QueueItem& item : queue_.items()) sayContinuing(item);
+    }
+
+    void sayContinuing(const QueueItem& item) {
+        if (item.continuedFrom <= 0 || item.total <= 0 || !saidContinuing_.insert(item.id).second) return;
+        note(continuingText(item.work.title, item.continuedFrom, item.total));
+    }
+
+    // Why a work failed, in the tool's words.
+    std::string failureText(const QueueItem& item) const {
+        const std::string cause = item.cause.kind == CauseKind::None ? std::string() : ": " + causeText(item.cause);
+        switch (item.failureKind) {
+            case FailureKind::Unreachable: return "cannot reach the server" + cause;
+            case FailureKind::Stalled:
+                return "no data came for " + std::to_string(cliLimits.stall.count()) + " s";
+            default: break;
         }
+        if (item.outcome == TaskOutcome::TransferFailed && item.cause.kind == CauseKind::None) return item.failure;
+        return downloadVerdict(item.outcome, item.cause).text;
     }
 
     // One line for each work that ends, as it ends.
     void report(const QueueItem& item) {
         if (!item.settled()) return;
+        sayContinuing(item);
         if (item.state == ItemState::Done) {
             std::string error;
             if (archive_.add(item.work.address, error)) {
                 ++tally_.done;
                 tally_.bytes += item.done;
-                display_.print("done    " + fileNameOf(item.savedPath) + " (" +
-                               humanBytes(static_cast<double>(item.done)) + ")");
+                note("done    " + fileNameOf(item.savedPath) + " (" + humanBytes(static_cast<double>(item.done)) + ")");
             } else {
                 ++tally_.failed;
                 display_.print("failed  " + item.work.title + ": " + error + " <" + item.work.address + ">");
@@ -159,12 +193,14 @@ private:
             return;
         }
         if (item.state == ItemState::Skipped) {
-            ++tally_.existing;  // another work of the same name got there first
-            display_.print("skipped " + item.work.title + ": the file exists");
+            ++tally_.existing;
+            const bool larger = item.total >= 0 && item.existingSize > item.total;
+            note("skipped " + item.work.title +
+                 (larger ? ": a larger file of that name is there; left as it is" : ": the file is already there"));
             return;
         }
         ++tally_.failed;
-        display_.print("failed  " + item.work.title + ": " + item.failure + " <" + item.work.address + ">");
+        display_.print("failed  " + item.work.title + ": " + failureText(item) + " <" + item.work.address + ">");
         if (item.done > 0 && item.total > 0) display_.print("        " + keptText(item));
     }
 
@@ -193,52 +229,76 @@ private:
     bool stopped_ = false;
 };
 
-int fail(const std::string& message) {
+int fail(const std::string& message, int code) {
     std::fprintf(stderr, "zorvan-cli: %s\n", message.c_str());
-    return 1;
+    return code;
 }
 
 }  // namespace
 
 int runGetAll(const GetAllOptions& options) {
-    useCliEngineSettings(0, 5, 5, true);
+    setOutputStyle(options.display.progress, options.display.quiet);
+    useCliEngineSettings(0, options.network.retries.value_or(5), options.network.retryWaitSeconds, true);
+    std::string error;
+    JobSettings job;
+    if (!applyFetchNetwork(options.network, options.service, error) ||
+        !applyNetwork(options.network, options.service, job, error))
+        return fail(error, exitCode::usage);
+    warnIfInsecure(options.network);
     const auto started = Clock::now();
-    const WorksListing listing = listWorks(options.service, options.performerId);
-    if (const std::string fault = listingFault(listing, options.service); !fault.empty()) return fail(fault);
+    const WorksListing listing = listWorks(options.service, options.performerId, options.network.retries.value_or(0),
+                                           options.network.retryWaitSeconds);
+    if (interrupted) return interruptedExitCode();
+    if (const Verdict fault = listingFault(listing, options.service, options.performerId); !fault.text.empty())
+        return fail(fault.text, fault.exitCode);
+    const std::vector<ListedWork> works = selectWorks(listing.works, options.selection);
+    const std::string chosen = options.selection.any() ? " (" + std::to_string(works.size()) + " chosen)" : "";
 
     const std::string folder = options.folder.empty() ? downloadFolder() : options.folder;
-    std::error_code failure;
-    std::filesystem::create_directories(folder, failure);
-    if (failure) return fail("cannot make the folder " + folder + ": " + failure.message());
     DownloadArchive archive;
-    std::string error;
-    if (!archive.open(folder, error)) return fail(error);
-
-    GetAllRun run(options, folder, archive);
-    run.plan(listing.works);
-    const std::size_t total = listing.works.size();
-    if (run.pendingCount() == 0) {
-        std::fprintf(stderr, "nothing new to download: %zu works listed, %d in the archive, %d files already there\n",
-                     total, run.tally().archived, run.tally().existing);
-        return 0;
+    if (!options.dryRun) {
+        std::error_code failure;
+        std::filesystem::create_directories(folder, failure);
+        if (failure) return fail("cannot make the folder " + folder + ": " + failure.message(), exitCode::localFile);
+        if (!archive.open(folder, error)) return fail(error, exitCode::localFile);
+    } else if (fileExists(folder + "/" + DownloadArchive::fileName) && !archive.open(folder, error)) {
+        return fail(error, exitCode::localFile);
     }
-    run.display().print("downloading " + std::to_string(run.pendingCount()) + " of " + std::to_string(total) +
-                        " works into " + folder);
+
+    GetAllRun run(options, folder, archive, job);
+    run.plan(works);
+    const std::size_t total = listing.works.size();
+    if (options.dryRun) {
+        std::fprintf(stderr, "dry run: %s would be fetched into %s (%s listed%s; %d in the archive); nothing fetched\n",
+                     count(static_cast<std::size_t>(run.pendingCount()), "work", "works").c_str(), folder.c_str(),
+                     count(total, "work", "works").c_str(), chosen.c_str(), run.tally().archived);
+        return exitCode::done;
+    }
+    if (run.pendingCount() == 0) {
+        if (!quiet())
+            std::fprintf(stderr, "nothing new to download: %s listed%s, %d in the archive\n",
+                         count(total, "work", "works").c_str(), chosen.c_str(), run.tally().archived);
+        return exitCode::done;
+    }
+    run.note("downloading " + std::to_string(run.pendingCount()) + " of " + count(total, "work", "works") + chosen +
+             " into " + folder);
     run.run();
 
     const Tally& t = run.tally();
     const bool stopped = run.stopped() || run.gaveUp();
     const std::string left = stopped ? ", " + std::to_string(run.left()) + " left" : "";
-    std::fprintf(stderr, "%s: %d done, %d skipped (%d in the archive, %d files already there), %d failed%s, %s in %.1f s\n",
-                 stopped ? "stopped" : "finished", t.done, t.archived + t.existing, t.archived, t.existing, t.failed,
-                 left.c_str(), humanBytes(static_cast<double>(t.bytes)).c_str(), secondsSince(started));
+    if (!quiet() || t.failed > 0 || stopped)
+        std::fprintf(stderr, "%s: %d done, %d skipped (%d in the archive, %s already there), %d failed%s, %s in %.1f s\n",
+                     stopped ? "stopped" : "finished", t.done, t.archived + t.existing, t.archived,
+                     count(static_cast<std::size_t>(t.existing), "file", "files").c_str(), t.failed, left.c_str(),
+                     humanBytes(static_cast<double>(t.bytes)).c_str(), secondsSince(started));
     if (run.stopped()) return interruptedExitCode();
     if (run.gaveUp()) {
         std::fprintf(stderr, "zorvan-cli: the service cannot be reached; stopped after %d failures in a row\n",
                      QueueSettings{}.unreachableInARow);
-        return 1;
+        return exitCode::someFailed;
     }
-    return t.failed > 0 ? 1 : 0;
+    return t.failed > 0 ? exitCode::someFailed : exitCode::done;
 }
 
 }  // namespace zorvan::cli

@@ -1,6 +1,9 @@
 #include "cli/get_command.h"
 
 #include "cli/download_job.h"
+#include "cli/failure_report.h"
+#include "cli/network_setup.h"
+#include "cli/stream_get.h"
 #include "cli/progress_line.h"
 #include "cli/terminal.h"
 #include "download/engine_settings.h"
@@ -8,9 +11,9 @@
 #include "download/http_request.h"
 #include "download/target_file.h"
 #include "download/tls_client.h"
-#include "download_policy/outcome_text.h"
 #include "text/code_page.h"
 
+#include <cerrno>
 #include <cstdio>
 
 namespace zorvan::cli {
@@ -40,46 +43,91 @@ void printLogLine(int connection, const std::string& time, const std::string& me
                  level == logLevel::error ? "error: " : "", gbkToUtf8(message).c_str());
 }
 
-// Waits for the end, stopping the task on Ctrl-C and redrawing the
-// progress line on a terminal once a second.
-void waitForEnd(DownloadJob& job) {
+// Waits for the end, stopping the task on Ctrl-C, and showing progress
+// once a second. A host whose name does not resolve is not tried again and
+// again (as wget and curl do not): true when the job was stopped for that.
+bool waitForEnd(DownloadJob& job) {
     auto lastTick = Clock::now();
+    bool abandoned = false;
+    const ProgressStyle style = progressStyle();
     while (!job.waitForEnd(std::chrono::milliseconds(200))) {
         if (interrupted) job.stop();
+        if (!abandoned && job.total() < 0 && job.lastCause().kind == CauseKind::NameLookup) {
+            abandoned = true;
+            job.stop();
+        }
         const auto now = Clock::now();
         if (now - lastTick < std::chrono::seconds(1)) continue;
         const double seconds = std::chrono::duration<double>(now - lastTick).count();
         const double speed = static_cast<double>(job.takeBytesSinceLastQuery()) / seconds;
         lastTick = now;
-        if (onTerminal())
-            std::fprintf(stderr, "\r\033[K%s", progressLine(job.total(), job.received(), speed).c_str());
+        const std::string line = progressLine(job.total(), job.received(), speed);
+        if (style == ProgressStyle::Bar) std::fprintf(stderr, "\r\033[K%s", line.c_str());
+        if (style == ProgressStyle::Line) std::fprintf(stderr, "%s\n", line.c_str());
     }
     job.settle();
-    if (onTerminal()) std::fprintf(stderr, "\r\033[K");
+    if (style == ProgressStyle::Bar) std::fprintf(stderr, "\r\033[K");
+    return abandoned;
 }
 
-int reportOutcome(const DownloadJob& job, double seconds) {
+void say(const std::string& text) {
+    if (!quiet()) std::fprintf(stderr, "%s\n", text.c_str());
+}
+
+int reportOutcome(const DownloadJob& job, double seconds, bool abandoned) {
     const auto bytes = static_cast<double>(job.bytesDone());
     if (job.outcome() == TaskOutcome::Complete) {
         // The speed of this run: bytes an earlier run left do not count.
         const auto fetched = bytes - static_cast<double>(job.continuedFrom());
         const std::string earlier =
             job.continuedFrom() > 0 ? ", " + humanBytes(fetched) + " of it fetched now" : std::string();
-        std::fprintf(stderr, "saved %s: %s%s in %.2f s (%s/s)\n", job.savedPath().c_str(), humanBytes(bytes).c_str(),
-                     earlier.c_str(), seconds, humanBytes(seconds > 0 ? fetched / seconds : 0).c_str());
-        return 0;
+        char line[512];
+        std::snprintf(line, sizeof line, "saved %s: %s%s in %.2f s (%s/s)", job.savedPath().c_str(),
+                      humanBytes(bytes).c_str(), earlier.c_str(), seconds,
+                      humanBytes(seconds > 0 ? fetched / seconds : 0).c_str());
+        say(line);
+        return exitCode::done;
     }
     const std::string kept = job.keptText();
-    if (job.outcome() == TaskOutcome::Stopped && !kept.empty()) {
-        std::fprintf(stderr, "zorvan-cli: stopped; %s\n", kept.c_str());
+    if (job.outcome() == TaskOutcome::Stopped && !abandoned) {
+        std::fprintf(stderr, "zorvan-cli: stopped%s%s\n", kept.empty() ? "" : "; ", kept.c_str());
         return interruptedExitCode();
     }
-    std::fprintf(stderr, "zorvan-cli: download not complete: %s (%s of %s received)\n",
-                 outcomeText(job.outcome(), !kept.empty()).c_str(), humanBytes(bytes).c_str(),
-                 job.total() >= 0 ? humanBytes(static_cast<double>(job.total())).c_str() : "?");
-    if (!job.lastError().empty()) std::fprintf(stderr, "zorvan-cli: last error: %s\n", job.lastError().c_str());
+    const Verdict verdict = downloadVerdict(abandoned ? TaskOutcome::TransferFailed : job.outcome(), job.lastCause());
+    std::fprintf(stderr, "zorvan-cli: %s: %s\n", job.url().c_str(), verdict.text.c_str());
+    if (bytes > 0)
+        std::fprintf(stderr, "zorvan-cli: %s of %s received\n", humanBytes(bytes).c_str(),
+                     job.total() >= 0 ? humanBytes(static_cast<double>(job.total())).c_str() : "?");
     if (!kept.empty()) std::fprintf(stderr, "zorvan-cli: %s\n", kept.c_str());
-    return job.outcome() == TaskOutcome::Stopped ? interruptedExitCode() : 1;
+    return verdict.exitCode;
+}
+
+// --on-exists skip found the name taken: a file as large as the server's
+// is the download done before; a shorter one is made the part file of
+// this download, to be completed. True when it was, and the download is
+// to run again.
+bool takeUpShorterFile(const DownloadJob& job, int& exit) {
+    const auto [existing, total] = job.clash();
+    const std::string path = gbkToUtf8(job.localPath());
+    if (existing >= 0 && total > existing) {
+        if (adoptAsPartFile(path, job.url(), total)) {
+            say("zorvan-cli: " + path + " is shorter than the server's file (" + humanBytes(static_cast<double>(existing)) +
+                " of " + humanBytes(static_cast<double>(total)) + "); completing it");
+            return true;
+        }
+        std::fprintf(stderr, "zorvan-cli: %s is shorter than the server's file and cannot be completed: %s\n",
+                     path.c_str(), systemText(errno).c_str());
+        exit = exitCode::localFile;
+        return false;
+    }
+    if (existing >= 0 && total >= 0 && existing > total)
+        say("zorvan-cli: skipped " + path + ": it is larger than the server's file (" +
+            humanBytes(static_cast<double>(existing)) + " against " + humanBytes(static_cast<double>(total)) +
+            "); left as it is");
+    else
+        say("zorvan-cli: skipped " + path + ": it is already there (" + humanBytes(static_cast<double>(existing)) + ")");
+    exit = exitCode::done;
+    return false;
 }
 
 }  // namespace
@@ -111,39 +159,43 @@ std::string whyNotFetchable(const std::string& url, const std::string& localPath
 }
 
 int runGet(const GetOptions& options) {
-    useCliEngineSettings(options.bufferSize, options.retries, options.retryWaitSeconds, options.sync,
-                         options.checkpointMs);
+    setOutputStyle(options.display.progress, options.display.quiet);
+    if (options.output == "-") return streamGet(options);
+    useCliEngineSettings(options.bufferSize, options.network.retries.value_or(5), options.network.retryWaitSeconds,
+                         options.sync, options.checkpointMs);
     JobSettings settings;
     settings.connections = options.connections;
     settings.speedLimit = options.speedLimit;
-    settings.proxy = options.proxy;
     settings.chunkSize = options.chunkSize;
     settings.renameOnExists = options.renameOnExists;
     settings.continuePart = options.continuePart;
     settings.note = [](const std::string& text) {
-        std::fprintf(stderr, "%szorvan-cli: %s\n", lineStart(), text.c_str());
+        if (!quiet()) std::fprintf(stderr, "%szorvan-cli: %s\n", lineStart(), text.c_str());
     };
     settings.partNote = settings.note;
     if (options.verbose) settings.log = printLogLine;
-    if (!options.caFile.empty() || options.insecure) {
-        std::string error;
-        settings.tls = TlsClient::create({options.caFile, !options.insecure}, &error);
-        if (!settings.tls) {
-            std::fprintf(stderr, "zorvan-cli: %s\n", error.c_str());
-            return 2;
-        }
-        if (options.insecure)
-            std::fprintf(stderr, "zorvan-cli: warning: --insecure: the server's certificate and name are not checked\n");
+    std::string error;
+    if (!applyNetwork(options.network, options.url, settings, error)) {
+        std::fprintf(stderr, "zorvan-cli: %s\n", error.c_str());
+        return exitCode::usage;
     }
-    DownloadJob job(options.url, utf8ToGbk(outputPath(options)), settings);
-    if (!job.start()) {
-        std::fprintf(stderr, "zorvan-cli: cannot download %s: %s\n", options.url.c_str(),
-                     whyNotFetchable(options.url, job.localPath()).c_str());
-        return 2;
-    }
+    warnIfInsecure(options.network);
     const auto started = Clock::now();
-    waitForEnd(job);
-    return reportOutcome(job, std::chrono::duration<double>(Clock::now() - started).count());
+    for (int run = 0;; ++run) {
+        DownloadJob job(options.url, utf8ToGbk(outputPath(options)), settings);
+        if (!job.start()) {
+            std::fprintf(stderr, "zorvan-cli: cannot download %s: %s\n", options.url.c_str(),
+                         whyNotFetchable(options.url, job.localPath()).c_str());
+            return exitCode::usage;
+        }
+        const bool abandoned = waitForEnd(job);
+        int exit = exitCode::done;
+        if (job.outcome() == TaskOutcome::GivenUp && run == 0 && !interrupted) {
+            if (takeUpShorterFile(job, exit)) continue;
+            return exit;
+        }
+        return reportOutcome(job, std::chrono::duration<double>(Clock::now() - started).count(), abandoned);
+    }
 }
 
 }  // namespace zorvan::cli

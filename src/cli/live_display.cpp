@@ -42,7 +42,8 @@ std::string fitColumns(const std::string& text, int columns) {
     return text;
 }
 
-LiveDisplay::LiveDisplay() : live_(onTerminal()) {}
+LiveDisplay::LiveDisplay()
+    : live_(progressStyle() == ProgressStyle::Bar), lines_(progressStyle() == ProgressStyle::Line) {}
 
 void LiveDisplay::erase() {
     for (; shown_ > 0; --shown_) std::fputs("\033[1A\033[2K", stderr);
@@ -58,12 +59,17 @@ void LiveDisplay::draw() {
 }
 
 void LiveDisplay::print(const std::string& line) {
-    if (live_) erase();
+    // The block is drawn again by the next show only: what it held may
+    // have just ended with this line.
+    if (live_) clear();
     std::fprintf(stderr, "%s\n", line.c_str());
-    if (live_) draw();
 }
 
 void LiveDisplay::show(const std::vector<std::string>& lines) {
+    if (lines_ && !lines.empty() && std::chrono::steady_clock::now() - lastLine_ >= std::chrono::seconds(1)) {
+        lastLine_ = std::chrono::steady_clock::now();
+        std::fprintf(stderr, "%s\n", lines.back().c_str());
+    }
     if (!live_) return;
     erase();
     block_ = lines;

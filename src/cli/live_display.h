@@ -1,13 +1,15 @@
 #pragma once
 
+#include <chrono>
 #include <string>
 #include <vector>
 
 namespace zorvan::cli {
 
 // Standard error as a live view: on a terminal, a block of lines redrawn in
-// place under the lasting lines; elsewhere only the lasting lines, so logs
-// stay plain.
+// place under the lasting lines; in line style the block's last line (the
+// summary) once a second, so logs stay plain; with no progress only the
+// lasting lines.
 class LiveDisplay {
 public:
     LiveDisplay();
@@ -26,6 +28,8 @@ private:
     void draw();
 
     bool live_;
+    bool lines_;
+    std::chrono::steady_clock::time_point lastLine_{};
     std::vector<std::string> block_;
     int shown_ = 0;  // lines of the block on the screen now
 };

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <string>
 
 namespace zorvan::cli {
 
@@ -8,6 +9,17 @@ namespace zorvan::cli {
 bool onTerminal();
 // Where a live line may stand, a printed line starts by clearing it.
 const char* lineStart();
+// Prints a line to standard output and says whether it got there (a full
+// disk, a closed pipe): a listing that could not be written is a failure.
+bool printOut(const std::string& line);
+
+// How progress shows: redrawn in place on a terminal (Bar), a plain line a
+// second (Line, the default elsewhere, for logs), or not at all.
+enum class ProgressStyle { Auto, Bar, Line, None };
+// Chosen once from the options; quiet also leaves out what is not a failure.
+void setOutputStyle(ProgressStyle style, bool quiet);
+ProgressStyle progressStyle();  // never Auto
+bool quiet();
 
 // Set by Ctrl-C (and SIGTERM): every command stops cleanly.
 extern std::atomic<bool> interrupted;

@@ -1,7 +1,10 @@
 #include "cli/works_command.h"
 
+#include "cli/network_setup.h"
+#include "cli/terminal.h"
 #include "cli/works_listing.h"
 
+#include <cerrno>
 #include <cstdio>
 
 namespace zorvan::cli {
@@ -26,30 +29,54 @@ std::string jsonText(const std::string& text) {
     return out + "\"";
 }
 
-void printJson(const std::vector<ListedWork>& works) {
-    std::printf("[");
+bool printJson(const std::vector<ListedWork>& works) {
+    bool written = std::printf("[") >= 0;
     for (std::size_t i = 0; i < works.size(); ++i)
-        std::printf("%s\n  {\"sequence\": %d, \"songName\": %s, \"address\": %s}", i ? "," : "", works[i].sequence,
-                    jsonText(works[i].songName).c_str(), jsonText(works[i].address).c_str());
-    std::printf("%s]\n", works.empty() ? "" : "\n");
+        written = std::printf("%s\n  {\"sequence\": %d, \"songName\": %s, \"address\": %s}", i ? "," : "",
+                              works[i].sequence, jsonText(works[i].songName).c_str(),
+                              jsonText(works[i].address).c_str()) >= 0 &&
+                  written;
+    return std::printf("%s]\n", works.empty() ? "" : "\n") >= 0 && written;
 }
 
 }  // namespace
 
 int runWorks(const WorksOptions& options) {
-    const WorksListing listing = listWorks(options.service, options.performerId);
-    if (const std::string fault = listingFault(listing, options.service); !fault.empty()) {
-        std::fprintf(stderr, "zorvan-cli: %s\n", fault.c_str());
-        return 1;
+    // A listing's progress is for a person at a terminal, not for a log.
+    const bool plain = options.display.progress == ProgressStyle::Auto && !onTerminal();
+    setOutputStyle(plain ? ProgressStyle::None : options.display.progress, options.display.quiet);
+    std::string error;
+    if (!applyFetchNetwork(options.network, options.service, error)) {
+        std::fprintf(stderr, "zorvan-cli: %s\n", error.c_str());
+        return exitCode::usage;
     }
+    warnIfInsecure(options.network);
+    const WorksListing listing = listWorks(options.service, options.performerId, options.network.retries.value_or(0),
+                                           options.network.retryWaitSeconds);
+    if (interrupted) return interruptedExitCode();
+    if (const Verdict fault = listingFault(listing, options.service, options.performerId); !fault.text.empty()) {
+        std::fprintf(stderr, "zorvan-cli: %s\n", fault.text.c_str());
+        return fault.exitCode;
+    }
+    const std::vector<ListedWork> works = selectWorks(listing.works, options.selection);
+    bool written = true;
     if (options.json) {
-        printJson(listing.works);
+        written = printJson(works);
     } else {
-        for (const ListedWork& work : listing.works)
-            std::printf("%d\t%s\t%s\n", work.sequence, work.songName.c_str(), work.address.c_str());
+        for (const ListedWork& work : works)
+            written = printOut(std::to_string(work.sequence) + "\t" + work.songName + "\t" + work.address) && written;
     }
-    if (listing.works.empty()) std::fprintf(stderr, "zorvan-cli: performer %s has no works\n", options.performerId.c_str());
-    return std::fflush(stdout) == 0 ? 0 : 1;
+    written = std::fflush(stdout) == 0 && written;
+    if (!written) {
+        std::fprintf(stderr, "zorvan-cli: cannot write the listing to standard output: %s\n",
+                     systemText(errno).c_str());
+        return exitCode::localFile;
+    }
+    if (listing.works.empty())
+        std::fprintf(stderr, "zorvan-cli: performer %s has no works\n", options.performerId.c_str());
+    else if (works.empty())
+        std::fprintf(stderr, "zorvan-cli: none of the %zu works is chosen\n", listing.works.size());
+    return exitCode::done;
 }
 
 }  // namespace zorvan::cli

@@ -78,6 +78,7 @@ int Connection::runFirst() {
         }
         if (kind != BodyKind::Sized) return transferWholeBody(std::move(body));
         task_.log(number_, logLevel::error, gbkFormat("无法获得文件大小"));
+        task_.noteCause({CauseKind::BadReply, 0, 0, "the server names no size"});
         task_.noteFailure(TaskOutcome::NoSize);
         return endedWithError;
     }
@@ -100,6 +101,7 @@ bool Connection::createTargetFile(std::int64_t total) {
     }
     task_.file = TargetFile::create(gbkToUtf8(task_.currentLocalPath()), total, task_.fileOptions());
     if (!task_.file) {
+        task_.noteCause({CauseKind::Disk, 0, errno, "cannot create the file"});
         task_.log(number_, logLevel::error,
                   gbkFormat("创建文件错误，超出最大支持下载长度或磁盘不可写或磁盘没有空间或同名文件已存在"));
         task_.noteFailure(TaskOutcome::CannotCreateFile);
@@ -232,6 +234,7 @@ int Connection::transferWholeBody(std::string body) {
         const std::int64_t at = task_.bodyBytesStored.load();
         if (!task_.file->write(at, bytes.data(), bytes.size())) {
             task_.writeFailed = true;
+            task_.noteCause({CauseKind::Disk, 0, errno, "cannot write the file"});
             task_.log(number_, logLevel::error, gbkFormat("写入文件失败"));
             task_.noteFailure(TaskOutcome::TransferFailed);
             return endedWithError;
@@ -241,6 +244,7 @@ int Connection::transferWholeBody(std::string body) {
         if (decoder.done() || closed) break;
         if (decoder.failed()) {
             task_.log(number_, logLevel::error, gbkFormat("分块传输的数据有误"));
+            task_.noteCause({CauseKind::BadReply, 0, 0, "broken chunked data"});
             task_.noteFailure(TaskOutcome::TransferFailed);
             return endedWithError;
         }
@@ -260,6 +264,7 @@ int Connection::transferWholeBody(std::string body) {
         if (closed) continue;
         if (r.code != 0) {
             task_.log(number_, logLevel::error, errorText(r.code));
+            task_.noteCause(causeOfSocketError(r.code));
             task_.noteFailure(r.code == socketError::tlsCutShort ? TaskOutcome::TlsClosedMidRecord
                                                                  : TaskOutcome::TransferFailed);
             return endedWithError;
@@ -362,6 +367,7 @@ Connection::Step Connection::finishSegment() {
 // ask again from where the segment stands.
 Connection::Step Connection::recoverStream(int code) {
     task_.log(number_, logLevel::error, errorText(code));
+    task_.noteCause(causeOfSocketError(code));
     if (!store()) return Step::Done;
     if (!pauseBeforeRetry()) {
         // Why the connection gave up, when TLS streams kept being cut off.
@@ -491,6 +497,7 @@ bool Connection::store() {
     if (!task_.file->write(stored.position, buffer_.data(), kept)) {
         // Marked as done but not on disk: the file can never be complete.
         task_.writeFailed = true;
+        task_.noteCause({CauseKind::Disk, 0, errno, "cannot write the file"});
         task_.log(number_, logLevel::error, gbkFormat("写入文件失败"));
         task_.noteFailure(TaskOutcome::TransferFailed);
         return false;

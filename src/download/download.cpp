@@ -110,6 +110,7 @@ bool finishTransfers(Task& task) {
     task.checkpoint.reset();
     if (!task.file->commit()) {
         task.logNow(0, logLevel::error, gbkFormat("保存文件失败：%s", std::strerror(task.file->commitError())));
+        task.noteCause({CauseKind::Disk, 0, task.file->commitError(), "cannot name the file"});
         task.noteFailure(TaskOutcome::NotSaved);
         task.file.reset();
         return false;
@@ -284,6 +285,7 @@ bool Download::startTask(const TaskParam& params) {
         return false;
     }
     slot_->task = task;
+    slot_->lastCause = {};
     ++slot_->running;
     ++slot_->unsettled;
     return true;
@@ -351,6 +353,11 @@ bool Download::waitUntilIdle(std::chrono::milliseconds limit) {
 std::string Download::lastLocalPath() const {
     std::lock_guard lock(slot_->lock);
     return slot_->lastLocalPath;
+}
+
+FailureCause Download::lastCause() const {
+    std::lock_guard lock(slot_->lock);
+    return slot_->lastCause;
 }
 
 bool changeTaskLocalPath(TaskId id, const std::string& localPath) {

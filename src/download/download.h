@@ -1,5 +1,6 @@
 #pragma once
 
+#include "download/failure_cause.h"
 #include "download/task_param.h"
 
 #include <chrono>
@@ -42,6 +43,8 @@ public:
 
     // The local path the last ended task wrote to, after any renaming.
     std::string lastLocalPath() const;
+    // The latest trouble the current or last task met (kind None: none).
+    FailureCause lastCause() const;
 
     // Waits until the files of every task started here are settled: named,
     // kept as part files or removed. Unlike waitUntilIdle it does not wait

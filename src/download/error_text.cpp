@@ -29,6 +29,15 @@ int socketErrorFromErrno(int error) {
     }
 }
 
+int errnoOfSocketError(int code) {
+    if (code <= socketError::unknownBase) return socketError::unknownBase - code;
+    static const int known[] = {EINTR, EFAULT, EINVAL, EAGAIN, EINPROGRESS, ENOTSOCK, EMSGSIZE, EOPNOTSUPP,
+                                ENETDOWN, ENETRESET, ECONNABORTED, ECONNRESET, ENOTCONN, ESHUTDOWN, ETIMEDOUT};
+    for (const int error : known)
+        if (socketErrorFromErrno(error) == code) return error;
+    return 0;
+}
+
 std::string errorText(int code) {
     static const std::map<int, const char*> table = {
         {-31, "TLS安全连接出错"},

@@ -24,6 +24,9 @@ inline constexpr int unknownBase = -100000;
 // The code for an errno value of a socket call.
 int socketErrorFromErrno(int error);
 
+// The errno value a negative code stands for; 0 when it names none.
+int errnoOfSocketError(int code);
+
 // The log message (code page 936) for a negative code.
 std::string errorText(int code);
 

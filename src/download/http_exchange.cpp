@@ -51,6 +51,10 @@ HttpExchange::HttpExchange(Task& task, int connection, StopCheck stop)
 
 void HttpExchange::log(int level, const std::string& message) { task_.log(connection_, level, message); }
 
+void HttpExchange::cause(CauseKind kind, std::string detail, int status, int systemError) {
+    task_.noteCause({kind, status, systemError, std::move(detail)});
+}
+
 OpenResult HttpExchange::connectTo(const std::string& host, int port, bool viaProxy, bool resolve) {
     std::string ip = host;
     if (resolve && !isDottedIPv4(host)) {
@@ -60,13 +64,17 @@ OpenResult HttpExchange::connectTo(const std::string& host, int port, bool viaPr
         if (!resolved) {
             log(logLevel::error, viaProxy ? gbkFormat("解析代理服务器域名 [%s]出错", host.c_str())
                                           : gbkFormat("解析域名 [%s]出错", host.c_str()));
+            cause(CauseKind::NameLookup, host);
             return OpenResult::Retry;
         }
         ip = *resolved;
     }
     log(logLevel::note, viaProxy ? gbkFormat("正在连接代理服务器 [%s:%d]", ip.c_str(), port)
                                  : gbkFormat("正在连接 [%s:%d]", ip.c_str(), port));
-    switch (connectWithLimit(socket_, ip, port, task_.params.connectTimeout, stop_)) {
+    const std::string where = ip + ":" + std::to_string(port);
+    const ConnectResult connected = connectWithLimit(socket_, ip, port, task_.params.connectTimeout, stop_);
+    const int why = errno;
+    switch (connected) {
         case ConnectResult::Connected:
             log(logLevel::note, resolve ? gbkFormat("连接 [%s:%d]成功", ip.c_str(), port)
                                         : gbkFormat("连接[%s:%d]成功", ip.c_str(), port));
@@ -78,9 +86,11 @@ OpenResult HttpExchange::connectTo(const std::string& host, int port, bool viaPr
             return OpenResult::Accepted;
         case ConnectResult::TimedOut:
             log(logLevel::error, gbkFormat("连接 [%s:%d]超时", ip.c_str(), port));
+            cause(CauseKind::Timeout, "connecting to " + where);
             return OpenResult::Retry;
         case ConnectResult::Failed:
             log(logLevel::error, gbkFormat("连接 [%s:%d]失败", ip.c_str(), port));
+            cause(CauseKind::Connect, where, 0, why);
             return OpenResult::Retry;
         case ConnectResult::Stopped:
             break;
@@ -120,6 +130,7 @@ OpenResult HttpExchange::tunnel(const RequestFields& fields) {
     if (header.status >= 200 && header.status < 300 && early.empty()) return OpenResult::Accepted;
     if (isTransient(header.status)) return retryLater(header);
     log(logLevel::error, gbkFormat("代理服务器拒绝建立到 [%s] 的隧道, 返回号[%d]", authority.c_str(), header.status));
+    cause(CauseKind::HttpStatus, "proxy", header.status);
     return OpenResult::Refused;
 }
 
@@ -131,6 +142,7 @@ OpenResult HttpExchange::secure(const RequestFields& fields) {
     const std::shared_ptr<TlsClient> tls = task_.tlsClient();
     if (!tls) {
         log(logLevel::error, gbkFormat("无法初始化TLS"));
+        cause(CauseKind::Tls, "TLS could not be set up");
         task_.noteFailure(TaskOutcome::TlsHandshakeFailed);
         return OpenResult::Refused;
     }
@@ -146,9 +158,11 @@ OpenResult HttpExchange::secure(const RequestFields& fields) {
             return OpenResult::Retry;
         case TlsHandshake::TimedOut:
             log(logLevel::error, gbkFormat("与 [%s] 的TLS握手超时", host.c_str()));
+            cause(CauseKind::Timeout, "the TLS handshake with " + host);
             return OpenResult::Retry;
         case TlsHandshake::Dropped:
             log(logLevel::error, gbkFormat("与 [%s] 的TLS握手中断: %s", host.c_str(), detail));
+            cause(CauseKind::Dropped, "the TLS handshake broke off: " + h.detail);
             return OpenResult::Retry;
         case TlsHandshake::Untrusted:
             log(logLevel::error, gbkFormat("[%s] 的证书不受信任: %s", host.c_str(), detail));
@@ -166,6 +180,7 @@ OpenResult HttpExchange::secure(const RequestFields& fields) {
             log(logLevel::error, gbkFormat("与 [%s] 的TLS握手失败: %s", host.c_str(), detail));
             break;
     }
+    cause(CauseKind::Tls, h.detail);
     task_.noteFailure(outcome);
     return OpenResult::Refused;
 }
@@ -184,6 +199,7 @@ OpenResult HttpExchange::sendAndReadHeader(const std::string& request, ResponseH
     log(logLevel::sent, request);
     if (sendWithLimit(socket_, request, task_.params.sendTimeout, stop_) != 0) {
         log(logLevel::error, gbkFormat("发送请求失败"));
+        cause(CauseKind::Dropped, "the request could not be sent");
         return OpenResult::Retry;
     }
     std::string data;
@@ -216,6 +232,7 @@ OpenResult HttpExchange::sendAndReadHeader(const std::string& request, ResponseH
             return notHttp();
         if (r.code < 0) {
             log(logLevel::error, errorText(r.code));
+            task_.noteCause(causeOfSocketError(r.code));
             return OpenResult::Retry;
         }
         if (r.received == 0) {  // stopped
@@ -224,11 +241,13 @@ OpenResult HttpExchange::sendAndReadHeader(const std::string& request, ResponseH
         }
     }
     log(logLevel::error, gbkFormat("HTTP返回头部信息过长"));
+    cause(CauseKind::BadReply, "the answer's header is too long");
     return OpenResult::Refused;
 }
 
 OpenResult HttpExchange::notHttp() {
     log(logLevel::error, gbkFormat("服务器的回应不是有效的 HTTP/1.x 回应"));
+    cause(CauseKind::BadReply, "the answer is not HTTP/1.x");
     return OpenResult::Refused;
 }
 
@@ -285,6 +304,7 @@ OpenResult HttpExchange::acceptFirstAnswer(const ResponseHeader& header) {
     if (header.codingUnsupported) return unsupportedCoding();
     if (header.lengthInvalid) {
         log(logLevel::error, gbkFormat("服务器给出的文件长度无效"));
+        cause(CauseKind::BadReply, "the answer names an invalid length");
         return OpenResult::Refused;
     }
     std::int64_t total = -1;
@@ -373,22 +393,26 @@ OpenResult HttpExchange::acceptContinuation(const ResponseHeader& header) {
 OpenResult HttpExchange::followRedirection(const ResponseHeader& header, int redirectsSoFar) {
     if (header.location.empty()) {
         log(logLevel::error, gbkFormat("获得重定向信息错误"));
+        cause(CauseKind::BadReply, "a redirection without a target");
         return OpenResult::Refused;
     }
     log(logLevel::error, gbkFormat("重定向到 [%s]", header.location.c_str()));
     if (redirectsSoFar >= task_.settings.redirectLimit) {
         log(logLevel::error, gbkFormat("重定向次数过多"));
+        cause(CauseKind::BadReply, "too many redirections");
         return OpenResult::Refused;
     }
     std::lock_guard lock(task_.requestLock);
     if (!followRedirect(task_.request, header.location, header.setCookie)) {
         log(logLevel::error, gbkFormat("COOKIE过长或获得重定向信息错误或不支持的协议"));
+        cause(CauseKind::BadReply, "a redirection that cannot be followed");
         return OpenResult::Refused;
     }
     return OpenResult::Accepted;
 }
 
 OpenResult HttpExchange::refuse(int status) {
+    cause(CauseKind::HttpStatus, {}, status);
     if (status == 400 || status == 403 || status == 404)
         log(logLevel::error, gbkFormat("出现错误"));
     else
@@ -398,6 +422,7 @@ OpenResult HttpExchange::refuse(int status) {
 
 OpenResult HttpExchange::retryLater(const ResponseHeader& header) {
     log(logLevel::error, gbkFormat("服务器暂时无法提供文件, 返回号[%d]", header.status));
+    cause(CauseKind::HttpStatus, {}, header.status);
     if (header.retryAfterSeconds >= 0)
         retryAfterMs_ = static_cast<int>(std::min<std::int64_t>(header.retryAfterSeconds * 1000LL, longestRetryAfterMs));
     return OpenResult::Retry;
@@ -405,11 +430,13 @@ OpenResult HttpExchange::retryLater(const ResponseHeader& header) {
 
 OpenResult HttpExchange::unsupportedCoding() {
     log(logLevel::error, gbkFormat("服务器使用了不支持的传输编码"));
+    cause(CauseKind::BadReply, "a transfer coding that cannot be undone");
     return OpenResult::Refused;
 }
 
 OpenResult HttpExchange::changed() {
     log(logLevel::error, gbkFormat("文件在下载过程中被服务器更改"));
+    cause(CauseKind::BadReply, "the file changed on the server");
     return OpenResult::Changed;
 }
 
@@ -470,6 +497,7 @@ OpenResult HttpExchange::checkRangeAnswer(const ResponseHeader& header, std::int
             return refuse(header.status);
     }
     log(logLevel::error, gbkFormat("出现错误"));
+    cause(CauseKind::BadReply, "a part that does not fit what was asked for");
     return OpenResult::Refused;
 }
 

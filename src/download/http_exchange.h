@@ -1,5 +1,6 @@
 #pragma once
 
+#include "download/failure_cause.h"
 #include "download/response_header.h"
 #include "download/http_request.h"
 #include "download/socket_io.h"
@@ -73,6 +74,7 @@ private:
     OpenResult unsupportedCoding();
     OpenResult changed();
     void log(int level, const std::string& message);
+    void cause(CauseKind kind, std::string detail = {}, int status = 0, int systemError = 0);
 
     Task& task_;
     int connection_;

@@ -157,8 +157,11 @@ ConnectResult connectWithLimit(Socket& socket, const std::string& ip, int port, 
         if (!ready) return ConnectResult::TimedOut;
         int error = 0;
         socklen_t length = sizeof error;
-        if (::getsockopt(socket.fd(), SOL_SOCKET, SO_ERROR, &error, &length) != 0 || error != 0)
+        if (::getsockopt(socket.fd(), SOL_SOCKET, SO_ERROR, &error, &length) != 0) return ConnectResult::Failed;
+        if (error != 0) {
+            errno = error;  // why, for the caller
             return ConnectResult::Failed;
+        }
     }
     int yes = 1;
     ::setsockopt(socket.fd(), IPPROTO_TCP, TCP_NODELAY, &yes, sizeof yes);

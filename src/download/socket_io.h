@@ -58,6 +58,7 @@ std::optional<std::string> resolveIPv4(const std::string& host);
 bool isDottedIPv4(const std::string& host);
 
 enum class ConnectResult { Connected, TimedOut, Failed, Stopped };
+// Failed leaves errno saying why.
 ConnectResult connectWithLimit(Socket& socket, const std::string& ip, int port, int timeoutMs, const StopCheck& stop);
 
 // Sends all of `data` within timeoutMs; 0 or a negative code.

@@ -120,14 +120,24 @@ bool TargetFile::map() {
 
 std::unique_ptr<TargetFile> TargetFile::prepare(const std::string& finalPath, std::int64_t size,
                                                 const TargetFileOptions& options) {
-    if (size < -1 || finalPath.size() > maxLocalPathBytes) return nullptr;
+    // errno says why for the caller's message.
+    if (size < -1 || finalPath.size() > maxLocalPathBytes) {
+        errno = size < -1 ? EFBIG : ENAMETOOLONG;
+        return nullptr;
+    }
     struct stat existing {};
-    if (::lstat(finalPath.c_str(), &existing) == 0) return nullptr;  // never replace a file
+    if (::lstat(finalPath.c_str(), &existing) == 0) {  // never replace a file
+        errno = EEXIST;
+        return nullptr;
+    }
     // A name the file system cannot hold would fail only at the very end.
     const long nameMax = ::pathconf(folderOf(finalPath).c_str(), _PC_NAME_MAX);
     const auto slash = finalPath.rfind('/');
     const std::size_t nameBytes = slash == std::string::npos ? finalPath.size() : finalPath.size() - slash - 1;
-    if (nameMax > 0 && nameBytes > static_cast<std::size_t>(nameMax)) return nullptr;
+    if (nameMax > 0 && nameBytes > static_cast<std::size_t>(nameMax)) {
+        errno = ENAMETOOLONG;
+        return nullptr;
+    }
     // A name too long for the part file's and its record's suffixes is
     // still saved, only without a part file to take up later.
     const bool partFits = nameMax <= 0 || nameBytes + partNameSuffixBytes <= static_cast<std::size_t>(nameMax);
@@ -146,16 +156,23 @@ std::unique_ptr<TargetFile> TargetFile::create(const std::string& finalPath, std
                                                const TargetFileOptions& options) {
     std::unique_ptr<TargetFile> file = prepare(finalPath, size, options);
     if (!file) return nullptr;
+    // Removing what was made must not hide why it failed.
+    const auto failed = [&file] {
+        const int why = errno;
+        file.reset();
+        errno = why;
+        return nullptr;
+    };
     if (file->partFile_) {
-        if (!file->openPartFile(false)) return nullptr;
+        if (!file->openPartFile(false)) return failed();
         // What an earlier download left there must never be taken for ours.
         ::unlink(recordPathOf(finalPath).c_str());
-        if (::ftruncate(file->fd_, 0) != 0) return nullptr;
+        if (::ftruncate(file->fd_, 0) != 0) return failed();
     } else if (!file->openUnnamed()) {
-        return nullptr;
+        return failed();
     }
-    if (!file->growable_ && !file->reserve()) return nullptr;  // the destructor removes the data
-    if (!file->map()) return nullptr;
+    if (!file->growable_ && !file->reserve()) return failed();  // the destructor removes the data
+    if (!file->map()) return failed();
     file->open_ = true;
     return file;
 }
@@ -191,6 +208,7 @@ bool TargetFile::write(std::int64_t position, const char* data, std::size_t coun
     while (count > 0) {
         const ssize_t n = ::pwrite(fd_, data, std::min(count, writePiece), position);
         if (n < 0 && errno == EINTR) continue;
+        if (n == 0) errno = ENOSPC;  // nothing written and no reason given: the disk is full
         if (n <= 0) return false;
         data += n;
         count -= static_cast<std::size_t>(n);
@@ -278,6 +296,22 @@ bool partFileInUse(const std::string& finalPath) {
     const bool busy = ::flock(fd, LOCK_SH | LOCK_NB) != 0 && errno == EWOULDBLOCK;
     ::close(fd);
     return busy;
+}
+
+bool adoptAsPartFile(const std::string& finalPath, const std::string& address, std::int64_t total) {
+    const std::string part = partPathOf(finalPath);
+    const std::int64_t have = existingFileSize(finalPath);
+    if (have < 0 || have >= total || partFileInUse(finalPath)) {
+        errno = have < 0 ? ENOENT : EEXIST;
+        return false;
+    }
+    if (existingFileSize(part) >= 0) {
+        errno = EEXIST;
+        return false;
+    }
+    if (::rename(finalPath.c_str(), part.c_str()) != 0 || ::truncate(part.c_str(), total) != 0) return false;
+    const PartRecord record{address, total, {}, {}, {{0, have}}};
+    return savePartRecord(recordPathOf(finalPath), record, true);
 }
 
 }  // namespace zorvan

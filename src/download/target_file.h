@@ -113,4 +113,12 @@ private:
 // Whether a live download holds the part file beside finalPath.
 bool partFileInUse(const std::string& finalPath);
 
+// Makes a file under its final name that is shorter than the server's
+// `total` into the part file of a download of `address` (as the engine is
+// given it) that holds its bytes, so the next download fetches only the
+// rest, as wget -c would. The file is renamed before anything else, so an
+// interruption never leaves a grown file under the final name. False, with
+// errno, when it cannot (no such file, a part file already there).
+bool adoptAsPartFile(const std::string& finalPath, const std::string& address, std::int64_t total);
+
 }  // namespace zorvan

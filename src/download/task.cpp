@@ -81,6 +81,11 @@ void Task::noteFailure(TaskOutcome outcome) {
     failure.compare_exchange_strong(none, static_cast<int>(outcome));
 }
 
+void Task::noteCause(FailureCause cause) {
+    std::lock_guard lock(slot->lock);
+    if (slot->lastCause.kind != CauseKind::Disk) slot->lastCause = std::move(cause);
+}
+
 void Task::noteFileChanged() {
     fileChanged = true;
     queue.post(InternalEvent::of(InternalEvent::Kind::Finish, true, attempt.load()));

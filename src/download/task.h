@@ -2,6 +2,7 @@
 
 #include "download/engine_settings.h"
 #include "download/event_queue.h"
+#include "download/failure_cause.h"
 #include "download/http_request.h"
 #include "download/part_checkpoint.h"
 #include "download/part_record.h"
@@ -33,6 +34,7 @@ struct TaskSlot {
     int running = 0;                // task threads not yet finished
     int unsettled = 0;              // tasks whose file is not yet named, kept or removed
     std::string lastLocalPath;      // where the last task that ended wrote (code page 936)
+    FailureCause lastCause;         // the latest trouble the running or last task met
 };
 
 // A part file an earlier download left, being taken up. Found by the
@@ -132,6 +134,9 @@ struct Task {
     TargetFileOptions fileOptions() const;
     void addProgress(std::int64_t count);
     void noteFailure(TaskOutcome outcome);
+    // The trouble a connection met, for Download::lastCause. A disk fault
+    // stays: what other connections meet as they are stopped is its echo.
+    void noteCause(FailureCause cause);
     // An answer showed that the file changed: this attempt ends at once.
     void noteFileChanged();
     // Bytes in the file: the segments' done counts, or a body without a size.

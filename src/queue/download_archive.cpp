@@ -9,6 +9,12 @@
 
 namespace zorvan {
 
+std::string DownloadArchive::keyOf(const std::string& address) {
+    const auto scheme = address.find("://");
+    const auto slash = address.find('/', scheme == std::string::npos ? 0 : scheme + 3);
+    return slash == std::string::npos ? address : address.substr(slash);
+}
+
 DownloadArchive::~DownloadArchive() {
     if (file_ >= 0) close(file_);
 }
@@ -24,7 +30,7 @@ bool DownloadArchive::open(const std::string& folder, std::string& error) {
     std::string line;
     while (std::getline(in, line)) {
         if (!line.empty() && line.back() == '\r') line.pop_back();
-        if (!line.empty()) addresses_.insert(line);
+        if (!line.empty()) keys_.insert(keyOf(line));
     }
     // A line cut short (a full disk, a crash) ends without a newline: the
     // next address starts on a line of its own, not glued to it.
@@ -43,7 +49,7 @@ bool DownloadArchive::add(const std::string& address, std::string& error) {
         error = "cannot write the archive " + path_ + ": " + std::strerror(errno);
         return false;
     }
-    addresses_.insert(address);
+    keys_.insert(keyOf(address));
     return true;
 }
 

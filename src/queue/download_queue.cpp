@@ -258,6 +258,8 @@ void DownloadQueue::noteFailure(FailureKind kind) {
 void DownloadQueue::settle(QueueItem& item, Running& r) {
     const ItemRun::Report report = r.run->report();
     item.outcome = report.outcome;
+    item.continuedFrom = report.continuedFrom;  // a run too short for any tick to follow
+    item.cause = report.outcome == TaskOutcome::Complete ? FailureCause{} : r.run->lastCause();
     item.speed = 0;
     item.retrying = 0;
     if (report.total >= 0) item.total = report.total;
@@ -272,7 +274,16 @@ void DownloadQueue::settle(QueueItem& item, Running& r) {
         item.savedPath = r.run->savedPath();
         unreachableInARow_ = 0;
     } else if (report.outcome == TaskOutcome::GivenUp) {
-        item.state = ItemState::Skipped;
+        item.existingSize = report.clashExisting;
+        if (report.clashTotal >= 0) item.total = report.clashTotal;
+        // A shorter file under the name is completed by the next run.
+        if (item.work.clash == ClashChoice::Complete && report.clashExisting >= 0 && item.total > report.clashExisting &&
+            adoptAsPartFile(item.work.path, r.run->engineAddress(), item.total)) {
+            item.state = ItemState::Waiting;
+            item.existingSize = -1;
+        } else {
+            item.state = ItemState::Skipped;
+        }
     } else if (r.givenUp != FailureKind::None) {
         fail(item, r.givenUp, r.givenUpWhy);
         noteFailure(r.givenUp);

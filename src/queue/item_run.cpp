@@ -11,9 +11,13 @@ ItemRun::ItemRun(const Work& work, TaskParam params) : work_(work), params_(std:
     // The mailbox, not the run: events may come after the run is gone.
     params_.eventProcedure = [box = mailbox_, clash = work.clash](int type, int connection, std::int64_t value,
                                                                    std::int64_t extra, TaskId) {
-        if (type == event::nameClash) return clash == ClashChoice::Rename ? clashAnswer::rename : clashAnswer::giveUp;
         std::lock_guard hold(box->lock);
         Report& r = box->report;
+        if (type == event::nameClash) {
+            r.clashExisting = value;
+            r.clashTotal = extra;
+            return clash == ClashChoice::Rename ? clashAnswer::rename : clashAnswer::giveUp;
+        }
         switch (type) {
             case event::size: r.total = value; r.reached = true; break;
             case event::retrying:

@@ -31,6 +31,8 @@ public:
         std::int64_t kept = 0;            // a part file's share kept at the end
         int startedOver = 0;              // why a part file was not taken up (StartOverReason); 0: it was, or none
         std::string lastError;            // UTF-8
+        std::int64_t clashExisting = -1;  // the size of what held the name, when it was taken
+        std::int64_t clashTotal = -1;     // and the server's size then
     };
 
     // `params` holds the program's values (connections, time limits); the
@@ -48,6 +50,9 @@ public:
     std::int64_t takeBytesSinceLastQuery() { return download_.takeBytesSinceLastQuery(); }
     // After the end: where the file went (another name after a clash), UTF-8.
     std::string savedPath() const;
+    FailureCause lastCause() const { return download_.lastCause(); }
+    // The address as the engine was given it (a part file's record names it).
+    const std::string& engineAddress() const { return params_.url; }
     // Waits until the run has ended and told its end.
     bool waitUntilEnded(std::chrono::milliseconds limit) { return download_.waitUntilIdle(limit); }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "download/failure_cause.h"
 #include "download/task_param.h"
 
 #include <cstdint>
@@ -30,6 +31,10 @@ enum class FailureKind {
 enum class ClashChoice {
     Rename,  // save it as "name(1).mp4" ...
     Skip,    // leave the existing file and do not save this one
+    // Leave a file as large as the server's; make a shorter one the part
+    // file of this download and complete it (a file cut short by a crash
+    // or an older tool is not a finished work).
+    Complete,
 };
 
 // A work to queue: its title for people, its media address and the path of
@@ -56,6 +61,8 @@ struct QueueItem {
     std::int64_t continuedFrom = 0;   // what an earlier run had left when this one took it up
     int startedOver = 0;              // why what an earlier run left was not taken up (StartOverReason)
     std::string savedPath;            // where it was saved (another name after a clash), UTF-8
+    FailureCause cause;               // the engine's latest trouble, after a run that failed
+    std::int64_t existingSize = -1;   // Skipped: the size of the file that held the name
     int runs = 0;                     // how often it was started
 
     bool settled() const { return state == ItemState::Done || state == ItemState::Failed || state == ItemState::Skipped; }

@@ -12,6 +12,7 @@
 #include <curl/curl.h>
 
 #include <atomic>
+#include <mutex>
 #include <memory>
 
 namespace zorvan {
@@ -21,6 +22,16 @@ namespace {
 std::atomic<long> connectTimeoutMs{HttpFetchLimits{}.connectTimeoutMs};
 std::atomic<long> stallTimeoutS{HttpFetchLimits{}.stallTimeoutS};
 std::atomic<std::size_t> maxBodyBytes{HttpFetchLimits{}.maxBodyBytes};
+
+std::mutex networkLock;
+HttpFetchNetwork network;
+
+thread_local HttpFetchReport lastReport;
+
+HttpFetchNetwork currentNetwork() {
+    std::lock_guard hold(networkLock);
+    return network;
+}
 
 struct EasyDeleter {
     void operator()(CURL* easy) const { curl_easy_cleanup(easy); }
@@ -149,6 +160,13 @@ void setHttpFetchLimits(HttpFetchLimits limits) {
     maxBodyBytes = limits.maxBodyBytes;
 }
 
+void setHttpFetchNetwork(HttpFetchNetwork settings) {
+    std::lock_guard hold(networkLock);
+    network = std::move(settings);
+}
+
+HttpFetchReport lastHttpFetchReport() { return lastReport; }
+
 HttpFetchLimits httpFetchLimits() { return {connectTimeoutMs.load(), stallTimeoutS.load(), maxBodyBytes.load()}; }
 
 Bytes httpFetch(const std::string& address, std::optional<int> method, std::optional<std::string> postText,
@@ -169,11 +187,32 @@ Bytes httpFetch(const std::string& address, std::optional<int> method, std::opti
 
     Exchange exchange;
     exchange.maxBody = maxBodyBytes.load();
-    setTransferOptions(easy.get(), requestUrl(address, https), list.get(), viaProxy ? "http://" + *proxy : "",
-                       !noRedirect.value_or(false), exchange);
+    const HttpFetchNetwork net = currentNetwork();
+    const std::string proxyUrl = viaProxy ? "http://" + *proxy : net.proxy.empty() ? "" : "http://" + net.proxy;
+    setTransferOptions(easy.get(), requestUrl(address, https), list.get(), proxyUrl, !noRedirect.value_or(false),
+                       exchange);
+    if (!net.caFile.empty()) {
+        // A further CA beside the system's own.
+        curl_easy_setopt(easy.get(), CURLOPT_CAINFO, net.caFile.c_str());
+        curl_easy_setopt(easy.get(), CURLOPT_CAPATH, "/etc/ssl/certs");
+    }
+    if (net.insecure) {
+        curl_easy_setopt(easy.get(), CURLOPT_SSL_VERIFYPEER, 0L);
+        curl_easy_setopt(easy.get(), CURLOPT_SSL_VERIFYHOST, 0L);
+    }
     if (verb != 0) setBody(easy.get(), sentBody, verb);
+    char errorText[CURL_ERROR_SIZE] = "";
+    curl_easy_setopt(easy.get(), CURLOPT_ERRORBUFFER, errorText);
     // A failed transfer shows as a short or empty body, like any other.
-    curl_easy_perform(easy.get());
+    const CURLcode result = curl_easy_perform(easy.get());
+    lastReport = {};
+    lastReport.transferCode = static_cast<int>(result);
+    lastReport.error = errorText[0] ? errorText : curl_easy_strerror(result);
+    long systemError = 0;
+    curl_easy_getinfo(easy.get(), CURLINFO_OS_ERRNO, &systemError);
+    lastReport.systemError = static_cast<int>(systemError);
+    curl_easy_getinfo(easy.get(), CURLINFO_RESPONSE_CODE, &lastReport.status);
+    if (exchange.bodyTooLarge) lastReport.error = "the answer is larger than " + std::to_string(exchange.maxBody) + " bytes";
 
     HeaderScan scan = scanResponseHeaders(exchange.headers);
     std::string merged = cookieText;
@@ -200,6 +239,73 @@ std::string httpFetchText(const std::string& address, std::optional<int> method,
                                  proxy.value_or(std::string()),
                                  responseHeaders ? responseHeaders : &responseHeadersHere);
     return body.substr(0, body.find('\0'));
+}
+
+namespace {
+
+struct StreamState {
+    const std::function<bool(const char*, std::size_t)>* sink;
+    const std::function<bool()>* stop;
+};
+
+size_t passBody(char* data, size_t size, size_t count, void* state) {
+    return (*static_cast<StreamState*>(state)->sink)(data, size * count) ? size * count : 0;
+}
+
+int checkStop(void* state, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
+    const auto& stop = *static_cast<StreamState*>(state)->stop;
+    return stop && stop() ? 1 : 0;
+}
+
+}  // namespace
+
+HttpFetchReport httpStream(const std::string& address, const std::function<bool(const char*, std::size_t)>& sink,
+                           std::int64_t speedLimit, const std::function<bool()>& stop) {
+    HttpFetchReport report;
+    Easy easy(curl_easy_init());
+    if (!easy) {
+        report.transferCode = CURLE_FAILED_INIT;
+        report.error = "the transfer could not be set up";
+        return report;
+    }
+    CURL* h = easy.get();
+    const HttpFetchNetwork net = currentNetwork();
+    StreamState state{&sink, &stop};
+    char errorText[CURL_ERROR_SIZE] = "";
+    curl_easy_setopt(h, CURLOPT_URL, address.c_str());
+    curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(h, CURLOPT_PROXY, net.proxy.empty() ? "" : ("http://" + net.proxy).c_str());
+    curl_easy_setopt(h, CURLOPT_FOLLOWLOCATION, 1L);
+    curl_easy_setopt(h, CURLOPT_MAXREDIRS, 10L);
+    curl_easy_setopt(h, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(h, CURLOPT_FAILONERROR, 1L);
+    curl_easy_setopt(h, CURLOPT_USERAGENT, defaultUserAgent);
+    curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT_MS, connectTimeoutMs.load());
+    curl_easy_setopt(h, CURLOPT_LOW_SPEED_LIMIT, 1L);
+    curl_easy_setopt(h, CURLOPT_LOW_SPEED_TIME, stallTimeoutS.load());
+    curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, passBody);
+    curl_easy_setopt(h, CURLOPT_WRITEDATA, &state);
+    curl_easy_setopt(h, CURLOPT_NOPROGRESS, 0L);
+    curl_easy_setopt(h, CURLOPT_XFERINFOFUNCTION, checkStop);
+    curl_easy_setopt(h, CURLOPT_XFERINFODATA, &state);
+    curl_easy_setopt(h, CURLOPT_ERRORBUFFER, errorText);
+    if (speedLimit > 0) curl_easy_setopt(h, CURLOPT_MAX_RECV_SPEED_LARGE, static_cast<curl_off_t>(speedLimit));
+    if (!net.caFile.empty()) {
+        curl_easy_setopt(h, CURLOPT_CAINFO, net.caFile.c_str());
+        curl_easy_setopt(h, CURLOPT_CAPATH, "/etc/ssl/certs");
+    }
+    if (net.insecure) {
+        curl_easy_setopt(h, CURLOPT_SSL_VERIFYPEER, 0L);
+        curl_easy_setopt(h, CURLOPT_SSL_VERIFYHOST, 0L);
+    }
+    const CURLcode result = curl_easy_perform(h);
+    report.transferCode = static_cast<int>(result);
+    report.error = errorText[0] ? errorText : curl_easy_strerror(result);
+    long systemError = 0;
+    curl_easy_getinfo(h, CURLINFO_OS_ERRNO, &systemError);
+    report.systemError = static_cast<int>(systemError);
+    curl_easy_getinfo(h, CURLINFO_RESPONSE_CODE, &report.status);
+    return report;
 }
 
 }  // namespace zorvan

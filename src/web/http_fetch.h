@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -61,6 +63,35 @@ struct HttpFetchLimits {
 };
 void setHttpFetchLimits(HttpFetchLimits limits);
 HttpFetchLimits httpFetchLimits();
+
+// How every request without a proxy of its own reaches the network (the
+// command line sets these once): an HTTP proxy "host:port" for http and
+// https alike (empty: direct, whatever the environment says), a further CA
+// file to trust and whether certificates are checked at all.
+struct HttpFetchNetwork {
+    std::string proxy;
+    std::string caFile;
+    bool insecure = false;
+};
+void setHttpFetchNetwork(HttpFetchNetwork network);
+
+// How this thread's last request went, for a caller that must say why
+// nothing came back.
+struct HttpFetchReport {
+    int transferCode = 0;  // libcurl's result; 0: the transfer went through
+    int systemError = 0;   // errno behind a failed connection
+    long status = 0;       // the final answer's status; 0: none
+    std::string error;     // libcurl's words for a failure
+};
+HttpFetchReport lastHttpFetchReport();
+
+// One GET of `address` over one connection whose body goes to `sink` as
+// it comes, through the network settings above, following redirections;
+// an answer of 400 or above sends nothing to the sink. The transfer ends
+// early when `sink` returns false or `stop` true. At most `speedLimit`
+// bytes a second when it is above 0.
+HttpFetchReport httpStream(const std::string& address, const std::function<bool(const char*, std::size_t)>& sink,
+                           std::int64_t speedLimit, const std::function<bool()>& stop);
 
 // Raw response headers beyond this many bytes are dropped.
 inline constexpr std::size_t maxResponseHeaderBytes = 64 * 1024;

@@ -115,16 +115,19 @@ TEST_F(GetAllTest, WorksListsEveryPerformerOrSaysWhyNot) {
         return reply;
     });
     run = runCli("works 100001 --service http://127.0.0.1:" + std::to_string(garbage.port()));
-    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.exitCode, 5);
     EXPECT_NE(run.output.find("did not answer with a works list"), std::string::npos) << run.output;
+    run = runCli("works 999999" + at);
+    EXPECT_EQ(run.exitCode, 5);
+    EXPECT_NE(run.output.find("performer 999999 not found"), std::string::npos) << run.output;
     int closedPort;
     {
         LoopbackServer gone([](const HttpRequest&) { return ScriptedReply{}; });
         closedPort = gone.port();
     }
     run = runCli("works 100001 --service http://127.0.0.1:" + std::to_string(closedPort));
-    EXPECT_EQ(run.exitCode, 1);
-    EXPECT_NE(run.output.find("could not be reached"), std::string::npos) << run.output;
+    EXPECT_EQ(run.exitCode, 3);
+    EXPECT_NE(run.output.find(": connection refused (127.0.0.1:"), std::string::npos) << run.output;
     EXPECT_EQ(runCli("works").exitCode, 2);
     EXPECT_EQ(runCli("get-all 100001 -j 0").exitCode, 2);
 }
@@ -163,7 +166,7 @@ TEST_F(GetAllTest, FetchesEveryWorkOnceThenOnlyWhatIsNew) {
     std::string archive = readFile(folder_ + "/zorvan-archive.txt");
     std::ofstream(folder_ + "/zorvan-archive.txt", std::ios::trunc) << archive.substr(archive.find('\n') + 1);
     run = runCli(args);
-    EXPECT_NE(run.output.find("skipped 小幸运.mp4: the file exists"), std::string::npos) << run.output;
+    EXPECT_NE(run.output.find("skipped 小幸运.mp4: the file is already there"), std::string::npos) << run.output;
     EXPECT_FALSE(archiveLines(folder_).count(first));
     run = runCli(args + " --on-exists rename");
     EXPECT_EQ(run.exitCode, 0) << run.output;
