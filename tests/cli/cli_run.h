@@ -12,10 +12,16 @@ struct CliRun {
     std::string output;  // standard output and standard error together
 };
 
-// Runs zorvan-cli with the arguments (shell words) to its end.
-inline CliRun runCli(const std::string& arguments) {
+// Runs zorvan-cli with the arguments (shell words; a redirection of
+// standard output among them leaves standard error here) to its end, without
+// the proxies of the machine's environment; `environment` sets variables
+// ("http_proxy=http://127.0.0.1:8080").
+inline CliRun runCli(const std::string& arguments, const std::string& environment = {}) {
     CliRun run;
-    FILE* pipe = ::popen((std::string(ZORVAN_CLI_PATH) + " " + arguments + " 2>&1").c_str(), "r");
+    const std::string command = "env -u http_proxy -u https_proxy -u HTTPS_PROXY -u all_proxy -u ALL_PROXY "
+                                "-u no_proxy -u NO_PROXY " +
+                                environment + " " + ZORVAN_CLI_PATH + " 2>&1 " + arguments;
+    FILE* pipe = ::popen(command.c_str(), "r");
     if (!pipe) return run;
     char buffer[512];
     while (std::fgets(buffer, sizeof buffer, pipe)) run.output += buffer;

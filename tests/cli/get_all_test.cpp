@@ -108,6 +108,9 @@ TEST_F(GetAllTest, WorksListsEveryPerformerOrSaysWhyNot) {
     run = runCli("works 100003" + at);
     EXPECT_EQ(run.exitCode, 0);
     EXPECT_EQ(run.output, "zorvan-cli: performer 100003 has no works\n");
+    run = runCli("works 100001" + at + " > /dev/full");
+    EXPECT_EQ(run.exitCode, 6);
+    EXPECT_NE(run.output.find("cannot write the listing to standard output"), std::string::npos) << run.output;
 
     LoopbackServer garbage([](const HttpRequest&) {
         ScriptedReply reply;
@@ -172,6 +175,77 @@ TEST_F(GetAllTest, FetchesEveryWorkOnceThenOnlyWhatIsNew) {
     EXPECT_EQ(run.exitCode, 0) << run.output;
     EXPECT_TRUE(readFile(folder_ + "/小幸运(1).mp4") == clips[0]);
     EXPECT_TRUE(archiveLines(folder_).count(first));
+}
+
+TEST_F(GetAllTest, ChoosesWorksShowsADryRunCompletesAShortFileAndKeepsItsArchiveUnderAnotherAddress) {
+    const auto clips = makeDemoClips(media_, 20000);
+    DemoService service(media_);
+    const std::string args = "get-all 100001 --service " + service.url() + " -o " + folder_ + " --items 1-3";
+    CliRun run = runCli(args + " --dry-run");
+    EXPECT_EQ(run.exitCode, 0) << run.output;
+    for (const char* line : {"fetch 1\t小幸运.mp4\n", "fetch 2\t起风了.mp4\n", "fetch 3\t光年之外.mp4\n",
+                             "dry run: 3 works would be fetched"})
+        EXPECT_NE(run.output.find(line), std::string::npos) << line << run.output;
+    EXPECT_EQ(run.output.find("fetch 4"), std::string::npos) << run.output;
+    EXPECT_TRUE(filesIn(folder_).empty());
+
+    run = runCli(args);
+    EXPECT_EQ(run.exitCode, 0) << run.output;
+    const auto works = listedWorks(runCli("works 100001 --service " + service.url()).output);
+    expectArchiveMatchesFiles(folder_, works, clips);
+    EXPECT_EQ(mp4Files(folder_).size(), 3u);
+
+    // A file cut short that the archive does not name is completed.
+    const std::string second = service.url() + "/media/100001/2.mp4";
+    std::string archive;
+    for (const std::string& line : archiveLines(folder_))
+        if (line != second) archive += line + "\n";
+    std::ofstream(folder_ + "/zorvan-archive.txt", std::ios::trunc) << archive;
+    std::filesystem::resize_file(folder_ + "/起风了.mp4", 1000);
+    run = runCli(args);
+    EXPECT_EQ(run.exitCode, 0) << run.output;
+    EXPECT_NE(run.output.find("continuing 起风了.mp4"), std::string::npos) << run.output;
+    expectArchiveMatchesFiles(folder_, works, clips);
+
+    // The same service at another address: its works are still known.
+    archive.clear();
+    for (const std::string& line : archiveLines(folder_)) archive += "http://media.old:8000" + line.substr(service.url().size()) + "\n";
+    std::ofstream(folder_ + "/zorvan-archive.txt", std::ios::trunc) << archive;
+    run = runCli(args);
+    EXPECT_EQ(run.exitCode, 0) << run.output;
+    EXPECT_NE(run.output.find("nothing new to download: 36 works listed (3 chosen), 3 in the archive"), std::string::npos)
+        << run.output;
+}
+
+TEST_F(GetAllTest, ProxiesFromTheEnvironmentCarryEveryCommandUnlessTheHostIsExempt) {
+    makeDemoClips(media_, 1000);
+    DemoService service(media_);
+    LoopbackServer proxy([](const HttpRequest&) {
+        ScriptedReply reply;
+        reply.raw = "HTTP/1.1 403 Forbidden\r\nContent-Length: 0\r\n\r\n";
+        return reply;
+    });
+    const std::string via = "http_proxy=http://127.0.0.1:" + std::to_string(proxy.port());
+    const std::string clip = service.url() + "/media/100001/1.mp4";
+    CliRun run = runCli("works 100001 --service " + service.url(), via);
+    EXPECT_EQ(run.exitCode, 5) << run.output;
+    EXPECT_NE(run.output.find("403 Forbidden"), std::string::npos) << run.output;
+    ASSERT_FALSE(proxy.requests().empty());
+    EXPECT_EQ(proxy.requests()[0].target.rfind(service.url() + "/u/works/s?lumono=100001", 0), 0u);
+    run = runCli("get " + clip + " -o " + folder_ + "/a.mp4", via);
+    EXPECT_EQ(run.exitCode, 5) << run.output;
+    EXPECT_NE(run.output.find("the server answered 403 Forbidden"), std::string::npos) << run.output;
+    EXPECT_EQ(proxy.requests().back().target, clip);
+
+    // Hosts no_proxy or --noproxy name, and --proxy "", go direct.
+    const std::size_t seen = proxy.requests().size();
+    run = runCli("works 100001 --service " + service.url(), via + " no_proxy=localhost,127.0.0.1");
+    EXPECT_EQ(run.exitCode, 0) << run.output;
+    EXPECT_EQ(listedWorks(run.output).size(), 36u);
+    EXPECT_EQ(runCli("get " + clip + " -o " + folder_ + "/a.mp4 --noproxy 127.0.0.1", via).exitCode, 0);
+    run = runCli("get-all 100001 --items 1 --service " + service.url() + " -o " + folder_ + " --proxy ''", via);
+    EXPECT_EQ(run.exitCode, 0) << run.output;
+    EXPECT_EQ(proxy.requests().size(), seen);
 }
 
 TEST_F(GetAllTest, CountsAWorkThatFailsAndCompletesTheOthers) {

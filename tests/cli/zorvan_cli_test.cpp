@@ -2,6 +2,7 @@
 // the test starts on 127.0.0.1.
 #include "cli/cli_options.h"
 #include "cli/progress_line.h"
+#include "cli/works_listing.h"
 #include "cli_run.h"
 #include "download/part_record.h"
 #include "support/child_process.h"
@@ -52,6 +53,63 @@ TEST(CliOptions, ReadsTheGetCommandAndRejectsMistakes) {
         EXPECT_FALSE(cli::parseGetOptions(bad, error)) << bad.back();
         EXPECT_FALSE(error.empty());
     }
+}
+
+TEST(CliOptions, EveryCommandTakesTheNetworkOptionsAndGetAllChoosesWorks) {
+    std::string error;
+    const auto o = cli::parseGetAllOptions({"get-all", "7", "--items", "1-5,9", "--match=风", "--max", "3",
+                                            "--dry-run", "--proxy", "http://127.0.0.1:8080", "--noproxy", "localhost",
+                                            "--limit", "1.5M", "-q", "--progress=line", "--timeout", "7", "-k",
+                                            "--retries", "0"},
+                                           error);
+    ASSERT_TRUE(o) << error;
+    EXPECT_EQ(o->selection.items, (std::vector<std::pair<int, int>>{{1, 5}, {9, 9}}));
+    EXPECT_EQ(o->selection.match, "风");
+    EXPECT_TRUE(o->dryRun);
+    EXPECT_EQ(o->network.proxy, "http://127.0.0.1:8080");
+    EXPECT_EQ(o->network.noProxy, "localhost");
+    EXPECT_EQ(o->speedLimit, 1572864);
+    EXPECT_TRUE(o->display.quiet);
+    EXPECT_EQ(o->display.progress, cli::ProgressStyle::Line);
+    EXPECT_EQ(o->network.timeoutSeconds, 7);
+    EXPECT_TRUE(o->network.insecure);
+    EXPECT_EQ(o->network.retries, 0);
+    const auto works = cli::parseWorksOptions({"works", "7", "--cacert", "ca.pem", "--proxy="}, error);
+    ASSERT_TRUE(works) << error;
+    EXPECT_EQ(works->network.caFile, "ca.pem");
+    EXPECT_EQ(works->network.proxy, "");  // given empty: direct
+    EXPECT_FALSE(cli::parseGetOptions({"get", "u"}, error)->network.proxy.has_value());
+    for (const auto& bad : std::vector<std::vector<std::string>>{
+             {"get-all", "7", "--items", "5-1"}, {"get-all", "7", "--items", "x"}, {"get-all", "7", "--items", "0"},
+             {"get-all", "7", "--max", "0"}, {"works", "7", "--proxy", "socks5://h:1"},
+             {"get", "u", "--limit", "1X"}, {"get", "u", "--progress=fancy"}, {"works", "7", "--timeout", "0"}}) {
+        EXPECT_FALSE(bad[0] == "get" ? cli::parseGetOptions(bad, error).has_value()
+                     : bad[0] == "works" ? cli::parseWorksOptions(bad, error).has_value()
+                                         : cli::parseGetAllOptions(bad, error).has_value())
+            << bad.back();
+    }
+    std::int64_t bytes = 0;
+    EXPECT_TRUE(cli::readByteCount("300k", bytes) && bytes == 307200);
+    EXPECT_TRUE(cli::readByteCount("2G", bytes) && bytes == 2147483648);
+    EXPECT_TRUE(cli::readByteCount("1000", bytes) && bytes == 1000);
+    EXPECT_FALSE(cli::readByteCount("1.5", bytes));
+    EXPECT_FALSE(cli::readByteCount("-1M", bytes));
+
+    std::vector<cli::ListedWork> listed;
+    for (int i = 1; i <= 12; ++i) listed.push_back({i, i % 2 ? "Wind " + std::to_string(i) : "Rain", ""});
+    const auto sequences = [](const std::vector<cli::ListedWork>& chosen) {
+        std::vector<int> out;
+        for (const auto& work : chosen) out.push_back(work.sequence);
+        return out;
+    };
+    cli::WorkSelection firstOnes = o->selection;
+    EXPECT_TRUE(cli::selectWorks(listed, firstOnes).empty());  // no "风" among them
+    firstOnes.match.clear();
+    EXPECT_EQ(sequences(cli::selectWorks(listed, firstOnes)), (std::vector<int>{1, 2, 3}));
+    cli::WorkSelection byName;
+    byName.match = "wIND";
+    byName.items = {{4, 12}};
+    EXPECT_EQ(sequences(cli::selectWorks(listed, byName)), (std::vector<int>{5, 7, 9, 11}));
 }
 
 TEST(CliOptions, ProgressLineShowsSizeSpeedPercentAndTimeLeft) {
@@ -105,6 +163,34 @@ TEST(ZorvanCli, SavesCompleteFilesAndSaysWhenItCouldNot) {
     EXPECT_EQ(run.exitCode, 2);
     EXPECT_NE(run.output.find("cannot download"), std::string::npos) << run.output;
     EXPECT_EQ(filesIn(folder), (std::vector<std::string>{"clip(1).mp4", "clip.mp4", "short.mp4"}));
+}
+
+TEST(ZorvanCli, StandardOutputTakesTheBodyAndLocalProblemsHaveTheirOwnExitCode) {
+    NginxServer nginx;
+    ASSERT_TRUE(nginx.running()) << nginx.error();
+    const std::string content = nginx.addFile("clip.mp4", 1024 * 1024 + 7);
+    const std::string folder = freshFolder("cli-out");
+
+    CliRun run = runCli("get " + nginx.url("/clip.mp4") + " -o - > " + folder + "/piped");
+    EXPECT_EQ(run.exitCode, 0) << run.output;
+    EXPECT_EQ(run.output, "");
+    EXPECT_TRUE(readFile(folder + "/piped") == content);
+    run = runCli("get " + nginx.url("/clip.mp4") + " -o - > /dev/full");
+    EXPECT_EQ(run.exitCode, 6);
+    EXPECT_NE(run.output.find("cannot write to standard output: no space left on device"), std::string::npos)
+        << run.output;
+    run = runCli("get " + nginx.url("/none.mp4") + " -o -");
+    EXPECT_EQ(run.exitCode, 5);
+    EXPECT_NE(run.output.find("404 Not Found"), std::string::npos) << run.output;
+
+    std::ofstream(folder + "/plain") << "a file, not a folder";
+    run = runCli("get " + nginx.url("/clip.mp4") + " -o " + folder + "/plain/clip.mp4");
+    EXPECT_EQ(run.exitCode, 6);
+    EXPECT_NE(run.output.find("cannot create the file: not a directory"), std::string::npos) << run.output;
+    run = runCli("get http://no-such-host.invalid/clip.mp4 -o " + folder + "/x.mp4");
+    EXPECT_EQ(run.exitCode, 3);
+    EXPECT_NE(run.output.find("cannot resolve host no-such-host.invalid"), std::string::npos) << run.output;
+    EXPECT_EQ(filesIn(folder), (std::vector<std::string>{"piped", "plain"}));
 }
 
 TEST(ZorvanCli, RefusesEachBadCertificateWithItsOwnMessageUnlessInsecure) {
