@@ -172,7 +172,9 @@ private:
                 return "no data came for " + std::to_string(cliLimits.stall.count()) + " s";
             default: break;
         }
-        if (item.outcome == TaskOutcome::TransferFailed && item.cause.kind == CauseKind::None) return item.failure;
+        // Nothing the engine met: it never ran (an address it does not take).
+        if (item.outcome == TaskOutcome::TransferFailed && item.cause.kind == CauseKind::None)
+            return "the download could not be started (the address or the file name cannot be used)";
         return downloadVerdict(item.outcome, item.cause).text;
     }
 

@@ -105,7 +105,10 @@ bool TargetFile::reserve() {
     if (size_ == 0) return true;
     const int error = ::posix_fallocate(fd_, 0, size_);
     if (error == 0) return true;
-    if (error != EOPNOTSUPP && error != EINVAL) return false;
+    if (error != EOPNOTSUPP && error != EINVAL) {
+        errno = error;  // posix_fallocate answers with it and leaves errno alone
+        return false;
+    }
     mapped_ = false;
     return ::ftruncate(fd_, size_) == 0;
 }
