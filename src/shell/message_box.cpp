@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QPointer>
 
 namespace zorvan {
@@ -51,7 +52,13 @@ int showOnGuiThread(const MessageBoxRequest& request) {
     QMessageBox box(qtIcon(request.icon), request.caption, request.text, qtButtons(request.buttons),
                     request.owner);
     if (!request.owner) box.setWindowModality(Qt::ApplicationModal);
-    return resultOf(box.exec());
+    // A box is answered, not maximised.
+    box.setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
+    QAbstractButton* extra = request.extraButton.isEmpty() ? nullptr
+                                                            : box.addButton(request.extraButton, QMessageBox::ActionRole);
+    const int answer = box.exec();
+    if (extra && box.clickedButton() == extra) return BoxExtra;
+    return resultOf(answer);
 }
 
 }  // namespace

@@ -11,7 +11,10 @@ enum class BoxButtons { Ok, OkCancel, YesNo, YesNoCancel, YesNoAll };
 
 // Results numbered as the desktop platform numbers them, since callers
 // compute with them (the notice returns result - 1).
-enum BoxResult : int { BoxFailed = 0, BoxOk = 1, BoxCancel = 2, BoxYes = 6, BoxNo = 7, BoxYesToAll = 8, BoxNoToAll = 9 };
+enum BoxResult : int {
+    BoxFailed = 0, BoxOk = 1, BoxCancel = 2, BoxYes = 6, BoxNo = 7, BoxYesToAll = 8, BoxNoToAll = 9,
+    BoxExtra = 100,  // the request's extra button
+};
 
 struct MessageBoxRequest {
     QWidget* owner = nullptr;  // null: a box of its own
@@ -19,6 +22,7 @@ struct MessageBoxRequest {
     QString caption;
     BoxIcon icon = BoxIcon::None;
     BoxButtons buttons = BoxButtons::Ok;
+    QString extraButton;       // not empty: one more button, beside the standard ones
 };
 
 // Shows a modal message box on the GUI thread and returns the button

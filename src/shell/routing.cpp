@@ -8,7 +8,9 @@
 #include "shell/windows/preview_window.h"
 #include "shell/windows/window_docking.h"
 #include "shell/windows/works_menu.h"
+#include "shell/settings/window_memory.h"
 #include "shell/working_set.h"
+#include "shell/works/works_list_tools.h"
 
 #include <QAction>
 #include <QLineEdit>
@@ -59,7 +61,10 @@ void routeMainWindow(MainWindow& window) {
     QObject::connect(&window, &MainWindow::moved, &window, [] { dockDownloadWindow(); });
     QObject::connect(&window, &MainWindow::resized, &window, [] { fitDownloadWindow(); });
     window.setCloseGuard([] { return !routines().confirmEnd || routines().confirmEnd(); });
-    QObject::connect(&window, &MainWindow::closing, &window, [] { endProgram(0); });
+    QObject::connect(&window, &MainWindow::closing, &window, [&window] {
+        saveWindowMemory(window);
+        endProgram(0);
+    });
     QObject::connect(window.fetchButton(), &QPushButton::clicked, &window, [&window] {
         if (retrievalUnderWay()) return;
         window.worksList()->clear();
@@ -88,6 +93,7 @@ void routeMainWindow(MainWindow& window) {
                          if (item) run(routines().playDownloadedFile, item->text());
                      });
     QObject::connect(window.trimTimer(), &QTimer::timeout, &window, [] { trimWorkingSet(); });
+    attachWorksListTools(window);
 }
 
 void routePreviewWindow(PreviewWindow& window) {
@@ -121,6 +127,7 @@ void routeDownloadWindow(DownloadWindow& window) {
 void mainWindowCreated() {
     loadWindow(WindowKind::Preview);
     run(routines().attachSkin);
+    if (MainWindow* main = mainWindow()) restoreWindowMemory(*main);
     run(routines().restoreDownloads);
 }
 

@@ -5,6 +5,7 @@
 #include "shell/downloads/download_manager.h"
 #include "shell/program_state.h"
 #include "shell/routing.h"
+#include "shell/settings/window_memory.h"
 #include "shell/windows.h"
 #include "shell/windows/main_window.h"
 #include "store/library_db.h"
@@ -23,6 +24,7 @@ protected:
     void SetUp() override {
         std::filesystem::remove_all(downloadFolder());
         removeLibrary();
+        forgetWindowMemory();
         saved_ = routines();
         installProgramRoutines("http://127.0.0.1:1");
         ASSERT_TRUE(loadWindow(WindowKind::Main));
@@ -34,6 +36,7 @@ protected:
         routines() = saved_;
         std::filesystem::remove_all(downloadFolder());
         removeLibrary();
+        forgetWindowMemory();
     }
     static void removeLibrary() {
         const std::string db = libraryDbPath();

@@ -10,6 +10,7 @@
 #include "shell/library/downloaded_view.h"
 #include "shell/message_box.h"
 #include "shell/windows.h"
+#include "shell/works/works_list_tools.h"
 #include "shell/windows/main_window.h"
 #include "shell/windows/window_docking.h"
 #include "text/code_page.h"
@@ -30,12 +31,13 @@ namespace {
 
 constexpr const char* infoCaption = "信息：";
 
-int ask(const QString& text, BoxIcon icon, BoxButtons buttons) {
+int ask(const QString& text, BoxIcon icon, BoxButtons buttons, const QString& extraButton = {}) {
     MessageBoxRequest box;
     box.text = text;
     box.caption = QString::fromUtf8(infoCaption);
     box.icon = icon;
     box.buttons = buttons;
+    box.extraButton = extraButton;
     box.owner = mainWindow();
     return showMessageBox(box);
 }
@@ -155,7 +157,11 @@ void showBatchEnd() {
         QString text = QString::fromStdString(endMessage(outcome, kept));
         if (!fine && item.failureKind != FailureKind::Refused && !item.failure.empty())
             text = QString::fromStdString(failureText(item.failure, kept));
-        ask(text, fine ? BoxIcon::Information : BoxIcon::Warning, BoxButtons::Ok);
+        // A saved work: its folder is one click away.
+        const bool saved = item.state == ItemState::Done && !item.savedPath.empty();
+        const int answer = ask(text, fine ? BoxIcon::Information : BoxIcon::Warning, BoxButtons::Ok,
+                               saved ? QStringLiteral("打开所在文件夹") : QString());
+        if (answer == BoxExtra) openFolderOf(item.savedPath);
     } else if (batch.size() > 1) {
         const int done = static_cast<int>(std::count_if(batch.begin(), batch.end(), [](const QueueItem& i) {
             return i.state == ItemState::Done || i.state == ItemState::Skipped;
@@ -192,6 +198,11 @@ void followManager() {
         if (window->partText(0) != size) window->setPartText(0, size);
     });
     QObject::connect(&manager, &DownloadManager::batchSettled, &manager, [] { showBatchEnd(); });
+    // A work saved gets its tick in the list at once.
+    QObject::connect(&manager, &DownloadManager::itemChanged, &manager, [](int id) {
+        const QueueItem* item = downloadManager().queue().item(id);
+        if (item && item->state == ItemState::Done) refreshDownloadedMarks();
+    });
     // Works continued from the downloads view show in the download window too.
     QObject::connect(&manager, &DownloadManager::batchStarted, &manager, [] {
         if (!downloadWindow() && mainWindow()) loadWindow(WindowKind::Download);

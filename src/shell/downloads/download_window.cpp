@@ -30,8 +30,11 @@ DownloadWindow::DownloadWindow() {
     statusBar_ = new QStatusBar(this);
     statusBar_->setObjectName(QStringLiteral("状态条1"));
     statusBar_->setSizeGripEnabled(false);
+    // The numbers carry no labels of their own; a pointer on them says which is which.
+    const char* const names[partCount] = {"大小", "速度", "已下载", "进度"};
     for (int i = 0; i < partCount; ++i) {
         parts_[i] = new QLabel(statusBar_);
+        parts_[i]->setToolTip(QString::fromUtf8(names[i]));
         parts_[i]->setFixedWidth(designPartWidth);
         parts_[i]->setFrameStyle(QFrame::Panel | QFrame::Sunken);
         statusBar_->addWidget(parts_[i]);

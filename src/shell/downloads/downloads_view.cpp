@@ -164,7 +164,7 @@ void DownloadsView::act(const QString& command) {
             if (showMessageBox(box) == BoxYes) queue.cancel(id);
         } else if (command == QStringLiteral("打开所在文件夹")) {
             const std::string& path = item->savedPath.empty() ? item->work.path : item->savedPath;
-            QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(folderOf(path))));
+            openFolderOf(path);
             break;  // one folder is enough
         }
     }
@@ -190,5 +190,9 @@ void showDownloadsView() {
 }
 
 DownloadsView* downloadsView() { return view.data(); }
+
+void openFolderOf(const std::string& path) {
+    QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(folderOf(path))));
+}
 
 }  // namespace zorvan

@@ -13,6 +13,11 @@
 
 namespace zorvan {
 
+namespace {
+constexpr int openWidth = 526;
+constexpr int closedWidth = 300;
+}  // namespace
+
 void refreshDownloadedList() {
     MainWindow* main = mainWindow();
     if (!main) return;
@@ -28,8 +33,8 @@ void toggleDownloadedView() {
     if (!main) return;
     refreshDownloadedList();
     const bool open = main->viewDownloadedCommand()->isChecked();
-    main->downloadedGroup()->setVisible(open);
-    setOuterWidth(main, open ? 526 : 300);
+    main->showLibrary(open);
+    setOuterWidth(main, open ? openWidth : closedWidth);
 }
 
 }  // namespace zorvan

@@ -16,6 +16,8 @@
 #include <QTimer>
 #include <QTreeWidget>
 
+#include <algorithm>
+
 namespace zorvan {
 
 namespace {
@@ -61,6 +63,8 @@ MainWindow::MainWindow() {
     trimTimer_->start();
 
     createWorksList();
+    createFilterRow();
+    layOut();
 }
 
 MainWindow::~MainWindow() = default;
@@ -81,17 +85,13 @@ void MainWindow::createPerformerRow() {
     // right edge where the design has it.
     const int textWidth = performerLabel_->fontMetrics().horizontalAdvance(performerLabel_->text()) + 2;
     if (textWidth > performerLabel_->width()) performerLabel_->resize(textWidth, performerLabel_->height());
-    const int labelEnd = performerLabel_->geometry().right() + 1;
-    if (labelEnd > performerIdEdit_->x()) {
-        const int right = performerIdEdit_->geometry().right();
-        performerIdEdit_->setGeometry(labelEnd, performerIdEdit_->y(), right - labelEnd + 1, performerIdEdit_->height());
-    }
+    labelEnd_ = std::max(performerLabel_->geometry().right() + 1, performerIdEdit_->x());
 }
 
 void MainWindow::createDownloadedGroup() {
     downloadedGroup_ = new QGroupBox(QStringLiteral("已下载："), this);
     downloadedGroup_->setObjectName(QStringLiteral("分组框1"));
-    downloadedGroup_->setGeometry(288, 1, 232, 376);
+    downloadedGroup_->setGeometry(288, 1, 232, 376);  // moved along by layOut
     // Shown only while the window is widened for it: a sliver of it at the
     // narrow window's edge is a stray line, not a view.
     downloadedGroup_->hide();
@@ -158,6 +158,41 @@ void MainWindow::createWorksList() {
     worksList_->viewport()->installEventFilter(this);
 }
 
+void MainWindow::createFilterRow() {
+    filterEdit_ = new QLineEdit(this);
+    filterEdit_->setObjectName(QStringLiteral("搜索框"));
+    filterEdit_->setPlaceholderText(QStringLiteral("搜索歌名"));
+    filterEdit_->setClearButtonEnabled(true);
+    whiteBackgroundBlackText(filterEdit_);
+    countLabel_ = new QLabel(this);
+    countLabel_->setObjectName(QStringLiteral("作品数"));
+    countLabel_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+}
+
+void MainWindow::showLibrary(bool shown) {
+    libraryShown_ = shown;
+    downloadedGroup_->setVisible(shown);
+    layOut();
+}
+
+void MainWindow::layOut() {
+    // The units sit where the design has them, measured from the design's
+    // width even where a frame makes the inside narrower; a window widened
+    // without the library view gives the list the room. The row under the
+    // list takes what the inside leaves below the design's list, which is
+    // shortened where a frame would hide the row.
+    const int left = libraryShown_ ? designWidth : std::max(width(), designWidth);
+    constexpr int listTop = 35, designListHeight = 338, rowHeight = 20;
+    fetchButton_->setGeometry(left - 82, 5, 72, 24);
+    performerIdEdit_->setGeometry(labelEnd_, 5, fetchButton_->x() - 8 - labelEnd_, 24);
+    worksList_->setGeometry(1, listTop, left - 10, std::min(designListHeight, height() - listTop - rowHeight - 5));
+    const int rowTop = worksList_->geometry().bottom() + 3;
+    filterEdit_->setGeometry(1, rowTop, std::min(150, (left - 10) / 2), rowHeight);
+    const int countLeft = filterEdit_->geometry().right() + 8;
+    countLabel_->setGeometry(countLeft, rowTop, left - 10 - countLeft + 1, rowHeight);
+    downloadedGroup_->move(left - 2, 1);
+}
+
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
     if (watched == worksList_->viewport() && event->type() == QEvent::MouseButtonDblClick &&
         static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
@@ -173,6 +208,7 @@ void MainWindow::moveEvent(QMoveEvent* event) {
 
 void MainWindow::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
+    layOut();
     emit resized();
 }
 

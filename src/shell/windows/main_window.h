@@ -45,6 +45,13 @@ public:
     QPushButton* fetchButton() const { return fetchButton_; }
     QTimer* trimTimer() const { return trimTimer_; }
     QTreeWidget* worksList() const { return worksList_; }
+    // Beneath the list: the filter box "搜索歌名" and the works count.
+    QLineEdit* filterEdit() const { return filterEdit_; }
+    QLabel* countLabel() const { return countLabel_; }
+
+    // Shows or hides the library view beside the list.
+    void showLibrary(bool shown);
+    bool libraryShown() const { return libraryShown_; }
 
 signals:
     void moved();
@@ -63,6 +70,10 @@ private:
     void createDownloadedGroup();
     void createWorksMenu();
     void createWorksList();
+    void createFilterRow();
+    // Places the units for the window's size: as designed, with the list
+    // filling a window widened without the library view.
+    void layOut();
 
     QLabel* performerLabel_;
     QLineEdit* performerIdEdit_;
@@ -79,6 +90,10 @@ private:
     QPushButton* fetchButton_;
     QTimer* trimTimer_;
     QTreeWidget* worksList_;
+    QLineEdit* filterEdit_;
+    QLabel* countLabel_;
+    int labelEnd_ = 0;  // where the performer label's text ends
+    bool libraryShown_ = false;
 };
 
 // The id the edit box starts with: the bundled demo service's first performer.

@@ -78,4 +78,12 @@ void applyDesignSize(QWidget* window, int width, int height, bool centred) {
     window->installEventFilter(new DesignSizeOnFirstShow(window, QSize(width, height), centred));
 }
 
+void keepGivenGeometry(QWidget* window) {
+    for (QObject* child : window->children())
+        if (auto* pending = dynamic_cast<DesignSizeOnFirstShow*>(child)) {
+            window->removeEventFilter(pending);
+            pending->deleteLater();
+        }
+}
+
 }  // namespace zorvan

@@ -27,5 +27,8 @@ void centreOnScreen(QWidget* window);
 // shown, when the platform's frame is known; a centred window is centred
 // each time.
 void applyDesignSize(QWidget* window, int width, int height, bool centred);
+// Drops what applyDesignSize would still do at the first showing: the
+// window keeps the place and size it was given since (remembered ones).
+void keepGivenGeometry(QWidget* window);
 
 }  // namespace zorvan

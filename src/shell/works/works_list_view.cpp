@@ -5,6 +5,7 @@
 #include "shell/library/stay_on_top.h"
 #include "shell/windows.h"
 #include "shell/windows/main_window.h"
+#include "shell/works/work_item.h"
 #include "text/code_page.h"
 
 #include <QLineEdit>
@@ -58,7 +59,7 @@ int WorksListView::rowCount() {
 
 void WorksListView::appendRow(const std::string& text) {
     withMainWindow([text = widgetText(text)](MainWindow& window) {
-        auto* item = new QTreeWidgetItem(window.worksList(), QStringList{text});
+        auto* item = new WorkItem(window.worksList(), QStringList{text});
         item->setTextAlignment(2, Qt::AlignCenter);
     });
 }

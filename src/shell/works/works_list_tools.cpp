@@ -1,0 +1,123 @@
+#include "shell/works/works_list_tools.h"
+
+#include "catalogue/works_retrieval.h"
+#include "download_policy/download_folder.h"
+#include "download_policy/work_file.h"
+#include "shell/routing.h"
+#include "shell/windows.h"
+#include "shell/windows/main_window.h"
+#include "text/code_page.h"
+
+#include <QFileInfo>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPainter>
+#include <QTreeWidget>
+
+namespace zorvan {
+
+namespace {
+
+constexpr int sequenceColumn = 0;
+
+QIcon tickIcon() {
+    static const QIcon icon = [] {
+        QPixmap picture(12, 12);
+        picture.fill(Qt::transparent);
+        QPainter painter(&picture);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setPen(QPen(QColor(0x2e, 0x8b, 0x57), 2));
+        painter.drawPolyline(QPolygonF({QPointF(2, 6.5), QPointF(5, 9.5), QPointF(10, 2.5)}));
+        return QIcon(picture);
+    }();
+    return icon;
+}
+
+bool matchesFilter(const QTreeWidgetItem& item, const QString& filter) {
+    return filter.isEmpty() || item.text(songNameColumn).contains(filter, Qt::CaseInsensitive);
+}
+
+void updateCount(MainWindow& window) {
+    QTreeWidget* list = window.worksList();
+    int shown = 0;
+    for (int i = 0; i < list->topLevelItemCount(); ++i) shown += list->topLevelItem(i)->isHidden() ? 0 : 1;
+    window.countLabel()->setText(worksCountText(list->topLevelItemCount(), shown));
+}
+
+void applyFilter(MainWindow& window) {
+    QTreeWidget* list = window.worksList();
+    const QString filter = window.filterEdit()->text().trimmed();
+    for (int i = 0; i < list->topLevelItemCount(); ++i) {
+        QTreeWidgetItem* item = list->topLevelItem(i);
+        const bool hidden = !matchesFilter(*item, filter);
+        item->setHidden(hidden);
+        // A hidden work is never downloaded by mistake.
+        if (hidden) item->setSelected(false);
+    }
+    updateCount(window);
+}
+
+void markIfDownloaded(QTreeWidgetItem& item, const std::string& folder) {
+    const QString name = item.text(songNameColumn);
+    const bool there = !name.isEmpty() &&
+                       QFileInfo::exists(QString::fromStdString(
+                           gbkToUtf8(workFilePath(folder, utf8ToGbk(name.toStdString())))));
+    item.setIcon(sequenceColumn, there ? tickIcon() : QIcon());
+    item.setToolTip(sequenceColumn, there ? QStringLiteral("已下载") : QString());
+}
+
+void sortBy(MainWindow& window, int column) {
+    // Rows are written by their place while the retrieval runs.
+    if (column == mediaAddressColumn || retrievalUnderWay()) return;
+    QTreeWidget* list = window.worksList();
+    QHeaderView* header = list->header();
+    const bool again = header->isSortIndicatorShown() && header->sortIndicatorSection() == column;
+    const Qt::SortOrder order =
+        again && header->sortIndicatorOrder() == Qt::AscendingOrder ? Qt::DescendingOrder : Qt::AscendingOrder;
+    list->sortItems(column, order);
+    header->setSortIndicatorShown(true);
+    header->setSortIndicator(column, order);
+}
+
+}  // namespace
+
+QString worksCountText(int total, int shown) {
+    if (total <= 0) return {};
+    QString text = QStringLiteral("共 %1 个作品").arg(total);
+    if (shown < total) text += QStringLiteral("，显示 %1 个").arg(shown);
+    return text;
+}
+
+void attachWorksListTools(MainWindow& window) {
+    QTreeWidget* list = window.worksList();
+    QObject::connect(window.filterEdit(), &QLineEdit::textChanged, &window, [&window] { applyFilter(window); });
+    QObject::connect(list->header(), &QHeaderView::sectionClicked, &window,
+                     [&window](int column) { sortBy(window, column); });
+    // A row is filled after it is added: its song name decides its filter
+    // and its mark.
+    QObject::connect(list, &QTreeWidget::itemChanged, &window, [&window](QTreeWidgetItem* item, int column) {
+        if (column != songNameColumn) return;
+        const QSignalBlocker quiet(window.worksList());  // the mark changes the item again
+        item->setHidden(!matchesFilter(*item, window.filterEdit()->text().trimmed()));
+        markIfDownloaded(*item, downloadFolder());
+        updateCount(window);
+    });
+    QObject::connect(list->model(), &QAbstractItemModel::rowsInserted, &window, [&window] { updateCount(window); });
+    QObject::connect(list->model(), &QAbstractItemModel::rowsRemoved, &window, [&window] { updateCount(window); });
+    QObject::connect(list->model(), &QAbstractItemModel::modelReset, &window, [&window] {
+        window.worksList()->header()->setSortIndicatorShown(false);
+        updateCount(window);
+    });
+}
+
+void refreshDownloadedMarks() {
+    MainWindow* window = mainWindow();
+    if (!window) return;
+    const std::string folder = downloadFolder();
+    QTreeWidget* list = window->worksList();
+    const QSignalBlocker quiet(list);
+    for (int i = 0; i < list->topLevelItemCount(); ++i) markIfDownloaded(*list->topLevelItem(i), folder);
+}
+
+}  // namespace zorvan

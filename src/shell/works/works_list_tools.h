@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QString>
+
+namespace zorvan {
+
+class MainWindow;
+
+// What the works list does beside the retrieval's rows: the filter box
+// narrows it to song names holding its text as it is typed, a click on a
+// column's header sorts by it (sequence as a number, name; not while a
+// retrieval fills it), the count beneath says how many works there are, and
+// a tick marks each work whose file is already in the download folder.
+void attachWorksListTools(MainWindow& window);
+
+// Looks again which works are in the download folder (after a download).
+void refreshDownloadedMarks();
+
+// "共 36 个作品", with "，显示 5 个" while the filter hides some; empty for
+// an empty list.
+QString worksCountText(int total, int shown);
+
+}  // namespace zorvan
