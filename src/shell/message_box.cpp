@@ -54,8 +54,10 @@ int showOnGuiThread(const MessageBoxRequest& request) {
     if (!request.owner) box.setWindowModality(Qt::ApplicationModal);
     // A box is answered, not maximised.
     box.setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
-    QAbstractButton* extra = request.extraButton.isEmpty() ? nullptr
-                                                            : box.addButton(request.extraButton, QMessageBox::ActionRole);
+    QPushButton* extra = request.extraButton.isEmpty() ? nullptr
+                                                        : box.addButton(request.extraButton, QMessageBox::ActionRole);
+    // Its whole text, whatever the box's layout makes of a longer one.
+    if (extra) extra->setMinimumWidth(extra->fontMetrics().horizontalAdvance(request.extraButton) + 32);
     const int answer = box.exec();
     if (extra && box.clickedButton() == extra) return BoxExtra;
     return resultOf(answer);

@@ -6,6 +6,10 @@
 
 #include <QAction>
 #include <QFile>
+#include <QGuiApplication>
+#include <QScreen>
+
+#include <functional>
 #include <QLineEdit>
 #include <QSettings>
 
@@ -16,7 +20,7 @@ namespace {
 QSettings memory() { return QSettings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("zorvan"), QStringLiteral("zorvan")); }
 
 const QString idKey = QStringLiteral("main/performerId");
-const QString geometryKey = QStringLiteral("main/geometry");
+const QString placeKey = QStringLiteral("main/position");
 const QString onTopKey = QStringLiteral("main/stayOnTop");
 const QString libraryKey = QStringLiteral("main/libraryOpen");
 
@@ -29,20 +33,27 @@ void restoreWindowMemory(MainWindow& window) {
     const QString id = settings.value(idKey).toString().trimmed();
     if (!id.isEmpty()) window.performerIdEdit()->setText(id);
     // The commands themselves, so titles, widths and marks follow as when chosen.
-    if (settings.value(libraryKey).toBool() && routines().toggleDownloadedView) {
-        window.viewDownloadedCommand()->setChecked(true);
-        routines().toggleDownloadedView();
-    }
-    if (settings.value(onTopKey).toBool() && routines().toggleStayOnTop) routines().toggleStayOnTop();
-    // Last, so the remembered size wins over the library view's width.
-    const QByteArray geometry = settings.value(geometryKey).toByteArray();
-    if (!geometry.isEmpty() && window.restoreGeometry(geometry)) keepGivenGeometry(&window);
+    // The commands' own routines, which read the check mark as it now stands.
+    const auto choose = [](QAction* command, const std::function<void()>& routine) {
+        if (!routine) return;
+        command->setChecked(true);
+        routine();
+    };
+    if (settings.value(libraryKey).toBool()) choose(window.viewDownloadedCommand(), routines().toggleDownloadedView);
+    if (settings.value(onTopKey).toBool()) choose(window.stayOnTopCommand(), routines().toggleStayOnTop);
+    // The size follows the library view, measured again once the window
+    // is framed; the place is the user's, on a screen that is still there.
+    const QPoint place = settings.value(placeKey).toPoint();
+    const bool placed = settings.contains(placeKey) && QGuiApplication::screenAt(place + QPoint(40, 20));
+    keepGivenGeometry(&window);
+    applyDesignSize(&window, outerWidth(&window), MainWindow::designHeight, !placed);
+    if (placed) window.move(place);
 }
 
 void saveWindowMemory(const MainWindow& window) {
     QSettings settings = memory();
     settings.setValue(idKey, window.performerIdEdit()->text().trimmed());
-    settings.setValue(geometryKey, window.saveGeometry());
+    settings.setValue(placeKey, window.pos());
     settings.setValue(onTopKey, window.stayOnTopCommand()->isChecked());
     settings.setValue(libraryKey, window.viewDownloadedCommand()->isChecked());
     settings.sync();

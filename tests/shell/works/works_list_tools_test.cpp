@@ -1,0 +1,113 @@
+// What the works list does beside its rows, and what the window remembers
+// from one run to the next.
+#include "shell/works/works_list_tools.h"
+
+#include "download_policy/download_folder.h"
+#include "download_policy/work_file.h"
+#include "shell/settings/window_memory.h"
+#include "shell/windows.h"
+#include "shell/windows/main_window.h"
+#include "shell/windows/window_geometry.h"
+#include "shell/works/work_item.h"
+#include "support/program_fixture.h"
+#include "text/code_page.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTreeWidget>
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+namespace zorvan {
+namespace {
+
+using WorksListToolsTest = test::ProgramTest;
+
+void saveWork(const std::string& songName) {
+    std::filesystem::create_directories(downloadFolder());
+    std::ofstream(gbkToUtf8(workFilePath(downloadFolder(), utf8ToGbk(songName)))) << "a whole work";
+}
+
+QStringList column(QTreeWidget* list, int at, bool shownOnly = false) {
+    QStringList texts;
+    for (int i = 0; i < list->topLevelItemCount(); ++i)
+        if (!shownOnly || !list->topLevelItem(i)->isHidden()) texts << list->topLevelItem(i)->text(at);
+    return texts;
+}
+
+TEST_F(WorksListToolsTest, FilterSortCountAndTicksFollowTheRowsAndTheDownloadFolder) {
+    QTreeWidget* list = main().worksList();
+    saveWork("晴天");
+    // Rows as the retrieval writes them: the sequence first, the name after.
+    for (const auto& [sequence, name] : {std::pair{"2", "雨天"}, {"10", "Wind"}, {"1", "晴天"}}) {
+        auto* item = new WorkItem(list, QStringList{QString::fromUtf8(sequence)});
+        item->setText(2, QString::fromUtf8(name));
+    }
+    EXPECT_EQ(main().countLabel()->text(), "共 3 个作品");
+    const auto ticked = [&](int row) { return !list->topLevelItem(row)->icon(0).isNull(); };
+    EXPECT_TRUE(ticked(2));
+    EXPECT_FALSE(ticked(0) || ticked(1));
+
+    list->topLevelItem(1)->setSelected(true);
+    main().filterEdit()->setText("天");
+    EXPECT_EQ(column(list, 2, true), (QStringList{"雨天", "晴天"}));
+    EXPECT_EQ(main().countLabel()->text(), "共 3 个作品，显示 2 个");
+    EXPECT_FALSE(list->topLevelItem(1)->isSelected()) << "a hidden work is not downloaded by mistake";
+    main().filterEdit()->setText("wind");
+    EXPECT_EQ(column(list, 2, true), QStringList{"Wind"});
+    main().filterEdit()->clear();
+
+    // A click on a header sorts by it (numbers as numbers), a second turns it round.
+    emit list->header()->sectionClicked(0);
+    EXPECT_EQ(column(list, 0), (QStringList{"1", "2", "10"}));
+    emit list->header()->sectionClicked(0);
+    EXPECT_EQ(column(list, 0), (QStringList{"10", "2", "1"}));
+    emit list->header()->sectionClicked(2);
+    EXPECT_EQ(column(list, 2).first(), "Wind");
+
+    saveWork("Wind");
+    refreshDownloadedMarks();
+    EXPECT_EQ(list->topLevelItem(0)->text(2), "Wind");
+    EXPECT_TRUE(ticked(0));
+    list->clear();
+    EXPECT_EQ(main().countLabel()->text(), "");
+    EXPECT_FALSE(list->header()->isSortIndicatorShown());
+}
+
+TEST_F(WorksListToolsTest, TheWindowComesBackWithItsIdPlaceStayOnTopAndLibraryView) {
+    main().performerIdEdit()->setText("100004");
+    main().stayOnTopCommand()->trigger();
+    main().viewDownloadedCommand()->trigger();
+    main().move(120, 130);
+    const QPoint place = main().pos();
+    saveWindowMemory(main());
+
+    destroyAllWindows();
+    ASSERT_TRUE(loadWindow(WindowKind::Main));
+    EXPECT_EQ(main().performerIdEdit()->text(), "100004");
+    EXPECT_TRUE(main().stayOnTopCommand()->isChecked());
+    EXPECT_TRUE(main().windowTitle().endsWith("     已置顶"));
+    EXPECT_TRUE(main().viewDownloadedCommand()->isChecked());
+    EXPECT_FALSE(main().downloadedGroup()->isHidden());
+    EXPECT_EQ(outerWidth(&main()), 526);
+    EXPECT_EQ(main().pos(), place);
+    // Closed again, the list takes the whole width: no empty strip.
+    main().viewDownloadedCommand()->trigger();
+    EXPECT_EQ(main().worksList()->geometry().right(), main().width() - 10);
+
+    forgetWindowMemory();
+    destroyAllWindows();
+    ASSERT_TRUE(loadWindow(WindowKind::Main));
+    EXPECT_EQ(main().performerIdEdit()->text(), "100001");
+    EXPECT_FALSE(main().stayOnTopCommand()->isChecked());
+    EXPECT_EQ(outerWidth(&main()), 290);
+}
+
+}  // namespace
+}  // namespace zorvan
