@@ -7,21 +7,51 @@
 #include "shell/downloads/downloads_view.h"
 #include "shell/library/downloaded_view.h"
 #include "shell/library/stay_on_top.h"
+#include "shell/program_state.h"
 #include "shell/routing.h"
+#include "shell/settings/service_settings.h"
 #include "shell/windows.h"
 #include "shell/works/works_list_view.h"
 #include "skin/program_skin.h"
 #include "web/http_client_init.h"
 
+#include <mutex>
+#include <string>
+
 namespace zorvan {
+
+namespace {
+
+// The service in use: the retrieval's worker reads it as it starts, the
+// settings change it on the GUI thread.
+std::mutex serviceLock;
+std::string currentService;
+
+std::string serviceInUse() {
+    std::lock_guard hold(serviceLock);
+    return currentService;
+}
+
+void useService(const std::string& address) {
+    {
+        std::lock_guard hold(serviceLock);
+        currentService = address;
+    }
+    if (programStateExists()) programState().serviceAddress = address;
+}
+
+}  // namespace
 
 void installProgramRoutines(const std::string& serviceAddress) {
     Routines& r = routines();
+    useService(serviceAddress);
     r.attachSkin = attachSkin;
-    r.retrieveWorks = [worksAddress = worksAddressFor(serviceAddress)] {
+    r.retrieveWorks = [] {
         WorksListView view;
-        retrieveWorks(view, worksAddress);
+        retrieveWorks(view, worksAddressFor(serviceInUse()));
     };
+    r.changeService = useService;
+    r.showSettings = showServiceSettings;
     r.downloadSelectedWork = startDownload;
     r.downloadAllWorks = downloadAllWorks;
     r.showDownloadList = showDownloadsView;

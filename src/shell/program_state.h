@@ -31,6 +31,9 @@ struct ProgramState {
 
     // The video service's web host, e.g. "http://127.0.0.1:18089".
     std::string serviceAddress;
+    // What --service or ZORVAN_SERVICE gave at start (empty: neither), which
+    // the address chosen in the settings does not replace.
+    std::string givenServiceAddress;
 
     // Downloads are not here: the downloads wing owns its queue
     // (shell/downloads/download_manager.h).

@@ -84,6 +84,7 @@ void routeMainWindow(MainWindow& window) {
                      [] { run(routines().downloadAllWorks); });
     QObject::connect(window.downloadListCommand(), &QAction::triggered, &window,
                      [] { run(routines().showDownloadList); });
+    QObject::connect(window.settingsCommand(), &QAction::triggered, &window, [] { run(routines().showSettings); });
     QObject::connect(window.viewDownloadedCommand(), &QAction::triggered, &window,
                      [] { run(routines().toggleDownloadedView); });
     QObject::connect(window.stayOnTopCommand(), &QAction::triggered, &window,

@@ -5,6 +5,7 @@
 #include <QString>
 
 #include <functional>
+#include <string>
 
 namespace zorvan {
 
@@ -25,6 +26,8 @@ struct Routines {
     std::function<void()> toggleDownloadedView;    // "查看已下载"
     std::function<void()> toggleStayOnTop;         // "置顶"
     std::function<void(const QString& entry)> playDownloadedFile;  // downloaded list double-click
+    std::function<void()> showSettings;            // "设置"
+    std::function<void(const std::string& address)> changeService;  // the settings chose another service
 
     // Preview window
     std::function<void()> createPreviewPlayer;

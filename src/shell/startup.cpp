@@ -5,6 +5,7 @@
 #include "download_policy/program_directory.h"
 #include "shell/program_end.h"
 #include "shell/program_state.h"
+#include "shell/settings/service_settings.h"
 #include "web/service_address.h"
 
 #include <QApplication>
@@ -53,7 +54,9 @@ int programStart(int& argc, char** argv, const StartupSteps& steps) {
     enterProgramDirectory();
 
     // 2. Program-wide state.
-    createProgramState(serviceAddress(std::vector<std::string>(argv, argv + argc)));
+    const std::vector<std::string> args(argv, argv + argc);
+    createProgramState(serviceAddress(args, rememberedServiceAddress()));
+    programState().givenServiceAddress = givenServiceAddress(args);
 
     if (steps.installRoutines) steps.installRoutines(programState().serviceAddress);
 

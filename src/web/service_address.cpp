@@ -15,7 +15,13 @@ std::string withoutTrailingSlashes(std::string url) {
 
 std::string defaultServiceAddress() { return withoutTrailingSlashes(ZORVAN_DEFAULT_SERVICE); }
 
-std::string serviceAddress(const std::vector<std::string>& args) {
+std::string serviceAddress(const std::vector<std::string>& args, const std::string& remembered) {
+    if (std::string given = givenServiceAddress(args); !given.empty()) return given;
+    if (!remembered.empty()) return withoutTrailingSlashes(remembered);
+    return defaultServiceAddress();
+}
+
+std::string givenServiceAddress(const std::vector<std::string>& args) {
     const std::string flag = "--service";
     for (std::size_t i = 0; i < args.size(); ++i) {
         if (args[i] == flag && i + 1 < args.size() && !args[i + 1].empty())
@@ -25,7 +31,7 @@ std::string serviceAddress(const std::vector<std::string>& args) {
     }
     if (const char* env = std::getenv("ZORVAN_SERVICE"); env && *env)
         return withoutTrailingSlashes(env);
-    return defaultServiceAddress();
+    return {};
 }
 
 }  // namespace zorvan

@@ -1,6 +1,7 @@
 #include "shell/settings/window_memory.h"
 
 #include "shell/routing.h"
+#include "shell/settings/program_settings.h"
 #include "shell/windows/main_window.h"
 #include "shell/windows/window_geometry.h"
 
@@ -17,7 +18,7 @@ namespace zorvan {
 
 namespace {
 
-QSettings memory() { return QSettings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("zorvan"), QStringLiteral("zorvan")); }
+QSettings memory() { return programSettings(); }
 
 const QString idKey = QStringLiteral("main/performerId");
 const QString placeKey = QStringLiteral("main/position");
@@ -59,6 +60,6 @@ void saveWindowMemory(const MainWindow& window) {
     settings.sync();
 }
 
-void forgetWindowMemory() { QFile::remove(windowMemoryPath()); }
+void forgetWindowMemory() { QFile::remove(windowMemoryPath()); }  // the whole file: the service's address too
 
 }  // namespace zorvan

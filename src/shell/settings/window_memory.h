@@ -14,7 +14,8 @@ class MainWindow;
 QString windowMemoryPath();
 void restoreWindowMemory(MainWindow& window);
 void saveWindowMemory(const MainWindow& window);
-// Forgets everything (tests, and a user who wants the design back).
+// Forgets everything, the chosen service too (tests, and a user who wants
+// the design back).
 void forgetWindowMemory();
 
 }  // namespace zorvan

@@ -120,6 +120,7 @@ void MainWindow::createWorksMenu() {
     // Not items of the menu itself: the popup shows them beside "下载".
     downloadAllCommand_ = new QAction(QStringLiteral("全部下载"), this);
     downloadListCommand_ = new QAction(QStringLiteral("下载列表"), this);
+    settingsCommand_ = new QAction(QStringLiteral("设置"), this);
 }
 
 void MainWindow::createWorksList() {

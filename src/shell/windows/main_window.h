@@ -40,6 +40,8 @@ public:
     // Beyond the works menu's own items, shown in its popup after "下载".
     QAction* downloadAllCommand() const { return downloadAllCommand_; }
     QAction* downloadListCommand() const { return downloadListCommand_; }
+    // Shown in the popup after the menu's own items: the video service's address.
+    QAction* settingsCommand() const { return settingsCommand_; }
     // Asked before the window closes; false keeps it open.
     void setCloseGuard(std::function<bool()> guard) { closeGuard_ = std::move(guard); }
     QPushButton* fetchButton() const { return fetchButton_; }
@@ -86,6 +88,7 @@ private:
     QAction* stayOnTopCommand_;
     QAction* downloadAllCommand_;
     QAction* downloadListCommand_;
+    QAction* settingsCommand_;
     std::function<bool()> closeGuard_;
     QPushButton* fetchButton_;
     QTimer* trimTimer_;

@@ -17,8 +17,13 @@ void showWorksMenu(MainWindow& window) {
     const qsizetype at = items.indexOf(window.downloadCommand());
     const QList<QAction*> extra = {window.downloadAllCommand(), window.downloadListCommand()};
     menu->insertActions(at + 1 < items.size() ? items[at + 1] : nullptr, extra);
+    QAction* separator = menu->addSeparator();
+    menu->addAction(window.settingsCommand());
     menu->exec(worksMenuPosition(QCursor::pos()));
     for (QAction* action : extra) menu->removeAction(action);
+    menu->removeAction(window.settingsCommand());
+    menu->removeAction(separator);
+    delete separator;
 }
 
 }  // namespace zorvan

@@ -1,0 +1,48 @@
+// "设置": the video service's address, checked, remembered and used.
+#include "shell/settings/service_settings.h"
+
+#include "shell/program_state.h"
+#include "shell/routing.h"
+#include "support/demo_service.h"
+#include "support/download_runner.h"
+#include "support/loopback_server.h"
+#include "support/program_fixture.h"
+
+#include <QLineEdit>
+#include <gtest/gtest.h>
+
+namespace zorvan {
+namespace {
+
+using ServiceSettingsTest = test::ProgramTest;
+
+TEST_F(ServiceSettingsTest, AnAddressIsCheckedRememberedAndUsedFromThenOn) {
+    const std::string media = test::freshFolder("settings-media");
+    test::makeDemoClips(media, 1000);
+    test::DemoService service(media);
+    ASSERT_FALSE(service.url().empty());
+    EXPECT_EQ(checkServiceAddress(service.url()), "");
+    test::LoopbackServer other([](const test::HttpRequest&) {
+        test::ScriptedReply reply;
+        reply.raw = "HTTP/1.1 200 OK\r\nContent-Length: 13\r\n\r\n<html></html>";
+        return reply;
+    });
+    EXPECT_EQ(checkServiceAddress("http://127.0.0.1:" + std::to_string(other.port())), "服务有回答，但不是作品列表");
+    EXPECT_EQ(checkServiceAddress("http://127.0.0.1:1").rfind("无法连接：", 0), 0u);
+
+    ServiceSettingsDialog dialog("http://127.0.0.1:1", "", nullptr);
+    for (const char* bad : {"", "ftp://host", "host:8080", "http://"}) {
+        dialog.addressEdit()->setText(bad);
+        EXPECT_EQ(dialog.chosenAddress(), "") << bad;
+    }
+    dialog.addressEdit()->setText(QString::fromStdString(" " + service.url() + "/ "));
+    EXPECT_EQ(dialog.chosenAddress(), service.url());
+
+    rememberServiceAddress(service.url());
+    EXPECT_EQ(rememberedServiceAddress(), service.url());
+    routines().changeService(service.url());
+    EXPECT_EQ(programState().serviceAddress, service.url());
+}
+
+}  // namespace
+}  // namespace zorvan
