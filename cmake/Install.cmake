@@ -1,9 +1,15 @@
 # What `cmake --install` puts in place, and the Debian package made from it
-# by `cpack -G DEB`: the two programs, the desktop entry, the icon (SVG and
-# a 256 px PNG) and the AppStream metainfo.
+# by `cpack -G DEB`: the two programs, the demo service, the desktop entry,
+# the icon (SVG and a 256 px PNG) and the AppStream metainfo.
 include(GNUInstallDirs)
 
 install(TARGETS zorvan zorvan-cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+
+# The demo service, to try the program at once: the binary out of the path,
+# started by zorvan-demo-service, which makes its clips at first use.
+install(TARGETS demo-service RUNTIME DESTINATION ${CMAKE_INSTALL_LIBEXECDIR}/zorvan)
+install(PROGRAMS ${CMAKE_SOURCE_DIR}/data/zorvan-demo-service DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(PROGRAMS ${CMAKE_SOURCE_DIR}/scripts/make-demo-media DESTINATION ${CMAKE_INSTALL_DATADIR}/zorvan)
 
 # The same id as appId in src/download_policy/app_id.h.
 set(ZORVAN_APP_ID app.zorvan.Zorvan)
@@ -32,4 +38,6 @@ set(CPACK_DEBIAN_PACKAGE_SECTION video)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS
     "gstreamer1.0-plugins-good, gstreamer1.0-plugins-bad, gstreamer1.0-libav, fonts-wqy-microhei | fonts-noto-cjk, ca-certificates")
+# The demo service's clips are made with it at first use.
+set(CPACK_DEBIAN_PACKAGE_SUGGESTS "ffmpeg")
 include(CPack)

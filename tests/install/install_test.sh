@@ -47,6 +47,22 @@ for _ in $(seq 1 100); do
 done
 [ -n "$url" ] || fail "the demo service did not start"
 
+# The installed demo service starts with its one command, with the clips
+# already in the user's data folder (made at first use otherwise).
+mkdir -p "$tmp/data/zorvan/demo-media"
+cp "$media"/clip*.mp4 "$tmp/data/zorvan/demo-media/"
+env -i PATH=/usr/bin:/bin HOME="$tmp" XDG_DATA_HOME="$tmp/data" "$root/usr/bin/zorvan-demo-service" --port 0 \
+  > "$tmp/installed-demo.log" 2>&1 &
+installed_pid=$!
+installed_url=""
+for _ in $(seq 1 100); do
+  installed_url="$(grep -o 'http://127\.0\.0\.1:[0-9]*' "$tmp/installed-demo.log" || true)"
+  [ -n "$installed_url" ] && break
+  sleep 0.05
+done
+kill "$installed_pid" 2>/dev/null || true
+[ -n "$installed_url" ] || fail "zorvan-demo-service did not start: $(cat "$tmp/installed-demo.log")"
+
 # An installed copy the user may write to (as under ~/.local) still saves
 # into the videos folder.
 env -i PATH=/usr/bin:/bin HOME="$tmp/own" "$root/usr/bin/zorvan-cli" get-all 100003 --service "$url" > "$tmp/own.log" 2>&1 \
@@ -87,7 +103,8 @@ run_cli XDG_VIDEOS_DIR="$home/Clips" -- get-all 100003 --service "$url" > "$tmp/
 cpack -G DEB -B "$tmp/package" --config "$build/CPackConfig.cmake" > "$tmp/cpack.log" 2>&1 || fail "cpack: $(cat "$tmp/cpack.log")"
 deb="$(ls "$tmp"/package/zorvan_*.deb)"
 contents="$(dpkg-deb -c "$deb")"
-for f in ./usr/bin/zorvan ./usr/bin/zorvan-cli ./usr/share/applications/$app.desktop ./usr/share/metainfo/$app.metainfo.xml \
+for f in ./usr/bin/zorvan ./usr/bin/zorvan-cli ./usr/bin/zorvan-demo-service ./usr/libexec/zorvan/demo-service \
+         ./usr/share/zorvan/make-demo-media ./usr/share/applications/$app.desktop ./usr/share/metainfo/$app.metainfo.xml \
          ./usr/share/icons/hicolor/256x256/apps/$app.png; do
   grep -q " $f\$" <<<"$contents" || fail "$f missing from the package"
 done
