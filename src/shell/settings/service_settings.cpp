@@ -9,6 +9,8 @@
 #include "shell/windows/main_window.h"
 #include "web/http_fetch.h"
 
+#include <curl/curl.h>
+
 #include <QDialogButtonBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -41,8 +43,13 @@ std::string checkServiceAddress(const std::string& address) {
         httpFetchText(worksAddressFor(address) + "?lumono=" + defaultPerformerId + "&p=1");
     if (page.empty()) {
         const HttpFetchReport report = lastHttpFetchReport();
-        const std::string why = report.status >= 400 ? "服务器回答 " + std::to_string(report.status) : report.error;
-        return "无法连接：" + why;
+        if (report.status >= 400) return "无法连接：服务器回答 " + std::to_string(report.status);
+        switch (report.transferCode) {
+            case CURLE_COULDNT_RESOLVE_HOST: return "无法连接：找不到这个主机";
+            case CURLE_COULDNT_CONNECT: return "无法连接：服务器拒绝连接或无法到达";
+            case CURLE_OPERATION_TIMEDOUT: return "无法连接：连接超时";
+            default: return "无法连接：" + report.error;
+        }
     }
     if (page.find("\"pages\":") == std::string::npos) return "服务有回答，但不是作品列表";
     return {};
@@ -77,6 +84,7 @@ ServiceSettingsDialog::ServiceSettingsDialog(const std::string& current, const s
     connect(buttons, &QDialogButtonBox::accepted, this, [this] {
         if (chosenAddress().empty()) {
             verdict_->setText(QStringLiteral("地址应以 http:// 或 https:// 开头"));
+            adjustSize();
             return;
         }
         accept();
@@ -105,6 +113,7 @@ void ServiceSettingsDialog::startCheck() {
         postToGui([fault, number, dialog] {
             if (!dialog || number != dialog->checks_) return;
             dialog->verdict_->setText(fault.empty() ? QStringLiteral("可以使用：服务回答了作品列表") : text(fault));
+            dialog->adjustSize();
         });
     }).detach();
 }
