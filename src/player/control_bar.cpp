@@ -5,10 +5,47 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QSlider>
+#include <QMouseEvent>
 #include <QStyle>
+#include <QStyleOptionSlider>
+
+#include <functional>
 #include <QToolButton>
 
 namespace zorvan {
+
+namespace {
+
+// A slider that a left click beside the handle moves to the point clicked
+// (a plain one steps a page), from where it may be dragged on.
+class SeekSlider : public QSlider {
+public:
+    SeekSlider(QWidget* parent, std::function<void(int)> jumped)
+        : QSlider(Qt::Horizontal, parent), jumped_(std::move(jumped)) {}
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override {
+        if (event->button() == Qt::LeftButton && maximum() > minimum()) {
+            QStyleOptionSlider option;
+            initStyleOption(&option);
+            const QRect handle = style()->subControlRect(QStyle::CC_Slider, &option, QStyle::SC_SliderHandle, this);
+            if (!handle.contains(event->position().toPoint())) {
+                const QRect groove =
+                    style()->subControlRect(QStyle::CC_Slider, &option, QStyle::SC_SliderGroove, this);
+                const int span = std::max(1, groove.width() - handle.width());
+                const int at = static_cast<int>(event->position().x()) - groove.x() - handle.width() / 2;
+                setValue(QStyle::sliderValueFromPosition(minimum(), maximum(), at, span, option.upsideDown));
+                if (jumped_) jumped_(value());
+            }
+        }
+        QSlider::mousePressEvent(event);
+    }
+
+private:
+    std::function<void(int)> jumped_;
+};
+
+}  // namespace
 
 QString playerTimeText(qint64 milliseconds) {
     const qint64 seconds = std::max<qint64>(0, milliseconds) / 1000;
@@ -30,8 +67,12 @@ ControlBar::ControlBar(QWidget* parent) : QWidget(parent) {
     play_ = new QToolButton(this);
     play_->setAutoRaise(true);
     play_->setToolTip(QStringLiteral("播放/暂停（空格）"));
-    seek_ = new QSlider(Qt::Horizontal, this);
-    seek_->setToolTip(QStringLiteral("拖动以跳转（左右方向键：5 秒）"));
+    seek_ = new SeekSlider(this, [this](int ms) {
+        if (view_) view_->setPosition(ms);
+    });
+    seek_->setToolTip(QStringLiteral("点击或拖动以跳转（左右方向键：5 秒）"));
+    // The keys stay with the picture (space, arrows) after the bar was used.
+    seek_->setFocusPolicy(Qt::NoFocus);
     time_ = new QLabel(playerTimeText(0) + " / " + playerTimeText(0), this);
     mute_ = new QToolButton(this);
     mute_->setAutoRaise(true);
@@ -40,6 +81,9 @@ ControlBar::ControlBar(QWidget* parent) : QWidget(parent) {
     volume_->setRange(0, 100);
     volume_->setFixedWidth(60);
     volume_->setToolTip(QStringLiteral("音量"));
+    volume_->setFocusPolicy(Qt::NoFocus);
+    play_->setFocusPolicy(Qt::NoFocus);
+    mute_->setFocusPolicy(Qt::NoFocus);
     layout->addWidget(play_);
     layout->addWidget(seek_, 1);
     layout->addWidget(time_);
@@ -51,6 +95,9 @@ ControlBar::ControlBar(QWidget* parent) : QWidget(parent) {
     });
     connect(seek_, &QSlider::sliderMoved, this, [this](int ms) {
         if (view_) view_->setPosition(ms);
+    });
+    connect(seek_, &QSlider::sliderReleased, this, [this] {
+        if (view_) view_->setPosition(seek_->value());
     });
     connect(mute_, &QToolButton::clicked, this, [this] {
         if (view_) view_->setMuted(!PlayerView::muted());

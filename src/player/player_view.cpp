@@ -1,5 +1,6 @@
 #include "player/player_view.h"
 
+#include "player/control_bar.h"
 #include "player/file_layer.h"
 #include "web/http_fetch.h"
 
@@ -12,6 +13,7 @@
 #include <QMediaDevices>
 #include <QMediaPlayer>
 #include <QPointer>
+#include <QTimer>
 #include <QUrl>
 #include <QVBoxLayout>
 #include <QVideoSink>
@@ -39,18 +41,26 @@ bool isRemote(const QString& source) {
 }
 
 // Why an address that the player could not play fails, in a few words: the
-// server's status, no server at all, or content that is no video.
-QString failureOf(const std::string& address) {
+// server's status, no server at all, or content that is no video (empty
+// when `onlyFaults` and the server answers fine).
+QString failureOf(const std::string& address, bool onlyFaults) {
     std::string responseHeaders;
     std::string headers = "Range: bytes=0-0";
     httpFetch(address, {}, {}, nullptr, nullptr, &headers, nullptr, {}, nullptr, {}, &responseHeaders);
-    if (responseHeaders.empty()) return QStringLiteral("无法播放：连接不到服务器");
+    if (responseHeaders.empty()) return QStringLiteral("无法播放：无法连接服务器");
     const std::string statusLine = responseHeaders.substr(0, responseHeaders.find('\r'));
     const auto space = statusLine.find(' ');
     const int status = space == std::string::npos ? 0 : std::atoi(statusLine.c_str() + space + 1);
     if (status >= 400) return QStringLiteral("无法播放：服务器回答 %1").arg(status);
-    return QStringLiteral("无法播放：这不是可以播放的视频");
+    if (onlyFaults) return {};
+    return QStringLiteral("无法播放：文件格式不支持");
 }
+
+// A remote source not loaded by then is looked into: a media backend may
+// take half a minute to give up on a server that is not there.
+constexpr int slowLoadMs = 2500;
+// The full-screen control bar hides after the mouse has been still this long.
+constexpr int barShownMs = 2000;
 
 }  // namespace
 
@@ -118,14 +128,14 @@ void PlayerView::onError(const QString& detail) {
 
 // A remote source's failure is looked into on a worker, so the reason can
 // name what the server said; a newer play() makes the answer moot.
-void PlayerView::explainFailure(const QString& source) {
+void PlayerView::explainFailure(const QString& source, bool onlyFaults) {
     if (!isRemote(source)) return;
     QPointer<PlayerView> self(this);
     const int attempt = attempt_;
-    std::thread([self = std::move(self), attempt, address = source.toStdString()]() mutable {
-        const QString reason = failureOf(address);
+    std::thread([self = std::move(self), attempt, onlyFaults, address = source.toStdString()]() mutable {
+        const QString reason = failureOf(address, onlyFaults);
         QMetaObject::invokeMethod(QCoreApplication::instance(), [self = std::move(self), attempt, reason] {
-            if (self && self->attempt_ == attempt) self->showMessage(reason);
+            if (self && self->attempt_ == attempt && !reason.isEmpty()) self->showMessage(reason);
         }, Qt::QueuedConnection);
     }).detach();
 }
@@ -164,6 +174,13 @@ void PlayerView::play(const QString& source) {
         }
     } else {
         player_->setSource(url);
+        const int attempt = attempt_;
+        QTimer::singleShot(slowLoadMs, this, [this, attempt] {
+            const auto status = player_->mediaStatus();
+            const bool waiting = status == QMediaPlayer::LoadingMedia || status == QMediaPlayer::NoMedia ||
+                                 status == QMediaPlayer::StalledMedia;
+            if (attempt == attempt_ && waiting) explainFailure(source_, true);
+        });
     }
     player_->play();
 }
@@ -241,13 +258,37 @@ void PlayerView::toggleFullScreen() {
     fullScreenFrame_->setAttribute(Qt::WA_DeleteOnClose, false);
     auto* layout = new QVBoxLayout(fullScreenFrame_);
     layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
     layout->addWidget(this);
+    // Its own control bar, there while the mouse moves.
+    fullScreenBar_ = new ControlBar(fullScreenFrame_);
+    fullScreenBar_->bind(this);
+    layout->addWidget(fullScreenBar_);
+    barTimer_ = new QTimer(fullScreenFrame_);
+    barTimer_->setSingleShot(true);
+    barTimer_->setInterval(barShownMs);
+    connect(barTimer_, &QTimer::timeout, fullScreenBar_, &QWidget::hide);
+    barTimer_->start();
+    // The video surface may take the mouse's events itself: watched for
+    // the whole program while the screen is filled.
+    QCoreApplication::instance()->installEventFilter(this);
     fullScreenFrame_->showFullScreen();
     setFocus();
 }
 
+bool PlayerView::eventFilter(QObject* watched, QEvent* event) {
+    if (fullScreenBar_ && event->type() == QEvent::MouseMove) {
+        fullScreenBar_->show();
+        barTimer_->start();
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
 void PlayerView::leaveFullScreen() {
     if (!fullScreenFrame_) return;
+    QCoreApplication::instance()->removeEventFilter(this);
+    fullScreenBar_ = nullptr;  // the frame's child: goes with it
+    barTimer_ = nullptr;
     setParent(homeParent_);
     setGeometry(homeGeometry_);
     show();

@@ -10,9 +10,12 @@ class QFile;
 class QLabel;
 class QMediaPlayer;
 class QVideoSink;
+class QTimer;
 class QVideoWidget;
 
 namespace zorvan {
+
+class ControlBar;
 
 // The built-in player movie: the video of one source, and what the user
 // should know about it (that it is loading, or why it cannot be played).
@@ -74,9 +77,12 @@ private:
     void showMessage(const QString& text);
     void releaseSource();
     void onError(const QString& detail);
-    void explainFailure(const QString& source);
+    // onlyFaults: the media backend has not failed (yet), it is only slow:
+    // a reason is shown when the probe finds one, nothing otherwise.
+    void explainFailure(const QString& source, bool onlyFaults = false);
     bool openLocal(const QString& path);
     void leaveFullScreen();
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
     QMediaPlayer* player_;
     QVideoWidget* video_;
@@ -88,6 +94,8 @@ private:
     bool fullScreenAllowed_ = false;
     int attempt_ = 0;  // which play() a late explanation belongs to
     QWidget* fullScreenFrame_ = nullptr;
+    ControlBar* fullScreenBar_ = nullptr;  // shown on a mouse move, hidden after a still moment
+    QTimer* barTimer_ = nullptr;
     QWidget* homeParent_ = nullptr;
     QRect homeGeometry_;
 };

@@ -27,6 +27,8 @@
 #include <QKeyEvent>
 #include <QListWidget>
 #include <QMouseEvent>
+#include <QSlider>
+#include <QTest>
 #include <QTreeWidget>
 #include <gtest/gtest.h>
 
@@ -106,6 +108,23 @@ TEST_F(PlayerTest, TheHostPlaysAClipFromDiskAndOverHttpAndSaysWhyAnAddressFails)
         << host.control()->message().toStdString();
     host.LoadMovie(QString::fromStdString(std::filesystem::temp_directory_path().string() + "/none.mp4"));
     EXPECT_EQ(host.control()->message(), "无法播放：找不到这个文件");
+    // A stopped service and a page that is no video are said within 5 s.
+    int closedPort;
+    {
+        LoopbackServer gone([](const HttpRequest&) { return ScriptedReply{}; });
+        closedPort = gone.port();
+    }
+    ASSERT_TRUE(host.LoadMovie(QString::fromStdString("http://127.0.0.1:" + std::to_string(closedPort) + "/a.mp4")));
+    EXPECT_TRUE(waitUntil([&] { return host.control()->message() == "无法播放：无法连接服务器"; }, 5000))
+        << host.control()->message().toStdString();
+    LoopbackServer page([](const HttpRequest&) {
+        ScriptedReply reply;
+        reply.body = "<html><body>not a video</body></html>";
+        return reply;
+    });
+    ASSERT_TRUE(host.LoadMovie(QString::fromStdString(page.url("/b.mp4"))));
+    EXPECT_TRUE(waitUntil([&] { return host.control()->message().startsWith("无法播放："); }, 5000))
+        << host.control()->message().toStdString();
 
     host.StopMovie();
     EXPECT_FALSE(host.IsPlaying());
@@ -196,6 +215,22 @@ TEST_F(PlaybackFlowTest, ADownloadedFilePlaysInTheLocalPlayerUntilItCloses) {
     saveWithVideo(player, view, "local_player_window_playing");
     view->seekBy(1000);
     EXPECT_TRUE(waitUntil([view] { return view->position() > 1500; }, 5000)) << "a local file can be sought";
+    // A click on the seek bar goes there; the keys stay with the picture.
+    QSlider* seek = player->findChild<ControlBar*>()->seekSlider();
+    ASSERT_GT(seek->maximum(), 0);
+    QTest::mouseClick(seek, Qt::LeftButton, {}, QPoint(seek->width() * 3 / 4, seek->height() / 2));
+    EXPECT_TRUE(waitUntil([&] { return view->position() > view->duration() / 2; }, 5000)) << view->position();
+    EXPECT_FALSE(seek->hasFocus());
+    // Full screen has its own control bar, which a still mouse hides.
+    view->toggleFullScreen();
+    auto* bar = view->window()->findChild<ControlBar*>();
+    ASSERT_NE(bar, nullptr);
+    EXPECT_TRUE(bar->isVisible());
+    EXPECT_TRUE(waitUntil([&] { return !bar->isVisible(); }, 4000));
+    QMouseEvent move(QEvent::MouseMove, QPointF(5, 5), QPointF(5, 5), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(view, &move);
+    EXPECT_TRUE(bar->isVisible());
+    view->toggleFullScreen();
 
     player->close();
     EXPECT_TRUE(waitUntil([] { return localPlayerWindow() == nullptr; }));
