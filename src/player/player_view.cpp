@@ -116,6 +116,10 @@ void PlayerView::showMessage(const QString& text) {
     overlay_->setText(text);
     overlay_->setVisible(!text.isEmpty());
     overlay_->raise();
+    // Where the video surface is a window of its own (X11) nothing is drawn
+    // over it: a source that cannot be played leaves the black ground to
+    // the reason.
+    video_->setVisible(!text.startsWith(QStringLiteral("无法播放")));
 }
 
 QString PlayerView::message() const { return overlay_->isVisible() ? overlay_->text() : QString(); }
