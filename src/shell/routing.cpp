@@ -1,6 +1,7 @@
 #include "shell/routing.h"
 
 #include "shell/downloads/download_window.h"
+#include "shell/library/library_actions.h"
 #include "shell/program_end.h"
 #include "shell/windows.h"
 #include "shell/windows/local_player_window.h"
@@ -95,6 +96,7 @@ void routeMainWindow(MainWindow& window) {
                      });
     QObject::connect(window.trimTimer(), &QTimer::timeout, &window, [] { trimWorkingSet(); });
     attachWorksListTools(window);
+    attachLibraryActions(window);
 }
 
 void routePreviewWindow(PreviewWindow& window) {

@@ -1,0 +1,103 @@
+#include "shell/library/library_actions.h"
+
+#include "download_policy/download_folder.h"
+#include "shell/downloads/downloads_view.h"
+#include "shell/library/downloaded_view.h"
+#include "shell/message_box.h"
+#include "shell/windows.h"
+#include "shell/windows/main_window.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QListWidget>
+#include <QMenu>
+#include <QStandardPaths>
+
+namespace zorvan {
+
+namespace {
+
+// An entry names a file directly in the download folder, as playing it does.
+QString entryPath(const QString& entry) { return QString::fromStdString(downloadFolder()) + "/" + entry; }
+
+// The desktop's trash in the user's data folder, made when missing (Qt
+// would otherwise fall back to a "files" folder under the current one),
+// and a file that did not land in a trash put back.
+bool moveToTrash(const QString& path) {
+    const QString home = QDir::cleanPath(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + "/Trash");
+    QDir().mkpath(home + "/files");
+    QDir().mkpath(home + "/info");
+    QString landed;
+    if (!QFile::moveToTrash(path, &landed)) return false;
+    const QString absolute = QDir::cleanPath(QFileInfo(landed).absoluteFilePath());
+    if (absolute.startsWith(home + "/") || absolute.contains(QStringLiteral("/.Trash"))) return true;
+    QFile::rename(landed, path);
+    return false;
+}
+
+int ask(const QString& text, BoxIcon icon, BoxButtons buttons) {
+    MessageBoxRequest box;
+    box.owner = mainWindow();
+    box.caption = QStringLiteral("信息：");
+    box.text = text;
+    box.icon = icon;
+    box.buttons = buttons;
+    return showMessageBox(box);
+}
+
+void showEntryMenu(MainWindow& window, const QPoint& at) {
+    QListWidget* list = window.downloadedList();
+    QListWidgetItem* item = list->itemAt(at);
+    if (!item) return;
+    const QString entry = item->text();
+    QMenu menu(list);
+    QAction* open = menu.addAction(QStringLiteral("打开所在文件夹"));
+    QAction* remove = menu.addAction(QStringLiteral("删除"));
+    QAction* chosen = menu.exec(list->viewport()->mapToGlobal(at));
+    if (chosen == open) openFolderOf(entryPath(entry).toStdString());
+    if (chosen == remove) deleteLibraryEntry(entry);
+}
+
+}  // namespace
+
+QString libraryEntryDetails(std::int64_t bytes, std::int64_t modified) {
+    return QStringLiteral("大小 %1 MB，%2")
+        .arg(static_cast<double>(bytes) / 1e6, 0, 'f', 1)
+        .arg(QDateTime::fromSecsSinceEpoch(modified).toString(QStringLiteral("yyyy-MM-dd HH:mm")));
+}
+
+bool deleteLibraryEntry(const QString& entry) {
+    const QString path = entryPath(entry);
+    if (!QFileInfo::exists(path)) {
+        ask(QStringLiteral("找不到文件“%1”").arg(entry), BoxIcon::Warning, BoxButtons::Ok);
+        refreshDownloadedList();
+        return false;
+    }
+    if (ask(QStringLiteral("删除“%1”吗？文件将移到回收站。").arg(entry), BoxIcon::Question, BoxButtons::YesNo) != BoxYes)
+        return false;
+    // Never gone for good without a way back: where there is no trash,
+    // the file stays and the user is told.
+    const bool moved = moveToTrash(path);
+    if (!moved) ask(QStringLiteral("无法把“%1”移到回收站，文件没有删除。").arg(entry), BoxIcon::Warning, BoxButtons::Ok);
+    refreshDownloadedList();
+    return moved;
+}
+
+void attachLibraryActions(MainWindow& window) {
+    QListWidget* list = window.downloadedList();
+    list->setContextMenuPolicy(Qt::CustomContextMenu);
+    QObject::connect(list, &QWidget::customContextMenuRequested, &window,
+                     [&window](const QPoint& at) { showEntryMenu(window, at); });
+    // The details of an entry as the pointer rests on it: looked up then,
+    // so a long list costs nothing while it fills.
+    list->setMouseTracking(true);
+    QObject::connect(list, &QListWidget::itemEntered, &window, [](QListWidgetItem* item) {
+        const QFileInfo file(entryPath(item->text()));
+        item->setToolTip(file.exists() ? libraryEntryDetails(file.size(), file.lastModified().toSecsSinceEpoch())
+                                       : QString());
+    });
+}
+
+}  // namespace zorvan

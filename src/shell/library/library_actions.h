@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QString>
+
+#include <cstdint>
+
+namespace zorvan {
+
+class MainWindow;
+
+// What the library view offers beside playing: its entries' popup menu
+// with "打开所在文件夹" and "删除" (to the desktop's trash, after asking),
+// and each entry's size and date as its tooltip.
+void attachLibraryActions(MainWindow& window);
+
+// "大小 19.7 MB，2026-12-08 05:31" for a file of `bytes` last written at
+// `modified` (seconds since the epoch, local time).
+QString libraryEntryDetails(std::int64_t bytes, std::int64_t modified);
+
+// Puts the entry's file into the trash after the user said yes; refreshes
+// the list. False when nothing was removed (declined, gone, refused).
+bool deleteLibraryEntry(const QString& entry);
+
+}  // namespace zorvan
