@@ -67,7 +67,15 @@ MainWindow::MainWindow() {
     layOut();
 }
 
-MainWindow::~MainWindow() = default;
+MainWindow::~MainWindow() {
+    // The children go after this body, and the list's model reports their
+    // going: nothing that reads this window may hear it any more.
+    worksList_->model()->disconnect(this);
+    worksList_->header()->disconnect(this);
+    worksList_->disconnect(this);
+    filterEdit_->disconnect(this);
+    downloadedList_->disconnect(this);
+}
 
 void MainWindow::createPerformerRow() {
     performerLabel_ = new QLabel(QStringLiteral("主播Lumo："), this);
