@@ -47,13 +47,13 @@ QString failureOf(const std::string& address, bool onlyFaults) {
     std::string responseHeaders;
     std::string headers = "Range: bytes=0-0";
     httpFetch(address, {}, {}, nullptr, nullptr, &headers, nullptr, {}, nullptr, {}, &responseHeaders);
-    if (responseHeaders.empty()) return QStringLiteral("无法播放：无法连接服务器");
+    if (responseHeaders.empty()) return QCoreApplication::translate("zorvan", "无法播放：无法连接服务器");
     const std::string statusLine = responseHeaders.substr(0, responseHeaders.find('\r'));
     const auto space = statusLine.find(' ');
     const int status = space == std::string::npos ? 0 : std::atoi(statusLine.c_str() + space + 1);
-    if (status >= 400) return QStringLiteral("无法播放：服务器回答 %1").arg(status);
+    if (status >= 400) return QCoreApplication::translate("zorvan", "无法播放：服务器回答 %1").arg(status);
     if (onlyFaults) return {};
-    return QStringLiteral("无法播放：文件格式不支持");
+    return QCoreApplication::translate("zorvan", "无法播放：文件格式不支持");
 }
 
 // A remote source not loaded by then is looked into: a media backend may
@@ -101,8 +101,8 @@ PlayerView::PlayerView(QWidget* parent) : QWidget(parent) {
     connect(player_, &QMediaPlayer::errorOccurred, this,
             [this](QMediaPlayer::Error, const QString& detail) { onError(detail); });
     connect(player_, &QMediaPlayer::mediaStatusChanged, this, [this](QMediaPlayer::MediaStatus status) {
-        if (status == QMediaPlayer::LoadingMedia) showMessage(QStringLiteral("正在载入…"));
-        if (status == QMediaPlayer::StalledMedia) showMessage(QStringLiteral("正在缓冲…"));
+        if (status == QMediaPlayer::LoadingMedia) showMessage(QCoreApplication::translate("zorvan", "正在载入…"));
+        if (status == QMediaPlayer::StalledMedia) showMessage(QCoreApplication::translate("zorvan", "正在缓冲…"));
         if (status == QMediaPlayer::LoadedMedia || status == QMediaPlayer::BufferedMedia) showMessage(QString());
     });
 }
@@ -112,21 +112,21 @@ PlayerView::~PlayerView() {
     delete fullScreenFrame_;
 }
 
-void PlayerView::showMessage(const QString& text) {
+void PlayerView::showMessage(const QString& text, bool failure) {
     overlay_->setText(text);
     overlay_->setVisible(!text.isEmpty());
     overlay_->raise();
     // Where the video surface is a window of its own (X11) nothing is drawn
     // over it: a source that cannot be played leaves the black ground to
     // the reason.
-    video_->setVisible(!text.startsWith(QStringLiteral("无法播放")));
+    video_->setVisible(!failure);
 }
 
 QString PlayerView::message() const { return overlay_->isVisible() ? overlay_->text() : QString(); }
 
 void PlayerView::onError(const QString& detail) {
     if (source_.isEmpty()) return;
-    showMessage(QStringLiteral("无法播放：") + detail);
+    showMessage(QCoreApplication::translate("zorvan", "无法播放：") + detail, true);
     explainFailure(source_);
 }
 
@@ -139,7 +139,7 @@ void PlayerView::explainFailure(const QString& source, bool onlyFaults) {
     std::thread([self = std::move(self), attempt, onlyFaults, address = source.toStdString()]() mutable {
         const QString reason = failureOf(address, onlyFaults);
         QMetaObject::invokeMethod(QCoreApplication::instance(), [self = std::move(self), attempt, reason] {
-            if (self && self->attempt_ == attempt && !reason.isEmpty()) self->showMessage(reason);
+            if (self && self->attempt_ == attempt && !reason.isEmpty()) self->showMessage(reason, true);
         }, Qt::QueuedConnection);
     }).detach();
 }
@@ -173,7 +173,7 @@ void PlayerView::play(const QString& source) {
     if (local) {
         const QString path = url.isLocalFile() ? url.toLocalFile() : source;
         if (!openLocal(path)) {
-            showMessage(QStringLiteral("无法播放：找不到这个文件"));
+            showMessage(QCoreApplication::translate("zorvan", "无法播放：找不到这个文件"), true);
             return;
         }
     } else {

@@ -74,7 +74,9 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
-    void showMessage(const QString& text);
+    // `failure`: the source cannot be played, and the reason takes the
+    // place of the picture.
+    void showMessage(const QString& text, bool failure = false);
     void releaseSource();
     void onError(const QString& detail);
     // onlyFaults: the media backend has not failed (yet), it is only slow:

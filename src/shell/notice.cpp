@@ -4,6 +4,7 @@
 #include "shell/message_box.h"
 #include "text/code_page.h"
 
+#include <QCoreApplication>
 #include <QApplication>
 #include <QWidget>
 
@@ -45,7 +46,7 @@ QWidget* findProcessWindow(std::int64_t processId) {
 int showNotice(const QString& text) {
     MessageBoxRequest box;
     box.text = text;
-    box.caption = QStringLiteral("友情提醒");
+    box.caption = QCoreApplication::translate("zorvan", "友情提醒");
     box.icon = BoxIcon::Information;
     box.buttons = BoxButtons::Ok;
     // The owner is looked up on the GUI thread, where the windows live.

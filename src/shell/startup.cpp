@@ -4,6 +4,7 @@
 #include "download_policy/app_id.h"
 #include "download_policy/program_directory.h"
 #include "shell/program_end.h"
+#include "shell/language.h"
 #include "shell/program_state.h"
 #include "shell/settings/service_settings.h"
 #include "web/service_address.h"
@@ -11,8 +12,6 @@
 #include <QApplication>
 #include <QFont>
 #include <QIcon>
-#include <QLibraryInfo>
-#include <QTranslator>
 
 #include <memory>
 #include <string>
@@ -28,13 +27,9 @@ void applyProgramLook() {
     // entry the shell matches the windows to (Wayland's app id).
     QGuiApplication::setDesktopFileName(QString::fromLatin1(appId));
     QApplication::setWindowIcon(QIcon::fromTheme(QString::fromLatin1(appId)));
-    // The standard buttons of message boxes in Chinese ("确定", "是", "否"),
-    // like every other text of the program, whatever the system's language.
-    auto* translator = new QTranslator(QCoreApplication::instance());
-    if (translator->load(QStringLiteral("qtbase_zh_CN"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
-        QCoreApplication::installTranslator(translator);
-    else
-        delete translator;
+    // The window's own Chinese texts, and the standard buttons of message
+    // boxes in Chinese ("确定", "是", "否"), until a language is chosen.
+    useLanguage(Language::Chinese);
 }
 
 int runMessageLoop() {
@@ -50,11 +45,12 @@ int programStart(int& argc, char** argv, const StartupSteps& steps) {
     // The program ends through endProgram only, never by a last window closing.
     QApplication::setQuitOnLastWindowClosed(false);
     applyProgramLook();
+    const std::vector<std::string> args(argv, argv + argc);
+    useLanguage(chooseLanguage(args));
     markGuiThread();
     enterProgramDirectory();
 
     // 2. Program-wide state.
-    const std::vector<std::string> args(argv, argv + argc);
     createProgramState(serviceAddress(args, rememberedServiceAddress()));
     programState().givenServiceAddress = givenServiceAddress(args);
 

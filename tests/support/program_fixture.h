@@ -3,6 +3,7 @@
 #include "app/program_routines.h"
 #include "download_policy/download_folder.h"
 #include "shell/downloads/download_manager.h"
+#include "shell/language.h"
 #include "shell/program_state.h"
 #include "shell/routing.h"
 #include "shell/settings/window_memory.h"
@@ -25,6 +26,7 @@ protected:
         std::filesystem::remove_all(downloadFolder());
         removeLibrary();
         forgetWindowMemory();
+        useLanguage(Language::Chinese);
         saved_ = routines();
         installProgramRoutines("http://127.0.0.1:1");
         ASSERT_TRUE(loadWindow(WindowKind::Main));

@@ -1,5 +1,7 @@
 #include "shell/downloads/download_control.h"
 
+#include "shell/core_texts.h"
+
 #include "download_policy/download_folder.h"
 #include "download_policy/outcome_text.h"
 #include "download_policy/work_file.h"
@@ -15,6 +17,7 @@
 #include "shell/windows/window_docking.h"
 #include "text/code_page.h"
 
+#include <QCoreApplication>
 #include <QAction>
 #include <QPointer>
 #include <QProgressBar>
@@ -29,12 +32,12 @@ namespace zorvan {
 
 namespace {
 
-constexpr const char* infoCaption = "信息：";
+constexpr const char* infoCaption = QT_TRANSLATE_NOOP("zorvan", "信息：");
 
 int ask(const QString& text, BoxIcon icon, BoxButtons buttons, const QString& extraButton = {}) {
     MessageBoxRequest box;
     box.text = text;
-    box.caption = QString::fromUtf8(infoCaption);
+    box.caption = QCoreApplication::translate("zorvan", infoCaption);
     box.icon = icon;
     box.buttons = buttons;
     box.extraButton = extraButton;
@@ -60,20 +63,20 @@ Work workOf(const QTreeWidgetItem* row) {
 
 QString startOverNote(int reason) {
     switch (static_cast<StartOverReason>(reason)) {
-        case StartOverReason::FileChanged: return QStringLiteral("（服务器上的文件已更改，重新下载）");
-        case StartOverReason::NoRanges: return QStringLiteral("（服务器不支持断点续传，重新下载）");
-        default: return QStringLiteral("（上次未完成的文件无法继续，重新下载）");
+        case StartOverReason::FileChanged: return QCoreApplication::translate("zorvan", "（服务器上的文件已更改，重新下载）");
+        case StartOverReason::NoRanges: return QCoreApplication::translate("zorvan", "（服务器不支持断点续传，重新下载）");
+        default: return QCoreApplication::translate("zorvan", "（上次未完成的文件无法继续，重新下载）");
     }
 }
 
 // "正下载: 歌名", and while connections are being retried, how often; else
 // whether what an earlier download left is being continued.
 void showTitle(DownloadWindow& window, const QueueItem& item) {
-    QString title = QStringLiteral("正下载: ") + QString::fromStdString(item.work.title);
+    QString title = QCoreApplication::translate("zorvan", "正下载: ") + QString::fromStdString(item.work.title);
     if (item.retrying > 0)
-        title += QStringLiteral("（连接中断，正在重试 %1）").arg(item.retrying);
+        title += QCoreApplication::translate("zorvan", "（连接中断，正在重试 %1）").arg(item.retrying);
     else if (item.continuedFrom > 0 && item.total > 0)
-        title += QStringLiteral("（从 %1% 继续）").arg(item.continuedFrom * 100 / item.total);
+        title += QCoreApplication::translate("zorvan", "（从 %1% 继续）").arg(item.continuedFrom * 100 / item.total);
     else if (item.startedOver != 0)
         title += startOverNote(item.startedOver);
     if (window.windowTitle() != title) window.setWindowTitle(title);
@@ -95,8 +98,8 @@ std::vector<Work> settleClashes(std::vector<Work> works, bool& declinedOne) {
         int answer = forAll;
         if (!answer) {
             const QString name = QString::fromStdString(std::filesystem::path(work.path).filename().string());
-            answer = works.size() == 1 ? ask(QStringLiteral("文件已存在,继续下载吗?"), BoxIcon::None, BoxButtons::YesNo)
-                                       : ask(QStringLiteral("“%1”已存在,继续下载吗?").arg(name), BoxIcon::None,
+            answer = works.size() == 1 ? ask(QCoreApplication::translate("zorvan", "文件已存在,继续下载吗?"), BoxIcon::None, BoxButtons::YesNo)
+                                       : ask(QCoreApplication::translate("zorvan", "“%1”已存在,继续下载吗?").arg(name), BoxIcon::None,
                                              BoxButtons::YesNoAll);
             if (answer == BoxYesToAll || answer == BoxNoToAll) {
                 answer = answer == BoxYesToAll ? BoxYes : BoxNo;
@@ -118,7 +121,7 @@ void queueWorks(std::vector<Work> works) {
     DownloadManager& manager = downloadManager();
     std::erase_if(works, [&](const Work& w) { return manager.queue().findUnsettled(w.path) != nullptr; });
     if (works.empty()) {
-        ask(QStringLiteral("这个作品已在下载列表中。"), BoxIcon::Information, BoxButtons::Ok);
+        ask(QCoreApplication::translate("zorvan", "这个作品已在下载列表中。"), BoxIcon::Information, BoxButtons::Ok);
         return;
     }
     bool declinedOne = false;
@@ -126,7 +129,7 @@ void queueWorks(std::vector<Work> works) {
     works = settleClashes(std::move(works), declinedOne);
     if (declinedOne) {
         // The Part's end for an existing file left alone: nothing written, "完毕".
-        ask(QStringLiteral("完毕"), BoxIcon::Information, BoxButtons::Ok);
+        ask(QCoreApplication::translate("zorvan", "完毕"), BoxIcon::Information, BoxButtons::Ok);
         return;
     }
     if (works.empty()) return;
@@ -143,7 +146,7 @@ void showBatchEnd() {
     const std::vector<QueueItem>& batch = manager.lastBatch();
     const bool userPaused = std::any_of(batch.begin(), batch.end(), [](const QueueItem& i) { return i.state == ItemState::Paused; });
     if (manager.queue().pausedByFailures()) {
-        ask(QString::fromStdString(manager.queue().pauseReason()), BoxIcon::Warning, BoxButtons::Ok);
+        ask(coreText(manager.queue().pauseReason()), BoxIcon::Warning, BoxButtons::Ok);
         showDownloadsView();
     } else if (userPaused) {
         // Stopped by the user's own word: nothing to announce.
@@ -154,13 +157,13 @@ void showBatchEnd() {
                                                                        : item.outcome;
         const bool kept = item.state == ItemState::Failed && item.done > 0;
         const bool fine = outcome == TaskOutcome::Complete || outcome == TaskOutcome::GivenUp;
-        QString text = QString::fromStdString(endMessage(outcome, kept));
+        QString text = coreText(endMessage(outcome, kept));
         if (!fine && item.failureKind != FailureKind::Refused && !item.failure.empty())
             text = QString::fromStdString(failureText(item.failure, kept));
         // A saved work: its folder is one click away.
         const bool saved = item.state == ItemState::Done && !item.savedPath.empty();
         const int answer = ask(text, fine ? BoxIcon::Information : BoxIcon::Warning, BoxButtons::Ok,
-                               saved ? QStringLiteral("打开所在文件夹") : QString());
+                               saved ? QCoreApplication::translate("zorvan", "打开所在文件夹") : QString());
         if (answer == BoxExtra) openFolderOf(item.savedPath);
     } else if (batch.size() > 1) {
         const int done = static_cast<int>(std::count_if(batch.begin(), batch.end(), [](const QueueItem& i) {
@@ -168,7 +171,7 @@ void showBatchEnd() {
         }));
         const int failed =
             static_cast<int>(std::count_if(batch.begin(), batch.end(), [](const QueueItem& i) { return i.state == ItemState::Failed; }));
-        ask(QStringLiteral("完成 %1 个，失败 %2 个").arg(done).arg(failed),
+        ask(QCoreApplication::translate("zorvan", "完成 %1 个，失败 %2 个").arg(done).arg(failed),
             failed ? BoxIcon::Warning : BoxIcon::Information, BoxButtons::Ok);
     }
     // The user may have closed the window with Esc meanwhile: then there is
@@ -215,7 +218,7 @@ void restoreDownloads() {
     DownloadManager& manager = downloadManager();
     followManager();
     if (!manager.storeProblem().isEmpty())
-        ask(QStringLiteral("无法读取下载列表：") + manager.storeProblem(), BoxIcon::Warning, BoxButtons::Ok);
+        ask(QCoreApplication::translate("zorvan", "无法读取下载列表：") + manager.storeProblem(), BoxIcon::Warning, BoxButtons::Ok);
     if (manager.unfinished() > 0) showDownloadsView();  // taken up paused: "继续" is the user's
 }
 
@@ -227,7 +230,7 @@ void startDownload() {
     std::filesystem::create_directories(downloadFolder(), ignored);
     QTreeWidget* list = main->worksList();
     if (list->topLevelItemCount() == 0) {
-        ask(QStringLiteral("您还没获取数据哦！"), BoxIcon::None, BoxButtons::Ok);
+        ask(QCoreApplication::translate("zorvan", "您还没获取数据哦！"), BoxIcon::None, BoxButtons::Ok);
         return;
     }
     std::vector<Work> works;
@@ -237,8 +240,8 @@ void startDownload() {
                           std::any_of(works.begin(), works.end(), [](const Work& w) { return w.address.empty(); });
     if (unusable && works.size() <= 1) {
         const QString address = works.empty() ? QString() : QString::fromStdString(works.front().address);
-        ask(QStringLiteral("无法下载这个作品：地址无效或不受支持。\n") +
-                (address.isEmpty() ? QStringLiteral("（没有选中作品）") : address),
+        ask(QCoreApplication::translate("zorvan", "无法下载这个作品：地址无效或不受支持。\n") +
+                (address.isEmpty() ? QCoreApplication::translate("zorvan", "（没有选中作品）") : address),
             BoxIcon::Warning, BoxButtons::Ok);
         return;
     }
@@ -251,7 +254,7 @@ void downloadAllWorks() {
     followManager();
     QTreeWidget* list = main->worksList();
     if (list->topLevelItemCount() == 0) {
-        ask(QStringLiteral("您还没获取数据哦！"), BoxIcon::None, BoxButtons::Ok);
+        ask(QCoreApplication::translate("zorvan", "您还没获取数据哦！"), BoxIcon::None, BoxButtons::Ok);
         return;
     }
     std::error_code ignored;
@@ -264,7 +267,7 @@ void downloadAllWorks() {
         works.push_back(std::move(work));
     }
     if (works.empty()) {
-        ask(QStringLiteral("列表中的作品都已下载。"), BoxIcon::Information, BoxButtons::Ok);
+        ask(QCoreApplication::translate("zorvan", "列表中的作品都已下载。"), BoxIcon::Information, BoxButtons::Ok);
         return;
     }
     queueWorks(std::move(works));
@@ -288,7 +291,7 @@ void onProgressTick() {
     showTitle(*window, *item);
     window->setPartText(0, item->total >= 0 ? QString::fromStdString(sizeText(item->total)) + "M" : QString());
     window->setPartText(1, QString::fromStdString(sizeText(static_cast<std::int64_t>(item->speed))) +
-                               QStringLiteral("M/秒"));
+                               QCoreApplication::translate("zorvan", "M/秒"));
     const double percent = item->total > 0 ? static_cast<double>(item->done) / static_cast<double>(item->total) * 100 : 0;
     window->progressBar()->setValue(static_cast<int>(std::clamp(percent, 0.0, 100.0)));
     window->setPartText(2, QString::fromStdString(sizeText(item->done)) + "M");
@@ -303,7 +306,7 @@ void cancelCurrentDownload() {
     const QueueItem* item = downloadManager().current();
     if (!item) return;
     const int id = item->id;
-    if (ask(QStringLiteral("取消下载“%1”吗？已下载的部分将被删除。").arg(QString::fromStdString(item->work.title)),
+    if (ask(QCoreApplication::translate("zorvan", "取消下载“%1”吗？已下载的部分将被删除。").arg(QString::fromStdString(item->work.title)),
             BoxIcon::Question, BoxButtons::YesNo) == BoxYes)
         downloadManager().queue().cancel(id);
 }
@@ -311,7 +314,7 @@ void cancelCurrentDownload() {
 bool confirmEnd() {
     const int left = downloadManager().unfinished();
     if (left == 0) return true;
-    return ask(QStringLiteral("还有 %1 个下载未完成，退出吗？下次启动时继续。").arg(left), BoxIcon::Question,
+    return ask(QCoreApplication::translate("zorvan", "还有 %1 个下载未完成，退出吗？下次启动时继续。").arg(left), BoxIcon::Question,
                BoxButtons::YesNo) == BoxYes;
 }
 

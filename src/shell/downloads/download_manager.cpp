@@ -1,5 +1,7 @@
 #include "shell/downloads/download_manager.h"
 
+#include "shell/core_texts.h"
+
 #include "download_policy/program_limits.h"
 #include "shell/program_end.h"
 #include "store/library_db.h"
@@ -108,7 +110,7 @@ void DownloadManager::onEvent(const QueueEvent& event) {
             emit itemRemoved(event.id);
             break;
         case QueueEvent::Kind::QueuePaused:
-            emit queuePaused(QString::fromStdString(queue_.pauseReason()));
+            emit queuePaused(coreText(queue_.pauseReason()));
             break;
         case QueueEvent::Kind::Settled:
             lastBatch_.clear();

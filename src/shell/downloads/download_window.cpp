@@ -4,6 +4,7 @@
 #include "shell/windows/window_flags.h"
 #include "shell/windows/window_geometry.h"
 
+#include <QCoreApplication>
 #include <QAction>
 #include <QCloseEvent>
 #include <QLabel>
@@ -31,10 +32,11 @@ DownloadWindow::DownloadWindow() {
     statusBar_->setObjectName(QStringLiteral("状态条1"));
     statusBar_->setSizeGripEnabled(false);
     // The numbers carry no labels of their own; a pointer on them says which is which.
-    const char* const names[partCount] = {"大小", "速度", "已下载", "进度"};
+    const char* const names[partCount] = {QT_TRANSLATE_NOOP("zorvan", "大小"), QT_TRANSLATE_NOOP("zorvan", "速度"),
+                                          QT_TRANSLATE_NOOP("zorvan", "已下载"), QT_TRANSLATE_NOOP("zorvan", "进度")};
     for (int i = 0; i < partCount; ++i) {
         parts_[i] = new QLabel(statusBar_);
-        parts_[i]->setToolTip(QString::fromUtf8(names[i]));
+        parts_[i]->setToolTip(QCoreApplication::translate("zorvan", names[i]));
         parts_[i]->setFixedWidth(designPartWidth);
         parts_[i]->setFrameStyle(QFrame::Panel | QFrame::Sunken);
         statusBar_->addWidget(parts_[i]);
@@ -52,9 +54,9 @@ DownloadWindow::DownloadWindow() {
     progressBar_->setTextVisible(false);
 
     // Its units stay as designed; stopping a download is a right-click away.
-    pauseCommand_ = new QAction(QStringLiteral("暂停"), this);
-    cancelCommand_ = new QAction(QStringLiteral("取消"), this);
-    listCommand_ = new QAction(QStringLiteral("下载列表"), this);
+    pauseCommand_ = new QAction(QCoreApplication::translate("zorvan", "暂停"), this);
+    cancelCommand_ = new QAction(QCoreApplication::translate("zorvan", "取消"), this);
+    listCommand_ = new QAction(QCoreApplication::translate("zorvan", "下载列表"), this);
     addActions({pauseCommand_, cancelCommand_, listCommand_});
     setContextMenuPolicy(Qt::ActionsContextMenu);
     progressBar_->setContextMenuPolicy(Qt::NoContextMenu);  // the window's menu, there too

@@ -1,5 +1,7 @@
 #include "shell/downloads/downloads_view.h"
 
+#include "shell/core_texts.h"
+
 #include "shell/downloads/download_manager.h"
 #include "shell/downloads/download_texts.h"
 #include "shell/message_box.h"
@@ -7,6 +9,7 @@
 #include "shell/windows/main_window.h"
 #include "text/folder_of.h"
 
+#include <QCoreApplication>
 #include <QDesktopServices>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -34,26 +37,26 @@ QString megabytes(std::int64_t bytes) { return QString::fromStdString(sizeText(b
 
 QString stateText(const QueueItem& item) {
     switch (item.state) {
-        case ItemState::Waiting: return QStringLiteral("等待");
+        case ItemState::Waiting: return QCoreApplication::translate("zorvan", "等待");
         case ItemState::Running:
-            return item.retrying > 0 ? QStringLiteral("下载中（正在重试 %1）").arg(item.retrying) : QStringLiteral("下载中");
-        case ItemState::Paused: return QStringLiteral("已暂停");
-        case ItemState::Failed: return QStringLiteral("失败：") + QString::fromStdString(item.failure);
-        case ItemState::Done: return QStringLiteral("完毕");
-        case ItemState::Skipped: return QStringLiteral("已存在，未下载");
+            return item.retrying > 0 ? QCoreApplication::translate("zorvan", "下载中（正在重试 %1）").arg(item.retrying) : QCoreApplication::translate("zorvan", "下载中");
+        case ItemState::Paused: return QCoreApplication::translate("zorvan", "已暂停");
+        case ItemState::Failed: return QCoreApplication::translate("zorvan", "失败：") + QString::fromStdString(item.failure);
+        case ItemState::Done: return QCoreApplication::translate("zorvan", "完毕");
+        case ItemState::Skipped: return QCoreApplication::translate("zorvan", "已存在，未下载");
     }
     return {};
 }
 
 DownloadsView::DownloadsView() {
-    setWindowTitle(QStringLiteral("下载列表"));
+    setWindowTitle(QCoreApplication::translate("zorvan", "下载列表"));
     setObjectName(QStringLiteral("下载列表窗口"));
     resize(560, 320);
     list_ = new QTreeWidget(this);
     list_->setObjectName(QStringLiteral("下载列表1"));
     list_->setColumnCount(ColumnCount);
-    list_->setHeaderLabels({QStringLiteral("歌名"), QStringLiteral("大小"), QStringLiteral("进度"),
-                            QStringLiteral("速度"), QStringLiteral("状态")});
+    list_->setHeaderLabels({QCoreApplication::translate("zorvan", "歌名"), QCoreApplication::translate("zorvan", "大小"), QCoreApplication::translate("zorvan", "进度"),
+                            QCoreApplication::translate("zorvan", "速度"), QCoreApplication::translate("zorvan", "状态")});
     list_->setRootIsDecorated(false);
     list_->setSelectionMode(QAbstractItemView::ExtendedSelection);
     list_->setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -62,8 +65,11 @@ DownloadsView::DownloadsView() {
     for (int c : {Size, Progress, Speed}) list_->setColumnWidth(c, 70);
 
     auto* buttons = new QHBoxLayout;
-    for (const char* text : {"暂停", "继续", "取消", "重试", "打开所在文件夹", "全部继续", "清除已完成"}) {
-        auto* b = new QPushButton(QString::fromUtf8(text), this);
+    for (const char* text : {QT_TRANSLATE_NOOP("zorvan", "暂停"), QT_TRANSLATE_NOOP("zorvan", "继续"),
+                             QT_TRANSLATE_NOOP("zorvan", "取消"), QT_TRANSLATE_NOOP("zorvan", "重试"),
+                             QT_TRANSLATE_NOOP("zorvan", "打开所在文件夹"), QT_TRANSLATE_NOOP("zorvan", "全部继续"),
+                             QT_TRANSLATE_NOOP("zorvan", "清除已完成")}) {
+        auto* b = new QPushButton(QCoreApplication::translate("zorvan", text), this);
         connect(b, &QPushButton::clicked, this, [this, command = b->text()] { act(command); });
         buttons->addWidget(b);
         buttons_.push_back(b);
@@ -104,7 +110,7 @@ void DownloadsView::fill(QTreeWidgetItem* row, const QueueItem& item) {
     row->setText(Size, item.total >= 0 ? megabytes(item.total) : QString());
     row->setText(Progress, item.total > 0 ? QString::number(item.done * 100 / item.total) + "%" : QString());
     row->setText(Speed, item.state == ItemState::Running
-                            ? megabytes(static_cast<std::int64_t>(item.speed)) + QStringLiteral("/秒")
+                            ? megabytes(static_cast<std::int64_t>(item.speed)) + QCoreApplication::translate("zorvan", "/秒")
                             : QString());
     row->setText(State, stateText(item));
     row->setToolTip(State, stateText(item));
@@ -122,12 +128,12 @@ void DownloadsView::refresh() {
         fill(row, item);
     }
     const QueueTotals t = queue.totals();
-    QString line = QStringLiteral("完毕 %1 个，失败 %2 个，剩余 %3 个，速度 %4/秒")
+    QString line = QCoreApplication::translate("zorvan", "完毕 %1 个，失败 %2 个，剩余 %3 个，速度 %4/秒")
                        .arg(t.done)
                        .arg(t.failed)
                        .arg(t.waiting + t.running + t.paused)
                        .arg(megabytes(static_cast<std::int64_t>(t.speed)));
-    if (queue.pausedByFailures()) line = QString::fromStdString(queue.pauseReason()) + QStringLiteral("。") + line;
+    if (queue.pausedByFailures()) line = coreText(queue.pauseReason()) + QCoreApplication::translate("zorvan", "。") + line;
     total_->setText(line);
 }
 
@@ -139,9 +145,9 @@ std::vector<int> DownloadsView::selectedIds() const {
 
 void DownloadsView::act(const QString& command) {
     DownloadQueue& queue = downloadManager().queue();
-    if (command == QStringLiteral("全部继续")) {
+    if (command == QCoreApplication::translate("zorvan", "全部继续")) {
         queue.resumeAll();
-    } else if (command == QStringLiteral("清除已完成")) {
+    } else if (command == QCoreApplication::translate("zorvan", "清除已完成")) {
         std::vector<int> settled;
         for (const QueueItem& item : queue.items())
             if (item.state == ItemState::Done || item.state == ItemState::Skipped) settled.push_back(item.id);
@@ -150,19 +156,19 @@ void DownloadsView::act(const QString& command) {
     for (int id : selectedIds()) {
         const QueueItem* item = queue.item(id);
         if (!item) continue;
-        if (command == QStringLiteral("暂停")) {
+        if (command == QCoreApplication::translate("zorvan", "暂停")) {
             queue.pause(id);
-        } else if (command == QStringLiteral("继续") || command == QStringLiteral("重试")) {
+        } else if (command == QCoreApplication::translate("zorvan", "继续") || command == QCoreApplication::translate("zorvan", "重试")) {
             queue.resume(id);
-        } else if (command == QStringLiteral("取消")) {
+        } else if (command == QCoreApplication::translate("zorvan", "取消")) {
             MessageBoxRequest box;
             box.owner = this;
-            box.caption = QStringLiteral("信息：");
-            box.text = QStringLiteral("取消下载“%1”吗？已下载的部分将被删除。").arg(QString::fromStdString(item->work.title));
+            box.caption = QCoreApplication::translate("zorvan", "信息：");
+            box.text = QCoreApplication::translate("zorvan", "取消下载“%1”吗？已下载的部分将被删除。").arg(QString::fromStdString(item->work.title));
             box.buttons = BoxButtons::YesNo;
             box.icon = BoxIcon::Question;
             if (showMessageBox(box) == BoxYes) queue.cancel(id);
-        } else if (command == QStringLiteral("打开所在文件夹")) {
+        } else if (command == QCoreApplication::translate("zorvan", "打开所在文件夹")) {
             const std::string& path = item->savedPath.empty() ? item->work.path : item->savedPath;
             openFolderOf(path);
             break;  // one folder is enough

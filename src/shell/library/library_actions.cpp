@@ -7,6 +7,7 @@
 #include "shell/windows.h"
 #include "shell/windows/main_window.h"
 
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
@@ -40,7 +41,7 @@ bool moveToTrash(const QString& path) {
 int ask(const QString& text, BoxIcon icon, BoxButtons buttons) {
     MessageBoxRequest box;
     box.owner = mainWindow();
-    box.caption = QStringLiteral("信息：");
+    box.caption = QCoreApplication::translate("zorvan", "信息：");
     box.text = text;
     box.icon = icon;
     box.buttons = buttons;
@@ -53,8 +54,8 @@ void showEntryMenu(MainWindow& window, const QPoint& at) {
     if (!item) return;
     const QString entry = item->text();
     QMenu menu(list);
-    QAction* open = menu.addAction(QStringLiteral("打开所在文件夹"));
-    QAction* remove = menu.addAction(QStringLiteral("删除"));
+    QAction* open = menu.addAction(QCoreApplication::translate("zorvan", "打开所在文件夹"));
+    QAction* remove = menu.addAction(QCoreApplication::translate("zorvan", "删除"));
     QAction* chosen = menu.exec(list->viewport()->mapToGlobal(at));
     if (chosen == open) openFolderOf(entryPath(entry).toStdString());
     if (chosen == remove) deleteLibraryEntry(entry);
@@ -63,7 +64,7 @@ void showEntryMenu(MainWindow& window, const QPoint& at) {
 }  // namespace
 
 QString libraryEntryDetails(std::int64_t bytes, std::int64_t modified) {
-    return QStringLiteral("大小 %1 MB，%2")
+    return QCoreApplication::translate("zorvan", "大小 %1 MB，%2")
         .arg(static_cast<double>(bytes) / 1e6, 0, 'f', 1)
         .arg(QDateTime::fromSecsSinceEpoch(modified).toString(QStringLiteral("yyyy-MM-dd HH:mm")));
 }
@@ -71,16 +72,16 @@ QString libraryEntryDetails(std::int64_t bytes, std::int64_t modified) {
 bool deleteLibraryEntry(const QString& entry) {
     const QString path = entryPath(entry);
     if (!QFileInfo::exists(path)) {
-        ask(QStringLiteral("找不到文件“%1”").arg(entry), BoxIcon::Warning, BoxButtons::Ok);
+        ask(QCoreApplication::translate("zorvan", "找不到文件“%1”").arg(entry), BoxIcon::Warning, BoxButtons::Ok);
         refreshDownloadedList();
         return false;
     }
-    if (ask(QStringLiteral("删除“%1”吗？文件将移到回收站。").arg(entry), BoxIcon::Question, BoxButtons::YesNo) != BoxYes)
+    if (ask(QCoreApplication::translate("zorvan", "删除“%1”吗？文件将移到回收站。").arg(entry), BoxIcon::Question, BoxButtons::YesNo) != BoxYes)
         return false;
     // Never gone for good without a way back: where there is no trash,
     // the file stays and the user is told.
     const bool moved = moveToTrash(path);
-    if (!moved) ask(QStringLiteral("无法把“%1”移到回收站，文件没有删除。").arg(entry), BoxIcon::Warning, BoxButtons::Ok);
+    if (!moved) ask(QCoreApplication::translate("zorvan", "无法把“%1”移到回收站，文件没有删除。").arg(entry), BoxIcon::Warning, BoxButtons::Ok);
     refreshDownloadedList();
     return moved;
 }

@@ -4,6 +4,7 @@
 #include "shell/windows/main_window.h"
 #include "shell/windows/window_flags.h"
 
+#include <QCoreApplication>
 #include <QAction>
 
 namespace zorvan {
@@ -21,10 +22,12 @@ void setStaysOnTop(QWidget* window, bool on) {
 
 }  // namespace
 
+QString stayOnTopMarkerText() { return QCoreApplication::translate("zorvan", stayOnTopMarker); }
+
 void toggleStayOnTop() {
     MainWindow* main = mainWindow();
     if (!main) return;
-    const QString marker = QString::fromUtf8(stayOnTopMarker);
+    const QString marker = stayOnTopMarkerText();
     if (main->stayOnTopCommand()->isChecked()) {
         setStaysOnTop(main, true);
         main->setWindowTitle(main->windowTitle() + marker);
@@ -41,7 +44,7 @@ void applyStayOnTop(QWidget* window) {
         // Going on top shows the window again, which may bring it here a
         // second time: one marker all the same.
         setStaysOnTop(window, true);
-        const QString marker = QString::fromUtf8(stayOnTopMarker);
+        const QString marker = stayOnTopMarkerText();
         if (!window->windowTitle().endsWith(marker)) window->setWindowTitle(window->windowTitle() + marker);
     } else {
         setStaysOnTop(window, false);
@@ -51,7 +54,7 @@ void applyStayOnTop(QWidget* window) {
 void releaseStayOnTop(QWidget* window) { setStaysOnTop(window, false); }
 
 QString withStayOnTopMarker(const QString& title) {
-    return stayOnTopChecked() ? title + QString::fromUtf8(stayOnTopMarker) : title;
+    return stayOnTopChecked() ? title + stayOnTopMarkerText() : title;
 }
 
 }  // namespace zorvan

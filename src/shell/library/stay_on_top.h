@@ -7,7 +7,9 @@ class QWidget;
 namespace zorvan {
 
 // The title marker of a window kept on top.
-inline constexpr const char* stayOnTopMarker = "     已置顶";
+inline constexpr const char* stayOnTopMarker = QT_TRANSLATE_NOOP("zorvan", "     已置顶");
+// The marker in the window's language.
+QString stayOnTopMarkerText();
 
 // "置顶": acts on the check mark its menu command has just been given by
 // its click. The main window goes on top with the marker in its title, or

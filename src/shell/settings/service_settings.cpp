@@ -11,6 +11,8 @@
 
 #include <curl/curl.h>
 
+#include <QCoreApplication>
+#include <QComboBox>
 #include <QDialogButtonBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -18,6 +20,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <thread>
 
 namespace zorvan {
@@ -25,6 +28,7 @@ namespace zorvan {
 namespace {
 
 const QString serviceKey = QStringLiteral("service/address");
+const QString languageKey = QStringLiteral("ui/language");  // read by chooseLanguage
 
 QString text(const std::string& utf8) { return QString::fromStdString(utf8); }
 
@@ -38,31 +42,33 @@ void rememberServiceAddress(const std::string& address) {
     settings.sync();
 }
 
-std::string checkServiceAddress(const std::string& address) {
+QString checkServiceAddress(const std::string& address) {
     const std::string page =
         httpFetchText(worksAddressFor(address) + "?lumono=" + defaultPerformerId + "&p=1");
     if (page.empty()) {
         const HttpFetchReport report = lastHttpFetchReport();
-        if (report.status >= 400) return "无法连接：服务器回答 " + std::to_string(report.status);
+        if (report.status >= 400)
+            return QCoreApplication::translate("zorvan", "无法连接：服务器回答 %1").arg(report.status);
         switch (report.transferCode) {
-            case CURLE_COULDNT_RESOLVE_HOST: return "无法连接：找不到这个主机";
-            case CURLE_COULDNT_CONNECT: return "无法连接：服务器拒绝连接或无法到达";
-            case CURLE_OPERATION_TIMEDOUT: return "无法连接：连接超时";
-            default: return "无法连接：" + report.error;
+            case CURLE_COULDNT_RESOLVE_HOST: return QCoreApplication::translate("zorvan", "无法连接：找不到这个主机");
+            case CURLE_COULDNT_CONNECT: return QCoreApplication::translate("zorvan", "无法连接：服务器拒绝连接或无法到达");
+            case CURLE_OPERATION_TIMEDOUT: return QCoreApplication::translate("zorvan", "无法连接：连接超时");
+            default: return QCoreApplication::translate("zorvan", "无法连接：%1").arg(text(report.error));
         }
     }
-    if (page.find("\"pages\":") == std::string::npos) return "服务有回答，但不是作品列表";
+    if (page.find("\"pages\":") == std::string::npos)
+        return QCoreApplication::translate("zorvan", "服务有回答，但不是作品列表");
     return {};
 }
 
 ServiceSettingsDialog::ServiceSettingsDialog(const std::string& current, const std::string& given, QWidget* owner)
     : QDialog(owner) {
-    setWindowTitle(QStringLiteral("设置"));
+    setWindowTitle(QCoreApplication::translate("zorvan", "设置"));
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(new QLabel(QStringLiteral("视频服务地址："), this));
+    layout->addWidget(new QLabel(QCoreApplication::translate("zorvan", "视频服务地址："), this));
     address_ = new QLineEdit(text(current), this);
-    address_->setPlaceholderText(QStringLiteral("http://主机:端口"));
+    address_->setPlaceholderText(QCoreApplication::translate("zorvan", "http://主机:端口"));
     address_->setMinimumWidth(320);
     layout->addWidget(address_);
     verdict_ = new QLabel(this);
@@ -70,26 +76,35 @@ ServiceSettingsDialog::ServiceSettingsDialog(const std::string& current, const s
     layout->addWidget(verdict_);
     if (!given.empty()) {
         auto* note = new QLabel(
-            QStringLiteral("本次启动由 --service 或 ZORVAN_SERVICE 指定了 %1；这里的地址在不带它们启动时使用。")
+            QCoreApplication::translate("zorvan", "本次启动由 --service 或 ZORVAN_SERVICE 指定了 %1；这里的地址在不带它们启动时使用。")
                 .arg(text(given)),
             this);
         note->setWordWrap(true);
         layout->addWidget(note);
     }
+    layout->addWidget(new QLabel(QCoreApplication::translate("zorvan", "界面语言（下次启动时生效）："), this));
+    language_ = new QComboBox(this);
+    language_->addItem(QCoreApplication::translate("zorvan", "跟随系统"), QString());
+    language_->addItem(QStringLiteral("中文"), QStringLiteral("zh"));
+    language_->addItem(QStringLiteral("English"), QStringLiteral("en"));
+    language_->setCurrentIndex(std::max(0, language_->findData(programSettings().value(languageKey).toString())));
+    layout->addWidget(language_);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-    check_ = buttons->addButton(QStringLiteral("检查"), QDialogButtonBox::ActionRole);
+    check_ = buttons->addButton(QCoreApplication::translate("zorvan", "检查"), QDialogButtonBox::ActionRole);
     layout->addWidget(buttons);
     connect(check_, &QPushButton::clicked, this, [this] { startCheck(); });
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     connect(buttons, &QDialogButtonBox::accepted, this, [this] {
         if (chosenAddress().empty()) {
-            verdict_->setText(QStringLiteral("地址应以 http:// 或 https:// 开头"));
+            verdict_->setText(QCoreApplication::translate("zorvan", "地址应以 http:// 或 https:// 开头"));
             adjustSize();
             return;
         }
         accept();
     });
 }
+
+std::string ServiceSettingsDialog::chosenLanguage() const { return language_->currentData().toString().toStdString(); }
 
 std::string ServiceSettingsDialog::chosenAddress() const {
     std::string address = address_->text().trimmed().toStdString();
@@ -101,18 +116,18 @@ std::string ServiceSettingsDialog::chosenAddress() const {
 void ServiceSettingsDialog::startCheck() {
     const std::string address = chosenAddress();
     if (address.empty()) {
-        verdict_->setText(QStringLiteral("地址应以 http:// 或 https:// 开头"));
+        verdict_->setText(QCoreApplication::translate("zorvan", "地址应以 http:// 或 https:// 开头"));
         return;
     }
-    verdict_->setText(QStringLiteral("正在检查…"));
+    verdict_->setText(QCoreApplication::translate("zorvan", "正在检查…"));
     const int number = ++checks_;
     // The request has its own time limits; the answer comes back to the
     // dialog if it is still there and this is still the latest check.
     std::thread([address, number, dialog = QPointer<ServiceSettingsDialog>(this)] {
-        const std::string fault = checkServiceAddress(address);
+        const QString fault = checkServiceAddress(address);
         postToGui([fault, number, dialog] {
             if (!dialog || number != dialog->checks_) return;
-            dialog->verdict_->setText(fault.empty() ? QStringLiteral("可以使用：服务回答了作品列表") : text(fault));
+            dialog->verdict_->setText(fault.isEmpty() ? QCoreApplication::translate("zorvan", "可以使用：服务回答了作品列表") : fault);
             dialog->adjustSize();
         });
     }).detach();
@@ -124,6 +139,7 @@ void showServiceSettings() {
     if (dialog.exec() != QDialog::Accepted) return;
     const std::string address = dialog.chosenAddress();
     rememberServiceAddress(address);
+    programSettings().setValue(languageKey, QString::fromStdString(dialog.chosenLanguage()));
     if (given.empty() && routines().changeService) routines().changeService(address);
 }
 

@@ -4,6 +4,7 @@
 
 #include <string>
 
+class QComboBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -28,6 +29,9 @@ public:
     QLineEdit* addressEdit() const { return address_; }
     QPushButton* checkButton() const { return check_; }
     QLabel* verdictLabel() const { return verdict_; }
+    // The window's language from the next start on: "" (the desktop's), "zh" or "en".
+    QComboBox* languageBox() const { return language_; }
+    std::string chosenLanguage() const;
     // The address as typed, cleaned; empty when it is not an http(s) address.
     std::string chosenAddress() const;
 
@@ -37,15 +41,17 @@ private:
     QLineEdit* address_;
     QPushButton* check_;
     QLabel* verdict_;
+    QComboBox* language_;
     int checks_ = 0;  // the latest check's number: older answers are dropped
 };
 
 // What a check of `address` found, in the window's words: whether the
 // service answered with a works list (empty text: it did).
-std::string checkServiceAddress(const std::string& address);
+QString checkServiceAddress(const std::string& address);
 
 // Shows the dialog over the main window; on "确定" remembers the address
-// and, unless one was given at start, uses it from now on.
+// and, unless one was given at start, uses it from now on, and keeps the
+// language for the next start.
 void showServiceSettings();
 
 }  // namespace zorvan

@@ -8,6 +8,7 @@
 #include "shell/windows/main_window.h"
 #include "text/code_page.h"
 
+#include <QCoreApplication>
 #include <QFileInfo>
 #include <QHeaderView>
 #include <QLabel>
@@ -64,7 +65,7 @@ void markIfDownloaded(QTreeWidgetItem& item, const std::string& folder) {
                        QFileInfo::exists(QString::fromStdString(
                            gbkToUtf8(workFilePath(folder, utf8ToGbk(name.toStdString())))));
     item.setIcon(sequenceColumn, there ? tickIcon() : QIcon());
-    item.setToolTip(sequenceColumn, there ? QStringLiteral("已下载") : QString());
+    item.setToolTip(sequenceColumn, there ? QCoreApplication::translate("zorvan", "已下载") : QString());
 }
 
 void sortBy(MainWindow& window, int column) {
@@ -84,8 +85,8 @@ void sortBy(MainWindow& window, int column) {
 
 QString worksCountText(int total, int shown) {
     if (total <= 0) return {};
-    QString text = QStringLiteral("共 %1 个作品").arg(total);
-    if (shown < total) text += QStringLiteral("，显示 %1 个").arg(shown);
+    QString text = QCoreApplication::translate("zorvan", "共 %1 个作品").arg(total);
+    if (shown < total) text += QCoreApplication::translate("zorvan", "，显示 %1 个").arg(shown);
     return text;
 }
 

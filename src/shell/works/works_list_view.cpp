@@ -1,5 +1,6 @@
 #include "shell/works/works_list_view.h"
 
+#include "shell/core_texts.h"
 #include "shell/gui_thread.h"
 #include "shell/notice.h"
 #include "shell/library/stay_on_top.h"
@@ -8,6 +9,7 @@
 #include "shell/works/work_item.h"
 #include "text/code_page.h"
 
+#include <QCoreApplication>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTreeWidget>
@@ -20,6 +22,9 @@ namespace zorvan {
 namespace {
 
 QString widgetText(const std::string& codePageText) { return QString::fromStdString(gbkToUtf8(codePageText)); }
+
+// The retrieval's own texts (captions, titles) in the window's language.
+QString shownText(const std::string& codePageText) { return coreText(gbkToUtf8(codePageText)); }
 
 // Runs fn with the main window on the GUI thread, in order with the other
 // writes; nothing happens once the window is gone.
@@ -40,14 +45,14 @@ std::string WorksListView::performerId() {
 }
 
 void WorksListView::setFetchButton(const std::string& caption, bool enabled) {
-    withMainWindow([text = widgetText(caption), enabled](MainWindow& window) {
+    withMainWindow([text = shownText(caption), enabled](MainWindow& window) {
         window.fetchButton()->setText(text);
         window.fetchButton()->setEnabled(enabled);
     });
 }
 
 void WorksListView::setTitle(const std::string& title) {
-    withMainWindow([text = widgetText(title)](MainWindow& window) { window.setWindowTitle(withStayOnTopMarker(text)); });
+    withMainWindow([text = shownText(title)](MainWindow& window) { window.setWindowTitle(withStayOnTopMarker(text)); });
 }
 
 int WorksListView::rowCount() {
@@ -76,6 +81,14 @@ void WorksListView::wait(int milliseconds) {
     if (milliseconds > 0) std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
 }
 
-void WorksListView::notice(const std::string& text) { showNoticeText(text); }
+void WorksListView::notice(const std::string& text) { showNoticeText(utf8ToGbk(coreText(gbkToUtf8(text)).toStdString())); }
+
+void WorksListView::progress(Step step, std::size_t at, std::size_t of) {
+    // The same title the retrieval has just set, worded in the window's language.
+    const QString title = step == Step::Pages
+                              ? QCoreApplication::translate("zorvan", "正在获取第%1/%2页").arg(at).arg(of)
+                              : QCoreApplication::translate("zorvan", "正在获取数据：%1\\%2").arg(at).arg(of);
+    withMainWindow([title](MainWindow& window) { window.setWindowTitle(withStayOnTopMarker(title)); });
+}
 
 }  // namespace zorvan

@@ -18,6 +18,7 @@ public:
     void setCell(int row, int column, const std::string& text) override;
     void wait(int milliseconds) override;
     void notice(const std::string& text) override;
+    void progress(Step step, std::size_t at, std::size_t of) override;
 };
 
 }  // namespace zorvan

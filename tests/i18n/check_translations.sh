@@ -1,0 +1,21 @@
+#!/usr/bin/env bash
+# Fails when a text the window shows has no English translation, or the
+# translation file holds an entry the code no longer has: lupdate runs over
+# the shell's and the player's code into a copy of translations/zorvan_en.ts.
+#   check_translations.sh LUPDATE SOURCE_DIR
+set -euo pipefail
+lupdate="$1"
+src="$2"
+tmp="$(mktemp -d /tmp/zorvan-ts-XXXXXX)"
+trap 'rm -rf "$tmp"' EXIT
+cp "$src/translations/zorvan_en.ts" "$tmp/zorvan_en.ts"
+"$lupdate" -silent -locations none "$src/src/shell" "$src/src/player" -ts "$tmp/zorvan_en.ts" > "$tmp/lupdate.log" 2>&1 \
+  || { cat "$tmp/lupdate.log"; exit 1; }
+texts="$(grep -c '<message>' "$tmp/zorvan_en.ts")"
+[ "$texts" -gt 100 ] || { echo "FAIL: only $texts texts found; is lupdate reading the code?"; exit 1; }
+if grep -B3 -E 'type="(unfinished|vanished|obsolete)"' "$tmp/zorvan_en.ts"; then
+  echo "FAIL: the entries above have no English translation or are no longer in the code;"
+  echo "      run: cmake --build build/default --target zorvan_shell_lupdate, then translate them"
+  exit 1
+fi
+echo "all $texts texts of the window have their English translation"

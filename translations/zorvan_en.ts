@@ -1,0 +1,453 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="en" sourcelanguage="zh_CN">
+<context>
+    <name>zorvan</name>
+    <message>
+        <source>播放/暂停（空格）</source>
+        <translation>Play/pause (space)</translation>
+    </message>
+    <message>
+        <source>点击或拖动以跳转（左右方向键：5 秒）</source>
+        <translation>Click or drag to go there (arrow keys: 5 s)</translation>
+    </message>
+    <message>
+        <source>静音</source>
+        <translation>Mute</translation>
+    </message>
+    <message>
+        <source>音量</source>
+        <translation>Volume</translation>
+    </message>
+    <message>
+        <source>无法播放：无法连接服务器</source>
+        <translation>Cannot play: the server cannot be reached</translation>
+    </message>
+    <message>
+        <source>无法播放：服务器回答 %1</source>
+        <translation>Cannot play: the server answered %1</translation>
+    </message>
+    <message>
+        <source>无法播放：文件格式不支持</source>
+        <translation>Cannot play: not a video format that can be played</translation>
+    </message>
+    <message>
+        <source>正在载入…</source>
+        <translation>Loading…</translation>
+    </message>
+    <message>
+        <source>正在缓冲…</source>
+        <translation>Buffering…</translation>
+    </message>
+    <message>
+        <source>无法播放：</source>
+        <translation>Cannot play: </translation>
+    </message>
+    <message>
+        <source>无法播放：找不到这个文件</source>
+        <translation>Cannot play: the file is not there</translation>
+    </message>
+    <message>
+        <source>正在连接…</source>
+        <translation>Connecting…</translation>
+    </message>
+    <message>
+        <source>请稍等</source>
+        <translation>Wait</translation>
+    </message>
+    <message>
+        <source>确定</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>获取信息出错！请重试</source>
+        <translation>Could not get the works! Please try again</translation>
+    </message>
+    <message>
+        <source>没有找到作品</source>
+        <translation>No works found</translation>
+    </message>
+    <message>
+        <source>完毕</source>
+        <translation>Done</translation>
+    </message>
+    <message>
+        <source>下载完成。</source>
+        <translation>Download complete.</translation>
+    </message>
+    <message>
+        <source>下载已停止，文件没有保存。</source>
+        <translation>Download stopped; the file was not saved.</translation>
+    </message>
+    <message>
+        <source>已放弃下载：同名文件已存在。</source>
+        <translation>Download given up: a file of that name exists.</translation>
+    </message>
+    <message>
+        <source>下载失败：服务器没有给出文件大小，文件没有保存。</source>
+        <translation>Download failed: the server gave no file size; the file was not saved.</translation>
+    </message>
+    <message>
+        <source>下载失败：无法创建文件（文件名不可用、磁盘不可写或空间不足）。</source>
+        <translation>Download failed: the file could not be created (unusable name, disk not writable or full).</translation>
+    </message>
+    <message>
+        <source>下载失败：服务器拒绝了下载请求，文件没有保存。</source>
+        <translation>Download failed: the server refused the download; the file was not saved.</translation>
+    </message>
+    <message>
+        <source>下载失败：传输多次重试后仍然出错，文件没有保存。</source>
+        <translation>Download failed: the transfer kept failing after retries; the file was not saved.</translation>
+    </message>
+    <message>
+        <source>下载失败：文件在下载过程中被服务器更改，文件没有保存。</source>
+        <translation>Download failed: the file changed on the server while downloading; the file was not saved.</translation>
+    </message>
+    <message>
+        <source>下载失败：文件无法以它的名字保存，文件没有保存。</source>
+        <translation>Download failed: the file could not take its name; the file was not saved.</translation>
+    </message>
+    <message>
+        <source>下载失败：服务器的证书不受信任，文件没有保存。</source>
+        <translation>Download failed: the server&apos;s certificate is not trusted; the file was not saved.</translation>
+    </message>
+    <message>
+        <source>下载失败：服务器的证书不是这个主机名的，文件没有保存。</source>
+        <translation>Download failed: the server&apos;s certificate is for another host; the file was not saved.</translation>
+    </message>
+    <message>
+        <source>下载失败：服务器的证书已过期或尚未生效，文件没有保存。</source>
+        <translation>Download failed: the server&apos;s certificate has expired or is not yet valid; the file was not saved.</translation>
+    </message>
+    <message>
+        <source>下载失败：无法与服务器建立安全连接（TLS 握手失败），文件没有保存。</source>
+        <translation>Download failed: no secure connection to the server (TLS handshake failed); the file was not saved.</translation>
+    </message>
+    <message>
+        <source>下载失败：服务器多次在 TLS 记录中途断开连接，文件没有保存。</source>
+        <translation>Download failed: the server kept cutting the TLS stream off mid-record; the file was not saved.</translation>
+    </message>
+    <message>
+        <source>下载失败。</source>
+        <translation>Download failed.</translation>
+    </message>
+    <message>
+        <source>无法连接服务器，下载已暂停</source>
+        <translation>The server cannot be reached; downloads are paused</translation>
+    </message>
+    <message>
+        <source>信息：</source>
+        <translation>Information:</translation>
+    </message>
+    <message>
+        <source>（服务器上的文件已更改，重新下载）</source>
+        <translation> (the file changed on the server; downloading again)</translation>
+    </message>
+    <message>
+        <source>（服务器不支持断点续传，重新下载）</source>
+        <translation> (the server cannot resume; downloading again)</translation>
+    </message>
+    <message>
+        <source>（上次未完成的文件无法继续，重新下载）</source>
+        <translation> (the unfinished file cannot be continued; downloading again)</translation>
+    </message>
+    <message>
+        <source>正下载: </source>
+        <translation>Downloading: </translation>
+    </message>
+    <message>
+        <source>（连接中断，正在重试 %1）</source>
+        <translation> (connection lost, retry %1)</translation>
+    </message>
+    <message>
+        <source>（从 %1% 继续）</source>
+        <translation> (continuing from %1%)</translation>
+    </message>
+    <message>
+        <source>文件已存在,继续下载吗?</source>
+        <translation>The file exists. Download anyway?</translation>
+    </message>
+    <message>
+        <source>“%1”已存在,继续下载吗?</source>
+        <translation>“%1” exists. Download anyway?</translation>
+    </message>
+    <message>
+        <source>这个作品已在下载列表中。</source>
+        <translation>This work is already in the download list.</translation>
+    </message>
+    <message>
+        <source>打开所在文件夹</source>
+        <translation>Open folder</translation>
+    </message>
+    <message>
+        <source>完成 %1 个，失败 %2 个</source>
+        <translation>%1 done, %2 failed</translation>
+    </message>
+    <message>
+        <source>无法读取下载列表：</source>
+        <translation>Cannot read the download list: </translation>
+    </message>
+    <message>
+        <source>您还没获取数据哦！</source>
+        <translation>You have not fetched any works yet!</translation>
+    </message>
+    <message>
+        <source>无法下载这个作品：地址无效或不受支持。
+</source>
+        <translation>Cannot download this work: the address is invalid or not supported.
+</translation>
+    </message>
+    <message>
+        <source>（没有选中作品）</source>
+        <translation>(no work selected)</translation>
+    </message>
+    <message>
+        <source>列表中的作品都已下载。</source>
+        <translation>Every work in the list is downloaded.</translation>
+    </message>
+    <message>
+        <source>M/秒</source>
+        <translation>M/s</translation>
+    </message>
+    <message>
+        <source>取消下载“%1”吗？已下载的部分将被删除。</source>
+        <translation>Cancel the download of “%1”? What was downloaded will be deleted.</translation>
+    </message>
+    <message>
+        <source>还有 %1 个下载未完成，退出吗？下次启动时继续。</source>
+        <translation>%1 downloads are not finished. Quit? They continue at the next start.</translation>
+    </message>
+    <message>
+        <source>大小</source>
+        <translation>Size</translation>
+    </message>
+    <message>
+        <source>速度</source>
+        <translation>Speed</translation>
+    </message>
+    <message>
+        <source>已下载</source>
+        <translation>Downloaded</translation>
+    </message>
+    <message>
+        <source>进度</source>
+        <translation>Progress</translation>
+    </message>
+    <message>
+        <source>暂停</source>
+        <translation>Pause</translation>
+    </message>
+    <message>
+        <source>取消</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>下载列表</source>
+        <translation>Download list</translation>
+    </message>
+    <message>
+        <source>等待</source>
+        <translation>Waiting</translation>
+    </message>
+    <message>
+        <source>下载中（正在重试 %1）</source>
+        <translation>Downloading (retry %1)</translation>
+    </message>
+    <message>
+        <source>下载中</source>
+        <translation>Downloading</translation>
+    </message>
+    <message>
+        <source>已暂停</source>
+        <translation>Paused</translation>
+    </message>
+    <message>
+        <source>失败：</source>
+        <translation>Failed: </translation>
+    </message>
+    <message>
+        <source>已存在，未下载</source>
+        <translation>Exists, not downloaded</translation>
+    </message>
+    <message>
+        <source>歌名</source>
+        <translation>Song</translation>
+    </message>
+    <message>
+        <source>状态</source>
+        <translation>State</translation>
+    </message>
+    <message>
+        <source>继续</source>
+        <translation>Continue</translation>
+    </message>
+    <message>
+        <source>重试</source>
+        <translation>Retry</translation>
+    </message>
+    <message>
+        <source>全部继续</source>
+        <translation>Continue all</translation>
+    </message>
+    <message>
+        <source>清除已完成</source>
+        <translation>Clear finished</translation>
+    </message>
+    <message>
+        <source>/秒</source>
+        <translation>/s</translation>
+    </message>
+    <message>
+        <source>完毕 %1 个，失败 %2 个，剩余 %3 个，速度 %4/秒</source>
+        <translation>%1 done, %2 failed, %3 left, %4/s</translation>
+    </message>
+    <message>
+        <source>。</source>
+        <translation>. </translation>
+    </message>
+    <message>
+        <source>删除</source>
+        <translation>Delete</translation>
+    </message>
+    <message>
+        <source>大小 %1 MB，%2</source>
+        <translation>Size %1 MB, %2</translation>
+    </message>
+    <message>
+        <source>找不到文件“%1”</source>
+        <translation>The file “%1” is not there</translation>
+    </message>
+    <message>
+        <source>删除“%1”吗？文件将移到回收站。</source>
+        <translation>Delete “%1”? The file goes to the trash.</translation>
+    </message>
+    <message>
+        <source>无法把“%1”移到回收站，文件没有删除。</source>
+        <translation>“%1” could not be moved to the trash; it was not deleted.</translation>
+    </message>
+    <message>
+        <source>     已置顶</source>
+        <translation>     On top</translation>
+    </message>
+    <message>
+        <source>友情提醒</source>
+        <translation>Note</translation>
+    </message>
+    <message>
+        <source>无法连接：服务器回答 %1</source>
+        <translation>Cannot connect: the server answered %1</translation>
+    </message>
+    <message>
+        <source>无法连接：找不到这个主机</source>
+        <translation>Cannot connect: no such host</translation>
+    </message>
+    <message>
+        <source>无法连接：服务器拒绝连接或无法到达</source>
+        <translation>Cannot connect: the server refused or cannot be reached</translation>
+    </message>
+    <message>
+        <source>无法连接：连接超时</source>
+        <translation>Cannot connect: timed out</translation>
+    </message>
+    <message>
+        <source>无法连接：%1</source>
+        <translation>Cannot connect: %1</translation>
+    </message>
+    <message>
+        <source>服务有回答，但不是作品列表</source>
+        <translation>The service answered, but not with a works list</translation>
+    </message>
+    <message>
+        <source>设置</source>
+        <translation>Settings</translation>
+    </message>
+    <message>
+        <source>视频服务地址：</source>
+        <translation>Video service address:</translation>
+    </message>
+    <message>
+        <source>http://主机:端口</source>
+        <translation>http://host:port</translation>
+    </message>
+    <message>
+        <source>本次启动由 --service 或 ZORVAN_SERVICE 指定了 %1；这里的地址在不带它们启动时使用。</source>
+        <translation>This run uses %1 from --service or ZORVAN_SERVICE; the address here is used when Zorvan starts without them.</translation>
+    </message>
+    <message>
+        <source>检查</source>
+        <translation>Check</translation>
+    </message>
+    <message>
+        <source>地址应以 http:// 或 https:// 开头</source>
+        <translation>The address must start with http:// or https://</translation>
+    </message>
+    <message>
+        <source>正在检查…</source>
+        <translation>Checking…</translation>
+    </message>
+    <message>
+        <source>可以使用：服务回答了作品列表</source>
+        <translation>Usable: the service answered with a works list</translation>
+    </message>
+    <message>
+        <source>主播Lumo：</source>
+        <translation>Lumo id:</translation>
+    </message>
+    <message>
+        <source>已下载：</source>
+        <translation>Downloaded:</translation>
+    </message>
+    <message>
+        <source>菜单</source>
+        <translation>Menu</translation>
+    </message>
+    <message>
+        <source>播放</source>
+        <translation>Play</translation>
+    </message>
+    <message>
+        <source>下载</source>
+        <translation>Download</translation>
+    </message>
+    <message>
+        <source>查看已下载</source>
+        <translation>Show downloaded</translation>
+    </message>
+    <message>
+        <source>置顶</source>
+        <translation>Stay on top</translation>
+    </message>
+    <message>
+        <source>全部下载</source>
+        <translation>Download all</translation>
+    </message>
+    <message>
+        <source>搜索歌名</source>
+        <translation>Search songs</translation>
+    </message>
+    <message>
+        <source>共 %1 个作品</source>
+        <translation>%1 works</translation>
+    </message>
+    <message>
+        <source>，显示 %1 个</source>
+        <translation>, %1 shown</translation>
+    </message>
+    <message>
+        <source>正在获取第%1/%2页</source>
+        <translation>Fetching page %1/%2</translation>
+    </message>
+    <message>
+        <source>正在获取数据：%1\%2</source>
+        <translation>Reading works %1/%2</translation>
+    </message>
+    <message>
+        <source>界面语言（下次启动时生效）：</source>
+        <translation>Language (from the next start):</translation>
+    </message>
+    <message>
+        <source>跟随系统</source>
+        <translation>As the desktop</translation>
+    </message>
+</context>
+</TS>
