@@ -449,5 +449,17 @@
         <source>跟随系统</source>
         <translation>As the desktop</translation>
     </message>
+    <message>
+        <source>下载失败：%1</source>
+        <translation>Download failed: %1</translation>
+    </message>
+    <message>
+        <source>无法连接服务器</source>
+        <translation>The server cannot be reached</translation>
+    </message>
+    <message>
+        <source>长时间没有收到数据</source>
+        <translation>No data came for a long time</translation>
+    </message>
 </context>
 </TS>

@@ -2,6 +2,8 @@
 // language, the option or the settings.
 #include "shell/language.h"
 
+#include "shell/downloads/downloads_view.h"
+
 #include "shell/settings/program_settings.h"
 #include "shell/windows.h"
 #include "shell/windows/main_window.h"
@@ -72,7 +74,13 @@ TEST_F(LanguageTest, TheWindowSpeaksEnglishAndComesBackToChinese) {
         shown << worksCountText(36, 36);
         return shown;
     };
+    QueueItem failed;
+    failed.state = ItemState::Failed;
+    failed.failureKind = FailureKind::Unreachable;
+    failed.failure = "无法连接服务器（连接 [127.0.0.1:1]失败）";
     useLanguage(Language::English);
+    // Without the engine's Chinese log line.
+    EXPECT_EQ(stateText(failed), "Failed: The server cannot be reached");
     destroyAllWindows();
     ASSERT_TRUE(loadWindow(WindowKind::Main));
     EXPECT_EQ(texts(), (QStringList{"Lumo id:", "OK", "Song", "Search songs", "Play", "Download", "Show downloaded",
@@ -84,6 +92,7 @@ TEST_F(LanguageTest, TheWindowSpeaksEnglishAndComesBackToChinese) {
     ASSERT_TRUE(loadWindow(WindowKind::Main));
     EXPECT_EQ(texts(), (QStringList{"主播Lumo：", "确定", "歌名", "搜索歌名", "播放", "下载", "查看已下载", "置顶",
                                     "共 36 个作品"}));
+    EXPECT_EQ(stateText(failed), "失败：无法连接服务器（连接 [127.0.0.1:1]失败）");
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include "shell/downloads/download_control.h"
 
 #include "shell/core_texts.h"
+#include "shell/language.h"
 
 #include "download_policy/download_folder.h"
 #include "download_policy/outcome_text.h"
@@ -159,7 +160,9 @@ void showBatchEnd() {
         const bool fine = outcome == TaskOutcome::Complete || outcome == TaskOutcome::GivenUp;
         QString text = coreText(endMessage(outcome, kept));
         if (!fine && item.failureKind != FailureKind::Refused && !item.failure.empty())
-            text = QString::fromStdString(failureText(item.failure, kept));
+            text = languageInUse() == Language::Chinese
+                       ? QString::fromStdString(failureText(item.failure, kept))
+                       : QCoreApplication::translate("zorvan", "下载失败：%1").arg(whyFailed(item));
         // A saved work: its folder is one click away.
         const bool saved = item.state == ItemState::Done && !item.savedPath.empty();
         const int answer = ask(text, fine ? BoxIcon::Information : BoxIcon::Warning, BoxButtons::Ok,

@@ -1,6 +1,8 @@
 #include "shell/downloads/downloads_view.h"
 
+#include "download_policy/outcome_text.h"
 #include "shell/core_texts.h"
+#include "shell/language.h"
 
 #include "shell/downloads/download_manager.h"
 #include "shell/downloads/download_texts.h"
@@ -35,13 +37,22 @@ QString megabytes(std::int64_t bytes) { return QString::fromStdString(sizeText(b
 
 }  // namespace
 
+QString whyFailed(const QueueItem& item) {
+    if (languageInUse() == Language::Chinese) return QString::fromStdString(item.failure);
+    switch (item.failureKind) {
+        case FailureKind::Unreachable: return QCoreApplication::translate("zorvan", "无法连接服务器");
+        case FailureKind::Stalled: return QCoreApplication::translate("zorvan", "长时间没有收到数据");
+        default: return coreText(outcomeText(item.outcome));
+    }
+}
+
 QString stateText(const QueueItem& item) {
     switch (item.state) {
         case ItemState::Waiting: return QCoreApplication::translate("zorvan", "等待");
         case ItemState::Running:
             return item.retrying > 0 ? QCoreApplication::translate("zorvan", "下载中（正在重试 %1）").arg(item.retrying) : QCoreApplication::translate("zorvan", "下载中");
         case ItemState::Paused: return QCoreApplication::translate("zorvan", "已暂停");
-        case ItemState::Failed: return QCoreApplication::translate("zorvan", "失败：") + QString::fromStdString(item.failure);
+        case ItemState::Failed: return QCoreApplication::translate("zorvan", "失败：") + whyFailed(item);
         case ItemState::Done: return QCoreApplication::translate("zorvan", "完毕");
         case ItemState::Skipped: return QCoreApplication::translate("zorvan", "已存在，未下载");
     }

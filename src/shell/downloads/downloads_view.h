@@ -50,5 +50,8 @@ DownloadsView* downloadsView();  // null until made
 
 // How the view names a work's state ("等待", "下载中", "失败：..." ...).
 QString stateText(const QueueItem& item);
+// Why a work failed: the queue's own Chinese words, or in another language
+// the same said by its kind (without the engine's Chinese log line).
+QString whyFailed(const QueueItem& item);
 
 }  // namespace zorvan
