@@ -11,6 +11,17 @@ install(TARGETS demo-service RUNTIME DESTINATION ${CMAKE_INSTALL_LIBEXECDIR}/zor
 install(PROGRAMS ${CMAKE_SOURCE_DIR}/data/zorvan-demo-service DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(PROGRAMS ${CMAKE_SOURCE_DIR}/scripts/make-demo-media DESTINATION ${CMAKE_INSTALL_DATADIR}/zorvan)
 
+# A daily "zorvan-cli sync" for the user who wants it:
+#   systemctl --user enable --now zorvan-sync.timer
+# The service names the program where it is installed, known only then
+# (`cmake --install --prefix`, the package's /usr).
+install(CODE "
+  file(READ \"${CMAKE_SOURCE_DIR}/data/zorvan-sync.service.in\" unit)
+  string(REPLACE \"@ZORVAN_BINDIR@\" \"\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}\" unit \"\${unit}\")
+  file(WRITE \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/lib/systemd/user/zorvan-sync.service\" \"\${unit}\")
+")
+install(FILES ${CMAKE_SOURCE_DIR}/data/zorvan-sync.timer DESTINATION lib/systemd/user)
+
 # The same id as appId in src/download_policy/app_id.h.
 set(ZORVAN_APP_ID app.zorvan.Zorvan)
 install(FILES ${CMAKE_SOURCE_DIR}/data/${ZORVAN_APP_ID}.desktop

@@ -93,16 +93,36 @@ const char* const getAllUsage =
     "  --dry-run      list what would be fetched and why the others are not;\n"
     "                 fetch nothing\n";
 
+const char* const followUsage =
+    "usage: zorvan-cli follow ID...     follow performers: sync checks them\n"
+    "       zorvan-cli unfollow ID...   stop following them (their files stay)\n"
+    "       zorvan-cli following [--json]\n"
+    "  the followed performers, with the works seen of each and the last check;\n"
+    "  kept in the library database ($XDG_DATA_HOME/zorvan/library.db)\n";
+
+const char* const syncUsage =
+    "usage: zorvan-cli sync [--service URL] [-o DIR] [-n CONNECTIONS] [-j PARALLEL]\n"
+    "                   [--limit RATE] [--dry-run] [options]\n"
+    "  checks every followed performer, one after another, records the works\n"
+    "  seen (and those no longer listed), and downloads what is new into DIR as\n"
+    "  get-all does (the same archive); a performer whose check fails is said\n"
+    "  and tried at the next sync. For a timer: systemctl --user enable --now\n"
+    "  zorvan-sync.timer (daily)\n";
+
 }  // namespace
 
 std::string usageText(const std::string& command) {
     if (command == "get") return std::string(getUsage) + networkUsage + exitCodes;
     if (command == "works") return std::string(worksUsage) + selectionUsage + networkUsage + exitCodes;
     if (command == "get-all") return std::string(getAllUsage) + selectionUsage + networkUsage + exitCodes;
+    if (command == "follow" || command == "unfollow" || command == "following") return followUsage;
+    if (command == "sync") return std::string(syncUsage) + selectionUsage + networkUsage + exitCodes;
     return std::string("usage: zorvan-cli COMMAND ...   (zorvan-cli COMMAND --help for more)\n"
                        "  get URL        download one address\n"
                        "  works ID       list a performer's works\n"
                        "  get-all ID     download every work of a performer, then only what is new\n"
+                       "  follow ID      follow a performer (unfollow ID, following)\n"
+                       "  sync           download what is new of every followed performer\n"
                        "  --version      the version\n") +
            exitCodes;
 }
@@ -437,6 +457,43 @@ std::optional<GetAllOptions> parseGetAllOptions(const std::vector<std::string>& 
     return parseCommand(args, error, "get-all", start, readGetAllOption,
                         +[](const GetAllOptions& o) -> const std::string& { return o.performerId; },
                         "no performer id given");
+}
+
+std::optional<FollowOptions> parseFollowOptions(const std::vector<std::string>& args, std::string& error) {
+    FollowOptions options;
+    options.command = args.empty() ? std::string() : args[0];
+    const bool listing = options.command == "following";
+    for (std::size_t i = 1; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (listing && arg == "--json") {
+            options.json = true;
+        } else if (!listing && !arg.empty() && arg[0] != '-') {
+            options.performers.push_back(arg);
+        } else {
+            error = "unknown option " + arg;
+            return std::nullopt;
+        }
+    }
+    if (!listing && options.performers.empty()) {
+        error = "no performer id given";
+        return std::nullopt;
+    }
+    return options;
+}
+
+std::optional<GetAllOptions> parseSyncOptions(const std::vector<std::string>& args, std::string& error) {
+    GetAllOptions options;
+    options.service = serviceAddress({});
+    ArgumentReader in(args, error);
+    while (in.next()) {
+        const std::string& arg = in.current();
+        if (!arg.empty() && arg[0] != '-') {
+            error = "sync takes no performer id; it checks every followed one (zorvan-cli follow ID)";
+            return std::nullopt;
+        }
+        if (!readGetAllOption(in, options)) return std::nullopt;
+    }
+    return options;
 }
 
 }  // namespace zorvan::cli

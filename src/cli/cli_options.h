@@ -76,6 +76,14 @@ struct GetAllOptions {
     WorkSelection selection;
 };
 
+// "follow ID...", "unfollow ID..." and "following [--json]": the performers
+// a "sync" checks.
+struct FollowOptions {
+    std::string command;
+    std::vector<std::string> performers;
+    bool json = false;
+};
+
 // "1.5M", "300k", "2G" or plain bytes (K = 1024); false when it is not one.
 bool readByteCount(const std::string& text, std::int64_t& value);
 
@@ -87,6 +95,9 @@ inline constexpr std::int64_t maxBufferBytes = 64 * 1024 * 1024;
 std::optional<GetOptions> parseGetOptions(const std::vector<std::string>& args, std::string& error);
 std::optional<WorksOptions> parseWorksOptions(const std::vector<std::string>& args, std::string& error);
 std::optional<GetAllOptions> parseGetAllOptions(const std::vector<std::string>& args, std::string& error);
+std::optional<FollowOptions> parseFollowOptions(const std::vector<std::string>& args, std::string& error);
+// "sync": get-all's options without a performer id (every followed one).
+std::optional<GetAllOptions> parseSyncOptions(const std::vector<std::string>& args, std::string& error);
 
 // The usage of one command ("get", "works", "get-all"), or of all when the
 // command is unknown.

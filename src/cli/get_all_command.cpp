@@ -238,21 +238,32 @@ int fail(const std::string& message, int code) {
 
 }  // namespace
 
-int runGetAll(const GetAllOptions& options) {
+bool prepareGetAll(const GetAllOptions& options, JobSettings& job, std::string& error) {
     setOutputStyle(options.display.progress, options.display.quiet);
     useCliEngineSettings(0, options.network.retries.value_or(5), options.network.retryWaitSeconds, true);
-    std::string error;
-    JobSettings job;
     if (!applyFetchNetwork(options.network, options.service, error) ||
         !applyNetwork(options.network, options.service, job, error))
-        return fail(error, exitCode::usage);
+        return false;
     warnIfInsecure(options.network);
+    return true;
+}
+
+int runGetAll(const GetAllOptions& options) {
+    std::string error;
+    JobSettings job;
+    if (!prepareGetAll(options, job, error)) return fail(error, exitCode::usage);
     const auto started = Clock::now();
     const WorksListing listing = listWorks(options.service, options.performerId, options.network.retries.value_or(0),
                                            options.network.retryWaitSeconds);
     if (interrupted) return interruptedExitCode();
     if (const Verdict fault = listingFault(listing, options.service, options.performerId); !fault.text.empty())
         return fail(fault.text, fault.exitCode);
+    return fetchListed(options, job, listing, started);
+}
+
+int fetchListed(const GetAllOptions& options, const JobSettings& job, const WorksListing& listing,
+                std::chrono::steady_clock::time_point started) {
+    std::string error;
     const std::vector<ListedWork> works = selectWorks(listing.works, options.selection);
     const std::string chosen = options.selection.any() ? " (" + std::to_string(works.size()) + " chosen)" : "";
 

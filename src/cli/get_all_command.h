@@ -1,6 +1,11 @@
 #pragma once
 
 #include "cli/cli_options.h"
+#include "cli/download_job.h"
+#include "cli/works_listing.h"
+
+#include <chrono>
+#include <string>
 
 namespace zorvan::cli {
 
@@ -9,5 +14,12 @@ namespace zorvan::cli {
 // Exit 0 when all are done, 1 when any failed, 130 or 143 when stopped
 // (Ctrl-C, SIGTERM).
 int runGetAll(const GetAllOptions& options);
+
+// The parts of it that "sync" runs per performer: the output, engine and
+// network settings (false with `error` when they cannot be used), and the
+// downloads of a listing already made.
+bool prepareGetAll(const GetAllOptions& options, JobSettings& job, std::string& error);
+int fetchListed(const GetAllOptions& options, const JobSettings& job, const WorksListing& listing,
+                std::chrono::steady_clock::time_point started);
 
 }  // namespace zorvan::cli

@@ -1,6 +1,7 @@
 // zorvan-cli: the program's works retrieval and download engine without a
 // window, driven the way the GUI drives them.
 #include "cli/cli_options.h"
+#include "cli/follow_commands.h"
 #include "cli/get_all_command.h"
 #include "cli/get_command.h"
 #include "cli/terminal.h"
@@ -47,5 +48,8 @@ int main(int argc, char** argv) {
     if (command == "get") return run(args, parseGetOptions, runGet);
     if (command == "works") return run(args, parseWorksOptions, runWorks);
     if (command == "get-all") return run(args, parseGetAllOptions, runGetAll);
+    if (command == "follow" || command == "unfollow" || command == "following")
+        return run(args, parseFollowOptions, runFollow);
+    if (command == "sync") return run(args, parseSyncOptions, runSync);
     return usageError({}, "unknown command \"" + command + "\"");
 }

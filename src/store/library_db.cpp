@@ -87,6 +87,20 @@ std::unique_ptr<LibraryDb> LibraryDb::open(const std::string& path, std::string&
         db->run("ROLLBACK", error);
         return nullptr;
     }
+    if (version < 2 &&
+        !db->run("BEGIN IMMEDIATE;"
+                 "CREATE TABLE followed (performer TEXT PRIMARY KEY, added INTEGER NOT NULL,"
+                 " last_checked INTEGER NOT NULL DEFAULT 0, last_error TEXT NOT NULL DEFAULT '');"
+                 "CREATE TABLE works_seen (performer TEXT NOT NULL, sequence INTEGER NOT NULL, song TEXT NOT NULL,"
+                 " address TEXT NOT NULL, first_seen INTEGER NOT NULL, last_seen INTEGER NOT NULL,"
+                 " gone INTEGER NOT NULL DEFAULT 0, PRIMARY KEY (performer, song, sequence));"
+                 "PRAGMA user_version = 2;"
+                 "COMMIT;",
+                 error)) {
+        std::string ignored;
+        db->run("ROLLBACK", ignored);
+        return nullptr;
+    }
     return db;
 }
 
@@ -141,6 +155,90 @@ bool LibraryDb::saveQueue(const std::vector<SavedWork>& works, std::string& erro
         return false;
     }
     return run("COMMIT", error);
+}
+
+bool LibraryDb::follow(const std::string& performer, std::int64_t now, std::string& error) {
+    Statement s(db_, "INSERT OR IGNORE INTO followed (performer, added) VALUES (?, ?)");
+    sqlite3_bind_text(s.handle, 1, performer.c_str(), -1, SQLITE_TRANSIENT);
+    sqlite3_bind_int64(s.handle, 2, now);
+    if (s.handle && sqlite3_step(s.handle) == SQLITE_DONE) return true;
+    error = messageOf(db_);
+    return false;
+}
+
+bool LibraryDb::unfollow(const std::string& performer, std::string& error) {
+    Statement s(db_, "DELETE FROM followed WHERE performer = ?");
+    sqlite3_bind_text(s.handle, 1, performer.c_str(), -1, SQLITE_TRANSIENT);
+    if (!s.handle || sqlite3_step(s.handle) != SQLITE_DONE) {
+        error = messageOf(db_);
+        return false;
+    }
+    return sqlite3_changes(db_) > 0;
+}
+
+std::vector<FollowedPerformer> LibraryDb::following(std::string& error) {
+    std::vector<FollowedPerformer> list;
+    Statement s(db_,
+                "SELECT f.performer, f.added, f.last_checked, f.last_error,"
+                " (SELECT count(*) FROM works_seen w WHERE w.performer = f.performer AND w.gone = 0)"
+                " FROM followed f ORDER BY f.added, f.performer");
+    if (!s.handle) {
+        error = messageOf(db_);
+        return list;
+    }
+    while (sqlite3_step(s.handle) == SQLITE_ROW)
+        list.push_back({text(s.handle, 0), sqlite3_column_int64(s.handle, 1), sqlite3_column_int64(s.handle, 2),
+                        text(s.handle, 3), sqlite3_column_int(s.handle, 4)});
+    return list;
+}
+
+int LibraryDb::recordCheck(const std::string& performer, const std::vector<SeenWork>& listed,
+                           const std::string& failure, std::int64_t now, std::string& error) {
+    std::string ignored;
+    if (!run("BEGIN IMMEDIATE", error)) return -1;
+    const auto fail = [&] {
+        error = messageOf(db_);
+        run("ROLLBACK", ignored);
+        return -1;
+    };
+    {
+        Statement s(db_, "UPDATE followed SET last_checked = ?, last_error = ? WHERE performer = ?");
+        sqlite3_bind_int64(s.handle, 1, now);
+        sqlite3_bind_text(s.handle, 2, failure.c_str(), -1, SQLITE_TRANSIENT);
+        sqlite3_bind_text(s.handle, 3, performer.c_str(), -1, SQLITE_TRANSIENT);
+        if (!s.handle || sqlite3_step(s.handle) != SQLITE_DONE) return fail();
+    }
+    int added = 0;
+    const auto known = [&]() -> int {
+        Statement count(db_, "SELECT count(*) FROM works_seen WHERE performer = ?");
+        sqlite3_bind_text(count.handle, 1, performer.c_str(), -1, SQLITE_TRANSIENT);
+        return count.handle && sqlite3_step(count.handle) == SQLITE_ROW ? sqlite3_column_int(count.handle, 0) : -1;
+    };
+    // A failed check says nothing of what the service holds: nothing is gone.
+    if (failure.empty()) {
+        const int before = known();
+        if (before < 0) return fail();
+        Statement gone(db_, "UPDATE works_seen SET gone = 1 WHERE performer = ?");
+        sqlite3_bind_text(gone.handle, 1, performer.c_str(), -1, SQLITE_TRANSIENT);
+        if (!gone.handle || sqlite3_step(gone.handle) != SQLITE_DONE) return fail();
+        Statement seen(db_,
+                       "INSERT INTO works_seen (performer, sequence, song, address, first_seen, last_seen, gone)"
+                       " VALUES (?1, ?2, ?3, ?4, ?5, ?5, 0)"
+                       " ON CONFLICT (performer, song, sequence) DO UPDATE SET address = ?4, last_seen = ?5, gone = 0");
+        for (const SeenWork& work : listed) {
+            sqlite3_reset(seen.handle);
+            sqlite3_bind_text(seen.handle, 1, performer.c_str(), -1, SQLITE_TRANSIENT);
+            sqlite3_bind_int(seen.handle, 2, work.sequence);
+            sqlite3_bind_text(seen.handle, 3, work.songName.c_str(), -1, SQLITE_TRANSIENT);
+            sqlite3_bind_text(seen.handle, 4, work.address.c_str(), -1, SQLITE_TRANSIENT);
+            sqlite3_bind_int64(seen.handle, 5, now);
+            if (!seen.handle || sqlite3_step(seen.handle) != SQLITE_DONE) return fail();
+        }
+        const int after = known();
+        if (after < 0) return fail();
+        added = after - before;
+    }
+    return run("COMMIT", error) ? added : -1;
 }
 
 }  // namespace zorvan

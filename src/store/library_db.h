@@ -19,10 +19,27 @@ struct SavedWork {
     std::int64_t done = 0;
 };
 
+// A performer the user follows.
+struct FollowedPerformer {
+    std::string id;
+    std::int64_t added = 0;        // seconds since the epoch
+    std::int64_t lastChecked = 0;  // 0: never
+    std::string lastError;         // why the last check failed; empty: it did not
+    int works = 0;                 // works seen and not gone
+};
+
+// A work as a performer's listing showed it.
+struct SeenWork {
+    int sequence = 0;
+    std::string songName;  // UTF-8
+    std::string address;
+};
+
 // The program's library database: one SQLite file (WAL) the window and the
-// command line share, with a schema version for later migrations. It holds
-// the saved download queue. A file that is not ours, or is of a newer
-// schema, is reported and never written.
+// command line share, with a schema version and migrations. It holds the
+// saved download queue, the performers followed and the works seen of
+// them. A file that is not ours, or is of a newer schema, is reported and
+// never written.
 class LibraryDb {
 public:
     // Opens (or makes) the database at `path`; nothing, with `error`, when
@@ -37,7 +54,19 @@ public:
     // Replaces the saved queue in one transaction.
     bool saveQueue(const std::vector<SavedWork>& works, std::string& error);
 
-    static constexpr int schemaVersion = 1;
+    // Following: false with `error` when the database could not be written.
+    bool follow(const std::string& performer, std::int64_t now, std::string& error);
+    // False when the performer was not followed (or on an error, with `error`).
+    bool unfollow(const std::string& performer, std::string& error);
+    std::vector<FollowedPerformer> following(std::string& error);
+    // A check of a performer: its listing (when it succeeded, `error` empty)
+    // recorded as seen at `now`; works no longer listed are marked gone
+    // (never forgotten). Returns how many works were seen for the first
+    // time, -1 when the database could not be written.
+    int recordCheck(const std::string& performer, const std::vector<SeenWork>& listed, const std::string& failure,
+                    std::int64_t now, std::string& error);
+
+    static constexpr int schemaVersion = 2;
 
 private:
     explicit LibraryDb(sqlite3* db) : db_(db) {}

@@ -248,6 +248,46 @@ TEST_F(GetAllTest, ProxiesFromTheEnvironmentCarryEveryCommandUnlessTheHostIsExem
     EXPECT_EQ(proxy.requests().size(), seen);
 }
 
+TEST_F(GetAllTest, SyncFetchesEveryFollowedPerformerThenOnlyTheNewWork) {
+    const auto clips = makeDemoClips(media_, 3000);
+    DemoService service(media_);
+    // The library of this test, never the user's.
+    const std::string data = "XDG_DATA_HOME=" + freshFolder("sync-data");
+    const std::string sync = "sync --service " + service.url() + " -o " + folder_;
+    EXPECT_NE(runCli("sync --service " + service.url(), data).output.find("no performer is followed"), std::string::npos);
+    EXPECT_EQ(runCli("follow 100001 100003", data).exitCode, 0);
+    CliRun run = runCli(sync + " -j 3", data);
+    EXPECT_EQ(run.exitCode, 0) << run.output;
+    EXPECT_EQ(mp4Files(folder_).size(), 36u);
+    run = runCli("following", data);
+    EXPECT_NE(run.output.find("100001\t36 works\tlast checked 20"), std::string::npos) << run.output;
+    EXPECT_NE(run.output.find("100003\t0 works"), std::string::npos) << run.output;
+
+    useQuickEngineSettings();
+    ASSERT_EQ(runDownload(quickParams(service.url() + "/admin/add-work?lumono=100001", folder_ + "/added", 1)).outcome,
+              TaskOutcome::Complete);
+    std::filesystem::remove(folder_ + "/added");
+    run = runCli(sync + " --dry-run", data);
+    EXPECT_NE(run.output.find("fetch 37\t"), std::string::npos) << run.output;
+    EXPECT_NE(run.output.find("dry run: 1 work would be fetched"), std::string::npos) << run.output;
+    EXPECT_EQ(mp4Files(folder_).size(), 36u);
+    run = runCli(sync, data);
+    EXPECT_EQ(run.exitCode, 0) << run.output;
+    EXPECT_NE(run.output.find("1 new work since the last check"), std::string::npos) << run.output;
+    EXPECT_NE(run.output.find("finished: 1 done, 36 skipped"), std::string::npos) << run.output;
+    EXPECT_EQ(mp4Files(folder_).size(), 37u);
+    run = runCli("following --json", data);
+    EXPECT_NE(run.output.find("{\"id\": \"100001\", \"works\": 37"), std::string::npos) << run.output;
+
+    // A performer the service does not know: said, the others still synced.
+    EXPECT_EQ(runCli("unfollow 100003", data).exitCode, 0);
+    EXPECT_EQ(runCli("follow 999999", data).exitCode, 0);
+    run = runCli(sync, data);
+    EXPECT_EQ(run.exitCode, 5) << run.output;
+    EXPECT_NE(run.output.find("performer 999999 not found"), std::string::npos) << run.output;
+    EXPECT_NE(runCli("following", data).output.find("999999\t0 works\tlast checked 20"), std::string::npos);
+}
+
 TEST_F(GetAllTest, CountsAWorkThatFailsAndCompletesTheOthers) {
     const auto clips = makeDemoClips(media_, 5000, {2});  // every third work answers 404
     DemoService service(media_);

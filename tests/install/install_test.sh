@@ -47,6 +47,19 @@ for _ in $(seq 1 100); do
 done
 [ -n "$url" ] || fail "the demo service did not start"
 
+# The sync timer's units are valid, with the service pointing at the
+# installed program.
+units="$tmp/units"
+mkdir -p "$units"
+sed "s|ExecStart=/usr/bin/|ExecStart=$root/usr/bin/|" "$root/usr/lib/systemd/user/zorvan-sync.service" > "$units/zorvan-sync.service"
+cp "$root/usr/lib/systemd/user/zorvan-sync.timer" "$units/"
+grep -q "^ExecStart=/usr/bin/zorvan-cli sync" "$root/usr/lib/systemd/user/zorvan-sync.service" \
+  || fail "the sync service does not start the installed zorvan-cli"
+if command -v systemd-analyze >/dev/null; then
+  systemd-analyze verify "$units/zorvan-sync.service" "$units/zorvan-sync.timer" \
+    || fail "systemd-analyze verify found faults in the sync units"
+fi
+
 # The installed demo service starts with its one command, with the clips
 # already in the user's data folder (made at first use otherwise).
 mkdir -p "$tmp/data/zorvan/demo-media"
@@ -104,6 +117,7 @@ cpack -G DEB -B "$tmp/package" --config "$build/CPackConfig.cmake" > "$tmp/cpack
 deb="$(ls "$tmp"/package/zorvan_*.deb)"
 contents="$(dpkg-deb -c "$deb")"
 for f in ./usr/bin/zorvan ./usr/bin/zorvan-cli ./usr/bin/zorvan-demo-service ./usr/libexec/zorvan/demo-service \
+         ./usr/lib/systemd/user/zorvan-sync.service ./usr/lib/systemd/user/zorvan-sync.timer \
          ./usr/share/zorvan/make-demo-media ./usr/share/applications/$app.desktop ./usr/share/metainfo/$app.metainfo.xml \
          ./usr/share/icons/hicolor/256x256/apps/$app.png; do
   grep -q " $f\$" <<<"$contents" || fail "$f missing from the package"

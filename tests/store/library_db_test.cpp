@@ -53,5 +53,47 @@ TEST(LibraryDbTest, KeepsTheQueueAcrossOpeningsAndLeavesOtherFilesAlone) {
     EXPECT_TRUE(readFile(foreign) == before);
 }
 
+TEST(LibraryDbTest, AnOlderLibraryGainsTheFollowedPerformersAndChecksCountNewAndGoneWorks) {
+    const std::string path = freshFolder("library-db-v1") + "/library.db";
+    // A library as the first schema wrote it, with a saved queue.
+    sqlite3* old = nullptr;
+    ASSERT_EQ(sqlite3_open(path.c_str(), &old), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(old,
+                           "CREATE TABLE queue (position INTEGER PRIMARY KEY, title TEXT NOT NULL, address TEXT NOT NULL,"
+                           " path TEXT NOT NULL, failure TEXT NOT NULL DEFAULT '', total INTEGER NOT NULL DEFAULT -1,"
+                           " done INTEGER NOT NULL DEFAULT 0);"
+                           "INSERT INTO queue (position, title, address, path) VALUES (0, '晴天', 'http://h/5.mp4', '/v/晴天.mp4');"
+                           "PRAGMA application_id = 1515345486; PRAGMA user_version = 1;",
+                           nullptr, nullptr, nullptr),
+              SQLITE_OK);
+    sqlite3_close(old);
+    std::string error;
+    auto db = LibraryDb::open(path, error);
+    ASSERT_TRUE(db) << error;
+    ASSERT_EQ(db->loadQueue(error).size(), 1u) << "the queue survives the migration";
+
+    EXPECT_TRUE(db->follow("100001", 1000, error));
+    EXPECT_TRUE(db->follow("100001", 2000, error)) << "following twice is following";
+    EXPECT_TRUE(db->follow("100003", 1500, error));
+    const std::vector<SeenWork> three = {{1, "小幸运", "http://h/1.mp4"}, {2, "起风了", "http://h/2.mp4"},
+                                         {3, "光年之外", "http://h/3.mp4"}};
+    EXPECT_EQ(db->recordCheck("100001", three, "", 3000, error), 3);
+    EXPECT_EQ(db->recordCheck("100001", three, "", 3000, error), 0) << "a second check in the same second";
+    std::vector<SeenWork> moved = {three[0], three[2], {4, "平凡之路", "http://h/4.mp4"}};
+    EXPECT_EQ(db->recordCheck("100001", moved, "", 4000, error), 1);
+    // A failed check keeps what was seen: nothing is gone for it.
+    EXPECT_EQ(db->recordCheck("100001", {}, "cannot list the works", 5000, error), 0);
+    std::vector<FollowedPerformer> list = db->following(error);
+    ASSERT_EQ(list.size(), 2u) << error;
+    EXPECT_EQ(list[0].id, "100001");
+    EXPECT_EQ(list[0].added, 1000);
+    EXPECT_EQ(list[0].works, 3) << "起风了 is gone, 平凡之路 is new";
+    EXPECT_EQ(list[0].lastChecked, 5000);
+    EXPECT_EQ(list[0].lastError, "cannot list the works");
+    EXPECT_TRUE(db->unfollow("100003", error));
+    EXPECT_FALSE(db->unfollow("100003", error));
+    EXPECT_EQ(db->following(error).size(), 1u);
+}
+
 }  // namespace
 }  // namespace zorvan

@@ -1,0 +1,159 @@
+#include "cli/follow_commands.h"
+
+#include "cli/failure_report.h"
+#include "cli/get_all_command.h"
+#include "cli/terminal.h"
+#include "cli/works_listing.h"
+#include "store/library_db.h"
+
+#include <chrono>
+#include <cstdio>
+#include <ctime>
+#include <memory>
+
+namespace zorvan::cli {
+
+namespace {
+
+std::int64_t nowSeconds() {
+    return std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch())
+        .count();
+}
+
+std::string timeText(std::int64_t seconds) {
+    if (seconds <= 0) return "never";
+    const std::time_t t = static_cast<std::time_t>(seconds);
+    std::tm local{};
+    localtime_r(&t, &local);
+    char text[32];
+    std::strftime(text, sizeof text, "%Y-%m-%d %H:%M", &local);
+    return text;
+}
+
+std::string jsonText(const std::string& text) {
+    std::string out = "\"";
+    for (const char c : text) {
+        if (c == '"' || c == '\\') out += '\\';
+        if (static_cast<unsigned char>(c) < 0x20) continue;
+        out += c;
+    }
+    return out + "\"";
+}
+
+std::unique_ptr<LibraryDb> openLibrary() {
+    std::string error;
+    auto db = LibraryDb::open(libraryDbPath(), error);
+    if (!db) std::fprintf(stderr, "zorvan-cli: %s\n", error.c_str());
+    return db;
+}
+
+int listFollowing(LibraryDb& db, bool json) {
+    std::string error;
+    const std::vector<FollowedPerformer> list = db.following(error);
+    if (!error.empty()) {
+        std::fprintf(stderr, "zorvan-cli: cannot read the library: %s\n", error.c_str());
+        return exitCode::localFile;
+    }
+    bool written = true;
+    if (json) {
+        written = printOut("[") && written;
+        for (std::size_t i = 0; i < list.size(); ++i) {
+            const FollowedPerformer& p = list[i];
+            written = printOut("  {\"id\": " + jsonText(p.id) + ", \"works\": " + std::to_string(p.works) +
+                               ", \"added\": " + std::to_string(p.added) + ", \"lastChecked\": " +
+                               std::to_string(p.lastChecked) + ", \"lastError\": " + jsonText(p.lastError) + "}" +
+                               (i + 1 < list.size() ? "," : "")) &&
+                      written;
+        }
+        written = printOut("]") && written;
+    } else {
+        for (const FollowedPerformer& p : list)
+            written = printOut(p.id + "\t" + std::to_string(p.works) + (p.works == 1 ? " work" : " works") +
+                               "\tlast checked " + timeText(p.lastChecked) +
+                               (p.lastError.empty() ? std::string() : "\t" + p.lastError)) &&
+                      written;
+        if (list.empty() && !quiet()) std::fprintf(stderr, "zorvan-cli: no performer is followed (zorvan-cli follow ID)\n");
+    }
+    if (std::fflush(stdout) != 0 || !written) {
+        std::fprintf(stderr, "zorvan-cli: cannot write to standard output\n");
+        return exitCode::localFile;
+    }
+    return exitCode::done;
+}
+
+}  // namespace
+
+int runFollow(const FollowOptions& options) {
+    const auto db = openLibrary();
+    if (!db) return exitCode::localFile;
+    if (options.command == "following") return listFollowing(*db, options.json);
+    std::string error;
+    for (const std::string& id : options.performers) {
+        if (options.command == "follow") {
+            if (!db->follow(id, nowSeconds(), error)) break;
+            std::fprintf(stderr, "following %s\n", id.c_str());
+        } else if (db->unfollow(id, error)) {
+            std::fprintf(stderr, "no longer following %s (its files stay)\n", id.c_str());
+        } else if (error.empty()) {
+            std::fprintf(stderr, "zorvan-cli: %s was not followed\n", id.c_str());
+        }
+    }
+    if (!error.empty()) {
+        std::fprintf(stderr, "zorvan-cli: cannot write the library: %s\n", error.c_str());
+        return exitCode::localFile;
+    }
+    return exitCode::done;
+}
+
+int runSync(const GetAllOptions& options) {
+    const auto db = openLibrary();
+    if (!db) return exitCode::localFile;
+    std::string error;
+    const std::vector<FollowedPerformer> list = db->following(error);
+    if (!error.empty()) {
+        std::fprintf(stderr, "zorvan-cli: cannot read the library: %s\n", error.c_str());
+        return exitCode::localFile;
+    }
+    if (list.empty()) {
+        std::fprintf(stderr, "zorvan-cli: no performer is followed (zorvan-cli follow ID)\n");
+        return exitCode::done;
+    }
+    JobSettings job;
+    if (!prepareGetAll(options, job, error)) {
+        std::fprintf(stderr, "zorvan-cli: %s\n", error.c_str());
+        return exitCode::usage;
+    }
+    int worst = exitCode::done;
+    for (const FollowedPerformer& performer : list) {
+        if (interrupted) return interruptedExitCode();
+        const auto started = std::chrono::steady_clock::now();
+        GetAllOptions one = options;
+        one.performerId = performer.id;
+        if (!quiet()) std::fprintf(stderr, "== performer %s\n", performer.id.c_str());
+        const WorksListing listing = listWorks(options.service, performer.id, options.network.retries.value_or(0),
+                                               options.network.retryWaitSeconds);
+        if (interrupted) return interruptedExitCode();
+        const Verdict fault = listingFault(listing, options.service, performer.id);
+        std::vector<SeenWork> seen;
+        for (const ListedWork& work : listing.works) seen.push_back({work.sequence, work.songName, work.address});
+        // A dry run changes nothing, the record of what was seen included.
+        const int fresh = options.dryRun ? 0 : db->recordCheck(performer.id, seen, fault.text, nowSeconds(), error);
+        if (fresh < 0) {
+            std::fprintf(stderr, "zorvan-cli: cannot write the library: %s\n", error.c_str());
+            return exitCode::localFile;
+        }
+        if (!fault.text.empty()) {
+            std::fprintf(stderr, "zorvan-cli: %s; tried again at the next sync\n", fault.text.c_str());
+            if (worst == exitCode::done) worst = fault.exitCode;
+            continue;
+        }
+        if (!quiet() && fresh > 0 && performer.lastChecked > 0)
+            std::fprintf(stderr, "%d new %s since the last check\n", fresh, fresh == 1 ? "work" : "works");
+        const int code = fetchListed(one, job, listing, started);
+        if (code == interruptedExitCode() && interrupted) return code;
+        if (code != exitCode::done && (worst == exitCode::done || code == exitCode::someFailed)) worst = code;
+    }
+    return worst;
+}
+
+}  // namespace zorvan::cli
