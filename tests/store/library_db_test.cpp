@@ -6,7 +6,9 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
+#include <atomic>
 #include <fstream>
+#include <thread>
 
 namespace zorvan {
 namespace {
@@ -93,6 +95,42 @@ TEST(LibraryDbTest, AnOlderLibraryGainsTheFollowedPerformersAndChecksCountNewAnd
     EXPECT_TRUE(db->unfollow("100003", error));
     EXPECT_FALSE(db->unfollow("100003", error));
     EXPECT_EQ(db->following(error).size(), 1u);
+}
+
+TEST(LibraryDbTest, TheWindowAndTheCommandLineWriteAtOnceWithoutLosingEither) {
+    const std::string path = freshFolder("library-db-two") + "/library.db";
+    std::string error;
+    ASSERT_TRUE(LibraryDb::open(path, error)) << error;
+    // Two connections, as two programs hold them: one saves the queue over
+    // and over, the other records checks of a followed performer.
+    std::atomic<int> failures{0};
+    std::thread window([&] {
+        std::string why;
+        auto db = LibraryDb::open(path, why);
+        if (!db) return void(++failures);
+        for (int i = 0; i < 200; ++i) {
+            const std::vector<SavedWork> queue(static_cast<std::size_t>(i % 7 + 1), SavedWork{"稻香", "http://h/6.mp4", "/v/稻香.mp4", "", -1, i});
+            if (!db->saveQueue(queue, why)) ++failures;
+        }
+    });
+    std::thread cli([&] {
+        std::string why;
+        auto db = LibraryDb::open(path, why);
+        if (!db || !db->follow("100001", 1, why)) return void(++failures);
+        std::vector<SeenWork> works;
+        for (int i = 1; i <= 200; ++i) {
+            works.push_back({i, "作品 " + std::to_string(i), "http://h/" + std::to_string(i) + ".mp4"});
+            if (db->recordCheck("100001", works, "", i, why) != 1) ++failures;
+        }
+    });
+    window.join();
+    cli.join();
+    EXPECT_EQ(failures.load(), 0);
+    auto db = LibraryDb::open(path, error);
+    ASSERT_TRUE(db) << error;
+    EXPECT_EQ(db->loadQueue(error).size(), std::size_t{199 % 7 + 1}) << "the last queue saved";
+    ASSERT_EQ(db->following(error).size(), 1u);
+    EXPECT_EQ(db->following(error)[0].works, 200);
 }
 
 }  // namespace
