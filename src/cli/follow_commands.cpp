@@ -2,6 +2,7 @@
 
 #include "cli/failure_report.h"
 #include "cli/get_all_command.h"
+#include "cli/json_text.h"
 #include "cli/terminal.h"
 #include "cli/works_listing.h"
 #include "store/library_db.h"
@@ -28,16 +29,6 @@ std::string timeText(std::int64_t seconds) {
     char text[32];
     std::strftime(text, sizeof text, "%Y-%m-%d %H:%M", &local);
     return text;
-}
-
-std::string jsonText(const std::string& text) {
-    std::string out = "\"";
-    for (const char c : text) {
-        if (c == '"' || c == '\\') out += '\\';
-        if (static_cast<unsigned char>(c) < 0x20) continue;
-        out += c;
-    }
-    return out + "\"";
 }
 
 std::unique_ptr<LibraryDb> openLibrary() {

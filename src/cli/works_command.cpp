@@ -1,5 +1,6 @@
 #include "cli/works_command.h"
 
+#include "cli/json_text.h"
 #include "cli/network_setup.h"
 #include "cli/terminal.h"
 #include "cli/works_listing.h"
@@ -10,24 +11,6 @@
 namespace zorvan::cli {
 
 namespace {
-
-std::string jsonText(const std::string& text) {
-    std::string out = "\"";
-    for (const char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += c;
-        } else if (byte < 0x20) {
-            char escaped[8];
-            std::snprintf(escaped, sizeof escaped, "\\u%04x", byte);
-            out += escaped;
-        } else {
-            out += c;
-        }
-    }
-    return out + "\"";
-}
 
 bool printJson(const std::vector<ListedWork>& works) {
     bool written = std::printf("[") >= 0;

@@ -2,8 +2,11 @@
 
 #include "shell/gui_thread.h"
 #include "shell/program_end.h"
+#include "shell/windows.h"
+#include "shell/windows/main_window.h"
 
 #include <QApplication>
+#include <QCoreApplication>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QPointer>
@@ -64,6 +67,17 @@ int showOnGuiThread(const MessageBoxRequest& request) {
 }
 
 }  // namespace
+
+int askInMainWindow(const QString& text, BoxIcon icon, BoxButtons buttons, const QString& extraButton) {
+    MessageBoxRequest box;
+    box.text = text;
+    box.caption = QCoreApplication::translate("zorvan", "信息：");
+    box.icon = icon;
+    box.buttons = buttons;
+    box.extraButton = extraButton;
+    box.owner = mainWindow();
+    return showMessageBox(box);
+}
 
 int showMessageBox(const MessageBoxRequest& request) {
     if (isGuiThread()) return showOnGuiThread(request);

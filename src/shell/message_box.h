@@ -31,4 +31,7 @@ struct MessageBoxRequest {
 // worker waits on a GUI thread that will not come back.
 int showMessageBox(const MessageBoxRequest& request);
 
+// The download and library boxes: captioned "信息：", over the main window.
+int askInMainWindow(const QString& text, BoxIcon icon, BoxButtons buttons, const QString& extraButton = {});
+
 }  // namespace zorvan

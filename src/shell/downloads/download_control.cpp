@@ -33,18 +33,6 @@ namespace zorvan {
 
 namespace {
 
-constexpr const char* infoCaption = QT_TRANSLATE_NOOP("zorvan", "信息：");
-
-int ask(const QString& text, BoxIcon icon, BoxButtons buttons, const QString& extraButton = {}) {
-    MessageBoxRequest box;
-    box.text = text;
-    box.caption = QCoreApplication::translate("zorvan", infoCaption);
-    box.icon = icon;
-    box.buttons = buttons;
-    box.extraButton = extraButton;
-    box.owner = mainWindow();
-    return showMessageBox(box);
-}
 
 bool fileExists(const std::string& path) {
     struct stat info {};
@@ -99,8 +87,8 @@ std::vector<Work> settleClashes(std::vector<Work> works, bool& declinedOne) {
         int answer = forAll;
         if (!answer) {
             const QString name = QString::fromStdString(std::filesystem::path(work.path).filename().string());
-            answer = works.size() == 1 ? ask(QCoreApplication::translate("zorvan", "文件已存在,继续下载吗?"), BoxIcon::None, BoxButtons::YesNo)
-                                       : ask(QCoreApplication::translate("zorvan", "“%1”已存在,继续下载吗?").arg(name), BoxIcon::None,
+            answer = works.size() == 1 ? askInMainWindow(QCoreApplication::translate("zorvan", "文件已存在,继续下载吗?"), BoxIcon::None, BoxButtons::YesNo)
+                                       : askInMainWindow(QCoreApplication::translate("zorvan", "“%1”已存在,继续下载吗?").arg(name), BoxIcon::None,
                                              BoxButtons::YesNoAll);
             if (answer == BoxYesToAll || answer == BoxNoToAll) {
                 answer = answer == BoxYesToAll ? BoxYes : BoxNo;
@@ -122,7 +110,7 @@ void queueWorks(std::vector<Work> works) {
     DownloadManager& manager = downloadManager();
     std::erase_if(works, [&](const Work& w) { return manager.queue().findUnsettled(w.path) != nullptr; });
     if (works.empty()) {
-        ask(QCoreApplication::translate("zorvan", "这个作品已在下载列表中。"), BoxIcon::Information, BoxButtons::Ok);
+        askInMainWindow(QCoreApplication::translate("zorvan", "这个作品已在下载列表中。"), BoxIcon::Information, BoxButtons::Ok);
         return;
     }
     bool declinedOne = false;
@@ -130,7 +118,7 @@ void queueWorks(std::vector<Work> works) {
     works = settleClashes(std::move(works), declinedOne);
     if (declinedOne) {
         // The Part's end for an existing file left alone: nothing written, "完毕".
-        ask(QCoreApplication::translate("zorvan", "完毕"), BoxIcon::Information, BoxButtons::Ok);
+        askInMainWindow(QCoreApplication::translate("zorvan", "完毕"), BoxIcon::Information, BoxButtons::Ok);
         return;
     }
     if (works.empty()) return;
@@ -147,7 +135,7 @@ void showBatchEnd() {
     const std::vector<QueueItem>& batch = manager.lastBatch();
     const bool userPaused = std::any_of(batch.begin(), batch.end(), [](const QueueItem& i) { return i.state == ItemState::Paused; });
     if (manager.queue().pausedByFailures()) {
-        ask(coreText(manager.queue().pauseReason()), BoxIcon::Warning, BoxButtons::Ok);
+        askInMainWindow(coreText(manager.queue().pauseReason()), BoxIcon::Warning, BoxButtons::Ok);
         showDownloadsView();
     } else if (userPaused) {
         // Stopped by the user's own word: nothing to announce.
@@ -165,7 +153,7 @@ void showBatchEnd() {
                        : QCoreApplication::translate("zorvan", "下载失败：%1").arg(whyFailed(item));
         // A saved work: its folder is one click away.
         const bool saved = item.state == ItemState::Done && !item.savedPath.empty();
-        const int answer = ask(text, fine ? BoxIcon::Information : BoxIcon::Warning, BoxButtons::Ok,
+        const int answer = askInMainWindow(text, fine ? BoxIcon::Information : BoxIcon::Warning, BoxButtons::Ok,
                                saved ? QCoreApplication::translate("zorvan", "打开所在文件夹") : QString());
         if (answer == BoxExtra) openFolderOf(item.savedPath);
     } else if (batch.size() > 1) {
@@ -174,7 +162,7 @@ void showBatchEnd() {
         }));
         const int failed =
             static_cast<int>(std::count_if(batch.begin(), batch.end(), [](const QueueItem& i) { return i.state == ItemState::Failed; }));
-        ask(QCoreApplication::translate("zorvan", "完成 %1 个，失败 %2 个").arg(done).arg(failed),
+        askInMainWindow(QCoreApplication::translate("zorvan", "完成 %1 个，失败 %2 个").arg(done).arg(failed),
             failed ? BoxIcon::Warning : BoxIcon::Information, BoxButtons::Ok);
     }
     // The user may have closed the window with Esc meanwhile: then there is
@@ -221,7 +209,7 @@ void restoreDownloads() {
     DownloadManager& manager = downloadManager();
     followManager();
     if (!manager.storeProblem().isEmpty())
-        ask(QCoreApplication::translate("zorvan", "无法读取下载列表：") + manager.storeProblem(), BoxIcon::Warning, BoxButtons::Ok);
+        askInMainWindow(QCoreApplication::translate("zorvan", "无法读取下载列表：") + manager.storeProblem(), BoxIcon::Warning, BoxButtons::Ok);
     if (manager.unfinished() > 0) showDownloadsView();  // taken up paused: "继续" is the user's
 }
 
@@ -233,7 +221,7 @@ void startDownload() {
     std::filesystem::create_directories(downloadFolder(), ignored);
     QTreeWidget* list = main->worksList();
     if (list->topLevelItemCount() == 0) {
-        ask(QCoreApplication::translate("zorvan", "您还没获取数据哦！"), BoxIcon::None, BoxButtons::Ok);
+        askInMainWindow(QCoreApplication::translate("zorvan", "您还没获取数据哦！"), BoxIcon::None, BoxButtons::Ok);
         return;
     }
     std::vector<Work> works;
@@ -243,7 +231,7 @@ void startDownload() {
                           std::any_of(works.begin(), works.end(), [](const Work& w) { return w.address.empty(); });
     if (unusable && works.size() <= 1) {
         const QString address = works.empty() ? QString() : QString::fromStdString(works.front().address);
-        ask(QCoreApplication::translate("zorvan", "无法下载这个作品：地址无效或不受支持。\n") +
+        askInMainWindow(QCoreApplication::translate("zorvan", "无法下载这个作品：地址无效或不受支持。\n") +
                 (address.isEmpty() ? QCoreApplication::translate("zorvan", "（没有选中作品）") : address),
             BoxIcon::Warning, BoxButtons::Ok);
         return;
@@ -257,7 +245,7 @@ void downloadAllWorks() {
     followManager();
     QTreeWidget* list = main->worksList();
     if (list->topLevelItemCount() == 0) {
-        ask(QCoreApplication::translate("zorvan", "您还没获取数据哦！"), BoxIcon::None, BoxButtons::Ok);
+        askInMainWindow(QCoreApplication::translate("zorvan", "您还没获取数据哦！"), BoxIcon::None, BoxButtons::Ok);
         return;
     }
     std::error_code ignored;
@@ -270,7 +258,7 @@ void downloadAllWorks() {
         works.push_back(std::move(work));
     }
     if (works.empty()) {
-        ask(QCoreApplication::translate("zorvan", "列表中的作品都已下载。"), BoxIcon::Information, BoxButtons::Ok);
+        askInMainWindow(QCoreApplication::translate("zorvan", "列表中的作品都已下载。"), BoxIcon::Information, BoxButtons::Ok);
         return;
     }
     queueWorks(std::move(works));
@@ -309,7 +297,7 @@ void cancelCurrentDownload() {
     const QueueItem* item = downloadManager().current();
     if (!item) return;
     const int id = item->id;
-    if (ask(QCoreApplication::translate("zorvan", "取消下载“%1”吗？已下载的部分将被删除。").arg(QString::fromStdString(item->work.title)),
+    if (askInMainWindow(QCoreApplication::translate("zorvan", "取消下载“%1”吗？已下载的部分将被删除。").arg(QString::fromStdString(item->work.title)),
             BoxIcon::Question, BoxButtons::YesNo) == BoxYes)
         downloadManager().queue().cancel(id);
 }
@@ -317,7 +305,7 @@ void cancelCurrentDownload() {
 bool confirmEnd() {
     const int left = downloadManager().unfinished();
     if (left == 0) return true;
-    return ask(QCoreApplication::translate("zorvan", "还有 %1 个下载未完成，退出吗？下次启动时继续。").arg(left), BoxIcon::Question,
+    return askInMainWindow(QCoreApplication::translate("zorvan", "还有 %1 个下载未完成，退出吗？下次启动时继续。").arg(left), BoxIcon::Question,
                BoxButtons::YesNo) == BoxYes;
 }
 

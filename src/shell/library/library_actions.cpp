@@ -38,16 +38,6 @@ bool moveToTrash(const QString& path) {
     return false;
 }
 
-int ask(const QString& text, BoxIcon icon, BoxButtons buttons) {
-    MessageBoxRequest box;
-    box.owner = mainWindow();
-    box.caption = QCoreApplication::translate("zorvan", "信息：");
-    box.text = text;
-    box.icon = icon;
-    box.buttons = buttons;
-    return showMessageBox(box);
-}
-
 void showEntryMenu(MainWindow& window, const QPoint& at) {
     QListWidget* list = window.downloadedList();
     QListWidgetItem* item = list->itemAt(at);
@@ -72,16 +62,16 @@ QString libraryEntryDetails(std::int64_t bytes, std::int64_t modified) {
 bool deleteLibraryEntry(const QString& entry) {
     const QString path = entryPath(entry);
     if (!QFileInfo::exists(path)) {
-        ask(QCoreApplication::translate("zorvan", "找不到文件“%1”").arg(entry), BoxIcon::Warning, BoxButtons::Ok);
+        askInMainWindow(QCoreApplication::translate("zorvan", "找不到文件“%1”").arg(entry), BoxIcon::Warning, BoxButtons::Ok);
         refreshDownloadedList();
         return false;
     }
-    if (ask(QCoreApplication::translate("zorvan", "删除“%1”吗？文件将移到回收站。").arg(entry), BoxIcon::Question, BoxButtons::YesNo) != BoxYes)
+    if (askInMainWindow(QCoreApplication::translate("zorvan", "删除“%1”吗？文件将移到回收站。").arg(entry), BoxIcon::Question, BoxButtons::YesNo) != BoxYes)
         return false;
     // Never gone for good without a way back: where there is no trash,
     // the file stays and the user is told.
     const bool moved = moveToTrash(path);
-    if (!moved) ask(QCoreApplication::translate("zorvan", "无法把“%1”移到回收站，文件没有删除。").arg(entry), BoxIcon::Warning, BoxButtons::Ok);
+    if (!moved) askInMainWindow(QCoreApplication::translate("zorvan", "无法把“%1”移到回收站，文件没有删除。").arg(entry), BoxIcon::Warning, BoxButtons::Ok);
     refreshDownloadedList();
     return moved;
 }
