@@ -17,6 +17,7 @@
 #include <QTreeWidget>
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <filesystem>
 #include <fstream>
 
@@ -51,7 +52,7 @@ protected:
         return rows.isEmpty() ? nullptr : rows.front();
     }
     std::vector<std::string> contents;
-    long rate = 1000000;
+    std::atomic<long> rate{1000000};  // the server's threads read it while the test changes it
     std::unique_ptr<LoopbackServer> server;
 };
 
