@@ -5,10 +5,15 @@
 #include "cli/json_text.h"
 #include "cli/terminal.h"
 #include "cli/works_listing.h"
+#include "download_policy/download_folder.h"
+#include "download_policy/work_file.h"
+#include "follow/follow_check.h"
+#include "queue/download_archive.h"
 #include "store/library_db.h"
 
 #include <chrono>
 #include <cstdio>
+#include <filesystem>
 #include <ctime>
 #include <memory>
 
@@ -72,6 +77,22 @@ int listFollowing(LibraryDb& db, bool json) {
     return exitCode::done;
 }
 
+// The folder's text archive, from before the library knew of files, taken
+// in once; the archive itself stays and is still written.
+bool importArchive(LibraryDb& db, const std::string& folder) {
+    const std::string path = folder + "/" + DownloadArchive::fileName;
+    std::error_code ignored;
+    if (!std::filesystem::exists(path, ignored)) return true;
+    DownloadArchive archive;
+    std::string error;
+    if (archive.open(folder, error)) {
+        const std::vector<std::string> keys(archive.keys().begin(), archive.keys().end());
+        if (db.importArchive(path, keys, nowSeconds(), error)) return true;
+    }
+    std::fprintf(stderr, "zorvan-cli: cannot take in the archive %s: %s\n", path.c_str(), error.c_str());
+    return false;
+}
+
 }  // namespace
 
 int runFollow(const FollowOptions& options) {
@@ -109,6 +130,8 @@ int runSync(const GetAllOptions& options) {
         std::fprintf(stderr, "zorvan-cli: no performer is followed (zorvan-cli follow ID)\n");
         return exitCode::done;
     }
+    if (!options.dryRun && !importArchive(*db, options.folder.empty() ? downloadFolder() : options.folder))
+        return exitCode::localFile;
     JobSettings job;
     if (!prepareGetAll(options, job, error)) {
         std::fprintf(stderr, "zorvan-cli: %s\n", error.c_str());
@@ -125,10 +148,9 @@ int runSync(const GetAllOptions& options) {
                                                options.network.retryWaitSeconds);
         if (interrupted) return interruptedExitCode();
         const Verdict fault = listingFault(listing, options.service, performer.id);
-        std::vector<SeenWork> seen;
-        for (const ListedWork& work : listing.works) seen.push_back({work.sequence, work.songName, work.address});
         // A dry run changes nothing, the record of what was seen included.
-        const int fresh = options.dryRun ? 0 : db->recordCheck(performer.id, seen, fault.text, nowSeconds(), error);
+        const int fresh =
+            options.dryRun ? 0 : db->recordCheck(performer.id, seenWorksOf(listing.works), fault.text, nowSeconds(), error);
         if (fresh < 0) {
             std::fprintf(stderr, "zorvan-cli: cannot write the library: %s\n", error.c_str());
             return exitCode::localFile;
@@ -140,7 +162,11 @@ int runSync(const GetAllOptions& options) {
         }
         if (!quiet() && fresh > 0 && performer.lastChecked > 0)
             std::fprintf(stderr, "%d new %s since the last check\n", fresh, fresh == 1 ? "work" : "works");
-        const int code = fetchListed(one, job, listing, started);
+        const int code = fetchListed(one, job, listing, started, [&db](const QueueItem& item) {
+            std::string why;
+            if (!db->recordFile({workKey(item.work.address), item.savedPath, item.done, true}, nowSeconds(), why))
+                std::fprintf(stderr, "zorvan-cli: cannot write the library: %s\n", why.c_str());
+        });
         if (code == interruptedExitCode() && interrupted) return code;
         if (code != exitCode::done && (worst == exitCode::done || code == exitCode::someFailed)) worst = code;
     }

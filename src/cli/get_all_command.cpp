@@ -56,6 +56,8 @@ struct Tally {
 
 class GetAllRun {
 public:
+    std::function<void(const QueueItem&)> onDone;  // after a work is done and archived
+
     GetAllRun(const GetAllOptions& options, std::string folder, DownloadArchive& archive, const JobSettings& job)
         : options_(options), folder_(std::move(folder)), archive_(archive), queue_(queueSettings(options, job)) {
         queue_.setListener([this](const QueueEvent& e) {
@@ -188,6 +190,7 @@ private:
                 ++tally_.done;
                 tally_.bytes += item.done;
                 note("done    " + fileNameOf(item.savedPath) + " (" + humanBytes(static_cast<double>(item.done)) + ")");
+                if (onDone) onDone(item);
             } else {
                 ++tally_.failed;
                 display_.print("failed  " + item.work.title + ": " + error + " <" + item.work.address + ">");
@@ -262,7 +265,7 @@ int runGetAll(const GetAllOptions& options) {
 }
 
 int fetchListed(const GetAllOptions& options, const JobSettings& job, const WorksListing& listing,
-                std::chrono::steady_clock::time_point started) {
+                std::chrono::steady_clock::time_point started, const std::function<void(const QueueItem&)>& done) {
     std::string error;
     const std::vector<ListedWork> works = selectWorks(listing.works, options.selection);
     const std::string chosen = options.selection.any() ? " (" + std::to_string(works.size()) + " chosen)" : "";
@@ -279,6 +282,7 @@ int fetchListed(const GetAllOptions& options, const JobSettings& job, const Work
     }
 
     GetAllRun run(options, folder, archive, job);
+    run.onDone = done;
     run.plan(works);
     const std::size_t total = listing.works.size();
     if (options.dryRun) {

@@ -3,8 +3,10 @@
 #include "cli/cli_options.h"
 #include "cli/download_job.h"
 #include "cli/works_listing.h"
+#include "queue/queue_item.h"
 
 #include <chrono>
+#include <functional>
 #include <string>
 
 namespace zorvan::cli {
@@ -19,7 +21,8 @@ int runGetAll(const GetAllOptions& options);
 // network settings (false with `error` when they cannot be used), and the
 // downloads of a listing already made.
 bool prepareGetAll(const GetAllOptions& options, JobSettings& job, std::string& error);
+// `done` hears of each work as it is done and archived.
 int fetchListed(const GetAllOptions& options, const JobSettings& job, const WorksListing& listing,
-                std::chrono::steady_clock::time_point started);
+                std::chrono::steady_clock::time_point started, const std::function<void(const QueueItem&)>& done = {});
 
 }  // namespace zorvan::cli

@@ -3,9 +3,7 @@
 #include "catalogue/works_retrieval.h"
 #include "cli/network_setup.h"
 #include "cli/terminal.h"
-#include "download_policy/work_file.h"
-#include "text/code_page.h"
-#include "text/to_integer.h"
+#include "follow/follow_check.h"
 
 #include <cctype>
 #include <chrono>
@@ -16,60 +14,26 @@ namespace zorvan::cli {
 
 namespace {
 
-// The retrieval's view on a console: rows are kept, the title is the
-// progress line, and nothing waits.
-class ConsoleWorksView : public WorksView {
+// The listing's progress on a console, in the chosen style; the bar's line
+// is cleared when the listing ends.
+class ConsoleProgress {
 public:
-    ConsoleWorksView(const std::string& performerId, WorksListing& listing)
-        : performerId_(utf8ToGbk(performerId)), listing_(listing) {}
-    ~ConsoleWorksView() override {
+    ~ConsoleProgress() {
         if (drawn_) std::fprintf(stderr, "\r\033[K");
     }
-
-    std::string performerId() override { return performerId_; }
-    void setFetchButton(const std::string&, bool) override {}
-    // The window's titles are its own; the tool words its progress itself.
-    void setTitle(const std::string&) override {}
-    void progress(Step step, std::size_t at, std::size_t of) override {
-        const std::string line = (step == Step::Pages ? "fetching page " : "reading works ") + std::to_string(at) +
-                                 "/" + std::to_string(of);
+    void operator()(WorksView::Step step, std::size_t at, std::size_t of) {
+        const std::string line = (step == WorksView::Step::Pages ? "fetching page " : "reading works ") +
+                                 std::to_string(at) + "/" + std::to_string(of);
         const ProgressStyle style = progressStyle();
         if (style == ProgressStyle::Bar) {
             std::fprintf(stderr, "\r\033[K%s", line.c_str());
             drawn_ = true;
         }
         // Plain lines only for pages: one per work would flood a log.
-        if (style == ProgressStyle::Line && step == Step::Pages) std::fprintf(stderr, "%s\n", line.c_str());
-    }
-    int rowCount() override { return static_cast<int>(rows_.size()); }
-    void appendRow(const std::string& text) override { rows_.push_back({toInteger(text), {}, {}}); }
-    void setCell(int row, int column, const std::string& text) override {
-        if (row < 0 || row >= rowCount()) return;
-        ListedWork& work = rows_[static_cast<std::size_t>(row)];
-        if (column == songNameColumn) work.songName = text;
-        if (column == mediaAddressColumn) work.address = text;
-    }
-    void wait(int) override {}
-    void notice(const std::string&) override { listing_.reached = false; }
-    void listingUnderstood(bool understood) override {
-        listing_.reached = true;
-        listing_.understood = understood;
-    }
-    void serviceMessage(const std::string& text) override { listing_.serviceMessage = gbkToUtf8(text); }
-
-    // The rows as the program uses them: names in UTF-8, addresses unescaped.
-    void finish() {
-        for (ListedWork& work : rows_) {
-            work.songName = gbkToUtf8(work.songName);
-            work.address = engineAddress(work.address);
-        }
-        listing_.works = std::move(rows_);
+        if (style == ProgressStyle::Line && step == WorksView::Step::Pages) std::fprintf(stderr, "%s\n", line.c_str());
     }
 
 private:
-    const std::string performerId_;  // code page 936
-    WorksListing& listing_;
-    std::vector<ListedWork> rows_;   // texts in code page 936 until finish
     bool drawn_ = false;
 };
 
@@ -81,9 +45,9 @@ WorksListing listWorks(const std::string& serviceAddress, const std::string& per
     for (int attempt = 0;; ++attempt) {
         WorksListing listing;
         {
-            ConsoleWorksView view(performerId, listing);
-            retrieveWorks(view, address);
-            view.finish();
+            ConsoleProgress shown;
+            static_cast<PerformerWorks&>(listing) =
+                listPerformerWorks(serviceAddress, performerId, [&shown](auto step, auto at, auto of) { shown(step, at, of); });
         }
         // Nothing usable came: the request that brought nothing says why.
         if (!listing.reached || (!listing.understood && listing.works.empty()))
@@ -102,7 +66,7 @@ Verdict listingFault(const WorksListing& listing, const std::string& serviceAddr
         return {"cannot list the works at " + serviceAddress + ": " + causeText(listing.cause), exitCodeOf(listing.cause)};
     if (!listing.understood && listing.works.empty()) {
         const std::string said = listing.serviceMessage;
-        if (said.find("no such") != std::string::npos || said.find("not found") != std::string::npos)
+        if (listingFaultOf(listing) == ListingFault::NotFound)
             return {"performer " + performerId + " not found (the service says \"" + said + "\")", exitCode::refused};
         if (listing.cause.kind == CauseKind::HttpStatus)
             return {"cannot list the works at " + serviceAddress + ": " + causeText(listing.cause), exitCode::refused};

@@ -3,24 +3,15 @@
 #include "cli/cli_options.h"
 #include "cli/failure_report.h"
 #include "download/failure_cause.h"
+#include "follow/performer_works.h"
 
 #include <string>
 #include <vector>
 
 namespace zorvan::cli {
 
-struct ListedWork {
-    int sequence = 0;
-    std::string songName;  // UTF-8
-    std::string address;   // as the engine takes it
-};
-
-struct WorksListing {
-    bool reached = false;        // the service answered at all
-    bool understood = false;     // and in the works list's shape
-    std::vector<ListedWork> works;
-    FailureCause cause;          // why nothing usable came: the last request's trouble
-    std::string serviceMessage;  // what the service said instead of a list
+struct WorksListing : PerformerWorks {
+    FailureCause cause;  // why nothing usable came: the last request's trouble
 };
 
 // Every work of a performer, through the program's own works retrieval

@@ -45,4 +45,10 @@ std::string engineAddress(const std::string& listedAddress) {
     return address;
 }
 
+std::string workKey(const std::string& address) {
+    const auto scheme = address.find("://");
+    const auto slash = address.find('/', scheme == std::string::npos ? 0 : scheme + 3);
+    return slash == std::string::npos ? address : address.substr(slash);
+}
+
 }  // namespace zorvan

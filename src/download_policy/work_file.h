@@ -25,4 +25,9 @@ inline constexpr std::size_t maxSongFileNameBytes = 255 - 4 - 4;
 // for "/" undone. The works list keeps the address as found.
 std::string engineAddress(const std::string& listedAddress);
 
+// What knows a work across runs, services and ports: its media address
+// without scheme, host and port (the service's path names the performer
+// and the work).
+std::string workKey(const std::string& address);
+
 }  // namespace zorvan

@@ -1,5 +1,7 @@
 #include "queue/download_archive.h"
 
+#include "download_policy/work_file.h"
+
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -9,11 +11,7 @@
 
 namespace zorvan {
 
-std::string DownloadArchive::keyOf(const std::string& address) {
-    const auto scheme = address.find("://");
-    const auto slash = address.find('/', scheme == std::string::npos ? 0 : scheme + 3);
-    return slash == std::string::npos ? address : address.substr(slash);
-}
+bool DownloadArchive::contains(const std::string& address) const { return keys_.count(workKey(address)) != 0; }
 
 DownloadArchive::~DownloadArchive() {
     if (file_ >= 0) close(file_);
@@ -30,7 +28,7 @@ bool DownloadArchive::open(const std::string& folder, std::string& error) {
     std::string line;
     while (std::getline(in, line)) {
         if (!line.empty() && line.back() == '\r') line.pop_back();
-        if (!line.empty()) keys_.insert(keyOf(line));
+        if (!line.empty()) keys_.insert(workKey(line));
     }
     // A line cut short (a full disk, a crash) ends without a newline: the
     // next address starts on a line of its own, not glued to it.
@@ -49,7 +47,7 @@ bool DownloadArchive::add(const std::string& address, std::string& error) {
         error = "cannot write the archive " + path_ + ": " + std::strerror(errno);
         return false;
     }
-    keys_.insert(keyOf(address));
+    keys_.insert(workKey(address));
     return true;
 }
 

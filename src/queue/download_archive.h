@@ -23,14 +23,15 @@ public:
     // Reads the folder's archive (none yet is an empty one) and keeps it
     // open for appending. False with `error` when it cannot.
     bool open(const std::string& folder, std::string& error);
-    bool contains(const std::string& address) const { return keys_.count(keyOf(address)) != 0; }
+    bool contains(const std::string& address) const;
     // Records a completed address. False with `error` when it cannot.
     bool add(const std::string& address, std::string& error);
     std::string path() const { return path_; }
 
-private:
-    static std::string keyOf(const std::string& address);
+    // The works it holds, by workKey.
+    const std::set<std::string>& keys() const { return keys_; }
 
+private:
     std::string path_;
     int file_ = -1;
     std::set<std::string> keys_;

@@ -29,6 +29,11 @@ int intPragma(sqlite3* db, const char* sql, bool& ok) {
     return ok ? sqlite3_column_int(s.handle, 0) : 0;
 }
 
+// A work listed after the first good check, still listed, and not yet in
+// a complete file (as `w`, a row of works_seen).
+#define NEW_WORK \
+    "w.fresh = 1 AND w.gone = 0 AND NOT EXISTS (SELECT 1 FROM files x WHERE x.key = w.key AND x.complete = 1)"
+
 std::string text(sqlite3_stmt* s, int column) {
     const unsigned char* value = sqlite3_column_text(s, column);
     return value ? reinterpret_cast<const char*>(value) : "";
@@ -95,6 +100,24 @@ std::unique_ptr<LibraryDb> LibraryDb::open(const std::string& path, std::string&
                  " address TEXT NOT NULL, first_seen INTEGER NOT NULL, last_seen INTEGER NOT NULL,"
                  " gone INTEGER NOT NULL DEFAULT 0, PRIMARY KEY (performer, song, sequence));"
                  "PRAGMA user_version = 2;"
+                 "COMMIT;",
+                 error)) {
+        std::string ignored;
+        db->run("ROLLBACK", ignored);
+        return nullptr;
+    }
+    // 3: files, which works are new since the first check, and the text
+    // archives taken in.
+    if (version < 3 &&
+        !db->run("BEGIN IMMEDIATE;"
+                 "ALTER TABLE followed ADD COLUMN listed INTEGER NOT NULL DEFAULT 0;"
+                 "UPDATE followed SET listed = 1 WHERE performer IN (SELECT performer FROM works_seen);"
+                 "ALTER TABLE works_seen ADD COLUMN fresh INTEGER NOT NULL DEFAULT 0;"
+                 "ALTER TABLE works_seen ADD COLUMN key TEXT NOT NULL DEFAULT '';"
+                 "CREATE TABLE files (key TEXT PRIMARY KEY, path TEXT NOT NULL DEFAULT '',"
+                 " size INTEGER NOT NULL DEFAULT -1, complete INTEGER NOT NULL DEFAULT 0, recorded INTEGER NOT NULL);"
+                 "CREATE TABLE archives_imported (path TEXT PRIMARY KEY, imported INTEGER NOT NULL);"
+                 "PRAGMA user_version = 3;"
                  "COMMIT;",
                  error)) {
         std::string ignored;
@@ -180,7 +203,8 @@ std::vector<FollowedPerformer> LibraryDb::following(std::string& error) {
     std::vector<FollowedPerformer> list;
     Statement s(db_,
                 "SELECT f.performer, f.added, f.last_checked, f.last_error,"
-                " (SELECT count(*) FROM works_seen w WHERE w.performer = f.performer AND w.gone = 0)"
+                " (SELECT count(*) FROM works_seen w WHERE w.performer = f.performer AND w.gone = 0),"
+                " (SELECT count(*) FROM works_seen w WHERE w.performer = f.performer AND " NEW_WORK ")"
                 " FROM followed f ORDER BY f.added, f.performer");
     if (!s.handle) {
         error = messageOf(db_);
@@ -188,7 +212,7 @@ std::vector<FollowedPerformer> LibraryDb::following(std::string& error) {
     }
     while (sqlite3_step(s.handle) == SQLITE_ROW)
         list.push_back({text(s.handle, 0), sqlite3_column_int64(s.handle, 1), sqlite3_column_int64(s.handle, 2),
-                        text(s.handle, 3), sqlite3_column_int(s.handle, 4)});
+                        text(s.handle, 3), sqlite3_column_int(s.handle, 4), sqlite3_column_int(s.handle, 5)});
     return list;
 }
 
@@ -201,8 +225,19 @@ int LibraryDb::recordCheck(const std::string& performer, const std::vector<SeenW
         run("ROLLBACK", ignored);
         return -1;
     };
+    // Works are new only after a first good check: what it finds is where
+    // following began.
+    bool listedBefore = false;
     {
-        Statement s(db_, "UPDATE followed SET last_checked = ?, last_error = ? WHERE performer = ?");
+        Statement s(db_, "SELECT listed FROM followed WHERE performer = ?");
+        sqlite3_bind_text(s.handle, 1, performer.c_str(), -1, SQLITE_TRANSIENT);
+        if (!s.handle) return fail();
+        listedBefore = sqlite3_step(s.handle) == SQLITE_ROW && sqlite3_column_int(s.handle, 0) != 0;
+    }
+    {
+        Statement s(db_,
+                    "UPDATE followed SET last_checked = ?1, last_error = ?2,"
+                    " listed = listed OR ?2 = '' WHERE performer = ?3");
         sqlite3_bind_int64(s.handle, 1, now);
         sqlite3_bind_text(s.handle, 2, failure.c_str(), -1, SQLITE_TRANSIENT);
         sqlite3_bind_text(s.handle, 3, performer.c_str(), -1, SQLITE_TRANSIENT);
@@ -222,9 +257,10 @@ int LibraryDb::recordCheck(const std::string& performer, const std::vector<SeenW
         sqlite3_bind_text(gone.handle, 1, performer.c_str(), -1, SQLITE_TRANSIENT);
         if (!gone.handle || sqlite3_step(gone.handle) != SQLITE_DONE) return fail();
         Statement seen(db_,
-                       "INSERT INTO works_seen (performer, sequence, song, address, first_seen, last_seen, gone)"
-                       " VALUES (?1, ?2, ?3, ?4, ?5, ?5, 0)"
-                       " ON CONFLICT (performer, song, sequence) DO UPDATE SET address = ?4, last_seen = ?5, gone = 0");
+                       "INSERT INTO works_seen (performer, sequence, song, address, first_seen, last_seen, gone, fresh, key)"
+                       " VALUES (?1, ?2, ?3, ?4, ?5, ?5, 0, ?6, ?7)"
+                       " ON CONFLICT (performer, song, sequence) DO UPDATE SET address = ?4, last_seen = ?5, gone = 0,"
+                       " key = ?7");
         for (const SeenWork& work : listed) {
             sqlite3_reset(seen.handle);
             sqlite3_bind_text(seen.handle, 1, performer.c_str(), -1, SQLITE_TRANSIENT);
@@ -232,6 +268,8 @@ int LibraryDb::recordCheck(const std::string& performer, const std::vector<SeenW
             sqlite3_bind_text(seen.handle, 3, work.songName.c_str(), -1, SQLITE_TRANSIENT);
             sqlite3_bind_text(seen.handle, 4, work.address.c_str(), -1, SQLITE_TRANSIENT);
             sqlite3_bind_int64(seen.handle, 5, now);
+            sqlite3_bind_int(seen.handle, 6, listedBefore ? 1 : 0);
+            sqlite3_bind_text(seen.handle, 7, work.key.c_str(), -1, SQLITE_TRANSIENT);
             if (!seen.handle || sqlite3_step(seen.handle) != SQLITE_DONE) return fail();
         }
         const int after = known();
@@ -239,6 +277,58 @@ int LibraryDb::recordCheck(const std::string& performer, const std::vector<SeenW
         added = after - before;
     }
     return run("COMMIT", error) ? added : -1;
+}
+
+std::vector<SeenWork> LibraryDb::newWorks(const std::string& performer, std::string& error) {
+    std::vector<SeenWork> works;
+    Statement s(db_, "SELECT w.sequence, w.song, w.address, w.key FROM works_seen w WHERE w.performer = ? AND " NEW_WORK
+                     " ORDER BY w.sequence");
+    if (!s.handle) {
+        error = messageOf(db_);
+        return works;
+    }
+    sqlite3_bind_text(s.handle, 1, performer.c_str(), -1, SQLITE_TRANSIENT);
+    while (sqlite3_step(s.handle) == SQLITE_ROW)
+        works.push_back({sqlite3_column_int(s.handle, 0), text(s.handle, 1), text(s.handle, 2), text(s.handle, 3)});
+    return works;
+}
+
+bool LibraryDb::recordFile(const WorkFile& file, std::int64_t now, std::string& error) {
+    Statement s(db_,
+                "INSERT INTO files (key, path, size, complete, recorded) VALUES (?1, ?2, ?3, ?4, ?5)"
+                " ON CONFLICT (key) DO UPDATE SET path = ?2, size = ?3, complete = ?4, recorded = ?5");
+    sqlite3_bind_text(s.handle, 1, file.key.c_str(), -1, SQLITE_TRANSIENT);
+    sqlite3_bind_text(s.handle, 2, file.path.c_str(), -1, SQLITE_TRANSIENT);
+    sqlite3_bind_int64(s.handle, 3, file.size);
+    sqlite3_bind_int(s.handle, 4, file.complete ? 1 : 0);
+    sqlite3_bind_int64(s.handle, 5, now);
+    if (s.handle && sqlite3_step(s.handle) == SQLITE_DONE) return true;
+    error = messageOf(db_);
+    return false;
+}
+
+bool LibraryDb::importArchive(const std::string& archivePath, const std::vector<std::string>& keys, std::int64_t now,
+                              std::string& error) {
+    std::string ignored;
+    if (!run("BEGIN IMMEDIATE", error)) return false;
+    const auto fail = [&] {
+        error = messageOf(db_);
+        run("ROLLBACK", ignored);
+        return false;
+    };
+    Statement mark(db_, "INSERT OR IGNORE INTO archives_imported (path, imported) VALUES (?, ?)");
+    sqlite3_bind_text(mark.handle, 1, archivePath.c_str(), -1, SQLITE_TRANSIENT);
+    sqlite3_bind_int64(mark.handle, 2, now);
+    if (!mark.handle || sqlite3_step(mark.handle) != SQLITE_DONE) return fail();
+    if (sqlite3_changes(db_) == 0) return run("COMMIT", error);  // taken in before
+    Statement add(db_, "INSERT OR IGNORE INTO files (key, complete, recorded) VALUES (?, 1, ?)");
+    for (const std::string& key : keys) {
+        sqlite3_reset(add.handle);
+        sqlite3_bind_text(add.handle, 1, key.c_str(), -1, SQLITE_TRANSIENT);
+        sqlite3_bind_int64(add.handle, 2, now);
+        if (!add.handle || sqlite3_step(add.handle) != SQLITE_DONE) return fail();
+    }
+    return run("COMMIT", error);
 }
 
 }  // namespace zorvan

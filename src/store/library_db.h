@@ -26,6 +26,7 @@ struct FollowedPerformer {
     std::int64_t lastChecked = 0;  // 0: never
     std::string lastError;         // why the last check failed; empty: it did not
     int works = 0;                 // works seen and not gone
+    int newWorks = 0;              // of them, those listed after the first check and not yet in a file
 };
 
 // A work as a performer's listing showed it.
@@ -33,6 +34,15 @@ struct SeenWork {
     int sequence = 0;
     std::string songName;  // UTF-8
     std::string address;
+    std::string key;       // the work's address without scheme, host and port (workKey)
+};
+
+// A work's file as a download left it.
+struct WorkFile {
+    std::string key;       // the work's key (workKey of its address)
+    std::string path;      // UTF-8; empty when only an archive line told of it
+    std::int64_t size = -1;
+    bool complete = false;
 };
 
 // The program's library database: one SQLite file (WAL) the window and the
@@ -65,8 +75,20 @@ public:
     // time, -1 when the database could not be written.
     int recordCheck(const std::string& performer, const std::vector<SeenWork>& listed, const std::string& failure,
                     std::int64_t now, std::string& error);
+    // The performer's new works: listed after its first good check, not
+    // gone, and without a complete file. In their listed order.
+    std::vector<SeenWork> newWorks(const std::string& performer, std::string& error);
 
-    static constexpr int schemaVersion = 2;
+    // Files: what downloads left, by work key. A complete file ends a
+    // work's being new.
+    bool recordFile(const WorkFile& file, std::int64_t now, std::string& error);
+    // The text archive of a folder, taken in once: its lines become
+    // complete files (keys only). False with `error` when the database
+    // could not be written; an archive taken in before is left alone.
+    bool importArchive(const std::string& archivePath, const std::vector<std::string>& keys, std::int64_t now,
+                       std::string& error);
+
+    static constexpr int schemaVersion = 3;
 
 private:
     explicit LibraryDb(sqlite3* db) : db_(db) {}

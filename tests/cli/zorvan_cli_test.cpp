@@ -95,9 +95,9 @@ TEST(CliOptions, EveryCommandTakesTheNetworkOptionsAndGetAllChoosesWorks) {
     EXPECT_FALSE(cli::readByteCount("1.5", bytes));
     EXPECT_FALSE(cli::readByteCount("-1M", bytes));
 
-    std::vector<cli::ListedWork> listed;
+    std::vector<ListedWork> listed;
     for (int i = 1; i <= 12; ++i) listed.push_back({i, i % 2 ? "Wind " + std::to_string(i) : "Rain", ""});
-    const auto sequences = [](const std::vector<cli::ListedWork>& chosen) {
+    const auto sequences = [](const std::vector<ListedWork>& chosen) {
         std::vector<int> out;
         for (const auto& work : chosen) out.push_back(work.sequence);
         return out;

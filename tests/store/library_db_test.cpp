@@ -55,7 +55,7 @@ TEST(LibraryDbTest, KeepsTheQueueAcrossOpeningsAndLeavesOtherFilesAlone) {
     EXPECT_TRUE(readFile(foreign) == before);
 }
 
-TEST(LibraryDbTest, AnOlderLibraryGainsTheFollowedPerformersAndChecksCountNewAndGoneWorks) {
+TEST(LibraryDbTest, AnOlderLibraryGainsFollowingAndFilesAndChecksCountNewAndGoneWorks) {
     const std::string path = freshFolder("library-db-v1") + "/library.db";
     // A library as the first schema wrote it, with a saved queue.
     sqlite3* old = nullptr;
@@ -77,19 +77,33 @@ TEST(LibraryDbTest, AnOlderLibraryGainsTheFollowedPerformersAndChecksCountNewAnd
     EXPECT_TRUE(db->follow("100001", 1000, error));
     EXPECT_TRUE(db->follow("100001", 2000, error)) << "following twice is following";
     EXPECT_TRUE(db->follow("100003", 1500, error));
-    const std::vector<SeenWork> three = {{1, "小幸运", "http://h/1.mp4"}, {2, "起风了", "http://h/2.mp4"},
-                                         {3, "光年之外", "http://h/3.mp4"}};
+    const std::vector<SeenWork> three = {{1, "小幸运", "http://h/1.mp4", "/1.mp4"}, {2, "起风了", "http://h/2.mp4", "/2.mp4"},
+                                         {3, "光年之外", "http://h/3.mp4", "/3.mp4"}};
     EXPECT_EQ(db->recordCheck("100001", three, "", 3000, error), 3);
     EXPECT_EQ(db->recordCheck("100001", three, "", 3000, error), 0) << "a second check in the same second";
-    std::vector<SeenWork> moved = {three[0], three[2], {4, "平凡之路", "http://h/4.mp4"}};
-    EXPECT_EQ(db->recordCheck("100001", moved, "", 4000, error), 1);
+    EXPECT_TRUE(db->newWorks("100001", error).empty()) << "what the first check finds is where following began";
+    std::vector<SeenWork> moved = {three[0], three[2], {4, "平凡之路", "http://h/4.mp4", "/4.mp4"},
+                                   {5, "晴天", "http://h/5.mp4", "/5.mp4"}};
+    // 晴天 was fetched by an older get-all: its archive line is taken in once.
+    EXPECT_TRUE(db->importArchive("/v/zorvan-archive.txt", {"/5.mp4"}, 3500, error)) << error;
+    EXPECT_TRUE(db->importArchive("/v/zorvan-archive.txt", {"/4.mp4"}, 3600, error)) << "a second time is a no-op";
+    EXPECT_EQ(db->recordCheck("100001", moved, "", 4000, error), 2);
+    std::vector<SeenWork> fresh = db->newWorks("100001", error);
+    ASSERT_EQ(fresh.size(), 1u) << error;
+    EXPECT_EQ(fresh[0].songName, "平凡之路");
+    EXPECT_EQ(db->following(error)[0].newWorks, 1);
+    EXPECT_TRUE(db->recordFile({"/4.mp4", "/v/平凡之路.mp4", 1000, false}, 4100, error));
+    EXPECT_EQ(db->newWorks("100001", error).size(), 1u) << "a part file does not end its being new";
+    EXPECT_TRUE(db->recordFile({"/4.mp4", "/v/平凡之路.mp4", 2000, true}, 4200, error));
+    EXPECT_TRUE(db->newWorks("100001", error).empty());
     // A failed check keeps what was seen: nothing is gone for it.
     EXPECT_EQ(db->recordCheck("100001", {}, "cannot list the works", 5000, error), 0);
     std::vector<FollowedPerformer> list = db->following(error);
     ASSERT_EQ(list.size(), 2u) << error;
     EXPECT_EQ(list[0].id, "100001");
     EXPECT_EQ(list[0].added, 1000);
-    EXPECT_EQ(list[0].works, 3) << "起风了 is gone, 平凡之路 is new";
+    EXPECT_EQ(list[0].works, 4) << "起风了 is gone, 平凡之路 and 晴天 came";
+    EXPECT_EQ(list[0].newWorks, 0);
     EXPECT_EQ(list[0].lastChecked, 5000);
     EXPECT_EQ(list[0].lastError, "cannot list the works");
     EXPECT_TRUE(db->unfollow("100003", error));
@@ -119,7 +133,7 @@ TEST(LibraryDbTest, TheWindowAndTheCommandLineWriteAtOnceWithoutLosingEither) {
         if (!db || !db->follow("100001", 1, why)) return void(++failures);
         std::vector<SeenWork> works;
         for (int i = 1; i <= 200; ++i) {
-            works.push_back({i, "作品 " + std::to_string(i), "http://h/" + std::to_string(i) + ".mp4"});
+            works.push_back({i, "作品 " + std::to_string(i), "http://h/" + std::to_string(i) + ".mp4", std::to_string(i)});
             if (db->recordCheck("100001", works, "", i, why) != 1) ++failures;
         }
     });
