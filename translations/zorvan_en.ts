@@ -461,5 +461,97 @@
         <source>长时间没有收到数据</source>
         <translation>No data came for a long time</translation>
     </message>
+    <message>
+        <source>无法打开关注列表：</source>
+        <translation>Cannot open the list of followed performers: </translation>
+    </message>
+    <message>
+        <source>没有要下载的新作品。</source>
+        <translation>There are no new works to download.</translation>
+    </message>
+    <message>
+        <source>不再关注 %1 吗？已下载的文件不会删除。</source>
+        <translation>Stop following %1? Downloaded files are kept.</translation>
+    </message>
+    <message>
+        <source>不再关注这 %1 个主播吗？已下载的文件不会删除。</source>
+        <translation>Stop following these %1 performers? Downloaded files are kept.</translation>
+    </message>
+    <message>
+        <source>下载新作品</source>
+        <translation>Download new works</translation>
+    </message>
+    <message>
+        <source>立即检查</source>
+        <translation>Check now</translation>
+    </message>
+    <message>
+        <source>显示作品</source>
+        <translation>Show works</translation>
+    </message>
+    <message>
+        <source>取消关注</source>
+        <translation>Unfollow</translation>
+    </message>
+    <message>
+        <source>无法检查关注的主播：</source>
+        <translation>Cannot check the followed performers: </translation>
+    </message>
+    <message>
+        <source>请先输入主播的 ID。</source>
+        <translation>Enter a performer's id first.</translation>
+    </message>
+    <message>
+        <source>检查失败：</source>
+        <translation>Check failed: </translation>
+    </message>
+    <message>
+        <source>无法连接服务</source>
+        <translation>cannot reach the service</translation>
+    </message>
+    <message>
+        <source>服务说没有这个主播</source>
+        <translation>the service has no such performer</translation>
+    </message>
+    <message>
+        <source>服务的回答不是作品列表</source>
+        <translation>the service's answer is not a works list</translation>
+    </message>
+    <message>
+        <source>从未检查</source>
+        <translation>Never</translation>
+    </message>
+    <message>
+        <source>%1 个新作品</source>
+        <translation>%1 new</translation>
+    </message>
+    <message>
+        <source>关注</source>
+        <translation>Follow</translation>
+    </message>
+    <message>
+        <source>主播</source>
+        <translation>Performer</translation>
+    </message>
+    <message>
+        <source>新作品</source>
+        <translation>New</translation>
+    </message>
+    <message>
+        <source>作品</source>
+        <translation>Works</translation>
+    </message>
+    <message>
+        <source>上次检查</source>
+        <translation>Last check</translation>
+    </message>
+    <message>
+        <source>还没有关注主播：在作品列表的菜单中选“关注”。</source>
+        <translation>No performer is followed yet: choose &quot;Follow&quot; in the works list's menu.</translation>
+    </message>
+    <message>
+        <source>关注列表</source>
+        <translation>Following</translation>
+    </message>
 </context>
 </TS>

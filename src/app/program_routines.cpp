@@ -5,6 +5,7 @@
 #include "player/program_player.h"
 #include "shell/downloads/download_control.h"
 #include "shell/downloads/downloads_view.h"
+#include "shell/follow/follow_control.h"
 #include "shell/library/downloaded_view.h"
 #include "shell/library/stay_on_top.h"
 #include "shell/program_state.h"
@@ -52,6 +53,9 @@ void installProgramRoutines(const std::string& serviceAddress) {
     };
     r.changeService = useService;
     r.showSettings = showServiceSettings;
+    r.followPerformer = followShownPerformer;
+    r.showFollowing = showFollowingView;
+    r.startFollowing = startFollowWatch;
     r.downloadSelectedWork = startDownload;
     r.downloadAllWorks = downloadAllWorks;
     r.showDownloadList = showDownloadsView;

@@ -86,6 +86,8 @@ void routeMainWindow(MainWindow& window) {
     QObject::connect(window.downloadListCommand(), &QAction::triggered, &window,
                      [] { run(routines().showDownloadList); });
     QObject::connect(window.settingsCommand(), &QAction::triggered, &window, [] { run(routines().showSettings); });
+    QObject::connect(window.followCommand(), &QAction::triggered, &window, [] { run(routines().followPerformer); });
+    QObject::connect(window.followingCommand(), &QAction::triggered, &window, [] { run(routines().showFollowing); });
     QObject::connect(window.viewDownloadedCommand(), &QAction::triggered, &window,
                      [] { run(routines().toggleDownloadedView); });
     QObject::connect(window.stayOnTopCommand(), &QAction::triggered, &window,
@@ -132,6 +134,7 @@ void mainWindowCreated() {
     run(routines().attachSkin);
     if (MainWindow* main = mainWindow()) restoreWindowMemory(*main);
     run(routines().restoreDownloads);
+    run(routines().startFollowing);
 }
 
 void previewWindowCreated() { run(routines().createPreviewPlayer); }

@@ -41,13 +41,8 @@ bool fileExists(const std::string& path) {
 
 // A row of the works list as a work for the queue (UTF-8 all through).
 Work workOf(const QTreeWidgetItem* row) {
-    const std::string title = row ? row->text(2).toStdString() : std::string();
     const std::string listed = row ? row->text(1).toStdString() : std::string();
-    Work work;
-    work.title = title;
-    work.address = gbkToUtf8(engineAddress(utf8ToGbk(listed)));
-    work.path = gbkToUtf8(workFilePath(utf8ToGbk(downloadFolder()), utf8ToGbk(title)));
-    return work;
+    return workNamed(row ? row->text(2).toStdString() : std::string(), gbkToUtf8(engineAddress(utf8ToGbk(listed))));
 }
 
 QString startOverNote(int reason) {
@@ -242,26 +237,38 @@ void startDownload() {
 void downloadAllWorks() {
     MainWindow* main = mainWindow();
     if (!main) return;
-    followManager();
     QTreeWidget* list = main->worksList();
     if (list->topLevelItemCount() == 0) {
+        followManager();
         askInMainWindow(QCoreApplication::translate("zorvan", "您还没获取数据哦！"), BoxIcon::None, BoxButtons::Ok);
         return;
     }
+    std::vector<Work> works;
+    for (int i = 0; i < list->topLevelItemCount(); ++i) works.push_back(workOf(list->topLevelItem(i)));
+    downloadMissingWorks(std::move(works), QCoreApplication::translate("zorvan", "列表中的作品都已下载。"));
+}
+
+void downloadMissingWorks(std::vector<Work> works, const QString& allThere) {
+    followManager();
     std::error_code ignored;
     std::filesystem::create_directories(downloadFolder(), ignored);
-    std::vector<Work> works;
-    for (int i = 0; i < list->topLevelItemCount(); ++i) {
-        Work work = workOf(list->topLevelItem(i));
-        // Complete already, or on its way: nothing to ask.
-        if (fileExists(work.path) || downloadManager().queue().findUnsettled(work.path)) continue;
-        works.push_back(std::move(work));
-    }
+    // Complete already, or on its way: nothing to ask.
+    std::erase_if(works, [](const Work& work) {
+        return fileExists(work.path) || downloadManager().queue().findUnsettled(work.path);
+    });
     if (works.empty()) {
-        askInMainWindow(QCoreApplication::translate("zorvan", "列表中的作品都已下载。"), BoxIcon::Information, BoxButtons::Ok);
+        askInMainWindow(allThere, BoxIcon::Information, BoxButtons::Ok);
         return;
     }
     queueWorks(std::move(works));
+}
+
+Work workNamed(const std::string& title, const std::string& address) {
+    Work work;
+    work.title = title;
+    work.address = address;
+    work.path = gbkToUtf8(workFilePath(utf8ToGbk(downloadFolder()), utf8ToGbk(title)));
+    return work;
 }
 
 void onDownloadWindowCreated() {

@@ -1,5 +1,12 @@
 #pragma once
 
+#include "queue/queue_item.h"
+
+#include <QString>
+
+#include <string>
+#include <vector>
+
 namespace zorvan {
 
 // "下载": every selected work goes into the download queue and into video/
@@ -10,6 +17,12 @@ void startDownload();
 
 // "全部下载": every listed work whose file is not there yet.
 void downloadAllWorks();
+// The works whose file is neither there nor on its way are queued;
+// `allThere` is said when none is left.
+void downloadMissingWorks(std::vector<Work> works, const QString& allThere);
+// A work (title and engine address, UTF-8) as the window saves it: in the
+// download folder under its song name.
+Work workNamed(const std::string& title, const std::string& address);
 
 // The download window's creation: lays it out, docks it and shows the work
 // being fetched.

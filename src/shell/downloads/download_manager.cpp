@@ -1,8 +1,8 @@
 #include "shell/downloads/download_manager.h"
 
-#include "shell/core_texts.h"
-
 #include "download_policy/program_limits.h"
+#include "download_policy/work_file.h"
+#include "shell/core_texts.h"
 #include "shell/program_end.h"
 #include "store/library_db.h"
 
@@ -10,6 +10,7 @@
 #include <QPointer>
 
 #include <algorithm>
+#include <ctime>
 
 namespace zorvan {
 
@@ -94,6 +95,14 @@ void DownloadManager::onEvent(const QueueEvent& event) {
     switch (event.kind) {
         case QueueEvent::Kind::Changed:
             dirty_ = true;
+            // A saved work is in the library's files: no longer new for a followed performer.
+            if (const QueueItem* item = queue_.item(event.id); item && item->state == ItemState::Done && db_) {
+                std::string error;
+                if (!db_->recordFile({workKey(item->work.address), item->savedPath, item->done, true}, std::time(nullptr),
+                                     error) &&
+                    storeProblem_.isEmpty())
+                    storeProblem_ = QString::fromStdString(error);
+            }
             if (const QueueItem* item = queue_.item(event.id); item && item->state == ItemState::Running) {
                 if (std::find(batch_.begin(), batch_.end(), event.id) == batch_.end())
                     batch_.push_back(event.id);  // resumed from the list

@@ -130,6 +130,8 @@ void MainWindow::createWorksMenu() {
     downloadAllCommand_ = new QAction(QCoreApplication::translate("zorvan", "全部下载"), this);
     downloadListCommand_ = new QAction(QCoreApplication::translate("zorvan", "下载列表"), this);
     settingsCommand_ = new QAction(QCoreApplication::translate("zorvan", "设置"), this);
+    followCommand_ = new QAction(QCoreApplication::translate("zorvan", "关注"), this);
+    followingCommand_ = new QAction(QCoreApplication::translate("zorvan", "关注列表"), this);
 }
 
 void MainWindow::createWorksList() {

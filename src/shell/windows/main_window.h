@@ -42,6 +42,10 @@ public:
     QAction* downloadListCommand() const { return downloadListCommand_; }
     // Shown in the popup after the menu's own items: the video service's address.
     QAction* settingsCommand() const { return settingsCommand_; }
+    // Shown in the popup before "设置": follow the performer in the id box,
+    // and the list of those followed.
+    QAction* followCommand() const { return followCommand_; }
+    QAction* followingCommand() const { return followingCommand_; }
     // Asked before the window closes; false keeps it open.
     void setCloseGuard(std::function<bool()> guard) { closeGuard_ = std::move(guard); }
     QPushButton* fetchButton() const { return fetchButton_; }
@@ -89,6 +93,8 @@ private:
     QAction* downloadAllCommand_;
     QAction* downloadListCommand_;
     QAction* settingsCommand_;
+    QAction* followCommand_;
+    QAction* followingCommand_;
     std::function<bool()> closeGuard_;
     QPushButton* fetchButton_;
     QTimer* trimTimer_;

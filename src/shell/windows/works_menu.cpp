@@ -18,10 +18,10 @@ void showWorksMenu(MainWindow& window) {
     const QList<QAction*> extra = {window.downloadAllCommand(), window.downloadListCommand()};
     menu->insertActions(at + 1 < items.size() ? items[at + 1] : nullptr, extra);
     QAction* separator = menu->addSeparator();
-    menu->addAction(window.settingsCommand());
+    const QList<QAction*> after = {window.followCommand(), window.followingCommand(), window.settingsCommand()};
+    menu->addActions(after);
     menu->exec(worksMenuPosition(QCursor::pos()));
-    for (QAction* action : extra) menu->removeAction(action);
-    menu->removeAction(window.settingsCommand());
+    for (QAction* action : extra + after) menu->removeAction(action);
     menu->removeAction(separator);
     delete separator;
 }

@@ -1,0 +1,177 @@
+#include "shell/follow/follow_control.h"
+
+#include "shell/downloads/download_control.h"
+#include "shell/follow/follow_watch.h"
+#include "shell/follow/following_view.h"
+#include "shell/message_box.h"
+#include "shell/program_end.h"
+#include "shell/program_state.h"
+#include "shell/settings/program_settings.h"
+#include "shell/windows.h"
+#include "shell/windows/main_window.h"
+#include "store/library_db.h"
+
+#include <QCoreApplication>
+#include <QLineEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <QScreen>
+#include <QTreeWidget>
+
+#include <chrono>
+#include <ctime>
+#include <filesystem>
+#include <memory>
+
+namespace zorvan {
+
+namespace {
+
+QPointer<FollowWatch> watch;
+QPointer<FollowingView> view;
+QString roundProblem;  // why the last round could not read the library
+
+// The library, opened for one action on the GUI thread; nothing, after a
+// box that says why, when it cannot be.
+std::unique_ptr<LibraryDb> openLibrary() {
+    std::string error;
+    auto db = LibraryDb::open(libraryDbPath(), error);
+    if (!db)
+        askInMainWindow(QCoreApplication::translate("zorvan", "无法打开关注列表：") + QString::fromStdString(error),
+                        BoxIcon::Warning, BoxButtons::Ok);
+    return db;
+}
+
+void refreshView() {
+    if (!view || !view->isVisible()) return;
+    std::string error;
+    std::vector<FollowedPerformer> list;
+    if (auto db = LibraryDb::open(libraryDbPath(), error)) list = db->following(error);
+    const QString problem = !error.empty() ? QCoreApplication::translate("zorvan", "无法打开关注列表：") +
+                                                 QString::fromStdString(error)
+                                           : roundProblem;
+    view->showPerformers(list, watch ? watch->checkingId() : QString(), problem);
+}
+
+// "下载新作品": the new works of the chosen performers, into the queue.
+void downloadNewWorks(const QStringList& ids) {
+    auto db = openLibrary();
+    if (!db) return;
+    std::vector<Work> works;
+    std::string error;
+    for (const QString& id : ids)
+        for (const SeenWork& seen : db->newWorks(id.toStdString(), error)) {
+            Work work = workNamed(seen.songName, seen.address);
+            // A file under its name already holds it: it is no longer new.
+            std::error_code failed;
+            const auto size = std::filesystem::file_size(work.path, failed);
+            if (!failed) db->recordFile({seen.key, work.path, static_cast<std::int64_t>(size), true}, std::time(nullptr), error);
+            works.push_back(std::move(work));
+        }
+    refreshView();
+    downloadMissingWorks(std::move(works), QCoreApplication::translate("zorvan", "没有要下载的新作品。"));
+}
+
+void unfollow(const QStringList& ids) {
+    if (ids.isEmpty()) return;
+    const QString text = ids.size() == 1
+                             ? QCoreApplication::translate("zorvan", "不再关注 %1 吗？已下载的文件不会删除。").arg(ids.front())
+                             : QCoreApplication::translate("zorvan", "不再关注这 %1 个主播吗？已下载的文件不会删除。").arg(ids.size());
+    if (askInMainWindow(text, BoxIcon::Question, BoxButtons::YesNo) != BoxYes) return;
+    auto db = openLibrary();
+    if (!db) return;
+    std::string error;
+    for (const QString& id : ids) db->unfollow(id.toStdString(), error);
+    refreshView();
+}
+
+// The performer's works in the main window, as "确定" lists them.
+void openPerformer(const QString& id) {
+    MainWindow* main = mainWindow();
+    if (!main) return;
+    main->performerIdEdit()->setText(id);
+    main->fetchButton()->click();
+    main->raise();
+    main->activateWindow();
+}
+
+void act(const QString& command) {
+    if (!view) return;
+    if (command == QCoreApplication::translate("zorvan", "下载新作品")) downloadNewWorks(view->chosenIds());
+    else if (command == QCoreApplication::translate("zorvan", "立即检查")) {
+        if (watch) watch->checkNow();
+        refreshView();
+    } else if (command == QCoreApplication::translate("zorvan", "显示作品")) {
+        const QStringList ids = view->chosenIds();
+        if (!ids.isEmpty()) openPerformer(ids.front());
+    } else if (command == QCoreApplication::translate("zorvan", "取消关注")) {
+        QStringList selected;
+        for (QTreeWidgetItem* row : view->list()->selectedItems()) selected << row->text(0);
+        unfollow(selected);
+    }
+}
+
+}  // namespace
+
+void startFollowWatch() {
+    if (watch) return;
+    const int minutes = std::max(1, programSettings().value(QStringLiteral("follow/checkMinutes"), 30).toInt());
+    watch = new FollowWatch([] { return programStateExists() ? programState().serviceAddress : std::string(); },
+                            std::chrono::minutes(minutes));
+    QObject::connect(watch, &FollowWatch::checkStarted, watch, [] { refreshView(); });
+    QObject::connect(watch, &FollowWatch::performerChecked, watch, [] { refreshView(); });
+    QObject::connect(watch, &FollowWatch::roundEnded, watch, [](const QString& problem) {
+        roundProblem = problem.isEmpty() ? QString() : QCoreApplication::translate("zorvan", "无法检查关注的主播：") + problem;
+        refreshView();
+    });
+    registerCleanup(releaseFollowWatch);
+    watch->checkNow();
+}
+
+FollowWatch* followWatch() { return watch.data(); }
+
+void releaseFollowWatch() { delete watch.data(); }
+
+void followShownPerformer() {
+    MainWindow* main = mainWindow();
+    if (!main) return;
+    const QString id = main->performerIdEdit()->text().trimmed();
+    if (id.isEmpty()) {
+        askInMainWindow(QCoreApplication::translate("zorvan", "请先输入主播的 ID。"), BoxIcon::None, BoxButtons::Ok);
+        return;
+    }
+    auto db = openLibrary();
+    if (!db) return;
+    std::string error;
+    if (!db->follow(id.toStdString(), std::time(nullptr), error)) {
+        askInMainWindow(QCoreApplication::translate("zorvan", "无法打开关注列表：") + QString::fromStdString(error),
+                        BoxIcon::Warning, BoxButtons::Ok);
+        return;
+    }
+    showFollowingView();
+    if (watch) watch->checkNow();  // its first check sets where following begins
+}
+
+void showFollowingView() {
+    if (!view) {
+        view = new FollowingView;
+        QObject::connect(view, &FollowingView::commandChosen, view, [](const QString& command) { act(command); });
+        QObject::connect(view, &FollowingView::performerOpened, view, [](const QString& id) { openPerformer(id); });
+        registerCleanup([] { delete view.data(); });
+        if (QWidget* main = mainWindow()) {
+            const QRect frame = main->frameGeometry();
+            const QRect screen = main->screen()->availableGeometry();
+            const int right = frame.right() + 8;
+            view->move(right + view->width() <= screen.right() ? right
+                                                                : std::max(screen.left(), frame.left() - 8 - view->width()),
+                       std::min(frame.top() + 160, std::max(screen.top(), screen.bottom() - view->height())));
+        }
+    }
+    view->show();
+    view->raise();
+    refreshView();
+}
+
+FollowingView* followingView() { return view.data(); }
+
+}  // namespace zorvan

@@ -1,0 +1,48 @@
+#pragma once
+
+#include <QStringList>
+#include <QWidget>
+
+#include <vector>
+
+class QLabel;
+class QPushButton;
+class QTreeWidget;
+
+namespace zorvan {
+
+struct FollowedPerformer;
+
+// "关注": one row per followed performer (id, new works, works, last
+// check, and why the last check failed), with the buttons that act on the
+// selected rows (on every row when none is selected). Hidden, not
+// destroyed, when closed.
+class FollowingView : public QWidget {
+    Q_OBJECT
+public:
+    FollowingView();
+
+    QTreeWidget* list() const { return list_; }
+    QLabel* statusLine() const { return status_; }
+    QPushButton* button(const QString& text) const;
+
+    // Rows as the library has them; `checking` is the performer a check
+    // is under way for, `problem` why the library could not be read.
+    void showPerformers(const std::vector<FollowedPerformer>& performers, const QString& checking, const QString& problem);
+    // The ids of the selected rows, or of every row when none is selected.
+    QStringList chosenIds() const;
+
+signals:
+    void commandChosen(const QString& command);
+    void performerOpened(const QString& id);
+
+private:
+    QTreeWidget* list_;
+    QLabel* status_;
+    std::vector<QPushButton*> buttons_;
+};
+
+// "1 个新作品"; empty for none.
+QString newWorksText(int count);
+
+}  // namespace zorvan
