@@ -499,7 +499,7 @@
     </message>
     <message>
         <source>请先输入主播的 ID。</source>
-        <translation>Enter a performer's id first.</translation>
+        <translation>Enter a performer&apos;s id first.</translation>
     </message>
     <message>
         <source>检查失败：</source>
@@ -515,7 +515,7 @@
     </message>
     <message>
         <source>服务的回答不是作品列表</source>
-        <translation>the service's answer is not a works list</translation>
+        <translation>the service&apos;s answer is not a works list</translation>
     </message>
     <message>
         <source>从未检查</source>
@@ -547,11 +547,19 @@
     </message>
     <message>
         <source>还没有关注主播：在作品列表的菜单中选“关注”。</source>
-        <translation>No performer is followed yet: choose &quot;Follow&quot; in the works list's menu.</translation>
+        <translation>No performer is followed yet: choose &quot;Follow&quot; in the works list&apos;s menu.</translation>
     </message>
     <message>
         <source>关注列表</source>
         <translation>Following</translation>
+    </message>
+    <message>
+        <source>地址已失效，正在查找新地址</source>
+        <translation>Address expired; looking for the new one</translation>
+    </message>
+    <message>
+        <source>（地址已更新）</source>
+        <translation> (address updated)</translation>
     </message>
 </context>
 </TS>

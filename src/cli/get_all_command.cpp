@@ -11,6 +11,7 @@
 #include "download/rate_limiter.h"
 #include "download_policy/download_folder.h"
 #include "download_policy/work_file.h"
+#include "follow/performer_works.h"
 #include "queue/download_archive.h"
 #include "queue/download_queue.h"
 #include "text/code_page.h"
@@ -88,7 +89,8 @@ public:
                 continue;
             }
             queue_.add({fileNameOf(path), listed.address, path,
-                        options_.renameOnExists ? ClashChoice::Rename : ClashChoice::Complete});
+                        options_.renameOnExists ? ClashChoice::Rename : ClashChoice::Complete, options_.service,
+                        options_.performerId, listed.sequence, listed.songName});
         }
     }
 
@@ -145,6 +147,9 @@ private:
         settings.parallel = options.parallel;
         settings.limits = cliLimits;
         settings.taskParams = [job] { return cliTaskParams(job); };
+        settings.findAddress = [](const Work& work) {
+            return listedAddressOf(work.service, work.performer, work.sequence, work.songName);
+        };
         return settings;
     }
 
@@ -161,6 +166,8 @@ private:
     }
 
     void sayContinuing(const QueueItem& item) {
+        if (item.addressMoved && saidMoved_.insert(item.id).second)
+            note("moved   " + item.work.title + ": its address expired; going on from the one the service lists now");
         if (item.continuedFrom <= 0 || item.total <= 0 || !saidContinuing_.insert(item.id).second) return;
         note(continuingText(item.work.title, item.continuedFrom, item.total));
     }
@@ -230,6 +237,7 @@ private:
     Tally tally_;
     DownloadQueue queue_;
     std::set<int> saidContinuing_;
+    std::set<int> saidMoved_;
     int pending_ = 0;
     bool stopped_ = false;
 };

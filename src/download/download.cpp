@@ -57,7 +57,7 @@ bool keepsPart(const Task& task) {
     if (task.fileChanged) return false;
     if (task.stopping) return true;
     switch (static_cast<TaskOutcome>(task.failure.load())) {
-        case TaskOutcome::Refused:
+        case TaskOutcome::Refused: return task.params.keepPartWhenRefused;
         case TaskOutcome::NoSize:
         case TaskOutcome::FileChanged:
         case TaskOutcome::GivenUp:

@@ -60,6 +60,10 @@ struct TaskParam {
     // path is taken up: only the missing bytes are fetched (event 20), or,
     // when it cannot be, the download starts over and says why (event 21).
     bool continuePart = false;
+    // A refusal keeps the part file too: the caller looks for the file at
+    // another address (a link that expired) and removes the part itself
+    // when there is none.
+    bool keepPartWhenRefused = false;
 };
 
 inline constexpr int downloadMode = 0x1000;

@@ -65,4 +65,11 @@ PerformerWorks listPerformerWorks(const std::string& serviceAddress, const std::
     return listing;
 }
 
+std::string listedAddressOf(const std::string& serviceAddress, const std::string& performerId, int sequence,
+                            const std::string& songName) {
+    for (const ListedWork& work : listPerformerWorks(serviceAddress, performerId).works)
+        if (work.sequence == sequence && work.songName == songName) return work.address;
+    return {};
+}
+
 }  // namespace zorvan

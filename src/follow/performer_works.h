@@ -32,4 +32,10 @@ using ListingProgress = std::function<void(WorksView::Step step, std::size_t at,
 PerformerWorks listPerformerWorks(const std::string& serviceAddress, const std::string& performerId,
                                   const ListingProgress& progress = {});
 
+// A work's address as the service lists it now: the performer's work of
+// that sequence number and song name; empty when it is not listed (or the
+// service could not be reached).
+std::string listedAddressOf(const std::string& serviceAddress, const std::string& performerId, int sequence,
+                            const std::string& songName);
+
 }  // namespace zorvan

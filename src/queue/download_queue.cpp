@@ -3,6 +3,7 @@
 #include "download/part_record.h"
 #include "download/target_file.h"
 #include "download_policy/outcome_text.h"
+#include "queue/address_search.h"
 #include "queue/item_run.h"
 
 #include <unistd.h>
@@ -66,6 +67,12 @@ struct DownloadQueue::Running {
     bool cancelling = false;
 };
 
+struct DownloadQueue::Search {
+    std::unique_ptr<AddressSearch> search;
+    FailureKind kind = FailureKind::None;  // how the work fails when it is not found again
+    std::string why;
+};
+
 DownloadQueue::DownloadQueue(QueueSettings settings) : settings_(std::move(settings)) {
     if (settings_.parallel < 1) settings_.parallel = 1;
 }
@@ -105,6 +112,7 @@ int DownloadQueue::add(const Work& work, bool paused, std::int64_t total, std::i
 void DownloadQueue::pause(int id) {
     QueueItem* item = find(id);
     if (!item || (item->state != ItemState::Waiting && item->state != ItemState::Running)) return;
+    item->findingAddress = false;  // what the search finds is not wanted now
     if (const auto it = runs_.find(id); it != runs_.end() && !it->second->cancelling) {
         it->second->pausing = true;
         it->second->run->stop();
@@ -193,6 +201,7 @@ void DownloadQueue::start(QueueItem& item, Clock::time_point now) {
     TaskParam params = settings_.taskParams ? settings_.taskParams() : TaskParam{};
     // A work paused or given up before goes on from its part file.
     if (item.runs++ > 0) params.continuePart = true;
+    params.keepPartWhenRefused = mayMove(item);
     running->run = std::make_unique<ItemRun>(item.work, std::move(params));
     item.failureKind = FailureKind::None;
     item.failure.clear();
@@ -297,10 +306,67 @@ void DownloadQueue::settle(QueueItem& item, Running& r) {
                                      : FailureKind::Other;
         std::string why = kind == FailureKind::Unreachable ? unreachableText(report.lastError) : causeOf(report.outcome);
         if (kind != FailureKind::Unreachable && !report.lastError.empty()) why += "（" + report.lastError + "）";
-        fail(item, kind, std::move(why));
-        noteFailure(kind);
+        if (!searchAddress(item, kind, why)) {
+            failRefusedPart(item, kind);
+            fail(item, kind, std::move(why));
+            noteFailure(kind);
+        }
     }
     tell(QueueEvent::Kind::Changed, item.id);
+}
+
+bool DownloadQueue::mayMove(const QueueItem& item) const {
+    return settings_.findAddress && !item.work.performer.empty() && !item.addressMoved;
+}
+
+void DownloadQueue::failRefusedPart(QueueItem& item, FailureKind kind) {
+    // Kept only for the address search; a refused work keeps nothing.
+    if (kind != FailureKind::Refused || !mayMove(item)) return;
+    removePartFiles(item.work.path);
+    item.done = 0;
+}
+
+bool DownloadQueue::searchAddress(QueueItem& item, FailureKind kind, const std::string& why) {
+    // Services whose links expire answer these; a work moved once and
+    // refused again is not chased further.
+    const bool expired = kind == FailureKind::Refused && item.cause.kind == CauseKind::HttpStatus &&
+                         (item.cause.status == 403 || item.cause.status == 404 || item.cause.status == 410);
+    if (!expired || !mayMove(item)) return false;
+    auto search = std::make_unique<Search>();
+    search->search = std::make_unique<AddressSearch>(settings_.findAddress, item.work);
+    search->kind = kind;
+    search->why = why;
+    searches_[item.id] = std::move(search);
+    item.findingAddress = true;  // still on its way: it stays running
+    return true;
+}
+
+void DownloadQueue::endSearches(Clock::time_point now) {
+    for (auto it = searches_.begin(); it != searches_.end();) {
+        if (!it->second->search->ready()) {
+            ++it;
+            continue;
+        }
+        const std::unique_ptr<Search> ended = std::move(it->second);
+        QueueItem* item = find(it->first);
+        it = searches_.erase(it);
+        if (!item || !item->findingAddress) continue;  // paused or cancelled meanwhile
+        item->findingAddress = false;
+        const std::string found = ended->search->address();
+        if (found.empty() || found == item->work.address) {
+            failRefusedPart(*item, ended->kind);
+            fail(*item, ended->kind, ended->why);
+            noteFailure(ended->kind);
+            tell(QueueEvent::Kind::Changed, item->id);
+            continue;
+        }
+        // What is on the disk is taken up from the new address when the
+        // server's file is the same; the engine checks and says when not.
+        moveRecordAddress(item->work.path, item->work.address, found);
+        item->work.address = found;
+        item->addressMoved = true;
+        start(*item, now);
+    }
 }
 
 void DownloadQueue::tick(Clock::time_point now) {
@@ -318,6 +384,7 @@ void DownloadQueue::tick(Clock::time_point now) {
         ++it;
     }
     lastTick_ = now;
+    endSearches(now);
     if (!pausedByFailures_) {
         for (QueueItem& item : items_) {
             if (static_cast<int>(runs_.size()) >= settings_.parallel) break;
@@ -332,6 +399,9 @@ void DownloadQueue::tick(Clock::time_point now) {
 }
 
 void DownloadQueue::stopAll(std::chrono::milliseconds limit) {
+    for (QueueItem& item : items_)
+        if (item.findingAddress) pause(item.id);
+    searches_.clear();
     for (auto& [id, r] : runs_) {
         if (QueueItem* item = find(id); item && item->state == ItemState::Running) {
             item->state = ItemState::Paused;

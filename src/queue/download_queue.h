@@ -13,6 +13,7 @@
 
 namespace zorvan {
 
+class AddressSearch;
 class ItemRun;
 
 struct QueueSettings {
@@ -22,6 +23,11 @@ struct QueueSettings {
     // The engine's values for each work (connections, time limits); the
     // queue sets the address, the path and the procedures.
     std::function<TaskParam()> taskParams;
+    // A work's address now, found by listing its performer again (same
+    // sequence and song name); empty when it is not listed any more. Runs
+    // on a worker of its own when a work's address answers 403, 404 or
+    // 410. Unset: such a work fails.
+    std::function<std::string(const Work&)> findAddress;
 };
 
 // What changed, for whoever shows the queue.
@@ -104,6 +110,10 @@ private:
     void start(QueueItem& item, Clock::time_point now);
     void follow(QueueItem& item, Running& run, Clock::time_point now);
     void settle(QueueItem& item, Running& run);
+    bool mayMove(const QueueItem& item) const;
+    void failRefusedPart(QueueItem& item, FailureKind kind);
+    bool searchAddress(QueueItem& item, FailureKind kind, const std::string& why);
+    void endSearches(Clock::time_point now);
     void fail(QueueItem& item, FailureKind kind, std::string why);
     void noteFailure(FailureKind kind);
     void removeNow(int id);
@@ -113,6 +123,8 @@ private:
     Listener listener_;
     std::vector<QueueItem> items_;
     std::map<int, std::unique_ptr<Running>> runs_;  // by item id; kept until the run has ended
+    struct Search;
+    std::map<int, std::unique_ptr<Search>> searches_;  // by item id: works whose address expired
     int nextId_ = 1;
     int unreachableInARow_ = 0;
     bool pausedByFailures_ = false;

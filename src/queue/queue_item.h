@@ -44,6 +44,13 @@ struct Work {
     std::string address;
     std::string path;
     ClashChoice clash = ClashChoice::Rename;
+    // Where it was listed, to find it again when its address expires:
+    // the service, the performer, and its sequence number and song name
+    // there (empty performer: unknown).
+    std::string service{};
+    std::string performer{};
+    int sequence = 0;
+    std::string songName{};
 };
 
 // One work in the queue, as the queue reports it.
@@ -64,6 +71,8 @@ struct QueueItem {
     FailureCause cause;               // the engine's latest trouble, after a run that failed
     std::int64_t existingSize = -1;   // Skipped: the size of the file that held the name
     int runs = 0;                     // how often it was started
+    bool findingAddress = false;      // its address expired: the performer is listed again
+    bool addressMoved = false;        // it goes on from the address the new listing gave
 
     bool settled() const { return state == ItemState::Done || state == ItemState::Failed || state == ItemState::Skipped; }
 };

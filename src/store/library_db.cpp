@@ -117,6 +117,10 @@ std::unique_ptr<LibraryDb> LibraryDb::open(const std::string& path, std::string&
                  "CREATE TABLE files (key TEXT PRIMARY KEY, path TEXT NOT NULL DEFAULT '',"
                  " size INTEGER NOT NULL DEFAULT -1, complete INTEGER NOT NULL DEFAULT 0, recorded INTEGER NOT NULL);"
                  "CREATE TABLE archives_imported (path TEXT PRIMARY KEY, imported INTEGER NOT NULL);"
+                 "ALTER TABLE queue ADD COLUMN service TEXT NOT NULL DEFAULT '';"
+                 "ALTER TABLE queue ADD COLUMN performer TEXT NOT NULL DEFAULT '';"
+                 "ALTER TABLE queue ADD COLUMN sequence INTEGER NOT NULL DEFAULT 0;"
+                 "ALTER TABLE queue ADD COLUMN song TEXT NOT NULL DEFAULT '';"
                  "PRAGMA user_version = 3;"
                  "COMMIT;",
                  error)) {
@@ -139,14 +143,17 @@ bool LibraryDb::run(const char* sql, std::string& error) {
 
 std::vector<SavedWork> LibraryDb::loadQueue(std::string& error) {
     std::vector<SavedWork> works;
-    Statement s(db_, "SELECT title, address, path, failure, total, done FROM queue ORDER BY position");
+    Statement s(db_,
+                "SELECT title, address, path, failure, total, done, service, performer, sequence, song FROM queue"
+                " ORDER BY position");
     if (!s.handle) {
         error = messageOf(db_);
         return works;
     }
     while (sqlite3_step(s.handle) == SQLITE_ROW) {
         works.push_back({text(s.handle, 0), text(s.handle, 1), text(s.handle, 2), text(s.handle, 3),
-                         sqlite3_column_int64(s.handle, 4), sqlite3_column_int64(s.handle, 5)});
+                         sqlite3_column_int64(s.handle, 4), sqlite3_column_int64(s.handle, 5), text(s.handle, 6),
+                         text(s.handle, 7), sqlite3_column_int(s.handle, 8), text(s.handle, 9)});
     }
     return works;
 }
@@ -157,7 +164,9 @@ bool LibraryDb::saveQueue(const std::vector<SavedWork>& works, std::string& erro
         run("ROLLBACK", ignored);
         return false;
     }
-    Statement s(db_, "INSERT INTO queue (position, title, address, path, failure, total, done) VALUES (?,?,?,?,?,?,?)");
+    Statement s(db_,
+                "INSERT INTO queue (position, title, address, path, failure, total, done, service, performer, sequence,"
+                " song) VALUES (?,?,?,?,?,?,?,?,?,?,?)");
     bool ok = s.handle != nullptr;
     for (std::size_t i = 0; ok && i < works.size(); ++i) {
         const SavedWork& w = works[i];
@@ -169,6 +178,10 @@ bool LibraryDb::saveQueue(const std::vector<SavedWork>& works, std::string& erro
         sqlite3_bind_text(s.handle, 5, w.failure.c_str(), -1, SQLITE_TRANSIENT);
         sqlite3_bind_int64(s.handle, 6, w.total);
         sqlite3_bind_int64(s.handle, 7, w.done);
+        sqlite3_bind_text(s.handle, 8, w.service.c_str(), -1, SQLITE_TRANSIENT);
+        sqlite3_bind_text(s.handle, 9, w.performer.c_str(), -1, SQLITE_TRANSIENT);
+        sqlite3_bind_int(s.handle, 10, w.sequence);
+        sqlite3_bind_text(s.handle, 11, w.songName.c_str(), -1, SQLITE_TRANSIENT);
         ok = sqlite3_step(s.handle) == SQLITE_DONE;
     }
     if (!ok) {

@@ -17,6 +17,11 @@ struct SavedWork {
     std::string failure;   // why it failed, when it did (UTF-8); empty: it was waiting or paused
     std::int64_t total = -1;
     std::int64_t done = 0;
+    // Where it was listed (to find it again when its address expires).
+    std::string service{};
+    std::string performer{};
+    int sequence = 0;
+    std::string songName{};
 };
 
 // A performer the user follows.

@@ -2,7 +2,9 @@
 // pause and continue through part files, cancel, and giving up on works
 // that make no progress and on a queue whose server is gone.
 #include "download/part_record.h"
+#include "follow/performer_works.h"
 #include "queue/download_queue.h"
+#include "support/demo_service.h"
 #include "support/download_runner.h"
 #include "support/loopback_server.h"
 #include "support/nginx_server.h"
@@ -44,6 +46,55 @@ protected:
         return false;
     }
 };
+
+TEST_F(QueueTest, AWorkWhoseAddressExpiredGoesOnFromItsPartAtTheAddressANewListingGives) {
+    const std::string media = freshFolder("queue-moved-media");
+    const auto clips = makeDemoClips(media, 1000000);
+    DemoService service(media, {"--rate", "400000"});
+    QueueSettings s = settings(1);
+    s.findAddress = [](const Work& w) { return listedAddressOf(w.service, w.performer, w.sequence, w.songName); };
+    DownloadQueue queue(s);
+    const std::string listed = listedAddressOf(service.url(), "100001", 1, "小幸运");
+    ASSERT_EQ(listed, service.url() + "/media/100001/1.mp4");
+    Work moving = work(listed, "小幸运.mp4");
+    moving.service = service.url();
+    moving.performer = "100001";
+    moving.sequence = 1;
+    moving.songName = "小幸运";
+    const int id = queue.add(moving);
+    // Paused mid-way, as a queue saved at the program's end.
+    ASSERT_TRUE(tickUntil(queue, [&] { return queue.item(id)->done > 300000; }));
+    queue.pause(id);
+    ASSERT_TRUE(tickUntil(queue, [&] { return !queue.active(); }));
+    const std::int64_t kept = queue.item(id)->done;
+
+    // Meanwhile the service's link expired: the old address answers 410.
+    useQuickEngineSettings();
+    ASSERT_EQ(runDownload(quickParams(service.url() + "/admin/move-work?lumono=100001&n=1", media + "/moved", 1)).outcome,
+              TaskOutcome::Complete);
+    queue.resume(id);
+    bool searched = false;
+    ASSERT_TRUE(tickUntil(queue, [&] { return queue.item(id)->settled(); }, 20s,
+                          [&] { searched = searched || queue.item(id)->findingAddress; }));
+    const QueueItem& item = *queue.item(id);
+    EXPECT_TRUE(searched);
+    EXPECT_EQ(item.state, ItemState::Done) << item.failure;
+    EXPECT_TRUE(item.addressMoved);
+    EXPECT_EQ(item.work.address, listed + "?v=1");
+    EXPECT_EQ(item.continuedFrom, kept) << "the part file was taken up at the new address; started over: " << item.startedOver;
+    EXPECT_TRUE(readFile(folder + "/小幸运.mp4") == clips[0]);
+
+    // A work the service no longer lists at all fails as refused.
+    Work gone = moving;
+    gone.address = listed;  // expired, and no work 1 of that name any more
+    gone.songName = "不存在";
+    gone.path = folder + "/gone.mp4";
+    const int goneId = queue.add(gone);
+    ASSERT_TRUE(tickUntil(queue, [&] { return queue.item(goneId)->settled(); }, 20s));
+    EXPECT_EQ(queue.item(goneId)->state, ItemState::Failed);
+    EXPECT_EQ(queue.item(goneId)->failureKind, FailureKind::Refused);
+    EXPECT_FALSE(queue.item(goneId)->addressMoved);
+}
 
 TEST_F(QueueTest, RunsAtMostNAtOnceAndPausesContinuesAndCancelsExactly) {
     const std::string content = patternBytes(1200000, 21);

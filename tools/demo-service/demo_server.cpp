@@ -137,6 +137,7 @@ private:
             return reply("405 Method Not Allowed", "text/plain", "GET or HEAD only\n", request);
         if (request.path == "/u/works/s") return answerWorks(request);
         if (request.path == "/admin/add-work") return answerAddWork(request);
+        if (request.path == "/admin/move-work") return answerMoveWork(request);
         if (request.path.rfind("/media/", 0) == 0) return answerMedia(request);
         if (request.path == "/res/play/player.swf")
             return reply("200 OK", "application/x-shockwave-flash", "FWS demo player\n", request);
@@ -173,12 +174,25 @@ private:
         return reply("200 OK", "text/plain", "added work " + std::to_string(*n) + "\n", request);
     }
 
+    // /admin/move-work?lumono=ID&n=N: work N's address moves; the old one expires.
+    bool answerMoveWork(const Request& request) {
+        auto id = request.query.find("lumono");
+        auto n = request.query.find("n");
+        if (id == request.query.end() || n == request.query.end() || !moveWork(id->second, std::atoi(n->second.c_str())))
+            return reply("404 Not Found", "text/plain", "no such work\n", request);
+        return reply("200 OK", "text/plain", "moved work " + n->second + "\n", request);
+    }
+
     bool answerMedia(const Request& request) {
-        // /media/<performer>/<n>.mp4
+        // /media/<performer>/<n>.mp4[?v=<generation>]
         const std::string rest = request.path.substr(7);
         const auto slash = rest.find('/');
         const int n = slash == std::string::npos ? 0 : std::atoi(rest.c_str() + slash + 1);
-        const auto clip = slash == std::string::npos ? std::nullopt : clipOfWork(rest.substr(0, slash), n);
+        const auto v = request.query.find("v");
+        const int generation = v == request.query.end() ? 0 : std::atoi(v->second.c_str());
+        bool expired = false;
+        const auto clip = slash == std::string::npos ? std::nullopt : clipOfWork(rest.substr(0, slash), n, generation, &expired);
+        if (expired) return reply("410 Gone", "text/plain", "this address has expired; list the works again\n", request);
         if (!clip) return reply("404 Not Found", "text/plain", "no such work\n", request);
         const auto path = media_.clipPath(*clip);
         if (!path) return reply("404 Not Found", "text/plain", "media clips not generated\n", request);

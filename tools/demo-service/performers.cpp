@@ -82,11 +82,24 @@ std::optional<std::string> worksPage(const std::string& id, int page, const std:
     return pageOf(*performer, page, host);
 }
 
-std::optional<int> clipOfWork(const std::string& id, int n) {
+std::optional<int> clipOfWork(const std::string& id, int n, int generation, bool* expired) {
     std::lock_guard hold(catalogueLock);
     const Performer* performer = findPerformer(id);
     if (!performer || n < 1 || n > static_cast<int>(performer->works.size())) return std::nullopt;
-    return performer->works[static_cast<std::size_t>(n - 1)].clip;
+    const Work& work = performer->works[static_cast<std::size_t>(n - 1)];
+    if (work.generation != generation) {
+        if (expired) *expired = true;
+        return std::nullopt;
+    }
+    return work.clip;
+}
+
+bool moveWork(const std::string& id, int n) {
+    std::lock_guard hold(catalogueLock);
+    Performer* performer = findPerformer(id);
+    if (!performer || n < 1 || n > static_cast<int>(performer->works.size())) return false;
+    ++performer->works[static_cast<std::size_t>(n - 1)].generation;
+    return true;
 }
 
 std::optional<int> addWork(const std::string& id) {
@@ -108,6 +121,7 @@ std::string pageOf(const Performer& performer, int page, const std::string& host
     for (int i = first; page >= 1 && i < total && i < first + worksPerPage; ++i) {
         const Work& w = performer.works[static_cast<std::size_t>(i)];
         std::string address = "http://" + host + "/media/" + performer.id + "/" + std::to_string(i + 1) + ".mp4";
+        if (w.generation > 0) address += "?v=" + std::to_string(w.generation);
         if (performer.escapedSlashes) address = escapeSlashes(address);
         if (i > first) json += ",";
         json += "{\"songname\":\"" + jsonEscaped(w.songName) + "\",\"addtime\":\"" + w.addTime +

@@ -11,6 +11,7 @@ struct Work {
     std::string songName;   // UTF-8
     std::string addTime;
     int clip = 0;           // which media clip it plays
+    int generation = 0;     // how often its address moved (the address's "?v=")
 };
 
 // A performer of the demo catalogue, with the way its addresses are written.
@@ -30,9 +31,14 @@ inline constexpr int worksPerPage = 20;
 // Nothing for an unknown performer.
 std::optional<std::string> worksPage(const std::string& id, int page, const std::string& host);
 
-// The clip that work n (1-based) of a performer plays; nothing when there
-// is no such work.
-std::optional<int> clipOfWork(const std::string& id, int n);
+// The clip that work n (1-based) of a performer plays at the address of
+// `generation`; nothing when there is no such work, or (`expired` set)
+// when its address has moved since.
+std::optional<int> clipOfWork(const std::string& id, int n, int generation, bool* expired = nullptr);
+
+// Moves work n's address, as a service does whose links expire: the old
+// one answers 410 from now on. False when there is no such work.
+bool moveWork(const std::string& id, int n);
 
 // Publishes one more work at the end of a performer's list, as a performer
 // does between two visits of a client; its number, or nothing for an

@@ -14,6 +14,7 @@
 #include "shell/message_box.h"
 #include "shell/windows.h"
 #include "shell/works/works_list_tools.h"
+#include "shell/works/works_list_view.h"
 #include "shell/windows/main_window.h"
 #include "shell/windows/window_docking.h"
 #include "text/code_page.h"
@@ -42,7 +43,13 @@ bool fileExists(const std::string& path) {
 // A row of the works list as a work for the queue (UTF-8 all through).
 Work workOf(const QTreeWidgetItem* row) {
     const std::string listed = row ? row->text(1).toStdString() : std::string();
-    return workNamed(row ? row->text(2).toStdString() : std::string(), gbkToUtf8(engineAddress(utf8ToGbk(listed))));
+    Work work = workNamed(row ? row->text(2).toStdString() : std::string(), gbkToUtf8(engineAddress(utf8ToGbk(listed))));
+    if (row && row->treeWidget()) {
+        work.performer = row->treeWidget()->property(listedPerformerProperty).toString().toStdString();
+        work.service = row->treeWidget()->property(listedServiceProperty).toString().toStdString();
+        work.sequence = row->text(0).toInt();
+    }
+    return work;
 }
 
 QString startOverNote(int reason) {
@@ -268,6 +275,7 @@ Work workNamed(const std::string& title, const std::string& address) {
     work.title = title;
     work.address = address;
     work.path = gbkToUtf8(workFilePath(utf8ToGbk(downloadFolder()), utf8ToGbk(title)));
+    work.songName = title;
     return work;
 }
 

@@ -2,6 +2,7 @@
 
 #include "download_policy/program_limits.h"
 #include "download_policy/work_file.h"
+#include "follow/performer_works.h"
 #include "shell/core_texts.h"
 #include "shell/program_end.h"
 #include "store/library_db.h"
@@ -30,6 +31,9 @@ QueueSettings windowQueueSettings() {
         setProgramLimits(params);
         return params;
     };
+    settings.findAddress = [](const Work& work) {
+        return listedAddressOf(work.service, work.performer, work.sequence, work.songName);
+    };
     return settings;
 }
 
@@ -54,7 +58,9 @@ void DownloadManager::restore() {
     }
     // Taken up paused: nothing downloads without the user's word.
     for (const SavedWork& saved : db_->loadQueue(error))
-        queue_.add({saved.title, saved.address, saved.path, ClashChoice::Rename}, true, saved.total, saved.done);
+        queue_.add({saved.title, saved.address, saved.path, ClashChoice::Rename, saved.service, saved.performer,
+                    saved.sequence, saved.songName},
+                   true, saved.total, saved.done);
     if (!error.empty()) storeProblem_ = QString::fromStdString(error);
     dirty_ = false;
 }
@@ -66,7 +72,8 @@ void DownloadManager::save() {
     for (const QueueItem& item : queue_.items()) {
         if (item.state == ItemState::Done || item.state == ItemState::Skipped) continue;
         works.push_back({item.work.title, item.work.address, item.work.path,
-                         item.state == ItemState::Failed ? item.failure : std::string(), item.total, item.done});
+                         item.state == ItemState::Failed ? item.failure : std::string(), item.total, item.done,
+                         item.work.service, item.work.performer, item.work.sequence, item.work.songName});
     }
     std::string error;
     if (!db_->saveQueue(works, error) && storeProblem_.isEmpty()) storeProblem_ = QString::fromStdString(error);

@@ -46,7 +46,9 @@ QString whyFailed(const QueueItem& item) {
     }
 }
 
-QString stateText(const QueueItem& item) {
+namespace {
+
+QString baseStateText(const QueueItem& item) {
     switch (item.state) {
         case ItemState::Waiting: return QCoreApplication::translate("zorvan", "等待");
         case ItemState::Running:
@@ -57,6 +59,16 @@ QString stateText(const QueueItem& item) {
         case ItemState::Skipped: return QCoreApplication::translate("zorvan", "已存在，未下载");
     }
     return {};
+}
+
+}  // namespace
+
+QString stateText(const QueueItem& item) {
+    if (item.findingAddress) return QCoreApplication::translate("zorvan", "地址已失效，正在查找新地址");
+    // A work that went on from the address a new listing gave says so.
+    if (item.addressMoved && item.state != ItemState::Failed && item.state != ItemState::Skipped)
+        return baseStateText(item) + QCoreApplication::translate("zorvan", "（地址已更新）");
+    return baseStateText(item);
 }
 
 DownloadsView::DownloadsView() {

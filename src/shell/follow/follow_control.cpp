@@ -62,6 +62,9 @@ void downloadNewWorks(const QStringList& ids) {
     for (const QString& id : ids)
         for (const SeenWork& seen : db->newWorks(id.toStdString(), error)) {
             Work work = workNamed(seen.songName, seen.address);
+            work.service = programStateExists() ? programState().serviceAddress : std::string();
+            work.performer = id.toStdString();
+            work.sequence = seen.sequence;
             // A file under its name already holds it: it is no longer new.
             std::error_code failed;
             const auto size = std::filesystem::file_size(work.path, failed);

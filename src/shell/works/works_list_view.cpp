@@ -1,5 +1,7 @@
 #include "shell/works/works_list_view.h"
 
+#include "shell/program_state.h"
+
 #include "shell/core_texts.h"
 #include "shell/gui_thread.h"
 #include "shell/notice.h"
@@ -40,7 +42,14 @@ void withMainWindow(Fn fn) {
 std::string WorksListView::performerId() {
     return callOnGui([] {
         MainWindow* window = mainWindow();
-        return window ? utf8ToGbk(window->performerIdEdit()->text().toStdString()) : std::string();
+        if (!window) return std::string();
+        // The rows remember whose they are, for finding a work again whose
+        // address expired.
+        const QString id = window->performerIdEdit()->text();
+        window->worksList()->setProperty(listedPerformerProperty, id);
+        window->worksList()->setProperty(listedServiceProperty,
+                                         QString::fromStdString(programStateExists() ? programState().serviceAddress : ""));
+        return utf8ToGbk(id.toStdString());
     });
 }
 

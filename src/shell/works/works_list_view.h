@@ -4,6 +4,11 @@
 
 namespace zorvan {
 
+// Properties of the works list: the performer and the service its rows
+// were listed from.
+inline constexpr const char* listedPerformerProperty = "listedPerformer";
+inline constexpr const char* listedServiceProperty = "listedService";
+
 // The works retrieval's view of the main window, used from the retrieval's
 // worker thread: writes are queued to the GUI thread in order, reads wait
 // for its answer. Texts cross from code page 936 to the widgets here. A
