@@ -164,7 +164,9 @@ int runSync(const GetAllOptions& options) {
             std::fprintf(stderr, "%d new %s since the last check\n", fresh, fresh == 1 ? "work" : "works");
         const int code = fetchListed(one, job, listing, started, [&db](const QueueItem& item) {
             std::string why;
-            if (!db->recordFile({workKey(item.work.address), item.savedPath, item.done, true}, nowSeconds(), why))
+            if (!db->recordFile({workKey(item.work.address), item.savedPath, item.done, true, item.work.performer,
+                                 item.work.sequence, item.work.songName},
+                                nowSeconds(), why))
                 std::fprintf(stderr, "zorvan-cli: cannot write the library: %s\n", why.c_str());
         });
         if (code == interruptedExitCode() && interrupted) return code;

@@ -31,8 +31,9 @@ int intPragma(sqlite3* db, const char* sql, bool& ok) {
 
 // A work listed after the first good check, still listed, and not yet in
 // a complete file (as `w`, a row of works_seen).
-#define NEW_WORK \
-    "w.fresh = 1 AND w.gone = 0 AND NOT EXISTS (SELECT 1 FROM files x WHERE x.key = w.key AND x.complete = 1)"
+#define NEW_WORK                                                                                      \
+    "w.fresh = 1 AND w.gone = 0 AND NOT EXISTS (SELECT 1 FROM files x WHERE x.complete = 1 AND"       \
+    " (x.key = w.key OR (x.performer = w.performer AND x.sequence = w.sequence AND x.song = w.song)))"
 
 std::string text(sqlite3_stmt* s, int column) {
     const unsigned char* value = sqlite3_column_text(s, column);
@@ -115,7 +116,9 @@ std::unique_ptr<LibraryDb> LibraryDb::open(const std::string& path, std::string&
                  "ALTER TABLE works_seen ADD COLUMN fresh INTEGER NOT NULL DEFAULT 0;"
                  "ALTER TABLE works_seen ADD COLUMN key TEXT NOT NULL DEFAULT '';"
                  "CREATE TABLE files (key TEXT PRIMARY KEY, path TEXT NOT NULL DEFAULT '',"
-                 " size INTEGER NOT NULL DEFAULT -1, complete INTEGER NOT NULL DEFAULT 0, recorded INTEGER NOT NULL);"
+                 " size INTEGER NOT NULL DEFAULT -1, complete INTEGER NOT NULL DEFAULT 0, recorded INTEGER NOT NULL,"
+                 " performer TEXT NOT NULL DEFAULT '', sequence INTEGER NOT NULL DEFAULT 0, song TEXT NOT NULL DEFAULT '');"
+                 "CREATE INDEX files_by_work ON files (performer, sequence, song);"
                  "CREATE TABLE archives_imported (path TEXT PRIMARY KEY, imported INTEGER NOT NULL);"
                  "ALTER TABLE queue ADD COLUMN service TEXT NOT NULL DEFAULT '';"
                  "ALTER TABLE queue ADD COLUMN performer TEXT NOT NULL DEFAULT '';"
@@ -308,13 +311,18 @@ std::vector<SeenWork> LibraryDb::newWorks(const std::string& performer, std::str
 
 bool LibraryDb::recordFile(const WorkFile& file, std::int64_t now, std::string& error) {
     Statement s(db_,
-                "INSERT INTO files (key, path, size, complete, recorded) VALUES (?1, ?2, ?3, ?4, ?5)"
-                " ON CONFLICT (key) DO UPDATE SET path = ?2, size = ?3, complete = ?4, recorded = ?5");
+                "INSERT INTO files (key, path, size, complete, recorded, performer, sequence, song)"
+                " VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8)"
+                " ON CONFLICT (key) DO UPDATE SET path = ?2, size = ?3, complete = ?4, recorded = ?5, performer = ?6,"
+                " sequence = ?7, song = ?8");
     sqlite3_bind_text(s.handle, 1, file.key.c_str(), -1, SQLITE_TRANSIENT);
     sqlite3_bind_text(s.handle, 2, file.path.c_str(), -1, SQLITE_TRANSIENT);
     sqlite3_bind_int64(s.handle, 3, file.size);
     sqlite3_bind_int(s.handle, 4, file.complete ? 1 : 0);
     sqlite3_bind_int64(s.handle, 5, now);
+    sqlite3_bind_text(s.handle, 6, file.performer.c_str(), -1, SQLITE_TRANSIENT);
+    sqlite3_bind_int(s.handle, 7, file.sequence);
+    sqlite3_bind_text(s.handle, 8, file.songName.c_str(), -1, SQLITE_TRANSIENT);
     if (s.handle && sqlite3_step(s.handle) == SQLITE_DONE) return true;
     error = messageOf(db_);
     return false;

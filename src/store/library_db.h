@@ -48,6 +48,11 @@ struct WorkFile {
     std::string path;      // UTF-8; empty when only an archive line told of it
     std::int64_t size = -1;
     bool complete = false;
+    // The work as its performer's listing names it, when known: a work
+    // whose address moved is still the same work.
+    std::string performer{};
+    int sequence = 0;
+    std::string songName{};
 };
 
 // The program's library database: one SQLite file (WAL) the window and the

@@ -105,8 +105,9 @@ void DownloadManager::onEvent(const QueueEvent& event) {
             // A saved work is in the library's files: no longer new for a followed performer.
             if (const QueueItem* item = queue_.item(event.id); item && item->state == ItemState::Done && db_) {
                 std::string error;
-                if (!db_->recordFile({workKey(item->work.address), item->savedPath, item->done, true}, std::time(nullptr),
-                                     error) &&
+                if (!db_->recordFile({workKey(item->work.address), item->savedPath, item->done, true,
+                                      item->work.performer, item->work.sequence, item->work.songName},
+                                     std::time(nullptr), error) &&
                     storeProblem_.isEmpty())
                     storeProblem_ = QString::fromStdString(error);
             }

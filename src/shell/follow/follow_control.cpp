@@ -1,6 +1,7 @@
 #include "shell/follow/follow_control.h"
 
 #include "shell/downloads/download_control.h"
+#include "shell/downloads/download_manager.h"
 #include "shell/follow/follow_watch.h"
 #include "shell/follow/following_view.h"
 #include "shell/message_box.h"
@@ -161,6 +162,11 @@ void showFollowingView() {
         QObject::connect(view, &FollowingView::commandChosen, view, [](const QString& command) { act(command); });
         QObject::connect(view, &FollowingView::performerOpened, view, [](const QString& id) { openPerformer(id); });
         registerCleanup([] { delete view.data(); });
+        // A new work downloaded is new no more.
+        QObject::connect(&downloadManager(), &DownloadManager::itemChanged, view, [](int id) {
+            const QueueItem* item = downloadManager().queue().item(id);
+            if (item && item->state == ItemState::Done) refreshView();
+        });
         if (QWidget* main = mainWindow()) {
             const QRect frame = main->frameGeometry();
             const QRect screen = main->screen()->availableGeometry();
