@@ -561,5 +561,25 @@
         <source>（地址已更新）</source>
         <translation> (address updated)</translation>
     </message>
+    <message>
+        <source>磁盘空间不足</source>
+        <translation>not enough disk space</translation>
+    </message>
+    <message>
+        <source>文件夹是只读的</source>
+        <translation>the folder is read-only</translation>
+    </message>
+    <message>
+        <source>没有写入文件夹的权限</source>
+        <translation>no permission to write in the folder</translation>
+    </message>
+    <message>
+        <source>文件夹不存在</source>
+        <translation>the folder does not exist</translation>
+    </message>
+    <message>
+        <source>磁盘空间不足：需要 %1，可用 %2</source>
+        <translation>not enough disk space: needs %1, %2 free</translation>
+    </message>
 </context>
 </TS>

@@ -1,5 +1,7 @@
 #include "cli/failure_report.h"
 
+#include "text/byte_count.h"
+
 #include <cctype>
 #include <cstring>
 
@@ -52,7 +54,11 @@ std::string causeText(const FailureCause& cause) {
             return (cause.detail == "proxy" ? "the proxy answered " : "the server answered ") + statusText(cause.status);
         case CauseKind::BadReply: return "unusable answer: " + cause.detail;
         case CauseKind::Tls: return "TLS: " + cause.detail;
-        case CauseKind::Disk: return cause.detail + ": " + systemText(cause.systemError);
+        case CauseKind::Disk:
+            if (cause.available >= 0)
+                return "not enough disk space: needs " + humanBytes(static_cast<double>(cause.needed)) + ", " +
+                       humanBytes(static_cast<double>(cause.available)) + " free";
+            return cause.detail + ": " + systemText(cause.systemError);
     }
     return "the transfer failed";
 }

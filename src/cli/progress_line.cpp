@@ -4,20 +4,6 @@
 
 namespace zorvan::cli {
 
-std::string humanBytes(double bytes) {
-    const char* units[] = {"B", "KiB", "MiB", "GiB", "TiB"};
-    int unit = 0;
-    while (bytes >= 1024 && unit < 4) {
-        bytes /= 1024;
-        ++unit;
-    }
-    char text[32];
-    if (unit == 0)
-        std::snprintf(text, sizeof text, "%.0f B", bytes);
-    else
-        std::snprintf(text, sizeof text, bytes < 10 ? "%.2f %s" : bytes < 100 ? "%.1f %s" : "%.0f %s", bytes, units[unit]);
-    return text;
-}
 
 std::string progressLine(std::int64_t total, std::int64_t done, double bytesPerSecond) {
     std::string line = humanBytes(static_cast<double>(done));

@@ -1,6 +1,7 @@
 #include "download/connection.h"
 
 #include "download/chunked_decoder.h"
+#include "download/disk_space.h"
 #include "download/error_text.h"
 #include "download/name_clash.h"
 #include "download/part_record.h"
@@ -11,6 +12,7 @@
 #include <sched.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cstring>
 #include <new>
@@ -99,7 +101,19 @@ bool Connection::createTargetFile(std::int64_t total) {
         task_.noteFailure(TaskOutcome::GivenUp);
         return false;
     }
-    task_.file = TargetFile::create(gbkToUtf8(task_.currentLocalPath()), total, task_.fileOptions());
+    const std::string path = gbkToUtf8(task_.currentLocalPath());
+    // Refused before a byte is written, with both sizes, rather than a
+    // file system's bare "no space".
+    if (const std::int64_t space = spaceForFile(path); space >= 0 && total > space) {
+        FailureCause cause{CauseKind::Disk, 0, ENOSPC, "not enough disk space"};
+        cause.needed = total;
+        cause.available = space;
+        task_.noteCause(cause);
+        task_.log(number_, logLevel::error, utf8ToGbk(diskSpaceText(total, space)));
+        task_.noteFailure(TaskOutcome::CannotCreateFile);
+        return false;
+    }
+    task_.file = TargetFile::create(path, total, task_.fileOptions());
     if (!task_.file) {
         task_.noteCause({CauseKind::Disk, 0, errno, "cannot create the file"});
         task_.log(number_, logLevel::error,

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 namespace zorvan {
@@ -24,6 +25,9 @@ struct FailureCause {
     int status = 0;       // HttpStatus
     int systemError = 0;  // errno where the system said why (Connect, Dropped, Disk)
     std::string detail;   // ASCII
+    // Disk: the file did not fit; what it needed and what was free (-1: not this).
+    std::int64_t needed = -1;
+    std::int64_t available = -1;
 };
 
 // The cause behind a negative code of the connection layer (error_text.h).

@@ -1,5 +1,6 @@
 #include "queue/download_queue.h"
 
+#include "download/disk_space.h"
 #include "download/part_record.h"
 #include "download/target_file.h"
 #include "download_policy/outcome_text.h"
@@ -306,6 +307,7 @@ void DownloadQueue::settle(QueueItem& item, Running& r) {
                                      : FailureKind::Other;
         std::string why = kind == FailureKind::Unreachable ? unreachableText(report.lastError) : causeOf(report.outcome);
         if (kind != FailureKind::Unreachable && !report.lastError.empty()) why += "（" + report.lastError + "）";
+        if (const std::string disk = diskTroubleText(item.cause); !disk.empty()) why = disk;
         if (!searchAddress(item, kind, why)) {
             failRefusedPart(item, kind);
             fail(item, kind, std::move(why));

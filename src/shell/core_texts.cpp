@@ -34,6 +34,11 @@ namespace {
     QT_TRANSLATE_NOOP("zorvan", "下载失败。"),
     // The queue.
     QT_TRANSLATE_NOOP("zorvan", "无法连接服务器，下载已暂停"),
+    // The disk's troubles.
+    QT_TRANSLATE_NOOP("zorvan", "磁盘空间不足"),
+    QT_TRANSLATE_NOOP("zorvan", "文件夹是只读的"),
+    QT_TRANSLATE_NOOP("zorvan", "没有写入文件夹的权限"),
+    QT_TRANSLATE_NOOP("zorvan", "文件夹不存在"),
 };
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include "shell/downloads/downloads_view.h"
 
+#include "download/disk_space.h"
 #include "download_policy/outcome_text.h"
 #include "shell/core_texts.h"
 #include "shell/language.h"
@@ -9,6 +10,7 @@
 #include "shell/message_box.h"
 #include "shell/windows.h"
 #include "shell/windows/main_window.h"
+#include "text/byte_count.h"
 #include "text/folder_of.h"
 
 #include <QCoreApplication>
@@ -39,6 +41,11 @@ QString megabytes(std::int64_t bytes) { return QString::fromStdString(sizeText(b
 
 QString whyFailed(const QueueItem& item) {
     if (languageInUse() == Language::Chinese) return QString::fromStdString(item.failure);
+    if (item.cause.kind == CauseKind::Disk && item.cause.available >= 0)
+        return QCoreApplication::translate("zorvan", "磁盘空间不足：需要 %1，可用 %2")
+            .arg(QString::fromStdString(humanBytes(static_cast<double>(item.cause.needed))),
+                 QString::fromStdString(humanBytes(static_cast<double>(item.cause.available))));
+    if (const std::string disk = diskTroubleText(item.cause); !disk.empty()) return coreText(disk);
     switch (item.failureKind) {
         case FailureKind::Unreachable: return QCoreApplication::translate("zorvan", "无法连接服务器");
         case FailureKind::Stalled: return QCoreApplication::translate("zorvan", "长时间没有收到数据");
