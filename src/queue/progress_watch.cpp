@@ -11,13 +11,13 @@ void ProgressWatch::start(Clock::time_point now, std::int64_t done, int retries)
 ProgressWatch::Verdict ProgressWatch::check(Clock::time_point now, std::int64_t done, bool reached, int retries) {
     if (done > lastDone_) {
         start(now, done, retries);
+        progressed_ = true;
         return Verdict::Fine;
     }
     const auto quiet = now - lastProgress_;
-    const bool failing = !reached || retriedSinceProgress(retries);
-    if (failing && quiet >= limits_.unreachable) return Verdict::Unreachable;
-    if (quiet >= limits_.stall) return failing ? Verdict::Unreachable : Verdict::Stalled;
-    return Verdict::Fine;
+    if (!reached || retriedSinceProgress(retries))
+        return quiet >= (progressed_ ? limits_.lostMidway : limits_.unreachable) ? Verdict::Unreachable : Verdict::Fine;
+    return quiet >= limits_.stall ? Verdict::Stalled : Verdict::Fine;
 }
 
 }  // namespace zorvan

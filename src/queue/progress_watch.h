@@ -12,6 +12,9 @@ struct GiveUpLimits {
     std::chrono::milliseconds unreachable{std::chrono::seconds(20)};
     // Connected, but no new byte.
     std::chrono::milliseconds stall{std::chrono::seconds(120)};
+    // Connections failing after bytes came: a link that dropped (a router
+    // restarting, a laptop between networks) gets time to come back.
+    std::chrono::milliseconds lostMidway{std::chrono::seconds(90)};
 };
 
 // Watches one run of a download for progress.
@@ -36,6 +39,7 @@ private:
     Clock::time_point lastProgress_{};
     std::int64_t lastDone_ = 0;
     int retriesAtProgress_ = 0;
+    bool progressed_ = false;  // bytes came in this run
 };
 
 }  // namespace zorvan

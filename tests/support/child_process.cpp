@@ -6,6 +6,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
+
 namespace zorvan::test {
 
 pid_t spawnChild(const std::vector<std::string>& argv, int stdoutFd, int stderrFd) {
@@ -23,6 +25,20 @@ pid_t spawnChild(const std::vector<std::string>& argv, int stdoutFd, int stderrF
     dup2(stderrFd >= 0 ? stderrFd : devNull, STDERR_FILENO);
     execv(args[0], args.data());
     _exit(127);
+}
+
+pid_t spawnListening(const std::vector<std::string>& argv, std::string& firstLine) {
+    int out[2];
+    if (pipe(out) != 0) return -1;
+    fcntl(out[0], F_SETFD, FD_CLOEXEC);
+    const pid_t pid = spawnChild(argv, out[1]);
+    close(out[1]);
+    char c;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (pid > 0 && std::chrono::steady_clock::now() < deadline && read(out[0], &c, 1) == 1 && c != '\n')
+        firstLine += c;
+    close(out[0]);
+    return pid;
 }
 
 void stopChild(pid_t pid) {

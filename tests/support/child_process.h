@@ -12,6 +12,11 @@ namespace zorvan::test {
 // the process id, or -1.
 pid_t spawnChild(const std::vector<std::string>& argv, int stdoutFd = -1, int stderrFd = -1);
 
+// Starts a server program that prints one line as it starts listening
+// (its address), and returns its process id (-1 when it could not start);
+// `firstLine` gets that line, read with a bounded wait.
+pid_t spawnListening(const std::vector<std::string>& argv, std::string& firstLine);
+
 // Ends the child (SIGTERM) and waits for it.
 void stopChild(pid_t pid);
 
