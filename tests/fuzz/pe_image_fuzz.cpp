@@ -6,6 +6,10 @@
 #include "skin/pe/host_libraries.h"
 #include "skin/pe/memory_module.h"
 
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdint>
 
 using namespace zorvan::pe;
@@ -23,11 +27,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     static const HostLibraries hosts;
     MemoryModule module(hosts);
     module.setRunsEntryPoint(false);
+    std::uintptr_t base = 0;
+    std::size_t mapped = 0;
     if (module.Load(data, size, resolveSome, nullptr)) {
-        FUZZ_CHECK(module.handle() != 0);
+        FUZZ_CHECK(module.handle() != 0 && module.mappedSize() > 0);
+        base = module.handle();
+        mapped = module.mappedSize();
         (void)module.GetProc("SkinH_AttachRes");
         (void)module.GetProc("1");
     }
     FUZZ_CHECK(module.Free() && module.handle() == 0);
+    // Every page the image held is returned to the system.
+    const std::size_t page = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
+    unsigned char resident = 0;
+    for (std::size_t at = 0; at < mapped; at += page)
+        FUZZ_CHECK(mincore(reinterpret_cast<void*>(base + at), 1, &resident) != 0 && errno == ENOMEM);
     return 0;
 }

@@ -77,12 +77,14 @@ struct TestDll {
         addImports(data);
         addCode();
         addExports(data);
+        for (std::size_t i = 0; i < exportSlots.size(); ++i)
+            data.set32(exportTable + static_cast<std::uint32_t>(4 * i), exportSlots[i]);
         relocationBlock = data.put32(0x2000);
         data.put32(16);
         for (std::uint16_t entry : {0xA000, 0x3008, 0x0010, 0x0000}) data.put16(entry);
         image.directories[PeImage::relocations] = {relocationBlock, 16};
         dataEnd = data.next();
-        test::PeSection section = data.section();
+        test::PeSection section = data.section(0xC0000040);  // data: read and write
         section.virtualSize += 0x1800;  // a zero tail
         image.sections.push_back(section);
     }
@@ -118,24 +120,41 @@ struct TestDll {
         image.sections.push_back(text.section());
     }
 
-    // Ordinal base 1: Answer (1), Tenth (2), Fourth (3), and a gap (4).
+    // Ordinal base 1: Answer (1), Tenth (2), Fourth (3), one forwarded to
+    // another library (4), and a gap (5).
     void addExports(SectionContent& data) {
         const std::uint32_t names[] = {data.putText("Answer"), data.putText("Fourth"), data.putText("Tenth")};
         const std::uint32_t functions = data.next();
-        for (std::uint32_t f : {answer, tenth, fourth, 0u}) data.put32(f);
+        for (int i = 0; i < 5; ++i) data.put32(0);
         const std::uint32_t nameTable = data.next();
         for (std::uint32_t n : names) data.put32(n);
         const std::uint32_t ordinals = data.next();
         for (std::uint16_t o : {0, 2, 1}) data.put16(o);
         const std::uint32_t directory = data.next();
-        for (std::uint32_t field : {0u, 0u, 0u, 0u, 1u, 4u, 3u, functions, nameTable, ordinals}) data.put32(field);
-        image.directories[PeImage::exports] = {directory, 40};
+        for (std::uint32_t field : {0u, 0u, 0u, 0u, 1u, 5u, 3u, functions, nameTable, ordinals}) data.put32(field);
+        const std::uint32_t forward = data.putText("OTHER.Function");  // inside the directory: a forwarder
+        image.directories[PeImage::exports] = {directory, data.next() - directory};
+        exportTable = functions;
+        exportSlots = {answer, tenth, fourth, forward, 0u};
     }
+    std::uint32_t exportTable = 0;
+    std::vector<std::uint32_t> exportSlots;
 
     void set32(std::uint32_t at, std::uint32_t value) {
         std::memcpy(image.sections[1].raw.data() + (at - 0x2000), &value, 4);
     }
 };
+
+// The protection of the mapping holding `address` ("r-xp"), from /proc/self/maps.
+std::string protectionAt(std::uintptr_t address) {
+    std::ifstream maps("/proc/self/maps");
+    for (std::string line; std::getline(maps, line);) {
+        const std::uintptr_t from = std::stoull(line.substr(0, line.find('-')), nullptr, 16);
+        const std::uintptr_t to = std::stoull(line.substr(line.find('-') + 1), nullptr, 16);
+        if (address >= from && address < to) return line.substr(line.find(' ') + 1, 4);
+    }
+    return "unmapped";
+}
 
 // Mappings that are readable, writable and executable: only the loader makes them.
 int executableWritableMappings() {
@@ -192,6 +211,11 @@ TEST_F(MemoryModuleTest, RefusesEveryDamagedImageWithNothingLeftMapped) {
         {"import table past the image", onImage([](TestDll& d) { d.set32(d.descriptor + 16, 0x3FFC); })},
         {"unknown library", onImage([](TestDll& d) { d.set32(d.descriptor + 12, d.recordName + 2); })},
         {"unknown function", onImage([](TestDll& d) { d.set32(d.addressTable, d.libraryName - 2); })},
+        {"a relocation type it cannot apply", onImage([](TestDll& d) {
+             std::uint16_t highAdjust = 0x4000;
+             std::memcpy(d.image.sections[1].raw.data() + (d.relocationBlock + 8 - 0x2000), &highAdjust, 2);
+         })},
+        {"a section writable and executable", onImage([](TestDll& d) { d.image.sections[0].characteristics = 0xE0000020; })},
     };
     MemoryModule module(testHosts());
     const int before = executableWritableMappings();
@@ -247,6 +271,20 @@ TEST_F(MemoryModuleTest, MapsRelocatesLinksAndRunsAnImage) {
     EXPECT_EQ(at<std::uint32_t>(second, dll.relocated + 8), static_cast<std::uint32_t>(codeAt));
     EXPECT_EQ(at<std::uint64_t>(second, dll.relocated + 16), 0x1122334455667788u);
 
+    // Each section as its flags say, and never writable and executable.
+    EXPECT_EQ(protectionAt(second.handle()), "r--p") << "headers";
+    EXPECT_EQ(protectionAt(second.handle() + 0x1000), "r-xp") << "code";
+    EXPECT_EQ(protectionAt(second.handle() + 0x2000), "rw-p") << "data";
+    EXPECT_EQ(executableWritableMappings(), 0);
+
+    // Without relocations an image cannot go anywhere but its own base,
+    // which the first one holds.
+    TestDll fixed;
+    fixed.image.directories[PeImage::relocations] = {0, 0};
+    MemoryModule third(testHosts());
+    EXPECT_FALSE(load(third, fixed.image.bytes()));
+    EXPECT_EQ(third.handle(), 0u);
+
     // Free detaches and unmaps; a second Load frees the image it replaces.
     entryCalls.clear();
     EXPECT_TRUE(second.Free());
@@ -270,10 +308,13 @@ TEST_F(MemoryModuleTest, FindsExportsByExactNameAndOrdinalAndCallsThemTheMicroso
     EXPECT_EQ(module.GetProc("Answe"), 0u);
     EXPECT_EQ(module.GetProc("1"), base + dll.answer);
     EXPECT_EQ(module.GetProc("3"), base + dll.fourth);
-    EXPECT_EQ(module.GetProc("4"), 0u) << "an empty function slot";
-    EXPECT_EQ(module.GetProc("5"), 0u) << "index equal to the number of functions";
+    EXPECT_EQ(module.GetProc("5"), 0u) << "an empty function slot";
+    EXPECT_EQ(module.GetProc("6"), 0u) << "index equal to the number of functions";
     EXPECT_EQ(module.GetProc("0"), 0u) << "below the ordinal base";
     EXPECT_EQ(module.GetProc("01"), 0u) << "not an ordinal, and no such name";
+    EXPECT_EQ(module.problem(), "");
+    EXPECT_EQ(module.GetProc("4"), 0u) << "forwarded to another library";
+    EXPECT_EQ(module.problem(), "4 is forwarded to OTHER.Function, which this loader does not follow");
 
     std::array<CallArg, 10> args;
     for (std::size_t i = 0; i < args.size(); ++i) args[i] = {100 + i, true};

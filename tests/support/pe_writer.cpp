@@ -52,6 +52,7 @@ std::vector<std::uint8_t> PeImage::bytes() const {
         writeAt<std::uint32_t>(out, entry + 12, s.virtualAddress);
         writeAt<std::uint32_t>(out, entry + 16, static_cast<std::uint32_t>(s.raw.size()));
         writeAt<std::uint32_t>(out, entry + 20, s.raw.empty() ? 0 : rawAt);
+        writeAt<std::uint32_t>(out, entry + 36, s.characteristics);
         if (s.raw.empty()) continue;
         out.resize(rawAt);
         out.insert(out.end(), s.raw.begin(), s.raw.end());

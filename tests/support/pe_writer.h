@@ -16,6 +16,7 @@ struct PeSection {
     std::uint32_t virtualAddress = 0;
     std::uint32_t virtualSize = 0;
     std::vector<std::uint8_t> raw;
+    std::uint32_t characteristics = 0x60000020;  // code: read and execute
 };
 
 struct PeImage {
@@ -49,7 +50,9 @@ public:
     std::uint32_t putText(std::string_view text);  // with its terminating zero
     void set32(std::uint32_t at, std::uint32_t value);
     std::uint32_t next() const { return address_ + static_cast<std::uint32_t>(bytes_.size()); }
-    PeSection section() const { return {address_, static_cast<std::uint32_t>(bytes_.size()), bytes_}; }
+    PeSection section(std::uint32_t characteristics = 0x60000020) const {
+        return {address_, static_cast<std::uint32_t>(bytes_.size()), bytes_, characteristics};
+    }
 
 private:
     std::uint32_t address_;

@@ -28,16 +28,23 @@ constexpr std::uint64_t mostNames = 65536;
 
 }  // namespace
 
-std::uint32_t findExport(const ImageBytes& image, DataDirectory exports, std::string_view request) {
+std::uint32_t findExport(const ImageBytes& image, DataDirectory exports, std::string_view request,
+                         std::string* forwardedTo) {
     if (exports.size == 0 || !image.holds(exports.address, 40)) return 0;
     const std::uint64_t dir = exports.address;
     const ExportDirectory d{*image.read<std::uint32_t>(dir + 16), *image.read<std::uint32_t>(dir + 20),
                             *image.read<std::uint32_t>(dir + 24), *image.read<std::uint32_t>(dir + 28),
                             *image.read<std::uint32_t>(dir + 32), *image.read<std::uint32_t>(dir + 36)};
-    // A function table entry that points outside the image is no export.
+    // A function table entry that points outside the image is no export;
+    // one inside the export directory names another library's function.
     const auto function = [&](std::uint64_t index) -> std::uint32_t {
         auto entry = image.read<std::uint32_t>(d.functions + 4 * index);
-        return entry && *entry < image.size() ? *entry : 0;
+        if (!entry || *entry >= image.size()) return 0;
+        if (*entry >= exports.address && *entry - exports.address < exports.size) {
+            if (forwardedTo) forwardedTo->assign(image.text(*entry).value_or(""));
+            return 0;
+        }
+        return *entry;
     };
 
     if (auto ordinal = ordinalIn(request)) {

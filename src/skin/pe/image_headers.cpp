@@ -30,8 +30,9 @@ bool readSections(const ImageBytes& bytes, std::uint64_t tableAt, std::uint16_t 
         auto virtualAddress = bytes.read<std::uint32_t>(at + 12);
         auto rawSize = bytes.read<std::uint32_t>(at + 16);
         auto rawPointer = bytes.read<std::uint32_t>(at + 20);
-        if (!virtualSize || !virtualAddress || !rawSize || !rawPointer) return false;
-        headers.sections.push_back({*virtualSize, *virtualAddress, *rawSize, *rawPointer});
+        auto characteristics = bytes.read<std::uint32_t>(at + 36);
+        if (!virtualSize || !virtualAddress || !rawSize || !rawPointer || !characteristics) return false;
+        headers.sections.push_back({*virtualSize, *virtualAddress, *rawSize, *rawPointer, *characteristics});
     }
     return true;
 }

@@ -19,7 +19,12 @@ struct Section {
     std::uint32_t virtualAddress = 0;
     std::uint32_t rawSize = 0;
     std::uint32_t rawPointer = 0;
+    std::uint32_t characteristics = 0;  // what its memory may do (sectionRead, ...)
 };
+
+inline constexpr std::uint32_t sectionExecute = 0x20000000;
+inline constexpr std::uint32_t sectionRead = 0x40000000;
+inline constexpr std::uint32_t sectionWrite = 0x80000000;
 
 struct ImageHeaders {
     std::uint16_t characteristics = 0;

@@ -6,7 +6,9 @@ namespace zorvan::pe {
 
 namespace {
 
-constexpr int access = PROT_READ | PROT_WRITE | PROT_EXEC;
+// Writable while the image is laid out; its sections get their own
+// protections afterwards, so no page is ever writable and executable.
+constexpr int access = PROT_READ | PROT_WRITE;
 
 void* mapAt(void* address, std::size_t size, int extraFlags) {
     void* got = mmap(address, size, access, MAP_PRIVATE | MAP_ANONYMOUS | extraFlags, -1, 0);

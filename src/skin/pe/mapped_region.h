@@ -5,7 +5,7 @@
 
 namespace zorvan::pe {
 
-// Memory for one mapped image: readable, writable and executable, zero
+// Memory for one mapped image: readable and writable, zero
 // filled, at the preferred address when that is free, else anywhere.
 // Released when the region is destroyed, unless handed over with release().
 class MappedRegion {

@@ -40,9 +40,12 @@ std::uint8_t* MemoryModule::map(const std::uint8_t* image, std::size_t size, Imp
     if (!region.valid()) return nullptr;
     std::uint8_t* base = region.base();
     const auto delta = static_cast<std::int64_t>(reinterpret_cast<std::uint64_t>(base) - headers->preferredBase);
+    // Without relocations an image works only where it was linked to be.
+    if (delta != 0 && headers->relocations.size == 0) return nullptr;
     if (!copyHeadersAndSections(file, *headers, base, *imageSize) ||
         !applyRelocations(base, *imageSize, headers->relocations, delta) ||
-        !resolveImports(base, *imageSize, headers->imports, hosts_, resolver, value))
+        !resolveImports(base, *imageSize, headers->imports, hosts_, resolver, value) ||
+        !protectSections(base, *headers, *imageSize))
         return nullptr;
 
     if (runsEntryPoint_ && !callEntry(base, *headers, processAttach)) {
@@ -69,7 +72,10 @@ std::uintptr_t MemoryModule::GetProc(std::string_view nameOrOrdinal) const {
     const ImageBytes image(base_, size_);
     const auto headers = readImageHeaders(image);
     if (!headers) return 0;
-    const std::uint32_t at = findExport(image, headers->exports, nameOrOrdinal);
+    std::string forwardedTo;
+    const std::uint32_t at = findExport(image, headers->exports, nameOrOrdinal, &forwardedTo);
+    if (!forwardedTo.empty())
+        problem_ = std::string(nameOrOrdinal) + " is forwarded to " + forwardedTo + ", which this loader does not follow";
     return at ? reinterpret_cast<std::uintptr_t>(base_ + at) : 0;
 }
 

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 namespace zorvan::pe {
@@ -35,6 +36,11 @@ public:
     std::uintptr_t GetProc(std::string_view nameOrOrdinal) const;
     // The mapped image's base address; 0 when nothing is mapped.
     std::uintptr_t handle() const { return reinterpret_cast<std::uintptr_t>(base_); }
+    // How many bytes from handle() the image takes; 0 when nothing is mapped.
+    std::size_t mappedSize() const { return size_; }
+    // Why the last GetProc found nothing where the image names something
+    // (an export forwarded to another library); empty otherwise.
+    const std::string& problem() const { return problem_; }
     // Off, Load and Free map and unmap without running the image's entry
     // point: for images that are only looked at (tests, fuzzing).
     void setRunsEntryPoint(bool runs) { runsEntryPoint_ = runs; }
@@ -46,6 +52,7 @@ private:
     std::uint8_t* base_ = nullptr;
     std::size_t size_ = 0;
     bool runsEntryPoint_ = true;
+    mutable std::string problem_;
 };
 
 }  // namespace zorvan::pe

@@ -6,6 +6,7 @@ namespace zorvan::pe {
 
 namespace {
 
+constexpr std::uint16_t relocatePad = 0;     // IMAGE_REL_BASED_ABSOLUTE
 constexpr std::uint16_t relocateLow32 = 3;   // IMAGE_REL_BASED_HIGHLOW
 constexpr std::uint16_t relocate64 = 10;     // IMAGE_REL_BASED_DIR64
 
@@ -25,9 +26,15 @@ bool applyBlock(std::uint8_t* image, const ImageBytes& bytes, std::uint64_t bloc
         const std::uint16_t entry = *bytes.read<std::uint16_t>(block + 8 + 2 * i);
         const std::uint16_t type = entry >> 12;
         const std::uint64_t at = std::uint64_t{page} + (entry & 0x0FFF);
-        if (type == relocateLow32 && !addDelta<std::uint32_t>(image, bytes, at, delta)) return false;
-        if (type == relocate64 && !addDelta<std::uint64_t>(image, bytes, at, delta)) return false;
-        // Type 0 pads a block; other types have no meaning on this host.
+        // Type 0 pads a block. Any other type would leave a value unmoved
+        // that the image relies on: the image is refused.
+        if (type == relocateLow32) {
+            if (!addDelta<std::uint32_t>(image, bytes, at, delta)) return false;
+        } else if (type == relocate64) {
+            if (!addDelta<std::uint64_t>(image, bytes, at, delta)) return false;
+        } else if (type != relocatePad) {
+            return false;
+        }
     }
     return true;
 }
