@@ -104,7 +104,8 @@ TEST_F(HttpsTest, AHandshakeThatStallsEndsWithinItsLimitAndAStopEndsItAtOnce) {
     const DownloadRecord stalled = runDownload(p);
     EXPECT_EQ(stalled.outcome, TaskOutcome::TransferFailed);
     EXPECT_TRUE(stalled.logged("TLS握手超时"));
-    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(3));
+    // Its 500 ms limit, with room for a busy machine: never the hang it guards against.
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(10));
 
     p.connectTimeout = 20000;
     std::atomic<int> outcome{-1};
@@ -118,7 +119,7 @@ TEST_F(HttpsTest, AHandshakeThatStallsEndsWithinItsLimitAndAStopEndsItAtOnce) {
     started = std::chrono::steady_clock::now();
     download.stopTask();
     EXPECT_TRUE(download.waitUntilIdle(std::chrono::seconds(5)));
-    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(2));
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(8)) << "well before the 20 s limit";
     EXPECT_EQ(outcome.load(), static_cast<int>(TaskOutcome::Stopped));
     EXPECT_TRUE(filesIn(folder).empty());
 }

@@ -86,7 +86,7 @@ TEST_F(DownloadControlTest, TheSelectedWorkLandsInVideoWhileTheWindowShowsItsPro
     });
     EngineSettings quickRetry = engineSettings();
     const EngineSettings saved = quickRetry;
-    quickRetry.retryPauseMs = 300;
+    quickRetry.retryPauseMs = 1500;  // long enough for a busy machine's ticks to see it
     setEngineSettings(quickRetry);
     // The address as the service writes it, with escaped slashes.
     QString listed = QString::fromStdString(server.url("/m/1.mp4")).replace("/", "\\/");

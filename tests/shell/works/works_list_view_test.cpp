@@ -62,8 +62,10 @@ TEST_F(WorksListViewTest, FetchFillsTheListOnceAndRestoresTheWindow) {
     window.performerIdEdit()->setText("424242");
 
     window.fetchButton()->click();
-    // A second click while the run is under way changes nothing.
-    QTimer::singleShot(20, [&] { window.fetchButton()->click(); });
+    // A second click while the run is under way (its answers take 100 ms
+    // each) changes nothing.
+    ASSERT_TRUE(retrievalUnderWay());
+    window.fetchButton()->click();
     ASSERT_TRUE(test::waitUntil([&] { return window.worksList()->topLevelItemCount() == 20 &&
                                              window.windowTitle() == "Zorvan"; }, 10000));
     EXPECT_EQ(service.requests().size(), 2u) << "one run: the p=100 request and page 1";
