@@ -6,6 +6,7 @@
 #include "support/demo_service.h"
 #include "support/download_runner.h"
 #include "support/loopback_server.h"
+#include "support/nginx_server.h"
 #include "text/code_page.h"
 
 #include <gtest/gtest.h>
@@ -16,6 +17,7 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <map>
 #include <set>
 #include <sstream>
@@ -286,6 +288,37 @@ TEST_F(GetAllTest, SyncFetchesEveryFollowedPerformerThenOnlyTheNewWork) {
     EXPECT_EQ(run.exitCode, 5) << run.output;
     EXPECT_NE(run.output.find("performer 999999 not found"), std::string::npos) << run.output;
     EXPECT_NE(runCli("following", data).output.find("999999\t0 works\tlast checked 20"), std::string::npos);
+}
+
+// The asked rate, reached and not exceeded, by one download and by
+// get-all's works together: a loose ratio over a few seconds.
+TEST_F(GetAllTest, TheSpeedLimitHoldsForOneDownloadAndForGetAllsWorksTogether) {
+    const auto rateOf = [](const std::string& command, const std::function<std::int64_t()>& bytes) {
+        const auto started = std::chrono::steady_clock::now();
+        const CliRun run = runCli(command);
+        const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+        EXPECT_EQ(run.exitCode, 0) << run.output;
+        return static_cast<double>(bytes()) / seconds;
+    };
+    const std::string content = patternBytes(3 * 1024 * 1024, 5);
+    LoopbackServer server(fileScript(content));
+    const double one = rateOf("get -q --no-fsync -n 3 --limit 1M " + server.url("/l.mp4") + " -o " + folder_ + "/l.mp4",
+                              [&] { return static_cast<std::int64_t>(readFile(folder_ + "/l.mp4").size()); });
+    EXPECT_GT(one, 0.9 * 1048576);
+    EXPECT_LT(one, 1.1 * 1048576);
+
+    // Works of about a megabyte: a small work's own start and end (its
+    // connections, its flush to the disk) are not what the limit governs.
+    makeDemoClips(media_, 600000);
+    DemoService service(media_);
+    const std::string folder = folder_ + "/all";
+    const double all = rateOf("get-all 100001 -q -j 3 --items 1-12 --limit 4M --service " + service.url() + " -o " + folder, [&] {
+        std::int64_t total = 0;
+        for (const std::string& name : mp4Files(folder)) total += static_cast<std::int64_t>(readFile(folder + "/" + name).size());
+        return total;
+    });
+    EXPECT_GT(all, 0.9 * 4 * 1048576);
+    EXPECT_LT(all, 1.1 * 4 * 1048576);
 }
 
 TEST_F(GetAllTest, CountsAWorkThatFailsAndCompletesTheOthers) {
