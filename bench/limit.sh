@@ -22,6 +22,7 @@ source bench/serve.sh
 
 median() { sort -n | awk '{a[NR]=$1} END {if (NR%2) print a[(NR+1)/2]; else printf "%.3f\n", (a[NR/2]+a[NR/2+1])/2}'; }
 
+outside=0
 echo "zorvan-cli --limit: the rate a whole download reaches ($runs run(s) each, median)"
 printf "%12s %12s %9s %12s %9s\n" "limit B/s" connections "time s" "rate B/s" "of limit"
 for limit in 100000 2000000 20000000; do
@@ -41,6 +42,11 @@ for limit in 100000 2000000 20000000; do
     done
     t=$(printf "%s\n" $times | median)
     rate=$(echo "$bytes / $t" | bc)
-    printf "%12d %12d %9.2f %12d %8.1f%%\n" "$limit" "$n" "$t" "$rate" "$(echo "scale=3; 100 * $rate / $limit" | bc)"
+    share=$(echo "scale=3; 100 * $rate / $limit" | bc)
+    verdict=""
+    if (( $(echo "$share < 90 || $share > 110" | bc) )); then verdict="  OUTSIDE 90-110%"; outside=$((outside + 1)); fi
+    printf "%12d %12d %9.2f %12d %8.1f%%%s\n" "$limit" "$n" "$t" "$rate" "$share" "$verdict"
   done
 done
+# A rate outside the band fails the run, so a script or CI can rely on it.
+[ "$outside" -eq 0 ] || { echo "limit.sh: $outside rate(s) outside 90-110% of the limit" >&2; exit 1; }
