@@ -1,5 +1,6 @@
 #include "demo_server.h"
 
+#include "loopback_listener.h"
 #include "performers.h"
 
 #include <arpa/inet.h>
@@ -244,22 +245,8 @@ private:
 }  // namespace
 
 int runDemoServer(const ServerSettings& settings) {
-    const int listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    int yes = 1;
-    setsockopt(listener, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    address.sin_port = htons(static_cast<uint16_t>(settings.port));
-    if (listener < 0 || ::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-        ::listen(listener, 128) != 0) {
-        std::fprintf(stderr, "demo-service: cannot listen on 127.0.0.1:%d: %s\n", settings.port, std::strerror(errno));
-        return 1;
-    }
-    socklen_t length = sizeof address;
-    getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length);
-    std::printf("demo-service listening on http://127.0.0.1:%d\n", ntohs(address.sin_port));
-    std::fflush(stdout);
+    const int listener = tools::listenOnLoopback(settings.port, "demo-service", "http://");
+    if (listener < 0) return 1;
 
     static const MediaStore media(settings.mediaFolder);
     for (;;) {

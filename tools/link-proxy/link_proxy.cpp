@@ -1,5 +1,7 @@
 #include "link_proxy.h"
 
+#include "loopback_listener.h"
+
 #include <arpa/inet.h>
 #include <netdb.h>
 #include <netinet/in.h>
@@ -189,22 +191,8 @@ private:
 }  // namespace
 
 int runLinkProxy(const LinkSettings& settings) {
-    const int listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    int yes = 1;
-    setsockopt(listener, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    address.sin_port = htons(static_cast<uint16_t>(settings.listenPort));
-    if (listener < 0 || ::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-        ::listen(listener, 128) != 0) {
-        std::fprintf(stderr, "link-proxy: cannot listen on 127.0.0.1:%d: %s\n", settings.listenPort, std::strerror(errno));
-        return 1;
-    }
-    socklen_t length = sizeof address;
-    getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length);
-    std::printf("link-proxy listening on 127.0.0.1:%d\n", ntohs(address.sin_port));
-    std::fflush(stdout);
+    const int listener = tools::listenOnLoopback(settings.listenPort, "link-proxy", "");
+    if (listener < 0) return 1;
     for (;;) {
         const int client = ::accept4(listener, nullptr, nullptr, SOCK_CLOEXEC);
         if (client < 0) continue;
