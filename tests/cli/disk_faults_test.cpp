@@ -14,6 +14,7 @@
 #include <sys/statvfs.h>
 
 #include <filesystem>
+#include <fstream>
 #include <thread>
 
 namespace zorvan {
@@ -86,8 +87,18 @@ TEST(DiskFaults, TooLargeReadOnlyAndVanishedFoldersAreSaidWithNothingLeft) {
     EXPECT_EQ(run.exitCode, 6) << run.output;
     EXPECT_NE(run.output.find("no such file or directory"), std::string::npos) << run.output;
 
-    // What fits goes through as ever.
-    run = runCli("get " + server.url("/small.mp4") + " -o " + folder + "/small.mp4");
+    // A disk the user fills meanwhile: refused; with the space freed, the
+    // same command completes exact.
+    {
+        std::ofstream filler(folder + "/filler", std::ios::binary);
+        filler << std::string(1800 * 1024, 'f');
+    }
+    const std::string get = "get " + server.url("/small.mp4") + " -o " + folder + "/small.mp4";
+    run = runCli(get);
+    EXPECT_EQ(run.exitCode, 6) << run.output;
+    EXPECT_NE(run.output.find("not enough disk space: needs 293 KiB"), std::string::npos) << run.output;
+    fs::remove(folder + "/filler");
+    run = runCli(get);
     EXPECT_EQ(run.exitCode, 0) << run.output;
     EXPECT_TRUE(readFile(folder + "/small.mp4") == small);
 }
