@@ -37,7 +37,8 @@ struct EngineSettings {
     bool bulkScheduling = false;
     // A plain (not TLS) answer's body goes from the socket into the file
     // inside the kernel, through a pipe of each connection's own, never
-    // through its buffer; a step is then a pipe's worth, not chunkSize.
+    // through its buffer; an unlimited step is then a pipe's worth, not
+    // chunkSize.
     // On loopback this halved a download's CPU. Off, every body passes
     // through the buffer, as chunked and TLS bodies always do.
     bool spliceReceive = true;
