@@ -17,7 +17,9 @@
 # download unsynced and the disk's own durable copy (dd conv=fdatasync). The open scenario
 # also shows the machine's floor (bench/floor.py): the body received over 5
 # connections into nothing, and pwrite of as many bytes into the page cache;
-# a download that stores what it receives costs at least about their sum.
+# a download that copies what it receives through memory into the file costs
+# at least about their sum, one that splices it (zorvan-cli over http) can
+# come near the larger of the two, as it pays only the copy into the file.
 # --quick uses only the 64 MiB file (capped too) for a fast look.
 set -euo pipefail
 cd "$(dirname "$0")/.."
