@@ -14,8 +14,13 @@
 # seconds (user+sys), peak RSS and the ratio to the best other tool; for the
 # capped scenario also the ratio to the ideal time, and for the durable rows
 # (zorvan-cli's default, which syncs) the ratio to the slower of the same
-# download unsynced and the disk's own durable copy (dd conv=fdatasync). --quick uses only the
-# 64 MiB file (capped too) for a fast look.
+# download unsynced and the disk's own durable copy (dd conv=fdatasync). The open scenario
+# also shows the machine's floor (bench/floor.py): the body received over 5
+# connections into nothing, and pwrite of as many bytes into the page cache;
+# a download that copies what it receives through memory into the file costs
+# at least about their sum, one that splices it (zorvan-cli over http) can
+# come near the larger of the two, as it pays only the copy into the file.
+# --quick uses only the 64 MiB file (capped too) for a fast look.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -49,7 +54,7 @@ declare -A commands=(
   ["wget"]="wget -q -O"
 )
 order=("zorvan -n 5" "zorvan -n 16" "zorvan -n 5 durable" "zorvan -n 16 durable" "aria2c -x5" "axel -n 5" "axel -n 16"
-       "curl" "wget" "disk: dd fdatasync")
+       "curl" "wget" "disk: dd fdatasync" "floor: receive -n 5" "floor: pwrite")
 
 # How each tool is told to trust the bench's CA. axel has no such option,
 # and with the CA in SSL_CERT_FILE its own host-name check refuses the
@@ -73,17 +78,26 @@ run_tool() {  # tool url file -> prints "wall cpu rss ok"
   local arg="$target" cmd="${commands[$tool]:-}"
   [ "$tool" = "aria2c -x5" ] && arg="result.bin"
   case "$tool:$url" in disk*) ;; *:https:*) cmd=$(tls_command "$tool") ;; esac
-  local start end
+  local start end size floor_ok=BAD
+  size=$(stat -c %s "$data/$file")
   start=$(date +%s.%N)
-  if [ "$tool" = "disk: dd fdatasync" ]; then  # the disk's own limit for a durable copy of the file
-    /usr/bin/time -f "%U %S %M" -o "$work/time.txt" dd if="$data/$file" of="$target" bs=1M conv=fdatasync status=none
-  else
-    /usr/bin/time -f "%U %S %M" -o "$work/time.txt" $cmd "$arg" "$url" >/dev/null 2>&1 || true
-  fi
+  case "$tool" in
+    "disk: dd fdatasync")  # the disk's own limit for a durable copy of the file
+      /usr/bin/time -f "%U %S %M" -o "$work/time.txt" dd if="$data/$file" of="$target" bs=1M conv=fdatasync status=none ;;
+    "floor: receive -n 5")  # checks its own byte count, having no file to check
+      /usr/bin/time -f "%U %S %M" -o "$work/time.txt" python3 bench/floor.py receive "$url" 5 "$size" && floor_ok=ok ;;
+    "floor: pwrite")
+      /usr/bin/time -f "%U %S %M" -o "$work/time.txt" python3 bench/floor.py pwrite "$target" "$size" && floor_ok=ok ;;
+    *)
+      /usr/bin/time -f "%U %S %M" -o "$work/time.txt" $cmd "$arg" "$url" >/dev/null 2>&1 || true ;;
+  esac
   end=$(date +%s.%N)
-  read -r user sys rss < "$work/time.txt"
+  # The last line: time puts "Command exited with non-zero status" (or
+  # "terminated by signal") before it when a tool fails, which the check shows.
+  read -r user sys rss < <(tail -n 1 "$work/time.txt")
   local ok=BAD
   if [ -f "$target" ] && [ "$(sha256sum "$target" | cut -d' ' -f1)" = "$(cat "$data/$file.sha256")" ]; then ok=ok; fi
+  case "$tool" in floor*) ok=$floor_ok ;; esac
   rm -f "$out"/result.bin*
   echo "$(echo "$end - $start" | bc) $(echo "$user + $sys" | bc) $rss $ok"
 }
@@ -97,10 +111,14 @@ scenario() {  # title base-url path file MiB [cap MiB/s per connection]
   echo "== $title: $file ($mib MiB) =="
   printf "%-19s %-34s %8s %9s %8s %9s %6s %s\n" tool "runs (s)" median MiB/s "cpu s" "peak RSS" check "vs best other"
   declare -A walls cpus peak okk
+  local tools=()
+  for tool in "${order[@]}"; do  # the floor is that of an unlimited plain download
+    case "$tool:$title" in floor*:open) tools+=("$tool") ;; floor*) ;; *) tools+=("$tool") ;; esac
+  done
   # Rounds, each running every tool once, so a slow spell of this shared
   # machine falls on all tools alike.
   for _ in $(seq 1 "$runs"); do
-    for tool in "${order[@]}"; do
+    for tool in "${tools[@]}"; do
       read -r w c r ok < <(run_tool "$tool" "$base/$path/$file" "$file")
       walls[$tool]="${walls[$tool]:-} $w"
       cpus[$tool]="${cpus[$tool]:-} $c"
@@ -109,22 +127,22 @@ scenario() {  # title base-url path file MiB [cap MiB/s per connection]
     done
   done
   declare -A med cpu
-  for tool in "${order[@]}"; do
+  for tool in "${tools[@]}"; do
     med[$tool]=$(printf "%s\n" ${walls[$tool]} | median)
     cpu[$tool]=$(printf "%s\n" ${cpus[$tool]} | median)
   done
   local best_peer=""
-  for tool in "${order[@]}"; do
-    case "$tool" in zorvan*|disk*) continue ;; esac
+  for tool in "${tools[@]}"; do
+    case "$tool" in zorvan*|disk*|floor*) continue ;; esac
     if [ -z "$best_peer" ] || (( $(echo "${med[$tool]} < ${med[$best_peer]}" | bc) )); then best_peer="$tool"; fi
   done
-  for tool in "${order[@]}"; do
+  for tool in "${tools[@]}"; do
     local ratio extra=""
     ratio=$(echo "scale=3; ${med[$tool]} / ${med[$best_peer]}" | bc)
     if [ "$cap" != 0 ]; then
       local n=1
       case "$tool" in *16*) n=16 ;; *5*) n=5 ;; esac
-      [ "$tool" = "disk: dd fdatasync" ] || \
+      case "$tool" in disk*|floor*) ;; *) false ;; esac || \
         extra=$(printf "  %.1f%% of ideal" "$(echo "scale=4; 100 * ${med[$tool]} / ($mib / ($n * $cap))" | bc)")
     fi
     case "$tool" in

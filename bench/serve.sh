@@ -13,8 +13,11 @@ if [ ${#missing[@]} -gt 0 ]; then
   sudo_cmd=(); [ "$(id -u)" -ne 0 ] && sudo_cmd=(sudo)
   "${sudo_cmd[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${missing[@]}" >/dev/null
 fi
-[ -x build/default/bin/zorvan-cli ] || ./scripts/build default >/dev/null
-cli="$PWD/build/default/bin/zorvan-cli"
+# ZORVAN_CLI names another build to time, an older one say, to compare.
+if [ -z "${ZORVAN_CLI:-}" ]; then
+  [ -x build/default/bin/zorvan-cli ] || ./scripts/build default >/dev/null
+fi
+cli="${ZORVAN_CLI:-$PWD/build/default/bin/zorvan-cli}"
 
 work="$PWD/build/bench"
 data="$work/www"

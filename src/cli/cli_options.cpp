@@ -55,6 +55,8 @@ const char* const getUsage =
     "                 or skip it (a shorter file is completed, not skipped)\n"
     "  -v             print the engine's log\n"
     "  --no-fsync     name the file without waiting for the disk\n"
+    "  --no-splice    pass every body through the program's buffer, as over TLS,\n"
+    "                 instead of moving plain ones into the file inside the kernel\n"
     "  --buffer B     receive buffer per connection; --chunk B: bytes per receive step\n"
     "                 (each at most 64 MiB)\n"
     "  --no-continue  start over instead of taking up PATH.part, which a stopped\n"
@@ -370,6 +372,10 @@ bool readOption(ArgumentReader& in, GetOptions& options) {
     }
     if (arg == "--no-fsync") {
         options.sync = false;
+        return true;
+    }
+    if (arg == "--no-splice") {
+        options.splice = false;
         return true;
     }
     if (arg == "--on-exists") return readOnExists(in, options.renameOnExists);

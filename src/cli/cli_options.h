@@ -46,6 +46,7 @@ struct GetOptions {
     std::size_t bufferSize = 0;   // 0: the tool's default
     int chunkSize = 0;            // 0: the tool's default
     bool sync = true;             // the file reaches the disk before it is named
+    bool splice = true;           // plain bodies go into the file inside the kernel
     bool continuePart = true;     // take up the part file an earlier run left
     int checkpointMs = 1000;      // how often the part file's record is saved
 };

@@ -132,7 +132,8 @@ bool takeUpShorterFile(const DownloadJob& job, int& exit) {
 
 }  // namespace
 
-void useCliEngineSettings(std::size_t bufferSize, int retries, int retryWaitSeconds, bool sync, int checkpointMs) {
+void useCliEngineSettings(std::size_t bufferSize, int retries, int retryWaitSeconds, bool sync, int checkpointMs,
+                          bool splice) {
     EngineSettings settings = engineSettings();
     settings.receiveBufferSize = bufferSize ? bufferSize : cliBufferSize;
     settings.splitForIdleConnections = true;
@@ -142,6 +143,7 @@ void useCliEngineSettings(std::size_t bufferSize, int retries, int retryWaitSeco
     settings.retryPauseMs = retryWaitSeconds * 1000;
     settings.syncBeforeNaming = sync;
     settings.checkpointIntervalMs = checkpointMs;
+    settings.spliceReceive = splice;
     setEngineSettings(settings);
 }
 
@@ -162,7 +164,7 @@ int runGet(const GetOptions& options) {
     setOutputStyle(options.display.progress, options.display.quiet);
     if (options.output == "-") return streamGet(options);
     useCliEngineSettings(options.bufferSize, options.network.retries.value_or(5), options.network.retryWaitSeconds,
-                         options.sync, options.checkpointMs);
+                         options.sync, options.checkpointMs, options.splice);
     JobSettings settings;
     settings.connections = options.connections;
     settings.speedLimit = options.speedLimit;

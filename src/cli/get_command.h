@@ -7,7 +7,7 @@ namespace zorvan::cli {
 // The command line's engine settings: buffers, retries and writing suited
 // to a tool on fast lines. Set once, before any download starts.
 void useCliEngineSettings(std::size_t bufferSize, int retries, int retryWaitSeconds, bool sync,
-                          int checkpointMs = 1000);
+                          int checkpointMs = 1000, bool splice = true);
 
 // Why the engine would not take the address or the local path (code page 936).
 std::string whyNotFetchable(const std::string& url, const std::string& localPath);

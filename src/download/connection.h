@@ -2,6 +2,7 @@
 
 #include "download/http_exchange.h"
 #include "download/part_record.h"
+#include "download/splice_pipe.h"
 
 #include <atomic>
 #include <chrono>
@@ -55,6 +56,9 @@ private:
     void beginSegment(int segmentEvent);
     Step advance();
     Step receive(const Segment& segment);
+    bool canSplice();
+    Step receiveIntoFile(const Segment& segment);
+    Step afterReceiving(int code);
     Step finishSegment();
     Step recoverStream(int code);
     Step reopenStream();
@@ -72,6 +76,8 @@ private:
     bool streamHasMore() const { return streamOpen_ && streamPosition() != streamEnd_; }
     bool takeBytes(std::string_view bytes);
     bool store();
+    bool storeFromPipe(std::size_t count);
+    bool failWrite();
 
     bool allocateBuffer();
     void reportReceived();
@@ -93,6 +99,8 @@ private:
     std::size_t buffered_ = 0;
     std::int64_t bufferStart_ = 0;  // file position of buffer_[0]
     std::int64_t unreported_ = 0;  // received bytes not yet announced with event 16
+    SplicePipe pipe_;
+    bool pipeRefused_ = false;  // the system gave no pipe worth having: the buffer it is
     std::chrono::steady_clock::time_point lastReport_{};
     std::thread thread_;
 };

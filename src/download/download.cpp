@@ -204,6 +204,7 @@ void reportEnd(Task& task, bool complete) {
     {
         std::lock_guard lock(task.slot->lock);
         task.slot->lastLocalPath = task.currentLocalPath();
+        task.slot->lastSplicedBytes = task.splicedBytes.load();
     }
     if (task.params.eventProcedure)
         task.params.eventProcedure(event::end, 0, done, static_cast<std::int64_t>(outcomeOf(task, complete)), task.id);
@@ -353,6 +354,11 @@ bool Download::waitUntilIdle(std::chrono::milliseconds limit) {
 std::string Download::lastLocalPath() const {
     std::lock_guard lock(slot_->lock);
     return slot_->lastLocalPath;
+}
+
+std::int64_t Download::lastSplicedBytes() const {
+    std::lock_guard lock(slot_->lock);
+    return slot_->lastSplicedBytes;
 }
 
 FailureCause Download::lastCause() const {

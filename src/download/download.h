@@ -45,6 +45,9 @@ public:
     std::string lastLocalPath() const;
     // The latest trouble the current or last task met (kind None: none).
     FailureCause lastCause() const;
+    // How many of the last ended task's bytes went from a socket into the
+    // file inside the kernel, never through the program's buffer.
+    std::int64_t lastSplicedBytes() const;
 
     // Waits until the files of every task started here are settled: named,
     // kept as part files or removed. Unlike waitUntilIdle it does not wait

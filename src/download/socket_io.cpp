@@ -3,6 +3,7 @@
 #include "download/error_text.h"
 
 #include <arpa/inet.h>
+#include <fcntl.h>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
@@ -107,6 +108,14 @@ IoStep Socket::writeSome(const char* from, std::size_t size) {
     return {0, POLLOUT, 0};
 }
 
+IoStep Socket::spliceSome(int pipeIn, std::size_t size) {
+    const ssize_t n = ::splice(fd_, nullptr, pipeIn, nullptr, size, SPLICE_F_MOVE | SPLICE_F_NONBLOCK);
+    if (n > 0) return {static_cast<std::size_t>(n), 0, 0};
+    if (n == 0) return {0, 0, socketError::closedByServer};
+    if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR) return {0, POLLIN, 0};
+    return {0, 0, socketErrorFromErrno(errno)};
+}
+
 bool isDottedIPv4(const std::string& host) {
     int parts = 0;
     std::size_t at = 0;
@@ -193,25 +202,29 @@ namespace {
 // only reads since; a server that paces its sending then waits for them
 // (and probes for loss), which on loopback cost several per cent of a
 // rate-capped download. The mode does not stick, so it is asked again
-// after every read.
+// whenever bytes were read and the connection is about to wait or to hand
+// them on: once per receive step while data streams in, once per burst
+// when it has caught up. Asking after every read cost a call per TLS
+// record for nothing.
 void quickAck(Socket& socket) {
     int one = 1;
     ::setsockopt(socket.fd(), IPPROTO_TCP, TCP_QUICKACK, &one, sizeof one);
 }
 
-}  // namespace
-
-ReceiveResult receiveSome(Socket& socket, char* into, std::size_t wanted, std::size_t perCall, int timeoutMs,
-                          bool singleStep, const StopCheck& stop) {
+// The waiting shared by reading into memory and into a pipe: `read` makes
+// one attempt for up to `ask` bytes, `got` of them already in.
+template <typename Read>
+ReceiveResult receiveWith(Socket& socket, std::size_t wanted, std::size_t perCall, int timeoutMs, bool singleStep,
+                          const StopCheck& stop, Read read) {
     ReceiveResult result;
     int silence = 0;
+    bool unacknowledged = false;
     while (result.received < wanted) {
-        const std::size_t ask = std::min(perCall, wanted - result.received);
-        const IoStep step = socket.readSome(into + result.received, ask);
+        const IoStep step = read(result.received, std::min(perCall, wanted - result.received));
         if (step.count > 0) {
             result.received += step.count;
             silence = 0;
-            quickAck(socket);
+            unacknowledged = true;
             if (singleStep) break;
             continue;
         }
@@ -224,6 +237,8 @@ ReceiveResult receiveSome(Socket& socket, char* into, std::size_t wanted, std::s
             result.code = socketError::receiveTimeout;
             break;
         }
+        if (unacknowledged) quickAck(socket);
+        unacknowledged = false;
         pollfd p{socket.fd(), step.wait, 0};
         const int ready = ::poll(&p, 1, sliceMs);
         if (ready < 0 && errno != EINTR) {
@@ -232,7 +247,21 @@ ReceiveResult receiveSome(Socket& socket, char* into, std::size_t wanted, std::s
         }
         if (ready == 0) silence += sliceMs;
     }
+    if (unacknowledged) quickAck(socket);
     return result;
+}
+
+}  // namespace
+
+ReceiveResult receiveSome(Socket& socket, char* into, std::size_t wanted, std::size_t perCall, int timeoutMs,
+                          bool singleStep, const StopCheck& stop) {
+    return receiveWith(socket, wanted, perCall, timeoutMs, singleStep, stop,
+                       [&](std::size_t got, std::size_t ask) { return socket.readSome(into + got, ask); });
+}
+
+ReceiveResult receiveIntoPipe(Socket& socket, int pipeIn, std::size_t wanted, int timeoutMs, const StopCheck& stop) {
+    return receiveWith(socket, wanted, wanted, timeoutMs, true, stop,
+                       [&](std::size_t, std::size_t ask) { return socket.spliceSome(pipeIn, ask); });
 }
 
 }  // namespace zorvan

@@ -46,6 +46,9 @@ public:
 
     IoStep readSome(char* into, std::size_t size);
     IoStep writeSome(const char* from, std::size_t size);
+    // Moves up to `size` received bytes into the pipe's write end without
+    // copying them through the program (a plain socket only).
+    IoStep spliceSome(int pipeIn, std::size_t size);
 
 private:
     int fd_ = -1;
@@ -76,5 +79,9 @@ struct ReceiveResult {
 // singleStep it returns after the first read that brought bytes.
 ReceiveResult receiveSome(Socket& socket, char* into, std::size_t wanted, std::size_t perCall, int timeoutMs,
                           bool singleStep, const StopCheck& stop);
+
+// The same for a plain socket, into the write end of a pipe that has room
+// for `wanted` bytes: returns after the first move that brought bytes.
+ReceiveResult receiveIntoPipe(Socket& socket, int pipeIn, std::size_t wanted, int timeoutMs, const StopCheck& stop);
 
 }  // namespace zorvan

@@ -221,6 +221,36 @@ bool TargetFile::write(std::int64_t position, const char* data, std::size_t coun
     return true;
 }
 
+bool TargetFile::writeFromPipe(std::int64_t position, int pipeOut, std::size_t count) {
+    if (count == 0) return true;
+    const std::int64_t end = position + static_cast<std::int64_t>(count);
+    if (!open_ || position < 0 || (end > size_ && !growable_)) return false;
+    loff_t at = position;
+    while (count > 0) {
+        const ssize_t n = ::splice(pipeOut, nullptr, fd_, &at, count, SPLICE_F_MOVE);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0 && errno == EINVAL && at == position) return writeThroughMemory(at, pipeOut, count);
+        if (n == 0) errno = ENOSPC;
+        if (n <= 0) return false;
+        count -= static_cast<std::size_t>(n);
+    }
+    if (growable_) size_ = std::max(size_, end);
+    return true;
+}
+
+bool TargetFile::writeThroughMemory(std::int64_t position, int pipeOut, std::size_t count) {
+    char piece[writePiece];
+    while (count > 0) {
+        const ssize_t n = ::read(pipeOut, piece, std::min(count, sizeof piece));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        if (!write(position, piece, static_cast<std::size_t>(n))) return false;
+        position += n;
+        count -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
 void TargetFile::startWriteBack() {
     if (fd_ >= 0) ::sync_file_range(fd_, 0, 0, SYNC_FILE_RANGE_WRITE);
 }

@@ -66,6 +66,11 @@ public:
     // Stores bytes at a position; false once the file is closed, out of
     // range, or when the disk refuses them.
     bool write(std::int64_t position, const char* data, std::size_t count);
+    // The same for `count` bytes waiting in a pipe (its read end), moved
+    // into the file by the kernel. Through the descriptor whether or not
+    // the file is mapped: both reach the same pages. Where the file system
+    // cannot take bytes from a pipe they come through memory instead.
+    bool writeFromPipe(std::int64_t position, int pipeOut, std::size_t count);
 
     // Asks the disk to start writing what has been stored so far, without
     // waiting for it, so the final flush finds little left.
@@ -92,6 +97,7 @@ private:
     bool openPartFile(bool existing);
     bool reserve();
     bool map();
+    bool writeThroughMemory(std::int64_t position, int pipeOut, std::size_t count);
     void closeView();
     bool name();
     void closeDescriptor();

@@ -35,6 +35,7 @@ struct TaskSlot {
     int unsettled = 0;              // tasks whose file is not yet named, kept or removed
     std::string lastLocalPath;      // where the last task that ended wrote (code page 936)
     FailureCause lastCause;         // the latest trouble the running or last task met
+    std::int64_t lastSplicedBytes = 0;  // of the last task that ended: see Download::lastSplicedBytes
 };
 
 // A part file an earlier download left, being taken up. Found by the
@@ -90,6 +91,7 @@ struct Task {
     std::atomic<bool> fileChanged{false};    // an answer showed another version of the file
     std::atomic<bool> wholeBodyDone{false};  // a body without a size arrived to its end
     std::atomic<std::int64_t> bodyBytesStored{0};  // what a body without a size has stored
+    std::atomic<std::int64_t> splicedBytes{0};     // stored straight from a socket, inside the kernel
 
     std::mutex progressLock;
     std::int64_t bytesDone = 0;

@@ -45,6 +45,8 @@ TEST(CliOptions, ReadsTheGetCommandAndRejectsMistakes) {
     EXPECT_TRUE(o->continuePart);
     EXPECT_FALSE(cli::parseGetOptions({"get", "u", "-c", "--no-continue"}, error)->continuePart);
     EXPECT_TRUE(cli::parseGetOptions({"get", "u", "--no-continue", "--continue"}, error)->continuePart);
+    EXPECT_TRUE(o->splice);
+    EXPECT_FALSE(cli::parseGetOptions({"get", "u", "--no-splice"}, error)->splice);
     for (const auto& bad : std::vector<std::vector<std::string>>{
              {"fetch", "u"}, {"get"}, {"get", "u", "-n", "0"}, {"get", "u", "-n", "x"}, {"get", "u", "-n"},
              {"get", "u", "--on-exists", "overwrite"}, {"get", "u", "v"}, {"get", "u", "--bogus"},

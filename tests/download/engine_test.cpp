@@ -1,5 +1,6 @@
 // The engine against servers the tests start on 127.0.0.1: a well-behaved
-// one and one scripted with faults. A file reported complete must equal
+// one and one scripted with faults, with bodies going into the file inside
+// the kernel and through the buffer. A file reported complete must equal
 // the served bytes; anything else must leave no file under its final name.
 #include "download/download.h"
 #include "download/engine_settings.h"
@@ -21,9 +22,15 @@ namespace {
 
 using namespace test;
 
-using EngineTest = EngineTestBase;
+class EngineTest : public EngineTestBase, public ::testing::WithParamInterface<bool> {
+protected:
+    void SetUp() override {
+        EngineTestBase::SetUp();
+        useReceivePath(GetParam());
+    }
+};
 
-TEST_F(EngineTest, FilesOfEverySizeArriveWhole) {
+TEST_P(EngineTest, FilesOfEverySizeArriveWhole) {
     for (const std::size_t size : {std::size_t{1}, std::size_t{10000}, std::size_t{1000003}}) {
         const std::string content = patternBytes(size, static_cast<unsigned>(size));
         // Paced, so every planned connection gets going before the first is through.
@@ -47,7 +54,7 @@ TEST_F(EngineTest, FilesOfEverySizeArriveWhole) {
         << "no temporary file is left";
 }
 
-TEST_F(EngineTest, AnEmptyResourceIsAnEmptyFile) {
+TEST_P(EngineTest, AnEmptyResourceIsAnEmptyFile) {
     LoopbackServer server(fileScript(""));
     const DownloadRecord r = runDownload(quickParams(server.url("/e.mp4"), target(), 5));
     EXPECT_EQ(r.outcome, TaskOutcome::Complete);
@@ -55,7 +62,7 @@ TEST_F(EngineTest, AnEmptyResourceIsAnEmptyFile) {
     EXPECT_EQ(std::filesystem::file_size(target()), 0u);
 }
 
-TEST_F(EngineTest, AServerThatIgnoresRangesStillGivesTheWholeFile) {
+TEST_P(EngineTest, AServerThatIgnoresRangesStillGivesTheWholeFile) {
     const std::string content = patternBytes(600000);
     LoopbackServer server(fileScript(content, [&](ScriptedReply& reply, const HttpRequest&, std::int64_t) {
         reply.status = "200 OK";
@@ -69,7 +76,7 @@ TEST_F(EngineTest, AServerThatIgnoresRangesStillGivesTheWholeFile) {
     EXPECT_TRUE(r.logged("出现错误")) << "the ranged connections saw the whole file come back";
 }
 
-TEST_F(EngineTest, ABodyCutShortIsFetchedAgainFromWhereItStopped) {
+TEST_P(EngineTest, ABodyCutShortIsFetchedAgainFromWhereItStopped) {
     const std::string content = patternBytes(300000);
     std::atomic<int> cuts{0};
     LoopbackServer server(fileScript(content, [&](ScriptedReply& reply, const HttpRequest&, std::int64_t from) {
@@ -89,7 +96,7 @@ TEST_F(EngineTest, ABodyCutShortIsFetchedAgainFromWhereItStopped) {
     EXPECT_TRUE(resumedMidway) << "a retry asks for the rest, not the segment again";
 }
 
-TEST_F(EngineTest, IdleConnectionsTakeOverHalfOfASlowPartAndTheFileStaysWhole) {
+TEST_P(EngineTest, IdleConnectionsTakeOverHalfOfASlowPartAndTheFileStaysWhole) {
     EngineSettings settings = engineSettings();
     settings.splitForIdleConnections = true;
     setEngineSettings(settings);
@@ -110,7 +117,7 @@ TEST_F(EngineTest, IdleConnectionsTakeOverHalfOfASlowPartAndTheFileStaysWhole) {
     EXPECT_EQ(filesIn(folder), std::vector<std::string>{"a.mp4"});
 }
 
-TEST_F(EngineTest, AStallLongerThanTheReceiveLimitIsRetried) {
+TEST_P(EngineTest, AStallLongerThanTheReceiveLimitIsRetried) {
     const std::string content = patternBytes(100000);
     std::atomic<int> answers{0};
     LoopbackServer server(fileScript(content, [&](ScriptedReply& reply, const HttpRequest&, std::int64_t) {
@@ -124,7 +131,7 @@ TEST_F(EngineTest, AStallLongerThanTheReceiveLimitIsRetried) {
     EXPECT_TRUE(readFile(target()) == content);
 }
 
-TEST_F(EngineTest, APartThatStartsElsewhereIsNeverWrittenThere) {
+TEST_P(EngineTest, APartThatStartsElsewhereIsNeverWrittenThere) {
     const std::string content = patternBytes(400000);
     LoopbackServer server(fileScript(content, [&](ScriptedReply& reply, const HttpRequest&, std::int64_t from) {
         if (from > 0) {  // claims to start one byte early and sends those bytes
@@ -138,7 +145,7 @@ TEST_F(EngineTest, APartThatStartsElsewhereIsNeverWrittenThere) {
     EXPECT_TRUE(readFile(target()) == content);
 }
 
-TEST_F(EngineTest, WhatCannotBeFetchedLeavesNoFile) {
+TEST_P(EngineTest, WhatCannotBeFetchedLeavesNoFile) {
     struct Case {
         const char* what;
         std::function<void(ScriptedReply&, const HttpRequest&, std::int64_t)> fault;
@@ -197,7 +204,7 @@ TEST_F(EngineTest, WhatCannotBeFetchedLeavesNoFile) {
     EXPECT_TRUE(filesIn(folder).empty());
 }
 
-TEST_F(EngineTest, RedirectionsAreFollowedWithTheirCookieOnce) {
+TEST_P(EngineTest, RedirectionsAreFollowedWithTheirCookieOnce) {
     const std::string content = patternBytes(200000);
     LoopbackServer server([&](const HttpRequest& request) {
         ScriptedReply reply;
@@ -230,7 +237,7 @@ TEST_F(EngineTest, RedirectionsAreFollowedWithTheirCookieOnce) {
     }
 }
 
-TEST_F(EngineTest, AnExistingFileIsNeverTouched) {
+TEST_P(EngineTest, AnExistingFileIsNeverTouched) {
     LoopbackServer server(fileScript(patternBytes(30000)));
     std::ofstream(target("a.mp4")) << "old";
     std::ofstream(target("a(1).mp4")) << "older";
@@ -254,7 +261,7 @@ TEST_F(EngineTest, AnExistingFileIsNeverTouched) {
     EXPECT_EQ(filesIn(folder), (std::vector<std::string>{"a(1).mp4", "a(2).mp4", "a.mp4", "song(live).mp4"}));
 }
 
-TEST_F(EngineTest, StoppingEndsTheTaskAndFreesTheDownloadAtOnce) {
+TEST_P(EngineTest, StoppingEndsTheTaskAndFreesTheDownloadAtOnce) {
     const std::string content = patternBytes(2000000);
     LoopbackServer server(fileScript(content, [](ScriptedReply& reply, const HttpRequest&, std::int64_t) {
         reply.bytesPerSecond = 200000;
@@ -284,7 +291,70 @@ TEST_F(EngineTest, StoppingEndsTheTaskAndFreesTheDownloadAtOnce) {
     EXPECT_TRUE(filesIn(folder).empty()) << "an unfinished file is removed";
 }
 
-TEST_F(EngineTest, AddressesThatCannotBeFetchedAreRefusedAtTheStart) {
+TEST_P(EngineTest, APartNeverTakesAByteBeyondItsEnd) {
+    // Every ranged answer ends before the part asked for, and every answer
+    // is followed by bytes that are not the file's: none may be taken in.
+    const std::size_t size = 600000, part = 70000;
+    const std::string content = patternBytes(size, 5);
+    const std::string stray(40000, '\xEE');
+    LoopbackServer server(fileScript(content, [&](ScriptedReply& reply, const HttpRequest&, std::int64_t from) {
+        const std::size_t begin = from < 0 ? 0 : static_cast<std::size_t>(from);
+        const std::size_t length = from < 0 ? size : std::min(part, size - begin);
+        reply.contentLength = false;
+        reply.headers = {"Content-Length: " + std::to_string(length)};
+        if (from >= 0)
+            reply.headers.push_back("Content-Range: bytes " + std::to_string(begin) + "-" +
+                                    std::to_string(begin + length - 1) + "/" + std::to_string(size));
+        reply.body = content.substr(begin, length) + stray;
+        if (from < 0) reply.bytesPerSecond = 2000000;  // so the ranged answers come first
+    }));
+    const DownloadRecord r = runDownload(quickParams(server.url("/a.mp4"), target(), 4));
+    EXPECT_EQ(r.outcome, TaskOutcome::Complete);
+    EXPECT_EQ(r.bytes, static_cast<std::int64_t>(size));
+    EXPECT_TRUE(readFile(target()) == content);
+    EXPECT_GE(server.requests().size(), 5u) << "parts were asked for again where the short answers ended";
+}
+
+INSTANTIATE_TEST_SUITE_P(BothPaths, EngineTest, ::testing::Bool(), receivePathName);
+
+using ReceivePathTest = EngineTestBase;
+
+TEST_F(ReceivePathTest, PlainSizedBodiesGoIntoTheFileInsideTheKernelOthersThroughTheBuffer) {
+    const std::string content = patternBytes(1000000, 9);
+    const auto size = static_cast<std::int64_t>(content.size());
+    for (const bool splice : {true, false}) {
+        useReceivePath(splice);
+        LoopbackServer server(fileScript(content));
+        const std::string name = splice ? "spliced.mp4" : "buffered.mp4";
+        const DownloadRecord r = runDownload(quickParams(server.url("/a.mp4"), target(name), 3));
+        EXPECT_EQ(r.outcome, TaskOutcome::Complete) << name;
+        EXPECT_TRUE(readFile(target(name)) == content) << name;
+        if (splice) {
+            // Only what came in one read with an answer's header passed through the buffer.
+            const auto requests = static_cast<std::int64_t>(server.requests().size());
+            EXPECT_GE(r.spliced, size - 4096 * requests) << requests << " requests";
+            EXPECT_LE(r.spliced, size);
+        } else {
+            EXPECT_EQ(r.spliced, 0) << "switched off";
+        }
+    }
+    useReceivePath(true);
+    for (const bool chunked : {true, false}) {
+        LoopbackServer server(fileScript(content, [chunked](ScriptedReply& reply, const HttpRequest&, std::int64_t) {
+            reply.chunked = chunked;
+            reply.contentLength = false;
+        }));
+        const std::string name = chunked ? "chunked.mp4" : "until-close.mp4";
+        const DownloadRecord r = runDownload(quickParams(server.url("/a.mp4"), target(name), 3));
+        EXPECT_EQ(r.outcome, TaskOutcome::Complete) << name;
+        EXPECT_TRUE(readFile(target(name)) == content) << name;
+        EXPECT_EQ(r.spliced, 0) << name;
+    }
+}
+
+using EngineStartTest = EngineTestBase;
+
+TEST_F(EngineStartTest, AddressesThatCannotBeFetchedAreRefusedAtTheStart) {
     Download download;
     for (const char* url : {"http://host", "http:\\/\\/host\\/a.mp4", "https://host", "ftp://host/a", "host/a"})
         EXPECT_FALSE(download.startTask(quickParams(url, target(), 1))) << url;
@@ -296,19 +366,25 @@ TEST(EngineWithNginx, FilesAreByteIdenticalToWhatARealServerHolds) {
     NginxServer nginx;
     ASSERT_TRUE(nginx.running()) << nginx.error();
     const std::string folder = freshFolder("nginx");
-    for (const auto& [size, connections, mapped] : std::vector<std::tuple<std::size_t, int, bool>>{
-             {0, 5, true}, {20479, 5, true}, {20480, 5, true}, {3 * 1024 * 1024 + 7, 5, true},
-             {3 * 1024 * 1024 + 7, 16, true}, {0, 5, false}, {3 * 1024 * 1024 + 7, 5, false}}) {
-        useQuickEngineSettings();
-        EngineSettings settings = engineSettings();
-        settings.mappedWrites = mapped;
-        setEngineSettings(settings);
-        const std::string name = "f" + std::to_string(size) + "_" + std::to_string(connections) +
-                                 (mapped ? "_mapped" : "_written") + ".bin";
-        const std::string content = nginx.addFile(name, size);
-        const DownloadRecord r = runDownload(quickParams(nginx.url("/" + name), folder + "/" + name, connections));
-        EXPECT_EQ(r.outcome, TaskOutcome::Complete) << name;
-        EXPECT_TRUE(readFile(folder + "/" + name) == content) << name;
+    // Mapped files take spliced bytes through the descriptor beside the
+    // header's bytes through the mapping; both must land in the same pages.
+    for (const bool splice : {true, false}) {
+        for (const auto& [size, connections, mapped] : std::vector<std::tuple<std::size_t, int, bool>>{
+                 {0, 5, true}, {20479, 5, true}, {20480, 5, true}, {3 * 1024 * 1024 + 7, 5, true},
+                 {3 * 1024 * 1024 + 7, 16, true}, {0, 5, false}, {3 * 1024 * 1024 + 7, 5, false}}) {
+            useQuickEngineSettings();
+            EngineSettings settings = engineSettings();
+            settings.mappedWrites = mapped;
+            settings.spliceReceive = splice;
+            setEngineSettings(settings);
+            const std::string name = "f" + std::to_string(size) + "_" + std::to_string(connections) +
+                                     (mapped ? "_mapped" : "_written") + (splice ? "_spliced" : "_buffered") + ".bin";
+            const std::string content = nginx.addFile(name, size);
+            const DownloadRecord r = runDownload(quickParams(nginx.url("/" + name), folder + "/" + name, connections));
+            EXPECT_EQ(r.outcome, TaskOutcome::Complete) << name;
+            EXPECT_TRUE(readFile(folder + "/" + name) == content) << name;
+            EXPECT_EQ(r.spliced > 0, splice && size > 0) << name;
+        }
     }
     const DownloadRecord missing = runDownload(quickParams(nginx.url("/missing.bin"), folder + "/m.bin", 5));
     EXPECT_EQ(missing.outcome, TaskOutcome::Refused);

@@ -1,7 +1,9 @@
-// Every scripted server fault against 1, 2, 5 and 16 connections. Each
-// cell must end in one of two ways only: a file reported complete that is
-// byte-identical to the served one, or an outcome that is not complete
-// with nothing under the final name. The test prints the whole table.
+// Every scripted server fault against 1, 2, 5 and 16 connections, with
+// bodies going into the file inside the kernel and through the buffer.
+// Each cell must end in one of two ways only: a file reported complete
+// that is byte-identical to the served one (and that came the way it was
+// told to), or an outcome that is not complete with nothing under the
+// final name. The test prints the whole table.
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -128,18 +130,20 @@ const char* outcomeName(TaskOutcome outcome) {
     }
 }
 
-class FaultMatrixTest : public EngineTestBase {
+class FaultMatrixTest : public EngineTestBase, public ::testing::WithParamInterface<bool> {
 protected:
     void SetUp() override {
         EngineTestBase::SetUp();
         useQuickEngineSettings(5);
+        useReceivePath(GetParam());
     }
 };
 
-TEST_F(FaultMatrixTest, EveryCellIsWholeOrLeavesNothing) {
+TEST_P(FaultMatrixTest, EveryCellIsWholeOrLeavesNothing) {
     const std::string content = patternBytes(fileSize, 7);
     const std::string changed = patternBytes(fileSize, 8);
-    std::printf("%-22s %10s %10s %10s %10s\n", "fault \\ connections", "1", "2", "5", "16");
+    std::printf("%s\n%-22s %10s %10s %10s %10s\n", GetParam() ? "spliced into the file" : "through the buffer",
+                "fault \\ connections", "1", "2", "5", "16");
     for (const Fault& fault : faults()) {
         std::string row;
         for (const int connections : {1, 2, 5, 16}) {
@@ -158,6 +162,7 @@ TEST_F(FaultMatrixTest, EveryCellIsWholeOrLeavesNothing) {
                 const std::string saved = readFile(path);
                 EXPECT_TRUE(saved == content || (saved == changed && std::string(fault.name) == "changed file"))
                     << cell;
+                EXPECT_EQ(r.spliced > 0, GetParam()) << cell << ": " << r.spliced << " bytes spliced";
             } else {
                 EXPECT_FALSE(std::filesystem::exists(path)) << cell;
             }
@@ -171,6 +176,8 @@ TEST_F(FaultMatrixTest, EveryCellIsWholeOrLeavesNothing) {
     }
     std::fflush(stdout);
 }
+
+INSTANTIATE_TEST_SUITE_P(BothPaths, FaultMatrixTest, ::testing::Bool(), receivePathName);
 
 }  // namespace
 }  // namespace zorvan

@@ -66,6 +66,7 @@ TEST_F(HttpsTest, FilesArriveWholeOverEveryConnectionCountAndFurtherConnectionsR
             const DownloadRecord r = runDownload(params(server->url("/f" + std::to_string(size)), path, connections));
             EXPECT_EQ(r.outcome, TaskOutcome::Complete) << size << " x" << connections;
             EXPECT_TRUE(readFile(path) == content) << size << " x" << connections;
+            EXPECT_EQ(r.spliced, 0) << "TLS bodies are decrypted in the program";
         }
     }
     // One full handshake, the very first: every later connection, of the

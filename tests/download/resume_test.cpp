@@ -69,12 +69,15 @@ TEST(PartRecordTest, ReadsBackWhatItWroteAndRefusesEveryDamagedCopy) {
     EXPECT_LE(free, 6);
 }
 
-class ResumeTest : public EngineTestBase {
+// On both receive paths: what the record claims must be in the file
+// whichever way the bytes went there.
+class ResumeTest : public EngineTestBase, public ::testing::WithParamInterface<bool> {
 protected:
     void SetUp() override {
         EngineTestBase::SetUp();
         EngineSettings settings = engineSettings();
         settings.checkpointIntervalMs = 100;
+        settings.spliceReceive = GetParam();
         setEngineSettings(settings);
     }
     TaskParam params(const std::string& url, int connections = 5) {
@@ -87,7 +90,7 @@ protected:
     std::string record() const { return recordPathOf(target()); }
 };
 
-TEST_F(ResumeTest, StoppedAnywhereAndContinuedTheFileIsWholeAndOnlyTheMissingBytesComeAgain) {
+TEST_P(ResumeTest, StoppedAnywhereAndContinuedTheFileIsWholeAndOnlyTheMissingBytesComeAgain) {
     const std::string content = patternBytes(3 * 1024 * 1024, 3);
     const auto size = static_cast<std::int64_t>(content.size());
     for (const int connections : {1, 5, 16}) {
@@ -134,7 +137,7 @@ void writePart(const std::string& path, const std::string& bytes, const std::vec
     std::ofstream(path, std::ios::binary) << data;
 }
 
-TEST_F(ResumeTest, APartThatCannotBeTakenUpIsStartedOverWithItsReasonAndNeverMixed) {
+TEST_P(ResumeTest, APartThatCannotBeTakenUpIsStartedOverWithItsReasonAndNeverMixed) {
     const std::string before = patternBytes(400000, 7), after = patternBytes(400000, 8);
     const std::string longer = patternBytes(500000, 9);
     const std::vector<ByteRange> done = {{0, 150000}, {250000, 300000}};
@@ -214,7 +217,7 @@ TEST_F(ResumeTest, APartThatCannotBeTakenUpIsStartedOverWithItsReasonAndNeverMix
     }
 }
 
-TEST_F(ResumeTest, TwoDownloadsNeverShareAPartFile) {
+TEST_P(ResumeTest, TwoDownloadsNeverShareAPartFile) {
     // The second download of the same name, while the first is under way,
     // meets the first one's part file: the same-name rule gives it another.
     const std::string one = patternBytes(2 * 1024 * 1024, 1), two = patternBytes(300000, 2);
@@ -235,6 +238,8 @@ TEST_F(ResumeTest, TwoDownloadsNeverShareAPartFile) {
     EXPECT_TRUE(std::filesystem::exists(part())) << "the first one's part is its own";
     EXPECT_EQ(loadPartRecord(record())->address, p1.url);
 }
+
+INSTANTIATE_TEST_SUITE_P(BothPaths, ResumeTest, ::testing::Bool(), receivePathName);
 
 }  // namespace
 }  // namespace zorvan

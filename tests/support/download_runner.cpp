@@ -68,6 +68,7 @@ DownloadRecord run(TaskParam params, std::function<int(std::int64_t)> onClash, i
     if (!record.ended) download.stopTask();
     EXPECT_TRUE(download.waitUntilIdle(std::chrono::seconds(10)));
     std::lock_guard guard(lock);
+    record.spliced = download.lastSplicedBytes();
     return record;
 }
 
@@ -100,6 +101,14 @@ void useQuickEngineSettings(int retries) {
     settings.retriesPerConnection = retries;
     setEngineSettings(settings);
 }
+
+void useReceivePath(bool splice) {
+    EngineSettings settings = engineSettings();
+    settings.spliceReceive = splice;
+    setEngineSettings(settings);
+}
+
+std::string receivePathName(const ::testing::TestParamInfo<bool>& path) { return path.param ? "Spliced" : "Buffered"; }
 
 std::string freshFolder(const std::string& name) {
     const std::string folder = ::testing::TempDir() + "zorvan-" + name;

@@ -28,6 +28,7 @@ struct DownloadRecord {
     bool ended = false;
     TaskOutcome outcome = TaskOutcome::TransferFailed;
     std::int64_t bytes = 0;
+    std::int64_t spliced = 0;  // bytes that went into the file inside the kernel
 
     int count(int type) const;
     const SeenEvent* first(int type) const;  // nullptr when there was none
@@ -46,6 +47,11 @@ TaskParam quickParams(const std::string& url, const std::string& localPath, int 
 
 // Engine settings for tests: short retry pauses and few retries.
 void useQuickEngineSettings(int retries = 3);
+// Bodies of plain answers go into the file inside the kernel (true) or
+// through the connection's buffer (false), from the next task on.
+void useReceivePath(bool splice);
+// "Spliced" or "Buffered", for tests run on both paths.
+std::string receivePathName(const ::testing::TestParamInfo<bool>& path);
 
 // A folder of its own under the test temp folder, emptied first.
 std::string freshFolder(const std::string& name);
