@@ -9,18 +9,17 @@
 #include "shell/downloads/download_texts.h"
 #include "shell/message_box.h"
 #include "shell/windows.h"
+#include "shell/windows/command_row.h"
 #include "shell/windows/main_window.h"
 #include "text/byte_count.h"
 #include "text/folder_of.h"
 
 #include <QCoreApplication>
 #include <QDesktopServices>
-#include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QPointer>
 #include <QPushButton>
-#include <QScreen>
 #include <QTreeWidget>
 #include <QUrl>
 #include <QVBoxLayout>
@@ -94,16 +93,12 @@ DownloadsView::DownloadsView() {
     list_->setColumnWidth(Name, 150);
     for (int c : {Size, Progress, Speed}) list_->setColumnWidth(c, 70);
 
-    auto* buttons = new QHBoxLayout;
-    for (const char* text : {QT_TRANSLATE_NOOP("zorvan", "暂停"), QT_TRANSLATE_NOOP("zorvan", "继续"),
-                             QT_TRANSLATE_NOOP("zorvan", "取消"), QT_TRANSLATE_NOOP("zorvan", "重试"),
-                             QT_TRANSLATE_NOOP("zorvan", "打开所在文件夹"), QT_TRANSLATE_NOOP("zorvan", "全部继续"),
-                             QT_TRANSLATE_NOOP("zorvan", "清除已完成")}) {
-        auto* b = new QPushButton(QCoreApplication::translate("zorvan", text), this);
-        connect(b, &QPushButton::clicked, this, [this, command = b->text()] { act(command); });
-        buttons->addWidget(b);
-        buttons_.push_back(b);
-    }
+    auto* buttons = commandRow(this,
+                               {QT_TRANSLATE_NOOP("zorvan", "暂停"), QT_TRANSLATE_NOOP("zorvan", "继续"),
+                                QT_TRANSLATE_NOOP("zorvan", "取消"), QT_TRANSLATE_NOOP("zorvan", "重试"),
+                                QT_TRANSLATE_NOOP("zorvan", "打开所在文件夹"), QT_TRANSLATE_NOOP("zorvan", "全部继续"),
+                                QT_TRANSLATE_NOOP("zorvan", "清除已完成")},
+                               buttons_, [this](const QString& command) { act(command); });
     total_ = new QLabel(this);
     total_->setObjectName(QStringLiteral("下载合计"));
     auto* layout = new QVBoxLayout(this);
@@ -124,11 +119,7 @@ DownloadsView::DownloadsView() {
     refresh();
 }
 
-QPushButton* DownloadsView::button(const QString& text) const {
-    for (QPushButton* b : buttons_)
-        if (b->text() == text) return b;
-    return nullptr;
-}
+QPushButton* DownloadsView::button(const QString& text) const { return buttonWithText(buttons_, text); }
 
 QTreeWidgetItem* DownloadsView::rowOf(int id) {
     const auto it = rows_.find(id);
@@ -212,13 +203,7 @@ void showDownloadsView() {
         view = new DownloadsView;  // lives as long as the queue it shows
         // Beside the main window, where it hides neither that nor the
         // download window above it.
-        if (QWidget* main = mainWindow()) {
-            const QRect frame = main->frameGeometry();
-            const QRect screen = main->screen()->availableGeometry();
-            const int right = frame.right() + 8;
-            view->move(right + view->width() <= screen.right() ? right : std::max(screen.left(), frame.left() - 8 - view->width()),
-                       std::max(screen.top(), frame.top() - 79));
-        }
+        placeBesideMainWindow(*view, 79);
     }
     view->refresh();
     view->show();

@@ -9,6 +9,7 @@
 #include "shell/program_state.h"
 #include "shell/settings/program_settings.h"
 #include "shell/windows.h"
+#include "shell/windows/command_row.h"
 #include "shell/windows/main_window.h"
 #include "store/library_db.h"
 
@@ -16,7 +17,6 @@
 #include <QLineEdit>
 #include <QPointer>
 #include <QPushButton>
-#include <QScreen>
 #include <QTreeWidget>
 
 #include <chrono>
@@ -167,14 +167,7 @@ void showFollowingView() {
             const QueueItem* item = downloadManager().queue().item(id);
             if (item && item->state == ItemState::Done) refreshView();
         });
-        if (QWidget* main = mainWindow()) {
-            const QRect frame = main->frameGeometry();
-            const QRect screen = main->screen()->availableGeometry();
-            const int right = frame.right() + 8;
-            view->move(right + view->width() <= screen.right() ? right
-                                                                : std::max(screen.left(), frame.left() - 8 - view->width()),
-                       std::min(frame.top() + 160, std::max(screen.top(), screen.bottom() - view->height())));
-        }
+        placeBesideMainWindow(*view, -160);
     }
     view->show();
     view->raise();

@@ -1,10 +1,10 @@
 #include "shell/follow/following_view.h"
 
+#include "shell/windows/command_row.h"
 #include "store/library_db.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
-#include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
@@ -49,14 +49,10 @@ FollowingView::FollowingView() {
     connect(list_, &QTreeWidget::itemDoubleClicked, this,
             [this](QTreeWidgetItem* row) { emit performerOpened(row->text(Performer)); });
 
-    auto* buttons = new QHBoxLayout;
-    for (const char* text : {QT_TRANSLATE_NOOP("zorvan", "下载新作品"), QT_TRANSLATE_NOOP("zorvan", "立即检查"),
-                             QT_TRANSLATE_NOOP("zorvan", "显示作品"), QT_TRANSLATE_NOOP("zorvan", "取消关注")}) {
-        auto* b = new QPushButton(QCoreApplication::translate("zorvan", text), this);
-        connect(b, &QPushButton::clicked, this, [this, command = b->text()] { emit commandChosen(command); });
-        buttons->addWidget(b);
-        buttons_.push_back(b);
-    }
+    auto* buttons = commandRow(this,
+                               {QT_TRANSLATE_NOOP("zorvan", "下载新作品"), QT_TRANSLATE_NOOP("zorvan", "立即检查"),
+                                QT_TRANSLATE_NOOP("zorvan", "显示作品"), QT_TRANSLATE_NOOP("zorvan", "取消关注")},
+                               buttons_, [this](const QString& command) { emit commandChosen(command); });
     status_ = new QLabel(this);
     status_->setObjectName(QStringLiteral("关注状态"));
     auto* layout = new QVBoxLayout(this);
@@ -65,11 +61,7 @@ FollowingView::FollowingView() {
     layout->addWidget(status_);
 }
 
-QPushButton* FollowingView::button(const QString& text) const {
-    for (QPushButton* b : buttons_)
-        if (b->text() == text) return b;
-    return nullptr;
-}
+QPushButton* FollowingView::button(const QString& text) const { return buttonWithText(buttons_, text); }
 
 void FollowingView::showPerformers(const std::vector<FollowedPerformer>& performers, const QString& checking,
                          const QString& problem) {
