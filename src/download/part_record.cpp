@@ -151,6 +151,10 @@ std::optional<PartRecord> parsePartRecord(std::string_view text, std::string* wh
         record.done.push_back(r);
     }
     record.done = joinRanges(std::move(record.done));
+    // What this program never writes it does not take up either: a value
+    // with a control character is a damaged or foreign record.
+    if (!printable(record.address) || !printable(record.etag) || !printable(record.lastModified))
+        return fail(why, "the record holds a control character");
     return record;
 }
 
