@@ -80,56 +80,44 @@ std::unique_ptr<LibraryDb> LibraryDb::open(const std::string& path, std::string&
         return nullptr;
     }
     if (!db->run("PRAGMA journal_mode=WAL", error)) return nullptr;
-    // Migrations, oldest first; each runs once, in one transaction.
-    if (version < 1 &&
-        !db->run("BEGIN IMMEDIATE;"
-                 "CREATE TABLE queue (position INTEGER PRIMARY KEY, title TEXT NOT NULL, address TEXT NOT NULL,"
-                 " path TEXT NOT NULL, failure TEXT NOT NULL DEFAULT '', total INTEGER NOT NULL DEFAULT -1,"
-                 " done INTEGER NOT NULL DEFAULT 0);"
-                 "PRAGMA application_id = 1515345486;"
-                 "PRAGMA user_version = 1;"
-                 "COMMIT;",
-                 error)) {
-        db->run("ROLLBACK", error);
-        return nullptr;
-    }
-    if (version < 2 &&
-        !db->run("BEGIN IMMEDIATE;"
-                 "CREATE TABLE followed (performer TEXT PRIMARY KEY, added INTEGER NOT NULL,"
-                 " last_checked INTEGER NOT NULL DEFAULT 0, last_error TEXT NOT NULL DEFAULT '');"
-                 "CREATE TABLE works_seen (performer TEXT NOT NULL, sequence INTEGER NOT NULL, song TEXT NOT NULL,"
-                 " address TEXT NOT NULL, first_seen INTEGER NOT NULL, last_seen INTEGER NOT NULL,"
-                 " gone INTEGER NOT NULL DEFAULT 0, PRIMARY KEY (performer, song, sequence));"
-                 "PRAGMA user_version = 2;"
-                 "COMMIT;",
-                 error)) {
-        std::string ignored;
-        db->run("ROLLBACK", ignored);
-        return nullptr;
-    }
-    // 3: files, which works are new since the first check, and the text
-    // archives taken in.
-    if (version < 3 &&
-        !db->run("BEGIN IMMEDIATE;"
-                 "ALTER TABLE followed ADD COLUMN listed INTEGER NOT NULL DEFAULT 0;"
-                 "UPDATE followed SET listed = 1 WHERE performer IN (SELECT performer FROM works_seen);"
-                 "ALTER TABLE works_seen ADD COLUMN fresh INTEGER NOT NULL DEFAULT 0;"
-                 "ALTER TABLE works_seen ADD COLUMN key TEXT NOT NULL DEFAULT '';"
-                 "CREATE TABLE files (key TEXT PRIMARY KEY, path TEXT NOT NULL DEFAULT '',"
-                 " size INTEGER NOT NULL DEFAULT -1, complete INTEGER NOT NULL DEFAULT 0, recorded INTEGER NOT NULL,"
-                 " performer TEXT NOT NULL DEFAULT '', sequence INTEGER NOT NULL DEFAULT 0, song TEXT NOT NULL DEFAULT '');"
-                 "CREATE INDEX files_by_work ON files (performer, sequence, song);"
-                 "CREATE TABLE archives_imported (path TEXT PRIMARY KEY, imported INTEGER NOT NULL);"
-                 "ALTER TABLE queue ADD COLUMN service TEXT NOT NULL DEFAULT '';"
-                 "ALTER TABLE queue ADD COLUMN performer TEXT NOT NULL DEFAULT '';"
-                 "ALTER TABLE queue ADD COLUMN sequence INTEGER NOT NULL DEFAULT 0;"
-                 "ALTER TABLE queue ADD COLUMN song TEXT NOT NULL DEFAULT '';"
-                 "PRAGMA user_version = 3;"
-                 "COMMIT;",
-                 error)) {
-        std::string ignored;
-        db->run("ROLLBACK", ignored);
-        return nullptr;
+    // Migrations, oldest first; each runs once, in one transaction with the
+    // version it brings the file to.
+    static const char* const migrations[schemaVersion] = {
+        // 1: the saved queue.
+        "CREATE TABLE queue (position INTEGER PRIMARY KEY, title TEXT NOT NULL, address TEXT NOT NULL,"
+        " path TEXT NOT NULL, failure TEXT NOT NULL DEFAULT '', total INTEGER NOT NULL DEFAULT -1,"
+        " done INTEGER NOT NULL DEFAULT 0);"
+        "PRAGMA application_id = 1515345486;",
+        // 2: followed performers and the works seen of them.
+        "CREATE TABLE followed (performer TEXT PRIMARY KEY, added INTEGER NOT NULL,"
+        " last_checked INTEGER NOT NULL DEFAULT 0, last_error TEXT NOT NULL DEFAULT '');"
+        "CREATE TABLE works_seen (performer TEXT NOT NULL, sequence INTEGER NOT NULL, song TEXT NOT NULL,"
+        " address TEXT NOT NULL, first_seen INTEGER NOT NULL, last_seen INTEGER NOT NULL,"
+        " gone INTEGER NOT NULL DEFAULT 0, PRIMARY KEY (performer, song, sequence));",
+        // 3: files, which works are new since the first check, the text
+        // archives taken in, and where each queued work was listed.
+        "ALTER TABLE followed ADD COLUMN listed INTEGER NOT NULL DEFAULT 0;"
+        "UPDATE followed SET listed = 1 WHERE performer IN (SELECT performer FROM works_seen);"
+        "ALTER TABLE works_seen ADD COLUMN fresh INTEGER NOT NULL DEFAULT 0;"
+        "ALTER TABLE works_seen ADD COLUMN key TEXT NOT NULL DEFAULT '';"
+        "CREATE TABLE files (key TEXT PRIMARY KEY, path TEXT NOT NULL DEFAULT '',"
+        " size INTEGER NOT NULL DEFAULT -1, complete INTEGER NOT NULL DEFAULT 0, recorded INTEGER NOT NULL,"
+        " performer TEXT NOT NULL DEFAULT '', sequence INTEGER NOT NULL DEFAULT 0, song TEXT NOT NULL DEFAULT '');"
+        "CREATE INDEX files_by_work ON files (performer, sequence, song);"
+        "CREATE TABLE archives_imported (path TEXT PRIMARY KEY, imported INTEGER NOT NULL);"
+        "ALTER TABLE queue ADD COLUMN service TEXT NOT NULL DEFAULT '';"
+        "ALTER TABLE queue ADD COLUMN performer TEXT NOT NULL DEFAULT '';"
+        "ALTER TABLE queue ADD COLUMN sequence INTEGER NOT NULL DEFAULT 0;"
+        "ALTER TABLE queue ADD COLUMN song TEXT NOT NULL DEFAULT '';",
+    };
+    for (int from = version; from < schemaVersion; ++from) {
+        const std::string sql = std::string("BEGIN IMMEDIATE;") + migrations[from] +
+                                "PRAGMA user_version = " + std::to_string(from + 1) + ";COMMIT;";
+        if (!db->run(sql.c_str(), error)) {
+            std::string ignored;  // the migration's error is the one to tell
+            db->run("ROLLBACK", ignored);
+            return nullptr;
+        }
     }
     return db;
 }

@@ -88,9 +88,9 @@ void FollowingView::showPerformers(const std::vector<FollowedPerformer>& perform
 
 QStringList FollowingView::chosenIds() const {
     QStringList ids;
+    const bool all = list_->selectedItems().isEmpty();
     for (int i = 0; i < list_->topLevelItemCount(); ++i)
-        if (list_->topLevelItem(i)->isSelected() || list_->selectedItems().isEmpty())
-            ids << list_->topLevelItem(i)->text(Performer);
+        if (all || list_->topLevelItem(i)->isSelected()) ids << list_->topLevelItem(i)->text(Performer);
     return ids;
 }
 
