@@ -42,8 +42,10 @@ bool fileExists(const std::string& path) {
 std::string fileNameOf(const std::string& path) { return std::filesystem::path(path).filename().string(); }
 
 // How long a work may go without progress on the command line: a script
-// waiting for a dead service should hear of it soon.
-constexpr GiveUpLimits cliLimits{std::chrono::seconds(8), std::chrono::seconds(60)};
+// waiting for a dead service should hear of it soon, also when the service
+// went away in the middle of a work.
+constexpr GiveUpLimits cliLimits{std::chrono::seconds(8), std::chrono::seconds(60), std::chrono::seconds(8),
+                                 std::chrono::seconds(3)};
 
 // "1 work", "2 works".
 std::string count(std::size_t n, const char* one, const char* many) {

@@ -56,6 +56,8 @@ bool waitForEnd(DownloadJob& job) {
             abandoned = true;
             job.stop();
         }
+        // A stopping download's counters are no longer its progress.
+        if (interrupted || abandoned) continue;
         const auto now = Clock::now();
         if (now - lastTick < std::chrono::seconds(1)) continue;
         const double seconds = std::chrono::duration<double>(now - lastTick).count();

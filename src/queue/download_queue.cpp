@@ -198,7 +198,9 @@ QueueTotals DownloadQueue::totals() const {
 }
 
 void DownloadQueue::start(QueueItem& item, Clock::time_point now) {
-    auto running = std::make_unique<Running>(settings_.limits);
+    GiveUpLimits limits = settings_.limits;
+    if (unreachableInARow_ > 0) limits.unreachable = std::min(limits.unreachable, limits.confirmGone);
+    auto running = std::make_unique<Running>(limits);
     TaskParam params = settings_.taskParams ? settings_.taskParams() : TaskParam{};
     // A work paused or given up before goes on from its part file.
     if (item.runs++ > 0) params.continuePart = true;
@@ -387,7 +389,7 @@ void DownloadQueue::tick(Clock::time_point now) {
     }
     lastTick_ = now;
     endSearches(now);
-    if (!pausedByFailures_) {
+    if (!pausedByFailures_ && !ended_) {
         for (QueueItem& item : items_) {
             if (static_cast<int>(runs_.size()) >= settings_.parallel) break;
             // A run of the same work still letting go of its part file goes first.
@@ -401,6 +403,7 @@ void DownloadQueue::tick(Clock::time_point now) {
 }
 
 void DownloadQueue::stopAll(std::chrono::milliseconds limit) {
+    ended_ = true;
     for (QueueItem& item : items_)
         if (item.findingAddress) pause(item.id);
     searches_.clear();

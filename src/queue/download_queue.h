@@ -95,7 +95,8 @@ public:
     // what may start and tells the listener.
     void tick(Clock::time_point now = Clock::now());
     // Stops every run (part files kept, works paused) and waits until their
-    // files are settled, at most `limit`.
+    // files are settled, at most `limit`. The queue's end: nothing starts
+    // after it, so the works still waiting keep their turn for a later run.
     void stopAll(std::chrono::milliseconds limit);
 
     const std::vector<QueueItem>& items() const { return items_; }
@@ -130,6 +131,7 @@ private:
     bool pausedByFailures_ = false;
     std::string pauseReason_;
     bool hadWork_ = false;
+    bool ended_ = false;  // stopAll was called
     Clock::time_point lastTick_{};
 };
 

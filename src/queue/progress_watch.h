@@ -15,6 +15,9 @@ struct GiveUpLimits {
     // Connections failing after bytes came: a link that dropped (a router
     // restarting, a laptop between networks) gets time to come back.
     std::chrono::milliseconds lostMidway{std::chrono::seconds(90)};
+    // Once a work has failed for want of the server, the next ones only
+    // confirm it: this long to reach it instead of `unreachable`.
+    std::chrono::milliseconds confirmGone{std::chrono::seconds(5)};
 };
 
 // Watches one run of a download for progress.

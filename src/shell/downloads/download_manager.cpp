@@ -90,7 +90,8 @@ const QueueItem* DownloadManager::current() const {
         if (item.state == ItemState::Running) return &item;
         if (item.state == ItemState::Waiting && !waiting) waiting = &item;
     }
-    return waiting;
+    // Behind a queue that gave up, the next work is not about to start.
+    return queue_.pausedByFailures() ? nullptr : waiting;
 }
 
 int DownloadManager::unfinished() const {
