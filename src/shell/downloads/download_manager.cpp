@@ -1,5 +1,6 @@
 #include "shell/downloads/download_manager.h"
 
+#include "download/part_record.h"
 #include "download_policy/program_limits.h"
 #include "download_policy/work_file.h"
 #include "follow/performer_works.h"
@@ -56,11 +57,15 @@ void DownloadManager::restore() {
         storeProblem_ = QString::fromStdString(error);
         return;
     }
-    // Taken up paused: nothing downloads without the user's word.
-    for (const SavedWork& saved : db_->loadQueue(error))
+    // Taken up paused: nothing downloads without the user's word. What its
+    // part file holds is what continuing takes up; the file may have gone
+    // since the queue was saved.
+    for (const SavedWork& saved : db_->loadQueue(error)) {
+        const std::optional<PartRecord> part = loadPartRecord(recordPathOf(saved.path));
         queue_.add({saved.title, saved.address, saved.path, ClashChoice::Rename, saved.service, saved.performer,
                     saved.sequence, saved.songName},
-                   true, saved.total, saved.done);
+                   true, part ? part->size : saved.total, part ? part->doneBytes() : 0);
+    }
     if (!error.empty()) storeProblem_ = QString::fromStdString(error);
     dirty_ = false;
 }

@@ -122,14 +122,24 @@ TEST_F(DownloadsWingTest, PauseAndCancelFromTheViewAndClosingKeepsTheQueuePaused
         EXPECT_EQ(no.seen()->text, "还有 2 个下载未完成，退出吗？下次启动时继续。");
     }
     // "Yes" and a new start: the queue comes back paused, nothing runs.
+    const auto doneOf = [](const char* title) {
+        for (const QueueItem& item : downloadManager().queue().items())
+            if (item.work.title == title) return item.done;
+        return std::int64_t{-1};
+    };
+    ASSERT_TRUE(waitUntil([&] { return doneOf("光年之外") > 0; }, 10000));
     releaseDownloadManager();
     ASSERT_TRUE(fs::exists(partPathOf(file("小幸运"))));
     const std::int64_t kept = loadPartRecord(recordPathOf(file("小幸运")))->doneBytes();
+    // One part file deleted by hand meanwhile: its work starts at nothing.
+    removePartFiles(file("光年之外"));
     restoreDownloads();
     ASSERT_NE(downloadsView(), nullptr);
     EXPECT_TRUE(downloadsView()->isVisible()) << "a saved queue is shown at the start";
     ASSERT_EQ(downloadManager().queue().items().size(), 2u);
     for (const QueueItem& item : downloadManager().queue().items()) EXPECT_EQ(item.state, ItemState::Paused);
+    EXPECT_EQ(doneOf("小幸运"), kept);
+    EXPECT_EQ(doneOf("光年之外"), 0);
     for (int i = 0; i < 10; ++i) downloadManager().queue().tick();
     EXPECT_EQ(downloadManager().queue().totals().running, 0) << "nothing downloads without the user's word";
 
