@@ -59,9 +59,10 @@ void DownloadManager::restore() {
     }
     // Taken up paused: nothing downloads without the user's word. What its
     // part file holds is what continuing takes up; the file may have gone
-    // since the queue was saved.
+    // since the queue was saved, or hold another address's download.
     for (const SavedWork& saved : db_->loadQueue(error)) {
-        const std::optional<PartRecord> part = loadPartRecord(recordPathOf(saved.path));
+        std::optional<PartRecord> part = loadPartRecord(recordPathOf(saved.path));
+        if (part && part->address != saved.address) part.reset();
         queue_.add({saved.title, saved.address, saved.path, ClashChoice::Rename, saved.service, saved.performer,
                     saved.sequence, saved.songName},
                    true, part ? part->size : saved.total, part ? part->doneBytes() : 0);
