@@ -399,7 +399,7 @@ Connection::Step Connection::finishSegment() {
     if (task_.checkpoint) task_.checkpoint->rangeEnded();
     const std::int64_t end = task_.segments.get(segment_).end();
     std::string body;
-    if (const int next = streamHasMore() ? task_.segments.claimContinuation(number_, end) : -1; next >= 0) {
+    if (const int next = streamHasMore() ? claimContinuation(end) : -1; next >= 0) {
         switchTo(next);
         body = std::exchange(carry_, {});
     } else {
@@ -413,6 +413,18 @@ Connection::Step Connection::finishSegment() {
     }
     beginSegment(event::furtherSegment);
     return takeBytes(body) ? Step::Continue : Step::Done;
+}
+
+// The segment that goes on from `end` in this stream. While it is a part
+// split off for another connection whose request has brought nothing yet,
+// the stream is kept and waited with: a server that answers ranges wrongly
+// refuses that request, and this stream is then the only way to the rest.
+int Connection::claimContinuation(std::int64_t end) {
+    for (;;) {
+        const int next = task_.segments.claimContinuation(number_, end);
+        if (next >= 0 || shouldStop() || !task_.segments.splitOffAwaitsFirstByte(end)) return next;
+        std::this_thread::sleep_for(std::chrono::milliseconds(sliceMs));
+    }
 }
 
 // Any failure, the server closing early included: keep what came, then
@@ -501,6 +513,8 @@ void Connection::closeStream() {
 int Connection::splitWhenWorthIt() {
     closeStream();
     for (;;) {
+        // A part given up by a connection that failed is there for the taking.
+        if (const int free = task_.segments.claimFree(number_); free >= 0) return free;
         const double worthSeconds = std::max(splitMinSeconds, splitWorthRequests * task_.longestRequestSeconds());
         const int next = task_.segments.claimSplitOfSlowest(number_, task_.minimumSplit(), worthSeconds);
         if (next >= 0 || shouldStop() || !task_.segments.othersHaveAtLeast(number_, task_.minimumSplit())) return next;

@@ -60,6 +60,7 @@ private:
     Step receiveIntoFile(const Segment& segment);
     Step afterReceiving(int code);
     Step finishSegment();
+    int claimContinuation(std::int64_t end);
     Step recoverStream(int code);
     Step reopenStream();
 

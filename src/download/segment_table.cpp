@@ -162,6 +162,13 @@ int SegmentTable::claimContinuation(int owner, std::int64_t position) {
     return -1;
 }
 
+bool SegmentTable::splitOffAwaitsFirstByte(std::int64_t position) const {
+    std::lock_guard lock(lock_);
+    for (const Segment& s : rows_)
+        if (s.start == position && s.busy && s.splitOff && s.done == 0 && s.reached == s.start) return true;
+    return false;
+}
+
 void SegmentTable::noteReached(int index, int owner, std::int64_t position) {
     std::lock_guard lock(lock_);
     Segment& s = rows_.at(static_cast<std::size_t>(index));

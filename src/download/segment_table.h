@@ -85,6 +85,11 @@ public:
     // instead of opening a new request. Its previous owner finds out when it
     // next tries to store bytes. -1 when there is none.
     int claimContinuation(int owner, std::int64_t position);
+    // Whether the segment starting at `position` was split off for another
+    // connection whose request has not brought a byte of it yet: a server
+    // may still refuse that request, and then only a stream already going
+    // through `position` can finish the file.
+    bool splitOffAwaitsFirstByte(std::int64_t position) const;
 
     // The owner's stream has reached `position` (bytes received, perhaps not
     // stored yet).

@@ -1,5 +1,6 @@
 // Every scripted server fault against 1, 2, 5 and 16 connections, with
-// bodies going into the file inside the kernel and through the buffer.
+// bodies going into the file inside the kernel (idle connections splitting
+// others' parts, as on the command line) and through the buffer.
 // Each cell must end as its fault expects: complete, byte-identical to the
 // served file (and come the way it was told to) for every fault the server
 // recovers from, refused for the one it never does; nothing else is left
@@ -14,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "download/engine_settings.h"
 #include "support/download_runner.h"
 #include "support/loopback_server.h"
 #include "support/nginx_server.h"
@@ -142,13 +144,18 @@ protected:
         EngineTestBase::SetUp();
         useQuickEngineSettings(5);
         useReceivePath(GetParam());
+        // The command line's way on the spliced path: a connection with
+        // nothing left splits another's part rather than end.
+        EngineSettings settings = engineSettings();
+        settings.splitForIdleConnections = GetParam();
+        setEngineSettings(settings);
     }
 };
 
 TEST_P(FaultMatrixTest, EveryCellEndsAsItsFaultExpectsAndLeavesNothingElse) {
     const std::string content = patternBytes(fileSize, 7);
     const std::string changed = patternBytes(fileSize, 8);
-    std::printf("%s\n%-22s %10s %10s %10s %10s\n", GetParam() ? "spliced into the file" : "through the buffer",
+    std::printf("%s\n%-22s %10s %10s %10s %10s\n", GetParam() ? "spliced into the file, idle connections splitting" : "through the buffer",
                 "fault \\ connections", "1", "2", "5", "16");
     for (const Fault& fault : faults()) {
         std::string row;
@@ -164,7 +171,9 @@ TEST_P(FaultMatrixTest, EveryCellEndsAsItsFaultExpectsAndLeavesNothingElse) {
             const DownloadRecord r = runDownload(params, {}, 60000);
             const std::string cell = std::string(fault.name) + " x" + std::to_string(connections);
             EXPECT_TRUE(r.ended) << cell;
-            EXPECT_EQ(outcomeName(r.outcome), std::string(outcomeName(fault.expected))) << cell;
+            std::string log;
+            for (const std::string& line : r.logs) log += "\n  " + line;
+            EXPECT_EQ(outcomeName(r.outcome), std::string(outcomeName(fault.expected))) << cell << log;
             if (r.outcome == TaskOutcome::Complete) {
                 const std::string saved = readFile(path);
                 EXPECT_TRUE(saved == content || (saved == changed && std::string(fault.name) == "changed file"))
