@@ -73,7 +73,7 @@ void showTitle(DownloadWindow& window, const QueueItem& item) {
     if (window.windowTitle() != title) window.setWindowTitle(title);
 }
 
-// Which works to queue when their file is there: the Part's question for
+// Which works to queue when their file is there: the familiar question for
 // one work; for several, one question each until an answer for all.
 // Returns the works to queue; `declinedOne` tells that a single work was
 // not queued because its file is kept.
@@ -119,7 +119,7 @@ void queueWorks(std::vector<Work> works) {
     const std::size_t asked = works.size();
     works = settleClashes(std::move(works), declinedOne);
     if (declinedOne) {
-        // The Part's end for an existing file left alone: nothing written, "完毕".
+        // An existing file left alone ends as a download would: nothing written, "完毕".
         askInMainWindow(QCoreApplication::translate("zorvan", "完毕"), BoxIcon::Information, BoxButtons::Ok);
         return;
     }
@@ -129,7 +129,18 @@ void queueWorks(std::vector<Work> works) {
     if (asked > 1) showDownloadsView();
 }
 
-// The end of what was queued: the Part's message for one work, a summary
+// Size, speed, amount and percent of a work in the download window.
+void showProgress(DownloadWindow& window, const QueueItem& item) {
+    window.setPartText(0, item.total >= 0 ? QString::fromStdString(sizeText(item.total)) + "M" : QString());
+    window.setPartText(1, QString::fromStdString(sizeText(static_cast<std::int64_t>(item.speed))) +
+                              QCoreApplication::translate("zorvan", "M/秒"));
+    const double percent = item.total > 0 ? static_cast<double>(item.done) / static_cast<double>(item.total) * 100 : 0;
+    window.progressBar()->setValue(static_cast<int>(std::clamp(percent, 0.0, 100.0)));
+    window.setPartText(2, QString::fromStdString(sizeText(item.done)) + "M");
+    window.setPartText(3, QString::number(window.progressBar()->value()) + "%");
+}
+
+// The end of what was queued: the usual message for one work, a summary
 // for a batch, and why the queue stopped when the server is gone.
 void showBatchEnd() {
     DownloadManager& manager = downloadManager();
@@ -143,6 +154,13 @@ void showBatchEnd() {
         // Stopped by the user's own word: nothing to announce.
     } else if (batch.size() == 1) {
         const QueueItem& item = batch.front();
+        // The window shows where the work ended, not the last second's reading, beside the box.
+        if (DownloadWindow* window = downloadWindow()) {
+            window->timer()->stop();
+            QueueItem ended = item;
+            ended.speed = 0;
+            showProgress(*window, ended);
+        }
         const TaskOutcome outcome = item.state == ItemState::Done      ? TaskOutcome::Complete
                                     : item.state == ItemState::Skipped ? TaskOutcome::GivenUp
                                                                        : item.outcome;
@@ -295,13 +313,7 @@ void onProgressTick() {
     const QueueItem* item = downloadManager().current();
     if (!item) return;
     showTitle(*window, *item);
-    window->setPartText(0, item->total >= 0 ? QString::fromStdString(sizeText(item->total)) + "M" : QString());
-    window->setPartText(1, QString::fromStdString(sizeText(static_cast<std::int64_t>(item->speed))) +
-                               QCoreApplication::translate("zorvan", "M/秒"));
-    const double percent = item->total > 0 ? static_cast<double>(item->done) / static_cast<double>(item->total) * 100 : 0;
-    window->progressBar()->setValue(static_cast<int>(std::clamp(percent, 0.0, 100.0)));
-    window->setPartText(2, QString::fromStdString(sizeText(item->done)) + "M");
-    window->setPartText(3, QString::number(window->progressBar()->value()) + "%");
+    showProgress(*window, *item);
 }
 
 void pauseCurrentDownload() {

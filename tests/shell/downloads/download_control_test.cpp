@@ -92,7 +92,14 @@ TEST_F(DownloadControlTest, TheSelectedWorkLandsInVideoWhileTheWindowShowsItsPro
     QString listed = QString::fromStdString(server.url("/m/1.mp4")).replace("/", "\\/");
     addWork(QStringLiteral("光年之外"), listed);
     moveOuter(&main(), 200, 300);
-    BoxAnswerer answerer(QMessageBox::Ok);
+    // What the download window shows beside the end's box: where the work
+    // ended, not the reading of up to a second before.
+    QString amountAtEnd, percentAtEnd;
+    BoxAnswerer answerer(QMessageBox::Ok, [&](const SeenBox&) {
+        if (!downloadWindow()) return;
+        amountAtEnd = downloadWindow()->partText(2);
+        percentAtEnd = downloadWindow()->partText(3);
+    });
 
     main().downloadCommand()->trigger();
     DownloadWindow* window = downloadWindow();
@@ -119,6 +126,8 @@ TEST_F(DownloadControlTest, TheSelectedWorkLandsInVideoWhileTheWindowShowsItsPro
     ASSERT_TRUE(answerer.seen());
     EXPECT_EQ(answerer.seen()->text, "完毕");
     EXPECT_EQ(answerer.seen()->caption, "信息：");
+    EXPECT_EQ(amountAtEnd, "0.29M");
+    EXPECT_EQ(percentAtEnd, "100%");
     EXPECT_TRUE(readAll(downloadFolder() + "/光年之外.mp4") == content);
     EXPECT_EQ(server.requests().front().target, "/m/1.mp4");
 

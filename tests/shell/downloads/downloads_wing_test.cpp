@@ -74,7 +74,7 @@ TEST_F(DownloadsWingTest, SelectedRowsAreQueuedTogetherAndDownloadAllSkipsWhatIs
     EXPECT_TRUE(downloadsView()->totalLine()->text().startsWith("完毕 2 个，失败 0 个，剩余 0 个"))
         << downloadsView()->totalLine()->text().toStdString();
 
-    // "全部下载": only the work whose file is not there, and the Part's "完毕".
+    // "全部下载": only the work whose file is not there, and the usual "完毕".
     server->resetBytesSent();
     {
         BoxAnswerer answers(QMessageBox::Ok);
