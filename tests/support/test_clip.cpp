@@ -1,6 +1,7 @@
 #include "support/test_clip.h"
 
 #include <QImage>
+#include <QObject>
 #include <QVideoFrame>
 #include <QVideoSink>
 #include <gtest/gtest.h>
@@ -40,6 +41,29 @@ bool isRealPicture(const QImage& picture) {
     return false;
 }
 
-QImage currentFrame(QVideoSink* sink) { return sink ? sink->videoFrame().toImage() : QImage(); }
+namespace {
+
+// A copy of the last frame a sink announced, delivered to the GUI thread.
+// The media stack sets the sink's frame from a thread of its own, so the
+// sink itself is not read while that thread may be changing it.
+class LastFrame : public QObject {
+public:
+    static constexpr const char* name = "zorvanLastFrame";
+    explicit LastFrame(QVideoSink* sink) : QObject(sink) {
+        setObjectName(name);
+        connect(sink, &QVideoSink::videoFrameChanged, this, [this](const QVideoFrame& f) { frame = f; },
+                Qt::QueuedConnection);
+    }
+    QVideoFrame frame;
+};
+
+}  // namespace
+
+QImage currentFrame(QVideoSink* sink) {
+    if (!sink) return {};
+    auto* last = static_cast<LastFrame*>(sink->findChild<QObject*>(LastFrame::name, Qt::FindDirectChildrenOnly));
+    if (!last) last = new LastFrame(sink);  // frames from now on
+    return last->frame.toImage();
+}
 
 }  // namespace zorvan::test

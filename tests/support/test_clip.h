@@ -16,7 +16,8 @@ std::string testClipBytes();
 // Whether a picture holds more than one colour: a real frame, not a black
 // or blank one.
 bool isRealPicture(const QImage& picture);
-// The frame the sink holds now, as a picture (null when none).
+// The last frame the sink announced since it was first asked, as a picture
+// (null when none yet): ask while it plays.
 QImage currentFrame(QVideoSink* sink);
 
 }  // namespace zorvan::test
