@@ -581,5 +581,13 @@
         <source>磁盘空间不足：需要 %1，可用 %2</source>
         <translation>not enough disk space: needs %1, %2 free</translation>
     </message>
+    <message>
+        <source>文件已经下载过了：同名文件与服务器上的文件相同。</source>
+        <translation>Already downloaded: the file of that name is the server&apos;s file.</translation>
+    </message>
+    <message>
+        <source>（同名文件不是这个作品，另存为新文件）</source>
+        <translation> (the file of that name is another work: saved under a new name)</translation>
+    </message>
 </context>
 </TS>

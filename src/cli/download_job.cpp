@@ -24,6 +24,9 @@ const char* startOverText(StartOverReason reason) {
         case StartOverReason::OtherAddress: return "the unfinished file belongs to another address";
         case StartOverReason::FileChanged: return "the file changed on the server";
         case StartOverReason::NoRanges: return "the server does not send parts of files";
+        case StartOverReason::NotThisFile: return "the file there is not this file (its bytes differ from the server's)";
+        case StartOverReason::NotChecked:
+            return "the file there cannot be checked (the server does not send parts of files)";
     }
     return "the unfinished download cannot be continued";
 }
@@ -69,6 +72,7 @@ TaskParam cliTaskParams(const JobSettings& settings) {
     params.tlsClient = settings.tls;
     params.partFile = true;
     params.continuePart = settings.continuePart;
+    params.completeExisting = !settings.renameOnExists;
     return params;
 }
 
@@ -94,17 +98,29 @@ int DownloadJob::onEvent(int type, int connection, std::int64_t value, std::int6
             std::lock_guard hold(lock_);
             clashExisting_ = value;
             clashTotal_ = extra;
-            return settings_.renameOnExists ? clashAnswer::rename : clashAnswer::giveUp;
+            // A file the engine could not check is never taken for this one.
+            return clashAnswer::rename;
         }
+        case event::heldChecked:
+            heldFinalFile_ = extra == 1;
+            break;
         case event::continued:
             continuedFrom_ = value;
-            if (settings_.partNote) settings_.partNote(continuingText(fileName(), value, extra));
-            break;
-        case event::startedOver:
             if (settings_.partNote)
-                settings_.partNote("starting " + fileName() + " over: " +
-                                   startOverText(static_cast<StartOverReason>(value)));
+                settings_.partNote(heldFinalFile_ ? fileName() + " is shorter than the server's file and is its start (" +
+                                                        humanBytes(static_cast<double>(value)) + " of " +
+                                                        humanBytes(static_cast<double>(extra)) + "); completing it"
+                                                  : continuingText(fileName(), value, extra));
             break;
+        case event::startedOver: {
+            const auto reason = static_cast<StartOverReason>(value);
+            const bool leftAlone = reason == StartOverReason::NotThisFile || reason == StartOverReason::NotChecked;
+            if (settings_.partNote)
+                settings_.partNote(leftAlone ? fileName() + " is left alone: " + startOverText(reason) +
+                                                   "; saving the download under another name"
+                                             : "starting " + fileName() + " over: " + startOverText(reason));
+            break;
+        }
         case event::partKept: {
             std::lock_guard hold(lock_);
             kept_ = value;

@@ -23,7 +23,10 @@ struct JobSettings {
     int timeoutMs = 0;                           // connecting and silence; 0: the program's
     std::shared_ptr<TlsClient> tls;              // https checks; empty: the system's store, verified
     int chunkSize = 0;                           // 0: the tool's default
-    bool renameOnExists = true;                  // false: an existing file is left alone
+    // False: a file under the name is checked against the server's: left
+    // when it is this file whole, completed when it is its start; else, and
+    // when true, the download takes the next free name.
+    bool renameOnExists = true;
     bool continuePart = true;                    // take up the part file an earlier run left
     // What became of that part file (taken up, or started over and why), UTF-8.
     std::function<void(const std::string&)> partNote;
@@ -92,6 +95,7 @@ private:
     Download download_;
     std::atomic<std::int64_t> total_{-1};
     std::atomic<std::int64_t> continuedFrom_{0};
+    bool heldFinalFile_ = false;  // what is taken up is a file under the final name (task thread)
     mutable std::mutex lock_;
     std::condition_variable ended_;
     bool hasEnded_ = false;

@@ -14,6 +14,7 @@
 #include "text/code_page.h"
 
 #include <cerrno>
+#include <filesystem>
 #include <cstdio>
 
 namespace zorvan::cli {
@@ -31,10 +32,16 @@ using Clock = std::chrono::steady_clock;
 // without cap).
 constexpr std::size_t cliBufferSize = 64 * 1024;
 
+// An existing folder takes the file, as cp and wget do, whether or not
+// its path ends in "/" (the engine names it as the server or the address
+// does).
 std::string outputPath(const GetOptions& options) {
     std::string name = fileNameFromPath(parseAddress(options.url) ? parseAddress(options.url)->path : "");
     if (name.empty()) name = "download";
     if (options.output.empty()) return name;
+    std::error_code ignored;
+    if (options.output.back() != '/' && std::filesystem::is_directory(options.output, ignored))
+        return options.output + "/";
     return options.output;
 }
 
@@ -90,6 +97,11 @@ int reportOutcome(const DownloadJob& job, double seconds, bool abandoned) {
         say(line);
         return exitCode::done;
     }
+    if (job.outcome() == TaskOutcome::AlreadyThere) {
+        say("zorvan-cli: skipped " + job.savedPath() + ": it is already there (" + humanBytes(bytes) +
+            ", checked against the server's file)");
+        return exitCode::done;
+    }
     const std::string kept = job.keptText();
     if (job.outcome() == TaskOutcome::Stopped && !abandoned) {
         std::fprintf(stderr, "zorvan-cli: stopped%s%s\n", kept.empty() ? "" : "; ", kept.c_str());
@@ -102,34 +114,6 @@ int reportOutcome(const DownloadJob& job, double seconds, bool abandoned) {
                      job.total() >= 0 ? humanBytes(static_cast<double>(job.total())).c_str() : "?");
     if (!kept.empty()) std::fprintf(stderr, "zorvan-cli: %s\n", kept.c_str());
     return verdict.exitCode;
-}
-
-// --on-exists skip found the name taken: a file as large as the server's
-// is the download done before; a shorter one is made the part file of
-// this download, to be completed. True when it was, and the download is
-// to run again.
-bool takeUpShorterFile(const DownloadJob& job, int& exit) {
-    const auto [existing, total] = job.clash();
-    const std::string path = gbkToUtf8(job.localPath());
-    if (existing >= 0 && total > existing) {
-        if (adoptAsPartFile(path, job.url(), total)) {
-            say("zorvan-cli: " + path + " is shorter than the server's file (" + humanBytes(static_cast<double>(existing)) +
-                " of " + humanBytes(static_cast<double>(total)) + "); completing it");
-            return true;
-        }
-        std::fprintf(stderr, "zorvan-cli: %s is shorter than the server's file and cannot be completed: %s\n",
-                     path.c_str(), systemText(errno).c_str());
-        exit = exitCode::localFile;
-        return false;
-    }
-    if (existing >= 0 && total >= 0 && existing > total)
-        say("zorvan-cli: skipped " + path + ": it is larger than the server's file (" +
-            humanBytes(static_cast<double>(existing)) + " against " + humanBytes(static_cast<double>(total)) +
-            "); left as it is");
-    else
-        say("zorvan-cli: skipped " + path + ": it is already there (" + humanBytes(static_cast<double>(existing)) + ")");
-    exit = exitCode::done;
-    return false;
 }
 
 }  // namespace
@@ -185,21 +169,14 @@ int runGet(const GetOptions& options) {
     }
     warnIfInsecure(options.network);
     const auto started = Clock::now();
-    for (int run = 0;; ++run) {
-        DownloadJob job(options.url, utf8ToGbk(outputPath(options)), settings);
-        if (!job.start()) {
-            std::fprintf(stderr, "zorvan-cli: cannot download %s: %s\n", options.url.c_str(),
-                         whyNotFetchable(options.url, job.localPath()).c_str());
-            return exitCode::usage;
-        }
-        const bool abandoned = waitForEnd(job);
-        int exit = exitCode::done;
-        if (job.outcome() == TaskOutcome::GivenUp && run == 0 && !interrupted) {
-            if (takeUpShorterFile(job, exit)) continue;
-            return exit;
-        }
-        return reportOutcome(job, std::chrono::duration<double>(Clock::now() - started).count(), abandoned);
+    DownloadJob job(options.url, utf8ToGbk(outputPath(options)), settings);
+    if (!job.start()) {
+        std::fprintf(stderr, "zorvan-cli: cannot download %s: %s\n", options.url.c_str(),
+                     whyNotFetchable(options.url, job.localPath()).c_str());
+        return exitCode::usage;
     }
+    const bool abandoned = waitForEnd(job);
+    return reportOutcome(job, std::chrono::duration<double>(Clock::now() - started).count(), abandoned);
 }
 
 }  // namespace zorvan::cli

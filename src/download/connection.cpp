@@ -66,10 +66,22 @@ void Connection::main() {
 }
 
 int Connection::runFirst() {
-    if (task_.params.partFile && task_.params.continuePart) findPartToContinue();
+    if (task_.params.partFile) findHeldBytes();
     std::string body;
-    if (openStream(body) != Opened::Yes) return endedWithError;
-    if (task_.resumption && task_.resumption->accepted) return continuePart(std::move(body));
+    for (;;) {
+        if (openStream(body) != Opened::Yes) return endedWithError;
+        if (!task_.resumption || !task_.resumption->accepted) break;
+        switch (checkHeldBytes(body)) {
+            case Held::Same: return takeUpHeldBytes(std::move(body));
+            case Held::Differ: break;  // dropped: the next request is a new download's
+            case Held::Again:
+                task_.resumption->accepted = false;
+                if (!pauseBeforeRetry()) return endedWithError;
+                break;
+        }
+        closeStream();
+        body.clear();
+    }
     task_.resumption.reset();
     const std::int64_t total = task_.totalSize.load();
     if (total < 0) {
@@ -150,72 +162,6 @@ bool Connection::startCheckpoints(std::vector<ByteRange> done) {
         task_.noteFailure(TaskOutcome::TransferFailed);
         return false;
     }
-}
-
-// Before the first request: a part file that an earlier download of this
-// address left at the local path, and its record, to ask for only what
-// it misses. The same-name rule decides when the final name is taken.
-void Connection::findPartToContinue() {
-    const std::string path = gbkToUtf8(task_.currentLocalPath());
-    if (path.empty() || path.back() == '/' || existingFileSize(path) >= 0) return;
-    std::string why;
-    std::optional<PartRecord> record = loadPartRecord(recordPathOf(path), &why);
-    if (!record) {
-        if (!why.empty() || existingFileSize(partPathOf(path)) >= 0)
-            task_.startedOver(number_, StartOverReason::RecordUnreadable, why);
-        return;
-    }
-    if (record->address != task_.params.url) {
-        task_.startedOver(number_, StartOverReason::OtherAddress);
-        return;
-    }
-    if (record->done.empty()) return;  // nothing to take up: started afresh, silently
-    std::unique_ptr<TargetFile> file = TargetFile::openPart(path, record->size, task_.fileOptions());
-    if (!file) {
-        // In use by a live download, the same-name rule keeps the two apart.
-        if (!partFileInUse(path)) task_.startedOver(number_, StartOverReason::PartMissing);
-        return;
-    }
-    std::vector<ByteRange> missing = missingRanges(record->done, record->size);
-    if (missing.empty()) {
-        if (record->size == 0) return;
-        // Whole, but not yet named: the last byte is asked for again, which
-        // shows whether the server still has this version.
-        record->done = joinRanges({{0, record->size - 1}});
-        missing = {{record->size - 1, record->size}};
-    }
-    auto resumption = std::make_unique<Resumption>();
-    resumption->from = missing.front().begin;
-    if (missing.front().end < record->size) resumption->until = missing.front().end;
-    resumption->record = std::move(*record);
-    resumption->file = std::move(file);
-    task_.resumption = std::move(resumption);
-}
-
-// The server continues the part file: what is there stands, the missing
-// ranges are shared among the connections, and progress starts at the
-// share done.
-int Connection::continuePart(std::string body) {
-    Resumption& part = *task_.resumption;
-    const std::int64_t total = part.record.size;
-    task_.file = std::move(part.file);
-    const int first = task_.segments.planRemaining(total, part.record.done, 1 + plannedExtra_);
-    const std::int64_t there = part.record.doneBytes();
-    if (first < 0 || !startCheckpoints(part.record.done)) return endedWithError;
-    task_.fileReady = true;
-    {
-        std::lock_guard lock(task_.progressLock);
-        task_.bytesDone += there;
-    }
-    task_.log(number_, logLevel::note,
-              gbkFormat("继续上次未完成的下载: 已有 %lld / %lld 字节", static_cast<long long>(there),
-                        static_cast<long long>(total)));
-    task_.userEvent(event::continued, number_, there, total);
-    segment_ = first;
-    task_.segments.claim(segment_, number_);
-    const int further = std::min(plannedExtra_, task_.segments.unfinishedCount() - 1);
-    for (int i = 0; i < further; ++i) task_.queue.post(InternalEvent::of(InternalEvent::Kind::StartConnection));
-    return transfer(std::move(body), event::firstSegment);
 }
 
 int Connection::runFurther() {

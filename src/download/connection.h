@@ -45,9 +45,19 @@ private:
     bool shouldStop() const;
     int runFirst();
     bool createTargetFile(std::int64_t total);
-    void findPartToContinue();
-    int continuePart(std::string body);
     bool startCheckpoints(std::vector<ByteRange> done);
+
+    // Taking up bytes already on the disk (connection_resume.cpp).
+    enum class Held { Same, Differ, Again };
+    void findHeldBytes();
+    void findPartToContinue(const std::string& path);
+    void findFinalFile(const std::string& path);
+    Held checkHeldBytes(std::string& body);
+    Held compareWindow(Socket& socket, std::string& body, ByteRange window);
+    Held probeHeldBytes(ByteRange window);
+    Held heldBytesDiffer();
+    bool adoptFinalFile();
+    int takeUpHeldBytes(std::string body);
     int runFurther();
     int transferWholeBody(std::string body);
 

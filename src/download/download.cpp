@@ -61,6 +61,7 @@ bool keepsPart(const Task& task) {
         case TaskOutcome::NoSize:
         case TaskOutcome::FileChanged:
         case TaskOutcome::GivenUp:
+        case TaskOutcome::AlreadyThere:
         case TaskOutcome::CannotCreateFile:
         case TaskOutcome::NotSaved:
             return false;
@@ -194,9 +195,11 @@ TaskOutcome outcomeOf(const Task& task, bool complete) {
     return TaskOutcome::TransferFailed;
 }
 
-// Event 4: the bytes really done and how the task ended.
+// Event 4: the bytes really done and how the task ended; for a file that
+// was already there, its size.
 void reportEnd(Task& task, bool complete) {
-    const std::int64_t done = task.storedBytes();
+    const TaskOutcome outcome = outcomeOf(task, complete);
+    const std::int64_t done = outcome == TaskOutcome::AlreadyThere ? task.totalSize.load() : task.storedBytes();
     {
         std::lock_guard lock(task.progressLock);
         task.bytesDone = done;
@@ -207,7 +210,7 @@ void reportEnd(Task& task, bool complete) {
         task.slot->lastSplicedBytes = task.splicedBytes.load();
     }
     if (task.params.eventProcedure)
-        task.params.eventProcedure(event::end, 0, done, static_cast<std::int64_t>(outcomeOf(task, complete)), task.id);
+        task.params.eventProcedure(event::end, 0, done, static_cast<std::int64_t>(outcome), task.id);
 }
 
 // Lets go of the task: its connections, its entry among the live tasks,

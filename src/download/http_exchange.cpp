@@ -33,18 +33,17 @@ bool isTransient(int status) {
 // The longest wait a Retry-After may ask for.
 constexpr int longestRetryAfterMs = 60000;
 
-// What If-Range may carry: a strong entity tag, else the date.
-std::string rangeValidator(const std::string& etag, const std::string& lastModified) {
-    if (!etag.empty() && etag.rfind("W/", 0) != 0) return etag;
-    return lastModified;
-}
-
 // "Range: bytes=P-" or, up to an end, "Range: bytes=P-Q".
 std::string rangeLine(std::int64_t position, std::int64_t end) {
     return "Range: bytes=" + std::to_string(position) + "-" + (end > position ? std::to_string(end - 1) : "") + "\r\n";
 }
 
 }  // namespace
+
+std::string rangeValidator(const std::string& etag, const std::string& lastModified) {
+    if (!etag.empty() && etag.rfind("W/", 0) != 0) return etag;
+    return lastModified;
+}
 
 HttpExchange::HttpExchange(Task& task, int connection, StopCheck stop)
     : task_(task), connection_(connection), stop_(std::move(stop)) {}
@@ -333,11 +332,12 @@ OpenResult HttpExchange::acceptFirstAnswer(const ResponseHeader& header) {
     return OpenResult::Accepted;
 }
 
-// Whether the answer to the request for a part file's missing bytes
-// continues it. An answer that shows another version of the file, or no
-// parts at all, drops the part file with the reason.
+// Whether the answer to the request for the held bytes' missing ones
+// continues them. An answer that shows another version of the file, or no
+// parts at all, drops them with the reason.
 HttpExchange::Continuation HttpExchange::judgeContinuation(const ResponseHeader& header) {
-    const Resumption& part = *task_.resumption;
+    Resumption& part = *task_.resumption;
+    if (part.finalFile) return judgeFinalFile(header);
     const auto differs = [&](const std::string& ours, const std::string& theirs) {
         return !ours.empty() && !theirs.empty() && ours != theirs;
     };
@@ -366,10 +366,33 @@ HttpExchange::Continuation HttpExchange::judgeContinuation(const ResponseHeader&
     return Continuation::NoAnswer;
 }
 
-void HttpExchange::dropContinuation(StartOverReason reason) {
-    task_.startedOver(connection_, reason);
-    task_.resumption.reset();  // its part file goes: a new download replaces it
+// The same for a file under the final name: it may be this file only when
+// the server's is at least as large, and only parts can show it is.
+HttpExchange::Continuation HttpExchange::judgeFinalFile(const ResponseHeader& header) {
+    Resumption& part = *task_.resumption;
+    if (header.status == 206 && !header.chunked && !header.codingUnsupported) {
+        if (header.contentRangeTotal < part.heldBytes() || header.contentRangeStart != part.from ||
+            (header.contentRangeEnd >= 0 && header.contentRangeEnd < part.from)) {
+            dropContinuation(header.contentRangeTotal < 0 || header.contentRangeStart != part.from
+                                 ? StartOverReason::NotChecked
+                                 : StartOverReason::NotThisFile);
+            return Continuation::AskAgain;
+        }
+        part.record.size = header.contentRangeTotal;
+        return Continuation::Continues;
+    }
+    if (header.status == 200) {
+        dropContinuation(StartOverReason::NotChecked);
+        return Continuation::WholeFile;
+    }
+    if (header.status == 416) {  // the server's file is shorter than what is held
+        dropContinuation(StartOverReason::NotThisFile);
+        return Continuation::AskAgain;
+    }
+    return Continuation::NoAnswer;
 }
+
+void HttpExchange::dropContinuation(StartOverReason reason) { task_.dropResumption(connection_, reason); }
 
 OpenResult HttpExchange::acceptContinuation(const ResponseHeader& header) {
     Resumption& part = *task_.resumption;

@@ -13,6 +13,10 @@ namespace zorvan {
 
 struct Task;
 
+// What If-Range may carry: a strong entity tag, else the date; empty when
+// neither identifies the file.
+std::string rangeValidator(const std::string& etag, const std::string& lastModified);
+
 // How an attempt to open a transfer ended.
 enum class OpenResult {
     Accepted,  // the body follows
@@ -63,6 +67,7 @@ private:
     // Taking up a part file.
     enum class Continuation { Continues, AskAgain, WholeFile, NoAnswer };
     Continuation judgeContinuation(const ResponseHeader& header);
+    Continuation judgeFinalFile(const ResponseHeader& header);
     void dropContinuation(StartOverReason reason);
     OpenResult acceptContinuation(const ResponseHeader& header);
     OpenResult followRedirection(const ResponseHeader& header, int redirectsSoFar);

@@ -27,10 +27,11 @@ bool resolveNameClash(Task& task, int connection) {
     const std::int64_t existing = holderSize(path);
     if (existing < 0) return true;
 
-    const int answer = task.params.eventProcedure
-                           ? task.params.eventProcedure(event::nameClash, connection, existing,
-                                                        task.totalSize.load(), task.id)
-                           : clashAnswer::rename;
+    // A file found not to be this one is not asked about again: it stays.
+    const int answer = task.renameHeldFile || !task.params.eventProcedure
+                           ? clashAnswer::rename
+                           : task.params.eventProcedure(event::nameClash, connection, existing, task.totalSize.load(),
+                                                        task.id);
     if (answer == clashAnswer::rename) {
         const auto slash = path.rfind('/');
         const std::string folder = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);

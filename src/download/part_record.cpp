@@ -91,8 +91,30 @@ std::int64_t PartRecord::doneBytes() const {
     return total;
 }
 
-std::string partPathOf(const std::string& finalPath) { return finalPath + ".part"; }
-std::string recordPathOf(const std::string& finalPath) { return finalPath + ".part.state"; }
+namespace {
+
+// The final path itself, or, when its name is too long to carry the longest
+// suffix within the file system's name limit, the same folder and
+// extension with the name cut (at a UTF-8 character) and marked with a hash
+// of the whole name, so two long names that begin alike stay apart.
+std::string partBaseOf(const std::string& finalPath) {
+    const auto slash = finalPath.rfind('/');
+    const std::size_t nameAt = slash == std::string::npos ? 0 : slash + 1;
+    const std::string_view name = std::string_view(finalPath).substr(nameAt);
+    if (name.size() + partNameSuffixBytes <= maxNameBytes) return finalPath;
+    const auto dot = name.rfind('.');
+    std::string_view extension = dot == std::string_view::npos || dot == 0 ? std::string_view() : name.substr(dot);
+    if (extension.size() > 16) extension = {};
+    const std::string mark = "~" + hex16(fnv1a(name)).substr(0, 8);
+    std::size_t keep = maxNameBytes - partNameSuffixBytes - mark.size() - extension.size();
+    while (keep > 0 && (static_cast<unsigned char>(name[keep]) & 0xC0) == 0x80) --keep;
+    return finalPath.substr(0, nameAt) + std::string(name.substr(0, keep)) + mark + std::string(extension);
+}
+
+}  // namespace
+
+std::string partPathOf(const std::string& finalPath) { return partBaseOf(finalPath) + ".part"; }
+std::string recordPathOf(const std::string& finalPath) { return partBaseOf(finalPath) + ".part.state"; }
 
 std::optional<std::string> formatPartRecord(const PartRecord& record) {
     if (!printable(record.address) || !printable(record.etag) || !printable(record.lastModified)) return std::nullopt;
@@ -162,7 +184,8 @@ std::optional<PartRecord> loadPartRecord(const std::string& path, std::string* w
     if (why) why->clear();
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
     if (fd < 0) {
-        if (errno != ENOENT) return fail(why, "the record cannot be read");
+        // No record, or none that a name this long could have had.
+        if (errno != ENOENT && errno != ENAMETOOLONG) return fail(why, "the record cannot be read");
         return std::nullopt;
     }
     std::string text;

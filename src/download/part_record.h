@@ -34,14 +34,19 @@ struct PartRecord {
     std::int64_t doneBytes() const;
 };
 
-// The names beside a download's final path: the file in progress and its
-// record. Neither ends in the final extension, so listings of finished
-// files never see them.
+// How many bytes the longest of the names beside a final path (the
+// record's temporary one) adds to the final name.
+inline constexpr std::size_t partNameSuffixBytes = sizeof(".part.state.new") - 1;
+// The longest file name the file systems we write to hold.
+inline constexpr std::size_t maxNameBytes = 255;
+
+// The names beside a download's final path (UTF-8): the file in progress
+// and its record. Neither ends in the final extension, so listings of
+// finished files never see them. A final name too long to take the
+// suffixes is shortened for them (keeping its extension), so every
+// download can be stopped and taken up again.
 std::string partPathOf(const std::string& finalPath);
 std::string recordPathOf(const std::string& finalPath);
-// How many bytes the longest of those names (the record's temporary one)
-// adds to the final name.
-inline constexpr std::size_t partNameSuffixBytes = sizeof(".part.state.new") - 1;
 
 // The record as text: a version line, one value per line, and a check sum
 // over all of it, so a torn or foreign file is never mistaken for one.

@@ -141,9 +141,12 @@ std::unique_ptr<TargetFile> TargetFile::prepare(const std::string& finalPath, st
         errno = ENAMETOOLONG;
         return nullptr;
     }
-    // A name too long for the part file's and its record's suffixes is
-    // still saved, only without a part file to take up later.
-    const bool partFits = nameMax <= 0 || nameBytes + partNameSuffixBytes <= static_cast<std::size_t>(nameMax);
+    // Part names are shortened to fit 255 bytes; on a file system with a
+    // shorter limit the file is still saved, only without a part file to
+    // take up later.
+    const std::string recordTemp = recordPathOf(finalPath) + ".new";
+    const std::size_t partNameBytes = recordTemp.size() - recordTemp.rfind('/') - 1;
+    const bool partFits = nameMax <= 0 || partNameBytes <= static_cast<std::size_t>(nameMax);
 
     std::unique_ptr<TargetFile> file(new TargetFile);
     file->finalPath_ = finalPath;
@@ -194,6 +197,36 @@ std::unique_ptr<TargetFile> TargetFile::openPart(const std::string& finalPath, s
     }
     file->open_ = true;
     return file;
+}
+
+std::unique_ptr<TargetFile> TargetFile::adoptFinal(const std::string& finalPath, std::int64_t size,
+                                                   const TargetFileOptions& options) {
+    const std::int64_t held = existingFileSize(finalPath);
+    if (held < 0 || held > size || partFileInUse(finalPath)) {
+        errno = held < 0 ? ENOENT : EBUSY;
+        return nullptr;
+    }
+    const std::string part = partPathOf(finalPath);
+    // Whatever an earlier download left beside it is older than this.
+    ::unlink(part.c_str());
+    ::unlink(recordPathOf(finalPath).c_str());
+    if (::renameat2(AT_FDCWD, finalPath.c_str(), AT_FDCWD, part.c_str(), RENAME_NOREPLACE) != 0) return nullptr;
+    TargetFileOptions asPart = options;
+    asPart.partFile = true;
+    std::unique_ptr<TargetFile> file = prepare(finalPath, size, asPart);
+    if (file && file->partFile_ && file->openPartFile(true)) {
+        if (file->reserve() && file->map()) {
+            file->open_ = true;
+            return file;
+        }
+        file->keep();
+    }
+    // The file goes back under its name as it was.
+    const int why = errno;
+    if (::truncate(part.c_str(), held) == 0)
+        ::renameat2(AT_FDCWD, part.c_str(), AT_FDCWD, finalPath.c_str(), RENAME_NOREPLACE);
+    errno = why;
+    return nullptr;
 }
 
 TargetFile::~TargetFile() {
@@ -329,22 +362,6 @@ bool partFileInUse(const std::string& finalPath) {
     const bool busy = ::flock(fd, LOCK_SH | LOCK_NB) != 0 && errno == EWOULDBLOCK;
     ::close(fd);
     return busy;
-}
-
-bool adoptAsPartFile(const std::string& finalPath, const std::string& address, std::int64_t total) {
-    const std::string part = partPathOf(finalPath);
-    const std::int64_t have = existingFileSize(finalPath);
-    if (have < 0 || have >= total || partFileInUse(finalPath)) {
-        errno = have < 0 ? ENOENT : EEXIST;
-        return false;
-    }
-    if (existingFileSize(part) >= 0) {
-        errno = EEXIST;
-        return false;
-    }
-    if (::rename(finalPath.c_str(), part.c_str()) != 0 || ::truncate(part.c_str(), total) != 0) return false;
-    const PartRecord record{address, total, {}, {}, {{0, have}}};
-    return savePartRecord(recordPathOf(finalPath), record, true);
 }
 
 }  // namespace zorvan

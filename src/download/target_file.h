@@ -54,6 +54,12 @@ public:
     // have exactly `size` bytes.
     static std::unique_ptr<TargetFile> openPart(const std::string& finalPath, std::int64_t size,
                                                 const TargetFileOptions& options);
+    // A file under the final name whose bytes were found to be the start of
+    // this file: renamed to the part file (never over one in use) and grown
+    // to `size` bytes, to go on writing it. Nothing when it cannot be; the
+    // file is then as it was, under its name.
+    static std::unique_ptr<TargetFile> adoptFinal(const std::string& finalPath, std::int64_t size,
+                                                  const TargetFileOptions& options);
     ~TargetFile();
     TargetFile(const TargetFile&) = delete;
     TargetFile& operator=(const TargetFile&) = delete;
@@ -118,13 +124,5 @@ private:
 
 // Whether a live download holds the part file beside finalPath.
 bool partFileInUse(const std::string& finalPath);
-
-// Makes a file under its final name that is shorter than the server's
-// `total` into the part file of a download of `address` (as the engine is
-// given it) that holds its bytes, so the next download fetches only the
-// rest, as wget -c would. The file is renamed before anything else, so an
-// interruption never leaves a grown file under the final name. False, with
-// errno, when it cannot (no such file, a part file already there).
-bool adoptAsPartFile(const std::string& finalPath, const std::string& address, std::int64_t total);
 
 }  // namespace zorvan

@@ -59,11 +59,20 @@ void Task::startedOver(int connection, StartOverReason reason, const std::string
         case StartOverReason::OtherAddress: why = "未完成的文件属于另一个地址"; break;
         case StartOverReason::FileChanged: why = "服务器上的文件已更改"; break;
         case StartOverReason::NoRanges: why = "服务器不支持断点续传"; break;
+        case StartOverReason::NotThisFile: why = "同名文件不是这个文件"; break;
+        case StartOverReason::NotChecked: why = "服务器不支持断点续传, 无法核对同名文件"; break;
     }
+    const bool leftAlone = reason == StartOverReason::NotThisFile || reason == StartOverReason::NotChecked;
     log(connection, logLevel::note,
-        gbkFormat("无法继续上次未完成的下载 (%s%s%s), 重新开始下载", utf8ToGbk(why).c_str(), detail.empty() ? "" : ": ",
-                  detail.c_str()));
+        gbkFormat(leftAlone ? "保留同名文件 (%s%s%s), 另存为新文件" : "无法继续上次未完成的下载 (%s%s%s), 重新开始下载",
+                  utf8ToGbk(why).c_str(), detail.empty() ? "" : ": ", detail.c_str()));
     userEvent(event::startedOver, connection, static_cast<std::int64_t>(reason), 0);
+}
+
+void Task::dropResumption(int connection, StartOverReason reason) {
+    if (resumption && resumption->finalFile) renameHeldFile = true;
+    startedOver(connection, reason);
+    resumption.reset();  // a part file goes: a new download replaces it
 }
 
 TargetFileOptions Task::fileOptions() const {

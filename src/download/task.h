@@ -3,6 +3,7 @@
 #include "download/engine_settings.h"
 #include "download/event_queue.h"
 #include "download/failure_cause.h"
+#include "download/held_bytes.h"
 #include "download/http_request.h"
 #include "download/part_checkpoint.h"
 #include "download/part_record.h"
@@ -38,15 +39,22 @@ struct TaskSlot {
     std::int64_t lastSplicedBytes = 0;  // of the last task that ended: see Download::lastSplicedBytes
 };
 
-// A part file an earlier download left, being taken up. Found by the
-// first connection before its first request, which then asks for the
-// missing bytes only; the answer decides whether it is continued.
+// Bytes on the disk being taken up: a part file an earlier download left,
+// or (completeExisting) a file under the final name. Found by the first
+// connection before its first request, which then asks for the missing
+// bytes only (from a little earlier, when they must be compared); the
+// answer and the comparison decide whether they are continued.
 struct Resumption {
-    PartRecord record;
-    std::unique_ptr<TargetFile> file;  // open and locked
+    PartRecord record;                 // a file under the final name: its size is -1 until the server names it
+    std::unique_ptr<TargetFile> file;  // the part file, open and locked; none for a file under the final name
+    HeldFile held;                     // the same bytes, read to compare them with the server's
+    bool finalFile = false;            // the bytes are a file under the final name, not a part file of ours
+    HeldBytesCheck check;              // compared before a byte is added; empty when If-Range vouches for them
     std::int64_t from = 0;             // the first byte asked for
     std::int64_t until = -1;           // where the bytes missing from there end; -1: the end of the file
     bool accepted = false;             // the server's answer continues it
+
+    std::int64_t heldBytes() const { return record.doneBytes(); }
 };
 
 // How the body of the first answer ends: at its length, with its last
@@ -114,6 +122,10 @@ struct Task {
     std::unique_ptr<PartCheckpoint> checkpoint;
     // First connection only, until the others start; then the task thread.
     std::unique_ptr<Resumption> resumption;
+    // A file under the final name proved not to be this file, or could not
+    // be checked: the same-name rule gives the download another name
+    // without asking (first connection only).
+    bool renameHeldFile = false;
 
     std::atomic<int> failure{-1};  // the first TaskOutcome that explains a failure
     // The longest a successful request took from connecting to the header.
@@ -132,6 +144,9 @@ struct Task {
     void eventNow(int type, std::int64_t value, std::int64_t extra);
     // A part file is not taken up: says why (log and event 21).
     void startedOver(int connection, StartOverReason reason, const std::string& detail = {});
+    // The bytes being taken up are not: says why, and a file under the
+    // final name is then left alone (first connection).
+    void dropResumption(int connection, StartOverReason reason);
     // How this task's file is kept.
     TargetFileOptions fileOptions() const;
     void addProgress(std::int64_t count);

@@ -60,6 +60,13 @@ struct TaskParam {
     // path is taken up: only the missing bytes are fetched (event 20), or,
     // when it cannot be, the download starts over and says why (event 21).
     bool continuePart = false;
+    // A file already under the final name may be this file cut short, or
+    // whole. Its bytes are compared with the server's before anything is
+    // added: when they are this file's it is completed (event 20), or, whole,
+    // left as it is (TaskOutcome::AlreadyThere); when they are not, or
+    // cannot be checked, it is never touched and the download takes the
+    // next free name (event 21 says why). Needs partFile.
+    bool completeExisting = false;
     // A refusal keeps the part file too: the caller looks for the file at
     // another address (a link that expired) and removes the part itself
     // when there is none.
@@ -83,6 +90,8 @@ inline constexpr int retrying = 19;          // a connection pauses to try again
 inline constexpr int continued = 20;         // a part file is taken up; value: bytes there; extra: total size
 inline constexpr int startedOver = 21;       // a part file could not be taken up; value: StartOverReason
 inline constexpr int partKept = 22;          // before event 4: the part file stays; value: bytes in it; extra: total
+inline constexpr int heldChecked = 23;       // bytes on the disk matched the server's; value: bytes fetched to compare;
+                                             // extra: 1 for a file under the final name, 0 for a part file
 }  // namespace event
 
 // Why a part file left by an earlier download was not taken up (event 21).
@@ -92,6 +101,8 @@ enum class StartOverReason : int {
     OtherAddress = 3,      // it belongs to the download of another address
     FileChanged = 4,       // the file on the server is another version now
     NoRanges = 5,          // the server does not send parts of the file
+    NotThisFile = 6,       // the file under the final name is not this file (its bytes differ): left alone
+    NotChecked = 7,        // the file under the final name cannot be checked (no parts sent): left alone
 };
 
 namespace logLevel {
@@ -125,6 +136,7 @@ enum class TaskOutcome : int {
     CertificateExpired = 11,      // https: the certificate is outside its validity
     TlsHandshakeFailed = 12,      // https: no secure connection could be agreed
     TlsClosedMidRecord = 13,      // https: the server kept cutting the stream off mid-record
+    AlreadyThere = 14,     // the file under the final name is this file, whole (checked); nothing written
 };
 
 }  // namespace zorvan

@@ -8,6 +8,8 @@ ItemRun::ItemRun(const Work& work, TaskParam params) : work_(work), params_(std:
     params_.url = utf8ToGbk(work.address);
     params_.localPath = utf8ToGbk(work.path);
     params_.partFile = true;  // a queued work can always be paused and continued
+    // The engine checks a file under the name before completing it.
+    params_.completeExisting = work.clash == ClashChoice::Complete;
     // The mailbox, not the run: events may come after the run is gone.
     params_.eventProcedure = [box = mailbox_, clash = work.clash](int type, int connection, std::int64_t value,
                                                                    std::int64_t extra, TaskId) {
@@ -16,7 +18,8 @@ ItemRun::ItemRun(const Work& work, TaskParam params) : work_(work), params_(std:
         if (type == event::nameClash) {
             r.clashExisting = value;
             r.clashTotal = extra;
-            return clash == ClashChoice::Rename ? clashAnswer::rename : clashAnswer::giveUp;
+            // Under Complete the engine asks only of a file it could not check.
+            return clash == ClashChoice::Skip ? clashAnswer::giveUp : clashAnswer::rename;
         }
         switch (type) {
             case event::size: r.total = value; r.reached = true; break;
@@ -32,6 +35,7 @@ ItemRun::ItemRun(const Work& work, TaskParam params) : work_(work), params_(std:
             case event::continued: r.continuedFrom = value; break;
             case event::partKept: r.kept = value; break;
             case event::startedOver: r.startedOver = static_cast<int>(value); break;
+            case event::heldChecked: r.checkedBytes = value; break;
             case event::end:
                 r.ended = true;
                 r.bytesDone = value;

@@ -30,6 +30,7 @@ public:
         std::int64_t continuedFrom = 0;   // a part file's share taken up
         std::int64_t kept = 0;            // a part file's share kept at the end
         int startedOver = 0;              // why a part file was not taken up (StartOverReason); 0: it was, or none
+        std::int64_t checkedBytes = 0;    // fetched again to compare the bytes on the disk with the server's
         std::string lastError;            // UTF-8
         std::int64_t clashExisting = -1;  // the size of what held the name, when it was taken
         std::int64_t clashTotal = -1;     // and the server's size then

@@ -31,9 +31,9 @@ enum class FailureKind {
 enum class ClashChoice {
     Rename,  // save it as "name(1).mp4" ...
     Skip,    // leave the existing file and do not save this one
-    // Leave a file as large as the server's; make a shorter one the part
-    // file of this download and complete it (a file cut short by a crash
-    // or an older tool is not a finished work).
+    // Check the file against the server's: leave it when it is this file
+    // whole, complete it when it is its start (cut short by a crash or an
+    // older tool), else leave it alone and save as "name(1).mp4".
     Complete,
 };
 

@@ -134,8 +134,15 @@ TEST(ZorvanCli, SavesCompleteFilesAndSaysWhenItCouldNot) {
     run = runCli("get " + nginx.url("/clip.mp4") + " -o " + folder + "/clip.mp4");
     EXPECT_EQ(run.exitCode, 0) << run.output;
     EXPECT_NE(run.output.find("clip(1).mp4"), std::string::npos) << run.output;
+    // A folder that is there takes the file, with or without its "/".
+    std::filesystem::create_directories(folder + "/sub");
+    run = runCli("get " + nginx.url("/clip.mp4") + " -o " + folder + "/sub");
+    EXPECT_EQ(run.exitCode, 0) << run.output;
+    EXPECT_TRUE(readFile(folder + "/sub/clip.mp4") == content);
+    EXPECT_FALSE(std::filesystem::exists(folder + "/sub(1)"));
 
-    // Skipping what is there is not a failure; a shorter file is completed.
+    // Skipping what is there is not a failure; a shorter file that is its
+    // start is completed (both checked against the server).
     run = runCli("get " + nginx.url("/clip.mp4") + " -o " + folder + "/clip.mp4 --on-exists skip");
     EXPECT_EQ(run.exitCode, 0);
     EXPECT_NE(run.output.find("it is already there"), std::string::npos) << run.output;
@@ -144,6 +151,13 @@ TEST(ZorvanCli, SavesCompleteFilesAndSaysWhenItCouldNot) {
     EXPECT_EQ(run.exitCode, 0) << run.output;
     EXPECT_NE(run.output.find("shorter than the server's file"), std::string::npos) << run.output;
     EXPECT_TRUE(readFile(folder + "/short.mp4") == content);
+    std::ofstream(folder + "/mine.mp4") << "my own notes\n";
+    run = runCli("get " + nginx.url("/clip.mp4") + " -o " + folder + "/mine.mp4 --on-exists skip");
+    EXPECT_EQ(run.exitCode, 0) << run.output;
+    EXPECT_NE(run.output.find("mine.mp4 is left alone: the file there is not this file"), std::string::npos)
+        << run.output;
+    EXPECT_EQ(readFile(folder + "/mine.mp4"), "my own notes\n");
+    EXPECT_TRUE(readFile(folder + "/mine(1).mp4") == content);
 
     run = runCli("get " + nginx.url("/nothing.mp4") + " -o " + folder + "/n.mp4");
     EXPECT_EQ(run.exitCode, 5);
@@ -164,7 +178,8 @@ TEST(ZorvanCli, SavesCompleteFilesAndSaysWhenItCouldNot) {
     run = runCli("get http://127.0.0.1 -o " + folder + "/x.mp4");
     EXPECT_EQ(run.exitCode, 2);
     EXPECT_NE(run.output.find("cannot download"), std::string::npos) << run.output;
-    EXPECT_EQ(filesIn(folder), (std::vector<std::string>{"clip(1).mp4", "clip.mp4", "short.mp4"}));
+    EXPECT_EQ(filesIn(folder),
+              (std::vector<std::string>{"clip(1).mp4", "clip.mp4", "mine(1).mp4", "mine.mp4", "short.mp4", "sub"}));
 }
 
 TEST(ZorvanCli, StandardOutputTakesTheBodyAndLocalProblemsHaveTheirOwnExitCode) {

@@ -3,11 +3,13 @@
 // fetches only what is missing, or, when the part cannot be trusted,
 // starts over, says why, and never mixes two versions of the file.
 #include "download/engine_settings.h"
+#include "download/held_bytes.h"
 #include "download/part_record.h"
 #include "download/segment_table.h"
 #include "support/download_runner.h"
 #include "support/loopback_server.h"
 #include "support/nginx_server.h"
+#include "text/code_page.h"
 
 #include <gtest/gtest.h>
 
@@ -67,6 +69,45 @@ TEST(PartRecordTest, ReadsBackWhatItWroteAndRefusesEveryDamagedCopy) {
     EXPECT_EQ(at, 1000000);
     EXPECT_GE(free, 4);
     EXPECT_LE(free, 6);
+}
+
+TEST(HeldBytesCheckTest, OneWindowEndsAtTheFirstMissingByteTheOtherSitsInTheLongestOtherStretch) {
+    constexpr std::int64_t w = 64 * 1024;
+    // One connection's part: the overlap before the gap, the probe in the middle of the rest.
+    HeldBytesCheck c = planHeldBytesCheck({{0, 1000000}}, 1000000);
+    EXPECT_EQ(c.overlap, (ByteRange{1000000 - w, 1000000}));
+    EXPECT_EQ(c.probe, (ByteRange{(1000000 - w - w) / 2, (1000000 - w - w) / 2 + w}));
+    EXPECT_EQ(c.bytes(), 2 * w);
+    // Five connections' parts: the probe goes where most is held, away from the overlap.
+    c = planHeldBytesCheck({{0, 100000}, {200000, 500000}, {600000, 650000}}, 100000);
+    EXPECT_EQ(c.overlap, (ByteRange{100000 - w, 100000}));
+    EXPECT_EQ(c.probe, (ByteRange{350000 - w / 2, 350000 + w / 2}));
+    // Little held: one window covers it all, and no probe is needed.
+    c = planHeldBytesCheck({{0, 13}}, 13);
+    EXPECT_EQ(c.overlap, (ByteRange{0, 13}));
+    EXPECT_EQ(c.probe.length(), 0);
+    // The first byte missing: nothing comes right before it, the held bytes are probed.
+    c = planHeldBytesCheck({{300000, 310000}}, 0);
+    EXPECT_EQ(c.overlap.length(), 0);
+    EXPECT_EQ(c.probe, (ByteRange{300000, 310000}));
+}
+
+TEST(PartNamesTest, ALongNameGetsShortPartNamesThatKeepItsExtensionAndStayApart) {
+    const std::string folder = "/v/";
+    const auto nameOf = [](const std::string& path) { return path.substr(path.rfind('/') + 1); };
+    EXPECT_EQ(partPathOf(folder + "a.mp4"), folder + "a.mp4.part") << "short names keep the plain suffix";
+    std::string stem;
+    for (int i = 0; i < 81; ++i) stem += "歌";  // 243 bytes
+    const std::string one = folder + stem + "a.mp4", two = folder + stem + "b.mp4";
+    for (const std::string& path : {one, two}) {
+        const std::string part = nameOf(partPathOf(path)), record = nameOf(recordPathOf(path));
+        EXPECT_LE(record.size() + 4, 255u) << "the record's temporary name fits";
+        EXPECT_TRUE(part.ends_with(".mp4.part")) << part;
+        EXPECT_EQ(record, part + ".state");
+        EXPECT_EQ(part.rfind(stem.substr(0, 200), 0), 0u) << "cut at a character, the start kept";
+        EXPECT_EQ(gbkToUtf8(utf8ToGbk(part)), part) << "still whole UTF-8";
+    }
+    EXPECT_NE(partPathOf(one), partPathOf(two)) << "names that begin alike stay apart";
 }
 
 // On both receive paths: what the record claims must be in the file
@@ -237,6 +278,156 @@ TEST_P(ResumeTest, TwoDownloadsNeverShareAPartFile) {
     EXPECT_TRUE(first.waitUntilIdle(std::chrono::seconds(10)));
     EXPECT_TRUE(std::filesystem::exists(part())) << "the first one's part is its own";
     EXPECT_EQ(loadPartRecord(record())->address, p1.url);
+}
+
+// A server that names no validator (as much generated or proxied media):
+// what is on the disk is compared with the server's bytes before a byte is
+// added to it, and a file replaced by another of the same size is fetched
+// whole, never mixed.
+TEST_P(ResumeTest, WithoutValidatorsThePartIsComparedWithTheServersBytesBeforeItIsContinued) {
+    const std::string before = patternBytes(400000, 7);
+    std::string changedMiddle = before;  // differs only inside the second window
+    changedMiddle[40000] = static_cast<char>(changedMiddle[40000] ^ 0x5A);
+    const std::vector<ByteRange> done = {{0, 150000}, {250000, 300000}};
+    struct Case {
+        const char* name;
+        std::string served;
+        bool continued;
+    };
+    const std::vector<Case> cases = {
+        {"the same file", before, true},
+        {"another file of the same size", patternBytes(400000, 8), false},
+        {"the same but for one byte the second window holds", changedMiddle, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::filesystem::remove_all(folder);
+        std::filesystem::create_directories(folder);
+        LoopbackServer server(fileScript(c.served, [](ScriptedReply& reply, const HttpRequest&, std::int64_t) {
+            reply.keepAlive = false;
+            reply.bytesPerSecond = 2 * 1024 * 1024;  // a stream sends little past where it is closed
+        }));
+        PartRecord r{server.url("/a.mp4"), static_cast<std::int64_t>(before.size()), "", "", done};
+        writePart(part(), before, done);
+        std::ofstream(record(), std::ios::binary) << *formatPartRecord(r);
+
+        server.resetBytesSent();
+        const DownloadRecord d = runDownload(params(server.url("/a.mp4")));
+        ASSERT_EQ(d.outcome, TaskOutcome::Complete);
+        EXPECT_TRUE(readFile(target()) == c.served) << "one version, whole";
+        EXPECT_EQ(filesIn(folder), std::vector<std::string>{"a.mp4"});
+        if (c.continued) {
+            ASSERT_NE(d.first(event::continued), nullptr);
+            EXPECT_EQ(d.first(event::continued)->value, 200000);
+            ASSERT_NE(d.first(event::heldChecked), nullptr);
+            EXPECT_LE(d.first(event::heldChecked)->value, 128 * 1024) << "the check's own bytes";
+            EXPECT_EQ(d.first(event::heldChecked)->extra, 0) << "a part file";
+            EXPECT_EQ(server.requests().front().header("Range"), "bytes=" + std::to_string(150000 - 65536) + "-249999")
+                << "the continuation starts a window early";
+            // The missing 200000 bytes, the two windows, headers and what a
+            // stream receives past its part before it is closed.
+            EXPECT_LE(server.bytesSent(), 200000 + 128 * 1024 + 5 * (20480 + 16 * 1024) + 20000);
+        } else {
+            EXPECT_EQ(d.count(event::continued), 0);
+            ASSERT_NE(d.first(event::startedOver), nullptr);
+            EXPECT_EQ(d.first(event::startedOver)->value, static_cast<int>(StartOverReason::FileChanged));
+            EXPECT_TRUE(d.logged("未完成文件的内容与服务器上的文件不同"));
+        }
+    }
+}
+
+// A file already under the name (the user's own, a download cut short by
+// another tool, or this very file) is extended only when its bytes are
+// the server's file's start; anything else is left untouched and the
+// download saved beside it.
+TEST_P(ResumeTest, AFileUnderTheNameIsCompletedOnlyWhenItIsThisFilesStartAndElseLeftAlone) {
+    const std::string content = patternBytes(400000, 3);
+    std::string middleChanged = content;
+    middleChanged[160000] = static_cast<char>(middleChanged[160000] ^ 0x11);  // inside the second window
+    enum Outcome { Completed, AlreadyThere, SavedBeside };
+    struct Case {
+        const char* name;
+        std::string existing;
+        bool ranges;
+        Outcome outcome;
+        int reason;  // event 21 when saved beside
+    };
+    const int notThis = static_cast<int>(StartOverReason::NotThisFile);
+    const std::vector<Case> cases = {
+        {"the user's own notes", "my own notes\n", true, SavedBeside, notThis},
+        {"the file's start", content.substr(0, 250000), true, Completed, 0},
+        {"the file's first bytes only", content.substr(0, 1000), true, Completed, 0},
+        {"the file, whole", content, true, AlreadyThere, 0},
+        {"a larger file", content + "tail", true, SavedBeside, notThis},
+        {"the same size, one byte changed", middleChanged, true, SavedBeside, notThis},
+        {"a start the server cannot show", content.substr(0, 250000), false, SavedBeside,
+         static_cast<int>(StartOverReason::NotChecked)},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::filesystem::remove_all(folder);
+        std::filesystem::create_directories(folder);
+        std::ofstream(target(), std::ios::binary) << c.existing;
+        LoopbackServer server(fileScript(content, [&](ScriptedReply& reply, const HttpRequest&, std::int64_t) {
+            if (!c.ranges) {
+                reply.status = "200 OK";
+                reply.headers.clear();
+                reply.body = content;
+            }
+            reply.keepAlive = false;
+            reply.bytesPerSecond = 2 * 1024 * 1024;  // a stream sends little past where it is closed
+        }));
+        TaskParam p = params(server.url("/a.mp4"));
+        p.completeExisting = true;
+        const DownloadRecord d = runDownload(p, [](std::int64_t) { return clashAnswer::giveUp; });
+        EXPECT_EQ(d.count(event::nameClash), 0) << "nobody is asked: the check decides";
+        switch (c.outcome) {
+            case Completed:
+                ASSERT_EQ(d.outcome, TaskOutcome::Complete);
+                EXPECT_TRUE(readFile(target()) == content);
+                EXPECT_EQ(filesIn(folder), std::vector<std::string>{"a.mp4"});
+                ASSERT_NE(d.first(event::continued), nullptr);
+                EXPECT_EQ(d.first(event::continued)->value, static_cast<std::int64_t>(c.existing.size()));
+                ASSERT_NE(d.first(event::heldChecked), nullptr);
+                EXPECT_EQ(d.first(event::heldChecked)->extra, 1) << "a file under the final name";
+                break;
+            case AlreadyThere:
+                EXPECT_EQ(d.outcome, TaskOutcome::AlreadyThere);
+                EXPECT_EQ(d.bytes, static_cast<std::int64_t>(content.size()));
+                EXPECT_EQ(filesIn(folder), std::vector<std::string>{"a.mp4"});
+                EXPECT_LE(server.bytesSent(), 128 * 1024 + 2 * 64 * 1024) << "the two windows, and little past them";
+                break;
+            case SavedBeside:
+                ASSERT_EQ(d.outcome, TaskOutcome::Complete);
+                EXPECT_TRUE(readFile(target()) == c.existing) << "never written to";
+                EXPECT_TRUE(readFile(folder + "/a(1).mp4") == content);
+                EXPECT_EQ(filesIn(folder), (std::vector<std::string>{"a(1).mp4", "a.mp4"}));
+                ASSERT_NE(d.first(event::startedOver), nullptr);
+                EXPECT_EQ(d.first(event::startedOver)->value, c.reason);
+                EXPECT_TRUE(d.logged("保留同名文件"));
+                break;
+        }
+    }
+}
+
+TEST_P(ResumeTest, ANameNearTheFileSystemsLimitCanBeStoppedAndTakenUp) {
+    const std::string content = patternBytes(3 * 1024 * 1024, 5);
+    std::string name;
+    for (int i = 0; i < 82; ++i) name += "歌";  // 246 bytes, with ".mp4" 250
+    name += ".mp4";
+    LoopbackServer server(pacedFile(content, 8 * 1024 * 1024, 5));
+    TaskParam p = params(server.url("/a.mp4"));
+    p.localPath = utf8ToGbk(target(name));
+    const DownloadRecord first = runDownloadUntil(p, 1024 * 1024);
+    ASSERT_EQ(first.outcome, TaskOutcome::Stopped);
+    EXPECT_EQ(first.count(event::startedOver), 0) << "there was no record to call unusable";
+    ASSERT_NE(first.first(event::partKept), nullptr) << "the part is kept";
+    const DownloadRecord second = runDownload(p);
+    ASSERT_EQ(second.outcome, TaskOutcome::Complete);
+    ASSERT_NE(second.first(event::continued), nullptr);
+    EXPECT_EQ(second.first(event::continued)->value, first.first(event::partKept)->value);
+    EXPECT_TRUE(readFile(target(name)) == content);
+    EXPECT_EQ(filesIn(folder), std::vector<std::string>{name});
 }
 
 INSTANTIATE_TEST_SUITE_P(BothPaths, ResumeTest, ::testing::Bool(), receivePathName);

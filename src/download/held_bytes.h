@@ -1,0 +1,60 @@
+#pragma once
+
+#include "download/part_record.h"
+#include "download/socket_io.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace zorvan {
+
+// Bytes already on the disk that a download is about to extend (a part
+// file an earlier run left, or a file under the final name) must be the
+// server's file before a byte is added to them. Without a validator for
+// If-Range to lean on, two windows of them are fetched again and compared
+// byte for byte: the one just before the first byte to fetch, which the
+// continuing request asks for anyway by starting that much earlier, and
+// one more inside the held bytes, away from it.
+inline constexpr std::int64_t heldCheckWindow = 64 * 1024;
+
+struct HeldBytesCheck {
+    ByteRange overlap;  // ends at the first byte to fetch; empty when no held byte comes right before it
+    ByteRange probe;    // asked for on its own; empty when the overlap already covers what is held
+    std::int64_t bytes() const { return overlap.length() + probe.length(); }
+};
+
+// `held`: the ranges on the disk (joined); `next`: the first byte to fetch.
+// The probe is the middle of the longest held stretch outside the overlap.
+HeldBytesCheck planHeldBytesCheck(const std::vector<ByteRange>& held, std::int64_t next,
+                                  std::int64_t window = heldCheckWindow);
+
+// A file opened for reading only, to compare what it holds; closed with
+// its owner.
+class HeldFile {
+public:
+    HeldFile() = default;
+    explicit HeldFile(const std::string& path);
+    ~HeldFile();
+    HeldFile(HeldFile&& other) noexcept;
+    HeldFile& operator=(HeldFile&& other) noexcept;
+    HeldFile(const HeldFile&) = delete;
+    HeldFile& operator=(const HeldFile&) = delete;
+
+    bool isOpen() const { return fd_ >= 0; }
+    // The file's size now; -1 when it is not open.
+    std::int64_t size() const;
+    // Whether the file holds exactly `bytes` at `position`.
+    bool holds(std::int64_t position, std::string_view bytes) const;
+
+private:
+    int fd_ = -1;
+};
+
+// Takes `count` body bytes of an open answer: first from `pending` (what
+// came with the header, which loses them), then from the socket.
+// `received` says how many came from the socket, for the rate limit.
+ReceiveResult takeBodyBytes(Socket& socket, std::string& pending, std::size_t count, std::string& out,
+                            int timeoutMs, const StopCheck& stop);
+
+}  // namespace zorvan
