@@ -162,13 +162,7 @@ int runSync(const GetAllOptions& options) {
         }
         if (!quiet() && fresh > 0 && performer.lastChecked > 0)
             std::fprintf(stderr, "%d new %s since the last check\n", fresh, fresh == 1 ? "work" : "works");
-        const int code = fetchListed(one, job, listing, started, [&db](const QueueItem& item) {
-            std::string why;
-            if (!db->recordFile({workKey(item.work.address), item.savedPath, item.done, true, item.work.performer,
-                                 item.work.sequence, item.work.songName},
-                                nowSeconds(), why))
-                std::fprintf(stderr, "zorvan-cli: cannot write the library: %s\n", why.c_str());
-        });
+        const int code = fetchListed(one, job, listing, started, db.get());
         if (code == interruptedExitCode() && interrupted) return code;
         if (code != exitCode::done && (worst == exitCode::done || code == exitCode::someFailed)) worst = code;
     }

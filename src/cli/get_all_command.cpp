@@ -14,6 +14,8 @@
 #include "follow/performer_works.h"
 #include "queue/download_archive.h"
 #include "queue/download_queue.h"
+#include "store/known_files.h"
+#include "store/library_db.h"
 #include "text/code_page.h"
 
 #include <sys/stat.h>
@@ -59,20 +61,28 @@ struct Tally {
 
 class GetAllRun {
 public:
-    std::function<void(const QueueItem&)> onDone;  // after a work is done and archived
-
-    GetAllRun(const GetAllOptions& options, std::string folder, DownloadArchive& archive, const JobSettings& job)
-        : options_(options), folder_(std::move(folder)), archive_(archive), queue_(queueSettings(options, job)) {
+    GetAllRun(const GetAllOptions& options, std::string folder, DownloadArchive& archive, LibraryDb* library,
+              const JobSettings& job)
+        : options_(options),
+          folder_(std::move(folder)),
+          archive_(archive),
+          library_(library),
+          queue_(queueSettings(options, job)) {
         queue_.setListener([this](const QueueEvent& e) {
             if (e.kind != QueueEvent::Kind::Changed) return;
             if (const QueueItem* item = queue_.item(e.id)) report(*item);
         });
+        std::string error;
+        if (library_) known_ = KnownFiles(library_->files(error));
+        if (!error.empty()) display_.print("zorvan-cli: cannot read the library (files are known by name only): " + error);
     }
 
     // Sorts the listed works into those to fetch and those already here;
-    // a dry run only says which is which. A file under a work's name that
-    // is not in the archive is asked about: kept when it is whole,
-    // completed when it is shorter.
+    // a dry run only says which is which. A work is its performer,
+    // sequence and song: a file under its name that the library knows as
+    // another work's is left alone, the work saved beside it; one the
+    // library does not know is checked against the server by the engine
+    // (skipped when it is this work whole, completed when it is its start).
     void plan(const std::vector<ListedWork>& works) {
         for (const ListedWork& listed : works) {
             const std::string path = localPath(listed);
@@ -82,17 +92,21 @@ public:
                 if (options_.dryRun) display_.print("skip  " + line + ": in the archive");
                 continue;
             }
-            const bool there = fileExists(path);
-            ++pending_;
-            if (options_.dryRun) {
-                display_.print("fetch " + line + (there ? options_.renameOnExists ? ": the file exists; saved under another name"
-                                                                                  : ": the file exists; completed if it is shorter"
-                                                        : std::string()));
+            std::string where;
+            const FilePresence presence = known_.presenceOf(identityOf(listed), path, &where);
+            if (presence == FilePresence::Known) {
+                ++tally_.existing;
+                if (options_.dryRun) display_.print("skip  " + line + ": already there (" + where + ")");
                 continue;
             }
-            queue_.add({fileNameOf(path), listed.address, path,
-                        options_.renameOnExists ? ClashChoice::Rename : ClashChoice::Complete, options_.service,
-                        options_.performerId, listed.sequence, listed.songName});
+            ++pending_;
+            const bool rename = options_.renameOnExists || presence == FilePresence::OtherWork;
+            if (options_.dryRun) {
+                display_.print("fetch " + line + planNote(presence));
+                continue;
+            }
+            queue_.add({fileNameOf(path), listed.address, path, rename ? ClashChoice::Rename : ClashChoice::Complete,
+                        options_.service, options_.performerId, listed.sequence, listed.songName});
         }
     }
 
@@ -104,7 +118,8 @@ public:
     int pendingCount() const { return pending_; }
     const Tally& tally() const { return tally_; }
     bool stopped() const { return stopped_; }
-    bool gaveUp() const { return queue_.pausedByFailures(); }
+    bool gaveUp() const { return queue_.pausedByFailures() && !queue_.folderGone(); }
+    bool folderGone() const { return queue_.folderGone(); }
     LiveDisplay& display() { return display_; }
 
     void run() {
@@ -148,11 +163,40 @@ private:
         QueueSettings settings;
         settings.parallel = options.parallel;
         settings.limits = cliLimits;
+        // A folder named with -o that vanishes is the user's to make again.
+        settings.remakeFolders = options.folder.empty();
         settings.taskParams = [job] { return cliTaskParams(job); };
         settings.findAddress = [](const Work& work) {
             return listedAddressOf(work.service, work.performer, work.sequence, work.songName);
         };
         return settings;
+    }
+
+    WorkIdentity identityOf(const ListedWork& listed) const {
+        return {workKey(listed.address), options_.performerId, listed.sequence, listed.songName};
+    }
+
+    std::string planNote(FilePresence presence) const {
+        switch (presence) {
+            case FilePresence::OtherWork: return ": the file there holds another work; saved under another name";
+            case FilePresence::Unknown:
+                return options_.renameOnExists ? ": the file exists; saved under another name"
+                                               : ": the file exists; checked against the server (left if it is this "
+                                                 "work, completed if it is its start, else saved under another name)";
+            default: return {};
+        }
+    }
+
+    // What the library learns of a work's file: it is this work's.
+    void recordFile(const QueueItem& item) {
+        if (!library_) return;
+        std::string error;
+        const std::int64_t now =
+            std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch()).count();
+        if (!library_->recordFile({workKey(item.work.address), libraryPath(item.savedPath), item.done, true,
+                                   item.work.performer, item.work.sequence, item.work.songName},
+                                  now, error))
+            display_.print("zorvan-cli: cannot write the library: " + error);
     }
 
     // Where the work goes (UTF-8), named as the window names it.
@@ -168,6 +212,14 @@ private:
     }
 
     void sayContinuing(const QueueItem& item) {
+        const auto reason = static_cast<StartOverReason>(item.startedOver);
+        if ((reason == StartOverReason::NotThisFile || reason == StartOverReason::NotChecked) &&
+            saidBeside_.insert(item.id).second)
+            note(fileNameOf(item.work.path) + " is left alone: " +
+                 (reason == StartOverReason::NotThisFile
+                      ? "it is not this work (its bytes differ from the server's)"
+                      : "it cannot be checked (the server does not send parts of files)") +
+                 "; saving the work beside it");
         if (item.addressMoved && saidMoved_.insert(item.id).second)
             note("moved   " + item.work.title + ": its address expired; going on from the one the service lists now");
         if (item.continuedFrom <= 0 || item.total <= 0 || !saidContinuing_.insert(item.id).second) return;
@@ -199,7 +251,7 @@ private:
                 ++tally_.done;
                 tally_.bytes += item.done;
                 note("done    " + fileNameOf(item.savedPath) + " (" + humanBytes(static_cast<double>(item.done)) + ")");
-                if (onDone) onDone(item);
+                recordFile(item);
             } else {
                 ++tally_.failed;
                 display_.print("failed  " + item.work.title + ": " + error + " <" + item.work.address + ">");
@@ -208,9 +260,12 @@ private:
         }
         if (item.state == ItemState::Skipped) {
             ++tally_.existing;
-            const bool larger = item.total >= 0 && item.existingSize > item.total;
-            note("skipped " + item.work.title +
-                 (larger ? ": a larger file of that name is there; left as it is" : ": the file is already there"));
+            if (item.outcome == TaskOutcome::AlreadyThere) {
+                note("skipped " + item.work.title + ": already there (checked against the server's file)");
+                recordFile(item);
+            } else {
+                note("skipped " + item.work.title + ": the file is already there");
+            }
             return;
         }
         ++tally_.failed;
@@ -235,11 +290,14 @@ private:
     const GetAllOptions& options_;
     const std::string folder_;  // UTF-8
     DownloadArchive& archive_;
+    LibraryDb* library_;
+    KnownFiles known_;
     LiveDisplay display_;
     Tally tally_;
     DownloadQueue queue_;
     std::set<int> saidContinuing_;
     std::set<int> saidMoved_;
+    std::set<int> saidBeside_;
     int pending_ = 0;
     bool stopped_ = false;
 };
@@ -271,11 +329,18 @@ int runGetAll(const GetAllOptions& options) {
     if (interrupted) return interruptedExitCode();
     if (const Verdict fault = listingFault(listing, options.service, options.performerId); !fault.text.empty())
         return fail(fault.text, fault.exitCode);
-    return fetchListed(options, job, listing, started);
+    // The library knows which work each file holds; without it files are
+    // known by their names, as before there was one.
+    std::unique_ptr<LibraryDb> library;
+    if (!options.dryRun || std::filesystem::exists(libraryDbPath())) {
+        library = LibraryDb::open(libraryDbPath(), error);
+        if (!library) std::fprintf(stderr, "zorvan-cli: %s; files are known by name only\n", error.c_str());
+    }
+    return fetchListed(options, job, listing, started, library.get());
 }
 
 int fetchListed(const GetAllOptions& options, const JobSettings& job, const WorksListing& listing,
-                std::chrono::steady_clock::time_point started, const std::function<void(const QueueItem&)>& done) {
+                std::chrono::steady_clock::time_point started, LibraryDb* library) {
     std::string error;
     const std::vector<ListedWork> works = selectWorks(listing.works, options.selection);
     const std::string chosen = options.selection.any() ? " (" + std::to_string(works.size()) + " chosen)" : "";
@@ -291,8 +356,7 @@ int fetchListed(const GetAllOptions& options, const JobSettings& job, const Work
         return fail(error, exitCode::localFile);
     }
 
-    GetAllRun run(options, folder, archive, job);
-    run.onDone = done;
+    GetAllRun run(options, folder, archive, library, job);
     run.plan(works);
     const std::size_t total = listing.works.size();
     if (options.dryRun) {
@@ -302,9 +366,11 @@ int fetchListed(const GetAllOptions& options, const JobSettings& job, const Work
         return exitCode::done;
     }
     if (run.pendingCount() == 0) {
+        const int there = run.tally().existing;
         if (!quiet())
-            std::fprintf(stderr, "nothing new to download: %s listed%s, %d in the archive\n",
-                         count(total, "work", "works").c_str(), chosen.c_str(), run.tally().archived);
+            std::fprintf(stderr, "nothing new to download: %s listed%s, %d in the archive%s\n",
+                         count(total, "work", "works").c_str(), chosen.c_str(), run.tally().archived,
+                         there > 0 ? (", " + std::to_string(there) + " already there").c_str() : "");
         return exitCode::done;
     }
     run.note("downloading " + std::to_string(run.pendingCount()) + " of " + count(total, "work", "works") + chosen +
@@ -320,6 +386,9 @@ int fetchListed(const GetAllOptions& options, const JobSettings& job, const Work
                      count(static_cast<std::size_t>(t.existing), "file", "files").c_str(), t.failed, left.c_str(),
                      humanBytes(static_cast<double>(t.bytes)).c_str(), secondsSince(started));
     if (run.stopped()) return interruptedExitCode();
+    if (run.folderGone())
+        return fail("the folder " + folder + " is gone (removed while downloading); make it again and run the same command",
+                    exitCode::localFile);
     if (run.gaveUp()) {
         std::fprintf(stderr, "zorvan-cli: the service cannot be reached; stopped after %d failures in a row\n",
                      QueueSettings{}.unreachableInARow);

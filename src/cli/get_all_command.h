@@ -9,6 +9,10 @@
 #include <functional>
 #include <string>
 
+namespace zorvan {
+class LibraryDb;
+}
+
 namespace zorvan::cli {
 
 // "get-all": every listed work of a performer not yet in the folder's
@@ -21,8 +25,9 @@ int runGetAll(const GetAllOptions& options);
 // network settings (false with `error` when they cannot be used), and the
 // downloads of a listing already made.
 bool prepareGetAll(const GetAllOptions& options, JobSettings& job, std::string& error);
-// `done` hears of each work as it is done and archived.
+// `library`, when there is one, tells which work each file holds and
+// learns of each work saved.
 int fetchListed(const GetAllOptions& options, const JobSettings& job, const WorksListing& listing,
-                std::chrono::steady_clock::time_point started, const std::function<void(const QueueItem&)>& done = {});
+                std::chrono::steady_clock::time_point started, LibraryDb* library);
 
 }  // namespace zorvan::cli

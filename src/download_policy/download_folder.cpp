@@ -60,7 +60,10 @@ std::string downloadFolderFor(const std::string& programFolder) {
 }
 
 std::string downloadFolder() {
-    static const std::string folder = downloadFolderFor(programDirectory());
+    static const std::string folder = [] {
+        if (const char* chosen = std::getenv("ZORVAN_DOWNLOAD_DIR"); chosen && *chosen == '/') return std::string(chosen);
+        return downloadFolderFor(programDirectory());
+    }();
     return folder;
 }
 

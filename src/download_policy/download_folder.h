@@ -8,7 +8,8 @@ namespace zorvan {
 // line alike: video/ in the program's folder when the program may write
 // there (a build tree, a copy unpacked in the user's own folders);
 // otherwise, and always for an installed copy (/usr, ~/.local), the user's
-// videos folder + "/Zorvan". Decided once per run.
+// videos folder + "/Zorvan". $ZORVAN_DOWNLOAD_DIR (an absolute path)
+// names another. Decided once per run.
 std::string downloadFolder();
 
 // The rule itself, for a given program folder.

@@ -45,7 +45,8 @@ std::string engineAddress(const std::string& listedAddress) {
     return address;
 }
 
-std::string workKey(const std::string& address) {
+std::string workKey(const std::string& listedAddress) {
+    const std::string address = engineAddress(listedAddress);
     const auto scheme = address.find("://");
     const auto slash = address.find('/', scheme == std::string::npos ? 0 : scheme + 3);
     return slash == std::string::npos ? address : address.substr(slash);

@@ -7,7 +7,13 @@
 #include "queue/address_search.h"
 #include "queue/item_run.h"
 
+#include "text/folder_of.h"
+
+#include <sys/stat.h>
 #include <unistd.h>
+
+#include <cerrno>
+#include <filesystem>
 
 #include <algorithm>
 #include <string_view>
@@ -165,6 +171,7 @@ void DownloadQueue::pauseAll() {
 
 void DownloadQueue::resumeAll() {
     pausedByFailures_ = false;
+    folderGone_ = false;
     hadWork_ = true;
     pauseReason_.clear();
     unreachableInARow_ = 0;
@@ -197,7 +204,28 @@ QueueTotals DownloadQueue::totals() const {
     return t;
 }
 
+// The work's folder, made again when it vanished and the program chose
+// it; a folder the user named that is gone stops the queue, naming it.
+bool DownloadQueue::folderReady(QueueItem& item) {
+    const std::string folder = folderOf(item.work.path);
+    struct stat info {};
+    if (::stat(folder.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) return true;
+    std::error_code failed;
+    if (settings_.remakeFolders && std::filesystem::create_directories(folder, failed)) return true;
+    item.cause = {CauseKind::Disk, 0, failed ? failed.value() : ENOENT, "the folder is gone: " + folder};
+    fail(item, FailureKind::Other, diskTroubleText(item.cause));
+    folderGone_ = !settings_.remakeFolders;
+    pausedByFailures_ = true;
+    pauseReason_ = diskTroubleText(item.cause);
+    for (QueueItem& other : items_)
+        if (other.state == ItemState::Running) pause(other.id);
+    tell(QueueEvent::Kind::Changed, item.id);
+    tell(QueueEvent::Kind::QueuePaused);
+    return false;
+}
+
 void DownloadQueue::start(QueueItem& item, Clock::time_point now) {
+    if (!folderReady(item)) return;
     GiveUpLimits limits = settings_.limits;
     if (unreachableInARow_ > 0) limits.unreachable = std::min(limits.unreachable, limits.confirmGone);
     auto running = std::make_unique<Running>(limits);
@@ -271,6 +299,7 @@ void DownloadQueue::settle(QueueItem& item, Running& r) {
     const ItemRun::Report report = r.run->report();
     item.outcome = report.outcome;
     item.continuedFrom = report.continuedFrom;  // a run too short for any tick to follow
+    item.startedOver = report.startedOver;
     item.cause = report.outcome == TaskOutcome::Complete ? FailureCause{} : r.run->lastCause();
     item.speed = 0;
     item.retrying = 0;
@@ -285,17 +314,11 @@ void DownloadQueue::settle(QueueItem& item, Running& r) {
         item.state = ItemState::Done;
         item.savedPath = r.run->savedPath();
         unreachableInARow_ = 0;
-    } else if (report.outcome == TaskOutcome::GivenUp) {
-        item.existingSize = report.clashExisting;
+    } else if (report.outcome == TaskOutcome::GivenUp || report.outcome == TaskOutcome::AlreadyThere) {
+        item.state = ItemState::Skipped;
+        item.existingSize = report.outcome == TaskOutcome::AlreadyThere ? report.bytesDone : report.clashExisting;
         if (report.clashTotal >= 0) item.total = report.clashTotal;
-        // A shorter file under the name is completed by the next run.
-        if (item.work.clash == ClashChoice::Complete && report.clashExisting >= 0 && item.total > report.clashExisting &&
-            adoptAsPartFile(item.work.path, r.run->engineAddress(), item.total)) {
-            item.state = ItemState::Waiting;
-            item.existingSize = -1;
-        } else {
-            item.state = ItemState::Skipped;
-        }
+        item.savedPath = report.outcome == TaskOutcome::AlreadyThere ? r.run->savedPath() : std::string();
     } else if (r.givenUp != FailureKind::None) {
         fail(item, r.givenUp, r.givenUpWhy);
         noteFailure(r.givenUp);
@@ -391,7 +414,7 @@ void DownloadQueue::tick(Clock::time_point now) {
     endSearches(now);
     if (!pausedByFailures_ && !ended_) {
         for (QueueItem& item : items_) {
-            if (static_cast<int>(runs_.size()) >= settings_.parallel) break;
+            if (static_cast<int>(runs_.size()) >= settings_.parallel || pausedByFailures_) break;
             // A run of the same work still letting go of its part file goes first.
             if (item.state == ItemState::Waiting && runs_.count(item.id) == 0) start(item, now);
         }

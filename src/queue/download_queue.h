@@ -20,6 +20,10 @@ struct QueueSettings {
     int parallel = 2;                 // works fetched at once
     GiveUpLimits limits;              // when a work without progress is given up
     int unreachableInARow = 3;        // works failing to reach the server before the queue pauses
+    // A work's folder that is gone when its turn comes is made again (the
+    // program chose it); else the queue stops, since every later work
+    // would fail the same way (a folder the user named).
+    bool remakeFolders = true;
     // The engine's values for each work (connections, time limits); the
     // queue sets the address, the path and the procedures.
     std::function<TaskParam()> taskParams;
@@ -89,6 +93,8 @@ public:
     // the server wait for their turn.
     void resumeAll();
     bool pausedByFailures() const { return pausedByFailures_; }
+    // It paused because a work's folder was gone (and not to be made again).
+    bool folderGone() const { return folderGone_; }
     const std::string& pauseReason() const { return pauseReason_; }
 
     // Reads the engine's runs, gives up what makes no progress, starts
@@ -109,6 +115,7 @@ private:
     struct Running;
     QueueItem* find(int id);
     void start(QueueItem& item, Clock::time_point now);
+    bool folderReady(QueueItem& item);
     void follow(QueueItem& item, Running& run, Clock::time_point now);
     void settle(QueueItem& item, Running& run);
     bool mayMove(const QueueItem& item) const;
@@ -129,6 +136,7 @@ private:
     int nextId_ = 1;
     int unreachableInARow_ = 0;
     bool pausedByFailures_ = false;
+    bool folderGone_ = false;
     std::string pauseReason_;
     bool hadWork_ = false;
     bool ended_ = false;  // stopAll was called

@@ -316,6 +316,20 @@ bool LibraryDb::recordFile(const WorkFile& file, std::int64_t now, std::string& 
     return false;
 }
 
+std::vector<WorkFile> LibraryDb::files(std::string& error) {
+    std::vector<WorkFile> files;
+    Statement s(db_, "SELECT key, path, size, complete, performer, sequence, song FROM files ORDER BY recorded, rowid");
+    if (!s.handle) {
+        error = messageOf(db_);
+        return files;
+    }
+    while (sqlite3_step(s.handle) == SQLITE_ROW)
+        files.push_back({text(s.handle, 0), text(s.handle, 1), sqlite3_column_int64(s.handle, 2),
+                         sqlite3_column_int(s.handle, 3) != 0, text(s.handle, 4), sqlite3_column_int(s.handle, 5),
+                         text(s.handle, 6)});
+    return files;
+}
+
 bool LibraryDb::importArchive(const std::string& archivePath, const std::vector<std::string>& keys, std::int64_t now,
                               std::string& error) {
     std::string ignored;

@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <signal.h>
 #include <sys/wait.h>
 
@@ -89,6 +90,8 @@ void expectArchiveMatchesFiles(const std::string& folder, const std::map<std::st
 
 class GetAllTest : public ::testing::Test {
 protected:
+    // Each test with a library of its own, which the commands it runs inherit.
+    GetAllTest() { ::setenv("XDG_DATA_HOME", freshFolder("get-all-data").c_str(), 1); }
     std::string media_ = freshFolder("demo-media");
     std::string folder_ = freshFolder("get-all");
 };
@@ -166,14 +169,22 @@ TEST_F(GetAllTest, FetchesEveryWorkOnceThenOnlyWhatIsNew) {
     EXPECT_EQ(works.size(), 37u);
     expectArchiveMatchesFiles(folder_, works, clips);
 
-    // A file that is there but not in the archive: skipped, or saved beside it.
+    // A file that is there but not in the archive: the library knows it as
+    // this work's.
     const std::string first = service.url() + "/media/100001/1.mp4";
     std::string archive = readFile(folder_ + "/zorvan-archive.txt");
     std::ofstream(folder_ + "/zorvan-archive.txt", std::ios::trunc) << archive.substr(archive.find('\n') + 1);
     run = runCli(args);
-    EXPECT_NE(run.output.find("skipped 小幸运.mp4: the file is already there"), std::string::npos) << run.output;
+    EXPECT_NE(run.output.find("nothing new to download: 37 works listed, 36 in the archive, 1 already there"),
+              std::string::npos)
+        << run.output;
+    // Without a library it is checked against the server: skipped, or saved beside it.
+    const std::string noLibrary = "XDG_DATA_HOME=" + freshFolder("get-all-no-library");
+    run = runCli(args, noLibrary);
+    EXPECT_NE(run.output.find("skipped 小幸运.mp4: already there (checked against the server's file)"), std::string::npos)
+        << run.output;
     EXPECT_FALSE(archiveLines(folder_).count(first));
-    run = runCli(args + " --on-exists rename");
+    run = runCli(args + " --on-exists rename", "XDG_DATA_HOME=" + freshFolder("get-all-no-library-2"));
     EXPECT_EQ(run.exitCode, 0) << run.output;
     EXPECT_TRUE(readFile(folder_ + "/小幸运(1).mp4") == clips[0]);
     EXPECT_TRUE(archiveLines(folder_).count(first));
@@ -352,6 +363,66 @@ TEST_F(GetAllTest, CtrlCLeavesOnlyCompleteFilesAndAnArchiveOfExactlyThem) {
     const auto works = listedWorks(runCli("works 100001 --service " + service.url()).output);
     EXPECT_LT(archiveLines(folder_).size(), 36u) << "stopped before the end";
     expectArchiveMatchesFiles(folder_, works, clips);
+}
+
+// The user's own file under a work's name is never written to, and
+// another performer's song of the same name is a work of its own.
+TEST_F(GetAllTest, TheUsersOwnFileIsLeftAloneAndSameNamedSongsOfAnotherPerformerAreSavedBeside) {
+    const auto clips = makeDemoClips(media_, 30000);
+    DemoService service(media_);
+    std::ofstream(folder_ + "/小幸运.mp4") << "my own notes\n";
+    const std::string at = " --service " + service.url() + " -o " + folder_ + " --items 1-3";
+    CliRun run = runCli("get-all 100001" + at);
+    EXPECT_EQ(run.exitCode, 0) << run.output;
+    EXPECT_NE(run.output.find("小幸运.mp4 is left alone: it is not this work"), std::string::npos) << run.output;
+    EXPECT_EQ(readFile(folder_ + "/小幸运.mp4"), "my own notes\n") << "never written to";
+    EXPECT_TRUE(readFile(folder_ + "/小幸运(1).mp4") == clips[0]);
+
+    // Performer 100002 sings the same songs: they are not "already there".
+    run = runCli("get-all 100002" + at + " --dry-run");
+    EXPECT_NE(run.output.find("fetch 2\t起风了.mp4: the file there holds another work; saved under another name"),
+              std::string::npos)
+        << run.output;
+    run = runCli("get-all 100002" + at);
+    EXPECT_EQ(run.exitCode, 0) << run.output;
+    EXPECT_NE(run.output.find("finished: 3 done, 0 skipped"), std::string::npos) << run.output;
+    EXPECT_TRUE(readFile(folder_ + "/起风了(1).mp4") == clips[1]);
+    EXPECT_TRUE(readFile(folder_ + "/光年之外(1).mp4") == clips[2]);
+    EXPECT_TRUE(readFile(folder_ + "/小幸运(2).mp4") == clips[0]);
+    EXPECT_EQ(readFile(folder_ + "/小幸运.mp4"), "my own notes\n");
+    // Each performer's run knows its own works afterwards, archive or not.
+    std::filesystem::remove(folder_ + "/zorvan-archive.txt");
+    for (const auto& [performer, listed] : {std::pair{"100001", "36"}, std::pair{"100002", "1000"}}) {
+        run = runCli(std::string("get-all ") + performer + at);
+        EXPECT_NE(run.output.find(std::string("nothing new to download: ") + listed +
+                                  " works listed (3 chosen), 0 in the archive, 3 already there"),
+                  std::string::npos)
+            << run.output;
+    }
+}
+
+TEST_F(GetAllTest, AFolderNamedWithOVanishingMidRunIsAnErrorOfItsOwn) {
+    makeDemoClips(media_, 150000);
+    DemoService service(media_, {"--rate", "300000"});
+    const std::string named = folder_ + "/named";
+    std::filesystem::create_directories(named);
+    const std::string log = folder_ + "/log";
+    const int out = ::open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    const pid_t cli = spawnChild({ZORVAN_CLI_PATH, "get-all", "100001", "--service", service.url(), "-o", named,
+                                  "-j", "1", "--progress=none"},
+                                 out, out);
+    ::close(out);
+    ASSERT_GT(cli, 0);
+    for (int i = 0; i < 300 && archiveLines(named).empty(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    ASSERT_FALSE(archiveLines(named).empty());
+    std::filesystem::remove_all(named);
+    int status = 0;
+    for (int i = 0; i < 600 && waitpid(cli, &status, WNOHANG) == 0; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    ASSERT_TRUE(WIFEXITED(status)) << readFile(log);
+    EXPECT_EQ(WEXITSTATUS(status), 6) << readFile(log);
+    EXPECT_NE(readFile(log).find("the folder " + named + " is gone"), std::string::npos) << readFile(log);
+    EXPECT_FALSE(std::filesystem::exists(named)) << "a folder the user named is not made again";
 }
 
 }  // namespace

@@ -191,5 +191,31 @@ TEST_F(QueueTest, ADeadServerPausesTheQueueAfterThreeWorksAndAStalledWorkFails) 
     EXPECT_FALSE(queue.pausedByFailures());
 }
 
+TEST_F(QueueTest, AVanishedFolderIsMadeAgainWhenTheProgramChoseItElseTheQueueStopsSayingSo) {
+    const std::string content = patternBytes(50000, 4);
+    LoopbackServer server(fileScript(content));
+    {
+        DownloadQueue queue(settings(1));  // the program's own folder
+        const int id = queue.add(work(server.url("/a.mp4"), "gone/a.mp4"));
+        ASSERT_TRUE(tickUntil(queue, [&] { return queue.item(id)->settled(); }));
+        EXPECT_EQ(queue.item(id)->state, ItemState::Done);
+        EXPECT_TRUE(readFile(folder + "/gone/a.mp4") == content);
+    }
+    QueueSettings named = settings(1);
+    named.remakeFolders = false;  // a folder the user named
+    DownloadQueue queue(named);
+    const int first = queue.add(work(server.url("/a.mp4"), "vanished/a.mp4"));
+    const int second = queue.add(work(server.url("/b.mp4"), "vanished/b.mp4"));
+    ASSERT_TRUE(tickUntil(queue, [&] { return queue.item(first)->settled(); }));
+    EXPECT_EQ(queue.item(first)->state, ItemState::Failed);
+    EXPECT_EQ(queue.item(first)->cause.kind, CauseKind::Disk);
+    EXPECT_EQ(queue.item(first)->failure, "文件夹不存在");
+    EXPECT_TRUE(queue.folderGone());
+    for (int i = 0; i < 10; ++i) queue.tick();
+    EXPECT_EQ(queue.item(second)->state, ItemState::Waiting) << "nothing more is tried";
+    EXPECT_FALSE(queue.active());
+    EXPECT_FALSE(std::filesystem::exists(folder + "/vanished"));
+}
+
 }  // namespace
 }  // namespace zorvan

@@ -1,5 +1,6 @@
 // The library database: the saved queue read back in order, across a
 // reopening, and files that are not Zorvan's never written.
+#include "store/known_files.h"
 #include "store/library_db.h"
 #include "support/download_runner.h"
 
@@ -7,6 +8,7 @@
 #include <sqlite3.h>
 
 #include <atomic>
+#include <filesystem>
 #include <fstream>
 #include <thread>
 
@@ -146,6 +148,60 @@ TEST(LibraryDbTest, TheWindowAndTheCommandLineWriteAtOnceWithoutLosingEither) {
     EXPECT_EQ(db->loadQueue(error).size(), std::size_t{199 % 7 + 1}) << "the last queue saved";
     ASSERT_EQ(db->following(error).size(), 1u);
     EXPECT_EQ(db->following(error)[0].works, 200);
+}
+
+// Two performers singing the same song are two works: the library says
+// which work each file holds, and only files it does not know are judged
+// by their names.
+TEST(KnownFilesTest, AFileIsItsWorksAsTheLibraryRecordedItAndOnlyUnknownFilesGoByName) {
+    const std::string folder = freshFolder("known-files");
+    std::string error;
+    auto db = LibraryDb::open(folder + "/library.db", error);
+    ASSERT_TRUE(db) << error;
+    const auto save = [&](const std::string& name, const std::string& content) {
+        std::ofstream(folder + "/" + name, std::ios::binary) << content;
+        return folder + "/" + name;
+    };
+    const WorkIdentity first{"/media/100001/1.mp4", "100001", 1, "小幸运"};
+    const WorkIdentity other{"/media/100002/1.mp4", "100002", 1, "小幸运"};
+    const WorkIdentity third{"/media/100001/3.mp4", "100001", 3, "光年之外"};
+    const std::string song = save("小幸运.mp4", "first's bytes");
+    ASSERT_TRUE(db->recordFile({first.key, song, 13, true, "100001", 1, "小幸运"}, 1, error)) << error;
+    const auto known = [&] { return KnownFiles(db->files(error)); };
+
+    std::string where;
+    EXPECT_EQ(known().presenceOf(first, song, &where), FilePresence::Known);
+    EXPECT_EQ(where, song);
+    EXPECT_EQ(known().presenceOf(other, song), FilePresence::OtherWork) << "another performer's same-named song";
+    EXPECT_EQ(known().presenceOf({first.key, "", 0, ""}, song), FilePresence::Known) << "by its address alone";
+    EXPECT_EQ(known().presenceOf(third, folder + "/光年之外.mp4"), FilePresence::Absent);
+    save("光年之外.mp4", "someone's file");
+    EXPECT_EQ(known().presenceOf(third, folder + "/光年之外.mp4"), FilePresence::Unknown) << "judged by its name";
+
+    // The other performer's song saved beside it is known as its own.
+    const std::string beside = save("小幸运(1).mp4", "other's bytes");
+    ASSERT_TRUE(db->recordFile({other.key, beside, 13, true, "100002", 1, "小幸运"}, 2, error)) << error;
+    EXPECT_EQ(known().presenceOf(other, song, &where), FilePresence::Known);
+    EXPECT_EQ(where, beside);
+    EXPECT_EQ(known().presenceOf(other, "/elsewhere/小幸运.mp4"), FilePresence::Absent)
+        << "a file in another folder is not there";
+
+    // A file cut short since, or replaced by another work's download, is
+    // no longer what the library recorded.
+    std::filesystem::resize_file(song, 5);
+    EXPECT_EQ(known().presenceOf(first, song), FilePresence::Unknown);
+    save("小幸运.mp4", "third's bytes");
+    ASSERT_TRUE(db->recordFile({third.key, song, 13, true, "100001", 3, "光年之外"}, 3, error)) << error;
+    EXPECT_EQ(known().presenceOf(first, song), FilePresence::OtherWork);
+
+    // An archive taken in names works by their address only.
+    ASSERT_TRUE(db->importArchive(folder + "/zorvan-archive.txt", {"/media/100001/9.mp4"}, 4, error)) << error;
+    save("夜曲.mp4", "x");
+    EXPECT_EQ(known().presenceOf({"/media/100001/9.mp4", "100001", 9, "夜曲"}, folder + "/夜曲.mp4"), FilePresence::Known);
+
+    // No library yet: none is made, and every file goes by its name.
+    EXPECT_EQ(readKnownFiles(folder + "/none/library.db", error).presenceOf(first, song), FilePresence::Unknown);
+    EXPECT_FALSE(std::filesystem::exists(folder + "/none"));
 }
 
 }  // namespace

@@ -14,10 +14,8 @@ int main(int argc, char** argv) {
     // Headless unless the caller chose a platform (e.g. xcb under Xvfb).
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
     setenv("QT_MEDIA_BACKEND", "gstreamer", 0);
-    // The library database of the tests, never the user's.
-    setenv("XDG_DATA_HOME", (std::string(testing::TempDir()) + "zorvan-data").c_str(), 1);
-    // And its remembered window, never the user's.
-    setenv("XDG_CONFIG_HOME", (std::string(testing::TempDir()) + "zorvan-config").c_str(), 1);
+    // The library, the remembered window and the downloads are the tests'
+    // own: see test_home.cpp.
     testing::InitGoogleTest(&argc, argv);
     // Death tests re-run this program, which is safe with the threads Qt starts.
     GTEST_FLAG_SET(death_test_style, "threadsafe");

@@ -17,6 +17,7 @@
 #include "shell/works/works_list_view.h"
 #include "shell/windows/main_window.h"
 #include "shell/windows/window_docking.h"
+#include "store/known_files.h"
 #include "text/code_page.h"
 
 #include <QCoreApplication>
@@ -56,6 +57,8 @@ QString startOverNote(int reason) {
     switch (static_cast<StartOverReason>(reason)) {
         case StartOverReason::FileChanged: return QCoreApplication::translate("zorvan", "（服务器上的文件已更改，重新下载）");
         case StartOverReason::NoRanges: return QCoreApplication::translate("zorvan", "（服务器不支持断点续传，重新下载）");
+        case StartOverReason::NotThisFile:
+        case StartOverReason::NotChecked: return QCoreApplication::translate("zorvan", "（同名文件不是这个作品，另存为新文件）");
         default: return QCoreApplication::translate("zorvan", "（上次未完成的文件无法继续，重新下载）");
     }
 }
@@ -107,8 +110,10 @@ std::vector<Work> settleClashes(std::vector<Work> works, bool& declinedOne) {
     return kept;
 }
 
-// Queues works and shows their progress in the download window.
-void queueWorks(std::vector<Work> works) {
+// Queues works and shows their progress in the download window. Works
+// whose name is taken are asked about, unless `askAboutTaken` is false:
+// then they are saved under another name without a question.
+void queueWorks(std::vector<Work> works, bool askAboutTaken = true) {
     DownloadManager& manager = downloadManager();
     std::erase_if(works, [&](const Work& w) { return manager.queue().findUnsettled(w.path) != nullptr; });
     if (works.empty()) {
@@ -117,7 +122,7 @@ void queueWorks(std::vector<Work> works) {
     }
     bool declinedOne = false;
     const std::size_t asked = works.size();
-    works = settleClashes(std::move(works), declinedOne);
+    if (askAboutTaken) works = settleClashes(std::move(works), declinedOne);
     if (declinedOne) {
         // An existing file left alone ends as a download would: nothing written, "完毕".
         askInMainWindow(QCoreApplication::translate("zorvan", "完毕"), BoxIcon::Information, BoxButtons::Ok);
@@ -215,7 +220,7 @@ void followManager() {
     // A work saved gets its tick in the list at once.
     QObject::connect(&manager, &DownloadManager::itemChanged, &manager, [](int id) {
         const QueueItem* item = downloadManager().queue().item(id);
-        if (item && item->state == ItemState::Done) refreshDownloadedMarks();
+        if (item && item->state == ItemState::Done) refreshDownloadedMarks(QString::fromStdString(item->work.songName));
     });
     // Works continued from the downloads view show in the download window too.
     QObject::connect(&manager, &DownloadManager::batchStarted, &manager, [] {
@@ -277,15 +282,23 @@ void downloadMissingWorks(std::vector<Work> works, const QString& allThere) {
     followManager();
     std::error_code ignored;
     std::filesystem::create_directories(downloadFolder(), ignored);
-    // Complete already, or on its way: nothing to ask.
-    std::erase_if(works, [](const Work& work) {
-        return fileExists(work.path) || downloadManager().queue().findUnsettled(work.path);
+    // Complete already, or on its way: nothing to ask. A work is its
+    // performer, sequence and song: a file of its name that the library
+    // knows as another work's is left, and this one saved beside it.
+    std::string unread;  // without a library, files are known by name
+    const KnownFiles known = readKnownFiles(libraryDbPath(), unread);
+    std::erase_if(works, [&known](Work& work) {
+        if (downloadManager().queue().findUnsettled(work.path)) return true;
+        const FilePresence presence =
+            known.presenceOf({workKey(work.address), work.performer, work.sequence, work.songName}, work.path);
+        work.clash = ClashChoice::Rename;
+        return presence == FilePresence::Known || presence == FilePresence::Unknown;
     });
     if (works.empty()) {
         askInMainWindow(allThere, BoxIcon::Information, BoxButtons::Ok);
         return;
     }
-    queueWorks(std::move(works));
+    queueWorks(std::move(works), false);
 }
 
 Work workNamed(const std::string& title, const std::string& address) {

@@ -6,6 +6,8 @@
 #include "shell/routing.h"
 #include "shell/windows.h"
 #include "shell/windows/main_window.h"
+#include "shell/works/works_list_view.h"
+#include "store/known_files.h"
 #include "text/code_page.h"
 
 #include <QCoreApplication>
@@ -59,11 +61,34 @@ void applyFilter(MainWindow& window) {
     updateCount(window);
 }
 
+// Which work each file holds, as the library recorded it: read again when
+// the list is filled anew and after a download.
+const KnownFiles& knownFiles(bool reload = false) {
+    static KnownFiles known;
+    static bool loaded = false;
+    if (reload || !loaded) {
+        std::string ignored;  // without a library, files are known by name
+        known = readKnownFiles(libraryDbPath(), ignored);
+        loaded = true;
+    }
+    return known;
+}
+
+// A work is marked when its own file is there, or a file under its name
+// that the library does not know; not when that file is another
+// performer's same-named song.
 void markIfDownloaded(QTreeWidgetItem& item, const std::string& folder) {
     const QString name = item.text(songNameColumn);
-    const bool there = !name.isEmpty() &&
-                       QFileInfo::exists(QString::fromStdString(
-                           gbkToUtf8(workFilePath(folder, utf8ToGbk(name.toStdString())))));
+    bool there = false;
+    if (!name.isEmpty()) {
+        const QTreeWidget* list = item.treeWidget();
+        const WorkIdentity work{workKey(item.text(mediaAddressColumn).toStdString()),
+                                list ? list->property(listedPerformerProperty).toString().toStdString() : std::string(),
+                                item.text(sequenceColumn).toInt(), name.toStdString()};
+        const std::string path = gbkToUtf8(workFilePath(folder, utf8ToGbk(name.toStdString())));
+        const FilePresence presence = knownFiles().presenceOf(work, path);
+        there = presence == FilePresence::Known || presence == FilePresence::Unknown;
+    }
     item.setIcon(sequenceColumn, there ? tickIcon() : QIcon());
     item.setToolTip(sequenceColumn, there ? QCoreApplication::translate("zorvan", "已下载") : QString());
 }
@@ -107,18 +132,23 @@ void attachWorksListTools(MainWindow& window) {
     QObject::connect(list->model(), &QAbstractItemModel::rowsInserted, &window, [&window] { updateCount(window); });
     QObject::connect(list->model(), &QAbstractItemModel::rowsRemoved, &window, [&window] { updateCount(window); });
     QObject::connect(list->model(), &QAbstractItemModel::modelReset, &window, [&window] {
+        knownFiles(true);  // a new listing: what the library knows now
         window.worksList()->header()->setSortIndicatorShown(false);
         updateCount(window);
     });
 }
 
-void refreshDownloadedMarks() {
+void refreshDownloadedMarks(const QString& songName) {
     MainWindow* window = mainWindow();
     if (!window) return;
+    knownFiles(true);
     const std::string folder = downloadFolder();
     QTreeWidget* list = window->worksList();
     const QSignalBlocker quiet(list);
-    for (int i = 0; i < list->topLevelItemCount(); ++i) markIfDownloaded(*list->topLevelItem(i), folder);
+    for (int i = 0; i < list->topLevelItemCount(); ++i) {
+        QTreeWidgetItem* item = list->topLevelItem(i);
+        if (songName.isEmpty() || item->text(songNameColumn) == songName) markIfDownloaded(*item, folder);
+    }
 }
 
 }  // namespace zorvan

@@ -10,11 +10,13 @@ class MainWindow;
 // narrows it to song names holding its text as it is typed, a click on a
 // column's header sorts by it (sequence as a number, name; not while a
 // retrieval fills it), the count beneath says how many works there are, and
-// a tick marks each work whose file is already in the download folder.
+// a tick marks each work whose file is already in the download folder (its
+// own, as the library knows, or one of its name the library does not know).
 void attachWorksListTools(MainWindow& window);
 
-// Looks again which works are in the download folder (after a download).
-void refreshDownloadedMarks();
+// Looks again which works are in the download folder (after a download):
+// every row, or only those of one song name.
+void refreshDownloadedMarks(const QString& songName = {});
 
 // "共 36 个作品", with "，显示 5 个" while the filter hides some; empty for
 // an empty list.

@@ -5,6 +5,8 @@
 #include "shell/downloads/download_control.h"
 #include "shell/downloads/download_manager.h"
 #include "shell/downloads/downloads_view.h"
+#include "shell/works/works_list_tools.h"
+#include "shell/works/works_list_view.h"
 #include "support/box_answerer.h"
 #include "support/download_runner.h"
 #include "support/loopback_server.h"
@@ -18,6 +20,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <mutex>
 #include <filesystem>
 #include <fstream>
 
@@ -35,8 +38,13 @@ protected:
         for (int i = 0; i < 3; ++i) contents.push_back(patternBytes(300000, 30 + i));
         server = std::make_unique<LoopbackServer>([this](const HttpRequest& request) {
             const std::size_t n = static_cast<std::size_t>(request.target[3] - '1');
-            return fileScript(contents.at(n), [this](ScriptedReply& reply, const HttpRequest&, std::int64_t) {
-                reply.headers.push_back("ETag: \"w\"");
+            std::string content;
+            {
+                std::lock_guard hold(contentsLock);
+                content = contents.at(n);
+            }
+            return fileScript(content, [this](ScriptedReply& reply, const HttpRequest&, std::int64_t) {
+                if (validators) reply.headers.push_back("ETag: \"w\"");
                 reply.bytesPerSecond = rate;
             })(request);
         });
@@ -52,7 +60,9 @@ protected:
         return rows.isEmpty() ? nullptr : rows.front();
     }
     std::vector<std::string> contents;
+    std::mutex contentsLock;  // a test may replace a file while the server's threads read it
     std::atomic<long> rate{1000000};  // the server's threads read it while the test changes it
+    std::atomic<bool> validators{true};
     std::unique_ptr<LoopbackServer> server;
 };
 
@@ -152,6 +162,72 @@ TEST_F(DownloadsWingTest, PauseAndCancelFromTheViewAndClosingKeepsTheQueuePaused
     EXPECT_TRUE(readFile(file("光年之外")) == contents[2]);
     EXPECT_LT(server->bytesSent(), 600000 - kept + 100000) << "the paused work went on from its part";
     EXPECT_EQ(filesIn(downloadFolder()).size(), 2u) << "no part file is left";
+}
+
+// A work is its performer, sequence and song: after one performer's songs
+// are downloaded, another's songs of the same names are not "there".
+TEST_F(DownloadsWingTest, AnotherPerformersSameNamedSongsHaveNoTickAndDownloadAllSavesThemBeside) {
+    QTreeWidget* list = main().worksList();
+    const auto ticked = [list](int row) { return !list->topLevelItem(row)->icon(0).isNull(); };
+    list->setProperty(listedPerformerProperty, "100001");
+    {
+        BoxAnswerer answers(QMessageBox::Ok);
+        main().downloadAllCommand()->trigger();
+        ASSERT_TRUE(waitUntil([&] { return answers.seen().has_value(); }, 15000));
+    }
+    for (int row = 0; row < 3; ++row) EXPECT_TRUE(ticked(row)) << row;
+
+    // The other performer's listing: the same names at other addresses.
+    list->clear();
+    list->setProperty(listedPerformerProperty, "100002");
+    const char* names[] = {"小幸运", "起风了", "光年之外"};
+    for (int i = 0; i < 3; ++i)
+        new QTreeWidgetItem(list, {QString::number(i + 1),
+                                   QString::fromStdString(server->url("/n/" + std::to_string(i + 1) + ".mp4")),
+                                   QString::fromUtf8(names[i])});
+    refreshDownloadedMarks();
+    for (int row = 0; row < 3; ++row) EXPECT_FALSE(ticked(row)) << "another performer's song " << row;
+    {
+        BoxAnswerer answers(QMessageBox::Ok);
+        main().downloadAllCommand()->trigger();
+        ASSERT_TRUE(waitUntil([&] { return answers.seen().has_value(); }, 15000));
+        ASSERT_EQ(answers.all().size(), 1u) << "no question about the files of the same names";
+        EXPECT_EQ(answers.seen()->text, "完成 3 个，失败 0 个");
+    }
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_TRUE(readFile(file(names[i])) == contents[static_cast<std::size_t>(i)]) << "the first left as it was";
+        EXPECT_TRUE(readFile(downloadFolder() + "/" + names[i] + "(1).mp4") == contents[static_cast<std::size_t>(i)]);
+        EXPECT_TRUE(ticked(i)) << "its own file now";
+    }
+}
+
+// A server without validators replaced the file, of the same size, while
+// the work was paused: continuing fetches the new file whole, never a mix.
+TEST_F(DownloadsWingTest, APausedWorkWhoseFileChangedOnAServerWithoutValidatorsComesBackWholeNeverMixed) {
+    validators = false;
+    rate = 60000;
+    main().worksList()->topLevelItem(0)->setSelected(true);
+    main().worksList()->topLevelItem(1)->setSelected(true);
+    main().downloadCommand()->trigger();
+    DownloadQueue& queue = downloadManager().queue();
+    ASSERT_TRUE(waitUntil([&] { return !queue.items().empty() && queue.items()[0].done > 100000; }, 10000));
+    const int id = queue.items()[0].id;
+    queue.pauseAll();
+    ASSERT_TRUE(waitUntil([&] { return !queue.active(); }, 5000));
+    ASSERT_TRUE(fs::exists(partPathOf(file("小幸运"))));
+    const std::string replaced = patternBytes(300000, 77);
+    {
+        std::lock_guard hold(contentsLock);
+        contents[0] = replaced;
+    }
+    rate = 1000000;
+    BoxAnswerer answers(QMessageBox::Ok);
+    queue.resumeAll();
+    ASSERT_TRUE(waitUntil([&] { return queue.item(id)->settled() && answers.seen().has_value(); }, 15000));
+    EXPECT_EQ(queue.item(id)->state, ItemState::Done);
+    EXPECT_EQ(queue.item(id)->startedOver, static_cast<int>(StartOverReason::FileChanged));
+    EXPECT_TRUE(readFile(file("小幸运")) == replaced) << "the new file, byte for byte";
+    EXPECT_TRUE(readFile(file("起风了")) == contents[1]) << "the unchanged one continued";
 }
 
 }  // namespace
