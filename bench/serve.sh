@@ -2,7 +2,9 @@
 # zorvan-cli built, test files made in build/bench/www, and nginx serving
 # them on a free loopback port ($port) under /open/ and, capped at 25 MiB/s
 # per connection, /capped/ (and at 4 MiB/s, /slow/, logging the bytes each
-# request was sent in $work/slow.log); the same over TLS 1.3 on $tls_port for
+# request was sent in $work/slow.log, and /bare/, the same without ETag or
+# Last-Modified, as generated or proxied media often come); the same over
+# TLS 1.3 on $tls_port for
 # "localhost", with a certificate from a CA made here ($ca). nginx stops
 # when the sourcing script exits.
 
@@ -67,6 +69,14 @@ http {
     location /open/ { alias $data/; }
     location /capped/ { alias $data/; limit_rate 25m; }
     location /slow/ { alias $data/; limit_rate 4m; access_log $work/slow.log sent; }
+    location /slow-unlogged/ { alias $data/; limit_rate 4m; }
+    location /bare/ {
+      proxy_pass http://127.0.0.1:$port/slow-unlogged/;
+      proxy_buffering off;
+      proxy_hide_header ETag;
+      proxy_hide_header Last-Modified;
+      access_log $work/slow.log sent;
+    }
   }
   server {
     listen 127.0.0.1:$tls_port ssl;
