@@ -79,7 +79,7 @@ const char* const worksUsage =
 const char* const getAllUsage =
     "usage: zorvan-cli get-all ID [--service URL] [-o DIR] [-n CONNECTIONS] [-j PARALLEL]\n"
     "                      [--limit RATE] [--on-exists rename|skip] [--no-continue]\n"
-    "                      [--dry-run] [options]\n"
+    "                      [--no-fsync] [--dry-run] [options]\n"
     "  downloads every work of a performer into DIR, named as the window names\n"
     "  them; DIR keeps an archive (zorvan-archive.txt) of the completed works,\n"
     "  so running it again fetches only what is new\n"
@@ -98,6 +98,8 @@ const char* const getAllUsage =
     "                 saved as name(1).mp4 (rename)\n"
     "  --no-continue  start unfinished works over instead of taking up their\n"
     "                 .part files (taking them up is the default)\n"
+    "  --no-fsync     name and archive each file without waiting for the disk\n"
+    "                 (a power cut may then lose works the archive names)\n"
     "  --dry-run      list what would be fetched and why the others are not;\n"
     "                 fetch nothing\n";
 
@@ -350,6 +352,10 @@ bool readGetAllOption(ArgumentReader& in, GetAllOptions& options) {
     if (const Taken t = readSelection(in, options.selection); t != Taken::No) return t == Taken::Yes;
     if (arg == "--dry-run") {
         options.dryRun = true;
+        return true;
+    }
+    if (arg == "--no-fsync") {
+        options.sync = false;
         return true;
     }
     if (arg == "-o") return in.value(options.folder);

@@ -72,6 +72,7 @@ struct GetAllOptions {
     bool renameOnExists = false;  // a file that is there but not in the archive: skip (a shorter one is completed)
     bool continuePart = true;     // take up the part files an earlier run left
     bool dryRun = false;          // say what would be fetched, fetch nothing
+    bool sync = true;             // each file on the disk before it is named and archived
     NetworkOptions network;
     OutputOptions display;
     WorkSelection selection;

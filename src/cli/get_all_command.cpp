@@ -21,6 +21,8 @@
 #include <sys/stat.h>
 
 #include <chrono>
+#include <condition_variable>
+#include <mutex>
 #include <filesystem>
 #include <set>
 #include <memory>
@@ -54,6 +56,26 @@ std::string count(std::size_t n, const char* one, const char* many) {
     return std::to_string(n) + " " + (n == 1 ? one : many);
 }
 
+// Set from the engine's threads when a work ends, so the run's loop settles
+// it and starts the next at once instead of at its next look.
+struct WakeSignal {
+    std::mutex lock;
+    std::condition_variable changed;
+    bool set = false;
+    void notify() {
+        {
+            std::lock_guard hold(lock);
+            set = true;
+        }
+        changed.notify_one();
+    }
+    void waitFor(std::chrono::milliseconds limit) {
+        std::unique_lock hold(lock);
+        changed.wait_for(hold, limit, [this] { return set; });
+        set = false;
+    }
+};
+
 struct Tally {
     int done = 0, failed = 0, archived = 0, existing = 0;
     std::int64_t bytes = 0;
@@ -67,7 +89,7 @@ public:
           folder_(std::move(folder)),
           archive_(archive),
           library_(library),
-          queue_(queueSettings(options, job)) {
+          queue_(queueSettings(options, job, wake_)) {
         queue_.setListener([this](const QueueEvent& e) {
             if (e.kind != QueueEvent::Kind::Changed) return;
             if (const QueueItem* item = queue_.item(e.id)) report(*item);
@@ -137,12 +159,14 @@ public:
                 break;
             }
             if (!queue_.active()) break;
+            if (Clock::now() - lastRecorded_ >= std::chrono::seconds(1)) writeRecords();
             if (Clock::now() - lastShown >= std::chrono::milliseconds(500)) {
                 showProgress();
                 lastShown = Clock::now();
             }
-            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            wake_->waitFor(std::chrono::milliseconds(100));
         }
+        writeRecords();
         display_.clear();
         // What stopping kept for the next run.
         for (const QueueItem& item : queue_.items())
@@ -156,7 +180,8 @@ public:
     }
 
 private:
-    static QueueSettings queueSettings(const GetAllOptions& options, JobSettings job) {
+    static QueueSettings queueSettings(const GetAllOptions& options, JobSettings job,
+                                       const std::shared_ptr<WakeSignal>& wake) {
         job.connections = options.connections;
         if (options.speedLimit > 0) job.sharedLimiter = std::make_shared<RateLimiter>(options.speedLimit);
         job.continuePart = options.continuePart;
@@ -169,6 +194,7 @@ private:
         settings.findAddress = [](const Work& work) {
             return listedAddressOf(work.service, work.performer, work.sequence, work.songName);
         };
+        settings.wake = [wake] { wake->notify(); };
         return settings;
     }
 
@@ -187,16 +213,23 @@ private:
         }
     }
 
-    // What the library learns of a work's file: it is this work's.
+    // What the library learns of a work's file: it is this work's. Written
+    // together about once a second, not a transaction per work.
     void recordFile(const QueueItem& item) {
         if (!library_) return;
+        unrecorded_.push_back({workKey(item.work.address), libraryPath(item.savedPath), item.done, true,
+                               item.work.performer, item.work.sequence, item.work.songName});
+    }
+
+    void writeRecords() {
+        if (unrecorded_.empty()) return;
         std::string error;
         const std::int64_t now =
             std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch()).count();
-        if (!library_->recordFile({workKey(item.work.address), libraryPath(item.savedPath), item.done, true,
-                                   item.work.performer, item.work.sequence, item.work.songName},
-                                  now, error))
+        if (!library_->recordFiles(unrecorded_, now, error))
             display_.print("zorvan-cli: cannot write the library: " + error);
+        unrecorded_.clear();
+        lastRecorded_ = Clock::now();
     }
 
     // Where the work goes (UTF-8), named as the window names it.
@@ -292,12 +325,15 @@ private:
     DownloadArchive& archive_;
     LibraryDb* library_;
     KnownFiles known_;
+    std::shared_ptr<WakeSignal> wake_ = std::make_shared<WakeSignal>();  // before the queue, which holds it
     LiveDisplay display_;
     Tally tally_;
     DownloadQueue queue_;
     std::set<int> saidContinuing_;
     std::set<int> saidMoved_;
     std::set<int> saidBeside_;
+    std::vector<WorkFile> unrecorded_;  // files saved since the library was last written
+    Clock::time_point lastRecorded_ = Clock::now();
     int pending_ = 0;
     bool stopped_ = false;
 };
@@ -311,7 +347,7 @@ int fail(const std::string& message, int code) {
 
 bool prepareGetAll(const GetAllOptions& options, JobSettings& job, std::string& error) {
     setOutputStyle(options.display.progress, options.display.quiet);
-    useCliEngineSettings(0, options.network.retries.value_or(5), options.network.retryWaitSeconds, true);
+    useCliEngineSettings(0, options.network.retries.value_or(5), options.network.retryWaitSeconds, options.sync);
     if (!applyFetchNetwork(options.network, options.service, error) ||
         !applyNetwork(options.network, options.service, job, error))
         return false;

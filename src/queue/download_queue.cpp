@@ -52,6 +52,9 @@ bool isRefusal(TaskOutcome outcome) {
     }
 }
 
+// How long a speed is measured over: ticks may come far more often.
+constexpr auto speedInterval = std::chrono::milliseconds(200);
+
 std::string unreachableText(const std::string& lastError) {
     return "无法连接服务器" + (lastError.empty() ? std::string() : "（" + lastError + "）");
 }
@@ -233,7 +236,7 @@ void DownloadQueue::start(QueueItem& item, Clock::time_point now) {
     // A work paused or given up before goes on from its part file.
     if (item.runs++ > 0) params.continuePart = true;
     params.keepPartWhenRefused = mayMove(item);
-    running->run = std::make_unique<ItemRun>(item.work, std::move(params));
+    running->run = std::make_unique<ItemRun>(item.work, std::move(params), settings_.wake);
     item.failureKind = FailureKind::None;
     item.failure.clear();
     item.speed = 0;
@@ -248,12 +251,15 @@ void DownloadQueue::start(QueueItem& item, Clock::time_point now) {
     tell(QueueEvent::Kind::Changed, item.id);
 }
 
-void DownloadQueue::follow(QueueItem& item, Running& r, Clock::time_point now) {
+void DownloadQueue::follow(QueueItem& item, Running& r, Clock::time_point now, bool measureSpeed) {
     const ItemRun::Report report = r.run->report();
     const std::int64_t done = r.run->bytesDone();
-    const double seconds = std::chrono::duration<double>(now - lastTick_).count();
-    const std::int64_t moved = r.run->takeBytesSinceLastQuery();
-    if (item.state == ItemState::Running) item.speed = seconds > 0 ? static_cast<double>(moved) / seconds : 0;
+    // Measured over a few tenths of a second, however often the queue ticks.
+    if (measureSpeed) {
+        const double seconds = std::chrono::duration<double>(now - lastSpeedAt_).count();
+        const std::int64_t moved = r.run->takeBytesSinceLastQuery();
+        if (item.state == ItemState::Running) item.speed = seconds > 0 ? static_cast<double>(moved) / seconds : 0;
+    }
     item.total = report.total;
     item.done = done;
     item.continuedFrom = report.continuedFrom;
@@ -398,6 +404,7 @@ void DownloadQueue::endSearches(Clock::time_point now) {
 
 void DownloadQueue::tick(Clock::time_point now) {
     const bool wasActive = active();
+    const bool measureSpeed = now - lastSpeedAt_ >= speedInterval;
     for (auto it = runs_.begin(); it != runs_.end();) {
         QueueItem* item = find(it->first);
         if (it->second->run->report().ended) {
@@ -407,10 +414,10 @@ void DownloadQueue::tick(Clock::time_point now) {
             if (item) settle(*item, *ended);
             continue;
         }
-        if (item) follow(*item, *it->second, now);
+        if (item) follow(*item, *it->second, now, measureSpeed);
         ++it;
     }
-    lastTick_ = now;
+    if (measureSpeed) lastSpeedAt_ = now;
     endSearches(now);
     if (!pausedByFailures_ && !ended_) {
         for (QueueItem& item : items_) {

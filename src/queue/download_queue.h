@@ -32,6 +32,10 @@ struct QueueSettings {
     // on a worker of its own when a work's address answers 403, 404 or
     // 410. Unset: such a work fails.
     std::function<std::string(const Work&)> findAddress;
+    // Called from the engine's threads when a work's run has ended: the
+    // owner ticks the queue soon, so the next work starts without waiting
+    // for a polling interval. Must stay callable after the queue is gone.
+    std::function<void()> wake;
 };
 
 // What changed, for whoever shows the queue.
@@ -58,8 +62,8 @@ struct QueueTotals {
 // continues (through part files), cancels and retries them, and gives up
 // on a work that makes no progress, or on the whole queue when works keep
 // failing to reach the server, instead of letting the engine try for ever.
-// Used from one thread, which calls tick() a few times a second; the
-// engine's threads never wait for it.
+// Used from one thread, which calls tick() a few times a second and when
+// `wake` says a run ended; the engine's threads never wait for it.
 class DownloadQueue {
 public:
     using Listener = std::function<void(const QueueEvent&)>;
@@ -116,7 +120,7 @@ private:
     QueueItem* find(int id);
     void start(QueueItem& item, Clock::time_point now);
     bool folderReady(QueueItem& item);
-    void follow(QueueItem& item, Running& run, Clock::time_point now);
+    void follow(QueueItem& item, Running& run, Clock::time_point now, bool measureSpeed);
     void settle(QueueItem& item, Running& run);
     bool mayMove(const QueueItem& item) const;
     void failRefusedPart(QueueItem& item, FailureKind kind);
@@ -140,7 +144,7 @@ private:
     std::string pauseReason_;
     bool hadWork_ = false;
     bool ended_ = false;  // stopAll was called
-    Clock::time_point lastTick_{};
+    Clock::time_point lastSpeedAt_{};  // when the runs' speeds were last measured
 };
 
 // The part file and record beside a work's path go (a cancelled work),

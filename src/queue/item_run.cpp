@@ -4,15 +4,26 @@
 
 namespace zorvan {
 
-ItemRun::ItemRun(const Work& work, TaskParam params) : work_(work), params_(std::move(params)) {
+ItemRun::ItemRun(const Work& work, TaskParam params, std::function<void()> ended)
+    : work_(work), params_(std::move(params)) {
     params_.url = utf8ToGbk(work.address);
     params_.localPath = utf8ToGbk(work.path);
     params_.partFile = true;  // a queued work can always be paused and continued
     // The engine checks a file under the name before completing it.
     params_.completeExisting = work.clash == ClashChoice::Complete;
     // The mailbox, not the run: events may come after the run is gone.
-    params_.eventProcedure = [box = mailbox_, clash = work.clash](int type, int connection, std::int64_t value,
-                                                                   std::int64_t extra, TaskId) {
+    params_.eventProcedure = [box = mailbox_, clash = work.clash, ended = std::move(ended)](
+                                 int type, int connection, std::int64_t value, std::int64_t extra, TaskId) {
+        if (type == event::end) {
+            {
+                std::lock_guard hold(box->lock);
+                box->report.ended = true;
+                box->report.bytesDone = value;
+                box->report.outcome = static_cast<TaskOutcome>(extra);
+            }
+            if (ended) ended();
+            return 0;
+        }
         std::lock_guard hold(box->lock);
         Report& r = box->report;
         if (type == event::nameClash) {
@@ -36,11 +47,6 @@ ItemRun::ItemRun(const Work& work, TaskParam params) : work_(work), params_(std:
             case event::partKept: r.kept = value; break;
             case event::startedOver: r.startedOver = static_cast<int>(value); break;
             case event::heldChecked: r.checkedBytes = value; break;
-            case event::end:
-                r.ended = true;
-                r.bytesDone = value;
-                r.outcome = static_cast<TaskOutcome>(extra);
-                break;
             default: break;
         }
         return 0;

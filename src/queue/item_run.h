@@ -5,6 +5,7 @@
 #include "queue/queue_item.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <set>
@@ -37,8 +38,11 @@ public:
     };
 
     // `params` holds the program's values (connections, time limits); the
-    // address, the path and the procedures are set here.
-    ItemRun(const Work& work, TaskParam params);
+    // address, the path and the procedures are set here. `ended` is called
+    // on the engine's thread once the end is in the report, so whoever
+    // owns the queue can settle it at once; it must stay callable after the
+    // run is gone.
+    ItemRun(const Work& work, TaskParam params, std::function<void()> ended = {});
     ~ItemRun();
     ItemRun(const ItemRun&) = delete;
     ItemRun& operator=(const ItemRun&) = delete;

@@ -316,6 +316,19 @@ bool LibraryDb::recordFile(const WorkFile& file, std::int64_t now, std::string& 
     return false;
 }
 
+bool LibraryDb::recordFiles(const std::vector<WorkFile>& files, std::int64_t now, std::string& error) {
+    if (files.empty()) return true;
+    if (!run("BEGIN IMMEDIATE", error)) return false;
+    for (const WorkFile& file : files) {
+        if (!recordFile(file, now, error)) {
+            std::string ignored;  // the insert's error is the one to tell
+            run("ROLLBACK", ignored);
+            return false;
+        }
+    }
+    return run("COMMIT", error);
+}
+
 std::vector<WorkFile> LibraryDb::files(std::string& error) {
     std::vector<WorkFile> files;
     Statement s(db_, "SELECT key, path, size, complete, performer, sequence, song FROM files ORDER BY recorded, rowid");

@@ -92,6 +92,8 @@ public:
     // Files: what downloads left, by work key. A complete file ends a
     // work's being new.
     bool recordFile(const WorkFile& file, std::int64_t now, std::string& error);
+    // The same for several, in one transaction (one write to the disk).
+    bool recordFiles(const std::vector<WorkFile>& files, std::int64_t now, std::string& error);
     // Every file recorded, oldest first.
     std::vector<WorkFile> files(std::string& error);
     // The text archive of a folder, taken in once: its lines become

@@ -222,6 +222,9 @@ void followManager() {
         const QueueItem* item = downloadManager().queue().item(id);
         if (item && item->state == ItemState::Done) refreshDownloadedMarks(QString::fromStdString(item->work.songName));
     });
+    // And by the library's word once it is written (a work saved beside
+    // another performer's song of its name).
+    QObject::connect(&manager, &DownloadManager::filesRecorded, &manager, [] { refreshDownloadedMarks(); });
     // Works continued from the downloads view show in the download window too.
     QObject::connect(&manager, &DownloadManager::batchStarted, &manager, [] {
         if (!downloadWindow() && mainWindow()) loadWindow(WindowKind::Download);

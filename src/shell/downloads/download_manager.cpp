@@ -5,6 +5,7 @@
 #include "download_policy/work_file.h"
 #include "follow/performer_works.h"
 #include "shell/core_texts.h"
+#include "shell/gui_thread.h"
 #include "shell/program_end.h"
 #include "store/library_db.h"
 
@@ -23,6 +24,7 @@ namespace {
 QPointer<DownloadManager> manager;
 
 constexpr int tickMs = 200;
+constexpr auto saveInterval = std::chrono::seconds(1);
 
 QueueSettings windowQueueSettings() {
     QueueSettings settings;
@@ -35,6 +37,9 @@ QueueSettings windowQueueSettings() {
     settings.findAddress = [](const Work& work) {
         return listedAddressOf(work.service, work.performer, work.sequence, work.songName);
     };
+    // A work that ends is settled and the next started at once, not at
+    // the next tick of the timer.
+    settings.wake = [] { postToGui([] { if (manager) manager->tickNow(); }); };
     return settings;
 }
 
@@ -73,7 +78,15 @@ void DownloadManager::restore() {
 
 void DownloadManager::save() {
     dirty_ = false;
+    lastSave_ = std::chrono::steady_clock::now();
     if (!db_) return;
+    if (!unrecorded_.empty()) {
+        std::string error;
+        if (!db_->recordFiles(unrecorded_, std::time(nullptr), error) && storeProblem_.isEmpty())
+            storeProblem_ = QString::fromStdString(error);
+        unrecorded_.clear();
+        emit filesRecorded();
+    }
     std::vector<SavedWork> works;
     for (const QueueItem& item : queue_.items()) {
         if (item.state == ItemState::Done || item.state == ItemState::Skipped) continue;
@@ -109,15 +122,12 @@ void DownloadManager::onEvent(const QueueEvent& event) {
     switch (event.kind) {
         case QueueEvent::Kind::Changed:
             dirty_ = true;
-            // A saved work is in the library's files: no longer new for a followed performer.
-            if (const QueueItem* item = queue_.item(event.id); item && item->state == ItemState::Done && db_) {
-                std::string error;
-                if (!db_->recordFile({workKey(item->work.address), item->savedPath, item->done, true,
-                                      item->work.performer, item->work.sequence, item->work.songName},
-                                     std::time(nullptr), error) &&
-                    storeProblem_.isEmpty())
-                    storeProblem_ = QString::fromStdString(error);
-            }
+            // A saved work is in the library's files: no longer new for a
+            // followed performer, and known as this work's file. Written
+            // with the next save, not a transaction per work.
+            if (const QueueItem* item = queue_.item(event.id); item && item->state == ItemState::Done && db_)
+                unrecorded_.push_back({workKey(item->work.address), item->savedPath, item->done, true,
+                                       item->work.performer, item->work.sequence, item->work.songName});
             if (const QueueItem* item = queue_.item(event.id); item && item->state == ItemState::Running) {
                 if (std::find(batch_.begin(), batch_.end(), event.id) == batch_.end())
                     batch_.push_back(event.id);  // resumed from the list
@@ -150,7 +160,11 @@ void DownloadManager::onEvent(const QueueEvent& event) {
 
 void DownloadManager::tick() {
     queue_.tick();
-    if (dirty_) save();
+    // The queue is written at most once a save interval (a kill loses no
+    // more; the part files keep their own records), and at once when it
+    // comes to rest.
+    const auto now = std::chrono::steady_clock::now();
+    if ((dirty_ || !unrecorded_.empty()) && (now - lastSave_ >= saveInterval || !queue_.active())) save();
     emit ticked();
 }
 

@@ -1,11 +1,13 @@
 #pragma once
 
 #include "queue/download_queue.h"
+#include "store/library_db.h"
 
 #include <QObject>
 #include <QString>
 #include <QTimer>
 
+#include <chrono>
 #include <memory>
 #include <string>
 #include <vector>
@@ -38,6 +40,8 @@ public:
     // queue was last idle.
     const std::vector<QueueItem>& lastBatch() const { return lastBatch_; }
 
+    // Settles what ended and starts what may start, now.
+    void tickNow() { tick(); }
     // Stops every run (part files kept) and saves what is left, for the end
     // of the program.
     void shutdown();
@@ -51,6 +55,7 @@ signals:
     void queuePaused(const QString& why); // works kept failing to reach the server
     void batchStarted();                  // a work runs after the queue was idle
     void batchSettled();                  // nothing waits or runs any more
+    void filesRecorded();                 // the library learned of files saved
 
 private:
     void onEvent(const QueueEvent& event);
@@ -63,6 +68,8 @@ private:
     std::unique_ptr<LibraryDb> db_;
     QString storeProblem_;
     bool dirty_ = false;
+    std::chrono::steady_clock::time_point lastSave_{};
+    std::vector<WorkFile> unrecorded_;   // files saved since the library was last written
     std::vector<int> batch_;             // ids queued since the queue was last idle
     bool batchRunning_ = false;          // batchStarted told, batchSettled not yet
     std::vector<QueueItem> lastBatch_;

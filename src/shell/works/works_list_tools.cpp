@@ -141,7 +141,7 @@ void attachWorksListTools(MainWindow& window) {
 void refreshDownloadedMarks(const QString& songName) {
     MainWindow* window = mainWindow();
     if (!window) return;
-    knownFiles(true);
+    if (songName.isEmpty()) knownFiles(true);
     const std::string folder = downloadFolder();
     QTreeWidget* list = window->worksList();
     const QSignalBlocker quiet(list);

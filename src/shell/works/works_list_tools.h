@@ -14,8 +14,8 @@ class MainWindow;
 // own, as the library knows, or one of its name the library does not know).
 void attachWorksListTools(MainWindow& window);
 
-// Looks again which works are in the download folder (after a download):
-// every row, or only those of one song name.
+// Looks again which works are in the download folder: every row, with what
+// the library knows now, or (after a download) only those of one song name.
 void refreshDownloadedMarks(const QString& songName = {});
 
 // "共 36 个作品", with "，显示 5 个" while the filter hides some; empty for
