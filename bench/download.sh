@@ -183,7 +183,7 @@ fi
 [ -x build/default/bin/link-proxy ] || ./scripts/build default >/dev/null
 make_file wan.bin 16
 wan_port=$(free_port)
-build/default/bin/link-proxy --to "$port" --port "$wan_port" --rtt 100 --rate 2097152 >/dev/null &
+build/default/bin/link-proxy --to "$port" --port "$wan_port" --rtt 100 --rate 2097152 --handshake >/dev/null &
 wan_pid=$!
 sleep 0.3
 scenario "wan 100 ms round trip, 2 MiB/s per connection" "http://127.0.0.1:$wan_port" open wan.bin 16 2

@@ -128,7 +128,7 @@ public:
                 continue;
             }
             queue_.add({fileNameOf(path), listed.address, path, rename ? ClashChoice::Rename : ClashChoice::Complete,
-                        options_.service, options_.performerId, listed.sequence, listed.songName});
+                        options_.service, options_.performerId, listed.sequence, listed.songName, true});
         }
     }
 

@@ -33,6 +33,9 @@ constexpr auto reportInterval = std::chrono::milliseconds(10);
 // healthy connections made rate-capped downloads slower, not faster.
 constexpr double splitWorthRequests = 3.0;
 constexpr double splitMinSeconds = 0.5;
+// How long a work that splits only when it pays is watched before its rate
+// is trusted (at least a request's time).
+constexpr double rateWatchSeconds = 0.03;
 }
 
 Connection::Connection(Task& task, int number, int segment, int plannedExtra)
@@ -40,10 +43,12 @@ Connection::Connection(Task& task, int number, int segment, int plannedExtra)
       number_(number),
       segment_(segment),
       plannedExtra_(plannedExtra),
-      first_(segment < 0),
+      first_(segment == firstConnection),
       attempt_(task.attempt.load()),
       retriesLeft_(task.settings.retriesPerConnection),
-      exchange_(task, number, [this] { return shouldStop(); }) {}
+      exchange_(task, number, [this] { return shouldStop(); }) {
+    if (first_) exchange_.setOnLongRoundTrip([this] { noteLongRoundTrip(); });
+}
 
 Connection::~Connection() { join(); }
 
@@ -102,9 +107,59 @@ int Connection::runFirst() {
     // Segment 0 is ours before anyone else may choose one.
     segment_ = 0;
     task_.segments.claim(segment_, number_);
-    for (int i = 1; i < task_.segments.size(); ++i)
-        task_.queue.post(InternalEvent::of(InternalEvent::Kind::StartConnection));
+    const int further = task_.segments.size() - 1;
+    if (task_.params.splitOnlyWhenWorthIt && further > 0) {
+        heldBack_ = further;
+        heldSince_ = std::chrono::steady_clock::now();
+        heldFromBytes_ = 0;
+    } else {
+        task_.startFurtherConnections(further);
+    }
     return transfer(std::move(body), event::firstSegment);
+}
+
+// Over a long round trip the further connections connect now, while the
+// first request is under way (once per task); on a LAN or loopback they
+// are not, so a small file never sees a connection it does not use.
+void Connection::noteLongRoundTrip() {
+    if (plannedExtra_ <= 0 || task_.params.splitOnlyWhenWorthIt) return;
+    if (task_.preOpened.load() > 0 || task_.plan.load() != Task::Plan::Pending) return;
+    task_.preOpened = plannedExtra_;
+    for (int i = 0; i < plannedExtra_; ++i)
+        task_.queue.post(InternalEvent::of(InternalEvent::Kind::PreOpenConnection));
+}
+
+// The further connections of a work that splits only when it pays start
+// once the first connection's own rate shows that the rest would keep it
+// busy longer than a few requests take (and half a second).
+void Connection::considerStartingFurther() {
+    const auto now = std::chrono::steady_clock::now();
+    const double watched = std::chrono::duration<double>(now - heldSince_).count();
+    if (watched < std::max(rateWatchSeconds, task_.longestRequestSeconds())) return;
+    std::int64_t done;
+    {
+        std::lock_guard lock(task_.progressLock);
+        done = task_.bytesDone;
+    }
+    const double rate = static_cast<double>(done - heldFromBytes_) / watched;
+    const double left = static_cast<double>(task_.totalSize.load() - done);
+    const double worth = std::max(splitMinSeconds, splitWorthRequests * task_.longestRequestSeconds());
+    if (rate > 0 && left / rate < worth) return;  // alone it is done soon enough
+    task_.startFurtherConnections(std::exchange(heldBack_, 0));
+}
+
+// A connection opened while the first request was under way: its socket is
+// ready when the segments are planned, and it takes one of them then (none
+// when the file turned out too small to share).
+bool Connection::waitForPlan() {
+    exchange_.preOpen();  // when it cannot, the ranged request connects as ever
+    while (task_.plan.load() == Task::Plan::Pending) {
+        if (shouldStop()) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(sliceMs));
+    }
+    if (task_.plan.load() != Task::Plan::Ready) return false;
+    segment_ = task_.segments.claimForNewConnection(number_, task_.minimumSplit());
+    return segment_ >= 0;
 }
 
 bool Connection::createTargetFile(std::int64_t total) {
@@ -165,6 +220,10 @@ bool Connection::startCheckpoints(std::vector<ByteRange> done) {
 }
 
 int Connection::runFurther() {
+    if (segment_ == awaitingPlan && !waitForPlan()) {
+        segment_ = -1;
+        return endedNormally;
+    }
     std::string body;
     switch (openStream(body)) {
         case Opened::Yes: return transfer(std::move(body), event::firstSegment);
@@ -256,6 +315,7 @@ void Connection::beginSegment(int segmentEvent) {
 }
 
 Connection::Step Connection::advance() {
+    if (heldBack_ > 0) considerStartingFurther();
     if (!task_.segments.owns(segment_, number_)) {
         buffered_ = 0;  // another connection carries on with the segment
         return Step::Done;
@@ -425,6 +485,9 @@ Connection::Opened Connection::openStream(std::string& body) {
                 task_.noteFileChanged();
                 return Opened::Failed;
             case OpenResult::Retry:
+                // A socket opened early that the server closed meanwhile is
+                // no failure of this connection: a fresh one is made at once.
+                if (segment_ >= 0 && exchange_.usedEarlySocket()) break;
                 if (!pauseBeforeRetry()) return Opened::Failed;
                 break;
         }
@@ -581,6 +644,11 @@ bool Connection::allocateBuffer() {
 
 void Connection::end(int code) {
     reportReceived();
+    // Connections opened early wait for a plan that will not come now.
+    if (first_) {
+        auto pending = Task::Plan::Pending;
+        task_.plan.compare_exchange_strong(pending, Task::Plan::None);
+    }
     std::int64_t position = 0;
     if (segment_ >= 0) {
         position = task_.segments.get(segment_).position();

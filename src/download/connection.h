@@ -23,7 +23,11 @@ struct Task;
 // the segment's current position when the network fails.
 class Connection {
 public:
-    // `segment` is -1 for the first connection, which owns none yet.
+    // `segment` is firstConnection for the first connection, which owns
+    // none yet, and awaitingPlan for one opened while the first request is
+    // under way, which takes one once they are planned.
+    static constexpr int firstConnection = -1;
+    static constexpr int awaitingPlan = -2;
     Connection(Task& task, int number, int segment, int plannedExtra);
     ~Connection();
     Connection(const Connection&) = delete;
@@ -59,6 +63,9 @@ private:
     bool adoptFinalFile();
     int takeUpHeldBytes(std::string body);
     int runFurther();
+    bool waitForPlan();
+    void noteLongRoundTrip();
+    void considerStartingFurther();
     int transferWholeBody(std::string body);
 
     // The transfer of the connection's segments, one step at a time.
@@ -113,6 +120,12 @@ private:
     SplicePipe pipe_;
     bool pipeRefused_ = false;  // the system gave no pipe worth having: the buffer it is
     std::chrono::steady_clock::time_point lastReport_{};
+    // First connection of a work that splits only when it pays: the further
+    // connections held back, and since when and from how many bytes its own
+    // rate is measured.
+    int heldBack_ = 0;
+    std::chrono::steady_clock::time_point heldSince_{};
+    std::int64_t heldFromBytes_ = 0;
     std::thread thread_;
 };
 

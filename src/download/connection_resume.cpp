@@ -189,8 +189,7 @@ int Connection::takeUpHeldBytes(std::string body) {
     task_.userEvent(event::continued, number_, there, total);
     segment_ = first;
     task_.segments.claim(segment_, number_);
-    const int further = std::min(plannedExtra_, task_.segments.unfinishedCount() - 1);
-    for (int i = 0; i < further; ++i) task_.queue.post(InternalEvent::of(InternalEvent::Kind::StartConnection));
+    task_.startFurtherConnections(std::min(plannedExtra_, task_.segments.unfinishedCount() - 1));
     return transfer(std::move(body), event::firstSegment);
 }
 

@@ -18,14 +18,17 @@ std::mutex engineLock;
 std::map<TaskId, std::weak_ptr<Task>> liveTasks;
 TaskId lastTaskId = 0;
 
-void startConnection(Task& task) {
+void startConnection(Task& task, bool early = false) {
     std::lock_guard lock(task.connectionLock);
     std::shared_ptr<Connection> connection;
     const int number = task.started + 1;
     int segment = -1;
     if (task.started == 0) {
         const int count = std::max(1, task.params.connections);
-        connection = std::make_shared<Connection>(task, number, -1, count - 1);
+        connection = std::make_shared<Connection>(task, number, Connection::firstConnection, count - 1);
+    } else if (early) {
+        segment = Connection::awaitingPlan;
+        connection = std::make_shared<Connection>(task, number, segment, 0);
     } else {
         segment = task.segments.claimForNewConnection(number, task.minimumSplit());
         if (segment < 0) return;
@@ -42,6 +45,7 @@ void startConnection(Task& task) {
         --task.active;
         --task.started;
         if (segment >= 0) task.segments.release(segment, number);
+        if (early) --task.preOpened;
     }
 }
 
@@ -139,6 +143,8 @@ bool startOver(Task& task) {
     task.totalSize = -1;
     task.sizeReported = false;
     task.fileReady = false;
+    task.plan = Task::Plan::Pending;
+    task.preOpened = 0;
     task.fileChanged = false;
     task.failure = -1;
     task.bodyBytesStored = 0;
@@ -155,6 +161,9 @@ bool handle(Task& task, const InternalEvent& event, bool& complete) {
     switch (event.kind) {
         case InternalEvent::Kind::StartConnection:
             if (!task.noNewConnections && !task.stopping) startConnection(task);
+            return true;
+        case InternalEvent::Kind::PreOpenConnection:
+            if (!task.noNewConnections && !task.stopping) startConnection(task, true);
             return true;
         case InternalEvent::Kind::Log:
             if (task.params.logProcedure)

@@ -12,7 +12,9 @@ namespace zorvan {
 
 // What the task thread is asked to do, oldest first.
 struct InternalEvent {
-    enum class Kind { StartConnection, Log, User, Finish, Drain, EndLoop };
+    // PreOpenConnection: a further connection that connects while the first
+    // request is under way and takes a segment once they are planned.
+    enum class Kind { StartConnection, PreOpenConnection, Log, User, Finish, Drain, EndLoop };
     Kind kind = Kind::EndLoop;
     int type = 0;              // User: the event type
     int connection = 0;

@@ -30,6 +30,10 @@ bool isTransient(int status) {
     return status == 408 || status == 429 || status == 500 || status == 502 || status == 503 || status == 504;
 }
 
+// A connection or a first answer taking this long means a long round trip
+// (on a LAN or loopback both take well under a millisecond).
+constexpr auto longRoundTrip = std::chrono::milliseconds(20);
+
 // The longest wait a Retry-After may ask for.
 constexpr int longestRetryAfterMs = 60000;
 
@@ -110,7 +114,9 @@ OpenResult HttpExchange::reach(const RequestFields& fields, bool first) {
         server = viaProxy ? splitProxy(fields.proxy)
                           : std::pair<std::string, int>{hostName(fields.address.host), fields.address.port};
     }
+    const auto connecting = std::chrono::steady_clock::now();
     if (const OpenResult r = connectTo(server.first, server.second, viaProxy, first); r != OpenResult::Accepted) return r;
+    if (first && onLongRoundTrip_ && std::chrono::steady_clock::now() - connecting >= longRoundTrip) onLongRoundTrip_();
     if (fields.address.scheme != Scheme::Https) return OpenResult::Accepted;
     if (viaProxy)
         if (const OpenResult r = tunnel(fields); r != OpenResult::Accepted) return r;
@@ -187,15 +193,26 @@ OpenResult HttpExchange::secure(const RequestFields& fields) {
 // Sends the request over the reached connection and reads the answer's
 // header; over TLS the session is kept for the next connections.
 OpenResult HttpExchange::request(const RequestFields& fields, const std::string& request, ResponseHeader& header,
-                                 std::string& body) {
-    const OpenResult r = sendAndReadHeader(request, header, body);
+                                 std::string& body, bool first) {
+    const OpenResult r = sendAndReadHeader(request, header, body, first);
     if (r == OpenResult::Accepted && fields.address.scheme == Scheme::Https)
         if (const auto tls = task_.tlsClient()) tls->remember(socket_, hostName(fields.address.host), fields.address.port);
     return r;
 }
 
-OpenResult HttpExchange::sendAndReadHeader(const std::string& request, ResponseHeader& header, std::string& body) {
+OpenResult HttpExchange::sendAndReadHeader(const std::string& request, ResponseHeader& header, std::string& body,
+                                           bool first) {
     log(logLevel::sent, request);
+    // The wait for the first answer is watched in every slice of it.
+    const auto sent = std::chrono::steady_clock::now();
+    bool told = !first || !onLongRoundTrip_;
+    const StopCheck waiting = [&] {
+        if (!told && std::chrono::steady_clock::now() - sent >= longRoundTrip) {
+            told = true;
+            onLongRoundTrip_();
+        }
+        return stop_();
+    };
     if (sendWithLimit(socket_, request, task_.params.sendTimeout, stop_) != 0) {
         log(logLevel::error, gbkFormat("发送请求失败"));
         cause(CauseKind::Dropped, "the request could not be sent");
@@ -223,7 +240,7 @@ OpenResult HttpExchange::sendAndReadHeader(const std::string& request, ResponseH
         // A header end that has not come within the limit never will.
         if (data.size() > maxHeaderBlockBytes + 16) break;
         const ReceiveResult r =
-            receiveSome(socket_, chunk, sizeof chunk, sizeof chunk, task_.params.receiveTimeout, true, stop_);
+            receiveSome(socket_, chunk, sizeof chunk, sizeof chunk, task_.params.receiveTimeout, true, waiting);
         data.append(chunk, r.received);
         // Bytes enough for a status line and none there, then the end: not
         // an answer. Nothing at all is a dropped connection, tried again.
@@ -294,7 +311,7 @@ OpenResult HttpExchange::requestFirst(ResponseHeader& header, std::string& body)
         return OpenResult::Refused;
     }
     if (const OpenResult r = reach(fields, true); r != OpenResult::Accepted) return r;
-    return request(fields, *text, header, body);
+    return request(fields, *text, header, body, true);
 }
 
 OpenResult HttpExchange::acceptFirstAnswer(const ResponseHeader& header) {
@@ -463,6 +480,25 @@ OpenResult HttpExchange::changed() {
     return OpenResult::Changed;
 }
 
+std::string HttpExchange::targetOf(const RequestFields& fields) {
+    std::lock_guard lock(task_.requestLock);
+    return fields.address.host + " " + fields.proxy + " " + task_.serverIp + ":" + std::to_string(task_.serverPort);
+}
+
+bool HttpExchange::preOpen() {
+    RequestFields fields;
+    {
+        std::lock_guard lock(task_.requestLock);
+        fields = task_.request;
+    }
+    if (reach(fields, false) != OpenResult::Accepted) {
+        socket_.close();
+        return false;
+    }
+    earlyTarget_ = targetOf(fields);
+    return true;
+}
+
 OpenResult HttpExchange::openRange(std::int64_t position, std::string& body, std::int64_t end) {
     bodyEnd_ = -1;
     retryAfterMs_ = 0;
@@ -473,6 +509,11 @@ OpenResult HttpExchange::openRange(std::int64_t position, std::string& body, std
         fields = task_.request;
         validator = rangeValidator(task_.etag, task_.lastModified);
     }
+    // A socket opened early serves while it leads where requests go now
+    // (a redirection may have sent them elsewhere).
+    usedEarlySocket_ = socket_.isOpen() && !earlyTarget_.empty() && earlyTarget_ == targetOf(fields);
+    earlyTarget_.clear();
+    if (!usedEarlySocket_) socket_.close();
     std::string lines = rangeLine(position, end);
     if (!validator.empty()) lines += "If-Range: " + validator + "\r\n";
     // The cookie of a redirection belongs to the redirected request only.
@@ -481,7 +522,8 @@ OpenResult HttpExchange::openRange(std::int64_t position, std::string& body, std
         log(logLevel::error, gbkFormat("请求过长"));
         return OpenResult::Refused;
     }
-    if (const OpenResult r = reach(fields, false); r != OpenResult::Accepted) return r;
+    if (!usedEarlySocket_)
+        if (const OpenResult r = reach(fields, false); r != OpenResult::Accepted) return r;
     ResponseHeader header;
     if (const OpenResult r = request(fields, *text, header, body); r != OpenResult::Accepted) return r;
     return checkRangeAnswer(header, position);

@@ -6,7 +6,9 @@
 #include "download/socket_io.h"
 #include "download/task_param.h"
 
+#include <chrono>
 #include <cstdint>
+#include <functional>
 #include <string>
 
 namespace zorvan {
@@ -44,6 +46,19 @@ public:
     // when the answer starts at `position`.
     OpenResult openRange(std::int64_t position, std::string& body, std::int64_t end = -1);
 
+    // Connects (through the proxy's tunnel and TLS for https) to the server
+    // the first request reached, before there is anything to ask it: the
+    // next openRange sends its request on this socket when it still leads
+    // there. False when it could not (openRange then connects as ever).
+    bool preOpen();
+    // Whether the last openRange went out on a socket opened early (which a
+    // server may have closed meanwhile: asking again at once is no retry).
+    bool usedEarlySocket() const { return usedEarlySocket_; }
+    // Told when the first request meets a long round trip: its connection
+    // took long to be made, or its answer is long in coming (what the
+    // further connections could spend connecting meanwhile).
+    void setOnLongRoundTrip(std::function<void()> procedure) { onLongRoundTrip_ = std::move(procedure); }
+
     // The file position just past the last body byte the open answer
     // carries; -1 when the body ends only with the stream.
     std::int64_t bodyEnd() const { return bodyEnd_; }
@@ -56,12 +71,14 @@ public:
 
 private:
     OpenResult reach(const RequestFields& fields, bool first);
+    std::string targetOf(const RequestFields& fields);
     OpenResult connectTo(const std::string& host, int port, bool viaProxy, bool resolve);
     OpenResult tunnel(const RequestFields& fields);
     OpenResult secure(const RequestFields& fields);
     OpenResult request(const RequestFields& fields, const std::string& request, ResponseHeader& header,
-                       std::string& body);
-    OpenResult sendAndReadHeader(const std::string& request, ResponseHeader& header, std::string& body);
+                       std::string& body, bool first = false);
+    OpenResult sendAndReadHeader(const std::string& request, ResponseHeader& header, std::string& body,
+                                 bool first = false);
     OpenResult requestFirst(ResponseHeader& header, std::string& body);
     OpenResult acceptFirstAnswer(const ResponseHeader& header);
     // Taking up a part file.
@@ -87,6 +104,9 @@ private:
     Socket socket_;
     std::int64_t bodyEnd_ = -1;
     int retryAfterMs_ = 0;
+    std::string earlyTarget_;  // where the socket opened early leads (host, address, port); empty: none
+    bool usedEarlySocket_ = false;
+    std::function<void()> onLongRoundTrip_;
 };
 
 }  // namespace zorvan

@@ -75,6 +75,12 @@ void Task::dropResumption(int connection, StartOverReason reason) {
     resumption.reset();  // a part file goes: a new download replaces it
 }
 
+void Task::startFurtherConnections(int count) {
+    const int early = preOpened.load();
+    plan = Plan::Ready;
+    for (int i = early; i < count; ++i) queue.post(InternalEvent::of(InternalEvent::Kind::StartConnection));
+}
+
 TargetFileOptions Task::fileOptions() const {
     return {settings.mappedWrites, settings.syncBeforeNaming, params.partFile};
 }

@@ -127,6 +127,15 @@ struct Task {
     // without asking (first connection only).
     bool renameHeldFile = false;
 
+    // Further connections opened while the first request is under way
+    // (long round trips), waiting for the segments to be planned.
+    enum class Plan { Pending, Ready, None };
+    std::atomic<Plan> plan{Plan::Pending};  // None: the first connection ended without one
+    std::atomic<int> preOpened{0};           // further connections asked for before the plan
+    // The first connection has the segments planned: the connections opened
+    // early take them, and `count` further ones start beside those.
+    void startFurtherConnections(int count);
+
     std::atomic<int> failure{-1};  // the first TaskOutcome that explains a failure
     // The longest a successful request took from connecting to the header.
     std::atomic<std::int64_t> longestRequestMicros{0};

@@ -67,6 +67,12 @@ struct TaskParam {
     // cannot be checked, it is never touched and the download takes the
     // next free name (event 21 says why). Needs partFile.
     bool completeExisting = false;
+    // Further connections only when they pay: the first connection fetches
+    // alone until its rate shows that the rest would take longer than a few
+    // requests' time (and half a second); a small work, or any work over a
+    // fast line, then goes over one connection, as a batch of them is
+    // fetched fastest. Off, the planned connections start at once.
+    bool splitOnlyWhenWorthIt = false;
     // A refusal keeps the part file too: the caller looks for the file at
     // another address (a link that expired) and removes the part itself
     // when there is none.

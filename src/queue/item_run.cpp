@@ -11,6 +11,7 @@ ItemRun::ItemRun(const Work& work, TaskParam params, std::function<void()> ended
     params_.partFile = true;  // a queued work can always be paused and continued
     // The engine checks a file under the name before completing it.
     params_.completeExisting = work.clash == ClashChoice::Complete;
+    params_.splitOnlyWhenWorthIt = work.batch;
     // The mailbox, not the run: events may come after the run is gone.
     params_.eventProcedure = [box = mailbox_, clash = work.clash, ended = std::move(ended)](
                                  int type, int connection, std::int64_t value, std::int64_t extra, TaskId) {

@@ -51,6 +51,9 @@ struct Work {
     std::string performer{};
     int sequence = 0;
     std::string songName{};
+    // One of a batch: split over several connections only when it pays (a
+    // single download splits as the engine plans it).
+    bool batch = false;
 };
 
 // One work in the queue, as the queue reports it.

@@ -315,6 +315,59 @@ TEST_P(EngineTest, APartNeverTakesAByteBeyondItsEnd) {
     EXPECT_GE(server.requests().size(), 5u) << "parts were asked for again where the short answers ended";
 }
 
+// A work of a batch goes over one connection unless more pay: fast enough
+// alone, the planned connections never start; too slow alone, they do.
+TEST_P(EngineTest, AWorkThatSplitsOnlyWhenItPaysUsesMoreConnectionsOnlyWhenTheyWouldSaveTime) {
+    const std::string content = patternBytes(2000000, 4);
+    for (const long rate : {0L, 1000000L}) {
+        SCOPED_TRACE(rate == 0 ? "unpaced" : "1 MB/s per connection");
+        LoopbackServer server(fileScript(content, [rate](ScriptedReply& reply, const HttpRequest&, std::int64_t) {
+            reply.bytesPerSecond = rate;
+        }));
+        const std::string path = target(std::to_string(rate) + ".mp4");
+        TaskParam p = quickParams(server.url("/w.mp4"), path, 5);
+        p.splitOnlyWhenWorthIt = true;
+        const DownloadRecord r = runDownload(p);
+        ASSERT_EQ(r.outcome, TaskOutcome::Complete);
+        EXPECT_TRUE(readFile(path) == content);
+        if (rate == 0) {
+            EXPECT_EQ(server.requests().size(), 1u) << "one request carried the whole file";
+            EXPECT_EQ(r.count(event::connectionStarted), 1);
+        } else {
+            EXPECT_GE(r.count(event::connectionStarted), 3) << "two seconds alone: worth splitting";
+        }
+    }
+}
+
+// Over a long round trip the further connections connect while the first
+// request waits for its answer, so their requests leave as soon as the
+// size is known; a file too small to share leaves them unused.
+TEST_P(EngineTest, OverALongRoundTripTheFurtherConnectionsConnectWhileTheFirstAnswerIsAwaited) {
+    for (const std::size_t size : {std::size_t{1000000}, std::size_t{10000}}) {
+        SCOPED_TRACE(size);
+        const std::string content = patternBytes(size, 9);
+        std::atomic<int> acceptedBeforeAnswer{-1};
+        LoopbackServer* self = nullptr;
+        LoopbackServer server(fileScript(content, [&](ScriptedReply& reply, const HttpRequest& request, std::int64_t) {
+            reply.bytesPerSecond = 2000000;  // every connection gets going before the first is through
+            if (!request.header("Range").empty()) return;
+            std::this_thread::sleep_for(std::chrono::milliseconds(150));  // the first answer is long in coming
+            acceptedBeforeAnswer = self->connectionCount();
+        }));
+        self = &server;
+        const std::string path = target(std::to_string(size) + ".mp4");
+        const DownloadRecord r = runDownload(quickParams(server.url("/r.mp4"), path, 5));
+        ASSERT_EQ(r.outcome, TaskOutcome::Complete);
+        EXPECT_TRUE(readFile(path) == content);
+        EXPECT_EQ(acceptedBeforeAnswer.load(), 5) << "every further connection was made meanwhile";
+        if (size < 20480)
+            EXPECT_EQ(server.requests().size(), 1u) << "one segment: the early connections ask for nothing";
+        else
+            EXPECT_EQ(server.requests().size(), 5u) << "each early connection asked for its part once";
+        EXPECT_EQ(filesIn(folder).size(), size < 20480 ? 2u : 1u);
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(BothPaths, EngineTest, ::testing::Bool(), receivePathName);
 
 using ReceivePathTest = EngineTestBase;

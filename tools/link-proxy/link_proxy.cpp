@@ -121,7 +121,10 @@ private:
                 lane.changed.notify_all();
                 return;
             }
-            lane.chunks.push_back({Clock::now() + oneWay, std::string(buffer.data(), static_cast<std::size_t>(n))});
+            auto due = Clock::now() + oneWay;
+            if (s_.handshake && &lane == &up_)
+                due = std::max(due, opened_ + std::chrono::milliseconds(s_.roundTripMs) + oneWay);
+            lane.chunks.push_back({due, std::string(buffer.data(), static_cast<std::size_t>(n))});
             lane.buffered += static_cast<std::size_t>(n);
             lane.changed.notify_all();
             // A bounded buffer: the sender is held back as a real link would.
@@ -130,7 +133,9 @@ private:
     }
 
     void write(Lane& lane, int to, bool faulty) {
-        const auto begun = Clock::now();
+        // The rate counts from the first byte: a connection idle before it
+        // banks no bandwidth, as no real link gives it.
+        Clock::time_point begun{};
         std::int64_t sent = 0;
         while (!stop()) {
             Lane::Chunk chunk;
@@ -151,6 +156,7 @@ private:
                 lane.changed.notify_all();
             }
             while (Clock::now() < chunk.due && !stop()) std::this_thread::sleep_for(std::chrono::milliseconds(2));
+            if (sent == 0) begun = Clock::now();
             for (std::size_t at = 0; at < chunk.bytes.size() && !stop();) {
                 std::size_t piece = std::min<std::size_t>(16 * 1024, chunk.bytes.size() - at);
                 if (faulty) {
@@ -183,6 +189,7 @@ private:
 
     const LinkSettings& s_;
     const int client_, server_;
+    const Clock::time_point opened_ = Clock::now();
     Lane up_, down_;
     std::atomic<bool> aborted_{false};
     bool reset_ = false;

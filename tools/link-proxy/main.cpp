@@ -9,17 +9,23 @@
 int main(int argc, char** argv) {
     linkproxy::LinkSettings s;
     const char* usage =
-        "usage: link-proxy --to [HOST:]PORT [--port N] [--rate BYTES_PER_S] [--rtt MS]\n"
+        "usage: link-proxy --to [HOST:]PORT [--port N] [--rate BYTES_PER_S] [--rtt MS] [--handshake]\n"
         "                  [--reset-every BYTES] [--stall-every BYTES] [--outage-after MS --outage-for MS]\n"
         "  --to            the server (host 127.0.0.1 unless given)\n"
         "  --port          port on 127.0.0.1 to listen on (default: any free one; printed)\n"
         "  --rate          per-connection limit of the server's bytes\n"
         "  --rtt           round-trip time added (half each way)\n"
+        "  --handshake     a new connection's first bytes reach the server a round trip\n"
+        "                  later, as TCP's handshake makes them\n"
         "  --reset-every   reset each connection after this many of the server's bytes\n"
         "  --stall-every   stop passing a connection's bytes after this many (it stays open)\n"
         "  --outage-after  a full outage this long after the start, lasting --outage-for\n";
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
+        if (arg == "--handshake") {
+            s.handshake = true;
+            continue;
+        }
         if (i + 1 >= argc) {
             std::fputs(usage, stderr);
             return 2;

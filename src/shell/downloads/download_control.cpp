@@ -129,6 +129,9 @@ void queueWorks(std::vector<Work> works, bool askAboutTaken = true) {
         return;
     }
     if (works.empty()) return;
+    // A batch is fetched fastest with each work split only when it pays;
+    // a single work splits as the engine plans it.
+    for (Work& work : works) work.batch = asked > 1 || !askAboutTaken;
     manager.enqueue(works);  // the first to run opens the download window
     if (!downloadWindow() && manager.current()) loadWindow(WindowKind::Download);
     if (asked > 1) showDownloadsView();

@@ -69,7 +69,7 @@ void DownloadManager::restore() {
         std::optional<PartRecord> part = loadPartRecord(recordPathOf(saved.path));
         if (part && part->address != saved.address) part.reset();
         queue_.add({saved.title, saved.address, saved.path, ClashChoice::Rename, saved.service, saved.performer,
-                    saved.sequence, saved.songName},
+                    saved.sequence, saved.songName, true},
                    true, part ? part->size : saved.total, part ? part->doneBytes() : 0);
     }
     if (!error.empty()) storeProblem_ = QString::fromStdString(error);
