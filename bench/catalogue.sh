@@ -64,7 +64,7 @@ start_listening() {  # log command... -> prints the address it announces
 }
 service=$(start_listening "$work/demo.log" $bin/demo-service --port 0 --media build/demo-media)
 service_port=${service##*:}
-link=$(start_listening "$work/link.log" $bin/link-proxy --to "$service_port" --rtt 100 --rate 2097152)
+link=$(start_listening "$work/link.log" $bin/link-proxy --to "$service_port" --rtt 100 --rate 2097152 --handshake)
 
 declare -A clip_sum
 for n in 0 1 2; do clip_sum[$n]=$(sha256sum build/demo-media/clip$n.mp4 | cut -d' ' -f1); done

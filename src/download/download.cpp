@@ -113,6 +113,9 @@ bool finishTransfers(Task& task) {
         return false;
     }
     task.checkpoint.reset();
+    // The network is done with this file: a caller with more to fetch may
+    // start it while the disk takes this one in.
+    task.eventNow(event::allReceived, task.totalSize.load(), 0);
     if (!task.file->commit()) {
         task.logNow(0, logLevel::error, gbkFormat("保存文件失败：%s", std::strerror(task.file->commitError())));
         task.noteCause({CauseKind::Disk, 0, task.file->commitError(), "cannot name the file"});

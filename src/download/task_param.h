@@ -96,6 +96,8 @@ inline constexpr int retrying = 19;          // a connection pauses to try again
 inline constexpr int continued = 20;         // a part file is taken up; value: bytes there; extra: total size
 inline constexpr int startedOver = 21;       // a part file could not be taken up; value: StartOverReason
 inline constexpr int partKept = 22;          // before event 4: the part file stays; value: bytes in it; extra: total
+inline constexpr int allReceived = 24;       // every byte is in the file, which is now brought to the disk and named;
+                                             // the connections are closed (value: total size)
 inline constexpr int heldChecked = 23;       // bytes on the disk matched the server's; value: bytes fetched to compare;
                                              // extra: 1 for a file under the final name, 0 for a part file
 }  // namespace event

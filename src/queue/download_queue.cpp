@@ -420,10 +420,21 @@ void DownloadQueue::tick(Clock::time_point now) {
     if (measureSpeed) lastSpeedAt_ = now;
     endSearches(now);
     if (!pausedByFailures_ && !ended_) {
+        // A run whose bytes are all in no longer holds a place: the next
+        // work fetches while the disk takes that one in (as many as fetch,
+        // so a slow disk holds the queue back instead of piling up files).
+        int fetching = static_cast<int>(std::count_if(runs_.begin(), runs_.end(), [](const auto& r) {
+            return !r.second->run->report().received;
+        }));
         for (QueueItem& item : items_) {
-            if (static_cast<int>(runs_.size()) >= settings_.parallel || pausedByFailures_) break;
+            if (fetching >= settings_.parallel || static_cast<int>(runs_.size()) >= 2 * settings_.parallel ||
+                pausedByFailures_)
+                break;
             // A run of the same work still letting go of its part file goes first.
-            if (item.state == ItemState::Waiting && runs_.count(item.id) == 0) start(item, now);
+            if (item.state == ItemState::Waiting && runs_.count(item.id) == 0) {
+                start(item, now);
+                if (runs_.count(item.id) != 0) ++fetching;
+            }
         }
     }
     if (wasActive && !active() && hadWork_) {

@@ -15,12 +15,16 @@ ItemRun::ItemRun(const Work& work, TaskParam params, std::function<void()> ended
     // The mailbox, not the run: events may come after the run is gone.
     params_.eventProcedure = [box = mailbox_, clash = work.clash, ended = std::move(ended)](
                                  int type, int connection, std::int64_t value, std::int64_t extra, TaskId) {
-        if (type == event::end) {
+        if (type == event::end || type == event::allReceived) {
             {
                 std::lock_guard hold(box->lock);
-                box->report.ended = true;
-                box->report.bytesDone = value;
-                box->report.outcome = static_cast<TaskOutcome>(extra);
+                if (type == event::allReceived) {
+                    box->report.received = true;
+                } else {
+                    box->report.ended = true;
+                    box->report.bytesDone = value;
+                    box->report.outcome = static_cast<TaskOutcome>(extra);
+                }
             }
             if (ended) ended();
             return 0;

@@ -26,6 +26,7 @@ public:
         std::int64_t bytesDone = 0;       // with event 4
         std::int64_t total = -1;
         bool reached = false;             // the server answered: the size is known
+        bool received = false;            // every byte is in; the file is being brought to the disk
         int retries = 0;                  // how often connections tried again
         int retrying = 0;                 // tries since every broken connection last received bytes
         std::int64_t continuedFrom = 0;   // a part file's share taken up
@@ -39,9 +40,9 @@ public:
 
     // `params` holds the program's values (connections, time limits); the
     // address, the path and the procedures are set here. `ended` is called
-    // on the engine's thread once the end is in the report, so whoever
-    // owns the queue can settle it at once; it must stay callable after the
-    // run is gone.
+    // on the engine's thread once every byte is in and once the end is in
+    // the report, so whoever owns the queue can act at once; it must stay
+    // callable after the run is gone.
     ItemRun(const Work& work, TaskParam params, std::function<void()> ended = {});
     ~ItemRun();
     ItemRun(const ItemRun&) = delete;

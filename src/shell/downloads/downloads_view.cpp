@@ -36,6 +36,8 @@ enum Column { Name, Size, Progress, Speed, State, ColumnCount };
 
 QString megabytes(std::int64_t bytes) { return QString::fromStdString(sizeText(bytes)) + "M"; }
 
+constexpr int refreshMs = 200;
+
 }  // namespace
 
 QString whyFailed(const QueueItem& item) {
@@ -107,8 +109,14 @@ DownloadsView::DownloadsView() {
     layout->addWidget(total_);
 
     DownloadManager& manager = downloadManager();
+    // The queue may tick for every work that ends: the whole list follows a
+    // few times a second, a changed work's row at once.
     connect(&manager, &DownloadManager::ticked, this, [this] {
-        if (isVisible()) refresh();  // shown again, it is refreshed first
+        if (isVisible() && (!lastRefresh_.isValid() || lastRefresh_.elapsed() >= refreshMs)) refresh();
+    });
+    connect(&manager, &DownloadManager::itemChanged, this, [this](int id) {
+        if (!isVisible()) return;  // shown again, it is refreshed first
+        if (const QueueItem* item = downloadManager().queue().item(id)) showItem(*item);
     });
     // It shows one manager's queue and goes with it.
     connect(&manager, &QObject::destroyed, this, [this] { delete this; });
@@ -137,17 +145,20 @@ void DownloadsView::fill(QTreeWidgetItem* row, const QueueItem& item) {
     row->setToolTip(State, stateText(item));
 }
 
-void DownloadsView::refresh() {
-    const DownloadQueue& queue = downloadManager().queue();
-    for (const QueueItem& item : queue.items()) {
-        QTreeWidgetItem* row = rowOf(item.id);
-        if (!row) {
-            row = new QTreeWidgetItem(list_);
-            row->setData(Name, Qt::UserRole, item.id);
-            rows_[item.id] = row;
-        }
-        fill(row, item);
+void DownloadsView::showItem(const QueueItem& item) {
+    QTreeWidgetItem* row = rowOf(item.id);
+    if (!row) {
+        row = new QTreeWidgetItem(list_);
+        row->setData(Name, Qt::UserRole, item.id);
+        rows_[item.id] = row;
     }
+    fill(row, item);
+}
+
+void DownloadsView::refresh() {
+    lastRefresh_.start();
+    const DownloadQueue& queue = downloadManager().queue();
+    for (const QueueItem& item : queue.items()) showItem(item);
     const QueueTotals t = queue.totals();
     QString line = QCoreApplication::translate("zorvan", "完毕 %1 个，失败 %2 个，剩余 %3 个，速度 %4/秒")
                        .arg(t.done)

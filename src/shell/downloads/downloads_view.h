@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QWidget>
 
 #include <map>
@@ -34,12 +35,14 @@ private:
     void act(const QString& command);
     QTreeWidgetItem* rowOf(int id);
     void fill(QTreeWidgetItem* row, const QueueItem& item);
+    void showItem(const QueueItem& item);  // its row, made when it has none
     std::vector<int> selectedIds() const;
 
     QTreeWidget* list_;
     std::map<int, QTreeWidgetItem*> rows_;  // by queue item id
     QLabel* total_;
     std::vector<QPushButton*> buttons_;
+    QElapsedTimer lastRefresh_;  // the whole list is redrawn a few times a second at most
 };
 
 // The program's downloads view, made at first use; shown and raised.
