@@ -6,6 +6,9 @@
 #include "text/to_integer.h"
 #include "web/http_fetch.h"
 
+#include <algorithm>
+#include <future>
+#include <system_error>
 #include <vector>
 
 namespace zorvan {
@@ -38,19 +41,45 @@ const char* const nameEnd = "\",\"addtime\":\"";
 // asked for ever: after this many pages in a row without a work, paging ends.
 constexpr int emptyPagesToStop = 3;
 
+// Pages first to first + count - 1, asked for at once (in order).
+std::vector<std::string> fetchPageRun(const std::string& query, int first, int count) {
+    std::vector<std::future<std::string>> asked;
+    for (int page = first; page < first + count; ++page) {
+        const std::string address = query + "&p=" + std::to_string(page);
+        if (count == 1) {
+            std::promise<std::string> done;
+            done.set_value(fetchPage(address));
+            asked.push_back(done.get_future());
+            continue;
+        }
+        try {
+            asked.push_back(std::async(std::launch::async, fetchPage, address));
+        } catch (const std::system_error&) {
+            asked.push_back(std::async(std::launch::deferred, fetchPage, address));  // no thread: in turn
+        }
+    }
+    std::vector<std::string> texts;
+    for (auto& page : asked) texts.push_back(page.get());
+    return texts;
+}
+
 // Pages 1 to `pages`, each followed by "\r\n", with their progress in the
-// title.
+// title; as many at once as the view takes.
 std::string fetchPages(WorksView& view, const std::string& query, int pages) {
     std::string text;
     int emptyInARow = 0;
-    for (int page = 1; page <= pages && emptyInARow < emptyPagesToStop; ++page) {
-        view.setTitle(utf8ToGbk("正在获取第") + std::to_string(page) + "/" + std::to_string(pages) + utf8ToGbk("页"));
-        view.progress(WorksView::Step::Pages, static_cast<std::size_t>(page), static_cast<std::size_t>(pages));
-        const std::string pageText = fetchPage(query + "&p=" + std::to_string(page));
-        std::vector<std::string> names;
-        extractBetween(pageText, nameStart, nameEnd, names);
-        emptyInARow = names.empty() ? emptyInARow + 1 : 0;
-        text += pageText + "\r\n";
+    const int atOnce = std::max(1, view.pagesAtOnce());
+    for (int first = 1; first <= pages && emptyInARow < emptyPagesToStop; first += atOnce) {
+        const std::vector<std::string> run = fetchPageRun(query, first, std::min(atOnce, pages - first + 1));
+        for (std::size_t i = 0; i < run.size() && emptyInARow < emptyPagesToStop; ++i) {
+            const int page = first + static_cast<int>(i);
+            view.setTitle(utf8ToGbk("正在获取第") + std::to_string(page) + "/" + std::to_string(pages) + utf8ToGbk("页"));
+            view.progress(WorksView::Step::Pages, static_cast<std::size_t>(page), static_cast<std::size_t>(pages));
+            std::vector<std::string> names;
+            extractBetween(run[i], nameStart, nameEnd, names);
+            emptyInARow = names.empty() ? emptyInARow + 1 : 0;
+            text += run[i] + "\r\n";
+        }
     }
     return text;
 }

@@ -32,6 +32,10 @@ public:
     // row `at` of `of`, for a view that words it itself.
     enum class Step { Pages, Rows };
     virtual void progress(Step step, std::size_t at, std::size_t of) { (void)step, (void)at, (void)of; }
+    // How many pages may be asked for at once: one, as the window pages; a
+    // view without a window may take several, over a long round trip each
+    // page otherwise costs one.
+    virtual int pagesAtOnce() { return 1; }
 };
 
 }  // namespace zorvan

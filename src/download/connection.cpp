@@ -473,9 +473,12 @@ Connection::Opened Connection::openStream(std::string& body) {
                 task_.noteRequestTime(std::chrono::steady_clock::now() - start);
                 streamOpen_ = true;
                 streamEnd_ = exchange_.bodyEnd();
-                // Whatever follows the answer's body is not part of the file.
-                if (streamEnd_ >= 0 && static_cast<std::int64_t>(body.size()) > streamEnd_ - position)
+                // Whatever follows the answer's body is not part of the file,
+                // and leaves the connection unfit for another request.
+                if (streamEnd_ >= 0 && static_cast<std::int64_t>(body.size()) > streamEnd_ - position) {
                     body.resize(static_cast<std::size_t>(streamEnd_ - position));
+                    exchange_.spend();
+                }
                 task_.limiter->charge(body.size());
                 return Opened::Yes;
             case OpenResult::Refused:
@@ -487,7 +490,7 @@ Connection::Opened Connection::openStream(std::string& body) {
             case OpenResult::Retry:
                 // A socket opened early that the server closed meanwhile is
                 // no failure of this connection: a fresh one is made at once.
-                if (segment_ >= 0 && exchange_.usedEarlySocket()) break;
+                if (exchange_.usedWarmSocket()) break;
                 if (!pauseBeforeRetry()) return Opened::Failed;
                 break;
         }
@@ -510,8 +513,12 @@ bool Connection::pauseBeforeRetry() {
     return !shouldStop();
 }
 
+// A stream read to its end leaves its connection to the task's pool.
 void Connection::closeStream() {
-    exchange_.close();
+    if (streamConsumed())
+        exchange_.keepOrClose();
+    else
+        exchange_.close();
     streamOpen_ = false;
     streamEnd_ = -1;
     carry_.clear();
@@ -663,7 +670,7 @@ void Connection::end(int code) {
         --task_.active;
     }
     if (last) task_.queue.post(InternalEvent::of(InternalEvent::Kind::Finish, false, attempt_));
-    exchange_.close();
+    closeStream();
     pipe_.close();
     buffer_.clear();
     buffer_.shrink_to_fit();

@@ -92,6 +92,10 @@ private:
     std::int64_t streamPosition() const { return bufferStart_ + static_cast<std::int64_t>(buffered_); }
     // Whether the open answer still has body bytes to give.
     bool streamHasMore() const { return streamOpen_ && streamPosition() != streamEnd_; }
+    // Whether every byte of the open answer's body has been received.
+    bool streamConsumed() const {
+        return streamOpen_ && streamEnd_ >= 0 && streamPosition() + static_cast<std::int64_t>(carry_.size()) == streamEnd_;
+    }
     bool takeBytes(std::string_view bytes);
     bool store();
     bool storeFromPipe(std::size_t count);

@@ -277,8 +277,9 @@ bool Download::startTask(const TaskParam& params) {
     const auto address = parseAddress(params.url);
     if (!address || !isWebScheme(address->scheme)) return false;
     if (params.localPath.empty() || params.localPath.size() > maxLocalPathBytes) return false;
-    const auto fields = makeRequestFields(*address, params.url, params.proxy, params.referer);
+    auto fields = makeRequestFields(*address, params.url, params.proxy, params.referer);
     if (!fields) return false;
+    fields->keepAlive = params.connectionPool != nullptr;
 
     auto task = std::make_shared<Task>();
     task->params = params;

@@ -1,5 +1,6 @@
 #include "download/http_exchange.h"
 
+#include "download/connection_pool.h"
 #include "download/error_text.h"
 #include "download/task.h"
 #include "download/tls_client.h"
@@ -105,6 +106,8 @@ OpenResult HttpExchange::connectTo(const std::string& host, int port, bool viaPr
 // first request resolves the name and keeps the address it reached for the
 // ranged ones, which connect there directly.
 OpenResult HttpExchange::reach(const RequestFields& fields, bool first) {
+    keepable_ = false;
+    if (takeKept(fields, first)) return OpenResult::Accepted;
     const bool viaProxy = !fields.proxy.empty();
     std::pair<std::string, int> server;
     if (!first) {
@@ -195,6 +198,11 @@ OpenResult HttpExchange::secure(const RequestFields& fields) {
 OpenResult HttpExchange::request(const RequestFields& fields, const std::string& request, ResponseHeader& header,
                                  std::string& body, bool first) {
     const OpenResult r = sendAndReadHeader(request, header, body, first);
+    // Only a sized body ends where the next answer would begin.
+    const bool sized = !header.chunked && !header.codingUnsupported &&
+                       (header.contentLength >= 0 || (header.status == 206 && header.contentRangeEnd >= 0));
+    keepable_ = r == OpenResult::Accepted && fields.keepAlive && http11_ && sized &&
+                (header.status == 200 || header.status == 206) && header.connection.find("close") == std::string::npos;
     if (r == OpenResult::Accepted && fields.address.scheme == Scheme::Https)
         if (const auto tls = task_.tlsClient()) tls->remember(socket_, hostName(fields.address.host), fields.address.port);
     return r;
@@ -227,6 +235,7 @@ OpenResult HttpExchange::sendAndReadHeader(const std::string& request, ResponseH
             log(logLevel::received, std::string(block));
             const auto canonical = canonicalHeader(block);
             if (!canonical) return notHttp();
+            http11_ = canonical->rfind("HTTP/1.1", 0) == 0;
             header = parseResponseHeader(*canonical);
             // An interim answer (RFC 9110 15.2) comes before the real one.
             if (header.status >= 100 && header.status < 200 && header.status != 101) {
@@ -270,6 +279,7 @@ OpenResult HttpExchange::notHttp() {
 OpenResult HttpExchange::openFirst(std::string& body) {
     bodyEnd_ = -1;
     retryAfterMs_ = 0;
+    usedWarmSocket_ = false;
     for (int redirects = 0;; ++redirects) {
         ResponseHeader header;
         if (const OpenResult r = requestFirst(header, body); r != OpenResult::Accepted) return r;
@@ -480,6 +490,48 @@ OpenResult HttpExchange::changed() {
     return OpenResult::Changed;
 }
 
+std::string HttpExchange::serverOf(const RequestFields& fields) {
+    return std::string(fields.address.scheme == Scheme::Https ? "https://" : "http://") + fields.address.host + " " +
+           fields.proxy;
+}
+
+// A connection an earlier answer left to the same server, when the task
+// keeps them: no handshake at all.
+bool HttpExchange::takeKept(const RequestFields& fields, bool first) {
+    const auto& pool = task_.params.connectionPool;
+    if (!pool) return false;
+    std::optional<ConnectionPool::Kept> kept = pool->take(serverOf(fields));
+    if (!kept) return false;
+    socket_ = std::move(kept->socket);
+    usedWarmSocket_ = true;
+    log(logLevel::note, gbkFormat("使用保持的连接 [%s:%d]", kept->serverIp.c_str(), kept->serverPort));
+    if (first) {
+        std::lock_guard lock(task_.requestLock);
+        task_.serverIp = kept->serverIp;
+        task_.serverPort = kept->serverPort;
+    }
+    return true;
+}
+
+void HttpExchange::keepOrClose() {
+    const auto& pool = task_.params.connectionPool;
+    if (!pool || !keepable_ || !socket_.isOpen()) {
+        socket_.close();
+        return;
+    }
+    keepable_ = false;
+    RequestFields fields;
+    ConnectionPool::Kept kept;
+    {
+        std::lock_guard lock(task_.requestLock);
+        fields = task_.request;
+        kept.serverIp = task_.serverIp;
+        kept.serverPort = task_.serverPort;
+    }
+    kept.socket = std::move(socket_);
+    pool->put(serverOf(fields), std::move(kept));
+}
+
 std::string HttpExchange::targetOf(const RequestFields& fields) {
     std::lock_guard lock(task_.requestLock);
     return fields.address.host + " " + fields.proxy + " " + task_.serverIp + ":" + std::to_string(task_.serverPort);
@@ -511,9 +563,9 @@ OpenResult HttpExchange::openRange(std::int64_t position, std::string& body, std
     }
     // A socket opened early serves while it leads where requests go now
     // (a redirection may have sent them elsewhere).
-    usedEarlySocket_ = socket_.isOpen() && !earlyTarget_.empty() && earlyTarget_ == targetOf(fields);
+    usedWarmSocket_ = socket_.isOpen() && !earlyTarget_.empty() && earlyTarget_ == targetOf(fields);
     earlyTarget_.clear();
-    if (!usedEarlySocket_) socket_.close();
+    if (!usedWarmSocket_) socket_.close();
     std::string lines = rangeLine(position, end);
     if (!validator.empty()) lines += "If-Range: " + validator + "\r\n";
     // The cookie of a redirection belongs to the redirected request only.
@@ -522,7 +574,7 @@ OpenResult HttpExchange::openRange(std::int64_t position, std::string& body, std
         log(logLevel::error, gbkFormat("请求过长"));
         return OpenResult::Refused;
     }
-    if (!usedEarlySocket_)
+    if (!usedWarmSocket_)
         if (const OpenResult r = reach(fields, false); r != OpenResult::Accepted) return r;
     ResponseHeader header;
     if (const OpenResult r = request(fields, *text, header, body); r != OpenResult::Accepted) return r;

@@ -51,9 +51,16 @@ public:
     // next openRange sends its request on this socket when it still leads
     // there. False when it could not (openRange then connects as ever).
     bool preOpen();
-    // Whether the last openRange went out on a socket opened early (which a
-    // server may have closed meanwhile: asking again at once is no retry).
-    bool usedEarlySocket() const { return usedEarlySocket_; }
+    // Whether the last request went out on a socket opened early or kept
+    // from an earlier answer (which a server may have closed meanwhile:
+    // asking again at once is no retry).
+    bool usedWarmSocket() const { return usedWarmSocket_; }
+    // The answer's body was read to its end: the connection goes back to
+    // the task's pool when the answer allowed it, else it is closed.
+    void keepOrClose();
+    // Bytes past the answer's body were read: the connection cannot serve
+    // another request.
+    void spend() { keepable_ = false; }
     // Told when the first request meets a long round trip: its connection
     // took long to be made, or its answer is long in coming (what the
     // further connections could spend connecting meanwhile).
@@ -72,6 +79,8 @@ public:
 private:
     OpenResult reach(const RequestFields& fields, bool first);
     std::string targetOf(const RequestFields& fields);
+    static std::string serverOf(const RequestFields& fields);
+    bool takeKept(const RequestFields& fields, bool first);
     OpenResult connectTo(const std::string& host, int port, bool viaProxy, bool resolve);
     OpenResult tunnel(const RequestFields& fields);
     OpenResult secure(const RequestFields& fields);
@@ -105,7 +114,9 @@ private:
     std::int64_t bodyEnd_ = -1;
     int retryAfterMs_ = 0;
     std::string earlyTarget_;  // where the socket opened early leads (host, address, port); empty: none
-    bool usedEarlySocket_ = false;
+    bool usedWarmSocket_ = false;
+    bool keepable_ = false;  // the open answer leaves its connection fit for another request
+    bool http11_ = false;    // the last answer's version
     std::function<void()> onLongRoundTrip_;
 };
 

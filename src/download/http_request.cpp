@@ -104,7 +104,8 @@ std::optional<std::string> buildRequest(const RequestFields& fields, const std::
             return line1 + host + agent + extra + "Proxy-Connection: Keep-Alive\r\n\r\n";
         std::string request = line1 + host + "Accept: */*\r\n";
         if (withReferer && !fields.referer.empty()) request += "Referer: " + fields.referer + "\r\n";
-        return request + agent + extra + "Pragma: no-cache\r\nCache-Control: no-cache\r\nConnection: close\r\n\r\n";
+        return request + agent + extra + "Pragma: no-cache\r\nCache-Control: no-cache\r\nConnection: " +
+               (fields.keepAlive ? "keep-alive" : "close") + "\r\n\r\n";
     };
     std::string request = compose(true);
     if (request.size() > maxRequestBytes) request = compose(false);  // the referer is the part to spare

@@ -25,6 +25,9 @@ struct RequestFields {
     std::string target;          // the path, or with a proxy the whole address
     std::string referer;         // empty: no Referer line
     std::string cookieLine;      // "Cookie: k=v\r\n" after a redirection, else empty
+    // The connection may serve further requests (a batch's works): its
+    // request asks to keep it open instead of "Connection: close".
+    bool keepAlive = false;
 
     bool forwardedByProxy() const;
 };

@@ -7,6 +7,7 @@
 
 namespace zorvan {
 
+class ConnectionPool;
 class RateLimiter;
 class TlsClient;
 
@@ -52,6 +53,11 @@ struct TaskParam {
     // How https connections are checked (and the sessions they resume);
     // empty: the system's trust store, always verified.
     std::shared_ptr<TlsClient> tlsClient;
+    // Connections kept open across a batch's works: its requests ask for
+    // keep-alive, an answer read to its end leaves its connection here, and
+    // requests to the same server take one from here before connecting.
+    // Empty: every connection is closed after its answer, as ever.
+    std::shared_ptr<ConnectionPool> connectionPool;
     // The download lives in a part file beside its final name, with a
     // record of what is on the disk, and a download that stops short keeps
     // it (event 22). Off, an unfinished file leaves nothing behind.

@@ -31,6 +31,7 @@ public:
         if (column == mediaAddressColumn) work.address = text;
     }
     void wait(int) override {}
+    int pagesAtOnce() override { return pagesAtOnce_; }
     void notice(const std::string&) override { listing_.reached = false; }
     void listingUnderstood(bool understood) override {
         listing_.reached = true;
@@ -48,6 +49,9 @@ public:
     }
 
 private:
+    // A few pages at once: over a long round trip, fifty pages one after
+    // another took longer than the works they list.
+    static constexpr int pagesAtOnce_ = 6;
     const std::string performerId_;  // code page 936
     PerformerWorks& listing_;
     const ListingProgress& progress_;

@@ -1,5 +1,6 @@
 #include "queue/download_queue.h"
 
+#include "download/connection_pool.h"
 #include "download/disk_space.h"
 #include "download/part_record.h"
 #include "download/target_file.h"
@@ -83,7 +84,8 @@ struct DownloadQueue::Search {
     std::string why;
 };
 
-DownloadQueue::DownloadQueue(QueueSettings settings) : settings_(std::move(settings)) {
+DownloadQueue::DownloadQueue(QueueSettings settings)
+    : settings_(std::move(settings)), connections_(std::make_shared<ConnectionPool>()) {
     if (settings_.parallel < 1) settings_.parallel = 1;
 }
 
@@ -235,6 +237,9 @@ void DownloadQueue::start(QueueItem& item, Clock::time_point now) {
     TaskParam params = settings_.taskParams ? settings_.taskParams() : TaskParam{};
     // A work paused or given up before goes on from its part file.
     if (item.runs++ > 0) params.continuePart = true;
+    // A batch's works reuse each other's connections to the same server;
+    // a single download closes its own, as the engine always has.
+    if (item.work.batch) params.connectionPool = connections_;
     params.keepPartWhenRefused = mayMove(item);
     running->run = std::make_unique<ItemRun>(item.work, std::move(params), settings_.wake);
     item.failureKind = FailureKind::None;

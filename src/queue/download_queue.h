@@ -14,6 +14,7 @@
 namespace zorvan {
 
 class AddressSearch;
+class ConnectionPool;
 class ItemRun;
 
 struct QueueSettings {
@@ -137,6 +138,8 @@ private:
     std::map<int, std::unique_ptr<Running>> runs_;  // by item id; kept until the run has ended
     struct Search;
     std::map<int, std::unique_ptr<Search>> searches_;  // by item id: works whose address expired
+    // Connections a batch's works leave open for the next ones.
+    std::shared_ptr<ConnectionPool> connections_;
     int nextId_ = 1;
     int unreachableInARow_ = 0;
     bool pausedByFailures_ = false;

@@ -2,6 +2,7 @@
 // one and one scripted with faults, with bodies going into the file inside
 // the kernel and through the buffer. A file reported complete must equal
 // the served bytes; anything else must leave no file under its final name.
+#include "download/connection_pool.h"
 #include "download/download.h"
 #include "download/engine_settings.h"
 #include "support/download_runner.h"
@@ -366,6 +367,55 @@ TEST_P(EngineTest, OverALongRoundTripTheFurtherConnectionsConnectWhileTheFirstAn
             EXPECT_EQ(server.requests().size(), 5u) << "each early connection asked for its part once";
         EXPECT_EQ(filesIn(folder).size(), size < 20480 ? 2u : 1u);
     }
+}
+
+// A batch's downloads keep their connections for each other: the second
+// download's requests go out on connections the first left, and a server
+// that closed one meanwhile costs nothing but a new connection.
+TEST_P(EngineTest, DownloadsSharingAPoolReuseConnectionsAServerLeftOpen) {
+    const std::string one = patternBytes(300000, 1), two = patternBytes(300000, 2);
+    enum class Ending { KeepOpen, CloseSilently, SayClose };
+    std::atomic<Ending> ending{Ending::KeepOpen};
+    LoopbackServer server([&](const HttpRequest& request) {
+        ScriptedReply reply = fileScript(request.target == "/one.mp4" ? one : two)(request);
+        reply.keepAlive = ending == Ending::KeepOpen;
+        if (ending == Ending::SayClose) reply.headers.push_back("Connection: close");
+        return reply;
+    });
+    const auto pool = std::make_shared<ConnectionPool>();
+    const auto fetch = [&](const std::string& name, bool pooled) {
+        TaskParam p = quickParams(server.url("/" + name), target(name), 1);
+        if (pooled) p.connectionPool = pool;
+        const DownloadRecord r = runDownload(p);
+        EXPECT_EQ(r.outcome, TaskOutcome::Complete) << name;
+        EXPECT_TRUE(readFile(target(name)) == (name == "one.mp4" ? one : two)) << name;
+        return r;
+    };
+    fetch("one.mp4", true);
+    EXPECT_EQ(server.requests().back().header("Connection"), "keep-alive");
+    EXPECT_EQ(pool->size(), 1u) << "the answer read to its end left its connection";
+    const int connections = server.connectionCount();
+    fetch("two.mp4", true);
+    EXPECT_EQ(server.connectionCount(), connections) << "the second download made no connection";
+    EXPECT_EQ(pool->size(), 1u);
+
+    // Without a pool, the request says so and the connection is closed.
+    fetch("three.mp4", false);
+    EXPECT_EQ(server.requests().back().header("Connection"), "close");
+
+    // A kept connection the server closed meanwhile is replaced at once,
+    // without a retry's pause.
+    ending = Ending::CloseSilently;
+    fetch("four.mp4", true);  // on the kept connection, which the server then closes
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    const DownloadRecord stale = fetch("five.mp4", true);
+    EXPECT_EQ(stale.count(event::retrying), 0);
+    // An answer that says it closes leaves nothing to keep.
+    ending = Ending::SayClose;
+    while (pool->take("http://127.0.0.1:" + std::to_string(server.port()) + " ")) {
+    }
+    fetch("six.mp4", true);
+    EXPECT_EQ(pool->size(), 0u);
 }
 
 INSTANTIATE_TEST_SUITE_P(BothPaths, EngineTest, ::testing::Bool(), receivePathName);
