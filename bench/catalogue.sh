@@ -16,6 +16,8 @@
 # seconds (user+sys), peak RSS and the ratio to the best peer.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+# shellcheck source=bench/rounds.sh
+source bench/rounds.sh
 
 runs=3
 only=""
@@ -123,7 +125,6 @@ run_tool() {  # tool base listing -> "wall cpu rss ok"
   echo "$wall $(echo "$user + $sys" | bc) $rss $(check "$listing" $naming)"
 }
 
-median() { sort -n | awk '{a[NR]=$1} END {if (NR%2) print a[(NR+1)/2]; else printf "%.3f\n", (a[NR/2]+a[NR/2+1])/2}'; }
 
 failures=()
 scenario() {  # title base works tools...
@@ -136,20 +137,10 @@ scenario() {  # title base works tools...
   printf "%-20s %-30s %8s %8s %9s %6s %s\n" tool "runs (s)" median "cpu s" "peak RSS" check "vs best peer"
   declare -A walls cpus peak okk
   local tools=("$@")
-  for _ in $(seq 1 "$runs"); do
-    for tool in "${tools[@]}"; do
-      read -r w c r ok < <(run_tool "$tool" "$base" "$listing")
-      walls[$tool]="${walls[$tool]:-} $w"
-      cpus[$tool]="${cpus[$tool]:-} $c"
-      [ "$r" -gt "${peak[$tool]:-0}" ] && peak[$tool]=$r
-      [ "$ok" = ok ] || okk[$tool]=BAD
-    done
-  done
   declare -A med cpu
+  run_rounds "$runs" tools "$base" "$listing"
   local best=""
   for tool in "${tools[@]}"; do
-    med[$tool]=$(printf "%s\n" ${walls[$tool]} | median)
-    cpu[$tool]=$(printf "%s\n" ${cpus[$tool]} | median)
     case "$tool" in zorvan*|disk*) continue ;; esac
     [ "${okk[$tool]:-ok}" = ok ] || continue
     if [ -z "$best" ] || (( $(echo "${med[$tool]} < ${med[$best]}" | bc) )); then best="$tool"; fi

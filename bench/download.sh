@@ -38,6 +38,8 @@ done
 
 # shellcheck source=bench/serve.sh
 source bench/serve.sh
+# shellcheck source=bench/rounds.sh
+source bench/rounds.sh
 make_file big.bin 1024
 make_file mid.bin 64
 
@@ -102,7 +104,6 @@ run_tool() {  # tool url file -> prints "wall cpu rss ok"
   echo "$(echo "$end - $start" | bc) $(echo "$user + $sys" | bc) $rss $ok"
 }
 
-median() { sort -n | awk '{a[NR]=$1} END {if (NR%2) print a[(NR+1)/2]; else printf "%.3f\n", (a[NR/2]+a[NR/2+1])/2}'; }
 
 scenario() {  # title base-url path file MiB [cap MiB/s per connection]
   local title="$1" base="$2" path="$3" file="$4" mib="$5" cap="${6:-0}"
@@ -115,22 +116,8 @@ scenario() {  # title base-url path file MiB [cap MiB/s per connection]
   for tool in "${order[@]}"; do  # the floor is that of an unlimited plain download
     case "$tool:$title" in floor*:open) tools+=("$tool") ;; floor*) ;; *) tools+=("$tool") ;; esac
   done
-  # Rounds, each running every tool once, so a slow spell of this shared
-  # machine falls on all tools alike.
-  for _ in $(seq 1 "$runs"); do
-    for tool in "${tools[@]}"; do
-      read -r w c r ok < <(run_tool "$tool" "$base/$path/$file" "$file")
-      walls[$tool]="${walls[$tool]:-} $w"
-      cpus[$tool]="${cpus[$tool]:-} $c"
-      [ "$r" -gt "${peak[$tool]:-0}" ] && peak[$tool]=$r
-      [ "$ok" = ok ] || okk[$tool]=BAD
-    done
-  done
   declare -A med cpu
-  for tool in "${tools[@]}"; do
-    med[$tool]=$(printf "%s\n" ${walls[$tool]} | median)
-    cpu[$tool]=$(printf "%s\n" ${cpus[$tool]} | median)
-  done
+  run_rounds "$runs" tools "$base/$path/$file" "$file"
   local best_peer=""
   for tool in "${tools[@]}"; do
     case "$tool" in zorvan*|disk*|floor*) continue ;; esac

@@ -19,8 +19,8 @@ esac
 
 # shellcheck source=bench/serve.sh
 source bench/serve.sh
-
-median() { sort -n | awk '{a[NR]=$1} END {if (NR%2) print a[(NR+1)/2]; else printf "%.3f\n", (a[NR/2]+a[NR/2+1])/2}'; }
+# shellcheck source=bench/rounds.sh
+source bench/rounds.sh
 
 outside=0
 echo "zorvan-cli --limit: the rate a whole download reaches ($runs run(s) each, median)"
