@@ -44,6 +44,11 @@ struct EngineSettings {
     // How often a part file's record is brought up to date (and at the end
     // of each range): what a killed download may have to fetch again.
     int checkpointIntervalMs = 1000;
+    // A first connection that takes this long to be made means a long round
+    // trip: the further connections are then made while its answer is under
+    // way (on a LAN or loopback a connection takes well under a millisecond;
+    // a slow answer alone says nothing, a busy server is slow over any line).
+    int longRoundTripMs = 20;
 };
 
 void setEngineSettings(const EngineSettings& settings);

@@ -31,10 +31,6 @@ bool isTransient(int status) {
     return status == 408 || status == 429 || status == 500 || status == 502 || status == 503 || status == 504;
 }
 
-// A connection or a first answer taking this long means a long round trip
-// (on a LAN or loopback both take well under a millisecond).
-constexpr auto longRoundTrip = std::chrono::milliseconds(20);
-
 // The longest wait a Retry-After may ask for.
 constexpr int longestRetryAfterMs = 60000;
 
@@ -119,7 +115,9 @@ OpenResult HttpExchange::reach(const RequestFields& fields, bool first) {
     }
     const auto connecting = std::chrono::steady_clock::now();
     if (const OpenResult r = connectTo(server.first, server.second, viaProxy, first); r != OpenResult::Accepted) return r;
-    if (first && onLongRoundTrip_ && std::chrono::steady_clock::now() - connecting >= longRoundTrip) onLongRoundTrip_();
+    if (first && onLongRoundTrip_ &&
+        std::chrono::steady_clock::now() - connecting >= std::chrono::milliseconds(task_.settings.longRoundTripMs))
+        onLongRoundTrip_();
     if (fields.address.scheme != Scheme::Https) return OpenResult::Accepted;
     if (viaProxy)
         if (const OpenResult r = tunnel(fields); r != OpenResult::Accepted) return r;
@@ -196,8 +194,8 @@ OpenResult HttpExchange::secure(const RequestFields& fields) {
 // Sends the request over the reached connection and reads the answer's
 // header; over TLS the session is kept for the next connections.
 OpenResult HttpExchange::request(const RequestFields& fields, const std::string& request, ResponseHeader& header,
-                                 std::string& body, bool first) {
-    const OpenResult r = sendAndReadHeader(request, header, body, first);
+                                 std::string& body) {
+    const OpenResult r = sendAndReadHeader(request, header, body);
     // Only a sized body ends where the next answer would begin.
     const bool sized = !header.chunked && !header.codingUnsupported &&
                        (header.contentLength >= 0 || (header.status == 206 && header.contentRangeEnd >= 0));
@@ -208,19 +206,8 @@ OpenResult HttpExchange::request(const RequestFields& fields, const std::string&
     return r;
 }
 
-OpenResult HttpExchange::sendAndReadHeader(const std::string& request, ResponseHeader& header, std::string& body,
-                                           bool first) {
+OpenResult HttpExchange::sendAndReadHeader(const std::string& request, ResponseHeader& header, std::string& body) {
     log(logLevel::sent, request);
-    // The wait for the first answer is watched in every slice of it.
-    const auto sent = std::chrono::steady_clock::now();
-    bool told = !first || !onLongRoundTrip_;
-    const StopCheck waiting = [&] {
-        if (!told && std::chrono::steady_clock::now() - sent >= longRoundTrip) {
-            told = true;
-            onLongRoundTrip_();
-        }
-        return stop_();
-    };
     if (sendWithLimit(socket_, request, task_.params.sendTimeout, stop_) != 0) {
         log(logLevel::error, gbkFormat("发送请求失败"));
         cause(CauseKind::Dropped, "the request could not be sent");
@@ -249,7 +236,7 @@ OpenResult HttpExchange::sendAndReadHeader(const std::string& request, ResponseH
         // A header end that has not come within the limit never will.
         if (data.size() > maxHeaderBlockBytes + 16) break;
         const ReceiveResult r =
-            receiveSome(socket_, chunk, sizeof chunk, sizeof chunk, task_.params.receiveTimeout, true, waiting);
+            receiveSome(socket_, chunk, sizeof chunk, sizeof chunk, task_.params.receiveTimeout, true, stop_);
         data.append(chunk, r.received);
         // Bytes enough for a status line and none there, then the end: not
         // an answer. Nothing at all is a dropped connection, tried again.
@@ -321,7 +308,7 @@ OpenResult HttpExchange::requestFirst(ResponseHeader& header, std::string& body)
         return OpenResult::Refused;
     }
     if (const OpenResult r = reach(fields, true); r != OpenResult::Accepted) return r;
-    return request(fields, *text, header, body, true);
+    return request(fields, *text, header, body);
 }
 
 OpenResult HttpExchange::acceptFirstAnswer(const ResponseHeader& header) {

@@ -62,8 +62,8 @@ public:
     // another request.
     void spend() { keepable_ = false; }
     // Told when the first request meets a long round trip: its connection
-    // took long to be made, or its answer is long in coming (what the
-    // further connections could spend connecting meanwhile).
+    // took long to be made (the time the further connections can spend
+    // connecting while its answer is under way).
     void setOnLongRoundTrip(std::function<void()> procedure) { onLongRoundTrip_ = std::move(procedure); }
 
     // The file position just past the last body byte the open answer
@@ -85,9 +85,8 @@ private:
     OpenResult tunnel(const RequestFields& fields);
     OpenResult secure(const RequestFields& fields);
     OpenResult request(const RequestFields& fields, const std::string& request, ResponseHeader& header,
-                       std::string& body, bool first = false);
-    OpenResult sendAndReadHeader(const std::string& request, ResponseHeader& header, std::string& body,
-                                 bool first = false);
+                       std::string& body);
+    OpenResult sendAndReadHeader(const std::string& request, ResponseHeader& header, std::string& body);
     OpenResult requestFirst(ResponseHeader& header, std::string& body);
     OpenResult acceptFirstAnswer(const ResponseHeader& header);
     // Taking up a part file.

@@ -6,7 +6,10 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <map>
+#include <thread>
 #include <string>
 #include <vector>
 
@@ -165,6 +168,38 @@ TEST_F(WorksRetrievalTest, NothingAtAllAsksForAnotherTryAndNoWorksIsSaid) {
     retrieveWorks(none, empty.address());
     EXPECT_TRUE(none.notices.empty());
     EXPECT_EQ(none.titles.back(), utf8ToGbk("没有找到作品"));
+}
+
+// A view without a window may take several pages at once: the same works,
+// in the same order, with several requests under way together.
+TEST_F(WorksRetrievalTest, PagesAskedForSeveralAtOnceGiveTheSameWorksInOrder) {
+    constexpr int pages = 7;
+    std::atomic<int> underWay{0}, mostAtOnce{0};
+    LoopbackServer server([&](const HttpRequest& request) {
+        const int now = ++underWay;
+        for (int most = mostAtOnce.load(); now > most && !mostAtOnce.compare_exchange_weak(most, now);) {
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(60));
+        const std::string page = request.target.substr(request.target.find("&p=") + 3);
+        ScriptedReply reply;
+        reply.body = page == "100" || std::stoi(page) > pages
+                         ? worksJson(std::to_string(pages), {})
+                         : worksJson(std::to_string(pages), {{"song " + page, "http://m/" + page + ".mp4"}});
+        --underWay;
+        return reply;
+    });
+    struct SeveralAtOnce : RecordingWorksView {
+        int pagesAtOnce() override { return 3; }
+    } several;
+    retrieveWorks(several, server.url("/u/works/s"));
+    ASSERT_EQ(several.rows.size(), static_cast<std::size_t>(pages));
+    for (int j = 0; j < pages; ++j) {
+        EXPECT_EQ(several.rows[static_cast<std::size_t>(j)].cells[songNameColumn], "song " + std::to_string(j + 1));
+        EXPECT_EQ(several.rows[static_cast<std::size_t>(j)].cells[mediaAddressColumn],
+                  "http://m/" + std::to_string(j + 1) + ".mp4");
+    }
+    EXPECT_EQ(mostAtOnce.load(), 3) << "three pages were asked for together";
+    EXPECT_EQ(several.titles[1], utf8ToGbk("正在获取第1/7页")) << "progress still counts every page";
 }
 
 TEST(PerformerId, GoesIntoTheQueryUnchangedOrPercentEncoded) {
