@@ -111,8 +111,18 @@ DownloadsView::DownloadsView() {
     DownloadManager& manager = downloadManager();
     // The queue may tick for every work that ends: the whole list follows a
     // few times a second, a changed work's row at once.
+    // A queue at rest is drawn at once (its end is told right after); a
+    // skipped redraw is made up when the interval is over, so the last
+    // state is always the one shown.
+    redrawLater_.setSingleShot(true);
+    connect(&redrawLater_, &QTimer::timeout, this, [this] {
+        if (isVisible()) refresh();
+    });
     connect(&manager, &DownloadManager::ticked, this, [this] {
-        if (isVisible() && (!lastRefresh_.isValid() || lastRefresh_.elapsed() >= refreshMs)) refresh();
+        if (!isVisible()) return;
+        const qint64 since = lastRefresh_.isValid() ? lastRefresh_.elapsed() : refreshMs;
+        if (since >= refreshMs || !downloadManager().queue().active()) refresh();
+        else if (!redrawLater_.isActive()) redrawLater_.start(static_cast<int>(refreshMs - since));
     });
     connect(&manager, &DownloadManager::itemChanged, this, [this](int id) {
         if (!isVisible()) return;  // shown again, it is refreshed first
@@ -157,6 +167,7 @@ void DownloadsView::showItem(const QueueItem& item) {
 
 void DownloadsView::refresh() {
     lastRefresh_.start();
+    redrawLater_.stop();
     const DownloadQueue& queue = downloadManager().queue();
     for (const QueueItem& item : queue.items()) showItem(item);
     const QueueTotals t = queue.totals();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QElapsedTimer>
+#include <QTimer>
 #include <QWidget>
 
 #include <map>
@@ -43,6 +44,7 @@ private:
     QLabel* total_;
     std::vector<QPushButton*> buttons_;
     QElapsedTimer lastRefresh_;  // the whole list is redrawn a few times a second at most
+    QTimer redrawLater_;         // a redraw skipped for that, made up
 };
 
 // The program's downloads view, made at first use; shown and raised.
