@@ -73,6 +73,7 @@ TaskParam cliTaskParams(const JobSettings& settings) {
     params.partFile = true;
     params.continuePart = settings.continuePart;
     params.completeExisting = !settings.renameOnExists;
+    params.reconnectAtOnceAfterBytes = true;
     return params;
 }
 

@@ -503,7 +503,12 @@ bool Connection::pauseBeforeRetry() {
     --retriesLeft_;
     closeStream();
     // A busy server may ask for a longer pause than ours, never a shorter one.
-    const int pauseMs = std::max(task_.settings.retryPauseMs, exchange_.retryAfterMs());
+    // A stream cut off after it brought bytes met a fault of the line, not
+    // a server that is down: where asked, it is made again at once.
+    const bool progressed = receivedSinceRetry_ > 0;
+    receivedSinceRetry_ = 0;
+    const int ourPause = progressed && task_.params.reconnectAtOnceAfterBytes ? 0 : task_.settings.retryPauseMs;
+    const int pauseMs = std::max(ourPause, exchange_.retryAfterMs());
     task_.userEvent(event::retrying, number_, pauseMs, retriesLeft_);
     task_.log(number_, logLevel::note, gbkFormat("等待%d秒后重试", pauseMs / 1000));
     for (int waited = 0; waited < pauseMs; waited += sliceMs) {
@@ -631,6 +636,7 @@ void Connection::reportReceived() {
     lastReport_ = std::chrono::steady_clock::now();
     if (unreported_ == 0) return;
     task_.userEvent(event::received, number_, unreported_, 0);
+    receivedSinceRetry_ += unreported_;
     unreported_ = 0;
 }
 

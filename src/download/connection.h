@@ -121,6 +121,7 @@ private:
     std::size_t buffered_ = 0;
     std::int64_t bufferStart_ = 0;  // file position of buffer_[0]
     std::int64_t unreported_ = 0;  // received bytes not yet announced with event 16
+    std::int64_t receivedSinceRetry_ = 0;  // announced since the last pause before a retry
     SplicePipe pipe_;
     bool pipeRefused_ = false;  // the system gave no pipe worth having: the buffer it is
     std::chrono::steady_clock::time_point lastReport_{};

@@ -79,6 +79,10 @@ struct TaskParam {
     // fast line, then goes over one connection, as a batch of them is
     // fetched fastest. Off, the planned connections start at once.
     bool splitOnlyWhenWorthIt = false;
+    // A connection whose stream broke after it brought bytes reconnects
+    // without the pause before a retry (a reset on a working line costs a
+    // round trip, not five seconds); one that brought nothing still waits.
+    bool reconnectAtOnceAfterBytes = false;
     // A refusal keeps the part file too: the caller looks for the file at
     // another address (a link that expired) and removes the part itself
     // when there is none.

@@ -12,6 +12,7 @@ ItemRun::ItemRun(const Work& work, TaskParam params, std::function<void()> ended
     // The engine checks a file under the name before completing it.
     params_.completeExisting = work.clash == ClashChoice::Complete;
     params_.splitOnlyWhenWorthIt = work.batch;
+    params_.reconnectAtOnceAfterBytes = work.batch;
     // The mailbox, not the run: events may come after the run is gone.
     params_.eventProcedure = [box = mailbox_, clash = work.clash, ended = std::move(ended)](
                                  int type, int connection, std::int64_t value, std::int64_t extra, TaskId) {

@@ -2,6 +2,7 @@
 // never meets: parts for the whole, no length, busy answers, files that
 // change mid-download, and stops that land just as a download ends.
 #include "download/download.h"
+#include "download/engine_settings.h"
 #include "support/download_runner.h"
 #include "support/loopback_server.h"
 #include "support/nginx_server.h"
@@ -182,6 +183,45 @@ TEST_F(ServerFaultsTest, ConnectionsEndingAtTheEndNeitherCrashNorLoseAPart) {
         else
             EXPECT_FALSE(std::filesystem::exists(path)) << round;
     }
+}
+
+TEST_F(ServerFaultsTest, AStreamCutAfterItsBytesReconnectsAtOnceWhereAskedAndOtherwiseWaits) {
+    const std::string content = patternBytes(300000);
+    std::atomic<int> answers{0};
+    LoopbackServer server(fileScript(content, [&](ScriptedReply& reply, const HttpRequest&, std::int64_t) {
+        if (answers++ < 2) reply.closeAfterBody = 100000;  // two cuts, each after bytes
+    }));
+    const auto pauses = [](const DownloadRecord& r) {
+        std::vector<std::int64_t> ms;
+        for (const SeenEvent& e : r.events)
+            if (e.type == event::retrying) ms.push_back(e.value);
+        return ms;
+    };
+    EngineSettings settings = engineSettings();
+    settings.retryPauseMs = 300;
+    setEngineSettings(settings);
+
+    TaskParam asked = quickParams(server.url("/a.mp4"), target("asked.mp4"), 1);
+    asked.reconnectAtOnceAfterBytes = true;
+    DownloadRecord r = runDownload(asked);
+    EXPECT_EQ(r.outcome, TaskOutcome::Complete);
+    EXPECT_TRUE(readFile(target("asked.mp4")) == content);
+    EXPECT_EQ(pauses(r), (std::vector<std::int64_t>{0, 0}));
+
+    // The pause stays for a task that did not ask, and for a connection that brought nothing.
+    answers = 0;
+    r = runDownload(quickParams(server.url("/a.mp4"), target("plain.mp4"), 1));
+    EXPECT_TRUE(readFile(target("plain.mp4")) == content);
+    EXPECT_EQ(pauses(r), (std::vector<std::int64_t>{300, 300}));
+    LoopbackServer empty(fileScript(content, [&](ScriptedReply& reply, const HttpRequest&, std::int64_t) {
+        if (answers++ < 1) reply.closeAfterBody = 0;
+    }));
+    answers = 0;
+    asked.url = empty.url("/a.mp4");
+    asked.localPath = target("empty.mp4");
+    r = runDownload(asked);
+    EXPECT_TRUE(readFile(target("empty.mp4")) == content);
+    EXPECT_EQ(pauses(r), (std::vector<std::int64_t>{300}));
 }
 
 }  // namespace
