@@ -2,6 +2,7 @@
 // the fatal box that names its size, instead of an unexplained abort.
 // Only the GUI program replaces these; deletes are replaced with them so
 // every block goes back to the allocator it came from.
+#include "shell/fatal_error.h"
 #include "shell/program_end.h"
 
 #include <cstdlib>

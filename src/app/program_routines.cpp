@@ -1,8 +1,8 @@
 #include "app/program_routines.h"
 
 #include "catalogue/works_retrieval.h"
-#include "player/preview.h"
-#include "player/program_player.h"
+#include "shell/playback/preview.h"
+#include "shell/playback/program_player.h"
 #include "shell/downloads/download_control.h"
 #include "shell/downloads/downloads_view.h"
 #include "shell/follow/follow_control.h"
@@ -52,7 +52,7 @@ void installProgramRoutines(const std::string& serviceAddress) {
         retrieveWorks(view, worksAddressFor(serviceInUse()));
     };
     r.changeService = useService;
-    r.showSettings = showServiceSettings;
+    r.showSettings = [] { showServiceSettings(routines().changeService); };
     r.followPerformer = followShownPerformer;
     r.showFollowing = showFollowingView;
     r.startFollowing = startFollowWatch;
@@ -83,7 +83,10 @@ StartupSteps programStartupSteps() {
     steps.installFileHooks = startPlayer;
     steps.loadSkinModule = loadSkinModule;
     steps.initHttpClient = [] { return initHttpClient(); };
-    steps.loadMainWindow = [] { return loadWindow(WindowKind::Main); };
+    steps.loadMainWindow = [] {
+        wireWindows();
+        return loadWindow(WindowKind::Main);
+    };
     steps.runMessageLoop = [] { return runMessageLoop(); };
     return steps;
 }

@@ -1,7 +1,6 @@
 #include "shell/program_end.h"
 
 #include "shell/gui_thread.h"
-#include "shell/message_box.h"
 
 #include <QCoreApplication>
 
@@ -65,30 +64,13 @@ void endProgram(int code) {
     waitForTheEnd();
 }
 
-std::string fatalErrorText(std::optional<long long> code, std::optional<std::string> message) {
-    std::string text = "运行时出错!\n\n";
-    if (code) text += "错误代码：" + std::to_string(*code) + "\n\n";
-    if (message) text += "错误信息：" + *message + "\n";
-    return text;
-}
-
-void fatalError(std::optional<long long> code, std::optional<std::string> message) {
-    const std::string text = fatalErrorText(code, std::move(message));
+void startFailing() {
     // Keeps any other end from running the clean-up; the list itself
     // belongs to the GUI thread.
     failing = true;
     if (isGuiThread()) cleanupRoutines.clear();
-    std::fputs(text.c_str(), stderr);
-    if (QCoreApplication::instance()) {
-        MessageBoxRequest box;
-        box.text = QString::fromStdString(text);
-        box.caption = QStringLiteral("Zorvan");
-        box.icon = BoxIcon::Critical;
-        showMessageBox(box);
-    }
-    endProcess(-1);
 }
 
-void outOfMemory(std::size_t bytes) { fatalError(std::nullopt, "分配 " + std::to_string(bytes) + " 字节内存失败!"); }
+void endProcessAfterFailure() { endProcess(-1); }
 
 }  // namespace zorvan

@@ -1,6 +1,6 @@
 #include "shell/routing.h"
 
-#include "shell/downloads/download_window.h"
+#include "shell/windows/download_window.h"
 #include "shell/library/library_actions.h"
 #include "shell/program_end.h"
 #include "shell/windows.h"
@@ -11,6 +11,7 @@
 #include "shell/windows/works_menu.h"
 #include "shell/settings/window_memory.h"
 #include "shell/working_set.h"
+#include "shell/works/retrieval_worker.h"
 #include "shell/works/works_list_tools.h"
 
 #include <QAction>
@@ -20,8 +21,6 @@
 #include <QTimer>
 #include <QTreeWidget>
 
-#include <atomic>
-#include <thread>
 
 namespace zorvan {
 
@@ -32,26 +31,7 @@ void run(const Routine& routine, Args&&... args) {
     if (routine) routine(std::forward<Args>(args)...);
 }
 
-// One retrieval at a time: a second run would share the list and its row
-// numbers with the first.
-std::atomic<bool> retrievalRunning{false};
-
-void startRetrievalWorker() {
-    auto routine = routines().retrieveWorks;
-    if (!routine) return;
-    retrievalRunning = true;
-    // The retrieval reaches the widgets only through the GUI thread's queue
-    // and may end the program itself, so nothing waits for it; the process
-    // end takes it along.
-    std::thread([routine = std::move(routine)] {
-        routine();
-        retrievalRunning = false;
-    }).detach();
-}
-
 }  // namespace
-
-bool retrievalUnderWay() { return retrievalRunning.load(); }
 
 Routines& routines() {
     static Routines table;
@@ -69,7 +49,7 @@ void routeMainWindow(MainWindow& window) {
     QObject::connect(window.fetchButton(), &QPushButton::clicked, &window, [&window] {
         if (retrievalUnderWay()) return;
         window.worksList()->clear();
-        startRetrievalWorker();
+        startRetrieval(routines().retrieveWorks);
     });
     // Enter in the id box is the same as "确定".
     QObject::connect(window.performerIdEdit(), &QLineEdit::returnPressed, window.fetchButton(), &QPushButton::click);
@@ -132,9 +112,14 @@ void routeDownloadWindow(DownloadWindow& window) {
 void mainWindowCreated() {
     loadWindow(WindowKind::Preview);
     run(routines().attachSkin);
-    if (MainWindow* main = mainWindow()) restoreWindowMemory(*main);
+    if (MainWindow* main = mainWindow()) restoreWindowMemory(*main, routines().toggleDownloadedView, routines().toggleStayOnTop);
     run(routines().restoreDownloads);
     run(routines().startFollowing);
+}
+
+void wireWindows() {
+    setWindowRoutes({routeMainWindow, routePreviewWindow, routeLocalPlayerWindow, routeDownloadWindow, mainWindowCreated,
+                     previewWindowCreated, localPlayerWindowCreated, downloadWindowCreated});
 }
 
 void previewWindowCreated() { run(routines().createPreviewPlayer); }

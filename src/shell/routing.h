@@ -51,9 +51,8 @@ struct Routines {
 
 Routines& routines();
 
-// True while a works retrieval started by "确定" runs; further clicks are
-// ignored until it ends.
-bool retrievalUnderWay();
+// Gives loadWindow the routes and creation events below; once, at start.
+void wireWindows();
 
 // Connect each window's events to its routines (used by loadWindow).
 void routeMainWindow(MainWindow& window);

@@ -3,6 +3,7 @@
 #include "shell/gui_thread.h"
 #include "download_policy/app_id.h"
 #include "download_policy/program_directory.h"
+#include "shell/fatal_error.h"
 #include "shell/program_end.h"
 #include "shell/language.h"
 #include "shell/program_state.h"

@@ -1,7 +1,6 @@
 #include "shell/windows.h"
 
-#include "shell/downloads/download_window.h"
-#include "shell/routing.h"
+#include "shell/windows/download_window.h"
 #include "shell/windows/local_player_window.h"
 #include "shell/windows/main_window.h"
 #include "shell/windows/preview_window.h"
@@ -19,38 +18,49 @@ std::unique_ptr<PreviewWindow> thePreviewWindow;
 // These two delete themselves when closed.
 QPointer<LocalPlayerWindow> theLocalPlayerWindow;
 QPointer<DownloadWindow> theDownloadWindow;
+WindowRoutes theRoutes;
+
+template <class Window>
+void route(void (*routeWindow)(Window&), Window& window) {
+    if (routeWindow) routeWindow(window);
+}
+void tell(void (*created)()) {
+    if (created) created();
+}
 
 // A window of a kind that replaces any earlier one of its kind and is
 // shown unless its creation closed it again.
 template <class Window>
-bool loadReplacing(QPointer<Window>& slot, void (*route)(Window&), void (*created)()) {
+bool loadReplacing(QPointer<Window>& slot, void (*routeWindow)(Window&), void (*created)()) {
     if (slot) delete slot.data();
     slot = new Window;
-    route(*slot);
-    created();
+    route(routeWindow, *slot);
+    tell(created);
     if (slot) slot->show();
     return slot != nullptr;
 }
 
 }  // namespace
 
+void setWindowRoutes(const WindowRoutes& routes) { theRoutes = routes; }
+
 bool loadWindow(WindowKind kind, bool /*modal*/) {
     switch (kind) {
         case WindowKind::Main:
             theMainWindow = std::make_unique<MainWindow>();
-            routeMainWindow(*theMainWindow);
-            mainWindowCreated();
+            route(theRoutes.routeMain, *theMainWindow);
+            tell(theRoutes.mainCreated);
             theMainWindow->show();
             return true;
         case WindowKind::Preview:
             thePreviewWindow = std::make_unique<PreviewWindow>();
-            routePreviewWindow(*thePreviewWindow);
-            previewWindowCreated();
+            route(theRoutes.routePreview, *thePreviewWindow);
+            tell(theRoutes.previewCreated);
             return true;
         case WindowKind::LocalPlayer:
-            return loadReplacing(theLocalPlayerWindow, routeLocalPlayerWindow, localPlayerWindowCreated);
+            return loadReplacing(theLocalPlayerWindow, theRoutes.routeLocalPlayer, theRoutes.localPlayerCreated);
         case WindowKind::Download:
-            return loadReplacing(theDownloadWindow, routeDownloadWindow, downloadWindowCreated);
+            return loadReplacing(theDownloadWindow, theRoutes.routeDownload, theRoutes.downloadCreated);
     }
     return false;
 }

@@ -9,6 +9,21 @@ class DownloadWindow;
 
 enum class WindowKind { Main, Preview, LocalPlayer, Download };
 
+// How each kind of window is wired to its routines and told of its
+// creation. The routing, which stands above every window, gives them once
+// at start (wireWindows); a window loaded before that has no routes.
+struct WindowRoutes {
+    void (*routeMain)(MainWindow&) = nullptr;
+    void (*routePreview)(PreviewWindow&) = nullptr;
+    void (*routeLocalPlayer)(LocalPlayerWindow&) = nullptr;
+    void (*routeDownload)(DownloadWindow&) = nullptr;
+    void (*mainCreated)() = nullptr;
+    void (*previewCreated)() = nullptr;
+    void (*localPlayerCreated)() = nullptr;
+    void (*downloadCreated)() = nullptr;
+};
+void setWindowRoutes(const WindowRoutes& routes);
+
 // Creates a window with all its units from its design, wires its events to
 // their routines and fires its creation event; a window designed hidden
 // stays hidden. The main window and the preview window live until the

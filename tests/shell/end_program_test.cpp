@@ -1,3 +1,4 @@
+#include "shell/fatal_error.h"
 #include "shell/program_end.h"
 #include "shell/windows.h"
 #include "shell/windows/main_window.h"

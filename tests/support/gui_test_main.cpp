@@ -2,6 +2,7 @@
 // thread, which is the program's GUI thread, and the program-wide state.
 #include "shell/gui_thread.h"
 #include "shell/program_state.h"
+#include "shell/routing.h"
 #include "shell/startup.h"
 
 #include <QApplication>
@@ -24,5 +25,6 @@ int main(int argc, char** argv) {
     zorvan::applyProgramLook();
     zorvan::markGuiThread();
     zorvan::createProgramState("http://127.0.0.1:1");
+    zorvan::wireWindows();
     return RUN_ALL_TESTS();
 }

@@ -4,6 +4,7 @@
 #include "download_policy/outcome_text.h"
 #include "shell/core_texts.h"
 #include "shell/language.h"
+#include "shell/library/library_actions.h"
 
 #include "shell/downloads/download_manager.h"
 #include "shell/downloads/download_texts.h"
@@ -15,13 +16,11 @@
 #include "text/folder_of.h"
 
 #include <QCoreApplication>
-#include <QDesktopServices>
 #include <QHeaderView>
 #include <QLabel>
 #include <QPointer>
 #include <QPushButton>
 #include <QTreeWidget>
-#include <QUrl>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -233,9 +232,5 @@ void showDownloadsView() {
 }
 
 DownloadsView* downloadsView() { return view.data(); }
-
-void openFolderOf(const std::string& path) {
-    QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(folderOf(path))));
-}
 
 }  // namespace zorvan

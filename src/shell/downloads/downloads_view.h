@@ -49,8 +49,6 @@ private:
 
 // The program's downloads view, made at first use; shown and raised.
 void showDownloadsView();
-// The folder of a file (UTF-8) in the desktop's file manager.
-void openFolderOf(const std::string& path);
 DownloadsView* downloadsView();  // null until made
 
 // How the view names a work's state ("等待", "下载中", "失败：..." ...).

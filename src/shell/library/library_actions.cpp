@@ -1,20 +1,22 @@
 #include "shell/library/library_actions.h"
 
 #include "download_policy/download_folder.h"
-#include "shell/downloads/downloads_view.h"
 #include "shell/library/downloaded_view.h"
 #include "shell/message_box.h"
 #include "shell/windows.h"
 #include "shell/windows/main_window.h"
+#include "text/folder_of.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
+#include <QDesktopServices>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QListWidget>
 #include <QMenu>
 #include <QStandardPaths>
+#include <QUrl>
 
 namespace zorvan {
 
@@ -89,6 +91,10 @@ void attachLibraryActions(MainWindow& window) {
         item->setToolTip(file.exists() ? libraryEntryDetails(file.size(), file.lastModified().toSecsSinceEpoch())
                                        : QString());
     });
+}
+
+void openFolderOf(const std::string& path) {
+    QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(folderOf(path))));
 }
 
 }  // namespace zorvan

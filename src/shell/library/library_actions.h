@@ -3,6 +3,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <string>
 
 namespace zorvan {
 
@@ -16,6 +17,9 @@ void attachLibraryActions(MainWindow& window);
 // "大小 19.7 MB，2026-12-08 05:31" for a file of `bytes` last written at
 // `modified` (seconds since the epoch, local time).
 QString libraryEntryDetails(std::int64_t bytes, std::int64_t modified);
+
+// The folder of a file (UTF-8) in the desktop's file manager.
+void openFolderOf(const std::string& path);
 
 // Puts the entry's file into the trash after the user said yes; refreshes
 // the list. False when nothing was removed (declined, gone, refused).

@@ -3,7 +3,6 @@
 #include "catalogue/works_retrieval.h"
 #include "shell/gui_thread.h"
 #include "shell/program_state.h"
-#include "shell/routing.h"
 #include "shell/settings/program_settings.h"
 #include "shell/windows.h"
 #include "shell/windows/main_window.h"
@@ -133,14 +132,14 @@ void ServiceSettingsDialog::startCheck() {
     }).detach();
 }
 
-void showServiceSettings() {
+void showServiceSettings(const std::function<void(const std::string& address)>& changeService) {
     const std::string given = programState().givenServiceAddress;
     ServiceSettingsDialog dialog(programState().serviceAddress, given, mainWindow());
     if (dialog.exec() != QDialog::Accepted) return;
     const std::string address = dialog.chosenAddress();
     rememberServiceAddress(address);
     programSettings().setValue(languageKey, QString::fromStdString(dialog.chosenLanguage()));
-    if (given.empty() && routines().changeService) routines().changeService(address);
+    if (given.empty() && changeService) changeService(address);
 }
 
 }  // namespace zorvan

@@ -2,6 +2,7 @@
 
 #include <QDialog>
 
+#include <functional>
 #include <string>
 
 class QComboBox;
@@ -50,8 +51,8 @@ private:
 QString checkServiceAddress(const std::string& address);
 
 // Shows the dialog over the main window; on "确定" remembers the address
-// and, unless one was given at start, uses it from now on, and keeps the
-// language for the next start.
-void showServiceSettings();
+// and, unless one was given at start, has `changeService` use it from now
+// on, and keeps the language for the next start.
+void showServiceSettings(const std::function<void(const std::string& address)>& changeService);
 
 }  // namespace zorvan

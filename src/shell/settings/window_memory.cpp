@@ -1,6 +1,5 @@
 #include "shell/settings/window_memory.h"
 
-#include "shell/routing.h"
 #include "shell/settings/program_settings.h"
 #include "shell/windows/main_window.h"
 #include "shell/windows/window_geometry.h"
@@ -29,7 +28,8 @@ const QString libraryKey = QStringLiteral("main/libraryOpen");
 
 QString windowMemoryPath() { return memory().fileName(); }
 
-void restoreWindowMemory(MainWindow& window) {
+void restoreWindowMemory(MainWindow& window, const std::function<void()>& toggleDownloadedView,
+                         const std::function<void()>& toggleStayOnTop) {
     const QSettings settings = memory();
     const QString id = settings.value(idKey).toString().trimmed();
     if (!id.isEmpty()) window.performerIdEdit()->setText(id);
@@ -40,8 +40,8 @@ void restoreWindowMemory(MainWindow& window) {
         command->setChecked(true);
         routine();
     };
-    if (settings.value(libraryKey).toBool()) choose(window.viewDownloadedCommand(), routines().toggleDownloadedView);
-    if (settings.value(onTopKey).toBool()) choose(window.stayOnTopCommand(), routines().toggleStayOnTop);
+    if (settings.value(libraryKey).toBool()) choose(window.viewDownloadedCommand(), toggleDownloadedView);
+    if (settings.value(onTopKey).toBool()) choose(window.stayOnTopCommand(), toggleStayOnTop);
     // The size follows the library view, measured again once the window
     // is framed; the place is the user's, on a screen that is still there.
     const QPoint place = settings.value(placeKey).toPoint();

@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include <functional>
+
 namespace zorvan {
 
 class MainWindow;
@@ -12,7 +14,10 @@ class MainWindow;
 // view was open. A first run starts as designed: the demo performer, the
 // design size, nothing on top.
 QString windowMemoryPath();
-void restoreWindowMemory(MainWindow& window);
+// The library view and stay-on-top come back through their commands'
+// routines, so titles, widths and marks follow as when chosen.
+void restoreWindowMemory(MainWindow& window, const std::function<void()>& toggleDownloadedView,
+                         const std::function<void()>& toggleStayOnTop);
 void saveWindowMemory(const MainWindow& window);
 // Forgets everything, the chosen service too (tests, and a user who wants
 // the design back).

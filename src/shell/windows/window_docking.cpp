@@ -1,6 +1,6 @@
 #include "shell/windows/window_docking.h"
 
-#include "shell/downloads/download_window.h"
+#include "shell/windows/download_window.h"
 #include "shell/windows.h"
 #include "shell/windows/main_window.h"
 #include "shell/windows/window_geometry.h"

@@ -3,7 +3,7 @@
 #include "catalogue/works_retrieval.h"
 #include "download_policy/download_folder.h"
 #include "download_policy/work_file.h"
-#include "shell/routing.h"
+#include "shell/works/retrieval_worker.h"
 #include "shell/windows.h"
 #include "shell/windows/main_window.h"
 #include "shell/works/works_list_view.h"

@@ -6,7 +6,7 @@
 #include "shell/downloads/download_control.h"
 #include "shell/downloads/download_manager.h"
 #include "shell/downloads/download_texts.h"
-#include "shell/downloads/download_window.h"
+#include "shell/windows/download_window.h"
 #include "download_policy/download_folder.h"
 #include "shell/program_state.h"
 #include "shell/routing.h"

@@ -1,4 +1,4 @@
-#include "shell/downloads/download_window.h"
+#include "shell/windows/download_window.h"
 #include "shell/windows.h"
 #include "shell/windows/local_player_window.h"
 #include "shell/windows/main_window.h"

@@ -2,7 +2,7 @@
 // the build tree (screenshots/), so the look can be checked by eye. The
 // test fails if the skin does not reach the application or a picture
 // cannot be taken or written.
-#include "shell/downloads/download_window.h"
+#include "shell/windows/download_window.h"
 #include "shell/language.h"
 #include "shell/windows.h"
 #include "shell/windows/local_player_window.h"

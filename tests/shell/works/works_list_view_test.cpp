@@ -2,6 +2,7 @@
 #include "shell/routing.h"
 #include "shell/windows.h"
 #include "shell/windows/main_window.h"
+#include "shell/works/retrieval_worker.h"
 #include "support/box_answerer.h"
 #include "support/loopback_server.h"
 #include "web/http_client_init.h"

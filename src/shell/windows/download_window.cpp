@@ -1,4 +1,4 @@
-#include "shell/downloads/download_window.h"
+#include "shell/windows/download_window.h"
 
 #include "shell/windows/escape_closes.h"
 #include "shell/windows/window_flags.h"

@@ -1,10 +1,10 @@
-#include "player/preview.h"
+#include "shell/playback/preview.h"
 
 #include "player/control_bar.h"
 #include "player/flash_host.h"
 #include "player/media_player.h"
 #include "player/player_address.h"
-#include "player/program_player.h"
+#include "shell/playback/program_player.h"
 #include "shell/library/stay_on_top.h"
 #include "download_policy/download_folder.h"
 #include "shell/program_state.h"

@@ -1,4 +1,4 @@
-#include "player/program_player.h"
+#include "shell/playback/program_player.h"
 
 #include "player/file_hooks.h"
 #include "player/flash_host.h"
