@@ -4,7 +4,6 @@
 #include "download/disk_space.h"
 #include "download/part_record.h"
 #include "download/target_file.h"
-#include "download_policy/outcome_text.h"
 #include "queue/address_search.h"
 #include "queue/item_run.h"
 
@@ -17,26 +16,10 @@
 #include <filesystem>
 
 #include <algorithm>
-#include <string_view>
 
 namespace zorvan {
 
 namespace {
-
-// The cause of an engine outcome, without the sentence around it: what a
-// row of the queue shows after "失败：".
-std::string causeOf(TaskOutcome outcome) {
-    std::string text = outcomeText(outcome);
-    for (const std::string_view lead : {"下载失败：", "下载已停止，"})
-        if (text.rfind(lead, 0) == 0) text.erase(0, lead.size());
-    for (const std::string_view tail : {"，文件没有保存。", "文件没有保存。", "。"}) {
-        if (text.size() >= tail.size() && text.ends_with(tail)) {
-            text.resize(text.size() - tail.size());
-            break;
-        }
-    }
-    return text;
-}
 
 bool isRefusal(TaskOutcome outcome) {
     switch (outcome) {
@@ -56,10 +39,6 @@ bool isRefusal(TaskOutcome outcome) {
 // How long a speed is measured over: ticks may come far more often.
 constexpr auto speedInterval = std::chrono::milliseconds(200);
 
-std::string unreachableText(const std::string& lastError) {
-    return "无法连接服务器" + (lastError.empty() ? std::string() : "（" + lastError + "）");
-}
-
 }  // namespace
 
 void removePartFiles(const std::string& path) {
@@ -73,7 +52,7 @@ struct DownloadQueue::Running {
     std::unique_ptr<ItemRun> run;
     ProgressWatch watch;
     FailureKind givenUp = FailureKind::None;  // stopped by the queue for want of progress
-    std::string givenUpWhy;
+    std::string givenUpError;                 // the engine's latest trouble then
     bool pausing = false;
     bool cancelling = false;
 };
@@ -81,7 +60,7 @@ struct DownloadQueue::Running {
 struct DownloadQueue::Search {
     std::unique_ptr<AddressSearch> search;
     FailureKind kind = FailureKind::None;  // how the work fails when it is not found again
-    std::string why;
+    std::string lastError;
 };
 
 DownloadQueue::DownloadQueue(QueueSettings settings)
@@ -139,7 +118,7 @@ void DownloadQueue::resume(int id) {
     if (!item || (item->state != ItemState::Paused && item->state != ItemState::Failed)) return;
     item->state = ItemState::Waiting;
     item->failureKind = FailureKind::None;
-    item->failure.clear();
+    item->lastError.clear();
     hadWork_ = true;
     tell(QueueEvent::Kind::Changed, id);
 }
@@ -178,7 +157,7 @@ void DownloadQueue::resumeAll() {
     pausedByFailures_ = false;
     folderGone_ = false;
     hadWork_ = true;
-    pauseReason_.clear();
+    pauseCause_ = {};
     unreachableInARow_ = 0;
     for (QueueItem& item : items_) {
         const bool gaveUp = item.state == ItemState::Failed &&
@@ -218,10 +197,10 @@ bool DownloadQueue::folderReady(QueueItem& item) {
     std::error_code failed;
     if (settings_.remakeFolders && std::filesystem::create_directories(folder, failed)) return true;
     item.cause = {CauseKind::Disk, 0, failed ? failed.value() : ENOENT, "the folder is gone: " + folder};
-    fail(item, FailureKind::Other, diskTroubleText(item.cause));
+    fail(item, FailureKind::Other);
     folderGone_ = !settings_.remakeFolders;
     pausedByFailures_ = true;
-    pauseReason_ = diskTroubleText(item.cause);
+    pauseCause_ = item.cause;
     for (QueueItem& other : items_)
         if (other.state == ItemState::Running) pause(other.id);
     tell(QueueEvent::Kind::Changed, item.id);
@@ -243,10 +222,11 @@ void DownloadQueue::start(QueueItem& item, Clock::time_point now) {
     params.keepPartWhenRefused = mayMove(item);
     running->run = std::make_unique<ItemRun>(item.work, std::move(params), settings_.wake);
     item.failureKind = FailureKind::None;
-    item.failure.clear();
+    item.lastError.clear();
+    item.stalledSeconds = 0;
     item.speed = 0;
     if (!running->run->start()) {
-        fail(item, FailureKind::Other, "地址无效或不受支持");
+        fail(item, FailureKind::BadAddress);
         tell(QueueEvent::Kind::Changed, item.id);
         return;
     }
@@ -275,21 +255,21 @@ void DownloadQueue::follow(QueueItem& item, Running& r, Clock::time_point now, b
         case ProgressWatch::Verdict::Fine: return;
         case ProgressWatch::Verdict::Unreachable:
             r.givenUp = FailureKind::Unreachable;
-            r.givenUpWhy = unreachableText(report.lastError);
+            r.givenUpError = report.lastError;
             break;
         case ProgressWatch::Verdict::Stalled:
             r.givenUp = FailureKind::Stalled;
-            r.givenUpWhy = std::to_string(std::chrono::duration_cast<std::chrono::seconds>(settings_.limits.stall).count()) +
-                           " 秒没有收到数据";
+            item.stalledSeconds =
+                static_cast<int>(std::chrono::duration_cast<std::chrono::seconds>(settings_.limits.stall).count());
             break;
     }
     r.run->stop();  // its part file is kept for a later try
 }
 
-void DownloadQueue::fail(QueueItem& item, FailureKind kind, std::string why) {
+void DownloadQueue::fail(QueueItem& item, FailureKind kind, std::string lastError) {
     item.state = ItemState::Failed;
     item.failureKind = kind;
-    item.failure = std::move(why);
+    item.lastError = std::move(lastError);
     item.speed = 0;
 }
 
@@ -300,7 +280,7 @@ void DownloadQueue::noteFailure(FailureKind kind) {
     }
     if (++unreachableInARow_ < settings_.unreachableInARow || pausedByFailures_) return;
     pausedByFailures_ = true;
-    pauseReason_ = "无法连接服务器，下载已暂停";
+    pauseCause_ = {};
     for (QueueItem& item : items_)
         if (item.state == ItemState::Running) pause(item.id);
     tell(QueueEvent::Kind::QueuePaused);
@@ -331,7 +311,7 @@ void DownloadQueue::settle(QueueItem& item, Running& r) {
         if (report.clashTotal >= 0) item.total = report.clashTotal;
         item.savedPath = report.outcome == TaskOutcome::AlreadyThere ? r.run->savedPath() : std::string();
     } else if (r.givenUp != FailureKind::None) {
-        fail(item, r.givenUp, r.givenUpWhy);
+        fail(item, r.givenUp, r.givenUpError);
         noteFailure(r.givenUp);
     } else if (report.outcome == TaskOutcome::Stopped) {
         item.state = ItemState::Paused;
@@ -341,12 +321,9 @@ void DownloadQueue::settle(QueueItem& item, Running& r) {
                                  : failing && report.outcome == TaskOutcome::TransferFailed
                                      ? FailureKind::Unreachable
                                      : FailureKind::Other;
-        std::string why = kind == FailureKind::Unreachable ? unreachableText(report.lastError) : causeOf(report.outcome);
-        if (kind != FailureKind::Unreachable && !report.lastError.empty()) why += "（" + report.lastError + "）";
-        if (const std::string disk = diskTroubleText(item.cause); !disk.empty()) why = disk;
-        if (!searchAddress(item, kind, why)) {
+        if (!searchAddress(item, kind, report.lastError)) {
             failRefusedPart(item, kind);
-            fail(item, kind, std::move(why));
+            fail(item, kind, report.lastError);
             noteFailure(kind);
         }
     }
@@ -364,7 +341,7 @@ void DownloadQueue::failRefusedPart(QueueItem& item, FailureKind kind) {
     item.done = 0;
 }
 
-bool DownloadQueue::searchAddress(QueueItem& item, FailureKind kind, const std::string& why) {
+bool DownloadQueue::searchAddress(QueueItem& item, FailureKind kind, const std::string& lastError) {
     // Services whose links expire answer these; a work moved once and
     // refused again is not chased further.
     const bool expired = kind == FailureKind::Refused && item.cause.kind == CauseKind::HttpStatus &&
@@ -373,7 +350,7 @@ bool DownloadQueue::searchAddress(QueueItem& item, FailureKind kind, const std::
     auto search = std::make_unique<Search>();
     search->search = std::make_unique<AddressSearch>(settings_.findAddress, item.work);
     search->kind = kind;
-    search->why = why;
+    search->lastError = lastError;
     searches_[item.id] = std::move(search);
     item.findingAddress = true;  // still on its way: it stays running
     return true;
@@ -393,7 +370,7 @@ void DownloadQueue::endSearches(Clock::time_point now) {
         const std::string found = ended->search->address();
         if (found.empty() || found == item->work.address) {
             failRefusedPart(*item, ended->kind);
-            fail(*item, ended->kind, ended->why);
+            fail(*item, ended->kind, ended->lastError);
             noteFailure(ended->kind);
             tell(QueueEvent::Kind::Changed, item->id);
             continue;

@@ -100,7 +100,9 @@ public:
     bool pausedByFailures() const { return pausedByFailures_; }
     // It paused because a work's folder was gone (and not to be made again).
     bool folderGone() const { return folderGone_; }
-    const std::string& pauseReason() const { return pauseReason_; }
+    // What the disk said when a folder stopped it (CauseKind::Disk); kind
+    // None when the server could not be reached.
+    const FailureCause& pauseCause() const { return pauseCause_; }
 
     // Reads the engine's runs, gives up what makes no progress, starts
     // what may start and tells the listener.
@@ -125,9 +127,9 @@ private:
     void settle(QueueItem& item, Running& run);
     bool mayMove(const QueueItem& item) const;
     void failRefusedPart(QueueItem& item, FailureKind kind);
-    bool searchAddress(QueueItem& item, FailureKind kind, const std::string& why);
+    bool searchAddress(QueueItem& item, FailureKind kind, const std::string& lastError);
     void endSearches(Clock::time_point now);
-    void fail(QueueItem& item, FailureKind kind, std::string why);
+    void fail(QueueItem& item, FailureKind kind, std::string lastError = {});
     void noteFailure(FailureKind kind);
     void removeNow(int id);
     void tell(QueueEvent::Kind kind, int id = 0);
@@ -144,7 +146,7 @@ private:
     int unreachableInARow_ = 0;
     bool pausedByFailures_ = false;
     bool folderGone_ = false;
-    std::string pauseReason_;
+    FailureCause pauseCause_;
     bool hadWork_ = false;
     bool ended_ = false;  // stopAll was called
     Clock::time_point lastSpeedAt_{};  // when the runs' speeds were last measured

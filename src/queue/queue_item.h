@@ -13,7 +13,7 @@ enum class ItemState {
     Waiting,  // its turn has not come
     Running,  // the engine fetches it
     Paused,   // stopped by the user or with the queue; its part file is kept
-    Failed,   // given up; see failure
+    Failed,   // given up; see failureKind
     Done,     // saved under savedPath
     Skipped,  // its name was taken and the work was not to be saved under another
 };
@@ -24,7 +24,8 @@ enum class FailureKind {
     Unreachable,  // the server could not be reached, or stopped answering
     Stalled,      // no data came for the stall limit
     Refused,      // the server's answer refused it (not found, say)
-    Other,        // the file could not be written, the address is unusable, ...
+    BadAddress,   // the engine could not take its address
+    Other,        // the file could not be written, the transfer failed, ...
 };
 
 // When the work's file name is taken as it starts.
@@ -61,9 +62,14 @@ struct QueueItem {
     int id = 0;
     Work work;
     ItemState state = ItemState::Waiting;
+    // Why it failed, as data the window and the command line put in words:
+    // the kind, the engine's outcome and cause, the connection layer's
+    // latest trouble in the engine's words, and how long a stalled work
+    // received nothing.
     FailureKind failureKind = FailureKind::None;
-    std::string failure;              // why it failed, for people (UTF-8)
     TaskOutcome outcome = TaskOutcome::TransferFailed;  // the engine's, after a run
+    std::string lastError;            // UTF-8; empty: none said
+    int stalledSeconds = 0;
     std::int64_t total = -1;          // bytes; -1 until known
     std::int64_t done = 0;            // bytes in the file, an earlier run's share included
     double speed = 0;                 // bytes per second, lately

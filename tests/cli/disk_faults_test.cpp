@@ -3,6 +3,7 @@
 // is said as such, each with exit code 6 and nothing under the final name;
 // the window's queue words the same in its own language.
 #include "cli/cli_run.h"
+#include "download/disk_space.h"
 #include "download/part_record.h"
 #include "queue/download_queue.h"
 #include "support/download_runner.h"
@@ -75,7 +76,8 @@ TEST(DiskFaults, TooLargeReadOnlyAndVanishedFoldersAreSaidWithNothingLeft) {
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     EXPECT_EQ(queue.item(id)->state, ItemState::Failed);
-    EXPECT_EQ(queue.item(id)->failure, "磁盘空间不足：需要 3.00 MiB，可用 2.00 MiB");
+    EXPECT_EQ(queue.item(id)->cause.kind, CauseKind::Disk);
+    EXPECT_EQ(diskTroubleText(queue.item(id)->cause), "磁盘空间不足：需要 3.00 MiB，可用 2.00 MiB");
 
     ASSERT_TRUE(disk.readOnly(true));
     run = runCli("get " + server.url("/small.mp4") + " -o " + folder + "/small.mp4");

@@ -2,6 +2,7 @@
 // language, the option or the settings.
 #include "shell/language.h"
 
+#include "shell/downloads/download_texts.h"
 #include "shell/downloads/downloads_view.h"
 
 #include "shell/settings/program_settings.h"
@@ -16,6 +17,8 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QTreeWidget>
+
+#include <cerrno>
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -77,7 +80,7 @@ TEST_F(LanguageTest, TheWindowSpeaksEnglishAndComesBackToChinese) {
     QueueItem failed;
     failed.state = ItemState::Failed;
     failed.failureKind = FailureKind::Unreachable;
-    failed.failure = "无法连接服务器（连接 [127.0.0.1:1]失败）";
+    failed.lastError = "连接 [127.0.0.1:1]失败";
     useLanguage(Language::English);
     // Without the engine's Chinese log line.
     EXPECT_EQ(stateText(failed), "Failed: The server cannot be reached");
@@ -93,6 +96,17 @@ TEST_F(LanguageTest, TheWindowSpeaksEnglishAndComesBackToChinese) {
     EXPECT_EQ(texts(), (QStringList{"主播Lumo：", "确定", "歌名", "搜索歌名", "播放", "下载", "查看已下载", "置顶",
                                     "共 36 个作品"}));
     EXPECT_EQ(stateText(failed), "失败：无法连接服务器（连接 [127.0.0.1:1]失败）");
+    // The queue gives data; the window words it.
+    failed.failureKind = FailureKind::Stalled;
+    failed.stalledSeconds = 20;
+    EXPECT_EQ(stateText(failed), "失败：20 秒没有收到数据");
+    failed.failureKind = FailureKind::BadAddress;
+    EXPECT_EQ(stateText(failed), "失败：地址无效或不受支持");
+    failed.failureKind = FailureKind::Other;
+    failed.cause = {CauseKind::Disk, 0, ENOENT, "the folder is gone: /x"};
+    EXPECT_EQ(stateText(failed), "失败：文件夹不存在");
+    EXPECT_EQ(queuePauseText(failed.cause), "文件夹不存在");
+    EXPECT_EQ(queuePauseText({}), "无法连接服务器，下载已暂停");
 }
 
 }  // namespace

@@ -57,7 +57,7 @@ TEST(LinkSoak, AMinuteOutageMidwayIsRiddenOutAndTheFileIsExact) {
         std::this_thread::sleep_for(100ms);
     }
     const QueueItem& item = *queue.item(id);
-    EXPECT_EQ(item.state, ItemState::Done) << item.failure;
+    EXPECT_EQ(item.state, ItemState::Done) << item.lastError;
     EXPECT_TRUE(retried) << "the outage was seen as retrying";
     EXPECT_TRUE(progressAfter) << "and progress came back after it";
     EXPECT_TRUE(readFile(folder + "/w.mp4") == content);

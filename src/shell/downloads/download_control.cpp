@@ -157,7 +157,7 @@ void showBatchEnd() {
     const std::vector<QueueItem>& batch = manager.lastBatch();
     const bool userPaused = std::any_of(batch.begin(), batch.end(), [](const QueueItem& i) { return i.state == ItemState::Paused; });
     if (manager.queue().pausedByFailures()) {
-        askInMainWindow(coreText(manager.queue().pauseReason()), BoxIcon::Warning, BoxButtons::Ok);
+        askInMainWindow(coreText(queuePauseText(manager.queue().pauseCause())), BoxIcon::Warning, BoxButtons::Ok);
         showDownloadsView();
     } else if (userPaused) {
         // Stopped by the user's own word: nothing to announce.
@@ -176,9 +176,9 @@ void showBatchEnd() {
         const bool kept = item.state == ItemState::Failed && item.done > 0;
         const bool fine = outcome == TaskOutcome::Complete || outcome == TaskOutcome::GivenUp;
         QString text = coreText(endMessage(outcome, kept));
-        if (!fine && item.failureKind != FailureKind::Refused && !item.failure.empty())
+        if (!fine && item.state == ItemState::Failed && item.failureKind != FailureKind::Refused)
             text = languageInUse() == Language::Chinese
-                       ? QString::fromStdString(failureText(item.failure, kept))
+                       ? QString::fromStdString(failureText(failureCause(item), kept))
                        : QCoreApplication::translate("zorvan", "下载失败：%1").arg(whyFailed(item));
         // A saved work: its folder is one click away.
         const bool saved = item.state == ItemState::Done && !item.savedPath.empty();

@@ -5,6 +5,7 @@
 #include "download_policy/work_file.h"
 #include "follow/performer_works.h"
 #include "shell/core_texts.h"
+#include "shell/downloads/download_texts.h"
 #include "shell/gui_thread.h"
 #include "shell/program_end.h"
 #include "store/library_db.h"
@@ -91,7 +92,7 @@ void DownloadManager::save() {
     for (const QueueItem& item : queue_.items()) {
         if (item.state == ItemState::Done || item.state == ItemState::Skipped) continue;
         works.push_back({item.work.title, item.work.address, item.work.path,
-                         item.state == ItemState::Failed ? item.failure : std::string(), item.total, item.done,
+                         item.state == ItemState::Failed ? failureCause(item) : std::string(), item.total, item.done,
                          item.work.service, item.work.performer, item.work.sequence, item.work.songName});
     }
     std::string error;
@@ -144,7 +145,7 @@ void DownloadManager::onEvent(const QueueEvent& event) {
             emit itemRemoved(event.id);
             break;
         case QueueEvent::Kind::QueuePaused:
-            emit queuePaused(coreText(queue_.pauseReason()));
+            emit queuePaused(coreText(queuePauseText(queue_.pauseCause())));
             break;
         case QueueEvent::Kind::Settled:
             lastBatch_.clear();

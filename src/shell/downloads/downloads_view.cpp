@@ -40,7 +40,7 @@ constexpr int refreshMs = 200;
 }  // namespace
 
 QString whyFailed(const QueueItem& item) {
-    if (languageInUse() == Language::Chinese) return QString::fromStdString(item.failure);
+    if (languageInUse() == Language::Chinese) return QString::fromStdString(failureCause(item));
     if (item.cause.kind == CauseKind::Disk && item.cause.available >= 0)
         return QCoreApplication::translate("zorvan", "磁盘空间不足：需要 %1，可用 %2")
             .arg(QString::fromStdString(humanBytes(static_cast<double>(item.cause.needed))),
@@ -175,7 +175,7 @@ void DownloadsView::refresh() {
                        .arg(t.failed)
                        .arg(t.waiting + t.running + t.paused)
                        .arg(megabytes(static_cast<std::int64_t>(t.speed)));
-    if (queue.pausedByFailures()) line = coreText(queue.pauseReason()) + QCoreApplication::translate("zorvan", "。") + line;
+    if (queue.pausedByFailures()) line = coreText(queuePauseText(queue.pauseCause())) + QCoreApplication::translate("zorvan", "。") + line;
     total_->setText(line);
 }
 
