@@ -329,15 +329,30 @@ std::int64_t Download::bytesDownloaded() {
     return std::max<std::int64_t>(0, task->bytesDone);
 }
 
+namespace {
+
+void askConnectionsToStop(Task& task) {
+    task.noNewConnections = true;
+    task.stopping = true;
+    std::lock_guard lock(task.connectionLock);
+    for (auto& c : task.connections) c->requestStop();
+}
+
+}  // namespace
+
+void Download::askToStop() {
+    const std::shared_ptr<Task> task = currentTask();
+    if (!task) return;
+    askConnectionsToStop(*task);
+    // With no connection under way none will post the finish; one that
+    // starts after this posts its own when it stops.
+    task->queue.post(InternalEvent::of(InternalEvent::Kind::Finish, false));
+}
+
 void Download::stopTask() {
     const std::shared_ptr<Task> task = currentTask();
     if (!task) return;
-    task->noNewConnections = true;
-    task->stopping = true;
-    {
-        std::lock_guard lock(task->connectionLock);
-        for (auto& c : task->connections) c->requestStop();
-    }
+    askConnectionsToStop(*task);
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(task->params.stopWait);
     for (;;) {
         {

@@ -38,6 +38,10 @@ public:
     // at most stopWait ms waited for them; the task then finishes by itself
     // (file closed, event 4) and this Download is free at once.
     void stopTask();
+    // The same request without the wait: returns at once, and the task
+    // ends (file closed, event 4) when its last connection has stopped.
+    // For callers that must not block (a window's thread).
+    void askToStop();
 
     bool hasTask() const;
 

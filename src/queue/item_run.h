@@ -50,7 +50,7 @@ public:
 
     bool start();
     // Stops the run; its part file is kept. The end comes on a later tick.
-    void stop() { download_.stopTask(); }
+    void stop() { download_.askToStop(); }
     Report report() const;
     std::int64_t bytesDone() { return download_.bytesDownloaded(); }
     std::int64_t takeBytesSinceLastQuery() { return download_.takeBytesSinceLastQuery(); }

@@ -2,6 +2,7 @@
 // reopening, and files that are not Zorvan's never written.
 #include "store/known_files.h"
 #include "store/library_db.h"
+#include "store/store_writer.h"
 #include "support/download_runner.h"
 
 #include <gtest/gtest.h>
@@ -202,6 +203,34 @@ TEST(KnownFilesTest, AFileIsItsWorksAsTheLibraryRecordedItAndOnlyUnknownFilesGoB
     // No library yet: none is made, and every file goes by its name.
     EXPECT_EQ(readKnownFiles(folder + "/none/library.db", error).presenceOf(first, song), FilePresence::Unknown);
     EXPECT_FALSE(std::filesystem::exists(folder + "/none"));
+}
+
+TEST(LibraryDbTest, TheWriterKeepsTheNewestQueueAndEveryFileAndWritesWhatWaitsBeforeItEnds) {
+    const std::string path = freshFolder("store-writer") + "/library.db";
+    std::string error;
+    std::atomic<int> recorded{0}, problems{0};
+    {
+        StoreWriter writer(LibraryDb::open(path, error), [&](const std::string& problem, bool files) {
+            if (!problem.empty()) ++problems;
+            if (files) ++recorded;
+        });
+        for (int i = 1; i <= 50; ++i) {
+            std::vector<SavedWork> queue;
+            for (int j = 0; j < i; ++j)
+                queue.push_back({"w" + std::to_string(j), "http://h/" + std::to_string(j), "/v/w" + std::to_string(j), ""});
+            writer.write(std::move(queue), {{"http://h/" + std::to_string(i), "/v/f" + std::to_string(i), 10, true}});
+        }
+        writer.flush();
+        EXPECT_GE(recorded.load(), 1);
+        writer.write(std::vector<SavedWork>{{"last", "http://h/last", "/v/last", ""}}, {});  // left to the end
+    }
+    EXPECT_EQ(problems.load(), 0);
+    auto db = LibraryDb::open(path, error);
+    ASSERT_TRUE(db) << error;
+    const std::vector<SavedWork> queue = db->loadQueue(error);
+    ASSERT_EQ(queue.size(), 1u) << "the newest queue, written before the writer ended";
+    EXPECT_EQ(queue[0].title, "last");
+    EXPECT_EQ(db->files(error).size(), 50u) << "no file lost to a newer queue";
 }
 
 }  // namespace

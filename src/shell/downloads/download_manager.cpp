@@ -9,6 +9,7 @@
 #include "shell/gui_thread.h"
 #include "shell/program_end.h"
 #include "store/library_db.h"
+#include "store/store_writer.h"
 
 #include <QCoreApplication>
 #include <QPointer>
@@ -58,15 +59,15 @@ DownloadManager::~DownloadManager() { shutdown(); }
 
 void DownloadManager::restore() {
     std::string error;
-    db_ = LibraryDb::open(libraryDbPath(), error);
-    if (!db_) {
+    std::unique_ptr<LibraryDb> db = LibraryDb::open(libraryDbPath(), error);
+    if (!db) {
         storeProblem_ = QString::fromStdString(error);
         return;
     }
     // Taken up paused: nothing downloads without the user's word. What its
     // part file holds is what continuing takes up; the file may have gone
     // since the queue was saved, or hold another address's download.
-    for (const SavedWork& saved : db_->loadQueue(error)) {
+    for (const SavedWork& saved : db->loadQueue(error)) {
         std::optional<PartRecord> part = loadPartRecord(recordPathOf(saved.path));
         if (part && part->address != saved.address) part.reset();
         queue_.add({saved.title, saved.address, saved.path, ClashChoice::Rename, saved.service, saved.performer,
@@ -75,19 +76,22 @@ void DownloadManager::restore() {
     }
     if (!error.empty()) storeProblem_ = QString::fromStdString(error);
     dirty_ = false;
+    // From here on the database is written on a thread of its own; what it
+    // says comes back to this thread.
+    writer_ = std::make_unique<StoreWriter>(std::move(db), [self = QPointer<DownloadManager>(this)](
+                                                               const std::string& problem, bool filesRecorded) {
+        postToGui([self, problem = QString::fromStdString(problem), filesRecorded] {
+            if (!self) return;
+            if (!problem.isEmpty() && self->storeProblem_.isEmpty()) self->storeProblem_ = problem;
+            if (filesRecorded) emit self->filesRecorded();
+        });
+    });
 }
 
 void DownloadManager::save() {
     dirty_ = false;
     lastSave_ = std::chrono::steady_clock::now();
-    if (!db_) return;
-    if (!unrecorded_.empty()) {
-        std::string error;
-        if (!db_->recordFiles(unrecorded_, std::time(nullptr), error) && storeProblem_.isEmpty())
-            storeProblem_ = QString::fromStdString(error);
-        unrecorded_.clear();
-        emit filesRecorded();
-    }
+    if (!writer_) return;
     std::vector<SavedWork> works;
     for (const QueueItem& item : queue_.items()) {
         if (item.state == ItemState::Done || item.state == ItemState::Skipped) continue;
@@ -95,8 +99,8 @@ void DownloadManager::save() {
                          item.state == ItemState::Failed ? failureCause(item) : std::string(), item.total, item.done,
                          item.work.service, item.work.performer, item.work.sequence, item.work.songName});
     }
-    std::string error;
-    if (!db_->saveQueue(works, error) && storeProblem_.isEmpty()) storeProblem_ = QString::fromStdString(error);
+    writer_->write(std::move(works), std::move(unrecorded_));
+    unrecorded_.clear();
 }
 
 void DownloadManager::enqueue(const std::vector<Work>& works) {
@@ -126,7 +130,7 @@ void DownloadManager::onEvent(const QueueEvent& event) {
             // A saved work is in the library's files: no longer new for a
             // followed performer, and known as this work's file. Written
             // with the next save, not a transaction per work.
-            if (const QueueItem* item = queue_.item(event.id); item && item->state == ItemState::Done && db_)
+            if (const QueueItem* item = queue_.item(event.id); item && item->state == ItemState::Done && writer_)
                 unrecorded_.push_back({workKey(item->work.address), item->savedPath, item->done, true,
                                        item->work.performer, item->work.sequence, item->work.songName});
             if (const QueueItem* item = queue_.item(event.id); item && item->state == ItemState::Running) {
@@ -176,6 +180,7 @@ void DownloadManager::shutdown() {
     blockSignals(true);
     queue_.stopAll(std::chrono::seconds(5));
     save();
+    if (writer_) writer_->flush();
 }
 
 DownloadManager& downloadManager() {

@@ -14,7 +14,7 @@
 
 namespace zorvan {
 
-class LibraryDb;
+class StoreWriter;
 
 // The window's downloads wing: the download queue, ticked on the GUI
 // thread, saved in the library database as it changes and taken up paused
@@ -65,7 +65,7 @@ private:
 
     DownloadQueue queue_;
     QTimer timer_;
-    std::unique_ptr<LibraryDb> db_;
+    std::unique_ptr<StoreWriter> writer_;  // the library database, written off this thread
     QString storeProblem_;
     bool dirty_ = false;
     std::chrono::steady_clock::time_point lastSave_{};

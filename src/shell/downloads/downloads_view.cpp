@@ -169,6 +169,11 @@ void DownloadsView::refresh() {
     redrawLater_.stop();
     const DownloadQueue& queue = downloadManager().queue();
     for (const QueueItem& item : queue.items()) showItem(item);
+    showTotals();
+}
+
+void DownloadsView::showTotals() {
+    const DownloadQueue& queue = downloadManager().queue();
     const QueueTotals t = queue.totals();
     QString line = QCoreApplication::translate("zorvan", "完毕 %1 个，失败 %2 个，剩余 %3 个，速度 %4/秒")
                        .arg(t.done)
@@ -216,7 +221,8 @@ void DownloadsView::act(const QString& command) {
             break;  // one folder is enough
         }
     }
-    refresh();
+    // The rows acted on redrew themselves as the queue told of them.
+    showTotals();
 }
 
 void showDownloadsView() {

@@ -37,6 +37,7 @@ private:
     QTreeWidgetItem* rowOf(int id);
     void fill(QTreeWidgetItem* row, const QueueItem& item);
     void showItem(const QueueItem& item);  // its row, made when it has none
+    void showTotals();                     // the line under the rows
     std::vector<int> selectedIds() const;
 
     QTreeWidget* list_;

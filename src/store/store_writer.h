@@ -1,0 +1,50 @@
+#pragma once
+
+#include "store/library_db.h"
+
+#include <condition_variable>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace zorvan {
+
+// Writes the saved queue and the files saved since, on a thread of its own,
+// so whoever hands them over (the window's thread) never waits on the disk.
+// A newer queue replaces one not yet written; files are written in the
+// order given. Owns the database from its making on.
+class StoreWriter {
+public:
+    // Called on the writer's thread after each write: what went wrong (empty:
+    // nothing) and whether files were recorded.
+    using Written = std::function<void(const std::string& error, bool filesRecorded)>;
+
+    StoreWriter(std::unique_ptr<LibraryDb> db, Written written);
+    // Writes what is still waiting, then ends its thread.
+    ~StoreWriter();
+    StoreWriter(const StoreWriter&) = delete;
+    StoreWriter& operator=(const StoreWriter&) = delete;
+
+    void write(std::optional<std::vector<SavedWork>> queue, std::vector<WorkFile> files);
+    // Returns once everything handed over before the call is written.
+    void flush();
+
+private:
+    void run(std::stop_token stop);
+
+    std::unique_ptr<LibraryDb> db_;
+    Written written_;
+    std::mutex lock_;
+    std::condition_variable_any changed_;
+    std::optional<std::vector<SavedWork>> queue_;
+    std::vector<WorkFile> files_;
+    long handedOver_ = 0;  // writes asked for
+    long done_ = 0;        // of them, written
+    std::jthread thread_;  // last: it starts once the rest is made
+};
+
+}  // namespace zorvan
