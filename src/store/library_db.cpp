@@ -51,6 +51,63 @@ std::string libraryDbPath() {
     return folder + "/zorvan/library.db";
 }
 
+namespace {
+
+// Migrations, oldest first; each runs once, in one transaction with the
+// version it brings the file to.
+const char* const migrations[LibraryDb::schemaVersion] = {
+    // 1: the saved queue.
+    "CREATE TABLE queue (position INTEGER PRIMARY KEY, title TEXT NOT NULL, address TEXT NOT NULL,"
+    " path TEXT NOT NULL, failure TEXT NOT NULL DEFAULT '', total INTEGER NOT NULL DEFAULT -1,"
+    " done INTEGER NOT NULL DEFAULT 0);"
+    "PRAGMA application_id = 1515345486;",
+    // 2: followed performers and the works seen of them.
+    "CREATE TABLE followed (performer TEXT PRIMARY KEY, added INTEGER NOT NULL,"
+    " last_checked INTEGER NOT NULL DEFAULT 0, last_error TEXT NOT NULL DEFAULT '');"
+    "CREATE TABLE works_seen (performer TEXT NOT NULL, sequence INTEGER NOT NULL, song TEXT NOT NULL,"
+    " address TEXT NOT NULL, first_seen INTEGER NOT NULL, last_seen INTEGER NOT NULL,"
+    " gone INTEGER NOT NULL DEFAULT 0, PRIMARY KEY (performer, song, sequence));",
+    // 3: files, which works are new since the first check, the text
+    // archives taken in, and where each queued work was listed.
+    "ALTER TABLE followed ADD COLUMN listed INTEGER NOT NULL DEFAULT 0;"
+    "UPDATE followed SET listed = 1 WHERE performer IN (SELECT performer FROM works_seen);"
+    "ALTER TABLE works_seen ADD COLUMN fresh INTEGER NOT NULL DEFAULT 0;"
+    "ALTER TABLE works_seen ADD COLUMN key TEXT NOT NULL DEFAULT '';"
+    "CREATE TABLE files (key TEXT PRIMARY KEY, path TEXT NOT NULL DEFAULT '',"
+    " size INTEGER NOT NULL DEFAULT -1, complete INTEGER NOT NULL DEFAULT 0, recorded INTEGER NOT NULL,"
+    " performer TEXT NOT NULL DEFAULT '', sequence INTEGER NOT NULL DEFAULT 0, song TEXT NOT NULL DEFAULT '');"
+    "CREATE INDEX files_by_work ON files (performer, sequence, song);"
+    "CREATE TABLE archives_imported (path TEXT PRIMARY KEY, imported INTEGER NOT NULL);"
+    "ALTER TABLE queue ADD COLUMN service TEXT NOT NULL DEFAULT '';"
+    "ALTER TABLE queue ADD COLUMN performer TEXT NOT NULL DEFAULT '';"
+    "ALTER TABLE queue ADD COLUMN sequence INTEGER NOT NULL DEFAULT 0;"
+    "ALTER TABLE queue ADD COLUMN song TEXT NOT NULL DEFAULT '';",
+};
+
+// The file is Zorvan's library (or empty) and not newer than this program;
+// `version` is its schema.
+bool isOurs(sqlite3* db, const std::string& path, int& version, std::string& error) {
+    bool ok = false;
+    const int app = intPragma(db, "PRAGMA application_id", ok);
+    if (!ok) {
+        error = path + " is not a database Zorvan can read: " + messageOf(db);
+        return false;
+    }
+    version = intPragma(db, "PRAGMA user_version", ok);
+    const int tables = intPragma(db, "SELECT count(*) FROM sqlite_master", ok);
+    if (app != applicationId && (app != 0 || tables > 0)) {
+        error = path + " belongs to another program; Zorvan leaves it alone";
+        return false;
+    }
+    if (version > LibraryDb::schemaVersion) {
+        error = path + " was written by a newer Zorvan (schema " + std::to_string(version) + ")";
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
 std::unique_ptr<LibraryDb> LibraryDb::open(const std::string& path, std::string& error) {
     std::error_code ignored;
     std::filesystem::create_directories(std::filesystem::path(path).parent_path(), ignored);
@@ -63,53 +120,8 @@ std::unique_ptr<LibraryDb> LibraryDb::open(const std::string& path, std::string&
     }
     std::unique_ptr<LibraryDb> db(new LibraryDb(raw));
     sqlite3_busy_timeout(raw, 5000);  // the window and the command line may meet here
-    bool ok = false;
-    const int app = intPragma(raw, "PRAGMA application_id", ok);
-    if (!ok) {
-        error = path + " is not a database Zorvan can read: " + messageOf(raw);
-        return nullptr;
-    }
-    const int version = intPragma(raw, "PRAGMA user_version", ok);
-    const int tables = intPragma(raw, "SELECT count(*) FROM sqlite_master", ok);
-    if (app != applicationId && (app != 0 || tables > 0)) {
-        error = path + " belongs to another program; Zorvan leaves it alone";
-        return nullptr;
-    }
-    if (version > schemaVersion) {
-        error = path + " was written by a newer Zorvan (schema " + std::to_string(version) + ")";
-        return nullptr;
-    }
-    if (!db->run("PRAGMA journal_mode=WAL", error)) return nullptr;
-    // Migrations, oldest first; each runs once, in one transaction with the
-    // version it brings the file to.
-    static const char* const migrations[schemaVersion] = {
-        // 1: the saved queue.
-        "CREATE TABLE queue (position INTEGER PRIMARY KEY, title TEXT NOT NULL, address TEXT NOT NULL,"
-        " path TEXT NOT NULL, failure TEXT NOT NULL DEFAULT '', total INTEGER NOT NULL DEFAULT -1,"
-        " done INTEGER NOT NULL DEFAULT 0);"
-        "PRAGMA application_id = 1515345486;",
-        // 2: followed performers and the works seen of them.
-        "CREATE TABLE followed (performer TEXT PRIMARY KEY, added INTEGER NOT NULL,"
-        " last_checked INTEGER NOT NULL DEFAULT 0, last_error TEXT NOT NULL DEFAULT '');"
-        "CREATE TABLE works_seen (performer TEXT NOT NULL, sequence INTEGER NOT NULL, song TEXT NOT NULL,"
-        " address TEXT NOT NULL, first_seen INTEGER NOT NULL, last_seen INTEGER NOT NULL,"
-        " gone INTEGER NOT NULL DEFAULT 0, PRIMARY KEY (performer, song, sequence));",
-        // 3: files, which works are new since the first check, the text
-        // archives taken in, and where each queued work was listed.
-        "ALTER TABLE followed ADD COLUMN listed INTEGER NOT NULL DEFAULT 0;"
-        "UPDATE followed SET listed = 1 WHERE performer IN (SELECT performer FROM works_seen);"
-        "ALTER TABLE works_seen ADD COLUMN fresh INTEGER NOT NULL DEFAULT 0;"
-        "ALTER TABLE works_seen ADD COLUMN key TEXT NOT NULL DEFAULT '';"
-        "CREATE TABLE files (key TEXT PRIMARY KEY, path TEXT NOT NULL DEFAULT '',"
-        " size INTEGER NOT NULL DEFAULT -1, complete INTEGER NOT NULL DEFAULT 0, recorded INTEGER NOT NULL,"
-        " performer TEXT NOT NULL DEFAULT '', sequence INTEGER NOT NULL DEFAULT 0, song TEXT NOT NULL DEFAULT '');"
-        "CREATE INDEX files_by_work ON files (performer, sequence, song);"
-        "CREATE TABLE archives_imported (path TEXT PRIMARY KEY, imported INTEGER NOT NULL);"
-        "ALTER TABLE queue ADD COLUMN service TEXT NOT NULL DEFAULT '';"
-        "ALTER TABLE queue ADD COLUMN performer TEXT NOT NULL DEFAULT '';"
-        "ALTER TABLE queue ADD COLUMN sequence INTEGER NOT NULL DEFAULT 0;"
-        "ALTER TABLE queue ADD COLUMN song TEXT NOT NULL DEFAULT '';",
-    };
+    int version = 0;
+    if (!isOurs(raw, path, version, error) || !db->run("PRAGMA journal_mode=WAL", error)) return nullptr;
     for (int from = version; from < schemaVersion; ++from) {
         const std::string sql = std::string("BEGIN IMMEDIATE;") + migrations[from] +
                                 "PRAGMA user_version = " + std::to_string(from + 1) + ";COMMIT;";
@@ -220,6 +232,31 @@ std::vector<FollowedPerformer> LibraryDb::following(std::string& error) {
     return list;
 }
 
+// What a good check listed is seen now, and everything else gone.
+bool LibraryDb::markSeen(const std::string& performer, const std::vector<SeenWork>& listed, bool fresh,
+                         std::int64_t now) {
+    Statement gone(db_, "UPDATE works_seen SET gone = 1 WHERE performer = ?");
+    sqlite3_bind_text(gone.handle, 1, performer.c_str(), -1, SQLITE_TRANSIENT);
+    if (!gone.handle || sqlite3_step(gone.handle) != SQLITE_DONE) return false;
+    Statement seen(db_,
+                   "INSERT INTO works_seen (performer, sequence, song, address, first_seen, last_seen, gone, fresh, key)"
+                   " VALUES (?1, ?2, ?3, ?4, ?5, ?5, 0, ?6, ?7)"
+                   " ON CONFLICT (performer, song, sequence) DO UPDATE SET address = ?4, last_seen = ?5, gone = 0,"
+                   " key = ?7");
+    for (const SeenWork& work : listed) {
+        sqlite3_reset(seen.handle);
+        sqlite3_bind_text(seen.handle, 1, performer.c_str(), -1, SQLITE_TRANSIENT);
+        sqlite3_bind_int(seen.handle, 2, work.sequence);
+        sqlite3_bind_text(seen.handle, 3, work.songName.c_str(), -1, SQLITE_TRANSIENT);
+        sqlite3_bind_text(seen.handle, 4, work.address.c_str(), -1, SQLITE_TRANSIENT);
+        sqlite3_bind_int64(seen.handle, 5, now);
+        sqlite3_bind_int(seen.handle, 6, fresh ? 1 : 0);
+        sqlite3_bind_text(seen.handle, 7, work.key.c_str(), -1, SQLITE_TRANSIENT);
+        if (!seen.handle || sqlite3_step(seen.handle) != SQLITE_DONE) return false;
+    }
+    return true;
+}
+
 int LibraryDb::recordCheck(const std::string& performer, const std::vector<SeenWork>& listed,
                            const std::string& failure, std::int64_t now, std::string& error) {
     std::string ignored;
@@ -257,25 +294,7 @@ int LibraryDb::recordCheck(const std::string& performer, const std::vector<SeenW
     if (failure.empty()) {
         const int before = known();
         if (before < 0) return fail();
-        Statement gone(db_, "UPDATE works_seen SET gone = 1 WHERE performer = ?");
-        sqlite3_bind_text(gone.handle, 1, performer.c_str(), -1, SQLITE_TRANSIENT);
-        if (!gone.handle || sqlite3_step(gone.handle) != SQLITE_DONE) return fail();
-        Statement seen(db_,
-                       "INSERT INTO works_seen (performer, sequence, song, address, first_seen, last_seen, gone, fresh, key)"
-                       " VALUES (?1, ?2, ?3, ?4, ?5, ?5, 0, ?6, ?7)"
-                       " ON CONFLICT (performer, song, sequence) DO UPDATE SET address = ?4, last_seen = ?5, gone = 0,"
-                       " key = ?7");
-        for (const SeenWork& work : listed) {
-            sqlite3_reset(seen.handle);
-            sqlite3_bind_text(seen.handle, 1, performer.c_str(), -1, SQLITE_TRANSIENT);
-            sqlite3_bind_int(seen.handle, 2, work.sequence);
-            sqlite3_bind_text(seen.handle, 3, work.songName.c_str(), -1, SQLITE_TRANSIENT);
-            sqlite3_bind_text(seen.handle, 4, work.address.c_str(), -1, SQLITE_TRANSIENT);
-            sqlite3_bind_int64(seen.handle, 5, now);
-            sqlite3_bind_int(seen.handle, 6, listedBefore ? 1 : 0);
-            sqlite3_bind_text(seen.handle, 7, work.key.c_str(), -1, SQLITE_TRANSIENT);
-            if (!seen.handle || sqlite3_step(seen.handle) != SQLITE_DONE) return fail();
-        }
+        if (!markSeen(performer, listed, listedBefore, now)) return fail();
         const int after = known();
         if (after < 0) return fail();
         added = after - before;

@@ -107,6 +107,7 @@ public:
 private:
     explicit LibraryDb(sqlite3* db) : db_(db) {}
     bool run(const char* sql, std::string& error);
+    bool markSeen(const std::string& performer, const std::vector<SeenWork>& listed, bool fresh, std::int64_t now);
     sqlite3* db_;
 };
 
