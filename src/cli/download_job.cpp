@@ -81,72 +81,59 @@ bool DownloadJob::start() {
     TaskParam params = cliTaskParams(settings_);
     params.url = url_;
     params.localPath = localPath_;
-    params.eventProcedure = [this](int type, int connection, std::int64_t value, std::int64_t extra, TaskId) {
-        return onEvent(type, connection, value, extra);
-    };
+    params.eventProcedure = listenWith(static_cast<TaskListener&>(*this));  // the job waits for the engine before it goes
     if (settings_.log)
         params.logProcedure = [log = settings_.log](int connection, const std::string& time, const std::string& message,
                                                      int level, TaskId) { log(connection, time, message, level); };
     return download_.startTask(params);
 }
 
-int DownloadJob::onEvent(int type, int connection, std::int64_t value, std::int64_t extra) {
-    switch (type) {
-        case event::size:
-            total_ = value;
-            break;
-        case event::nameClash: {
-            std::lock_guard hold(lock_);
-            clashExisting_ = value;
-            clashTotal_ = extra;
-            // A file the engine could not check is never taken for this one.
-            return clashAnswer::rename;
-        }
-        case event::heldChecked:
-            heldFinalFile_ = extra == 1;
-            break;
-        case event::continued:
-            continuedFrom_ = value;
-            if (settings_.partNote)
-                settings_.partNote(heldFinalFile_ ? fileName() + " is shorter than the server's file and is its start (" +
-                                                        humanBytes(static_cast<double>(value)) + " of " +
-                                                        humanBytes(static_cast<double>(extra)) + "); completing it"
-                                                  : continuingText(fileName(), value, extra));
-            break;
-        case event::startedOver: {
-            const auto reason = static_cast<StartOverReason>(value);
-            const bool leftAlone = reason == StartOverReason::NotThisFile || reason == StartOverReason::NotChecked;
-            if (settings_.partNote)
-                settings_.partNote(leftAlone ? fileName() + " is left alone: " + startOverText(reason) +
-                                                   "; saving the download under another name"
-                                             : "starting " + fileName() + " over: " + startOverText(reason));
-            break;
-        }
-        case event::partKept: {
-            std::lock_guard hold(lock_);
-            kept_ = value;
-            keptOf_ = extra;
-            break;
-        }
-        case event::retrying: {
-            // A name that does not resolve ends the download (get's wait).
-            const FailureCause cause = download_.lastCause();
-            if (settings_.note && cause.kind != CauseKind::NameLookup)
-                settings_.note("connection " + std::to_string(connection) + ": " + causeText(cause) +
-                               "; trying again in " + std::to_string(value / 1000) + " s (" + std::to_string(extra) +
-                               (extra == 1 ? " try" : " tries") + " left)");
-            break;
-        }
-        case event::end: {
-            std::lock_guard hold(lock_);
-            hasEnded_ = true;
-            bytesDone_ = value;
-            outcome_ = static_cast<TaskOutcome>(extra);
-            ended_.notify_all();
-            break;
-        }
-    }
-    return 0;
+int DownloadJob::nameClash(std::int64_t existingSize, std::int64_t total) {
+    std::lock_guard hold(lock_);
+    clashExisting_ = existingSize;
+    clashTotal_ = total;
+    // A file the engine could not check is never taken for this one.
+    return clashAnswer::rename;
+}
+
+void DownloadJob::continued(std::int64_t bytesThere, std::int64_t total) {
+    continuedFrom_ = bytesThere;
+    if (!settings_.partNote) return;
+    settings_.partNote(heldFinalFile_ ? fileName() + " is shorter than the server's file and is its start (" +
+                                            humanBytes(static_cast<double>(bytesThere)) + " of " +
+                                            humanBytes(static_cast<double>(total)) + "); completing it"
+                                      : continuingText(fileName(), bytesThere, total));
+}
+
+void DownloadJob::startedOver(StartOverReason why) {
+    if (!settings_.partNote) return;
+    const bool leftAlone = why == StartOverReason::NotThisFile || why == StartOverReason::NotChecked;
+    settings_.partNote(leftAlone ? fileName() + " is left alone: " + startOverText(why) +
+                                       "; saving the download under another name"
+                                 : "starting " + fileName() + " over: " + startOverText(why));
+}
+
+void DownloadJob::partKept(std::int64_t bytes, std::int64_t total) {
+    std::lock_guard hold(lock_);
+    kept_ = bytes;
+    keptOf_ = total;
+}
+
+void DownloadJob::retrying(int connection, int pauseMs, int triesLeft) {
+    // A name that does not resolve ends the download (get's wait).
+    const FailureCause cause = download_.lastCause();
+    if (!settings_.note || cause.kind == CauseKind::NameLookup) return;
+    settings_.note("connection " + std::to_string(connection) + ": " + causeText(cause) + "; trying again in " +
+                   std::to_string(pauseMs / 1000) + " s (" + std::to_string(triesLeft) +
+                   (triesLeft == 1 ? " try" : " tries") + " left)");
+}
+
+void DownloadJob::ended(std::int64_t bytesDone, TaskOutcome outcome) {
+    std::lock_guard hold(lock_);
+    hasEnded_ = true;
+    bytesDone_ = bytesDone;
+    outcome_ = outcome;
+    ended_.notify_all();
 }
 
 bool DownloadJob::waitForEnd(std::chrono::milliseconds limit) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "download/download.h"
+#include "download/task_listener.h"
 #include "download/task_param.h"
 
 #include <atomic>
@@ -48,7 +49,7 @@ TaskParam cliTaskParams(const JobSettings& settings);
 
 // One download through the engine: started, watched and stopped from one
 // thread, while the engine reports from its own.
-class DownloadJob {
+class DownloadJob : private TaskListener {
 public:
     DownloadJob(std::string url, std::string localPath, JobSettings settings);
     ~DownloadJob();
@@ -86,7 +87,15 @@ public:
     const std::string& localPath() const { return localPath_; }
 
 private:
-    int onEvent(int type, int connection, std::int64_t value, std::int64_t extra);
+    // What the engine tells (its threads).
+    void sizeKnown(std::int64_t total) override { total_ = total; }
+    int nameClash(std::int64_t existingSize, std::int64_t total) override;
+    void heldBytesChecked(std::int64_t, bool finalFile) override { heldFinalFile_ = finalFile; }
+    void continued(std::int64_t bytesThere, std::int64_t total) override;
+    void startedOver(StartOverReason why) override;
+    void partKept(std::int64_t bytes, std::int64_t total) override;
+    void retrying(int connection, int pauseMs, int triesLeft) override;
+    void ended(std::int64_t bytesDone, TaskOutcome outcome) override;
     std::string fileName() const;  // UTF-8
 
     const std::string url_;

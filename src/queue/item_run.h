@@ -1,6 +1,7 @@
 #pragma once
 
 #include "download/download.h"
+#include "download/task_listener.h"
 #include "download/task_param.h"
 #include "queue/queue_item.h"
 
@@ -63,15 +64,35 @@ public:
     bool waitUntilEnded(std::chrono::milliseconds limit) { return download_.waitUntilIdle(limit); }
 
 private:
-    struct Mailbox {
-        mutable std::mutex lock;
-        Report report;
-        std::set<int> broken;  // connections trying again that have not received since
+    // What the engine tells, kept for the queue's next look.
+    class Mailbox : public TaskListener {
+    public:
+        Mailbox(ClashChoice clash, std::function<void()> ended) : clash_(clash), ended_(std::move(ended)) {}
+        Report report() const;
+        void noteError(std::string message);
+
+        void sizeKnown(std::int64_t total) override;
+        int nameClash(std::int64_t existingSize, std::int64_t total) override;
+        void heldBytesChecked(std::int64_t comparedBytes, bool finalFile) override;
+        void continued(std::int64_t bytesThere, std::int64_t total) override;
+        void startedOver(StartOverReason why) override;
+        void partKept(std::int64_t bytes, std::int64_t total) override;
+        void retrying(int connection, int pauseMs, int triesLeft) override;
+        void received(int connection, std::int64_t bytes) override;
+        void allReceived() override;
+        void ended(std::int64_t bytesDone, TaskOutcome outcome) override;
+
+    private:
+        const ClashChoice clash_;
+        const std::function<void()> ended_;
+        mutable std::mutex lock_;
+        Report report_;
+        std::set<int> broken_;  // connections trying again that have not received since
     };
 
     const Work work_;
     TaskParam params_;
-    std::shared_ptr<Mailbox> mailbox_ = std::make_shared<Mailbox>();
+    std::shared_ptr<Mailbox> mailbox_;
     Download download_;
 };
 
