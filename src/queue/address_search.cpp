@@ -1,43 +1,32 @@
 #include "queue/address_search.h"
 
 #include "download/part_record.h"
-
-#include <condition_variable>
-#include <mutex>
-#include <thread>
+#include "web/http_fetch.h"
 
 namespace zorvan {
 
-struct AddressSearch::Shared {
-    mutable std::mutex lock;
-    std::condition_variable ended;
-    bool done = false;
-    std::string address;
-};
-
-AddressSearch::AddressSearch(const Finder& finder, const Work& work) : shared_(std::make_shared<Shared>()) {
-    std::thread([shared = shared_, finder, work] {
-        std::string found = finder(work);
-        std::lock_guard hold(shared->lock);
-        shared->address = std::move(found);
-        shared->done = true;
-        shared->ended.notify_all();
-    }).detach();
-}
+AddressSearch::AddressSearch(const Finder& finder, const Work& work)
+    : worker_([this, finder, work](std::stop_token stop) {
+          const FetchStopScope stoppable(stop);
+          std::string found = finder(work);
+          std::lock_guard hold(lock_);
+          address_ = std::move(found);
+          done_ = true;
+      }) {}
 
 AddressSearch::~AddressSearch() {
-    std::unique_lock hold(shared_->lock);
-    shared_->ended.wait_for(hold, std::chrono::seconds(2), [this] { return shared_->done; });
+    worker_.request_stop();
+    worker_.join();
 }
 
 bool AddressSearch::ready() const {
-    std::lock_guard hold(shared_->lock);
-    return shared_->done;
+    std::lock_guard hold(lock_);
+    return done_;
 }
 
 std::string AddressSearch::address() const {
-    std::lock_guard hold(shared_->lock);
-    return shared_->address;
+    std::lock_guard hold(lock_);
+    return address_;
 }
 
 bool moveRecordAddress(const std::string& path, const std::string& oldAddress, const std::string& newAddress) {

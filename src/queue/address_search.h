@@ -2,10 +2,10 @@
 
 #include "queue/queue_item.h"
 
-#include <chrono>
 #include <functional>
-#include <memory>
+#include <mutex>
 #include <string>
+#include <thread>
 
 namespace zorvan {
 
@@ -16,8 +16,7 @@ class AddressSearch {
 public:
     using Finder = std::function<std::string(const Work&)>;
     AddressSearch(const Finder& finder, const Work& work);
-    // Waits a little for the worker, then leaves it to finish on its own:
-    // it holds nothing of the queue.
+    // Stops the worker (its listing requests end at once) and joins it.
     ~AddressSearch();
     AddressSearch(const AddressSearch&) = delete;
     AddressSearch& operator=(const AddressSearch&) = delete;
@@ -27,8 +26,10 @@ public:
     std::string address() const;
 
 private:
-    struct Shared;
-    std::shared_ptr<Shared> shared_;
+    mutable std::mutex lock_;
+    bool done_ = false;
+    std::string address_;
+    std::jthread worker_;  // last: it starts once the rest is made
 };
 
 // A part file left by the download of `oldAddress` is taken up by the same

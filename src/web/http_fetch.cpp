@@ -14,6 +14,7 @@
 #include <atomic>
 #include <mutex>
 #include <memory>
+#include <utility>
 
 namespace zorvan {
 
@@ -27,6 +28,9 @@ std::mutex networkLock;
 HttpFetchNetwork network;
 
 thread_local HttpFetchReport lastReport;
+thread_local std::stop_token fetchStop;  // see FetchStopScope
+
+int checkFetchStop(void*, curl_off_t, curl_off_t, curl_off_t, curl_off_t) { return fetchStop.stop_requested() ? 1 : 0; }
 
 HttpFetchNetwork currentNetwork() {
     std::lock_guard hold(networkLock);
@@ -167,6 +171,9 @@ void setHttpFetchNetwork(HttpFetchNetwork settings) {
 
 HttpFetchReport lastHttpFetchReport() { return lastReport; }
 
+FetchStopScope::FetchStopScope(std::stop_token stop) : outer_(std::exchange(fetchStop, std::move(stop))) {}
+FetchStopScope::~FetchStopScope() { fetchStop = std::move(outer_); }
+
 HttpFetchLimits httpFetchLimits() { return {connectTimeoutMs.load(), stallTimeoutS.load(), maxBodyBytes.load()}; }
 
 Bytes httpFetch(const std::string& address, std::optional<int> method, std::optional<std::string> postText,
@@ -201,6 +208,10 @@ Bytes httpFetch(const std::string& address, std::optional<int> method, std::opti
         curl_easy_setopt(easy.get(), CURLOPT_SSL_VERIFYHOST, 0L);
     }
     if (verb != 0) setBody(easy.get(), sentBody, verb);
+    if (fetchStop.stop_possible()) {
+        curl_easy_setopt(easy.get(), CURLOPT_NOPROGRESS, 0L);
+        curl_easy_setopt(easy.get(), CURLOPT_XFERINFOFUNCTION, checkFetchStop);
+    }
     char errorText[CURL_ERROR_SIZE] = "";
     curl_easy_setopt(easy.get(), CURLOPT_ERRORBUFFER, errorText);
     // A failed transfer shows as a short or empty body, like any other.

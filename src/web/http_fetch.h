@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <stop_token>
 #include <string>
 
 namespace zorvan {
@@ -92,6 +93,21 @@ HttpFetchReport lastHttpFetchReport();
 // bytes a second when it is above 0.
 HttpFetchReport httpStream(const std::string& address, const std::function<bool(const char*, std::size_t)>& sink,
                            std::int64_t speedLimit, const std::function<bool()>& stop);
+
+// While one lives on a thread, the fetches that thread makes (httpFetch,
+// httpFetchText) end early, as failed transfers, once `stop` is requested:
+// a worker's owner can stop it and join it without waiting out a slow or
+// silent server.
+class FetchStopScope {
+public:
+    explicit FetchStopScope(std::stop_token stop);
+    ~FetchStopScope();
+    FetchStopScope(const FetchStopScope&) = delete;
+    FetchStopScope& operator=(const FetchStopScope&) = delete;
+
+private:
+    std::stop_token outer_;
+};
 
 // Raw response headers beyond this many bytes are dropped.
 inline constexpr std::size_t maxResponseHeaderBytes = 64 * 1024;

@@ -4,8 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <string>
+#include <thread>
 
 namespace zorvan {
 namespace {
@@ -218,6 +220,38 @@ TEST_F(HttpFetchTest, AGivenProxyCarriesPlainHttpRequests) {
     EXPECT_EQ(httpFetchText(direct.url("/d"), {}, {}, nullptr, nullptr, nullptr, nullptr, {}, nullptr,
                             std::string()),
               "direct /d");
+}
+
+TEST_F(HttpFetchTest, AStoppedWorkersFetchEndsAtOnceAndOthersAreUntouched) {
+    LoopbackServer silent([](const HttpRequest&) {
+        ScriptedReply reply;
+        reply.neverAnswer = true;
+        return reply;
+    });
+    std::atomic<bool> ended{false};
+    std::string body = "unset";
+    int code = 0;
+    std::jthread worker([&](std::stop_token stop) {
+        const FetchStopScope stoppable(stop);
+        body = httpFetchText(silent.url("/"));  // 60 s before the stall limit would end it
+        code = lastHttpFetchReport().transferCode;
+        ended = true;
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_FALSE(ended) << "still waiting for the server";
+    const auto asked = std::chrono::steady_clock::now();
+    worker.request_stop();
+    worker.join();
+    EXPECT_LT(std::chrono::steady_clock::now() - asked, std::chrono::seconds(5)) << "not the stall limit";
+    EXPECT_EQ(body, "");
+    EXPECT_NE(code, 0) << "a failed transfer, as a server that went away";
+
+    // Outside a scope, and in one whose stop is never asked, fetches are as ever.
+    LoopbackServer fine([](const HttpRequest&) { return ok("works"); });
+    EXPECT_EQ(httpFetchText(fine.url("/")), "works");
+    std::stop_source never;
+    const FetchStopScope idle(never.get_token());
+    EXPECT_EQ(httpFetchText(fine.url("/")), "works");
 }
 
 }  // namespace

@@ -2,10 +2,10 @@
 
 #include "follow/follow_check.h"
 #include "store/library_db.h"
+#include "web/http_fetch.h"
 
 #include <QCoreApplication>
 
-#include <atomic>
 #include <mutex>
 #include <thread>
 #include <utility>
@@ -26,7 +26,6 @@ std::int64_t nowSeconds() {
 struct FollowWatch::Shared {
     std::mutex lock;
     FollowWatch* owner = nullptr;
-    std::atomic<bool> stop{false};
 
     template <class Tell>
     void tell(Tell&& tell) {
@@ -63,9 +62,11 @@ FollowWatch::FollowWatch(std::function<std::string()> service, std::chrono::mill
 }
 
 FollowWatch::~FollowWatch() {
-    std::lock_guard hold(shared_->lock);
-    shared_->owner = nullptr;
-    shared_->stop = true;
+    {
+        std::lock_guard hold(shared_->lock);
+        shared_->owner = nullptr;
+    }
+    worker_.request_stop();
 }
 
 void FollowWatch::checkNow() {
@@ -74,13 +75,15 @@ void FollowWatch::checkNow() {
         return;
     }
     running_ = true;
-    std::thread([shared = shared_, service = service_ ? service_() : std::string()] {
+    if (worker_.joinable()) worker_.join();  // the last round has told its end
+    worker_ = std::jthread([shared = shared_, service = service_ ? service_() : std::string()](std::stop_token stop) {
+        const FetchStopScope stoppable(stop);
         std::string error;
         std::vector<FollowedPerformer> list;
         std::unique_ptr<LibraryDb> db = LibraryDb::open(libraryDbPath(), error);
         if (db) list = db->following(error);
         for (const FollowedPerformer& performer : list) {
-            if (shared->stop || !error.empty()) break;
+            if (stop.stop_requested() || !error.empty()) break;
             const QString id = QString::fromStdString(performer.id);
             shared->tell([id](FollowWatch& watch) { emit watch.checkStarted(id); });
             const FollowCheck check = checkFollowed(
@@ -95,7 +98,7 @@ void FollowWatch::checkNow() {
         }
         const QString problem = QString::fromStdString(error);
         shared->tell([problem](FollowWatch& watch) { emit watch.roundEnded(problem); });
-    }).detach();
+    });
 }
 
 }  // namespace zorvan

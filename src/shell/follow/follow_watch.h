@@ -8,6 +8,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <thread>
 
 namespace zorvan {
 
@@ -15,15 +16,14 @@ namespace zorvan {
 // start and then every `interval` while the program runs; each check is
 // recorded in the library database (works seen, new works, a failure on
 // the performer's row, tried again next round). The checks run on a
-// worker of their own, so neither the window nor the program's end waits
-// for a slow service.
+// worker of their own, so the window never waits for a slow service; the
+// watch stops and joins it (its requests end at once).
 class FollowWatch : public QObject {
     Q_OBJECT
 public:
     // `service` is read as each round starts, on the GUI thread.
     FollowWatch(std::function<std::string()> service, std::chrono::milliseconds interval);
-    // A round under way ends after the performer it checks; nothing it
-    // says afterwards reaches anyone.
+    // A round under way is stopped; nothing it says afterwards reaches anyone.
     ~FollowWatch() override;
 
     // A round now; while one runs, another after it.
@@ -43,6 +43,7 @@ signals:
 private:
     struct Shared;
     std::shared_ptr<Shared> shared_;
+    std::jthread worker_;  // the round under way, or the last one
     std::function<std::string()> service_;
     QTimer timer_;
     bool running_ = false;
