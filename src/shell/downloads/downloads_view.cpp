@@ -16,12 +16,10 @@
 #include "text/folder_of.h"
 
 #include <QCoreApplication>
-#include <QHeaderView>
 #include <QLabel>
 #include <QPointer>
 #include <QPushButton>
 #include <QTreeWidget>
-#include <QVBoxLayout>
 
 #include <algorithm>
 
@@ -78,35 +76,23 @@ QString stateText(const QueueItem& item) {
     return baseStateText(item);
 }
 
-DownloadsView::DownloadsView() {
-    setWindowTitle(QCoreApplication::translate("zorvan", "下载列表"));
-    setObjectName(QStringLiteral("下载列表窗口"));
-    resize(560, 320);
-    list_ = new QTreeWidget(this);
-    list_->setObjectName(QStringLiteral("下载列表1"));
-    list_->setColumnCount(ColumnCount);
-    list_->setHeaderLabels({QCoreApplication::translate("zorvan", "歌名"), QCoreApplication::translate("zorvan", "大小"), QCoreApplication::translate("zorvan", "进度"),
-                            QCoreApplication::translate("zorvan", "速度"), QCoreApplication::translate("zorvan", "状态")});
-    list_->setRootIsDecorated(false);
-    list_->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    list_->setSelectionBehavior(QAbstractItemView::SelectRows);
-    list_->header()->setStretchLastSection(true);
-    list_->setColumnWidth(Name, 150);
-    for (int c : {Size, Progress, Speed}) list_->setColumnWidth(c, 70);
-
-    auto* buttons = commandRow(this,
-                               {QT_TRANSLATE_NOOP("zorvan", "暂停"), QT_TRANSLATE_NOOP("zorvan", "继续"),
-                                QT_TRANSLATE_NOOP("zorvan", "取消"), QT_TRANSLATE_NOOP("zorvan", "重试"),
-                                QT_TRANSLATE_NOOP("zorvan", "打开所在文件夹"), QT_TRANSLATE_NOOP("zorvan", "全部继续"),
-                                QT_TRANSLATE_NOOP("zorvan", "清除已完成")},
-                               buttons_, [this](const QString& command) { act(command); });
-    total_ = new QLabel(this);
-    total_->setObjectName(QStringLiteral("下载合计"));
-    auto* layout = new QVBoxLayout(this);
-    layout->addWidget(list_);
-    layout->addLayout(buttons);
-    layout->addWidget(total_);
-
+DownloadsView::DownloadsView()
+    : TableWindow({QCoreApplication::translate("zorvan", "下载列表"),
+                   "下载列表窗口",
+                   {560, 320},
+                   "下载列表1",
+                   {QCoreApplication::translate("zorvan", "歌名"), QCoreApplication::translate("zorvan", "大小"),
+                    QCoreApplication::translate("zorvan", "进度"), QCoreApplication::translate("zorvan", "速度"),
+                    QCoreApplication::translate("zorvan", "状态")},
+                   {150, 70, 70, 70},
+                   {QT_TRANSLATE_NOOP("zorvan", "暂停"), QT_TRANSLATE_NOOP("zorvan", "继续"),
+                    QT_TRANSLATE_NOOP("zorvan", "取消"), QT_TRANSLATE_NOOP("zorvan", "重试"),
+                    QT_TRANSLATE_NOOP("zorvan", "打开所在文件夹"), QT_TRANSLATE_NOOP("zorvan", "全部继续"),
+                    QT_TRANSLATE_NOOP("zorvan", "清除已完成")},
+                   "下载合计"},
+                  [this](const QString& command) { act(command); }),
+      list_(list()),
+      total_(statusLine()) {
     DownloadManager& manager = downloadManager();
     // The queue may tick for every work that ends: the whole list follows a
     // few times a second, a changed work's row at once.
@@ -135,8 +121,6 @@ DownloadsView::DownloadsView() {
     });
     refresh();
 }
-
-QPushButton* DownloadsView::button(const QString& text) const { return buttonWithText(buttons_, text); }
 
 QTreeWidgetItem* DownloadsView::rowOf(int id) {
     const auto it = rows_.find(id);

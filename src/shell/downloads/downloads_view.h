@@ -1,8 +1,9 @@
 #pragma once
 
+#include "shell/windows/table_window.h"
+
 #include <QElapsedTimer>
 #include <QTimer>
-#include <QWidget>
 
 #include <map>
 #include <string>
@@ -20,14 +21,12 @@ struct QueueItem;
 // "下载列表": one row per queued work (song name, size, progress, speed,
 // state) with the buttons that act on the selected rows, and a total line.
 // Shows the download manager's queue; hidden, not destroyed, when closed.
-class DownloadsView : public QWidget {
+class DownloadsView : public TableWindow {
     Q_OBJECT
 public:
     DownloadsView();
 
-    QTreeWidget* list() const { return list_; }
-    QLabel* totalLine() const { return total_; }
-    QPushButton* button(const QString& text) const;
+    QLabel* totalLine() const { return statusLine(); }
 
     // Rows brought up to date with the queue.
     void refresh();
@@ -40,10 +39,9 @@ private:
     void showTotals();                     // the line under the rows
     std::vector<int> selectedIds() const;
 
-    QTreeWidget* list_;
+    QTreeWidget* const list_;
+    QLabel* const total_;
     std::map<int, QTreeWidgetItem*> rows_;  // by queue item id
-    QLabel* total_;
-    std::vector<QPushButton*> buttons_;
     QElapsedTimer lastRefresh_;  // the whole list is redrawn a few times a second at most
     QTimer redrawLater_;         // a redraw skipped for that, made up
 };

@@ -1,15 +1,11 @@
 #include "shell/follow/following_view.h"
 
-#include "shell/windows/command_row.h"
 #include "store/library_db.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
-#include <QHeaderView>
 #include <QLabel>
-#include <QPushButton>
 #include <QTreeWidget>
-#include <QVBoxLayout>
 
 namespace zorvan {
 
@@ -28,40 +24,24 @@ QString newWorksText(int count) {
     return count > 0 ? QCoreApplication::translate("zorvan", "%1 个新作品").arg(count) : QString();
 }
 
-FollowingView::FollowingView() {
-    setWindowTitle(QCoreApplication::translate("zorvan", "关注列表"));
-    setObjectName(QStringLiteral("关注窗口"));
-    resize(520, 260);
-    list_ = new QTreeWidget(this);
-    list_->setObjectName(QStringLiteral("关注列表1"));
-    list_->setColumnCount(ColumnCount);
-    list_->setHeaderLabels({QCoreApplication::translate("zorvan", "主播"), QCoreApplication::translate("zorvan", "新作品"),
-                            QCoreApplication::translate("zorvan", "作品"), QCoreApplication::translate("zorvan", "上次检查"),
-                            QCoreApplication::translate("zorvan", "状态")});
-    list_->setRootIsDecorated(false);
-    list_->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    list_->setSelectionBehavior(QAbstractItemView::SelectRows);
-    list_->header()->setStretchLastSection(true);
-    list_->setColumnWidth(Performer, 90);
-    list_->setColumnWidth(NewWorks, 90);
-    list_->setColumnWidth(Works, 50);
-    list_->setColumnWidth(LastCheck, 100);
+FollowingView::FollowingView()
+    : TableWindow({QCoreApplication::translate("zorvan", "关注列表"),
+                   "关注窗口",
+                   {520, 260},
+                   "关注列表1",
+                   {QCoreApplication::translate("zorvan", "主播"), QCoreApplication::translate("zorvan", "新作品"),
+                    QCoreApplication::translate("zorvan", "作品"), QCoreApplication::translate("zorvan", "上次检查"),
+                    QCoreApplication::translate("zorvan", "状态")},
+                   {90, 90, 50, 100},
+                   {QT_TRANSLATE_NOOP("zorvan", "下载新作品"), QT_TRANSLATE_NOOP("zorvan", "立即检查"),
+                    QT_TRANSLATE_NOOP("zorvan", "显示作品"), QT_TRANSLATE_NOOP("zorvan", "取消关注")},
+                   "关注状态"},
+                  [this](const QString& command) { emit commandChosen(command); }),
+      list_(TableWindow::list()),
+      status_(statusLine()) {
     connect(list_, &QTreeWidget::itemDoubleClicked, this,
             [this](QTreeWidgetItem* row) { emit performerOpened(row->text(Performer)); });
-
-    auto* buttons = commandRow(this,
-                               {QT_TRANSLATE_NOOP("zorvan", "下载新作品"), QT_TRANSLATE_NOOP("zorvan", "立即检查"),
-                                QT_TRANSLATE_NOOP("zorvan", "显示作品"), QT_TRANSLATE_NOOP("zorvan", "取消关注")},
-                               buttons_, [this](const QString& command) { emit commandChosen(command); });
-    status_ = new QLabel(this);
-    status_->setObjectName(QStringLiteral("关注状态"));
-    auto* layout = new QVBoxLayout(this);
-    layout->addWidget(list_);
-    layout->addLayout(buttons);
-    layout->addWidget(status_);
 }
-
-QPushButton* FollowingView::button(const QString& text) const { return buttonWithText(buttons_, text); }
 
 void FollowingView::showPerformers(const std::vector<FollowedPerformer>& performers, const QString& checking,
                          const QString& problem) {

@@ -1,7 +1,8 @@
 #pragma once
 
+#include "shell/windows/table_window.h"
+
 #include <QStringList>
-#include <QWidget>
 
 #include <vector>
 
@@ -17,14 +18,10 @@ struct FollowedPerformer;
 // check, and why the last check failed), with the buttons that act on the
 // selected rows (on every row when none is selected). Hidden, not
 // destroyed, when closed.
-class FollowingView : public QWidget {
+class FollowingView : public TableWindow {
     Q_OBJECT
 public:
     FollowingView();
-
-    QTreeWidget* list() const { return list_; }
-    QLabel* statusLine() const { return status_; }
-    QPushButton* button(const QString& text) const;
 
     // Rows as the library has them; `checking` is the performer a check
     // is under way for, `problem` why the library could not be read.
@@ -37,9 +34,8 @@ signals:
     void performerOpened(const QString& id);
 
 private:
-    QTreeWidget* list_;
-    QLabel* status_;
-    std::vector<QPushButton*> buttons_;
+    QTreeWidget* const list_;
+    QLabel* const status_;
 };
 
 // "1 个新作品"; empty for none.

@@ -1,0 +1,37 @@
+#include "shell/windows/table_window.h"
+
+#include "shell/windows/command_row.h"
+
+#include <QHeaderView>
+#include <QLabel>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+namespace zorvan {
+
+TableWindow::TableWindow(const Design& design, std::function<void(const QString&)> chosen) {
+    setWindowTitle(design.title);
+    setObjectName(QString::fromUtf8(design.name));
+    resize(design.size);
+    list_ = new QTreeWidget(this);
+    list_->setObjectName(QString::fromUtf8(design.listName));
+    list_->setColumnCount(static_cast<int>(design.columns.size()));
+    list_->setHeaderLabels(design.columns);
+    list_->setRootIsDecorated(false);
+    list_->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    list_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    list_->header()->setStretchLastSection(true);
+    for (std::size_t c = 0; c < design.columnWidths.size(); ++c)
+        list_->setColumnWidth(static_cast<int>(c), design.columnWidths[c]);
+    auto* buttons = commandRow(this, design.commands, buttons_, std::move(chosen));
+    status_ = new QLabel(this);
+    status_->setObjectName(QString::fromUtf8(design.statusName));
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(list_);
+    layout->addLayout(buttons);
+    layout->addWidget(status_);
+}
+
+QPushButton* TableWindow::button(const QString& text) const { return buttonWithText(buttons_, text); }
+
+}  // namespace zorvan

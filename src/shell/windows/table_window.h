@@ -1,0 +1,45 @@
+#pragma once
+
+#include <QSize>
+#include <QStringList>
+#include <QWidget>
+
+#include <functional>
+#include <initializer_list>
+#include <vector>
+
+class QLabel;
+class QPushButton;
+class QTreeWidget;
+
+namespace zorvan {
+
+// The shape the program's list views share (the downloads and the
+// followed performers): a list of rows that are selected many at a time,
+// a row of command buttons under it, a status line at the bottom.
+class TableWindow : public QWidget {
+public:
+    struct Design {
+        QString title;                       // translated
+        const char* name;                    // the window's object name
+        QSize size;
+        const char* listName;                // the list's object name
+        QStringList columns;                 // translated headings
+        std::vector<int> columnWidths;       // the last column stretches
+        std::initializer_list<const char*> commands;  // source texts, context "zorvan"
+        const char* statusName;              // the status line's object name
+    };
+    // `chosen` hears the (translated) text of a clicked command button.
+    TableWindow(const Design& design, std::function<void(const QString&)> chosen);
+
+    QTreeWidget* list() const { return list_; }
+    QLabel* statusLine() const { return status_; }
+    QPushButton* button(const QString& text) const;
+
+private:
+    QTreeWidget* list_;
+    QLabel* status_;
+    std::vector<QPushButton*> buttons_;
+};
+
+}  // namespace zorvan
