@@ -245,8 +245,12 @@ void DownloadQueue::follow(QueueItem& item, Running& r, Clock::time_point now, b
         const std::int64_t moved = r.run->takeBytesSinceLastQuery();
         if (item.state == ItemState::Running) item.speed = seconds > 0 ? static_cast<double>(moved) / seconds : 0;
     }
-    item.total = report.total;
-    item.done = done;
+    // Until the server answers, the work shows what its part file holds,
+    // not the nothing a run that has not reached it counts.
+    if (report.reached) {
+        item.total = report.total;
+        item.done = done;
+    }
     item.continuedFrom = report.continuedFrom;
     item.startedOver = report.startedOver;
     item.retrying = report.retrying;
@@ -295,7 +299,10 @@ void DownloadQueue::settle(QueueItem& item, Running& r) {
     item.speed = 0;
     item.retrying = 0;
     if (report.total >= 0) item.total = report.total;
-    item.done = report.outcome == TaskOutcome::Complete ? report.bytesDone : std::max(report.kept, std::int64_t{0});
+    if (report.outcome == TaskOutcome::Complete)
+        item.done = report.bytesDone;
+    else if (report.reached)
+        item.done = std::max(report.kept, std::int64_t{0});
     if (r.cancelling) {
         removePartFiles(item.work.path);
         removeNow(item.id);

@@ -269,5 +269,30 @@ TEST_F(QueueTest, TheNextWorkStartsAsSoonAsTheLastEnds) {
     EXPECT_LT(gaps.back(), 500.0) << "longest gap, ms";
 }
 
+TEST_F(QueueTest, AWorkThatCannotReachItsServerAgainStillShowsWhatItsPartHolds) {
+    const std::string content = patternBytes(2000000, 6);
+    auto server = std::make_unique<LoopbackServer>(fileScript(content, [](ScriptedReply& reply, const HttpRequest&, std::int64_t) {
+        reply.bytesPerSecond = 500000;
+    }));
+    DownloadQueue queue(settings(1, {1s, 5s, 1s, 1s}));
+    const int id = queue.add(work(server->url("/p.mp4"), "p.mp4"));
+    ASSERT_TRUE(tickUntil(queue, [&] { return queue.item(id)->done > 300000; }));
+    queue.pause(id);
+    ASSERT_TRUE(tickUntil(queue, [&] { return !queue.active(); }));
+    const std::int64_t kept = queue.item(id)->done;
+    ASSERT_GT(kept, 0);
+
+    server.reset();  // the server is gone when the work is continued
+    queue.resume(id);
+    bool shownAll = true;
+    ASSERT_TRUE(tickUntil(queue, [&] { return queue.item(id)->settled(); }, 20s, [&] {
+        shownAll = shownAll && queue.item(id)->done == kept && queue.item(id)->total == 2000000;
+    }));
+    EXPECT_EQ(queue.item(id)->state, ItemState::Failed);
+    EXPECT_EQ(queue.item(id)->failureKind, FailureKind::Unreachable);
+    EXPECT_TRUE(shownAll) << "its part's share and size stay on its row throughout";
+    EXPECT_EQ(queue.item(id)->done, kept);
+}
+
 }  // namespace
 }  // namespace zorvan
