@@ -13,7 +13,6 @@
 #include "shell/windows/command_row.h"
 #include "shell/windows/main_window.h"
 #include "text/byte_count.h"
-#include "text/folder_of.h"
 
 #include <QCoreApplication>
 #include <QLabel>
@@ -90,9 +89,7 @@ DownloadsView::DownloadsView()
                     QT_TRANSLATE_NOOP("zorvan", "打开所在文件夹"), QT_TRANSLATE_NOOP("zorvan", "全部继续"),
                     QT_TRANSLATE_NOOP("zorvan", "清除已完成")},
                    "下载合计"},
-                  [this](const QString& command) { act(command); }),
-      list_(list()),
-      total_(statusLine()) {
+                  [this](const QString& command) { act(command); }) {
     DownloadManager& manager = downloadManager();
     // The queue may tick for every work that ends: the whole list follows a
     // few times a second, a changed work's row at once.
@@ -141,7 +138,7 @@ void DownloadsView::fill(QTreeWidgetItem* row, const QueueItem& item) {
 void DownloadsView::showItem(const QueueItem& item) {
     QTreeWidgetItem* row = rowOf(item.id);
     if (!row) {
-        row = new QTreeWidgetItem(list_);
+        row = new QTreeWidgetItem(list());
         row->setData(Name, Qt::UserRole, item.id);
         rows_[item.id] = row;
     }
@@ -165,12 +162,12 @@ void DownloadsView::showTotals() {
                        .arg(t.waiting + t.running + t.paused)
                        .arg(megabytes(static_cast<std::int64_t>(t.speed)));
     if (queue.pausedByFailures()) line = coreText(queuePauseText(queue.pauseCause())) + QCoreApplication::translate("zorvan", "。") + line;
-    total_->setText(line);
+    statusLine()->setText(line);
 }
 
 std::vector<int> DownloadsView::selectedIds() const {
     std::vector<int> ids;
-    for (QTreeWidgetItem* row : list_->selectedItems()) ids.push_back(row->data(Name, Qt::UserRole).toInt());
+    for (QTreeWidgetItem* row : list()->selectedItems()) ids.push_back(row->data(Name, Qt::UserRole).toInt());
     return ids;
 }
 

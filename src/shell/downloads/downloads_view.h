@@ -39,8 +39,6 @@ private:
     void showTotals();                     // the line under the rows
     std::vector<int> selectedIds() const;
 
-    QTreeWidget* const list_;
-    QLabel* const total_;
     std::map<int, QTreeWidgetItem*> rows_;  // by queue item id
     QElapsedTimer lastRefresh_;  // the whole list is redrawn a few times a second at most
     QTimer redrawLater_;         // a redraw skipped for that, made up

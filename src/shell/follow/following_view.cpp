@@ -36,10 +36,8 @@ FollowingView::FollowingView()
                    {QT_TRANSLATE_NOOP("zorvan", "下载新作品"), QT_TRANSLATE_NOOP("zorvan", "立即检查"),
                     QT_TRANSLATE_NOOP("zorvan", "显示作品"), QT_TRANSLATE_NOOP("zorvan", "取消关注")},
                    "关注状态"},
-                  [this](const QString& command) { emit commandChosen(command); }),
-      list_(TableWindow::list()),
-      status_(statusLine()) {
-    connect(list_, &QTreeWidget::itemDoubleClicked, this,
+                  [this](const QString& command) { emit commandChosen(command); }) {
+    connect(list(), &QTreeWidget::itemDoubleClicked, this,
             [this](QTreeWidgetItem* row) { emit performerOpened(row->text(Performer)); });
 }
 
@@ -47,13 +45,13 @@ void FollowingView::showPerformers(const std::vector<FollowedPerformer>& perform
                          const QString& problem) {
     const QStringList selected = [this] {
         QStringList ids;
-        for (QTreeWidgetItem* row : list_->selectedItems()) ids << row->text(Performer);
+        for (QTreeWidgetItem* row : list()->selectedItems()) ids << row->text(Performer);
         return ids;
     }();
-    list_->clear();
+    list()->clear();
     for (const FollowedPerformer& p : performers) {
         const QString id = QString::fromStdString(p.id);
-        auto* row = new QTreeWidgetItem(list_);
+        auto* row = new QTreeWidgetItem(list());
         row->setText(Performer, id);
         row->setText(NewWorks, newWorksText(p.newWorks));
         row->setText(Works, p.lastChecked > 0 ? QString::number(p.works) : QString());
@@ -61,16 +59,16 @@ void FollowingView::showPerformers(const std::vector<FollowedPerformer>& perform
         row->setText(Status, QString::fromStdString(p.lastError));
         row->setSelected(selected.contains(id));
     }
-    status_->setText(!problem.isEmpty()      ? problem
+    statusLine()->setText(!problem.isEmpty()      ? problem
                      : performers.empty()    ? QCoreApplication::translate("zorvan", "还没有关注主播：在作品列表的菜单中选“关注”。")
                                              : QString());
 }
 
 QStringList FollowingView::chosenIds() const {
     QStringList ids;
-    const bool all = list_->selectedItems().isEmpty();
-    for (int i = 0; i < list_->topLevelItemCount(); ++i)
-        if (all || list_->topLevelItem(i)->isSelected()) ids << list_->topLevelItem(i)->text(Performer);
+    const bool all = list()->selectedItems().isEmpty();
+    for (int i = 0; i < list()->topLevelItemCount(); ++i)
+        if (all || list()->topLevelItem(i)->isSelected()) ids << list()->topLevelItem(i)->text(Performer);
     return ids;
 }
 

@@ -33,9 +33,6 @@ signals:
     void commandChosen(const QString& command);
     void performerOpened(const QString& id);
 
-private:
-    QTreeWidget* const list_;
-    QLabel* const status_;
 };
 
 // "1 个新作品"; empty for none.
