@@ -27,6 +27,17 @@ namespace {
 
 using namespace test;
 
+// The sanitizers keep freed memory back on purpose (and find leaks
+// themselves): there the resident size says nothing. They also slow every
+// thread several times over, so a checkpoint lands later after its moment.
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+constexpr bool residentSizeTells = false;
+constexpr int checkpointsLate = 3;
+#else
+constexpr bool residentSizeTells = true;
+constexpr int checkpointsLate = 2;
+#endif
+
 TEST(KillTest, AKilledDownloadContinuesFromItsLastCheckpointAndFetchesOnlyWhatIsMissing) {
     const std::string content = patternBytes(4 * 1024 * 1024, 11);
     const auto size = static_cast<std::int64_t>(content.size());
@@ -50,7 +61,7 @@ TEST(KillTest, AKilledDownloadContinuesFromItsLastCheckpointAndFetchesOnlyWhatIs
         ASSERT_TRUE(record);
         // A kill loses no more than what arrived since the last checkpoint.
         const std::int64_t checkpointsWorth = rate / 10;
-        EXPECT_LE(server.bytesSent() - record->doneBytes(), 2 * checkpointsWorth + connections * 36 * 1024);
+        EXPECT_LE(server.bytesSent() - record->doneBytes(), checkpointsLate * checkpointsWorth + connections * 36 * 1024);
 
         server.resetBytesSent();
         const std::size_t firstRun = server.requests().size();
@@ -68,13 +79,6 @@ TEST(KillTest, AKilledDownloadContinuesFromItsLastCheckpointAndFetchesOnlyWhatIs
     }
 }
 
-// The sanitizers keep freed memory back on purpose (and find leaks
-// themselves): there the resident size says nothing.
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-constexpr bool residentSizeTells = false;
-#else
-constexpr bool residentSizeTells = true;
-#endif
 
 // What the process holds: threads, open descriptors, resident kilobytes.
 struct Holdings {
