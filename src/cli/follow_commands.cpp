@@ -45,7 +45,7 @@ std::unique_ptr<LibraryDb> openLibrary() {
 
 int listFollowing(LibraryDb& db, bool json) {
     std::string error;
-    const std::vector<FollowedPerformer> list = db.following(error);
+    const std::vector<FollowedPerformer> list = db.follows().following(error);
     if (!error.empty()) {
         std::fprintf(stderr, "zorvan-cli: cannot read the library: %s\n", error.c_str());
         return exitCode::localFile;
@@ -87,7 +87,7 @@ bool importArchive(LibraryDb& db, const std::string& folder) {
     std::string error;
     if (archive.open(folder, error)) {
         const std::vector<std::string> keys(archive.keys().begin(), archive.keys().end());
-        if (db.importArchive(path, keys, nowSeconds(), error)) return true;
+        if (db.files().importArchive(path, keys, nowSeconds(), error)) return true;
     }
     std::fprintf(stderr, "zorvan-cli: cannot take in the archive %s: %s\n", path.c_str(), error.c_str());
     return false;
@@ -102,9 +102,9 @@ int runFollow(const FollowOptions& options) {
     std::string error;
     for (const std::string& id : options.performers) {
         if (options.command == "follow") {
-            if (!db->follow(id, nowSeconds(), error)) break;
+            if (!db->follows().follow(id, nowSeconds(), error)) break;
             std::fprintf(stderr, "following %s\n", id.c_str());
-        } else if (db->unfollow(id, error)) {
+        } else if (db->follows().unfollow(id, error)) {
             std::fprintf(stderr, "no longer following %s (its files stay)\n", id.c_str());
         } else if (error.empty()) {
             std::fprintf(stderr, "zorvan-cli: %s was not followed\n", id.c_str());
@@ -121,7 +121,7 @@ int runSync(const GetAllOptions& options) {
     const auto db = openLibrary();
     if (!db) return exitCode::localFile;
     std::string error;
-    const std::vector<FollowedPerformer> list = db->following(error);
+    const std::vector<FollowedPerformer> list = db->follows().following(error);
     if (!error.empty()) {
         std::fprintf(stderr, "zorvan-cli: cannot read the library: %s\n", error.c_str());
         return exitCode::localFile;
@@ -150,7 +150,7 @@ int runSync(const GetAllOptions& options) {
         const Verdict fault = listingFault(listing, options.service, performer.id);
         // A dry run changes nothing, the record of what was seen included.
         const int fresh =
-            options.dryRun ? 0 : db->recordCheck(performer.id, seenWorksOf(listing.works), fault.text, nowSeconds(), error);
+            options.dryRun ? 0 : db->follows().recordCheck(performer.id, seenWorksOf(listing.works), fault.text, nowSeconds(), error);
         if (fresh < 0) {
             std::fprintf(stderr, "zorvan-cli: cannot write the library: %s\n", error.c_str());
             return exitCode::localFile;

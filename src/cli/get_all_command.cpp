@@ -95,7 +95,7 @@ public:
             if (const QueueItem* item = queue_.item(e.id)) report(*item);
         });
         std::string error;
-        if (library_) known_ = KnownFiles(library_->files(error));
+        if (library_) known_ = KnownFiles(library_->files().all(error));
         if (!error.empty()) display_.print("zorvan-cli: cannot read the library (files are known by name only): " + error);
     }
 
@@ -226,7 +226,7 @@ private:
         std::string error;
         const std::int64_t now =
             std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch()).count();
-        if (!library_->recordFiles(unrecorded_, now, error))
+        if (!library_->files().record(unrecorded_, now, error))
             display_.print("zorvan-cli: cannot write the library: " + error);
         unrecorded_.clear();
         lastRecorded_ = Clock::now();

@@ -26,7 +26,7 @@ FollowCheck checkFollowed(LibraryDb& db, const std::string& serviceAddress, cons
     FollowCheck check;
     check.fault = listingFaultOf(listing);
     const std::string failure = check.fault == ListingFault::None ? std::string() : failureText(check.fault);
-    const int fresh = db.recordCheck(performer, seenWorksOf(listing.works), failure, now, check.storeError);
+    const int fresh = db.follows().recordCheck(performer, seenWorksOf(listing.works), failure, now, check.storeError);
     check.firstSeen = fresh < 0 ? 0 : fresh;
     return check;
 }

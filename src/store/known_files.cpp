@@ -86,7 +86,7 @@ KnownFiles readKnownFiles(const std::string& dbPath, std::string& error) {
     if (!std::filesystem::exists(dbPath, ignored)) return {};
     const std::unique_ptr<LibraryDb> db = LibraryDb::open(dbPath, error);
     if (!db) return {};
-    return KnownFiles(db->files(error));
+    return KnownFiles(db->files().all(error));
 }
 
 }  // namespace zorvan

@@ -4,19 +4,20 @@
 
 #include <condition_variable>
 #include <functional>
+#include <map>
 #include <memory>
 #include <mutex>
-#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
 
 namespace zorvan {
 
-// Writes the saved queue and the files saved since, on a thread of its own,
-// so whoever hands them over (the window's thread) never waits on the disk.
-// A newer queue replaces one not yet written; files are written in the
-// order given. Owns the database from its making on.
+// Writes the queue's changes and the files saved since, on a thread of its
+// own, so whoever hands them over (the window's thread) never waits on the
+// disk. Changes not yet written are merged (a row's latest version wins);
+// files are written in the order given. Owns the database from its making
+// on.
 class StoreWriter {
 public:
     // Called on the writer's thread after each write: what went wrong (empty:
@@ -29,7 +30,7 @@ public:
     StoreWriter(const StoreWriter&) = delete;
     StoreWriter& operator=(const StoreWriter&) = delete;
 
-    void write(std::optional<std::vector<SavedWork>> queue, std::vector<WorkFile> files);
+    void write(QueueChanges queue, std::vector<WorkFile> files);
     // Returns once everything handed over before the call is written.
     void flush();
 
@@ -40,7 +41,8 @@ private:
     Written written_;
     std::mutex lock_;
     std::condition_variable_any changed_;
-    std::optional<std::vector<SavedWork>> queue_;
+    std::map<std::int64_t, SavedWork> rowsToWrite_;  // by position
+    std::vector<std::int64_t> rowsToRemove_;
     std::vector<WorkFile> files_;
     long handedOver_ = 0;  // writes asked for
     long done_ = 0;        // of them, written

@@ -25,19 +25,28 @@ TEST(LibraryDbTest, KeepsTheQueueAcrossOpeningsAndLeavesOtherFilesAlone) {
     {
         auto db = LibraryDb::open(path, error);
         ASSERT_TRUE(db) << error;
-        const std::vector<SavedWork> works = {{"光年之外", "http://h/3.mp4", "/v/光年之外.mp4", "", 20651048, 1000},
-                                              {"稻香", "http://h/6.mp4", "/v/稻香.mp4", "无法连接服务器", -1, 0}};
-        ASSERT_TRUE(db->saveQueue(works, error)) << error;
-        ASSERT_TRUE(db->saveQueue(works, error)) << "saving again replaces, it does not add";
+        // Rows are written as works change, in any order; the queue reads
+        // back in its positions' order.
+        QueueChanges changes;
+        changes.written = {{"稻香", "http://h/6.mp4", "/v/稻香.mp4", "无法连接服务器", -1, 0, "", "", 0, "", 9},
+                           {"晴天", "http://h/5.mp4", "/v/晴天.mp4", "", -1, 0, "", "", 0, "", 4},
+                           {"光年之外", "http://h/3.mp4", "/v/光年之外.mp4", "", 20651048, 10, "", "", 0, "", 2}};
+        ASSERT_TRUE(db->queue().apply(changes, error)) << error;
+        ASSERT_TRUE(db->queue().apply(changes, error)) << "writing a row again replaces it, it does not add";
+        changes.written = {{"光年之外", "http://h/3.mp4", "/v/光年之外.mp4", "", 20651048, 1000, "", "", 0, "", 2}};
+        changes.removed = {4};
+        ASSERT_TRUE(db->queue().apply(changes, error)) << error;
     }
     auto again = LibraryDb::open(path, error);
     ASSERT_TRUE(again) << error;
-    const std::vector<SavedWork> back = again->loadQueue(error);
+    const std::vector<SavedWork> back = again->queue().load(error);
     ASSERT_EQ(back.size(), 2u);
     EXPECT_EQ(back[0].title, "光年之外");
     EXPECT_EQ(back[0].total, 20651048);
     EXPECT_EQ(back[0].done, 1000);
+    EXPECT_EQ(back[0].position, 2);
     EXPECT_EQ(back[1].failure, "无法连接服务器");
+    EXPECT_EQ(back[1].position, 9);
     again.reset();
 
     // Not a database at all, and another program's database: refused, untouched.
@@ -75,34 +84,34 @@ TEST(LibraryDbTest, AnOlderLibraryGainsFollowingAndFilesAndChecksCountNewAndGone
     std::string error;
     auto db = LibraryDb::open(path, error);
     ASSERT_TRUE(db) << error;
-    ASSERT_EQ(db->loadQueue(error).size(), 1u) << "the queue survives the migration";
+    ASSERT_EQ(db->queue().load(error).size(), 1u) << "the queue survives the migration";
 
-    EXPECT_TRUE(db->follow("100001", 1000, error));
-    EXPECT_TRUE(db->follow("100001", 2000, error)) << "following twice is following";
-    EXPECT_TRUE(db->follow("100003", 1500, error));
+    EXPECT_TRUE(db->follows().follow("100001", 1000, error));
+    EXPECT_TRUE(db->follows().follow("100001", 2000, error)) << "following twice is following";
+    EXPECT_TRUE(db->follows().follow("100003", 1500, error));
     const std::vector<SeenWork> three = {{1, "小幸运", "http://h/1.mp4", "/1.mp4"}, {2, "起风了", "http://h/2.mp4", "/2.mp4"},
                                          {3, "光年之外", "http://h/3.mp4", "/3.mp4"}};
-    EXPECT_EQ(db->recordCheck("100001", three, "", 3000, error), 3);
-    EXPECT_EQ(db->recordCheck("100001", three, "", 3000, error), 0) << "a second check in the same second";
-    EXPECT_TRUE(db->newWorks("100001", error).empty()) << "what the first check finds is where following began";
+    EXPECT_EQ(db->follows().recordCheck("100001", three, "", 3000, error), 3);
+    EXPECT_EQ(db->follows().recordCheck("100001", three, "", 3000, error), 0) << "a second check in the same second";
+    EXPECT_TRUE(db->follows().newWorks("100001", error).empty()) << "what the first check finds is where following began";
     std::vector<SeenWork> moved = {three[0], three[2], {4, "平凡之路", "http://h/4.mp4", "/4.mp4"},
                                    {5, "晴天", "http://h/5.mp4", "/5.mp4"}};
     // 晴天 was fetched by an older get-all: its archive line is taken in once.
-    EXPECT_TRUE(db->importArchive("/v/zorvan-archive.txt", {"/5.mp4"}, 3500, error)) << error;
-    EXPECT_TRUE(db->importArchive("/v/zorvan-archive.txt", {"/4.mp4"}, 3600, error)) << "a second time is a no-op";
-    EXPECT_EQ(db->recordCheck("100001", moved, "", 4000, error), 2);
-    std::vector<SeenWork> fresh = db->newWorks("100001", error);
+    EXPECT_TRUE(db->files().importArchive("/v/zorvan-archive.txt", {"/5.mp4"}, 3500, error)) << error;
+    EXPECT_TRUE(db->files().importArchive("/v/zorvan-archive.txt", {"/4.mp4"}, 3600, error)) << "a second time is a no-op";
+    EXPECT_EQ(db->follows().recordCheck("100001", moved, "", 4000, error), 2);
+    std::vector<SeenWork> fresh = db->follows().newWorks("100001", error);
     ASSERT_EQ(fresh.size(), 1u) << error;
     EXPECT_EQ(fresh[0].songName, "平凡之路");
-    EXPECT_EQ(db->following(error)[0].newWorks, 1);
-    EXPECT_TRUE(db->recordFile({"/4.mp4", "/v/平凡之路.mp4", 1000, false}, 4100, error));
-    EXPECT_EQ(db->newWorks("100001", error).size(), 1u) << "a part file does not end its being new";
+    EXPECT_EQ(db->follows().following(error)[0].newWorks, 1);
+    EXPECT_TRUE(db->files().record({"/4.mp4", "/v/平凡之路.mp4", 1000, false}, 4100, error));
+    EXPECT_EQ(db->follows().newWorks("100001", error).size(), 1u) << "a part file does not end its being new";
     // Its address moved before the download ended: the same work all the same.
-    EXPECT_TRUE(db->recordFile({"/4.mp4?v=1", "/v/平凡之路.mp4", 2000, true, "100001", 4, "平凡之路"}, 4200, error));
-    EXPECT_TRUE(db->newWorks("100001", error).empty());
+    EXPECT_TRUE(db->files().record({"/4.mp4?v=1", "/v/平凡之路.mp4", 2000, true, "100001", 4, "平凡之路"}, 4200, error));
+    EXPECT_TRUE(db->follows().newWorks("100001", error).empty());
     // A failed check keeps what was seen: nothing is gone for it.
-    EXPECT_EQ(db->recordCheck("100001", {}, "cannot list the works", 5000, error), 0);
-    std::vector<FollowedPerformer> list = db->following(error);
+    EXPECT_EQ(db->follows().recordCheck("100001", {}, "cannot list the works", 5000, error), 0);
+    std::vector<FollowedPerformer> list = db->follows().following(error);
     ASSERT_EQ(list.size(), 2u) << error;
     EXPECT_EQ(list[0].id, "100001");
     EXPECT_EQ(list[0].added, 1000);
@@ -110,9 +119,9 @@ TEST(LibraryDbTest, AnOlderLibraryGainsFollowingAndFilesAndChecksCountNewAndGone
     EXPECT_EQ(list[0].newWorks, 0);
     EXPECT_EQ(list[0].lastChecked, 5000);
     EXPECT_EQ(list[0].lastError, "cannot list the works");
-    EXPECT_TRUE(db->unfollow("100003", error));
-    EXPECT_FALSE(db->unfollow("100003", error));
-    EXPECT_EQ(db->following(error).size(), 1u);
+    EXPECT_TRUE(db->follows().unfollow("100003", error));
+    EXPECT_FALSE(db->follows().unfollow("100003", error));
+    EXPECT_EQ(db->follows().following(error).size(), 1u);
 }
 
 TEST(LibraryDbTest, TheWindowAndTheCommandLineWriteAtOnceWithoutLosingEither) {
@@ -127,18 +136,19 @@ TEST(LibraryDbTest, TheWindowAndTheCommandLineWriteAtOnceWithoutLosingEither) {
         auto db = LibraryDb::open(path, why);
         if (!db) return void(++failures);
         for (int i = 0; i < 200; ++i) {
-            const std::vector<SavedWork> queue(static_cast<std::size_t>(i % 7 + 1), SavedWork{"稻香", "http://h/6.mp4", "/v/稻香.mp4", "", -1, i});
-            if (!db->saveQueue(queue, why)) ++failures;
+            QueueChanges changes;
+            changes.written = {SavedWork{"稻香", "http://h/6.mp4", "/v/稻香.mp4", "", -1, i, "", "", 0, "", i % 7}};
+            if (!db->queue().apply(changes, why)) ++failures;
         }
     });
     std::thread cli([&] {
         std::string why;
         auto db = LibraryDb::open(path, why);
-        if (!db || !db->follow("100001", 1, why)) return void(++failures);
+        if (!db || !db->follows().follow("100001", 1, why)) return void(++failures);
         std::vector<SeenWork> works;
         for (int i = 1; i <= 200; ++i) {
             works.push_back({i, "作品 " + std::to_string(i), "http://h/" + std::to_string(i) + ".mp4", std::to_string(i)});
-            if (db->recordCheck("100001", works, "", i, why) != 1) ++failures;
+            if (db->follows().recordCheck("100001", works, "", i, why) != 1) ++failures;
         }
     });
     window.join();
@@ -146,9 +156,11 @@ TEST(LibraryDbTest, TheWindowAndTheCommandLineWriteAtOnceWithoutLosingEither) {
     EXPECT_EQ(failures.load(), 0);
     auto db = LibraryDb::open(path, error);
     ASSERT_TRUE(db) << error;
-    EXPECT_EQ(db->loadQueue(error).size(), std::size_t{199 % 7 + 1}) << "the last queue saved";
-    ASSERT_EQ(db->following(error).size(), 1u);
-    EXPECT_EQ(db->following(error)[0].works, 200);
+    const std::vector<SavedWork> queue = db->queue().load(error);
+    ASSERT_EQ(queue.size(), 7u);
+    EXPECT_EQ(queue[199 % 7].done, 199) << "each row as last written";
+    ASSERT_EQ(db->follows().following(error).size(), 1u);
+    EXPECT_EQ(db->follows().following(error)[0].works, 200);
 }
 
 // Two performers singing the same song are two works: the library says
@@ -167,8 +179,8 @@ TEST(KnownFilesTest, AFileIsItsWorksAsTheLibraryRecordedItAndOnlyUnknownFilesGoB
     const WorkIdentity other{"/media/100002/1.mp4", "100002", 1, "小幸运"};
     const WorkIdentity third{"/media/100001/3.mp4", "100001", 3, "光年之外"};
     const std::string song = save("小幸运.mp4", "first's bytes");
-    ASSERT_TRUE(db->recordFile({first.key, song, 13, true, "100001", 1, "小幸运"}, 1, error)) << error;
-    const auto known = [&] { return KnownFiles(db->files(error)); };
+    ASSERT_TRUE(db->files().record({first.key, song, 13, true, "100001", 1, "小幸运"}, 1, error)) << error;
+    const auto known = [&] { return KnownFiles(db->files().all(error)); };
 
     std::string where;
     EXPECT_EQ(known().presenceOf(first, song, &where), FilePresence::Known);
@@ -181,7 +193,7 @@ TEST(KnownFilesTest, AFileIsItsWorksAsTheLibraryRecordedItAndOnlyUnknownFilesGoB
 
     // The other performer's song saved beside it is known as its own.
     const std::string beside = save("小幸运(1).mp4", "other's bytes");
-    ASSERT_TRUE(db->recordFile({other.key, beside, 13, true, "100002", 1, "小幸运"}, 2, error)) << error;
+    ASSERT_TRUE(db->files().record({other.key, beside, 13, true, "100002", 1, "小幸运"}, 2, error)) << error;
     EXPECT_EQ(known().presenceOf(other, song, &where), FilePresence::Known);
     EXPECT_EQ(where, beside);
     EXPECT_EQ(known().presenceOf(other, "/elsewhere/小幸运.mp4"), FilePresence::Absent)
@@ -192,11 +204,11 @@ TEST(KnownFilesTest, AFileIsItsWorksAsTheLibraryRecordedItAndOnlyUnknownFilesGoB
     std::filesystem::resize_file(song, 5);
     EXPECT_EQ(known().presenceOf(first, song), FilePresence::Unknown);
     save("小幸运.mp4", "third's bytes");
-    ASSERT_TRUE(db->recordFile({third.key, song, 13, true, "100001", 3, "光年之外"}, 3, error)) << error;
+    ASSERT_TRUE(db->files().record({third.key, song, 13, true, "100001", 3, "光年之外"}, 3, error)) << error;
     EXPECT_EQ(known().presenceOf(first, song), FilePresence::OtherWork);
 
     // An archive taken in names works by their address only.
-    ASSERT_TRUE(db->importArchive(folder + "/zorvan-archive.txt", {"/media/100001/9.mp4"}, 4, error)) << error;
+    ASSERT_TRUE(db->files().importArchive(folder + "/zorvan-archive.txt", {"/media/100001/9.mp4"}, 4, error)) << error;
     save("夜曲.mp4", "x");
     EXPECT_EQ(known().presenceOf({"/media/100001/9.mp4", "100001", 9, "夜曲"}, folder + "/夜曲.mp4"), FilePresence::Known);
 
@@ -205,32 +217,43 @@ TEST(KnownFilesTest, AFileIsItsWorksAsTheLibraryRecordedItAndOnlyUnknownFilesGoB
     EXPECT_FALSE(std::filesystem::exists(folder + "/none"));
 }
 
-TEST(LibraryDbTest, TheWriterKeepsTheNewestQueueAndEveryFileAndWritesWhatWaitsBeforeItEnds) {
+TEST(LibraryDbTest, TheWriterKeepsEachRowsNewestVersionAndEveryFileAndWritesWhatWaitsBeforeItEnds) {
     const std::string path = freshFolder("store-writer") + "/library.db";
     std::string error;
     std::atomic<int> recorded{0}, problems{0};
+    const auto row = [](const std::string& title, std::int64_t position, std::int64_t done) {
+        return SavedWork{title, "http://h/" + title, "/v/" + title, "", 100, done, "", "", 0, "", position};
+    };
     {
         StoreWriter writer(LibraryDb::open(path, error), [&](const std::string& problem, bool files) {
             if (!problem.empty()) ++problems;
             if (files) ++recorded;
         });
         for (int i = 1; i <= 50; ++i) {
-            std::vector<SavedWork> queue;
-            for (int j = 0; j < i; ++j)
-                queue.push_back({"w" + std::to_string(j), "http://h/" + std::to_string(j), "/v/w" + std::to_string(j), ""});
-            writer.write(std::move(queue), {{"http://h/" + std::to_string(i), "/v/f" + std::to_string(i), 10, true}});
+            QueueChanges changes;
+            for (int j = 0; j < i; ++j) changes.written.push_back(row("w" + std::to_string(j), j, i));
+            writer.write(std::move(changes), {{"http://h/" + std::to_string(i), "/v/f" + std::to_string(i), 10, true}});
         }
         writer.flush();
         EXPECT_GE(recorded.load(), 1);
-        writer.write(std::vector<SavedWork>{{"last", "http://h/last", "/v/last", ""}}, {});  // left to the end
+        // Left to the end, and merged while they wait: the newest version
+        // of a row is written, a row removed is not.
+        QueueChanges first, second;
+        first.written = {row("first", 0, 1), row("gone", 60, 1)};
+        second.written = {row("last", 0, 2)};
+        for (int j = 1; j < 50; ++j) second.removed.push_back(j);
+        second.removed.push_back(60);
+        writer.write(std::move(first), {});
+        writer.write(std::move(second), {});
     }
     EXPECT_EQ(problems.load(), 0);
     auto db = LibraryDb::open(path, error);
     ASSERT_TRUE(db) << error;
-    const std::vector<SavedWork> queue = db->loadQueue(error);
-    ASSERT_EQ(queue.size(), 1u) << "the newest queue, written before the writer ended";
+    const std::vector<SavedWork> queue = db->queue().load(error);
+    ASSERT_EQ(queue.size(), 1u) << "what was left, written before the writer ended";
     EXPECT_EQ(queue[0].title, "last");
-    EXPECT_EQ(db->files(error).size(), 50u) << "no file lost to a newer queue";
+    EXPECT_EQ(queue[0].done, 2);
+    EXPECT_EQ(db->files().all(error).size(), 50u) << "no file lost to the queue's changes";
 }
 
 }  // namespace

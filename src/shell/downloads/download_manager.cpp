@@ -67,15 +67,17 @@ void DownloadManager::restore() {
     // Taken up paused: nothing downloads without the user's word. What its
     // part file holds is what continuing takes up; the file may have gone
     // since the queue was saved, or hold another address's download.
-    for (const SavedWork& saved : db->loadQueue(error)) {
+    for (const SavedWork& saved : db->queue().load(error)) {
         std::optional<PartRecord> part = loadPartRecord(recordPathOf(saved.path));
         if (part && part->address != saved.address) part.reset();
-        queue_.add({saved.title, saved.address, saved.path, ClashChoice::Rename, saved.service, saved.performer,
-                    saved.sequence, saved.songName, true},
-                   true, part ? part->size : saved.total, part ? part->doneBytes() : 0);
+        const int id = queue_.add({saved.title, saved.address, saved.path, ClashChoice::Rename, saved.service,
+                                   saved.performer, saved.sequence, saved.songName, true},
+                                  true, part ? part->size : saved.total, part ? part->doneBytes() : 0);
+        positions_[id] = saved.position;
+        nextPosition_ = std::max(nextPosition_, saved.position + 1);
     }
     if (!error.empty()) storeProblem_ = QString::fromStdString(error);
-    dirty_ = false;
+    unsaved_.clear();
     // From here on the database is written on a thread of its own; what it
     // says comes back to this thread.
     writer_ = std::make_unique<StoreWriter>(std::move(db), [self = QPointer<DownloadManager>(this)](
@@ -88,18 +90,30 @@ void DownloadManager::restore() {
     });
 }
 
+// Only the works that changed since the last save are written: a queue of
+// thousands costs what moved, not its length.
 void DownloadManager::save() {
-    dirty_ = false;
     lastSave_ = std::chrono::steady_clock::now();
-    if (!writer_) return;
-    std::vector<SavedWork> works;
-    for (const QueueItem& item : queue_.items()) {
-        if (item.state == ItemState::Done || item.state == ItemState::Skipped) continue;
-        works.push_back({item.work.title, item.work.address, item.work.path,
-                         item.state == ItemState::Failed ? failureCause(item) : std::string(), item.total, item.done,
-                         item.work.service, item.work.performer, item.work.sequence, item.work.songName});
+    QueueChanges changes;
+    for (int id : unsaved_) {
+        const QueueItem* item = queue_.item(id);
+        const auto saved = positions_.find(id);
+        // What ended (or left the queue) is no longer kept.
+        if (!item || item->state == ItemState::Done || item->state == ItemState::Skipped) {
+            if (saved != positions_.end()) {
+                changes.removed.push_back(saved->second);
+                positions_.erase(saved);
+            }
+            continue;
+        }
+        const std::int64_t position = saved != positions_.end() ? saved->second : (positions_[id] = nextPosition_++);
+        changes.written.push_back({item->work.title, item->work.address, item->work.path,
+                                   item->state == ItemState::Failed ? failureCause(*item) : std::string(),
+                                   item->total, item->done, item->work.service, item->work.performer,
+                                   item->work.sequence, item->work.songName, position});
     }
-    writer_->write(std::move(works), std::move(unrecorded_));
+    unsaved_.clear();
+    if (writer_) writer_->write(std::move(changes), std::move(unrecorded_));
     unrecorded_.clear();
 }
 
@@ -126,7 +140,7 @@ int DownloadManager::unfinished() const {
 void DownloadManager::onEvent(const QueueEvent& event) {
     switch (event.kind) {
         case QueueEvent::Kind::Changed:
-            dirty_ = true;
+            unsaved_.insert(event.id);
             // A saved work is in the library's files: no longer new for a
             // followed performer, and known as this work's file. Written
             // with the next save, not a transaction per work.
@@ -144,7 +158,7 @@ void DownloadManager::onEvent(const QueueEvent& event) {
             emit itemChanged(event.id);
             break;
         case QueueEvent::Kind::Removed:
-            dirty_ = true;
+            unsaved_.insert(event.id);
             std::erase(batch_, event.id);
             emit itemRemoved(event.id);
             break;
@@ -169,7 +183,7 @@ void DownloadManager::tick() {
     // more; the part files keep their own records), and at once when it
     // comes to rest.
     const auto now = std::chrono::steady_clock::now();
-    if ((dirty_ || !unrecorded_.empty()) && (now - lastSave_ >= saveInterval || !queue_.active())) save();
+    if ((!unsaved_.empty() || !unrecorded_.empty()) && (now - lastSave_ >= saveInterval || !queue_.active())) save();
     emit ticked();
 }
 

@@ -9,6 +9,8 @@
 
 #include <chrono>
 #include <memory>
+#include <set>
+#include <unordered_map>
 #include <string>
 #include <vector>
 
@@ -67,7 +69,9 @@ private:
     QTimer timer_;
     std::unique_ptr<StoreWriter> writer_;  // the library database, written off this thread
     QString storeProblem_;
-    bool dirty_ = false;
+    std::set<int> unsaved_;                          // ids changed or removed since the last save
+    std::unordered_map<int, std::int64_t> positions_;  // id -> its row in the saved queue
+    std::int64_t nextPosition_ = 0;                  // rows are never reused: a new work goes last
     std::chrono::steady_clock::time_point lastSave_{};
     std::vector<WorkFile> unrecorded_;   // files saved since the library was last written
     std::vector<int> batch_;             // ids queued since the queue was last idle

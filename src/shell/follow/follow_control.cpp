@@ -47,7 +47,7 @@ void refreshView() {
     if (!view || !view->isVisible()) return;
     std::string error;
     std::vector<FollowedPerformer> list;
-    if (auto db = LibraryDb::open(libraryDbPath(), error)) list = db->following(error);
+    if (auto db = LibraryDb::open(libraryDbPath(), error)) list = db->follows().following(error);
     const QString problem = !error.empty() ? QCoreApplication::translate("zorvan", "无法打开关注列表：") +
                                                  QString::fromStdString(error)
                                            : roundProblem;
@@ -61,7 +61,7 @@ void downloadNewWorks(const QStringList& ids) {
     std::vector<Work> works;
     std::string error;
     for (const QString& id : ids)
-        for (const SeenWork& seen : db->newWorks(id.toStdString(), error)) {
+        for (const SeenWork& seen : db->follows().newWorks(id.toStdString(), error)) {
             Work work = workNamed(seen.songName, seen.address);
             work.service = programStateExists() ? programState().serviceAddress : std::string();
             work.performer = id.toStdString();
@@ -69,7 +69,7 @@ void downloadNewWorks(const QStringList& ids) {
             // A file under its name already holds it: it is no longer new.
             std::error_code failed;
             const auto size = std::filesystem::file_size(work.path, failed);
-            if (!failed) db->recordFile({seen.key, work.path, static_cast<std::int64_t>(size), true}, std::time(nullptr), error);
+            if (!failed) db->files().record({seen.key, work.path, static_cast<std::int64_t>(size), true}, std::time(nullptr), error);
             works.push_back(std::move(work));
         }
     refreshView();
@@ -85,7 +85,7 @@ void unfollow(const QStringList& ids) {
     auto db = openLibrary();
     if (!db) return;
     std::string error;
-    for (const QString& id : ids) db->unfollow(id.toStdString(), error);
+    for (const QString& id : ids) db->follows().unfollow(id.toStdString(), error);
     refreshView();
 }
 
@@ -147,7 +147,7 @@ void followShownPerformer() {
     auto db = openLibrary();
     if (!db) return;
     std::string error;
-    if (!db->follow(id.toStdString(), std::time(nullptr), error)) {
+    if (!db->follows().follow(id.toStdString(), std::time(nullptr), error)) {
         askInMainWindow(QCoreApplication::translate("zorvan", "无法打开关注列表：") + QString::fromStdString(error),
                         BoxIcon::Warning, BoxButtons::Ok);
         return;

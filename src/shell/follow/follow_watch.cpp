@@ -81,7 +81,7 @@ void FollowWatch::checkNow() {
         std::string error;
         std::vector<FollowedPerformer> list;
         std::unique_ptr<LibraryDb> db = LibraryDb::open(libraryDbPath(), error);
-        if (db) list = db->following(error);
+        if (db) list = db->follows().following(error);
         for (const FollowedPerformer& performer : list) {
             if (stop.stop_requested() || !error.empty()) break;
             const QString id = QString::fromStdString(performer.id);

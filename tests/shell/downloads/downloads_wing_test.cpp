@@ -162,6 +162,10 @@ TEST_F(DownloadsWingTest, PauseAndCancelFromTheViewAndClosingKeepsTheQueuePaused
     EXPECT_TRUE(readFile(file("光年之外")) == contents[2]);
     EXPECT_LT(server->bytesSent(), 600000 - kept + 100000) << "the paused work went on from its part";
     EXPECT_EQ(filesIn(downloadFolder()).size(), 2u) << "no part file is left";
+    // What finished is no longer saved: the next start has nothing to take up.
+    releaseDownloadManager();
+    restoreDownloads();
+    EXPECT_TRUE(downloadManager().queue().items().empty());
 }
 
 // A work is its performer, sequence and song: after one performer's songs

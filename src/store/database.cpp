@@ -1,0 +1,117 @@
+#include "store/database.h"
+
+#include "store/statement.h"
+
+#include <filesystem>
+
+namespace zorvan {
+
+namespace {
+
+// What PRAGMA application_id holds in a database of ours ("ZRVN").
+constexpr int applicationId = 0x5A52564E;
+
+int intPragma(sqlite3* db, const char* sql, bool& ok) {
+    store::Statement s(db, sql);
+    ok = s.row();
+    return ok ? s.integer(0) : 0;
+}
+
+// Migrations, oldest first; each runs once, in one transaction with the
+// version it brings the file to.
+const char* const migrations[Database::schemaVersion] = {
+    // 1: the saved queue.
+    "CREATE TABLE queue (position INTEGER PRIMARY KEY, title TEXT NOT NULL, address TEXT NOT NULL,"
+    " path TEXT NOT NULL, failure TEXT NOT NULL DEFAULT '', total INTEGER NOT NULL DEFAULT -1,"
+    " done INTEGER NOT NULL DEFAULT 0);"
+    "PRAGMA application_id = 1515345486;",
+    // 2: followed performers and the works seen of them.
+    "CREATE TABLE followed (performer TEXT PRIMARY KEY, added INTEGER NOT NULL,"
+    " last_checked INTEGER NOT NULL DEFAULT 0, last_error TEXT NOT NULL DEFAULT '');"
+    "CREATE TABLE works_seen (performer TEXT NOT NULL, sequence INTEGER NOT NULL, song TEXT NOT NULL,"
+    " address TEXT NOT NULL, first_seen INTEGER NOT NULL, last_seen INTEGER NOT NULL,"
+    " gone INTEGER NOT NULL DEFAULT 0, PRIMARY KEY (performer, song, sequence));",
+    // 3: files, which works are new since the first check, the text
+    // archives taken in, and where each queued work was listed.
+    "ALTER TABLE followed ADD COLUMN listed INTEGER NOT NULL DEFAULT 0;"
+    "UPDATE followed SET listed = 1 WHERE performer IN (SELECT performer FROM works_seen);"
+    "ALTER TABLE works_seen ADD COLUMN fresh INTEGER NOT NULL DEFAULT 0;"
+    "ALTER TABLE works_seen ADD COLUMN key TEXT NOT NULL DEFAULT '';"
+    "CREATE TABLE files (key TEXT PRIMARY KEY, path TEXT NOT NULL DEFAULT '',"
+    " size INTEGER NOT NULL DEFAULT -1, complete INTEGER NOT NULL DEFAULT 0, recorded INTEGER NOT NULL,"
+    " performer TEXT NOT NULL DEFAULT '', sequence INTEGER NOT NULL DEFAULT 0, song TEXT NOT NULL DEFAULT '');"
+    "CREATE INDEX files_by_work ON files (performer, sequence, song);"
+    "CREATE TABLE archives_imported (path TEXT PRIMARY KEY, imported INTEGER NOT NULL);"
+    "ALTER TABLE queue ADD COLUMN service TEXT NOT NULL DEFAULT '';"
+    "ALTER TABLE queue ADD COLUMN performer TEXT NOT NULL DEFAULT '';"
+    "ALTER TABLE queue ADD COLUMN sequence INTEGER NOT NULL DEFAULT 0;"
+    "ALTER TABLE queue ADD COLUMN song TEXT NOT NULL DEFAULT '';",
+};
+
+// The file is Zorvan's library (or empty) and not newer than this program;
+// `version` is its schema.
+bool isOurs(sqlite3* db, const std::string& path, int& version, std::string& error) {
+    bool ok = false;
+    const int app = intPragma(db, "PRAGMA application_id", ok);
+    if (!ok) {
+        error = path + " is not a database Zorvan can read: " + sqlite3_errmsg(db);
+        return false;
+    }
+    version = intPragma(db, "PRAGMA user_version", ok);
+    const int tables = intPragma(db, "SELECT count(*) FROM sqlite_master", ok);
+    if (app != applicationId && (app != 0 || tables > 0)) {
+        error = path + " belongs to another program; Zorvan leaves it alone";
+        return false;
+    }
+    if (version > Database::schemaVersion) {
+        error = path + " was written by a newer Zorvan (schema " + std::to_string(version) + ")";
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+std::unique_ptr<Database> Database::open(const std::string& path, std::string& error) {
+    std::error_code ignored;
+    std::filesystem::create_directories(std::filesystem::path(path).parent_path(), ignored);
+    sqlite3* raw = nullptr;
+    if (sqlite3_open_v2(path.c_str(), &raw, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr) !=
+        SQLITE_OK) {
+        error = "cannot open " + path + ": " + (raw ? sqlite3_errmsg(raw) : "out of memory");
+        sqlite3_close(raw);
+        return nullptr;
+    }
+    std::unique_ptr<Database> db(new Database(raw));
+    sqlite3_busy_timeout(raw, 5000);  // the window and the command line may meet here
+    int version = 0;
+    if (!isOurs(raw, path, version, error) || !db->run("PRAGMA journal_mode=WAL", error)) return nullptr;
+    for (int from = version; from < schemaVersion; ++from) {
+        const std::string sql = std::string("BEGIN IMMEDIATE;") + migrations[from] +
+                                "PRAGMA user_version = " + std::to_string(from + 1) + ";COMMIT;";
+        if (!db->run(sql.c_str(), error)) {
+            db->rollback();
+            return nullptr;
+        }
+    }
+    return db;
+}
+
+Database::~Database() { sqlite3_close(db_); }
+
+bool Database::run(const char* sql, std::string& error) {
+    char* message = nullptr;
+    if (sqlite3_exec(db_, sql, nullptr, nullptr, &message) == SQLITE_OK) return true;
+    error = message ? message : lastError();
+    sqlite3_free(message);
+    return false;
+}
+
+void Database::rollback() {
+    std::string ignored;
+    run("ROLLBACK", ignored);
+}
+
+std::string Database::lastError() const { return sqlite3_errmsg(db_); }
+
+}  // namespace zorvan

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace zorvan {
+
+class Database;
+
+// A work's file as a download left it.
+struct WorkFile {
+    std::string key;       // the work's key (workKey of its address)
+    std::string path;      // UTF-8; empty when only an archive line told of it
+    std::int64_t size = -1;
+    bool complete = false;
+    // The work as its performer's listing names it, when known: a work
+    // whose address moved is still the same work.
+    std::string performer{};
+    int sequence = 0;
+    std::string songName{};
+};
+
+// The files downloads left, by work key. A complete file ends a work's
+// being new for a followed performer.
+class FileStore {
+public:
+    explicit FileStore(Database& db) : db_(db) {}
+
+    // False with `error` when the database could not be written.
+    bool record(const WorkFile& file, std::int64_t now, std::string& error);
+    // The same for several, in one transaction (one write to the disk).
+    bool record(const std::vector<WorkFile>& files, std::int64_t now, std::string& error);
+    // Every file recorded, oldest first.
+    std::vector<WorkFile> all(std::string& error);
+    // The text archive of a folder, taken in once: its lines become
+    // complete files (keys only). False with `error` when the database
+    // could not be written; an archive taken in before is left alone.
+    bool importArchive(const std::string& archivePath, const std::vector<std::string>& keys, std::int64_t now,
+                       std::string& error);
+
+private:
+    Database& db_;
+};
+
+}  // namespace zorvan

@@ -1,0 +1,53 @@
+#include "store/queue_store.h"
+
+#include "store/database.h"
+#include "store/statement.h"
+
+namespace zorvan {
+
+using store::Statement;
+
+std::vector<SavedWork> QueueStore::load(std::string& error) {
+    std::vector<SavedWork> works;
+    Statement s(db_.handle(),
+                "SELECT title, address, path, failure, total, done, service, performer, sequence, song, position"
+                " FROM queue ORDER BY position");
+    if (!s.ready()) {
+        error = db_.lastError();
+        return works;
+    }
+    while (s.row())
+        works.push_back({s.text(0), s.text(1), s.text(2), s.text(3), s.int64(4), s.int64(5), s.text(6), s.text(7),
+                         s.integer(8), s.text(9), s.int64(10)});
+    return works;
+}
+
+bool QueueStore::apply(const QueueChanges& changes, std::string& error) {
+    if (changes.empty()) return true;
+    if (!db_.run("BEGIN IMMEDIATE", error)) return false;
+    Statement forget(db_.handle(), "DELETE FROM queue WHERE position = ?");
+    bool ok = forget.ready();
+    for (std::size_t i = 0; ok && i < changes.removed.size(); ++i) {
+        forget.reset();
+        ok = forget.bind(1, changes.removed[i]).done();
+    }
+    Statement write(db_.handle(),
+                    "INSERT OR REPLACE INTO queue (position, title, address, path, failure, total, done, service,"
+                    " performer, sequence, song) VALUES (?,?,?,?,?,?,?,?,?,?,?)");
+    ok = ok && write.ready();
+    for (std::size_t i = 0; ok && i < changes.written.size(); ++i) {
+        const SavedWork& w = changes.written[i];
+        write.reset();
+        ok = write.bind(1, w.position).bind(2, w.title).bind(3, w.address).bind(4, w.path).bind(5, w.failure)
+                 .bind(6, w.total).bind(7, w.done).bind(8, w.service).bind(9, w.performer).bind(10, w.sequence)
+                 .bind(11, w.songName).done();
+    }
+    if (!ok) {
+        error = db_.lastError();
+        db_.rollback();
+        return false;
+    }
+    return db_.run("COMMIT", error);
+}
+
+}  // namespace zorvan

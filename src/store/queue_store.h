@@ -1,0 +1,51 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace zorvan {
+
+class Database;
+
+// A work of the download queue as it is kept between runs of the program.
+struct SavedWork {
+    std::string title;
+    std::string address;
+    std::string path;      // UTF-8
+    std::string failure;   // why it failed, when it did (UTF-8); empty: it was waiting or paused
+    std::int64_t total = -1;
+    std::int64_t done = 0;
+    // Where it was listed (to find it again when its address expires).
+    std::string service{};
+    std::string performer{};
+    int sequence = 0;
+    std::string songName{};
+    // Its place in the queue: rows are read back in this order.
+    std::int64_t position = 0;
+};
+
+// What changed in the queue since it was last written: rows to write
+// (by position) and rows to forget.
+struct QueueChanges {
+    std::vector<SavedWork> written;
+    std::vector<std::int64_t> removed;
+    bool empty() const { return written.empty() && removed.empty(); }
+};
+
+// The saved download queue: written row by row as works change, so a
+// queue of thousands costs what changed, not its length.
+class QueueStore {
+public:
+    explicit QueueStore(Database& db) : db_(db) {}
+
+    // The saved queue, in its order.
+    std::vector<SavedWork> load(std::string& error);
+    // Writes and removes rows in one transaction.
+    bool apply(const QueueChanges& changes, std::string& error);
+
+private:
+    Database& db_;
+};
+
+}  // namespace zorvan
