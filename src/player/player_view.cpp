@@ -2,6 +2,7 @@
 
 #include "player/control_bar.h"
 #include "player/file_layer.h"
+#include "web/fetch_workers.h"
 #include "web/http_fetch.h"
 
 #include <QAudioDevice>
@@ -64,7 +65,7 @@ constexpr int barShownMs = 2000;
 
 }  // namespace
 
-PlayerView::PlayerView(QWidget* parent) : QWidget(parent) {
+PlayerView::PlayerView(QWidget* parent) : QWidget(parent), explainers_(std::make_unique<FetchWorkers>()) {
     setAutoFillBackground(true);
     QPalette black = palette();
     black.setColor(QPalette::Window, Qt::black);
@@ -136,12 +137,12 @@ void PlayerView::explainFailure(const QString& source, bool onlyFaults) {
     if (!isRemote(source)) return;
     QPointer<PlayerView> self(this);
     const int attempt = attempt_;
-    std::thread([self = std::move(self), attempt, onlyFaults, address = source.toStdString()]() mutable {
+    explainers_->start([self = std::move(self), attempt, onlyFaults, address = source.toStdString()]() mutable {
         const QString reason = failureOf(address, onlyFaults);
         QMetaObject::invokeMethod(QCoreApplication::instance(), [self = std::move(self), attempt, reason] {
             if (self && self->attempt_ == attempt && !reason.isEmpty()) self->showMessage(reason, true);
         }, Qt::QueuedConnection);
-    }).detach();
+    });
 }
 
 bool PlayerView::openLocal(const QString& path) {

@@ -16,6 +16,7 @@ class QVideoWidget;
 namespace zorvan {
 
 class ControlBar;
+class FetchWorkers;
 
 // The built-in player movie: the video of one source, and what the user
 // should know about it (that it is loading, or why it cannot be played).
@@ -100,6 +101,7 @@ private:
     QTimer* barTimer_ = nullptr;
     QWidget* homeParent_ = nullptr;
     QRect homeGeometry_;
+    std::unique_ptr<FetchWorkers> explainers_;  // last: its end joins them before the rest goes
 };
 
 }  // namespace zorvan

@@ -1,5 +1,6 @@
 #include "support/loopback_server.h"
 #include "web/http_client_init.h"
+#include "web/fetch_workers.h"
 #include "web/http_fetch.h"
 
 #include <gtest/gtest.h>
@@ -252,6 +253,45 @@ TEST_F(HttpFetchTest, AStoppedWorkersFetchEndsAtOnceAndOthersAreUntouched) {
     std::stop_source never;
     const FetchStopScope idle(never.get_token());
     EXPECT_EQ(httpFetchText(fine.url("/")), "works");
+}
+
+
+// The workers of one owner: a newer one stops the older, and the owner's
+// end stops and joins what still runs, without waiting out a silent server.
+TEST_F(HttpFetchTest, AnOwnersFetchWorkersAreStoppedByANewerOneAndJoinedAtItsEnd) {
+    LoopbackServer silent([](const HttpRequest&) {
+        ScriptedReply reply;
+        reply.neverAnswer = true;
+        return reply;
+    });
+    LoopbackServer fine([](const HttpRequest&) { return ok("works"); });
+    std::atomic<int> ended{0};
+    std::string first = "unset", second = "unset", third = "unset";
+    std::chrono::steady_clock::time_point asked;
+    {
+        FetchWorkers workers;
+        workers.start([&] {
+            first = httpFetchText(silent.url("/"));
+            ++ended;
+        });
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        EXPECT_EQ(ended.load(), 0) << "still waiting for the server";
+        workers.start([&] {
+            second = httpFetchText(fine.url("/"));
+            ++ended;
+        });
+        for (int i = 0; i < 500 && ended.load() < 2; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        EXPECT_EQ(ended.load(), 2) << "the older worker was stopped by the newer";
+        EXPECT_EQ(first, "");
+        EXPECT_EQ(second, "works");
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));  // past the workers' last step
+        workers.start([&] { third = httpFetchText(silent.url("/")); });
+        EXPECT_EQ(workers.count(), 1u) << "ended workers are joined as new ones start";
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        asked = std::chrono::steady_clock::now();
+    }
+    EXPECT_LT(std::chrono::steady_clock::now() - asked, std::chrono::seconds(5)) << "not the stall limit";
+    EXPECT_EQ(third, "") << "the owner's end stopped it, and waited for it";
 }
 
 }  // namespace

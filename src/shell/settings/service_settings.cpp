@@ -122,14 +122,14 @@ void ServiceSettingsDialog::startCheck() {
     const int number = ++checks_;
     // The request has its own time limits; the answer comes back to the
     // dialog if it is still there and this is still the latest check.
-    std::thread([address, number, dialog = QPointer<ServiceSettingsDialog>(this)] {
+    checkers_.start([address, number, dialog = QPointer<ServiceSettingsDialog>(this)] {
         const QString fault = checkServiceAddress(address);
         postToGui([fault, number, dialog] {
             if (!dialog || number != dialog->checks_) return;
             dialog->verdict_->setText(fault.isEmpty() ? QCoreApplication::translate("zorvan", "可以使用：服务回答了作品列表") : fault);
             dialog->adjustSize();
         });
-    }).detach();
+    });
 }
 
 void showServiceSettings(const std::function<void(const std::string& address)>& changeService) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "web/fetch_workers.h"
+
 #include <QDialog>
 
 #include <functional>
@@ -44,6 +46,7 @@ private:
     QLabel* verdict_;
     QComboBox* language_;
     int checks_ = 0;  // the latest check's number: older answers are dropped
+    FetchWorkers checkers_;  // last: its end joins the checks before the rest goes
 };
 
 // What a check of `address` found, in the window's words: whether the
