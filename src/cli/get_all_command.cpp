@@ -16,7 +16,6 @@
 #include "queue/download_queue.h"
 #include "store/known_files.h"
 #include "store/library_db.h"
-#include "text/code_page.h"
 
 #include <sys/stat.h>
 
@@ -234,7 +233,7 @@ private:
 
     // Where the work goes (UTF-8), named as the window names it.
     std::string localPath(const ListedWork& work) const {
-        return gbkToUtf8(workFilePath(utf8ToGbk(folder_), utf8ToGbk(work.songName)));
+        return workFilePath(folder_, work.songName);
     }
 
     static std::string keptText(const QueueItem& item) { return cli::keptText(item.work.title, item.done, item.total); }

@@ -1,7 +1,5 @@
 #include "download_policy/work_file.h"
 
-#include "text/code_page.h"
-
 namespace zorvan {
 
 namespace {
@@ -14,22 +12,41 @@ std::string cutUtf8(const std::string& text, std::size_t bytes) {
     return text.substr(0, end);
 }
 
+// How many bytes the UTF-8 character at `at` takes; 0 when none starts
+// there (a stray continuation byte, a cut sequence, a lead byte UTF-8
+// never uses).
+std::size_t utf8CharLength(const std::string& text, std::size_t at) {
+    const auto lead = static_cast<unsigned char>(text[at]);
+    std::size_t length = 0;
+    if (lead < 0x80) length = 1;
+    else if (lead >= 0xC2 && lead < 0xE0) length = 2;
+    else if (lead >= 0xE0 && lead < 0xF0) length = 3;
+    else if (lead >= 0xF0 && lead < 0xF5) length = 4;
+    if (length == 0 || at + length > text.size()) return 0;
+    for (std::size_t i = 1; i < length; ++i)
+        if ((static_cast<unsigned char>(text[at + i]) & 0xC0) != 0x80) return 0;
+    return length;
+}
+
 }  // namespace
 
 std::string songFileName(const std::string& songName) {
-    // Judged in UTF-8, the form the name takes on disk, where a "/" is
-    // always a separator: a byte pair that is no code page 936 character
-    // becomes "?" there, and the byte after its first could be a "/".
-    std::string withoutZeros = songName;
-    for (char& c : withoutZeros)
-        if (c == '\0') c = '_';
-    std::string onDisk = gbkToUtf8(withoutZeros);
-    for (char& c : onDisk) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (c == '/' || c == '\\' || byte < 0x20 || byte == 0x7F) c = '_';
+    std::string onDisk;
+    onDisk.reserve(songName.size());
+    for (std::size_t at = 0; at < songName.size();) {
+        const std::size_t length = utf8CharLength(songName, at);
+        if (length == 0) {
+            onDisk += '?';  // no character: what follows is judged on its own
+            ++at;
+            continue;
+        }
+        const auto byte = static_cast<unsigned char>(songName[at]);
+        const bool unsafe = length == 1 && (byte == '/' || byte == '\\' || byte < 0x20 || byte == 0x7F);
+        onDisk.append(unsafe ? std::string("_") : songName.substr(at, length));
+        at += length;
     }
     if (onDisk.empty() || onDisk.front() == '.') onDisk.insert(0, 1, '_');
-    return utf8ToGbk(cutUtf8(onDisk, maxSongFileNameBytes));
+    return cutUtf8(onDisk, maxSongFileNameBytes);
 }
 
 std::string workFilePath(const std::string& folder, const std::string& songName) {

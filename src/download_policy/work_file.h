@@ -5,24 +5,25 @@
 
 namespace zorvan {
 
-// The file-name part made from a song name (code page 936), before its
-// ".mp4": path separators ("/" and "\") and control characters become "_",
+// The file-name part made from a song name, before its ".mp4" (UTF-8 in and
+// out): path separators ("/" and "\") and control characters become "_",
 // so the file always lands in the download folder, and so does a leading
-// "." (no hidden files) or an empty name. Names are cut at a character
-// boundary so that on disk (UTF-8), with ".mp4" and a "(99)" of the renaming
-// rule, they fit the file system's 255 bytes; everything else, Chinese
-// included, stays.
+// "." (no hidden files) or an empty name; a byte that starts no UTF-8
+// character becomes "?". Names are cut at a character boundary so that,
+// with ".mp4" and a "(99)" of the renaming rule, they fit the file
+// system's 255 bytes; everything else, Chinese included, stays.
 std::string songFileName(const std::string& songName);
 
-// Where a work is saved: the folder + "/" + songFileName + ".mp4" (code
-// page 936), the one rule for the window and the command line.
+// Where a work is saved: the folder + "/" + songFileName + ".mp4" (UTF-8),
+// the one rule for the window and the command line.
 std::string workFilePath(const std::string& folder, const std::string& songName);
 
-// The most bytes the UTF-8 form of songFileName's result takes.
+// The most bytes songFileName's result takes.
 inline constexpr std::size_t maxSongFileNameBytes = 255 - 4 - 4;
 
 // A media address as the engine needs it: the "\/" that JSON encoders write
-// for "/" undone. The works list keeps the address as found.
+// for "/" undone (UTF-8, where no character hides a "\" byte). The works
+// list keeps the address as found.
 std::string engineAddress(const std::string& listedAddress);
 
 // What knows a work across runs, services and ports: its media address

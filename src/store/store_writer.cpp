@@ -1,6 +1,7 @@
 #include "store/store_writer.h"
 
 #include <ctime>
+#include <map>
 #include <utility>
 
 namespace zorvan {
@@ -13,16 +14,30 @@ StoreWriter::~StoreWriter() {
     changed_.notify_all();
 }
 
+namespace {
+
+// Batches of changes as one, in their order: a row written again is
+// written in its latest version only; a row removed is not written.
+QueueChanges merged(std::vector<QueueChanges> batches) {
+    std::map<std::int64_t, SavedWork> rows;  // by position
+    QueueChanges changes;
+    for (QueueChanges& batch : batches) {
+        for (std::int64_t position : batch.removed) {
+            rows.erase(position);
+            changes.removed.push_back(position);
+        }
+        for (SavedWork& work : batch.written) rows[work.position] = std::move(work);
+    }
+    for (auto& [position, work] : rows) changes.written.push_back(std::move(work));
+    return changes;
+}
+
+}  // namespace
+
 void StoreWriter::write(QueueChanges queue, std::vector<WorkFile> files) {
     {
         std::lock_guard hold(lock_);
-        // A row written again replaces its earlier version; a row removed
-        // is not written.
-        for (std::int64_t position : queue.removed) {
-            rowsToWrite_.erase(position);
-            rowsToRemove_.push_back(position);
-        }
-        for (SavedWork& work : queue.written) rowsToWrite_[work.position] = std::move(work);
+        if (!queue.empty()) queue_.push_back(std::move(queue));  // merged on the writer's thread
         files_.insert(files_.end(), std::make_move_iterator(files.begin()), std::make_move_iterator(files.end()));
         ++handedOver_;
     }
@@ -37,22 +52,21 @@ void StoreWriter::flush() {
 
 void StoreWriter::run(std::stop_token stop) {
     for (;;) {
-        QueueChanges queue;
+        std::vector<QueueChanges> batches;
         std::vector<WorkFile> files;
         long taken = 0;
         {
             std::unique_lock hold(lock_);
             changed_.wait(hold, stop, [&] { return handedOver_ > done_; });
             if (handedOver_ == done_) return;  // asked to stop with nothing waiting
-            for (auto& [position, work] : rowsToWrite_) queue.written.push_back(std::move(work));
-            rowsToWrite_.clear();
-            queue.removed.swap(rowsToRemove_);
+            batches.swap(queue_);
             files.swap(files_);
             taken = handedOver_;
         }
         std::string error;
         if (!files.empty() && !db_->files().record(files, std::time(nullptr), error) && written_)
             written_(error, false);
+        const QueueChanges queue = merged(std::move(batches));
         std::string queueError;
         if (!db_->queue().apply(queue, queueError) && written_) written_(queueError, false);
         if (written_ && !files.empty() && error.empty()) written_({}, true);

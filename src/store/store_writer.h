@@ -4,7 +4,6 @@
 
 #include <condition_variable>
 #include <functional>
-#include <map>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -41,8 +40,7 @@ private:
     Written written_;
     std::mutex lock_;
     std::condition_variable_any changed_;
-    std::map<std::int64_t, SavedWork> rowsToWrite_;  // by position
-    std::vector<std::int64_t> rowsToRemove_;
+    std::vector<QueueChanges> queue_;  // in the order handed over
     std::vector<WorkFile> files_;
     long handedOver_ = 0;  // writes asked for
     long done_ = 0;        // of them, written

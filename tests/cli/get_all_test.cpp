@@ -7,7 +7,6 @@
 #include "support/download_runner.h"
 #include "support/loopback_server.h"
 #include "support/nginx_server.h"
-#include "text/code_page.h"
 
 #include <gtest/gtest.h>
 
@@ -30,17 +29,21 @@ namespace {
 using namespace test;
 
 TEST(WorkFile, EverySongNameGivesAFileInTheFolder) {
-    // As the name is on disk: code page 936 in, UTF-8 out.
-    const auto onDisk = [](const std::string& songName) { return gbkToUtf8(workFilePath("/v", songName)); };
-    EXPECT_EQ(onDisk(utf8ToGbk("小幸运")), "/v/小幸运.mp4");
+    const auto onDisk = [](const std::string& songName) { return workFilePath("/v", songName); };
+    EXPECT_EQ(onDisk("小幸运"), "/v/小幸运.mp4");
     EXPECT_EQ(onDisk("a/b\\c\x01\x7f"), "/v/a_b_c__.mp4");
     EXPECT_EQ(onDisk(std::string("x\0y", 3)), "/v/x_y.mp4");
     EXPECT_EQ(onDisk(".hidden"), "/v/_.hidden.mp4");
     EXPECT_EQ(onDisk(""), "/v/_.mp4");
     // A byte that starts no character must not carry the "/" after it.
     EXPECT_EQ(onDisk("\x81/..\x81/etc"), "/v/?_..?_etc.mp4");
-    const std::string longName = onDisk(utf8ToGbk(std::string(300 / 3 * 3, 'x') + "晴天晴天"));
+    EXPECT_EQ(onDisk("\xe6\x99"), "/v/??.mp4") << "a character cut short";
+    const std::string longName = onDisk(std::string(300 / 3 * 3, 'x') + "晴天晴天");
     EXPECT_LE(longName.size(), 3 + maxSongFileNameBytes + 4);
+    static_assert(maxSongFileNameBytes == 247);
+    const std::string longChinese = onDisk(std::string(245, 'x') + "晴天");  // 245 + 3 bytes do not fit, 245 + 2 would
+    EXPECT_EQ(longChinese, "/v/" + std::string(245, 'x') + ".mp4") << "cut between characters, never inside";
+    EXPECT_EQ(onDisk(std::string(244, 'x') + "晴天"), "/v/" + std::string(244, 'x') + "晴.mp4");
 }
 
 struct Listed {

@@ -3,7 +3,6 @@
 // hidden and fits the file system with room for the renaming rule.
 #include "download_policy/work_file.h"
 #include "fuzz_check.h"
-#include "text/code_page.h"
 
 #include <string>
 
@@ -12,13 +11,12 @@ using namespace zorvan;
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string songName(reinterpret_cast<const char*>(data), size);
     const std::string name = songFileName(songName);
-    // Judged as the name is on disk (UTF-8): in code page 936 a "\\" byte
-    // may be the second half of a character.
-    const std::string onDisk = gbkToUtf8(name);
+    const std::string& onDisk = name;
     FUZZ_CHECK(!onDisk.empty() && onDisk.front() != '.');
     FUZZ_CHECK(onDisk.find('/') == std::string::npos && onDisk.find('\\') == std::string::npos);
     for (const char c : onDisk) FUZZ_CHECK(static_cast<unsigned char>(c) >= 0x20 && c != 0x7F);
     FUZZ_CHECK(onDisk.size() <= maxSongFileNameBytes);
+    FUZZ_CHECK(songFileName(onDisk) == onDisk);  // whole characters only: nothing left to mend
 
     const std::string folder = "/videos";
     const std::string path = workFilePath(folder, songName);

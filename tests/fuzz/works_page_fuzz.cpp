@@ -53,7 +53,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const std::string& address = row[mediaAddressColumn];
         FUZZ_CHECK(!name.empty() && !address.empty());
         FUZZ_CHECK(text.find(address) != std::string::npos);
-        const std::string path = gbkToUtf8(workFilePath("/videos", name));
+        const std::string path = workFilePath("/videos", gbkToUtf8(name));
         FUZZ_CHECK(path.rfind("/videos/", 0) == 0 && path.find('/', 8) == std::string::npos);
         (void)parseAddress(engineAddress(address));
     }

@@ -51,7 +51,9 @@ const bool testHomeSet = [] {
         {"XDG_DATA_HOME", "/data"},
         {"XDG_CONFIG_HOME", "/config"},
         {"XDG_VIDEOS_DIR", "/videos"},
-        {"ZORVAN_DOWNLOAD_DIR", "/video"},
+        // As a Chinese desktop names it: every path the program makes
+        // passes through a folder name that is not ASCII.
+        {"ZORVAN_DOWNLOAD_DIR", "/视频"},
     };
     for (const auto& [variable, folder] : folders) {
         std::error_code ignored;

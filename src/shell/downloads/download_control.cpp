@@ -19,7 +19,6 @@
 #include "shell/windows/main_window.h"
 #include "shell/windows/window_docking.h"
 #include "store/known_files.h"
-#include "text/code_page.h"
 
 #include <QCoreApplication>
 #include <QAction>
@@ -45,7 +44,7 @@ bool fileExists(const std::string& path) {
 // A row of the works list as a work for the queue (UTF-8 all through).
 Work workOf(const QTreeWidgetItem* row) {
     const std::string listed = row ? row->text(1).toStdString() : std::string();
-    Work work = workNamed(row ? row->text(2).toStdString() : std::string(), gbkToUtf8(engineAddress(utf8ToGbk(listed))));
+    Work work = workNamed(row ? row->text(2).toStdString() : std::string(), engineAddress(listed));
     if (row && row->treeWidget()) {
         work.performer = row->treeWidget()->property(listedPerformerProperty).toString().toStdString();
         work.service = row->treeWidget()->property(listedServiceProperty).toString().toStdString();
@@ -312,7 +311,7 @@ Work workNamed(const std::string& title, const std::string& address) {
     Work work;
     work.title = title;
     work.address = address;
-    work.path = gbkToUtf8(workFilePath(utf8ToGbk(downloadFolder()), utf8ToGbk(title)));
+    work.path = workFilePath(downloadFolder(), title);
     work.songName = title;
     return work;
 }

@@ -8,7 +8,6 @@
 #include "shell/windows/main_window.h"
 #include "shell/works/works_list_view.h"
 #include "store/known_files.h"
-#include "text/code_page.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -85,7 +84,7 @@ void markIfDownloaded(QTreeWidgetItem& item, const std::string& folder) {
         const WorkIdentity work{workKey(item.text(mediaAddressColumn).toStdString()),
                                 list ? list->property(listedPerformerProperty).toString().toStdString() : std::string(),
                                 item.text(sequenceColumn).toInt(), name.toStdString()};
-        const std::string path = gbkToUtf8(workFilePath(folder, utf8ToGbk(name.toStdString())));
+        const std::string path = workFilePath(folder, name.toStdString());
         const FilePresence presence = knownFiles().presenceOf(work, path);
         there = presence == FilePresence::Known || presence == FilePresence::Unknown;
     }

@@ -10,7 +10,6 @@
 #include "shell/windows/window_geometry.h"
 #include "shell/works/work_item.h"
 #include "support/program_fixture.h"
-#include "text/code_page.h"
 
 #include <QAction>
 #include <QApplication>
@@ -31,7 +30,7 @@ using WorksListToolsTest = test::ProgramTest;
 
 void saveWork(const std::string& songName) {
     std::filesystem::create_directories(downloadFolder());
-    std::ofstream(gbkToUtf8(workFilePath(downloadFolder(), utf8ToGbk(songName)))) << "a whole work";
+    std::ofstream(workFilePath(downloadFolder(), songName)) << "a whole work";
 }
 
 QStringList column(QTreeWidget* list, int at, bool shownOnly = false) {
