@@ -4,50 +4,6 @@
 <context>
     <name>zorvan</name>
     <message>
-        <source>播放/暂停（空格）</source>
-        <translation>Play/pause (space)</translation>
-    </message>
-    <message>
-        <source>点击或拖动以跳转（左右方向键：5 秒）</source>
-        <translation>Click or drag to go there (arrow keys: 5 s)</translation>
-    </message>
-    <message>
-        <source>静音</source>
-        <translation>Mute</translation>
-    </message>
-    <message>
-        <source>音量</source>
-        <translation>Volume</translation>
-    </message>
-    <message>
-        <source>无法播放：无法连接服务器</source>
-        <translation>Cannot play: the server cannot be reached</translation>
-    </message>
-    <message>
-        <source>无法播放：服务器回答 %1</source>
-        <translation>Cannot play: the server answered %1</translation>
-    </message>
-    <message>
-        <source>无法播放：文件格式不支持</source>
-        <translation>Cannot play: not a video format that can be played</translation>
-    </message>
-    <message>
-        <source>正在载入…</source>
-        <translation>Loading…</translation>
-    </message>
-    <message>
-        <source>正在缓冲…</source>
-        <translation>Buffering…</translation>
-    </message>
-    <message>
-        <source>无法播放：</source>
-        <translation>Cannot play: </translation>
-    </message>
-    <message>
-        <source>无法播放：找不到这个文件</source>
-        <translation>Cannot play: the file is not there</translation>
-    </message>
-    <message>
         <source>正在连接…</source>
         <translation>Connecting…</translation>
     </message>
@@ -242,42 +198,6 @@
         <translation>Cancel</translation>
     </message>
     <message>
-        <source>下载列表</source>
-        <translation>Download list</translation>
-    </message>
-    <message>
-        <source>等待</source>
-        <translation>Waiting</translation>
-    </message>
-    <message>
-        <source>下载中（正在重试 %1）</source>
-        <translation>Downloading (retry %1)</translation>
-    </message>
-    <message>
-        <source>下载中</source>
-        <translation>Downloading</translation>
-    </message>
-    <message>
-        <source>已暂停</source>
-        <translation>Paused</translation>
-    </message>
-    <message>
-        <source>失败：</source>
-        <translation>Failed: </translation>
-    </message>
-    <message>
-        <source>已存在，未下载</source>
-        <translation>Exists, not downloaded</translation>
-    </message>
-    <message>
-        <source>歌名</source>
-        <translation>Song</translation>
-    </message>
-    <message>
-        <source>状态</source>
-        <translation>State</translation>
-    </message>
-    <message>
         <source>继续</source>
         <translation>Continue</translation>
     </message>
@@ -292,18 +212,6 @@
     <message>
         <source>清除已完成</source>
         <translation>Clear finished</translation>
-    </message>
-    <message>
-        <source>/秒</source>
-        <translation>/s</translation>
-    </message>
-    <message>
-        <source>完毕 %1 个，失败 %2 个，剩余 %3 个，速度 %4/秒</source>
-        <translation>%1 done, %2 failed, %3 left, %4/s</translation>
-    </message>
-    <message>
-        <source>。</source>
-        <translation>. </translation>
     </message>
     <message>
         <source>删除</source>
@@ -334,98 +242,6 @@
         <translation>Note</translation>
     </message>
     <message>
-        <source>无法连接：服务器回答 %1</source>
-        <translation>Cannot connect: the server answered %1</translation>
-    </message>
-    <message>
-        <source>无法连接：找不到这个主机</source>
-        <translation>Cannot connect: no such host</translation>
-    </message>
-    <message>
-        <source>无法连接：服务器拒绝连接或无法到达</source>
-        <translation>Cannot connect: the server refused or cannot be reached</translation>
-    </message>
-    <message>
-        <source>无法连接：连接超时</source>
-        <translation>Cannot connect: timed out</translation>
-    </message>
-    <message>
-        <source>无法连接：%1</source>
-        <translation>Cannot connect: %1</translation>
-    </message>
-    <message>
-        <source>服务有回答，但不是作品列表</source>
-        <translation>The service answered, but not with a works list</translation>
-    </message>
-    <message>
-        <source>设置</source>
-        <translation>Settings</translation>
-    </message>
-    <message>
-        <source>视频服务地址：</source>
-        <translation>Video service address:</translation>
-    </message>
-    <message>
-        <source>http://主机:端口</source>
-        <translation>http://host:port</translation>
-    </message>
-    <message>
-        <source>本次启动由 --service 或 ZORVAN_SERVICE 指定了 %1；这里的地址在不带它们启动时使用。</source>
-        <translation>This run uses %1 from --service or ZORVAN_SERVICE; the address here is used when Zorvan starts without them.</translation>
-    </message>
-    <message>
-        <source>检查</source>
-        <translation>Check</translation>
-    </message>
-    <message>
-        <source>地址应以 http:// 或 https:// 开头</source>
-        <translation>The address must start with http:// or https://</translation>
-    </message>
-    <message>
-        <source>正在检查…</source>
-        <translation>Checking…</translation>
-    </message>
-    <message>
-        <source>可以使用：服务回答了作品列表</source>
-        <translation>Usable: the service answered with a works list</translation>
-    </message>
-    <message>
-        <source>主播Lumo：</source>
-        <translation>Lumo id:</translation>
-    </message>
-    <message>
-        <source>已下载：</source>
-        <translation>Downloaded:</translation>
-    </message>
-    <message>
-        <source>菜单</source>
-        <translation>Menu</translation>
-    </message>
-    <message>
-        <source>播放</source>
-        <translation>Play</translation>
-    </message>
-    <message>
-        <source>下载</source>
-        <translation>Download</translation>
-    </message>
-    <message>
-        <source>查看已下载</source>
-        <translation>Show downloaded</translation>
-    </message>
-    <message>
-        <source>置顶</source>
-        <translation>Stay on top</translation>
-    </message>
-    <message>
-        <source>全部下载</source>
-        <translation>Download all</translation>
-    </message>
-    <message>
-        <source>搜索歌名</source>
-        <translation>Search songs</translation>
-    </message>
-    <message>
         <source>共 %1 个作品</source>
         <translation>%1 works</translation>
     </message>
@@ -442,24 +258,8 @@
         <translation>Reading works %1/%2</translation>
     </message>
     <message>
-        <source>界面语言（下次启动时生效）：</source>
-        <translation>Language (from the next start):</translation>
-    </message>
-    <message>
-        <source>跟随系统</source>
-        <translation>As the desktop</translation>
-    </message>
-    <message>
         <source>下载失败：%1</source>
         <translation>Download failed: %1</translation>
-    </message>
-    <message>
-        <source>无法连接服务器</source>
-        <translation>The server cannot be reached</translation>
-    </message>
-    <message>
-        <source>长时间没有收到数据</source>
-        <translation>No data came for a long time</translation>
     </message>
     <message>
         <source>无法打开关注列表：</source>
@@ -502,6 +302,190 @@
         <translation>Enter a performer&apos;s id first.</translation>
     </message>
     <message>
+        <source>磁盘空间不足</source>
+        <translation>not enough disk space</translation>
+    </message>
+    <message>
+        <source>文件夹是只读的</source>
+        <translation>the folder is read-only</translation>
+    </message>
+    <message>
+        <source>没有写入文件夹的权限</source>
+        <translation>no permission to write in the folder</translation>
+    </message>
+    <message>
+        <source>文件夹不存在</source>
+        <translation>the folder does not exist</translation>
+    </message>
+    <message>
+        <source>文件已经下载过了：同名文件与服务器上的文件相同。</source>
+        <translation>Already downloaded: the file of that name is the server&apos;s file.</translation>
+    </message>
+    <message>
+        <source>（同名文件不是这个作品，另存为新文件）</source>
+        <translation> (the file of that name is another work: saved under a new name)</translation>
+    </message>
+</context>
+<context>
+    <name>zorvan::ControlBar</name>
+    <message>
+        <source>播放/暂停（空格）</source>
+        <translation>Play/pause (space)</translation>
+    </message>
+    <message>
+        <source>点击或拖动以跳转（左右方向键：5 秒）</source>
+        <translation>Click or drag to go there (arrow keys: 5 s)</translation>
+    </message>
+    <message>
+        <source>静音</source>
+        <translation>Mute</translation>
+    </message>
+    <message>
+        <source>音量</source>
+        <translation>Volume</translation>
+    </message>
+</context>
+<context>
+    <name>zorvan::DownloadWindow</name>
+    <message>
+        <source>暂停</source>
+        <translation>Pause</translation>
+    </message>
+    <message>
+        <source>取消</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>下载列表</source>
+        <translation>Download list</translation>
+    </message>
+</context>
+<context>
+    <name>zorvan::DownloadsView</name>
+    <message>
+        <source>磁盘空间不足：需要 %1，可用 %2</source>
+        <translation>not enough disk space: needs %1, %2 free</translation>
+    </message>
+    <message>
+        <source>无法连接服务器</source>
+        <translation>The server cannot be reached</translation>
+    </message>
+    <message>
+        <source>长时间没有收到数据</source>
+        <translation>No data came for a long time</translation>
+    </message>
+    <message>
+        <source>等待</source>
+        <translation>Waiting</translation>
+    </message>
+    <message>
+        <source>下载中（正在重试 %1）</source>
+        <translation>Downloading (retry %1)</translation>
+    </message>
+    <message>
+        <source>下载中</source>
+        <translation>Downloading</translation>
+    </message>
+    <message>
+        <source>已暂停</source>
+        <translation>Paused</translation>
+    </message>
+    <message>
+        <source>失败：</source>
+        <translation>Failed: </translation>
+    </message>
+    <message>
+        <source>完毕</source>
+        <translation>Done</translation>
+    </message>
+    <message>
+        <source>已存在，未下载</source>
+        <translation>Exists, not downloaded</translation>
+    </message>
+    <message>
+        <source>地址已失效，正在查找新地址</source>
+        <translation>Address expired; looking for the new one</translation>
+    </message>
+    <message>
+        <source>（地址已更新）</source>
+        <translation> (address updated)</translation>
+    </message>
+    <message>
+        <source>下载列表</source>
+        <translation>Download list</translation>
+    </message>
+    <message>
+        <source>歌名</source>
+        <translation>Song</translation>
+    </message>
+    <message>
+        <source>大小</source>
+        <translation>Size</translation>
+    </message>
+    <message>
+        <source>进度</source>
+        <translation>Progress</translation>
+    </message>
+    <message>
+        <source>速度</source>
+        <translation>Speed</translation>
+    </message>
+    <message>
+        <source>状态</source>
+        <translation>State</translation>
+    </message>
+    <message>
+        <source>/秒</source>
+        <translation>/s</translation>
+    </message>
+    <message>
+        <source>完毕 %1 个，失败 %2 个，剩余 %3 个，速度 %4/秒</source>
+        <translation>%1 done, %2 failed, %3 left, %4/s</translation>
+    </message>
+    <message>
+        <source>。</source>
+        <translation>. </translation>
+    </message>
+    <message>
+        <source>全部继续</source>
+        <translation>Continue all</translation>
+    </message>
+    <message>
+        <source>清除已完成</source>
+        <translation>Clear finished</translation>
+    </message>
+    <message>
+        <source>暂停</source>
+        <translation>Pause</translation>
+    </message>
+    <message>
+        <source>继续</source>
+        <translation>Continue</translation>
+    </message>
+    <message>
+        <source>重试</source>
+        <translation>Retry</translation>
+    </message>
+    <message>
+        <source>取消</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>信息：</source>
+        <translation>Information:</translation>
+    </message>
+    <message>
+        <source>取消下载“%1”吗？已下载的部分将被删除。</source>
+        <translation>Cancel the download of “%1”? What was downloaded will be deleted.</translation>
+    </message>
+    <message>
+        <source>打开所在文件夹</source>
+        <translation>Open folder</translation>
+    </message>
+</context>
+<context>
+    <name>zorvan::FollowWatch</name>
+    <message>
         <source>检查失败：</source>
         <translation>Check failed: </translation>
     </message>
@@ -517,6 +501,9 @@
         <source>服务的回答不是作品列表</source>
         <translation>the service&apos;s answer is not a works list</translation>
     </message>
+</context>
+<context>
+    <name>zorvan::FollowingView</name>
     <message>
         <source>从未检查</source>
         <translation>Never</translation>
@@ -526,8 +513,8 @@
         <translation>%1 new</translation>
     </message>
     <message>
-        <source>关注</source>
-        <translation>Follow</translation>
+        <source>关注列表</source>
+        <translation>Following</translation>
     </message>
     <message>
         <source>主播</source>
@@ -546,48 +533,177 @@
         <translation>Last check</translation>
     </message>
     <message>
+        <source>状态</source>
+        <translation>State</translation>
+    </message>
+    <message>
+        <source>正在检查…</source>
+        <translation>Checking…</translation>
+    </message>
+    <message>
         <source>还没有关注主播：在作品列表的菜单中选“关注”。</source>
         <translation>No performer is followed yet: choose &quot;Follow&quot; in the works list&apos;s menu.</translation>
+    </message>
+</context>
+<context>
+    <name>zorvan::MainWindow</name>
+    <message>
+        <source>确定</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>主播Lumo：</source>
+        <translation>Lumo id:</translation>
+    </message>
+    <message>
+        <source>已下载：</source>
+        <translation>Downloaded:</translation>
+    </message>
+    <message>
+        <source>菜单</source>
+        <translation>Menu</translation>
+    </message>
+    <message>
+        <source>播放</source>
+        <translation>Play</translation>
+    </message>
+    <message>
+        <source>下载</source>
+        <translation>Download</translation>
+    </message>
+    <message>
+        <source>查看已下载</source>
+        <translation>Show downloaded</translation>
+    </message>
+    <message>
+        <source>置顶</source>
+        <translation>Stay on top</translation>
+    </message>
+    <message>
+        <source>全部下载</source>
+        <translation>Download all</translation>
+    </message>
+    <message>
+        <source>下载列表</source>
+        <translation>Download list</translation>
+    </message>
+    <message>
+        <source>设置</source>
+        <translation>Settings</translation>
+    </message>
+    <message>
+        <source>关注</source>
+        <translation>Follow</translation>
     </message>
     <message>
         <source>关注列表</source>
         <translation>Following</translation>
     </message>
     <message>
-        <source>地址已失效，正在查找新地址</source>
-        <translation>Address expired; looking for the new one</translation>
+        <source>歌名</source>
+        <translation>Song</translation>
     </message>
     <message>
-        <source>（地址已更新）</source>
-        <translation> (address updated)</translation>
+        <source>搜索歌名</source>
+        <translation>Search songs</translation>
+    </message>
+</context>
+<context>
+    <name>zorvan::PlayerView</name>
+    <message>
+        <source>无法播放：无法连接服务器</source>
+        <translation>Cannot play: the server cannot be reached</translation>
     </message>
     <message>
-        <source>磁盘空间不足</source>
-        <translation>not enough disk space</translation>
+        <source>无法播放：服务器回答 %1</source>
+        <translation>Cannot play: the server answered %1</translation>
     </message>
     <message>
-        <source>文件夹是只读的</source>
-        <translation>the folder is read-only</translation>
+        <source>无法播放：文件格式不支持</source>
+        <translation>Cannot play: not a video format that can be played</translation>
     </message>
     <message>
-        <source>没有写入文件夹的权限</source>
-        <translation>no permission to write in the folder</translation>
+        <source>正在载入…</source>
+        <translation>Loading…</translation>
     </message>
     <message>
-        <source>文件夹不存在</source>
-        <translation>the folder does not exist</translation>
+        <source>正在缓冲…</source>
+        <translation>Buffering…</translation>
     </message>
     <message>
-        <source>磁盘空间不足：需要 %1，可用 %2</source>
-        <translation>not enough disk space: needs %1, %2 free</translation>
+        <source>无法播放：</source>
+        <translation>Cannot play: </translation>
     </message>
     <message>
-        <source>文件已经下载过了：同名文件与服务器上的文件相同。</source>
-        <translation>Already downloaded: the file of that name is the server&apos;s file.</translation>
+        <source>无法播放：找不到这个文件</source>
+        <translation>Cannot play: the file is not there</translation>
+    </message>
+</context>
+<context>
+    <name>zorvan::ServiceSettingsDialog</name>
+    <message>
+        <source>无法连接：服务器回答 %1</source>
+        <translation>Cannot connect: the server answered %1</translation>
     </message>
     <message>
-        <source>（同名文件不是这个作品，另存为新文件）</source>
-        <translation> (the file of that name is another work: saved under a new name)</translation>
+        <source>无法连接：找不到这个主机</source>
+        <translation>Cannot connect: no such host</translation>
+    </message>
+    <message>
+        <source>无法连接：服务器拒绝连接或无法到达</source>
+        <translation>Cannot connect: the server refused or cannot be reached</translation>
+    </message>
+    <message>
+        <source>无法连接：连接超时</source>
+        <translation>Cannot connect: timed out</translation>
+    </message>
+    <message>
+        <source>无法连接：%1</source>
+        <translation>Cannot connect: %1</translation>
+    </message>
+    <message>
+        <source>服务有回答，但不是作品列表</source>
+        <translation>The service answered, but not with a works list</translation>
+    </message>
+    <message>
+        <source>设置</source>
+        <translation>Settings</translation>
+    </message>
+    <message>
+        <source>视频服务地址：</source>
+        <translation>Video service address:</translation>
+    </message>
+    <message>
+        <source>http://主机:端口</source>
+        <translation>http://host:port</translation>
+    </message>
+    <message>
+        <source>本次启动由 --service 或 ZORVAN_SERVICE 指定了 %1；这里的地址在不带它们启动时使用。</source>
+        <translation>This run uses %1 from --service or ZORVAN_SERVICE; the address here is used when Zorvan starts without them.</translation>
+    </message>
+    <message>
+        <source>界面语言（下次启动时生效）：</source>
+        <translation>Language (from the next start):</translation>
+    </message>
+    <message>
+        <source>跟随系统</source>
+        <translation>As the desktop</translation>
+    </message>
+    <message>
+        <source>检查</source>
+        <translation>Check</translation>
+    </message>
+    <message>
+        <source>地址应以 http:// 或 https:// 开头</source>
+        <translation>The address must start with http:// or https://</translation>
+    </message>
+    <message>
+        <source>正在检查…</source>
+        <translation>Checking…</translation>
+    </message>
+    <message>
+        <source>可以使用：服务回答了作品列表</source>
+        <translation>Usable: the service answered with a works list</translation>
     </message>
 </context>
 </TS>

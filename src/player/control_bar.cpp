@@ -2,7 +2,6 @@
 
 #include "player/player_view.h"
 
-#include <QCoreApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QSlider>
@@ -67,21 +66,21 @@ ControlBar::ControlBar(QWidget* parent) : QWidget(parent) {
 
     play_ = new QToolButton(this);
     play_->setAutoRaise(true);
-    play_->setToolTip(QCoreApplication::translate("zorvan", "播放/暂停（空格）"));
+    play_->setToolTip(tr("播放/暂停（空格）"));
     seek_ = new SeekSlider(this, [this](int ms) {
         if (view_) view_->setPosition(ms);
     });
-    seek_->setToolTip(QCoreApplication::translate("zorvan", "点击或拖动以跳转（左右方向键：5 秒）"));
+    seek_->setToolTip(tr("点击或拖动以跳转（左右方向键：5 秒）"));
     // The keys stay with the picture (space, arrows) after the bar was used.
     seek_->setFocusPolicy(Qt::NoFocus);
     time_ = new QLabel(playerTimeText(0) + " / " + playerTimeText(0), this);
     mute_ = new QToolButton(this);
     mute_->setAutoRaise(true);
-    mute_->setToolTip(QCoreApplication::translate("zorvan", "静音"));
+    mute_->setToolTip(tr("静音"));
     volume_ = new QSlider(Qt::Horizontal, this);
     volume_->setRange(0, 100);
     volume_->setFixedWidth(60);
-    volume_->setToolTip(QCoreApplication::translate("zorvan", "音量"));
+    volume_->setToolTip(tr("音量"));
     volume_->setFocusPolicy(Qt::NoFocus);
     play_->setFocusPolicy(Qt::NoFocus);
     mute_->setFocusPolicy(Qt::NoFocus);

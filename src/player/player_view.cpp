@@ -48,13 +48,13 @@ QString failureOf(const std::string& address, bool onlyFaults) {
     std::string responseHeaders;
     std::string headers = "Range: bytes=0-0";
     httpFetch(address, {}, {}, nullptr, nullptr, &headers, nullptr, {}, nullptr, {}, &responseHeaders);
-    if (responseHeaders.empty()) return QCoreApplication::translate("zorvan", "无法播放：无法连接服务器");
+    if (responseHeaders.empty()) return PlayerView::tr("无法播放：无法连接服务器");
     const std::string statusLine = responseHeaders.substr(0, responseHeaders.find('\r'));
     const auto space = statusLine.find(' ');
     const int status = space == std::string::npos ? 0 : std::atoi(statusLine.c_str() + space + 1);
-    if (status >= 400) return QCoreApplication::translate("zorvan", "无法播放：服务器回答 %1").arg(status);
+    if (status >= 400) return PlayerView::tr("无法播放：服务器回答 %1").arg(status);
     if (onlyFaults) return {};
-    return QCoreApplication::translate("zorvan", "无法播放：文件格式不支持");
+    return PlayerView::tr("无法播放：文件格式不支持");
 }
 
 // A remote source not loaded by then is looked into: a media backend may
@@ -102,8 +102,8 @@ PlayerView::PlayerView(QWidget* parent) : QWidget(parent), explainers_(std::make
     connect(player_, &QMediaPlayer::errorOccurred, this,
             [this](QMediaPlayer::Error, const QString& detail) { onError(detail); });
     connect(player_, &QMediaPlayer::mediaStatusChanged, this, [this](QMediaPlayer::MediaStatus status) {
-        if (status == QMediaPlayer::LoadingMedia) showMessage(QCoreApplication::translate("zorvan", "正在载入…"));
-        if (status == QMediaPlayer::StalledMedia) showMessage(QCoreApplication::translate("zorvan", "正在缓冲…"));
+        if (status == QMediaPlayer::LoadingMedia) showMessage(tr("正在载入…"));
+        if (status == QMediaPlayer::StalledMedia) showMessage(tr("正在缓冲…"));
         if (status == QMediaPlayer::LoadedMedia || status == QMediaPlayer::BufferedMedia) showMessage(QString());
     });
 }
@@ -127,7 +127,7 @@ QString PlayerView::message() const { return overlay_->isVisible() ? overlay_->t
 
 void PlayerView::onError(const QString& detail) {
     if (source_.isEmpty()) return;
-    showMessage(QCoreApplication::translate("zorvan", "无法播放：") + detail, true);
+    showMessage(tr("无法播放：") + detail, true);
     explainFailure(source_);
 }
 
@@ -174,7 +174,7 @@ void PlayerView::play(const QString& source) {
     if (local) {
         const QString path = url.isLocalFile() ? url.toLocalFile() : source;
         if (!openLocal(path)) {
-            showMessage(QCoreApplication::translate("zorvan", "无法播放：找不到这个文件"), true);
+            showMessage(tr("无法播放：找不到这个文件"), true);
             return;
         }
     } else {

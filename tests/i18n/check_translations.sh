@@ -9,7 +9,7 @@ src="$2"
 tmp="$(mktemp -d /tmp/zorvan-ts-XXXXXX)"
 trap 'rm -rf "$tmp"' EXIT
 cp "$src/translations/zorvan_en.ts" "$tmp/zorvan_en.ts"
-"$lupdate" -silent -locations none "$src/src/shell" "$src/src/player" -ts "$tmp/zorvan_en.ts" > "$tmp/lupdate.log" 2>&1 \
+"$lupdate" -silent -locations none -I "$src/src" "$src/src/shell" "$src/src/player" -ts "$tmp/zorvan_en.ts" > "$tmp/lupdate.log" 2>&1 \
   || { cat "$tmp/lupdate.log"; exit 1; }
 texts="$(grep -c '<message>' "$tmp/zorvan_en.ts")"
 [ "$texts" -gt 100 ] || { echo "FAIL: only $texts texts found; is lupdate reading the code?"; exit 1; }

@@ -14,7 +14,6 @@
 #include "shell/windows/main_window.h"
 #include "text/byte_count.h"
 
-#include <QCoreApplication>
 #include <QLabel>
 #include <QPointer>
 #include <QPushButton>
@@ -39,13 +38,13 @@ constexpr int refreshMs = 200;
 QString whyFailed(const QueueItem& item) {
     if (languageInUse() == Language::Chinese) return QString::fromStdString(failureCause(item));
     if (item.cause.kind == CauseKind::Disk && item.cause.available >= 0)
-        return QCoreApplication::translate("zorvan", "磁盘空间不足：需要 %1，可用 %2")
+        return DownloadsView::tr("磁盘空间不足：需要 %1，可用 %2")
             .arg(QString::fromStdString(humanBytes(static_cast<double>(item.cause.needed))),
                  QString::fromStdString(humanBytes(static_cast<double>(item.cause.available))));
     if (const std::string disk = diskTroubleText(item.cause); !disk.empty()) return coreText(disk);
     switch (item.failureKind) {
-        case FailureKind::Unreachable: return QCoreApplication::translate("zorvan", "无法连接服务器");
-        case FailureKind::Stalled: return QCoreApplication::translate("zorvan", "长时间没有收到数据");
+        case FailureKind::Unreachable: return DownloadsView::tr("无法连接服务器");
+        case FailureKind::Stalled: return DownloadsView::tr("长时间没有收到数据");
         default: return coreText(outcomeText(item.outcome));
     }
 }
@@ -54,13 +53,13 @@ namespace {
 
 QString baseStateText(const QueueItem& item) {
     switch (item.state) {
-        case ItemState::Waiting: return QCoreApplication::translate("zorvan", "等待");
+        case ItemState::Waiting: return DownloadsView::tr("等待");
         case ItemState::Running:
-            return item.retrying > 0 ? QCoreApplication::translate("zorvan", "下载中（正在重试 %1）").arg(item.retrying) : QCoreApplication::translate("zorvan", "下载中");
-        case ItemState::Paused: return QCoreApplication::translate("zorvan", "已暂停");
-        case ItemState::Failed: return QCoreApplication::translate("zorvan", "失败：") + whyFailed(item);
-        case ItemState::Done: return QCoreApplication::translate("zorvan", "完毕");
-        case ItemState::Skipped: return QCoreApplication::translate("zorvan", "已存在，未下载");
+            return item.retrying > 0 ? DownloadsView::tr("下载中（正在重试 %1）").arg(item.retrying) : DownloadsView::tr("下载中");
+        case ItemState::Paused: return DownloadsView::tr("已暂停");
+        case ItemState::Failed: return DownloadsView::tr("失败：") + whyFailed(item);
+        case ItemState::Done: return DownloadsView::tr("完毕");
+        case ItemState::Skipped: return DownloadsView::tr("已存在，未下载");
     }
     return {};
 }
@@ -68,21 +67,21 @@ QString baseStateText(const QueueItem& item) {
 }  // namespace
 
 QString stateText(const QueueItem& item) {
-    if (item.findingAddress) return QCoreApplication::translate("zorvan", "地址已失效，正在查找新地址");
+    if (item.findingAddress) return DownloadsView::tr("地址已失效，正在查找新地址");
     // A work that went on from the address a new listing gave says so.
     if (item.addressMoved && item.state != ItemState::Failed && item.state != ItemState::Skipped)
-        return baseStateText(item) + QCoreApplication::translate("zorvan", "（地址已更新）");
+        return baseStateText(item) + DownloadsView::tr("（地址已更新）");
     return baseStateText(item);
 }
 
 DownloadsView::DownloadsView()
-    : TableWindow({QCoreApplication::translate("zorvan", "下载列表"),
+    : TableWindow({DownloadsView::tr("下载列表"),
                    "下载列表窗口",
                    {560, 320},
                    "下载列表1",
-                   {QCoreApplication::translate("zorvan", "歌名"), QCoreApplication::translate("zorvan", "大小"),
-                    QCoreApplication::translate("zorvan", "进度"), QCoreApplication::translate("zorvan", "速度"),
-                    QCoreApplication::translate("zorvan", "状态")},
+                   {DownloadsView::tr("歌名"), DownloadsView::tr("大小"),
+                    DownloadsView::tr("进度"), DownloadsView::tr("速度"),
+                    DownloadsView::tr("状态")},
                    {150, 70, 70, 70},
                    {QT_TRANSLATE_NOOP("zorvan", "暂停"), QT_TRANSLATE_NOOP("zorvan", "继续"),
                     QT_TRANSLATE_NOOP("zorvan", "取消"), QT_TRANSLATE_NOOP("zorvan", "重试"),
@@ -129,7 +128,7 @@ void DownloadsView::fill(QTreeWidgetItem* row, const QueueItem& item) {
     row->setText(Size, item.total >= 0 ? megabytes(item.total) : QString());
     row->setText(Progress, item.total > 0 ? QString::number(item.done * 100 / item.total) + "%" : QString());
     row->setText(Speed, item.state == ItemState::Running
-                            ? megabytes(static_cast<std::int64_t>(item.speed)) + QCoreApplication::translate("zorvan", "/秒")
+                            ? megabytes(static_cast<std::int64_t>(item.speed)) + tr("/秒")
                             : QString());
     row->setText(State, stateText(item));
     row->setToolTip(State, stateText(item));
@@ -156,12 +155,12 @@ void DownloadsView::refresh() {
 void DownloadsView::showTotals() {
     const DownloadQueue& queue = downloadManager().queue();
     const QueueTotals t = queue.totals();
-    QString line = QCoreApplication::translate("zorvan", "完毕 %1 个，失败 %2 个，剩余 %3 个，速度 %4/秒")
+    QString line = tr("完毕 %1 个，失败 %2 个，剩余 %3 个，速度 %4/秒")
                        .arg(t.done)
                        .arg(t.failed)
                        .arg(t.waiting + t.running + t.paused)
                        .arg(megabytes(static_cast<std::int64_t>(t.speed)));
-    if (queue.pausedByFailures()) line = coreText(queuePauseText(queue.pauseCause())) + QCoreApplication::translate("zorvan", "。") + line;
+    if (queue.pausedByFailures()) line = coreText(queuePauseText(queue.pauseCause())) + tr("。") + line;
     statusLine()->setText(line);
 }
 
@@ -173,9 +172,9 @@ std::vector<int> DownloadsView::selectedIds() const {
 
 void DownloadsView::act(const QString& command) {
     DownloadQueue& queue = downloadManager().queue();
-    if (command == QCoreApplication::translate("zorvan", "全部继续")) {
+    if (command == tr("全部继续")) {
         queue.resumeAll();
-    } else if (command == QCoreApplication::translate("zorvan", "清除已完成")) {
+    } else if (command == tr("清除已完成")) {
         std::vector<int> settled;
         for (const QueueItem& item : queue.items())
             if (item.state == ItemState::Done || item.state == ItemState::Skipped) settled.push_back(item.id);
@@ -184,19 +183,19 @@ void DownloadsView::act(const QString& command) {
     for (int id : selectedIds()) {
         const QueueItem* item = queue.item(id);
         if (!item) continue;
-        if (command == QCoreApplication::translate("zorvan", "暂停")) {
+        if (command == tr("暂停")) {
             queue.pause(id);
-        } else if (command == QCoreApplication::translate("zorvan", "继续") || command == QCoreApplication::translate("zorvan", "重试")) {
+        } else if (command == tr("继续") || command == tr("重试")) {
             queue.resume(id);
-        } else if (command == QCoreApplication::translate("zorvan", "取消")) {
+        } else if (command == tr("取消")) {
             MessageBoxRequest box;
             box.owner = this;
-            box.caption = QCoreApplication::translate("zorvan", "信息：");
-            box.text = QCoreApplication::translate("zorvan", "取消下载“%1”吗？已下载的部分将被删除。").arg(QString::fromStdString(item->work.title));
+            box.caption = tr("信息：");
+            box.text = tr("取消下载“%1”吗？已下载的部分将被删除。").arg(QString::fromStdString(item->work.title));
             box.buttons = BoxButtons::YesNo;
             box.icon = BoxIcon::Question;
             if (showMessageBox(box) == BoxYes) queue.cancel(id);
-        } else if (command == QCoreApplication::translate("zorvan", "打开所在文件夹")) {
+        } else if (command == tr("打开所在文件夹")) {
             const std::string& path = item->savedPath.empty() ? item->work.path : item->savedPath;
             openFolderOf(path);
             break;  // one folder is enough

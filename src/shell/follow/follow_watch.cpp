@@ -4,7 +4,6 @@
 #include "store/library_db.h"
 #include "web/http_fetch.h"
 
-#include <QCoreApplication>
 
 #include <mutex>
 #include <thread>
@@ -36,11 +35,11 @@ struct FollowWatch::Shared {
 };
 
 QString checkFailureText(int listingFault) {
-    const QString prefix = QCoreApplication::translate("zorvan", "检查失败：");
+    const QString prefix = FollowWatch::tr("检查失败：");
     switch (static_cast<ListingFault>(listingFault)) {
-        case ListingFault::Unreachable: return prefix + QCoreApplication::translate("zorvan", "无法连接服务");
-        case ListingFault::NotFound: return prefix + QCoreApplication::translate("zorvan", "服务说没有这个主播");
-        case ListingFault::NotAList: return prefix + QCoreApplication::translate("zorvan", "服务的回答不是作品列表");
+        case ListingFault::Unreachable: return prefix + FollowWatch::tr("无法连接服务");
+        case ListingFault::NotFound: return prefix + FollowWatch::tr("服务说没有这个主播");
+        case ListingFault::NotAList: return prefix + FollowWatch::tr("服务的回答不是作品列表");
         case ListingFault::None: break;
     }
     return {};

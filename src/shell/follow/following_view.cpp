@@ -2,7 +2,6 @@
 
 #include "store/library_db.h"
 
-#include <QCoreApplication>
 #include <QDateTime>
 #include <QLabel>
 #include <QTreeWidget>
@@ -14,24 +13,24 @@ namespace {
 enum Column { Performer, NewWorks, Works, LastCheck, Status, ColumnCount };
 
 QString checkTime(std::int64_t seconds) {
-    if (seconds <= 0) return QCoreApplication::translate("zorvan", "从未检查");
+    if (seconds <= 0) return FollowingView::tr("从未检查");
     return QDateTime::fromSecsSinceEpoch(seconds).toString(QStringLiteral("MM-dd HH:mm"));
 }
 
 }  // namespace
 
 QString newWorksText(int count) {
-    return count > 0 ? QCoreApplication::translate("zorvan", "%1 个新作品").arg(count) : QString();
+    return count > 0 ? FollowingView::tr("%1 个新作品").arg(count) : QString();
 }
 
 FollowingView::FollowingView()
-    : TableWindow({QCoreApplication::translate("zorvan", "关注列表"),
+    : TableWindow({FollowingView::tr("关注列表"),
                    "关注窗口",
                    {520, 260},
                    "关注列表1",
-                   {QCoreApplication::translate("zorvan", "主播"), QCoreApplication::translate("zorvan", "新作品"),
-                    QCoreApplication::translate("zorvan", "作品"), QCoreApplication::translate("zorvan", "上次检查"),
-                    QCoreApplication::translate("zorvan", "状态")},
+                   {FollowingView::tr("主播"), FollowingView::tr("新作品"),
+                    FollowingView::tr("作品"), FollowingView::tr("上次检查"),
+                    FollowingView::tr("状态")},
                    {90, 90, 50, 100},
                    {QT_TRANSLATE_NOOP("zorvan", "下载新作品"), QT_TRANSLATE_NOOP("zorvan", "立即检查"),
                     QT_TRANSLATE_NOOP("zorvan", "显示作品"), QT_TRANSLATE_NOOP("zorvan", "取消关注")},
@@ -55,12 +54,12 @@ void FollowingView::showPerformers(const std::vector<FollowedPerformer>& perform
         row->setText(Performer, id);
         row->setText(NewWorks, newWorksText(p.newWorks));
         row->setText(Works, p.lastChecked > 0 ? QString::number(p.works) : QString());
-        row->setText(LastCheck, id == checking ? QCoreApplication::translate("zorvan", "正在检查…") : checkTime(p.lastChecked));
+        row->setText(LastCheck, id == checking ? tr("正在检查…") : checkTime(p.lastChecked));
         row->setText(Status, QString::fromStdString(p.lastError));
         row->setSelected(selected.contains(id));
     }
     statusLine()->setText(!problem.isEmpty()      ? problem
-                     : performers.empty()    ? QCoreApplication::translate("zorvan", "还没有关注主播：在作品列表的菜单中选“关注”。")
+                     : performers.empty()    ? tr("还没有关注主播：在作品列表的菜单中选“关注”。")
                                              : QString());
 }
 

@@ -10,7 +10,6 @@
 
 #include <curl/curl.h>
 
-#include <QCoreApplication>
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QLabel>
@@ -47,27 +46,27 @@ QString checkServiceAddress(const std::string& address) {
     if (page.empty()) {
         const HttpFetchReport report = lastHttpFetchReport();
         if (report.status >= 400)
-            return QCoreApplication::translate("zorvan", "无法连接：服务器回答 %1").arg(report.status);
+            return ServiceSettingsDialog::tr("无法连接：服务器回答 %1").arg(report.status);
         switch (report.transferCode) {
-            case CURLE_COULDNT_RESOLVE_HOST: return QCoreApplication::translate("zorvan", "无法连接：找不到这个主机");
-            case CURLE_COULDNT_CONNECT: return QCoreApplication::translate("zorvan", "无法连接：服务器拒绝连接或无法到达");
-            case CURLE_OPERATION_TIMEDOUT: return QCoreApplication::translate("zorvan", "无法连接：连接超时");
-            default: return QCoreApplication::translate("zorvan", "无法连接：%1").arg(text(report.error));
+            case CURLE_COULDNT_RESOLVE_HOST: return ServiceSettingsDialog::tr("无法连接：找不到这个主机");
+            case CURLE_COULDNT_CONNECT: return ServiceSettingsDialog::tr("无法连接：服务器拒绝连接或无法到达");
+            case CURLE_OPERATION_TIMEDOUT: return ServiceSettingsDialog::tr("无法连接：连接超时");
+            default: return ServiceSettingsDialog::tr("无法连接：%1").arg(text(report.error));
         }
     }
     if (page.find("\"pages\":") == std::string::npos)
-        return QCoreApplication::translate("zorvan", "服务有回答，但不是作品列表");
+        return ServiceSettingsDialog::tr("服务有回答，但不是作品列表");
     return {};
 }
 
 ServiceSettingsDialog::ServiceSettingsDialog(const std::string& current, const std::string& given, QWidget* owner)
     : QDialog(owner) {
-    setWindowTitle(QCoreApplication::translate("zorvan", "设置"));
+    setWindowTitle(tr("设置"));
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(new QLabel(QCoreApplication::translate("zorvan", "视频服务地址："), this));
+    layout->addWidget(new QLabel(tr("视频服务地址："), this));
     address_ = new QLineEdit(text(current), this);
-    address_->setPlaceholderText(QCoreApplication::translate("zorvan", "http://主机:端口"));
+    address_->setPlaceholderText(tr("http://主机:端口"));
     address_->setMinimumWidth(320);
     layout->addWidget(address_);
     verdict_ = new QLabel(this);
@@ -75,27 +74,27 @@ ServiceSettingsDialog::ServiceSettingsDialog(const std::string& current, const s
     layout->addWidget(verdict_);
     if (!given.empty()) {
         auto* note = new QLabel(
-            QCoreApplication::translate("zorvan", "本次启动由 --service 或 ZORVAN_SERVICE 指定了 %1；这里的地址在不带它们启动时使用。")
+            tr("本次启动由 --service 或 ZORVAN_SERVICE 指定了 %1；这里的地址在不带它们启动时使用。")
                 .arg(text(given)),
             this);
         note->setWordWrap(true);
         layout->addWidget(note);
     }
-    layout->addWidget(new QLabel(QCoreApplication::translate("zorvan", "界面语言（下次启动时生效）："), this));
+    layout->addWidget(new QLabel(tr("界面语言（下次启动时生效）："), this));
     language_ = new QComboBox(this);
-    language_->addItem(QCoreApplication::translate("zorvan", "跟随系统"), QString());
+    language_->addItem(tr("跟随系统"), QString());
     language_->addItem(QStringLiteral("中文"), QStringLiteral("zh"));
     language_->addItem(QStringLiteral("English"), QStringLiteral("en"));
     language_->setCurrentIndex(std::max(0, language_->findData(programSettings().value(languageKey).toString())));
     layout->addWidget(language_);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-    check_ = buttons->addButton(QCoreApplication::translate("zorvan", "检查"), QDialogButtonBox::ActionRole);
+    check_ = buttons->addButton(tr("检查"), QDialogButtonBox::ActionRole);
     layout->addWidget(buttons);
     connect(check_, &QPushButton::clicked, this, [this] { startCheck(); });
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     connect(buttons, &QDialogButtonBox::accepted, this, [this] {
         if (chosenAddress().empty()) {
-            verdict_->setText(QCoreApplication::translate("zorvan", "地址应以 http:// 或 https:// 开头"));
+            verdict_->setText(tr("地址应以 http:// 或 https:// 开头"));
             adjustSize();
             return;
         }
@@ -115,10 +114,10 @@ std::string ServiceSettingsDialog::chosenAddress() const {
 void ServiceSettingsDialog::startCheck() {
     const std::string address = chosenAddress();
     if (address.empty()) {
-        verdict_->setText(QCoreApplication::translate("zorvan", "地址应以 http:// 或 https:// 开头"));
+        verdict_->setText(tr("地址应以 http:// 或 https:// 开头"));
         return;
     }
-    verdict_->setText(QCoreApplication::translate("zorvan", "正在检查…"));
+    verdict_->setText(tr("正在检查…"));
     const int number = ++checks_;
     // The request has its own time limits; the answer comes back to the
     // dialog if it is still there and this is still the latest check.
@@ -126,7 +125,7 @@ void ServiceSettingsDialog::startCheck() {
         const QString fault = checkServiceAddress(address);
         postToGui([fault, number, dialog] {
             if (!dialog || number != dialog->checks_) return;
-            dialog->verdict_->setText(fault.isEmpty() ? QCoreApplication::translate("zorvan", "可以使用：服务回答了作品列表") : fault);
+            dialog->verdict_->setText(fault.isEmpty() ? tr("可以使用：服务回答了作品列表") : fault);
             dialog->adjustSize();
         });
     });

@@ -4,7 +4,6 @@
 #include "shell/windows/window_flags.h"
 #include "shell/windows/window_geometry.h"
 
-#include <QCoreApplication>
 #include <QAction>
 #include <QCloseEvent>
 #include <QLabel>
@@ -36,7 +35,7 @@ DownloadWindow::DownloadWindow() {
                                           QT_TRANSLATE_NOOP("zorvan", "已下载"), QT_TRANSLATE_NOOP("zorvan", "进度")};
     for (int i = 0; i < partCount; ++i) {
         parts_[i] = new QLabel(statusBar_);
-        parts_[i]->setToolTip(QCoreApplication::translate("zorvan", names[i]));
+        parts_[i]->setToolTip(tr(names[i]));
         parts_[i]->setFixedWidth(designPartWidth);
         parts_[i]->setFrameStyle(QFrame::Panel | QFrame::Sunken);
         statusBar_->addWidget(parts_[i]);
@@ -54,9 +53,9 @@ DownloadWindow::DownloadWindow() {
     progressBar_->setTextVisible(false);
 
     // Its units stay as designed; stopping a download is a right-click away.
-    pauseCommand_ = new QAction(QCoreApplication::translate("zorvan", "暂停"), this);
-    cancelCommand_ = new QAction(QCoreApplication::translate("zorvan", "取消"), this);
-    listCommand_ = new QAction(QCoreApplication::translate("zorvan", "下载列表"), this);
+    pauseCommand_ = new QAction(tr("暂停"), this);
+    cancelCommand_ = new QAction(tr("取消"), this);
+    listCommand_ = new QAction(tr("下载列表"), this);
     addActions({pauseCommand_, cancelCommand_, listCommand_});
     setContextMenuPolicy(Qt::ActionsContextMenu);
     progressBar_->setContextMenuPolicy(Qt::NoContextMenu);  // the window's menu, there too

@@ -3,7 +3,6 @@
 #include "shell/windows/performer_id_filter.h"
 #include "shell/windows/window_geometry.h"
 
-#include <QCoreApplication>
 #include <QCloseEvent>
 #include <QGroupBox>
 #include <QHeaderView>
@@ -54,7 +53,7 @@ MainWindow::MainWindow() {
     createDownloadedGroup();
     createWorksMenu();
 
-    fetchButton_ = new QPushButton(QCoreApplication::translate("zorvan", "确定"), this);
+    fetchButton_ = new QPushButton(tr("确定"), this);
     fetchButton_->setObjectName(QStringLiteral("按钮1"));
     fetchButton_->setGeometry(208, 5, 72, 24);
 
@@ -79,7 +78,7 @@ MainWindow::~MainWindow() {
 }
 
 void MainWindow::createPerformerRow() {
-    performerLabel_ = new QLabel(QCoreApplication::translate("zorvan", "主播Lumo："), this);
+    performerLabel_ = new QLabel(tr("主播Lumo："), this);
     performerLabel_->setObjectName(QStringLiteral("透明标签1"));
     performerLabel_->setGeometry(8, 5, 56, 24);
 
@@ -98,7 +97,7 @@ void MainWindow::createPerformerRow() {
 }
 
 void MainWindow::createDownloadedGroup() {
-    downloadedGroup_ = new QGroupBox(QCoreApplication::translate("zorvan", "已下载："), this);
+    downloadedGroup_ = new QGroupBox(tr("已下载："), this);
     downloadedGroup_->setObjectName(QStringLiteral("分组框1"));
     downloadedGroup_->setGeometry(288, 1, 232, 376);  // moved along by layOut
     // Shown only while the window is widened for it: a sliver of it at the
@@ -118,20 +117,20 @@ void MainWindow::createDownloadedGroup() {
 
 void MainWindow::createWorksMenu() {
     // Never a menu bar: its items are the works list's popup menu.
-    worksMenu_ = new QMenu(QCoreApplication::translate("zorvan", "菜单"), this);
-    playCommand_ = worksMenu_->addAction(QCoreApplication::translate("zorvan", "播放"));
-    downloadCommand_ = worksMenu_->addAction(QCoreApplication::translate("zorvan", "下载"));
+    worksMenu_ = new QMenu(tr("菜单"), this);
+    playCommand_ = worksMenu_->addAction(tr("播放"));
+    downloadCommand_ = worksMenu_->addAction(tr("下载"));
     worksMenu_->addSeparator();
-    viewDownloadedCommand_ = worksMenu_->addAction(QCoreApplication::translate("zorvan", "查看已下载"));
+    viewDownloadedCommand_ = worksMenu_->addAction(tr("查看已下载"));
     viewDownloadedCommand_->setCheckable(true);
-    stayOnTopCommand_ = worksMenu_->addAction(QCoreApplication::translate("zorvan", "置顶"));
+    stayOnTopCommand_ = worksMenu_->addAction(tr("置顶"));
     stayOnTopCommand_->setCheckable(true);
     // Not items of the menu itself: the popup shows them beside "下载".
-    downloadAllCommand_ = new QAction(QCoreApplication::translate("zorvan", "全部下载"), this);
-    downloadListCommand_ = new QAction(QCoreApplication::translate("zorvan", "下载列表"), this);
-    settingsCommand_ = new QAction(QCoreApplication::translate("zorvan", "设置"), this);
-    followCommand_ = new QAction(QCoreApplication::translate("zorvan", "关注"), this);
-    followingCommand_ = new QAction(QCoreApplication::translate("zorvan", "关注列表"), this);
+    downloadAllCommand_ = new QAction(tr("全部下载"), this);
+    downloadListCommand_ = new QAction(tr("下载列表"), this);
+    settingsCommand_ = new QAction(tr("设置"), this);
+    followCommand_ = new QAction(tr("关注"), this);
+    followingCommand_ = new QAction(tr("关注列表"), this);
 }
 
 void MainWindow::createWorksList() {
@@ -139,7 +138,7 @@ void MainWindow::createWorksList() {
     worksList_->setObjectName(QStringLiteral("超级列表框1"));
     worksList_->setGeometry(1, 35, 280, 338);
     worksList_->setColumnCount(3);
-    worksList_->setHeaderLabels({QString(), QString(), QCoreApplication::translate("zorvan", "歌名")});
+    worksList_->setHeaderLabels({QString(), QString(), tr("歌名")});
     worksList_->headerItem()->setTextAlignment(2, Qt::AlignCenter);
     worksList_->setColumnWidth(0, 50);
     worksList_->setColumnWidth(1, 0);
@@ -173,7 +172,7 @@ void MainWindow::createWorksList() {
 void MainWindow::createFilterRow() {
     filterEdit_ = new QLineEdit(this);
     filterEdit_->setObjectName(QStringLiteral("搜索框"));
-    filterEdit_->setPlaceholderText(QCoreApplication::translate("zorvan", "搜索歌名"));
+    filterEdit_->setPlaceholderText(tr("搜索歌名"));
     filterEdit_->setClearButtonEnabled(true);
     whiteBackgroundBlackText(filterEdit_);
     countLabel_ = new QLabel(this);
