@@ -1,9 +1,7 @@
 #include "download/connection.h"
 
 #include "download/chunked_decoder.h"
-#include "download/disk_space.h"
 #include "download/error_text.h"
-#include "download/name_clash.h"
 #include "download/part_record.h"
 #include "download/task.h"
 #include "text/code_page.h"
@@ -17,7 +15,6 @@
 #include <cstring>
 #include <new>
 #include <optional>
-#include <system_error>
 #include <utility>
 
 namespace zorvan {
@@ -90,24 +87,17 @@ int Connection::runFirst() {
     task_.resumption.reset();
     const std::int64_t total = task_.totalSize.load();
     if (total < 0) {
-        BodyKind kind;
-        {
-            std::lock_guard lock(task_.requestLock);
-            kind = task_.bodyKind;
-        }
-        if (kind != BodyKind::Sized) return transferWholeBody(std::move(body));
+        if (task_.answer.body() != BodyKind::Sized) return transferWholeBody(std::move(body));
         task_.log(number_, logLevel::error, gbkFormat("无法获得文件大小"));
         task_.noteCause({CauseKind::BadReply, 0, 0, "the server names no size"});
         task_.noteFailure(TaskOutcome::NoSize);
         return endedWithError;
     }
-    task_.segments.plan(total, 1 + plannedExtra_);
-    if (!createTargetFile(total)) return endedWithError;
-
+    if (!task_.target.create(task_, number_, total, 1 + plannedExtra_)) return endedWithError;
     // Segment 0 is ours before anyone else may choose one.
     segment_ = 0;
-    task_.segments.claim(segment_, number_);
-    const int further = task_.segments.size() - 1;
+    task_.target.segments.claim(segment_, number_);
+    const int further = task_.target.segments.size() - 1;
     if (task_.params.splitOnlyWhenWorthIt && further > 0) {
         heldBack_ = further;
         heldSince_ = std::chrono::steady_clock::now();
@@ -158,65 +148,8 @@ bool Connection::waitForPlan() {
         std::this_thread::sleep_for(std::chrono::milliseconds(sliceMs));
     }
     if (task_.plan.load() != Task::Plan::Ready) return false;
-    segment_ = task_.segments.claimForNewConnection(number_, task_.minimumSplit());
+    segment_ = task_.target.segments.claimForNewConnection(number_, task_.minimumSplit());
     return segment_ >= 0;
-}
-
-bool Connection::createTargetFile(std::int64_t total) {
-    task_.completeFolderPath();
-    if (!resolveNameClash(task_, number_)) {
-        task_.noteFailure(TaskOutcome::GivenUp);
-        return false;
-    }
-    const std::string path = gbkToUtf8(task_.currentLocalPath());
-    // Refused before a byte is written, with both sizes, rather than a
-    // file system's bare "no space".
-    if (const std::int64_t space = spaceForFile(path); space >= 0 && total > space) {
-        FailureCause cause{CauseKind::Disk, 0, ENOSPC, "not enough disk space"};
-        cause.needed = total;
-        cause.available = space;
-        task_.noteCause(cause);
-        task_.log(number_, logLevel::error, utf8ToGbk(diskSpaceText(total, space)));
-        task_.noteFailure(TaskOutcome::CannotCreateFile);
-        return false;
-    }
-    task_.file = TargetFile::create(path, total, task_.fileOptions());
-    if (!task_.file) {
-        task_.noteCause({CauseKind::Disk, 0, errno, "cannot create the file"});
-        task_.log(number_, logLevel::error,
-                  gbkFormat("创建文件错误，超出最大支持下载长度或磁盘不可写或磁盘没有空间或同名文件已存在"));
-        task_.noteFailure(TaskOutcome::CannotCreateFile);
-        return false;
-    }
-    if (!startCheckpoints({})) return false;
-    task_.fileReady = true;
-    return true;
-}
-
-// A part file keeps its record up to date from now on.
-bool Connection::startCheckpoints(std::vector<ByteRange> done) {
-    if (!task_.file->isPartFile()) return true;
-    PartRecord record;
-    record.address = task_.params.url;
-    record.size = task_.totalSize.load();
-    {
-        std::lock_guard lock(task_.requestLock);
-        record.etag = task_.etag;
-        record.lastModified = task_.lastModified;
-    }
-    record.done = std::move(done);
-    task_.checkpoint = std::make_unique<PartCheckpoint>(
-        *task_.file, std::move(record), [&segments = task_.segments] { return segments.writtenRanges(); },
-        std::chrono::milliseconds(task_.settings.checkpointIntervalMs));
-    try {
-        task_.checkpoint->start();
-        return true;
-    } catch (const std::system_error&) {
-        task_.checkpoint.reset();
-        task_.log(number_, logLevel::error, gbkFormat("无法启动线程"));
-        task_.noteFailure(TaskOutcome::TransferFailed);
-        return false;
-    }
 }
 
 int Connection::runFurther() {
@@ -237,12 +170,8 @@ int Connection::runFurther() {
 // it in order as it comes (chunks decoded), and it is whole only at its
 // end, the last chunk or the server closing the connection cleanly.
 int Connection::transferWholeBody(std::string body) {
-    bool chunked;
-    {
-        std::lock_guard lock(task_.requestLock);
-        chunked = task_.bodyKind == BodyKind::Chunked;
-    }
-    if (!createTargetFile(-1) || !allocateBuffer()) return endedWithError;
+    const bool chunked = task_.answer.body() == BodyKind::Chunked;
+    if (!task_.target.create(task_, number_, -1, 1) || !allocateBuffer()) return endedWithError;
     ChunkedDecoder decoder;
     std::string data = std::move(body), decoded;
     bool closed = false;  // cleanly, by the server
@@ -251,7 +180,7 @@ int Connection::transferWholeBody(std::string body) {
         if (chunked) decoder.feed(data, decoded);
         const std::string& bytes = chunked ? decoded : data;
         const std::int64_t at = task_.bodyBytesStored.load();
-        if (!task_.file->write(at, bytes.data(), bytes.size())) {
+        if (!task_.target.file->write(at, bytes.data(), bytes.size())) {
             failWrite();
             return endedWithError;
         }
@@ -306,7 +235,7 @@ int Connection::transfer(std::string body, int segmentEvent) {
 // Events 6 or 7 for the segment the connection now owns, and the size with
 // the first connection's first segment.
 void Connection::beginSegment(int segmentEvent) {
-    const Segment segment = task_.segments.get(segment_);
+    const Segment segment = task_.target.segments.get(segment_);
     bufferStart_ = segment.position();
     reportReceived();
     task_.userEvent(segmentEvent, number_, segment.position(), segment.end());
@@ -316,7 +245,7 @@ void Connection::beginSegment(int segmentEvent) {
 
 Connection::Step Connection::advance() {
     if (heldBack_ > 0) considerStartingFurther();
-    if (!task_.segments.owns(segment_, number_)) {
+    if (!task_.target.segments.owns(segment_, number_)) {
         buffered_ = 0;  // another connection carries on with the segment
         return Step::Done;
     }
@@ -324,7 +253,7 @@ Connection::Step Connection::advance() {
         store();
         return Step::Done;
     }
-    const Segment segment = task_.segments.get(segment_);
+    const Segment segment = task_.target.segments.get(segment_);
     if (streamPosition() >= segment.end()) return finishSegment();
     if (buffered_ == buffer_.size()) return store() ? Step::Continue : Step::Done;
     if (!carry_.empty()) return takeBytes(std::exchange(carry_, {})) ? Step::Continue : Step::Done;
@@ -345,7 +274,7 @@ Connection::Step Connection::receive(const Segment& segment) {
                                         task_.params.receiveTimeout, false, [this] { return shouldStop(); });
     task_.limiter->giveBack(step - r.received);
     buffered_ += r.received;
-    task_.segments.noteReached(segment_, number_, streamPosition());
+    task_.target.segments.noteReached(segment_, number_, streamPosition());
     unreported_ += static_cast<std::int64_t>(r.received);
     if (std::chrono::steady_clock::now() - lastReport_ >= reportInterval) reportReceived();
     // A limited task receives in small steps; storing each keeps its
@@ -359,7 +288,7 @@ Connection::Step Connection::receive(const Segment& segment) {
 Connection::Step Connection::afterReceiving(int code) {
     if (code == 0) return Step::Continue;
     streamOpen_ = false;
-    if (streamPosition() >= task_.segments.get(segment_).end()) return Step::Continue;  // closed right at the end
+    if (streamPosition() >= task_.target.segments.get(segment_).end()) return Step::Continue;  // closed right at the end
     return recoverStream(code);
 }
 
@@ -390,7 +319,7 @@ Connection::Step Connection::receiveIntoFile(const Segment& segment) {
     const ReceiveResult r = receiveIntoPipe(exchange_.socket(), pipe_.in(), step, task_.params.receiveTimeout,
                                             [this] { return shouldStop(); });
     task_.limiter->giveBack(step - r.received);
-    task_.segments.noteReached(segment_, number_, streamPosition() + static_cast<std::int64_t>(r.received));
+    task_.target.segments.noteReached(segment_, number_, streamPosition() + static_cast<std::int64_t>(r.received));
     unreported_ += static_cast<std::int64_t>(r.received);
     if (std::chrono::steady_clock::now() - lastReport_ >= reportInterval) reportReceived();
     if (!storeFromPipe(r.received)) return Step::Done;
@@ -402,14 +331,14 @@ Connection::Step Connection::receiveIntoFile(const Segment& segment) {
 // a slow one) with a new request, else the connection is done.
 Connection::Step Connection::finishSegment() {
     if (!store()) return Step::Done;
-    if (task_.checkpoint) task_.checkpoint->rangeEnded();
-    const std::int64_t end = task_.segments.get(segment_).end();
+    if (task_.target.checkpoint) task_.target.checkpoint->rangeEnded();
+    const std::int64_t end = task_.target.segments.get(segment_).end();
     std::string body;
     if (const int next = streamHasMore() ? claimContinuation(end) : -1; next >= 0) {
         switchTo(next);
         body = std::exchange(carry_, {});
     } else {
-        int other = task_.segments.claimFree(number_);
+        int other = task_.target.segments.claimFree(number_);
         if (other < 0 && task_.settings.splitForIdleConnections) other = splitWhenWorthIt();
         if (other < 0) return Step::Done;
         switchTo(other);
@@ -427,8 +356,8 @@ Connection::Step Connection::finishSegment() {
 // refuses that request, and this stream is then the only way to the rest.
 int Connection::claimContinuation(std::int64_t end) {
     for (;;) {
-        const int next = task_.segments.claimContinuation(number_, end);
-        if (next >= 0 || shouldStop() || !task_.segments.splitOffAwaitsFirstByte(end)) return next;
+        const int next = task_.target.segments.claimContinuation(number_, end);
+        if (next >= 0 || shouldStop() || !task_.target.segments.splitOffAwaitsFirstByte(end)) return next;
         std::this_thread::sleep_for(std::chrono::milliseconds(sliceMs));
     }
 }
@@ -453,7 +382,7 @@ Connection::Step Connection::reopenStream() {
     std::string body;
     if (const Opened opened = openStream(body); opened != Opened::Yes)
         return opened == Opened::SegmentLost ? Step::Done : Step::Failed;
-    bufferStart_ = task_.segments.get(segment_).position();
+    bufferStart_ = task_.target.segments.get(segment_).position();
     return takeBytes(body) ? Step::Continue : Step::Done;
 }
 
@@ -462,12 +391,12 @@ Connection::Step Connection::reopenStream() {
 Connection::Opened Connection::openStream(std::string& body) {
     for (;;) {
         // Another connection's stream may have carried on through it meanwhile.
-        if (segment_ >= 0 && !task_.segments.owns(segment_, number_)) return Opened::SegmentLost;
-        const std::int64_t position = segment_ < 0 ? 0 : task_.segments.get(segment_).position();
+        if (segment_ >= 0 && !task_.target.segments.owns(segment_, number_)) return Opened::SegmentLost;
+        const std::int64_t position = segment_ < 0 ? 0 : task_.target.segments.get(segment_).position();
         const auto start = std::chrono::steady_clock::now();
         // Never past bytes that are already in the file.
         const OpenResult r = segment_ < 0 ? exchange_.openFirst(body)
-                                          : exchange_.openRange(position, body, task_.segments.stretchEnd(segment_));
+                                          : exchange_.openRange(position, body, task_.target.segments.stretchEnd(segment_));
         switch (r) {
             case OpenResult::Accepted:
                 task_.noteRequestTime(std::chrono::steady_clock::now() - start);
@@ -535,16 +464,16 @@ int Connection::splitWhenWorthIt() {
     closeStream();
     for (;;) {
         // A part given up by a connection that failed is there for the taking.
-        if (const int free = task_.segments.claimFree(number_); free >= 0) return free;
+        if (const int free = task_.target.segments.claimFree(number_); free >= 0) return free;
         const double worthSeconds = std::max(splitMinSeconds, splitWorthRequests * task_.longestRequestSeconds());
-        const int next = task_.segments.claimSplitOfSlowest(number_, task_.minimumSplit(), worthSeconds);
-        if (next >= 0 || shouldStop() || !task_.segments.othersHaveAtLeast(number_, task_.minimumSplit())) return next;
+        const int next = task_.target.segments.claimSplitOfSlowest(number_, task_.minimumSplit(), worthSeconds);
+        if (next >= 0 || shouldStop() || !task_.target.segments.othersHaveAtLeast(number_, task_.minimumSplit())) return next;
         std::this_thread::sleep_for(std::chrono::milliseconds(sliceMs));
     }
 }
 
 void Connection::switchTo(int segment) {
-    task_.segments.release(segment_, number_);
+    task_.target.segments.release(segment_, number_);
     segment_ = segment;
 }
 
@@ -555,7 +484,7 @@ bool Connection::takeBytes(std::string_view bytes) {
     std::size_t offset = 0;
     while (offset < bytes.size()) {
         if (buffered_ == buffer_.size() && !store()) return false;
-        const std::int64_t rest = task_.segments.get(segment_).end() - streamPosition();
+        const std::int64_t rest = task_.target.segments.get(segment_).end() - streamPosition();
         if (rest <= 0) break;
         const std::size_t n = std::min({bytes.size() - offset, buffer_.size() - buffered_, static_cast<std::size_t>(rest)});
         std::memcpy(buffer_.data() + buffered_, bytes.data() + offset, n);
@@ -571,7 +500,7 @@ bool Connection::takeBytes(std::string_view bytes) {
 bool Connection::store() {
     if (buffered_ == 0) return true;
     const SegmentTable::Stored stored =
-        task_.segments.commit(segment_, number_, static_cast<std::int64_t>(buffered_));
+        task_.target.segments.commit(segment_, number_, static_cast<std::int64_t>(buffered_));
     if (stored.position != bufferStart_) {
         buffered_ = 0;  // the segment went to another connection: these bytes are not ours to store
         return false;
@@ -581,8 +510,8 @@ bool Connection::store() {
     const auto kept = static_cast<std::size_t>(stored.count);
     carry_.insert(0, buffer_.data() + kept, buffered_ - kept);
     buffered_ = 0;
-    if (!task_.file->write(stored.position, buffer_.data(), kept)) return failWrite();
-    task_.segments.noteWritten(segment_, stored.position + stored.count);
+    if (!task_.target.file->write(stored.position, buffer_.data(), kept)) return failWrite();
+    task_.target.segments.noteWritten(segment_, stored.position + stored.count);
     task_.addProgress(stored.count);
     bufferStart_ += stored.count;
     return true;
@@ -592,18 +521,18 @@ bool Connection::store() {
 // only once the file holds them, as the part file's record relies on.
 bool Connection::storeFromPipe(std::size_t count) {
     if (count == 0) return true;
-    const SegmentTable::Stored stored = task_.segments.commit(segment_, number_, static_cast<std::int64_t>(count));
+    const SegmentTable::Stored stored = task_.target.segments.commit(segment_, number_, static_cast<std::int64_t>(count));
     if (stored.position != bufferStart_) {
         pipe_.close();  // not ours to store: they go with the pipe
         return false;
     }
     const auto kept = static_cast<std::size_t>(stored.count);
-    if (!task_.file->writeFromPipe(stored.position, pipe_.out(), kept)) {
+    if (!task_.target.file->writeFromPipe(stored.position, pipe_.out(), kept)) {
         failWrite();
         pipe_.close();
         return false;
     }
-    task_.segments.noteWritten(segment_, stored.position + stored.count);
+    task_.target.segments.noteWritten(segment_, stored.position + stored.count);
     task_.addProgress(stored.count);
     task_.splicedBytes += stored.count;
     bufferStart_ += stored.count;
@@ -622,7 +551,7 @@ bool Connection::storeFromPipe(std::size_t count) {
 
 // Bytes counted as done did not reach the file: it can never be complete.
 bool Connection::failWrite() {
-    task_.writeFailed = true;
+    task_.target.writeFailed = true;
     task_.noteCause({CauseKind::Disk, 0, errno, "cannot write the file"});
     task_.log(number_, logLevel::error, gbkFormat("写入文件失败"));
     task_.noteFailure(TaskOutcome::TransferFailed);
@@ -664,10 +593,10 @@ void Connection::end(int code) {
     }
     std::int64_t position = 0;
     if (segment_ >= 0) {
-        position = task_.segments.get(segment_).position();
+        position = task_.target.segments.get(segment_).position();
         // Free before counting out, so a connection that finishes meanwhile
         // finds the part unfinished and free instead of ending the task.
-        task_.segments.release(segment_, number_);
+        task_.target.segments.release(segment_, number_);
     }
     bool last;
     {

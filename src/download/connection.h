@@ -17,10 +17,11 @@ namespace zorvan {
 struct Segment;
 struct Task;
 
-// One worker thread of a task: the first connection learns the size, plans
-// the segments and creates the file; every connection then fetches its
-// segment (and any further one it can take) into the file, retrying from
-// the segment's current position when the network fails.
+// One worker thread of a task: it moves bytes. The first connection asks
+// first and has the task's file set up from the answer (TaskFile); every
+// connection then fetches its segment (and any further one it can take)
+// into the file, retrying from the segment's current position when the
+// network fails.
 class Connection {
 public:
     // `segment` is firstConnection for the first connection, which owns
@@ -48,8 +49,6 @@ private:
     void main();
     bool shouldStop() const;
     int runFirst();
-    bool createTargetFile(std::int64_t total);
-    bool startCheckpoints(std::vector<ByteRange> done);
 
     // Taking up bytes already on the disk (connection_resume.cpp).
     enum class Held { Same, Differ, Again };

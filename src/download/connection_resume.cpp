@@ -154,9 +154,9 @@ bool Connection::adoptFinalFile() {
     part.file = TargetFile::adoptFinal(path, part.record.size, task_.fileOptions());
     if (!part.file) return false;
     {
-        std::lock_guard lock(task_.requestLock);
-        part.record.etag = task_.etag;
-        part.record.lastModified = task_.lastModified;
+        std::lock_guard lock(task_.answer.lock);
+        part.record.etag = task_.answer.etag;
+        part.record.lastModified = task_.answer.lastModified;
     }
     // Recorded at once: from now on it is a part file like any other.
     savePartRecord(recordPathOf(path), part.record, part.file->durable());
@@ -175,10 +175,8 @@ int Connection::takeUpHeldBytes(std::string body) {
         task_.noteFailure(TaskOutcome::AlreadyThere);
         return endedNormally;
     }
-    task_.file = std::move(part.file);
-    const int first = task_.segments.planRemaining(total, part.record.done, 1 + plannedExtra_);
-    if (first < 0 || !startCheckpoints(part.record.done)) return endedWithError;
-    task_.fileReady = true;
+    const int first = task_.target.takeUp(task_, number_, part, 1 + plannedExtra_);
+    if (first < 0) return endedWithError;
     {
         std::lock_guard lock(task_.progressLock);
         task_.bytesDone += there;
@@ -188,8 +186,8 @@ int Connection::takeUpHeldBytes(std::string body) {
                         static_cast<long long>(total)));
     task_.userEvent(event::continued, number_, there, total);
     segment_ = first;
-    task_.segments.claim(segment_, number_);
-    task_.startFurtherConnections(std::min(plannedExtra_, task_.segments.unfinishedCount() - 1));
+    task_.target.segments.claim(segment_, number_);
+    task_.startFurtherConnections(std::min(plannedExtra_, task_.target.segments.unfinishedCount() - 1));
     return transfer(std::move(body), event::firstSegment);
 }
 

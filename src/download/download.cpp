@@ -30,7 +30,7 @@ void startConnection(Task& task, bool early = false) {
         segment = Connection::awaitingPlan;
         connection = std::make_shared<Connection>(task, number, segment, 0);
     } else {
-        segment = task.segments.claimForNewConnection(number, task.minimumSplit());
+        segment = task.target.segments.claimForNewConnection(number, task.minimumSplit());
         if (segment < 0) return;
         connection = std::make_shared<Connection>(task, number, segment, 0);
     }
@@ -44,15 +44,15 @@ void startConnection(Task& task, bool early = false) {
         task.connections.pop_back();
         --task.active;
         --task.started;
-        if (segment >= 0) task.segments.release(segment, number);
+        if (segment >= 0) task.target.segments.release(segment, number);
         if (early) --task.preOpened;
     }
 }
 
 // Whether every byte of the file is in it.
 bool allStored(const Task& task) {
-    if (task.writeFailed) return false;
-    return task.totalSize.load() < 0 ? task.wholeBodyDone.load() : task.segments.allFinished();
+    if (task.target.writeFailed) return false;
+    return task.totalSize.load() < 0 ? task.wholeBodyDone.load() : task.target.segments.allFinished();
 }
 
 // Whether an unfinished download's part file is worth keeping: not when
@@ -79,13 +79,13 @@ bool keepsPart(const Task& task) {
 void closeUnfinished(Task& task) {
     // A part taken up and never recorded since holds what its record says.
     std::int64_t kept = task.resumption ? task.resumption->record.doneBytes() : 0;
-    std::unique_ptr<TargetFile> file = std::move(task.file);
+    std::unique_ptr<TargetFile> file = std::move(task.target.file);
     if (task.resumption && task.resumption->file) file = std::move(task.resumption->file);  // never answered
-    if (task.checkpoint) {
-        task.checkpoint->saveNow();
-        if (task.checkpoint->savedBytes() > 0) kept = task.checkpoint->savedBytes();
+    if (task.target.checkpoint) {
+        task.target.checkpoint->saveNow();
+        if (task.target.checkpoint->savedBytes() > 0) kept = task.target.checkpoint->savedBytes();
     }
-    task.checkpoint.reset();
+    task.target.checkpoint.reset();
     task.resumption.reset();
     if (file && file->isPartFile() && kept > 0 && keepsPart(task)) {
         file->keep();
@@ -106,24 +106,24 @@ bool finishTransfers(Task& task) {
     }
     for (auto& c : connections) c->requestStop();
     for (auto& c : connections) c->join();
-    if (task.checkpoint) task.checkpoint->stop();
-    const bool complete = task.fileReady && allStored(task);
+    if (task.target.checkpoint) task.target.checkpoint->stop();
+    const bool complete = task.target.ready && allStored(task);
     if (!complete) {
         closeUnfinished(task);
         return false;
     }
-    task.checkpoint.reset();
+    task.target.checkpoint.reset();
     // The network is done with this file: a caller with more to fetch may
     // start it while the disk takes this one in.
     task.eventNow(event::allReceived, task.totalSize.load(), 0);
-    if (!task.file->commit()) {
-        task.logNow(0, logLevel::error, gbkFormat("保存文件失败：%s", std::strerror(task.file->commitError())));
-        task.noteCause({CauseKind::Disk, 0, task.file->commitError(), "cannot name the file"});
+    if (!task.target.file->commit()) {
+        task.logNow(0, logLevel::error, gbkFormat("保存文件失败：%s", std::strerror(task.target.file->commitError())));
+        task.noteCause({CauseKind::Disk, 0, task.target.file->commitError(), "cannot name the file"});
         task.noteFailure(TaskOutcome::NotSaved);
-        task.file.reset();
+        task.target.file.reset();
         return false;
     }
-    task.file.reset();
+    task.target.file.reset();
     return true;
 }
 
@@ -142,10 +142,10 @@ bool startOver(Task& task) {
         task.bytesDone = 0;
         task.bytesSinceQuery = 0;
     }
-    task.segments.clear();
+    task.target.segments.clear();
     task.totalSize = -1;
     task.sizeReported = false;
-    task.fileReady = false;
+    task.target.ready = false;
     task.plan = Task::Plan::Pending;
     task.preOpened = 0;
     task.fileChanged = false;
@@ -286,7 +286,7 @@ bool Download::startTask(const TaskParam& params) {
     task->params.mode |= downloadMode;
     task->settings = engineSettings();
     task->limiter = params.sharedLimiter ? params.sharedLimiter : std::make_shared<RateLimiter>(params.speedLimit);
-    task->request = *fields;
+    task->answer.request = *fields;
     task->localPath = params.localPath;
     task->slot = slot_;
     {

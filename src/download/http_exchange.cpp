@@ -79,9 +79,9 @@ OpenResult HttpExchange::connectTo(const std::string& host, int port, bool viaPr
             log(logLevel::note, resolve ? gbkFormat("连接 [%s:%d]成功", ip.c_str(), port)
                                         : gbkFormat("连接[%s:%d]成功", ip.c_str(), port));
             if (resolve) {
-                std::lock_guard lock(task_.requestLock);
-                task_.serverIp = ip;
-                task_.serverPort = port;
+                std::lock_guard lock(task_.answer.lock);
+                task_.answer.serverIp = ip;
+                task_.answer.serverPort = port;
             }
             return OpenResult::Accepted;
         case ConnectResult::TimedOut:
@@ -107,8 +107,8 @@ OpenResult HttpExchange::reach(const RequestFields& fields, bool first) {
     const bool viaProxy = !fields.proxy.empty();
     std::pair<std::string, int> server;
     if (!first) {
-        std::lock_guard lock(task_.requestLock);
-        server = {task_.serverIp, task_.serverPort};
+        std::lock_guard lock(task_.answer.lock);
+        server = {task_.answer.serverIp, task_.answer.serverPort};
     } else {
         server = viaProxy ? splitProxy(fields.proxy)
                           : std::pair<std::string, int>{hostName(fields.address.host), fields.address.port};
@@ -293,8 +293,8 @@ OpenResult HttpExchange::openFirst(std::string& body) {
 OpenResult HttpExchange::requestFirst(ResponseHeader& header, std::string& body) {
     RequestFields fields;
     {
-        std::lock_guard lock(task_.requestLock);
-        fields = task_.request;
+        std::lock_guard lock(task_.answer.lock);
+        fields = task_.answer.request;
     }
     std::string lines;
     if (const Resumption* part = task_.resumption.get()) {
@@ -338,11 +338,11 @@ OpenResult HttpExchange::acceptFirstAnswer(const ResponseHeader& header) {
         kind = BodyKind::UntilClose;
     }
     task_.totalSize = total;
-    std::lock_guard lock(task_.requestLock);
-    task_.serverFileName = header.fileName;
-    task_.bodyKind = kind;
-    task_.etag = header.etag;
-    task_.lastModified = header.lastModified;
+    std::lock_guard lock(task_.answer.lock);
+    task_.answer.serverFileName = header.fileName;
+    task_.answer.bodyKind = kind;
+    task_.answer.etag = header.etag;
+    task_.answer.lastModified = header.lastModified;
     return OpenResult::Accepted;
 }
 
@@ -416,12 +416,12 @@ OpenResult HttpExchange::acceptContinuation(const ResponseHeader& header) {
                                            : total;
     part.accepted = true;
     task_.totalSize = total;
-    std::lock_guard lock(task_.requestLock);
-    task_.serverFileName = header.fileName;
-    task_.bodyKind = BodyKind::Sized;
+    std::lock_guard lock(task_.answer.lock);
+    task_.answer.serverFileName = header.fileName;
+    task_.answer.bodyKind = BodyKind::Sized;
     // What the further connections' If-Range names: the version continued.
-    task_.etag = header.etag.empty() ? part.record.etag : header.etag;
-    task_.lastModified = header.lastModified.empty() ? part.record.lastModified : header.lastModified;
+    task_.answer.etag = header.etag.empty() ? part.record.etag : header.etag;
+    task_.answer.lastModified = header.lastModified.empty() ? part.record.lastModified : header.lastModified;
     return OpenResult::Accepted;
 }
 
@@ -439,8 +439,8 @@ OpenResult HttpExchange::followRedirection(const ResponseHeader& header, int red
         cause(CauseKind::BadReply, "too many redirections");
         return OpenResult::Refused;
     }
-    std::lock_guard lock(task_.requestLock);
-    if (!followRedirect(task_.request, header.location, header.setCookie)) {
+    std::lock_guard lock(task_.answer.lock);
+    if (!followRedirect(task_.answer.request, header.location, header.setCookie)) {
         log(logLevel::error, gbkFormat("COOKIE过长或获得重定向信息错误或不支持的协议"));
         cause(CauseKind::BadReply, "a redirection that cannot be followed");
         return OpenResult::Refused;
@@ -493,9 +493,9 @@ bool HttpExchange::takeKept(const RequestFields& fields, bool first) {
     usedWarmSocket_ = true;
     log(logLevel::note, gbkFormat("使用保持的连接 [%s:%d]", kept->serverIp.c_str(), kept->serverPort));
     if (first) {
-        std::lock_guard lock(task_.requestLock);
-        task_.serverIp = kept->serverIp;
-        task_.serverPort = kept->serverPort;
+        std::lock_guard lock(task_.answer.lock);
+        task_.answer.serverIp = kept->serverIp;
+        task_.answer.serverPort = kept->serverPort;
     }
     return true;
 }
@@ -510,25 +510,25 @@ void HttpExchange::keepOrClose() {
     RequestFields fields;
     ConnectionPool::Kept kept;
     {
-        std::lock_guard lock(task_.requestLock);
-        fields = task_.request;
-        kept.serverIp = task_.serverIp;
-        kept.serverPort = task_.serverPort;
+        std::lock_guard lock(task_.answer.lock);
+        fields = task_.answer.request;
+        kept.serverIp = task_.answer.serverIp;
+        kept.serverPort = task_.answer.serverPort;
     }
     kept.socket = std::move(socket_);
     pool->put(serverOf(fields), std::move(kept));
 }
 
 std::string HttpExchange::targetOf(const RequestFields& fields) {
-    std::lock_guard lock(task_.requestLock);
-    return fields.address.host + " " + fields.proxy + " " + task_.serverIp + ":" + std::to_string(task_.serverPort);
+    std::lock_guard lock(task_.answer.lock);
+    return fields.address.host + " " + fields.proxy + " " + task_.answer.serverIp + ":" + std::to_string(task_.answer.serverPort);
 }
 
 bool HttpExchange::preOpen() {
     RequestFields fields;
     {
-        std::lock_guard lock(task_.requestLock);
-        fields = task_.request;
+        std::lock_guard lock(task_.answer.lock);
+        fields = task_.answer.request;
     }
     if (reach(fields, false) != OpenResult::Accepted) {
         socket_.close();
@@ -544,9 +544,9 @@ OpenResult HttpExchange::openRange(std::int64_t position, std::string& body, std
     RequestFields fields;
     std::string validator;
     {
-        std::lock_guard lock(task_.requestLock);
-        fields = task_.request;
-        validator = rangeValidator(task_.etag, task_.lastModified);
+        std::lock_guard lock(task_.answer.lock);
+        fields = task_.answer.request;
+        validator = rangeValidator(task_.answer.etag, task_.answer.lastModified);
     }
     // A socket opened early serves while it leads where requests go now
     // (a redirection may have sent them elsewhere).
@@ -609,9 +609,9 @@ OpenResult HttpExchange::checkRangeAnswer(const ResponseHeader& header, std::int
 // answer did (what either leaves out proves nothing).
 bool HttpExchange::differsFromFirst(const ResponseHeader& header, std::int64_t size) {
     if (size >= 0 && size != task_.totalSize.load()) return true;
-    std::lock_guard lock(task_.requestLock);
-    if (!header.etag.empty() && !task_.etag.empty()) return header.etag != task_.etag;
-    return !header.lastModified.empty() && !task_.lastModified.empty() && header.lastModified != task_.lastModified;
+    std::lock_guard lock(task_.answer.lock);
+    if (!header.etag.empty() && !task_.answer.etag.empty()) return header.etag != task_.answer.etag;
+    return !header.lastModified.empty() && !task_.answer.lastModified.empty() && header.lastModified != task_.answer.lastModified;
 }
 
 }  // namespace zorvan

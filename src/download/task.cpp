@@ -30,7 +30,7 @@ std::string gbkFormat(const char* utf8Format, ...) {
 }
 
 std::shared_ptr<TlsClient> Task::tlsClient() {
-    std::lock_guard lock(requestLock);
+    std::lock_guard lock(answer.lock);
     if (!tls) tls = params.tlsClient ? params.tlsClient : TlsClient::create({});
     return tls;
 }
@@ -107,7 +107,7 @@ void Task::noteFileChanged() {
 }
 
 std::int64_t Task::storedBytes() const {
-    return totalSize.load() < 0 ? bodyBytesStored.load() : segments.doneTotal();
+    return totalSize.load() < 0 ? bodyBytesStored.load() : target.segments.doneTotal();
 }
 
 void Task::noteRequestTime(std::chrono::steady_clock::duration took) {
@@ -127,9 +127,9 @@ void Task::completeFolderPath() {
     if (localPath.empty() || localPath.back() != '/') return;
     std::string name;
     {
-        std::lock_guard requestFields(requestLock);
-        name = serverFileName.substr(serverFileName.rfind('/') + 1);
-        if (name.empty()) name = fileNameFromPath(request.address.path);
+        std::lock_guard fields(answer.lock);
+        name = answer.serverFileName.substr(answer.serverFileName.rfind('/') + 1);
+        if (name.empty()) name = fileNameFromPath(answer.request.address.path);
     }
     localPath += name.empty() ? std::string("index.html") : name;
 }

@@ -2,14 +2,13 @@
 
 #include "download/engine_settings.h"
 #include "download/event_queue.h"
+#include "download/first_answer.h"
 #include "download/failure_cause.h"
 #include "download/held_bytes.h"
-#include "download/http_request.h"
-#include "download/part_checkpoint.h"
 #include "download/part_record.h"
 #include "download/rate_limiter.h"
-#include "download/segment_table.h"
 #include "download/target_file.h"
+#include "download/task_file.h"
 #include "download/task_param.h"
 
 #include <atomic>
@@ -57,10 +56,6 @@ struct Resumption {
     std::int64_t heldBytes() const { return record.doneBytes(); }
 };
 
-// How the body of the first answer ends: at its length, with its last
-// chunk, or when the server closes the connection.
-enum class BodyKind { Sized, Chunked, UntilClose };
-
 // One running download. Owned jointly by its Download (until detached) and
 // by its task thread; connection threads are joined by the task thread
 // before anything they use is released.
@@ -71,17 +66,8 @@ struct Task {
     // A busy segment is split only when at least this much of it is left.
     std::int64_t minimumSplit() const { return 2 * static_cast<std::int64_t>(settings.receiveBufferSize); }
 
-    // Request fields: written by the first connection before the others
-    // exist, read by all afterwards.
-    std::mutex requestLock;
-    RequestFields request;
-    std::string serverIp;      // the server or proxy actually connected to
-    int serverPort = 0;
-    std::string serverFileName;  // from Content-Disposition
-    BodyKind bodyKind = BodyKind::Sized;
-    std::string etag;            // what the first answer identified the file by
-    std::string lastModified;
-    std::shared_ptr<TlsClient> tls;  // made when the first https connection needs it
+    FirstAnswer answer;
+    std::shared_ptr<TlsClient> tls;  // made when the first https connection needs it (under answer.lock)
 
     std::mutex pathLock;
     std::string localPath;     // code page 936; the name-clash procedure may change it
@@ -105,21 +91,13 @@ struct Task {
     std::int64_t bytesDone = 0;
     std::int64_t bytesSinceQuery = 0;
 
-    SegmentTable segments;
-
     std::mutex connectionLock;
     std::vector<std::shared_ptr<Connection>> connections;
     int active = 0;
     int started = 0;
 
-    // Created by the first connection before any other connection starts;
-    // released by the task thread after every connection has ended.
-    std::unique_ptr<TargetFile> file;
-    std::atomic<bool> fileReady{false};
-    std::atomic<bool> writeFailed{false};  // bytes counted as done never reached the disk
-    // A part file's record keeper: made with the file, ended by the task
-    // thread after the connections, before the file is closed.
-    std::unique_ptr<PartCheckpoint> checkpoint;
+    // The file and its share-out among the connections.
+    TaskFile target;
     // First connection only, until the others start; then the task thread.
     std::unique_ptr<Resumption> resumption;
     // A file under the final name proved not to be this file, or could not

@@ -90,10 +90,12 @@ void DownloadManager::restore() {
     });
 }
 
-// Only the works that changed since the last save are written: a queue of
-// thousands costs what moved, not its length.
+// Only the works that changed since the last save are written, and those
+// running (their bytes moved): a queue of thousands costs what moved, not
+// its length.
 void DownloadManager::save() {
     lastSave_ = std::chrono::steady_clock::now();
+    unsaved_.insert(running_.begin(), running_.end());
     QueueChanges changes;
     for (int id : unsaved_) {
         const QueueItem* item = queue_.item(id);
@@ -147,7 +149,9 @@ void DownloadManager::onEvent(const QueueEvent& event) {
             if (const QueueItem* item = queue_.item(event.id); item && item->state == ItemState::Done && writer_)
                 unrecorded_.push_back({workKey(item->work.address), item->savedPath, item->done, true,
                                        item->work.performer, item->work.sequence, item->work.songName});
+            running_.erase(event.id);
             if (const QueueItem* item = queue_.item(event.id); item && item->state == ItemState::Running) {
+                running_.insert(event.id);
                 if (std::find(batch_.begin(), batch_.end(), event.id) == batch_.end())
                     batch_.push_back(event.id);  // resumed from the list
                 if (!batchRunning_) {
@@ -159,6 +163,7 @@ void DownloadManager::onEvent(const QueueEvent& event) {
             break;
         case QueueEvent::Kind::Removed:
             unsaved_.insert(event.id);
+            running_.erase(event.id);
             std::erase(batch_, event.id);
             emit itemRemoved(event.id);
             break;
@@ -183,7 +188,8 @@ void DownloadManager::tick() {
     // more; the part files keep their own records), and at once when it
     // comes to rest.
     const auto now = std::chrono::steady_clock::now();
-    if ((!unsaved_.empty() || !unrecorded_.empty()) && (now - lastSave_ >= saveInterval || !queue_.active())) save();
+    const bool anything = !unsaved_.empty() || !unrecorded_.empty() || !running_.empty();
+    if (anything && (now - lastSave_ >= saveInterval || !queue_.active())) save();
     emit ticked();
 }
 

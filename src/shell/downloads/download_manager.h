@@ -70,6 +70,7 @@ private:
     std::unique_ptr<StoreWriter> writer_;  // the library database, written off this thread
     QString storeProblem_;
     std::set<int> unsaved_;                          // ids changed or removed since the last save
+    std::set<int> running_;                          // ids running: saved at every save, as their bytes move
     std::unordered_map<int, std::int64_t> positions_;  // id -> its row in the saved queue
     std::int64_t nextPosition_ = 0;                  // rows are never reused: a new work goes last
     std::chrono::steady_clock::time_point lastSave_{};

@@ -7,6 +7,7 @@
 #include "shell/downloads/downloads_view.h"
 #include "shell/works/works_list_tools.h"
 #include "shell/works/works_list_view.h"
+#include "store/library_db.h"
 #include "support/box_answerer.h"
 #include "support/download_runner.h"
 #include "support/loopback_server.h"
@@ -166,6 +167,28 @@ TEST_F(DownloadsWingTest, PauseAndCancelFromTheViewAndClosingKeepsTheQueuePaused
     releaseDownloadManager();
     restoreDownloads();
     EXPECT_TRUE(downloadManager().queue().items().empty());
+}
+
+// A running work's row in the saved queue follows its bytes, not only its
+// changes of state: a program that ends leaves the size and share it had.
+TEST_F(DownloadsWingTest, ARunningWorksSavedRowFollowsItsBytes) {
+    rate = 20000;  // seconds a work: still running at the end
+    main().worksList()->topLevelItem(2)->setSelected(true);
+    main().downloadCommand()->trigger();
+    const auto done = [] {
+        const auto& items = downloadManager().queue().items();
+        return items.empty() ? std::int64_t{0} : items.front().done;
+    };
+    ASSERT_TRUE(waitUntil([&] { return done() > 150000; }, 20000));  // a save interval and more since it started
+    const std::int64_t reached = done();
+    releaseDownloadManager();
+    std::string error;
+    auto db = LibraryDb::open(libraryDbPath(), error);
+    ASSERT_TRUE(db) << error;
+    const std::vector<SavedWork> saved = db->queue().load(error);
+    ASSERT_EQ(saved.size(), 1u) << error;
+    EXPECT_GE(saved[0].done, reached);
+    EXPECT_EQ(saved[0].total, 300000) << "its size, learned after it was queued";
 }
 
 // A work is its performer, sequence and song: after one performer's songs

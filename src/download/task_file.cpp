@@ -1,0 +1,79 @@
+#include "download/task_file.h"
+
+#include "download/disk_space.h"
+#include "download/name_clash.h"
+#include "download/task.h"
+#include "text/code_page.h"
+
+#include <cerrno>
+#include <system_error>
+
+namespace zorvan {
+
+bool TaskFile::create(Task& task, int connection, std::int64_t total, int connections) {
+    if (total >= 0) segments.plan(total, connections);
+    task.completeFolderPath();
+    if (!resolveNameClash(task, connection)) {
+        task.noteFailure(TaskOutcome::GivenUp);
+        return false;
+    }
+    const std::string path = gbkToUtf8(task.currentLocalPath());
+    // Refused before a byte is written, with both sizes, rather than a
+    // file system's bare "no space".
+    if (const std::int64_t space = spaceForFile(path); space >= 0 && total > space) {
+        FailureCause cause{CauseKind::Disk, 0, ENOSPC, "not enough disk space"};
+        cause.needed = total;
+        cause.available = space;
+        task.noteCause(cause);
+        task.log(connection, logLevel::error, utf8ToGbk(diskSpaceText(total, space)));
+        task.noteFailure(TaskOutcome::CannotCreateFile);
+        return false;
+    }
+    file = TargetFile::create(path, total, task.fileOptions());
+    if (!file) {
+        task.noteCause({CauseKind::Disk, 0, errno, "cannot create the file"});
+        task.log(connection, logLevel::error,
+                 gbkFormat("创建文件错误，超出最大支持下载长度或磁盘不可写或磁盘没有空间或同名文件已存在"));
+        task.noteFailure(TaskOutcome::CannotCreateFile);
+        return false;
+    }
+    if (!startCheckpoints(task, connection, {})) return false;
+    ready = true;
+    return true;
+}
+
+int TaskFile::takeUp(Task& task, int connection, Resumption& part, int connections) {
+    file = std::move(part.file);
+    const int first = segments.planRemaining(part.record.size, part.record.done, connections);
+    if (first < 0 || !startCheckpoints(task, connection, part.record.done)) return -1;
+    ready = true;
+    return first;
+}
+
+// A part file keeps its record up to date from now on.
+bool TaskFile::startCheckpoints(Task& task, int connection, std::vector<ByteRange> done) {
+    if (!file->isPartFile()) return true;
+    PartRecord record;
+    record.address = task.params.url;
+    record.size = task.totalSize.load();
+    {
+        std::lock_guard lock(task.answer.lock);
+        record.etag = task.answer.etag;
+        record.lastModified = task.answer.lastModified;
+    }
+    record.done = std::move(done);
+    checkpoint = std::make_unique<PartCheckpoint>(
+        *file, std::move(record), [this] { return segments.writtenRanges(); },
+        std::chrono::milliseconds(task.settings.checkpointIntervalMs));
+    try {
+        checkpoint->start();
+        return true;
+    } catch (const std::system_error&) {
+        checkpoint.reset();
+        task.log(connection, logLevel::error, gbkFormat("无法启动线程"));
+        task.noteFailure(TaskOutcome::TransferFailed);
+        return false;
+    }
+}
+
+}  // namespace zorvan
