@@ -5,6 +5,7 @@
 #include "download_policy/program_directory.h"
 #include "shell/fatal_error.h"
 #include "shell/program_end.h"
+#include "shell/signal_end.h"
 #include "shell/language.h"
 #include "shell/program_state.h"
 #include "shell/settings/service_settings.h"
@@ -57,8 +58,9 @@ int programStart(int& argc, char** argv, const StartupSteps& steps) {
 
     if (steps.installRoutines) steps.installRoutines(programState().serviceAddress);
 
-    // 3. The clean-up.
+    // 3. The clean-up, which a termination signal runs as closing does.
     registerCleanup(cleanup);
+    endOnTerminationSignals();
 
     // 4. Start-up routines of the other subsystems, in this order.
     steps.installFileHooks();

@@ -1,5 +1,6 @@
 #include "shell/fatal_error.h"
 #include "shell/program_end.h"
+#include "shell/signal_end.h"
 #include "shell/windows.h"
 #include "shell/windows/main_window.h"
 #include "support/box_answerer.h"
@@ -7,6 +8,9 @@
 #include <QApplication>
 #include <QTimer>
 #include <gtest/gtest.h>
+
+#include <signal.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -67,6 +71,24 @@ TEST(EndProgramDeathTest, ClosingTheMainWindowEndsWithZeroEvenWithOtherWindowsOp
             QApplication::exec();
         },
         ::testing::ExitedWithCode(0), "");
+    EXPECT_EQ(linesIn(cleanupLog), 1);
+}
+
+TEST(EndProgramDeathTest, ATerminationSignalEndsAsClosingDoesWithItsCodeAndOneCleanup) {
+    freshLog("zorvan_cleanup_signal");
+    EXPECT_EXIT(
+        {
+            registerCleanup(countingCleanup);
+            failAfterFiveSeconds();
+            endOnTerminationSignals();
+            // A second signal while the end is under way ends nothing twice.
+            QTimer::singleShot(0, [] {
+                ::kill(::getpid(), SIGTERM);
+                ::kill(::getpid(), SIGHUP);
+            });
+            QApplication::exec();
+        },
+        ::testing::ExitedWithCode(128 + SIGTERM), "");
     EXPECT_EQ(linesIn(cleanupLog), 1);
 }
 

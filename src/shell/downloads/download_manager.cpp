@@ -66,11 +66,14 @@ void DownloadManager::restore() {
     }
     // Taken up paused: nothing downloads without the user's word. What its
     // part file holds is what continuing takes up; the file may have gone
-    // since the queue was saved, or hold another address's download.
+    // since the queue was saved, or hold another address's download. A file
+    // under the work's name is checked before anything is fetched: a
+    // program that ended unexpectedly after a work was saved, before its
+    // queue was, leaves the work whole there.
     for (const SavedWork& saved : db->queue().load(error)) {
         std::optional<PartRecord> part = loadPartRecord(recordPathOf(saved.path));
         if (part && part->address != saved.address) part.reset();
-        const int id = queue_.add({saved.title, saved.address, saved.path, ClashChoice::Rename, saved.service,
+        const int id = queue_.add({saved.title, saved.address, saved.path, ClashChoice::Complete, saved.service,
                                    saved.performer, saved.sequence, saved.songName, true},
                                   true, part ? part->size : saved.total, part ? part->doneBytes() : 0);
         positions_[id] = saved.position;

@@ -191,6 +191,39 @@ TEST_F(DownloadsWingTest, ARunningWorksSavedRowFollowsItsBytes) {
     EXPECT_EQ(saved[0].total, 300000) << "its size, learned after it was queued";
 }
 
+// A program that ended unexpectedly after a work was saved, before its
+// queue was, leaves the work in the saved queue with its file whole:
+// continuing it finds the file is this work's and fetches it not again.
+TEST_F(DownloadsWingTest, ASavedWorkWhoseFileIsAlreadyWholeIsCheckedNotFetchedAgain) {
+    main().worksList()->topLevelItem(0)->setSelected(true);
+    {
+        BoxAnswerer done(QMessageBox::Ok);
+        main().downloadCommand()->trigger();
+        ASSERT_TRUE(waitUntil([&] { return done.seen().has_value(); }, 15000));
+    }
+    const Work work = downloadManager().queue().items().front().work;
+    releaseDownloadManager();
+    {
+        std::string error;
+        auto db = LibraryDb::open(libraryDbPath(), error);
+        ASSERT_TRUE(db) << error;
+        QueueChanges left;
+        left.written = {{work.title, work.address, work.path, "", -1, 0, work.service, work.performer, work.sequence,
+                         work.songName, 0}};
+        ASSERT_TRUE(db->queue().apply(left, error)) << error;
+    }
+    restoreDownloads();
+    ASSERT_EQ(downloadManager().queue().items().size(), 1u);
+    server->resetBytesSent();
+    BoxAnswerer done(QMessageBox::Ok);
+    downloadsView()->button("全部继续")->click();
+    ASSERT_TRUE(waitUntil([&] { return done.seen().has_value(); }, 15000));
+    EXPECT_EQ(downloadManager().queue().items().front().state, ItemState::Skipped);
+    EXPECT_EQ(filesIn(downloadFolder()), std::vector<std::string>{"小幸运.mp4"}) << "no second copy";
+    EXPECT_TRUE(readFile(file("小幸运")) == contents[0]);
+    EXPECT_LT(server->bytesSent(), 300000 / 2) << "checked, not fetched again";
+}
+
 // A work is its performer, sequence and song: after one performer's songs
 // are downloaded, another's songs of the same names are not "there".
 TEST_F(DownloadsWingTest, AnotherPerformersSameNamedSongsHaveNoTickAndDownloadAllSavesThemBeside) {
