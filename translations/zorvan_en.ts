@@ -447,40 +447,12 @@
         <translation>. </translation>
     </message>
     <message>
-        <source>全部继续</source>
-        <translation>Continue all</translation>
-    </message>
-    <message>
-        <source>清除已完成</source>
-        <translation>Clear finished</translation>
-    </message>
-    <message>
-        <source>暂停</source>
-        <translation>Pause</translation>
-    </message>
-    <message>
-        <source>继续</source>
-        <translation>Continue</translation>
-    </message>
-    <message>
-        <source>重试</source>
-        <translation>Retry</translation>
-    </message>
-    <message>
-        <source>取消</source>
-        <translation>Cancel</translation>
-    </message>
-    <message>
         <source>信息：</source>
         <translation>Information:</translation>
     </message>
     <message>
         <source>取消下载“%1”吗？已下载的部分将被删除。</source>
         <translation>Cancel the download of “%1”? What was downloaded will be deleted.</translation>
-    </message>
-    <message>
-        <source>打开所在文件夹</source>
-        <translation>Open folder</translation>
     </message>
 </context>
 <context>

@@ -172,9 +172,9 @@ std::vector<int> DownloadsView::selectedIds() const {
 
 void DownloadsView::act(const QString& command) {
     DownloadQueue& queue = downloadManager().queue();
-    if (command == tr("全部继续")) {
+    if (command == QStringLiteral("全部继续")) {
         queue.resumeAll();
-    } else if (command == tr("清除已完成")) {
+    } else if (command == QStringLiteral("清除已完成")) {
         std::vector<int> settled;
         for (const QueueItem& item : queue.items())
             if (item.state == ItemState::Done || item.state == ItemState::Skipped) settled.push_back(item.id);
@@ -183,11 +183,11 @@ void DownloadsView::act(const QString& command) {
     for (int id : selectedIds()) {
         const QueueItem* item = queue.item(id);
         if (!item) continue;
-        if (command == tr("暂停")) {
+        if (command == QStringLiteral("暂停")) {
             queue.pause(id);
-        } else if (command == tr("继续") || command == tr("重试")) {
+        } else if (command == QStringLiteral("继续") || command == QStringLiteral("重试")) {
             queue.resume(id);
-        } else if (command == tr("取消")) {
+        } else if (command == QStringLiteral("取消")) {
             MessageBoxRequest box;
             box.owner = this;
             box.caption = tr("信息：");
@@ -195,7 +195,7 @@ void DownloadsView::act(const QString& command) {
             box.buttons = BoxButtons::YesNo;
             box.icon = BoxIcon::Question;
             if (showMessageBox(box) == BoxYes) queue.cancel(id);
-        } else if (command == tr("打开所在文件夹")) {
+        } else if (command == QStringLiteral("打开所在文件夹")) {
             const std::string& path = item->savedPath.empty() ? item->work.path : item->savedPath;
             openFolderOf(path);
             break;  // one folder is enough

@@ -101,14 +101,14 @@ void openPerformer(const QString& id) {
 
 void act(const QString& command) {
     if (!view) return;
-    if (command == QCoreApplication::translate("zorvan", "下载新作品")) downloadNewWorks(view->chosenIds());
-    else if (command == QCoreApplication::translate("zorvan", "立即检查")) {
+    if (command == QStringLiteral("下载新作品")) downloadNewWorks(view->chosenIds());
+    else if (command == QStringLiteral("立即检查")) {
         if (watch) watch->checkNow();
         refreshView();
-    } else if (command == QCoreApplication::translate("zorvan", "显示作品")) {
+    } else if (command == QStringLiteral("显示作品")) {
         const QStringList ids = view->chosenIds();
         if (!ids.isEmpty()) openPerformer(ids.front());
-    } else if (command == QCoreApplication::translate("zorvan", "取消关注")) {
+    } else if (command == QStringLiteral("取消关注")) {
         QStringList selected;
         for (QTreeWidgetItem* row : view->list()->selectedItems()) selected << row->text(0);
         unfollow(selected);

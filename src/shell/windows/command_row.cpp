@@ -17,7 +17,9 @@ QHBoxLayout* commandRow(QWidget* owner, std::initializer_list<const char*> texts
     auto* row = new QHBoxLayout;
     for (const char* text : texts) {
         auto* b = new QPushButton(QCoreApplication::translate("zorvan", text), owner);
-        QObject::connect(b, &QPushButton::clicked, owner, [chosen, command = b->text()] { chosen(command); });
+        // The source text is the command, whatever language the label is in.
+        QObject::connect(b, &QPushButton::clicked, owner,
+                         [chosen, command = QString::fromUtf8(text)] { chosen(command); });
         row->addWidget(b);
         buttons.push_back(b);
     }

@@ -12,8 +12,8 @@ class QWidget;
 
 namespace zorvan {
 
-// A view's row of command buttons: one per text (translated in context
-// "zorvan"), each telling `chosen` its text when clicked. The buttons are
+// A view's row of command buttons: one per text (its label translated in
+// context "zorvan"), each telling `chosen` its source text when clicked. The buttons are
 // added to `buttons` in order.
 QHBoxLayout* commandRow(QWidget* owner, std::initializer_list<const char*> texts, std::vector<QPushButton*>& buttons,
                         std::function<void(const QString&)> chosen);

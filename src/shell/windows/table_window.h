@@ -29,7 +29,7 @@ public:
         std::initializer_list<const char*> commands;  // source texts, context "zorvan"
         const char* statusName;              // the status line's object name
     };
-    // `chosen` hears the (translated) text of a clicked command button.
+    // `chosen` hears the source text of a clicked command button.
     TableWindow(const Design& design, std::function<void(const QString&)> chosen);
 
     QTreeWidget* list() const { return list_; }

@@ -5,6 +5,7 @@
 #include "shell/downloads/download_control.h"
 #include "shell/downloads/download_manager.h"
 #include "shell/downloads/downloads_view.h"
+#include "shell/language.h"
 #include "shell/works/works_list_tools.h"
 #include "shell/works/works_list_view.h"
 #include "store/library_db.h"
@@ -167,6 +168,29 @@ TEST_F(DownloadsWingTest, PauseAndCancelFromTheViewAndClosingKeepsTheQueuePaused
     releaseDownloadManager();
     restoreDownloads();
     EXPECT_TRUE(downloadManager().queue().items().empty());
+}
+
+// The view's buttons act in English as in Chinese: a command is its
+// button's source text, not its label.
+TEST_F(DownloadsWingTest, TheViewsCommandsWorkInEnglish) {
+    rate = 20000;  // still running when it is paused
+    useLanguage(Language::English);
+    struct Back {
+        ~Back() { useLanguage(Language::Chinese); }
+    } back;
+    main().worksList()->topLevelItem(1)->setSelected(true);
+    main().worksList()->topLevelItem(2)->setSelected(true);
+    main().downloadCommand()->trigger();
+    ASSERT_NE(downloadsView(), nullptr);
+    DownloadQueue& queue = downloadManager().queue();
+    ASSERT_TRUE(waitUntil([&] { return queue.totals().running == 2; }, 10000));
+    downloadsView()->list()->topLevelItem(0)->setSelected(true);
+    ASSERT_NE(downloadsView()->button("Pause"), nullptr);
+    downloadsView()->button("Pause")->click();
+    EXPECT_EQ(queue.items().front().state, ItemState::Paused);
+    EXPECT_EQ(downloadsView()->list()->topLevelItem(0)->text(4), "Paused");
+    downloadsView()->button("Continue")->click();
+    EXPECT_EQ(queue.items().front().state, ItemState::Waiting);
 }
 
 // A running work's row in the saved queue follows its bytes, not only its
