@@ -325,6 +325,14 @@
         <source>（同名文件不是这个作品，另存为新文件）</source>
         <translation> (the file of that name is another work: saved under a new name)</translation>
     </message>
+    <message>
+        <source>全部暂停</source>
+        <translation>Pause all</translation>
+    </message>
+    <message>
+        <source>全部取消</source>
+        <translation>Cancel all</translation>
+    </message>
 </context>
 <context>
     <name>zorvan::ControlBar</name>
@@ -453,6 +461,10 @@
     <message>
         <source>取消下载“%1”吗？已下载的部分将被删除。</source>
         <translation>Cancel the download of “%1”? What was downloaded will be deleted.</translation>
+    </message>
+    <message>
+        <source>取消 %1 个下载吗？已下载的部分将被删除。</source>
+        <translation>Cancel %1 downloads? What was downloaded of them will be deleted.</translation>
     </message>
 </context>
 <context>

@@ -12,10 +12,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <filesystem>
-
-#include <algorithm>
+#include <unordered_set>
 
 namespace zorvan {
 
@@ -71,8 +71,10 @@ DownloadQueue::DownloadQueue(QueueSettings settings)
 DownloadQueue::~DownloadQueue() { stopAll(std::chrono::seconds(5)); }
 
 QueueItem* DownloadQueue::find(int id) {
-    const auto it = std::find_if(items_.begin(), items_.end(), [id](const QueueItem& i) { return i.id == id; });
-    return it == items_.end() ? nullptr : &*it;
+    // Items are kept in the order they were added, and ids only grow.
+    const auto it =
+        std::lower_bound(items_.begin(), items_.end(), id, [](const QueueItem& i, int wanted) { return i.id < wanted; });
+    return it == items_.end() || it->id != id ? nullptr : &*it;
 }
 
 const QueueItem* DownloadQueue::item(int id) const { return const_cast<DownloadQueue*>(this)->find(id); }
@@ -123,19 +125,28 @@ void DownloadQueue::resume(int id) {
     tell(QueueEvent::Kind::Changed, id);
 }
 
-void DownloadQueue::cancel(int id) {
-    QueueItem* item = find(id);
-    if (!item) return;
-    if (const auto it = runs_.find(id); it != runs_.end()) {
-        // Removed once the run has let go of its part file.
-        it->second->cancelling = true;
-        it->second->run->stop();
-        item->state = ItemState::Paused;
-        tell(QueueEvent::Kind::Changed, id);
-        return;
+void DownloadQueue::cancel(int id) { cancel(std::vector<int>{id}); }
+
+void DownloadQueue::cancel(const std::vector<int>& ids) {
+    std::unordered_set<int> gone;
+    for (int id : ids) {
+        QueueItem* item = find(id);
+        if (!item) continue;
+        if (const auto it = runs_.find(id); it != runs_.end()) {
+            // Removed once the run has let go of its part file.
+            it->second->cancelling = true;
+            it->second->run->stop();
+            item->state = ItemState::Paused;
+            tell(QueueEvent::Kind::Changed, id);
+            continue;
+        }
+        if (!item->settled() || item->state == ItemState::Failed) removePartFiles(item->work.path);
+        gone.insert(id);
     }
-    if (!item->settled() || item->state == ItemState::Failed) removePartFiles(item->work.path);
-    removeNow(id);
+    // One pass over the list however many go.
+    std::erase_if(items_, [&gone](const QueueItem& i) { return gone.count(i.id) != 0; });
+    for (int id : ids)
+        if (gone.count(id) != 0) tell(QueueEvent::Kind::Removed, id);
 }
 
 void DownloadQueue::remove(int id) {

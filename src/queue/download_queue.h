@@ -89,6 +89,8 @@ public:
     void resume(int id);
     // Stops the work and removes it with its part file.
     void cancel(int id);
+    // The same for many, in one pass over the list.
+    void cancel(const std::vector<int>& ids);
     // Drops a settled work from the list.
     void remove(int id);
 

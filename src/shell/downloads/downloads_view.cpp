@@ -17,6 +17,7 @@
 #include <QLabel>
 #include <QPointer>
 #include <QPushButton>
+#include <QShortcut>
 #include <QTreeWidget>
 
 #include <algorithm>
@@ -77,15 +78,16 @@ QString stateText(const QueueItem& item) {
 DownloadsView::DownloadsView()
     : TableWindow({DownloadsView::tr("下载列表"),
                    "下载列表窗口",
-                   {560, 320},
+                   {480, 320},  // beside the main window on a 1280 px screen
                    "下载列表1",
                    {DownloadsView::tr("歌名"), DownloadsView::tr("大小"),
                     DownloadsView::tr("进度"), DownloadsView::tr("速度"),
                     DownloadsView::tr("状态")},
-                   {150, 70, 70, 70},
+                   {130, 70, 70, 70},
                    {QT_TRANSLATE_NOOP("zorvan", "暂停"), QT_TRANSLATE_NOOP("zorvan", "继续"),
                     QT_TRANSLATE_NOOP("zorvan", "取消"), QT_TRANSLATE_NOOP("zorvan", "重试"),
-                    QT_TRANSLATE_NOOP("zorvan", "打开所在文件夹"), QT_TRANSLATE_NOOP("zorvan", "全部继续"),
+                    QT_TRANSLATE_NOOP("zorvan", "打开所在文件夹"), "", QT_TRANSLATE_NOOP("zorvan", "全部暂停"),
+                    QT_TRANSLATE_NOOP("zorvan", "全部继续"), QT_TRANSLATE_NOOP("zorvan", "全部取消"),
                     QT_TRANSLATE_NOOP("zorvan", "清除已完成")},
                    "下载合计"},
                   [this](const QString& command) { act(command); }) {
@@ -112,9 +114,13 @@ DownloadsView::DownloadsView()
     // It shows one manager's queue and goes with it.
     connect(&manager, &QObject::destroyed, this, [this] { delete this; });
     connect(&manager, &DownloadManager::itemRemoved, this, [this](int id) {
+        if (removingMany_) return;  // the list is drawn again after
         delete rowOf(id);
         rows_.erase(id);
     });
+    // Delete cancels the chosen works, as the button does.
+    auto* remove = new QShortcut(QKeySequence::Delete, list(), nullptr, nullptr, Qt::WidgetShortcut);
+    connect(remove, &QShortcut::activated, this, [this] { act(QStringLiteral("取消")); });
     refresh();
 }
 
@@ -170,15 +176,56 @@ std::vector<int> DownloadsView::selectedIds() const {
     return ids;
 }
 
+// Cancelling asks once, for one work by its name and for several by their
+// number; what was fetched of them goes.
+void DownloadsView::cancelAfterAsking(const std::vector<int>& ids) {
+    DownloadQueue& queue = downloadManager().queue();
+    if (ids.empty()) return;
+    MessageBoxRequest box;
+    box.owner = this;
+    box.caption = tr("信息：");
+    const QueueItem* one = ids.size() == 1 ? queue.item(ids.front()) : nullptr;
+    box.text = one ? tr("取消下载“%1”吗？已下载的部分将被删除。").arg(QString::fromStdString(one->work.title))
+                   : tr("取消 %1 个下载吗？已下载的部分将被删除。").arg(ids.size());
+    box.buttons = BoxButtons::YesNo;
+    box.icon = BoxIcon::Question;
+    if (showMessageBox(box) != BoxYes) return;
+    // Many rows go at once: the list is drawn again after, not row by row
+    // (a row taken out of a long list costs the list's length).
+    removingMany_ = ids.size() > manyRows;
+    queue.cancel(ids);
+    if (!removingMany_) return;
+    removingMany_ = false;
+    rows_.clear();
+    list()->clear();
+    refresh();
+}
+
 void DownloadsView::act(const QString& command) {
     DownloadQueue& queue = downloadManager().queue();
     if (command == QStringLiteral("全部继续")) {
         queue.resumeAll();
+    } else if (command == QStringLiteral("全部暂停")) {
+        queue.pauseAll();
+    } else if (command == QStringLiteral("全部取消")) {
+        std::vector<int> unfinished;
+        for (const QueueItem& item : queue.items())
+            if (!item.settled() || item.state == ItemState::Failed) unfinished.push_back(item.id);
+        cancelAfterAsking(unfinished);
     } else if (command == QStringLiteral("清除已完成")) {
         std::vector<int> settled;
         for (const QueueItem& item : queue.items())
             if (item.state == ItemState::Done || item.state == ItemState::Skipped) settled.push_back(item.id);
         for (int id : settled) queue.remove(id);
+    } else if (command == QStringLiteral("取消")) {
+        // A finished work has nothing to cancel: its file stays, its row
+        // goes with "清除已完成".
+        std::vector<int> chosen = selectedIds();
+        std::erase_if(chosen, [&queue](int id) {
+            const QueueItem* item = queue.item(id);
+            return !item || (item->settled() && item->state != ItemState::Failed);
+        });
+        cancelAfterAsking(chosen);
     }
     for (int id : selectedIds()) {
         const QueueItem* item = queue.item(id);
@@ -187,14 +234,6 @@ void DownloadsView::act(const QString& command) {
             queue.pause(id);
         } else if (command == QStringLiteral("继续") || command == QStringLiteral("重试")) {
             queue.resume(id);
-        } else if (command == QStringLiteral("取消")) {
-            MessageBoxRequest box;
-            box.owner = this;
-            box.caption = tr("信息：");
-            box.text = tr("取消下载“%1”吗？已下载的部分将被删除。").arg(QString::fromStdString(item->work.title));
-            box.buttons = BoxButtons::YesNo;
-            box.icon = BoxIcon::Question;
-            if (showMessageBox(box) == BoxYes) queue.cancel(id);
         } else if (command == QStringLiteral("打开所在文件夹")) {
             const std::string& path = item->savedPath.empty() ? item->work.path : item->savedPath;
             openFolderOf(path);

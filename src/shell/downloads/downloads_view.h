@@ -33,6 +33,7 @@ public:
 
 private:
     void act(const QString& command);
+    void cancelAfterAsking(const std::vector<int>& ids);
     QTreeWidgetItem* rowOf(int id);
     void fill(QTreeWidgetItem* row, const QueueItem& item);
     void showItem(const QueueItem& item);  // its row, made when it has none
@@ -42,6 +43,8 @@ private:
     std::map<int, QTreeWidgetItem*> rows_;  // by queue item id
     QElapsedTimer lastRefresh_;  // the whole list is redrawn a few times a second at most
     QTimer redrawLater_;         // a redraw skipped for that, made up
+    static constexpr std::size_t manyRows = 100;  // more go at once: the list is drawn again
+    bool removingMany_ = false;
 };
 
 // The program's downloads view, made at first use; shown and raised.

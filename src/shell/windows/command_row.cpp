@@ -5,25 +5,42 @@
 
 #include <QCoreApplication>
 #include <QHBoxLayout>
+#include <QVBoxLayout>
 #include <QPushButton>
 #include <QScreen>
 
 #include <algorithm>
+#include <string_view>
 
 namespace zorvan {
 
-QHBoxLayout* commandRow(QWidget* owner, std::initializer_list<const char*> texts, std::vector<QPushButton*>& buttons,
-                        std::function<void(const QString&)> chosen) {
-    auto* row = new QHBoxLayout;
+QBoxLayout* commandRow(QWidget* owner, std::initializer_list<const char*> texts, std::vector<QPushButton*>& buttons,
+                       std::function<void(const QString&)> chosen) {
+    const bool severalLines = std::find(texts.begin(), texts.end(), std::string_view()) != texts.end();
+    auto* lines = new QVBoxLayout;
+    auto* line = new QHBoxLayout;
+    lines->addLayout(line);
     for (const char* text : texts) {
+        if (std::string_view(text).empty()) {
+            line->addStretch();
+            line = new QHBoxLayout;
+            lines->addLayout(line);
+            continue;
+        }
         auto* b = new QPushButton(QCoreApplication::translate("zorvan", text), owner);
         // The source text is the command, whatever language the label is in.
         QObject::connect(b, &QPushButton::clicked, owner,
                          [chosen, command = QString::fromUtf8(text)] { chosen(command); });
-        row->addWidget(b);
+        line->addWidget(b);
         buttons.push_back(b);
     }
-    return row;
+    if (!severalLines) {
+        lines->removeItem(line);
+        delete lines;
+        return line;
+    }
+    line->addStretch();
+    return lines;
 }
 
 QPushButton* buttonWithText(const std::vector<QPushButton*>& buttons, const QString& text) {

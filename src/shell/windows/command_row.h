@@ -6,17 +6,18 @@
 #include <initializer_list>
 #include <vector>
 
-class QHBoxLayout;
+class QBoxLayout;
 class QPushButton;
 class QWidget;
 
 namespace zorvan {
 
 // A view's row of command buttons: one per text (its label translated in
-// context "zorvan"), each telling `chosen` its source text when clicked. The buttons are
+// context "zorvan"), each telling `chosen` its source text when clicked; an
+// empty text starts a second line of them. The buttons are
 // added to `buttons` in order.
-QHBoxLayout* commandRow(QWidget* owner, std::initializer_list<const char*> texts, std::vector<QPushButton*>& buttons,
-                        std::function<void(const QString&)> chosen);
+QBoxLayout* commandRow(QWidget* owner, std::initializer_list<const char*> texts, std::vector<QPushButton*>& buttons,
+                       std::function<void(const QString&)> chosen);
 // The button of that text among them, or null.
 QPushButton* buttonWithText(const std::vector<QPushButton*>& buttons, const QString& text);
 

@@ -93,6 +93,28 @@ TEST_F(BigQueueTest, TenThousandQueuedWorksLeaveTheWindowResponsiveWhilePausingA
     EXPECT_LT(running, 50);
     EXPECT_LT(pausing, 50);
     EXPECT_LT(cancelling, 50);
+
+    // All of them chosen and cancelled: one question, and nothing is left,
+    // in the queue or the folder.
+    int asked = 0;
+    QString question;
+    QElapsedTimer took;
+    {
+        BoxAnswerer yes(QMessageBox::Yes, [&](const SeenBox& box) {
+            ++asked;
+            question = box.text;
+        });
+        view->list()->selectAll();
+        took.start();
+        view->button("取消")->click();
+    }
+    const qint64 cancelAll = took.elapsed();
+    EXPECT_EQ(asked, 1);
+    EXPECT_EQ(question, "取消 9999 个下载吗？已下载的部分将被删除。");
+    ASSERT_TRUE(waitUntil([] { return downloadManager().queue().items().empty(); }, 10000));
+    EXPECT_EQ(view->list()->topLevelItemCount(), 0);
+    EXPECT_TRUE(filesIn(downloadFolder()).empty()) << "no part file is left";
+    std::printf("cancelling 9,999 chosen works after one question took %lld ms\n", static_cast<long long>(cancelAll));
 }
 
 }  // namespace

@@ -18,6 +18,7 @@
 #include <QAction>
 #include <QLabel>
 #include <QPushButton>
+#include <QTest>
 #include <QTreeWidget>
 #include <gtest/gtest.h>
 
@@ -85,6 +86,15 @@ TEST_F(DownloadsWingTest, SelectedRowsAreQueuedTogetherAndDownloadAllSkipsWhatIs
     EXPECT_EQ(viewRow("小幸运")->text(4), "完毕");
     EXPECT_TRUE(downloadsView()->totalLine()->text().startsWith("完毕 2 个，失败 0 个，剩余 0 个"))
         << downloadsView()->totalLine()->text().toStdString();
+    {
+        // Finished works have nothing to cancel: no question, files and rows stay.
+        BoxAnswerer none(QMessageBox::Yes);
+        downloadsView()->list()->selectAll();
+        downloadsView()->button("取消")->click();
+        EXPECT_FALSE(none.seen().has_value());
+        EXPECT_EQ(downloadsView()->list()->topLevelItemCount(), 2);
+        downloadsView()->list()->clearSelection();
+    }
 
     // "全部下载": only the work whose file is not there, and the usual "完毕".
     server->resetBytesSent();
@@ -168,6 +178,44 @@ TEST_F(DownloadsWingTest, PauseAndCancelFromTheViewAndClosingKeepsTheQueuePaused
     releaseDownloadManager();
     restoreDownloads();
     EXPECT_TRUE(downloadManager().queue().items().empty());
+}
+
+// Many works are paused, and cancelled with one question, from the
+// buttons and the Delete key alike.
+TEST_F(DownloadsWingTest, PauseAllCancelAllAndDeleteActOnManyAfterOneQuestion) {
+    rate = 20000;  // still running when they are acted on
+    main().worksList()->selectAll();
+    main().downloadCommand()->trigger();
+    ASSERT_NE(downloadsView(), nullptr);
+    DownloadQueue& queue = downloadManager().queue();
+    ASSERT_TRUE(waitUntil([&] { return queue.totals().running == 2 && queue.items()[0].done > 0; }, 10000));
+    downloadsView()->button("全部暂停")->click();
+    EXPECT_EQ(queue.totals().paused, 3);
+
+    int asked = 0;
+    QString question;
+    const auto seen = [&](const SeenBox& box) {
+        ++asked;
+        question = box.text;
+    };
+    {
+        BoxAnswerer no(QMessageBox::No, seen);
+        viewRow("小幸运")->setSelected(true);
+        viewRow("起风了")->setSelected(true);
+        QTest::keyClick(downloadsView()->list(), Qt::Key_Delete);
+    }
+    EXPECT_EQ(asked, 1);
+    EXPECT_EQ(question, "取消 2 个下载吗？已下载的部分将被删除。");
+    EXPECT_EQ(queue.items().size(), 3u) << "\"no\" keeps them";
+    {
+        BoxAnswerer yes(QMessageBox::Yes, seen);
+        downloadsView()->button("全部取消")->click();
+    }
+    EXPECT_EQ(asked, 2);
+    EXPECT_EQ(question, "取消 3 个下载吗？已下载的部分将被删除。");
+    ASSERT_TRUE(waitUntil([&] { return queue.items().empty(); }, 10000));
+    EXPECT_EQ(downloadsView()->list()->topLevelItemCount(), 0);
+    EXPECT_TRUE(filesIn(downloadFolder()).empty()) << "no part file is left";
 }
 
 // The view's buttons act in English as in Chinese: a command is its
