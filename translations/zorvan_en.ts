@@ -246,8 +246,8 @@
         <translation>%1 works</translation>
     </message>
     <message>
-        <source>，显示 %1 个</source>
-        <translation>, %1 shown</translation>
+        <source>%1 / %2 个作品</source>
+        <translation>%1 / %2 works</translation>
     </message>
     <message>
         <source>正在获取第%1/%2页</source>
@@ -332,6 +332,10 @@
     <message>
         <source>全部取消</source>
         <translation>Cancel all</translation>
+    </message>
+    <message>
+        <source>（已暂停）</source>
+        <translation> (paused)</translation>
     </message>
 </context>
 <context>
@@ -465,6 +469,26 @@
     <message>
         <source>取消 %1 个下载吗？已下载的部分将被删除。</source>
         <translation>Cancel %1 downloads? What was downloaded of them will be deleted.</translation>
+    </message>
+    <message>
+        <source>剩余时间</source>
+        <translation>Time left</translation>
+    </message>
+    <message>
+        <source>，还需 %1</source>
+        <translation>, %1 left</translation>
+    </message>
+    <message>
+        <source>无法连接服务器，等待恢复…</source>
+        <translation>The server cannot be reached; waiting for it…</translation>
+    </message>
+    <message>
+        <source>（%1 秒后再试）</source>
+        <translation> (trying again in %1 s)</translation>
+    </message>
+    <message>
+        <source>连接中断，正在重试…</source>
+        <translation>The connection broke; trying again…</translation>
     </message>
 </context>
 <context>

@@ -137,8 +137,10 @@ void PlayerView::explainFailure(const QString& source, bool onlyFaults) {
     if (!isRemote(source)) return;
     QPointer<PlayerView> self(this);
     const int attempt = attempt_;
-    explainers_->start([self = std::move(self), attempt, onlyFaults, address = source.toStdString()]() mutable {
+    explainers_->start([self = std::move(self), attempt, onlyFaults,
+                        address = source.toStdString()](const std::stop_token& stop) mutable {
         const QString reason = failureOf(address, onlyFaults);
+        if (stop.stop_requested()) return;  // cut short by a newer look: no answer
         QMetaObject::invokeMethod(QCoreApplication::instance(), [self = std::move(self), attempt, reason] {
             if (self && self->attempt_ == attempt && !reason.isEmpty()) self->showMessage(reason, true);
         }, Qt::QueuedConnection);

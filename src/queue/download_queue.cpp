@@ -112,6 +112,7 @@ void DownloadQueue::pause(int id) {
     }
     item->state = ItemState::Paused;
     item->speed = 0;
+    item->pausedByQueue = false;
     tell(QueueEvent::Kind::Changed, id);
 }
 
@@ -119,6 +120,7 @@ void DownloadQueue::resume(int id) {
     QueueItem* item = find(id);
     if (!item || (item->state != ItemState::Paused && item->state != ItemState::Failed)) return;
     item->state = ItemState::Waiting;
+    item->pausedByQueue = false;
     item->failureKind = FailureKind::None;
     item->lastError.clear();
     hadWork_ = true;
@@ -160,11 +162,13 @@ void DownloadQueue::removeNow(int id) {
 }
 
 void DownloadQueue::pauseAll() {
+    stopWaiting();  // the user's word: nothing goes on by itself
     for (QueueItem& item : items_)
         if (item.state == ItemState::Waiting || item.state == ItemState::Running) pause(item.id);
 }
 
 void DownloadQueue::resumeAll() {
+    stopWaiting();
     pausedByFailures_ = false;
     folderGone_ = false;
     hadWork_ = true;
@@ -187,6 +191,10 @@ bool DownloadQueue::active() const {
 QueueTotals DownloadQueue::totals() const {
     QueueTotals t;
     for (const QueueItem& i : items_) {
+        if (i.state == ItemState::Waiting || i.state == ItemState::Running || i.state == ItemState::Paused) {
+            if (i.total >= 0) t.bytesLeft += std::max<std::int64_t>(i.total - i.done, 0);
+            else ++t.sizesUnknown;
+        }
         switch (i.state) {
             case ItemState::Waiting: ++t.waiting; break;
             case ItemState::Running: ++t.running; t.speed += i.speed; break;
@@ -297,8 +305,68 @@ void DownloadQueue::noteFailure(FailureKind kind) {
     pausedByFailures_ = true;
     pauseCause_ = {};
     for (QueueItem& item : items_)
-        if (item.state == ItemState::Running) pause(item.id);
+        if (item.state == ItemState::Running) {
+            pause(item.id);
+            item.pausedByQueue = true;
+        }
+    if (settings_.serverWait.serverAnswers) waitForServer(Clock::now());
     tell(QueueEvent::Kind::QueuePaused);
+}
+
+void DownloadQueue::waitForServer(Clock::time_point now) {
+    waitingSince_ = now;
+    checkPause_ = settings_.serverWait.firstPause;
+    nextCheck_ = now + checkPause_;
+}
+
+void DownloadQueue::stopWaiting() {
+    waitingSince_.reset();
+    serverCheck_.reset();
+}
+
+// Asks the server now and then while the queue waits for it, with one of
+// the works that could not reach it; the pause grows while it stays away.
+void DownloadQueue::checkServer(Clock::time_point now) {
+    if (!waitingSince_) return;
+    if (serverCheck_) {
+        if (!serverCheck_->ready()) return;
+        const bool answers = serverCheck_->answer();
+        serverCheck_.reset();
+        if (answers) {
+            resumeAfterServer();
+            return;
+        }
+        checkPause_ = std::min(checkPause_ * 2, settings_.serverWait.longestPause);
+        nextCheck_ = now + checkPause_;
+        return;
+    }
+    if (now < nextCheck_) return;
+    if (now - *waitingSince_ >= settings_.serverWait.giveUpAfter) {
+        stopWaiting();  // paused, as without waiting: "全部继续" is the user's
+        tell(QueueEvent::Kind::QueuePaused);
+        return;
+    }
+    const auto lost = std::find_if(items_.begin(), items_.end(), [](const QueueItem& i) {
+        return i.state == ItemState::Failed && i.failureKind == FailureKind::Unreachable;
+    });
+    if (lost == items_.end()) {
+        stopWaiting();
+        return;
+    }
+    serverCheck_ = std::make_unique<BackgroundQuery<bool>>(settings_.serverWait.serverAnswers, lost->work);
+}
+
+// The server answers again: what it stopped goes on, what the user paused
+// stays paused.
+void DownloadQueue::resumeAfterServer() {
+    stopWaiting();
+    pausedByFailures_ = false;
+    unreachableInARow_ = 0;
+    hadWork_ = true;
+    for (QueueItem& item : items_) {
+        const bool lost = item.state == ItemState::Failed && item.failureKind == FailureKind::Unreachable;
+        if (lost || (item.state == ItemState::Paused && item.pausedByQueue)) resume(item.id);
+    }
 }
 
 void DownloadQueue::settle(QueueItem& item, Running& r) {
@@ -385,7 +453,7 @@ void DownloadQueue::endSearches(Clock::time_point now) {
         it = searches_.erase(it);
         if (!item || !item->findingAddress) continue;  // paused or cancelled meanwhile
         item->findingAddress = false;
-        const std::string found = ended->search->address();
+        const std::string found = ended->search->answer();
         if (found.empty() || found == item->work.address) {
             failRefusedPart(*item, ended->kind);
             fail(*item, ended->kind, ended->lastError);
@@ -419,6 +487,7 @@ void DownloadQueue::tick(Clock::time_point now) {
     }
     if (measureSpeed) lastSpeedAt_ = now;
     endSearches(now);
+    checkServer(now);
     if (!pausedByFailures_ && !ended_) {
         // A run whose bytes are all in no longer holds a place: the next
         // work fetches while the disk takes that one in (as many as fetch,
@@ -445,6 +514,7 @@ void DownloadQueue::tick(Clock::time_point now) {
 
 void DownloadQueue::stopAll(std::chrono::milliseconds limit) {
     ended_ = true;
+    stopWaiting();
     for (QueueItem& item : items_)
         if (item.findingAddress) pause(item.id);
     searches_.clear();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "download/task_param.h"
+#include "queue/background_query.h"
 #include "queue/progress_watch.h"
 #include "queue/queue_item.h"
 
@@ -8,12 +9,12 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 namespace zorvan {
 
-class AddressSearch;
 class ConnectionPool;
 class ItemRun;
 
@@ -33,6 +34,18 @@ struct QueueSettings {
     // on a worker of its own when a work's address answers 403, 404 or
     // 410. Unset: such a work fails.
     std::function<std::string(const Work&)> findAddress;
+    // Waiting for the server instead of giving up: when works keep failing
+    // to reach it, the queue asks `serverAnswers` (on a worker of its own,
+    // with one of those works) now and then, first after `firstPause`, the
+    // pause doubling up to `longestPause`, and goes on by itself once it
+    // answers; after `giveUpAfter` it stops asking and stays paused. Unset:
+    // it pauses until resumeAll.
+    struct ServerWait {
+        std::function<bool(const Work&)> serverAnswers;
+        std::chrono::milliseconds firstPause{std::chrono::seconds(5)};
+        std::chrono::milliseconds longestPause{std::chrono::seconds(60)};
+        std::chrono::milliseconds giveUpAfter{std::chrono::minutes(30)};
+    } serverWait;
     // Called from the engine's threads when a work's run has ended: the
     // owner ticks the queue soon, so the next work starts without waiting
     // for a polling interval. Must stay callable after the queue is gone.
@@ -55,6 +68,8 @@ struct QueueEvent {
 struct QueueTotals {
     int waiting = 0, running = 0, paused = 0, failed = 0, done = 0, skipped = 0;
     double speed = 0;  // bytes per second of the running works together, lately
+    std::int64_t bytesLeft = 0;  // of the works waiting, running or paused whose size is known
+    int sizesUnknown = 0;        // works waiting, running or paused whose size is not known yet
     int unfinished() const { return waiting + running + paused + failed; }
 };
 
@@ -100,6 +115,10 @@ public:
     // the server wait for their turn.
     void resumeAll();
     bool pausedByFailures() const { return pausedByFailures_; }
+    // Paused for want of the server and asking it now and then; when it
+    // is asked next.
+    bool waitingForServer() const { return waitingSince_.has_value(); }
+    Clock::time_point nextServerCheck() const { return nextCheck_; }
     // It paused because a work's folder was gone (and not to be made again).
     bool folderGone() const { return folderGone_; }
     // What the disk said when a folder stopped it (CauseKind::Disk); kind
@@ -135,6 +154,10 @@ private:
     void noteFailure(FailureKind kind);
     void removeNow(int id);
     void tell(QueueEvent::Kind kind, int id = 0);
+    void waitForServer(Clock::time_point now);
+    void checkServer(Clock::time_point now);
+    void stopWaiting();
+    void resumeAfterServer();
 
     QueueSettings settings_;
     Listener listener_;
@@ -151,6 +174,12 @@ private:
     FailureCause pauseCause_;
     bool hadWork_ = false;
     bool ended_ = false;  // stopAll was called
+    // Waiting for the server (settings_.serverWait): since when, the next
+    // check, the pause before it, and the check under way.
+    std::optional<Clock::time_point> waitingSince_;
+    Clock::time_point nextCheck_{};
+    std::chrono::milliseconds checkPause_{};
+    std::unique_ptr<BackgroundQuery<bool>> serverCheck_;
     Clock::time_point lastSpeedAt_{};  // when the runs' speeds were last measured
 };
 

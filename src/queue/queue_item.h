@@ -81,6 +81,7 @@ struct QueueItem {
     std::int64_t existingSize = -1;   // Skipped: the size of the file that held the name
     int runs = 0;                     // how often it was started
     bool findingAddress = false;      // its address expired: the performer is listed again
+    bool pausedByQueue = false;       // paused when the server was lost, not by the user
     bool addressMoved = false;        // it goes on from the address the new listing gave
 
     bool settled() const { return state == ItemState::Done || state == ItemState::Failed || state == ItemState::Skipped; }

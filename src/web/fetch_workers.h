@@ -3,6 +3,7 @@
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <stop_token>
 #include <thread>
 #include <vector>
 
@@ -12,7 +13,8 @@ namespace zorvan {
 // a failure). Each runs on a thread of its own whose stop token aborts its
 // transfers; starting a newer one asks the older ones to stop, since only
 // the latest answer matters; the owner's end stops and joins them all, so
-// no worker outlives what it reports to.
+// no worker outlives what it reports to. A work is handed its stop token:
+// a fetch that was stopped ended early, and its result is no answer.
 class FetchWorkers {
 public:
     FetchWorkers() = default;
@@ -20,7 +22,7 @@ public:
     FetchWorkers(const FetchWorkers&) = delete;
     FetchWorkers& operator=(const FetchWorkers&) = delete;
 
-    void start(std::function<void()> work);
+    void start(std::function<void(const std::stop_token& stop)> work);
     // Workers not yet joined (ended ones are joined as new ones start).
     std::size_t count() const { return workers_.size(); }
 

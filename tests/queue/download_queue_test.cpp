@@ -8,6 +8,7 @@
 #include "support/download_runner.h"
 #include "support/loopback_server.h"
 #include "support/nginx_server.h"
+#include "web/server_check.h"
 
 #include <gtest/gtest.h>
 #include <sys/socket.h>
@@ -191,6 +192,62 @@ TEST_F(QueueTest, ADeadServerPausesTheQueueAfterThreeWorksAndAStalledWorkFails) 
     EXPECT_EQ(queue.item(id)->failureKind, FailureKind::Stalled);
     EXPECT_EQ(queue.item(id)->stalledSeconds, 1);
     EXPECT_FALSE(queue.pausedByFailures());
+}
+
+// A server that goes away is waited for: the queue asks it now and then
+// and goes on by itself when it answers again, every file exact, while a
+// work the user paused stays paused. One that stays away is given up.
+TEST_F(QueueTest, AQueueWaitsForItsServerAndGoesOnByItselfWhenItAnswersAgain) {
+    const std::string content = patternBytes(200000, 9);
+    int port = 0;
+    {
+        LoopbackServer gone(fileScript(content));
+        port = gone.port();
+    }
+    const std::string address = "http://127.0.0.1:" + std::to_string(port) + "/w.mp4?";
+    useQuickEngineSettings(100000);  // connections try again for ever: the queue's limits decide
+    QueueSettings s = settings(1, {1s, 5s, 90s, 100ms});
+    std::atomic<int> asked{0};
+    s.serverWait.serverAnswers = [&](const Work& w) {
+        ++asked;
+        return serverAnswers(w.address);
+    };
+    s.serverWait.firstPause = 200ms;
+    s.serverWait.longestPause = 400ms;
+    {
+        DownloadQueue queue(s);
+        int told = 0;
+        queue.setListener([&](const QueueEvent& e) { told += e.kind == QueueEvent::Kind::QueuePaused ? 1 : 0; });
+        const int held = queue.add(work(address + "held", "held.mp4"), true);  // the user's pause
+        for (int i = 0; i < 4; ++i) queue.add(work(address + std::to_string(i), "w" + std::to_string(i) + ".mp4"));
+        ASSERT_TRUE(tickUntil(queue, [&] { return queue.waitingForServer(); }));
+        EXPECT_EQ(told, 1);
+        EXPECT_TRUE(queue.pausedByFailures());
+        ASSERT_TRUE(tickUntil(queue, [&] { return asked.load() >= 3; }, 10s)) << "asked again while it stays away";
+        EXPECT_TRUE(queue.waitingForServer());
+        EXPECT_EQ(queue.totals().done, 0);
+
+        LoopbackServer back(fileScript(content), port);
+        ASSERT_TRUE(tickUntil(queue, [&] { return queue.totals().done == 4; }, 20s)) << "went on by itself";
+        EXPECT_FALSE(queue.pausedByFailures());
+        EXPECT_FALSE(queue.waitingForServer());
+        for (int i = 0; i < 4; ++i) EXPECT_TRUE(readFile(folder + "/w" + std::to_string(i) + ".mp4") == content) << i;
+        EXPECT_EQ(queue.item(held)->state, ItemState::Paused) << "the user's pause is the user's";
+    }
+    {
+        // It stays away: after giveUpAfter the queue stops asking, paused,
+        // and says so again; "全部暂停" while waiting stops the waiting too.
+        s.serverWait.giveUpAfter = 1s;
+        DownloadQueue queue(s);
+        int told = 0;
+        queue.setListener([&](const QueueEvent& e) { told += e.kind == QueueEvent::Kind::QueuePaused ? 1 : 0; });
+        for (int i = 0; i < 3; ++i) queue.add(work(address + std::to_string(i), "g" + std::to_string(i) + ".mp4"));
+        ASSERT_TRUE(tickUntil(queue, [&] { return queue.waitingForServer(); }));
+        ASSERT_TRUE(tickUntil(queue, [&] { return !queue.waitingForServer(); }, 10s));
+        EXPECT_TRUE(queue.pausedByFailures());
+        EXPECT_EQ(told, 2);
+    }
+    useQuickEngineSettings();
 }
 
 TEST_F(QueueTest, AVanishedFolderIsMadeAgainWhenTheProgramChoseItElseTheQueueStopsSayingSo) {

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <stdexcept>
@@ -52,6 +53,11 @@ std::string HttpRequest::header(std::string_view name) const {
 
 LoopbackServer::LoopbackServer(Script script) : script_(std::move(script)) { listen(); }
 
+LoopbackServer::LoopbackServer(Script script, int port) : script_(std::move(script)) {
+    port_ = port;
+    listen();
+}
+
 LoopbackServer::LoopbackServer(ConnectionHandler handler) : handler_(std::move(handler)) { listen(); }
 
 void LoopbackServer::listen() {
@@ -62,7 +68,7 @@ void LoopbackServer::listen() {
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    address.sin_port = 0;
+    address.sin_port = htons(static_cast<std::uint16_t>(port_));
     if (::bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
         ::listen(listener_, 64) != 0) {
         ::close(listener_);

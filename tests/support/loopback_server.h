@@ -53,6 +53,9 @@ public:
     using ConnectionHandler = std::function<void(int socket, const std::atomic<bool>& stopping)>;
 
     explicit LoopbackServer(Script script);
+    // On a port of the test's choosing: a server that comes back where an
+    // earlier one was.
+    LoopbackServer(Script script, int port);
     explicit LoopbackServer(ConnectionHandler handler);
     ~LoopbackServer();
     LoopbackServer(const LoopbackServer&) = delete;

@@ -1,4 +1,6 @@
+#include "text/byte_count.h"
 #include "text/code_page.h"
+#include "text/duration_text.h"
 #include "text/extract_between.h"
 #include "text/find_text.h"
 #include "text/split_text.h"
@@ -137,6 +139,22 @@ TEST(SplitText, KeepsInnerEmptyPiecesAndDropsAnEmptyLastOne) {
     EXPECT_EQ(splitText("", ";"), Items{});
     EXPECT_EQ(splitText(";", ";"), (Items{""}));
     EXPECT_EQ(splitText("abc", ";"), (Items{"abc"}));
+}
+
+// Sizes, rates and times left as the downloads view writes them.
+TEST(PeopleText, SizesAndTimesLeftAreWrittenOneWay) {
+    EXPECT_EQ(humanBytes(512), "512 B");
+    EXPECT_EQ(humanBytes(300000), "293 KiB");
+    EXPECT_EQ(humanBytes(4026531.84), "3.84 MiB");
+    EXPECT_EQ(humanBytes(20650148), "19.7 MiB");
+    EXPECT_EQ(timeLeftText(420, 10), "0:42");
+    EXPECT_EQ(timeLeftText(421, 10), "0:43") << "rounded up: never \"0:00\" before the end";
+    EXPECT_EQ(timeLeftText(7250, 10), "12:05");
+    EXPECT_EQ(timeLeftText(37530, 10), "1:02:33");
+    EXPECT_EQ(timeLeftText(0, 10), "0:00");
+    EXPECT_EQ(timeLeftText(1000, 0), "") << "nothing moving: unknown";
+    EXPECT_EQ(timeLeftText(-1, 10), "") << "size unknown";
+    EXPECT_EQ(timeLeftText(std::int64_t{1} << 50, 1), "") << "more than 99 hours is not a time anyone plans by";
 }
 
 }  // namespace

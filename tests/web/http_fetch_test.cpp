@@ -270,22 +270,25 @@ TEST_F(HttpFetchTest, AnOwnersFetchWorkersAreStoppedByANewerOneAndJoinedAtItsEnd
     std::chrono::steady_clock::time_point asked;
     {
         FetchWorkers workers;
-        workers.start([&] {
+        bool firstStopped = false;
+        workers.start([&](const std::stop_token& stop) {
             first = httpFetchText(silent.url("/"));
+            firstStopped = stop.stop_requested();
             ++ended;
         });
         std::this_thread::sleep_for(std::chrono::milliseconds(300));
         EXPECT_EQ(ended.load(), 0) << "still waiting for the server";
-        workers.start([&] {
+        workers.start([&](const std::stop_token&) {
             second = httpFetchText(fine.url("/"));
             ++ended;
         });
         for (int i = 0; i < 500 && ended.load() < 2; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
         EXPECT_EQ(ended.load(), 2) << "the older worker was stopped by the newer";
         EXPECT_EQ(first, "");
+        EXPECT_TRUE(firstStopped) << "it knows its result is no answer";
         EXPECT_EQ(second, "works");
         std::this_thread::sleep_for(std::chrono::milliseconds(100));  // past the workers' last step
-        workers.start([&] { third = httpFetchText(silent.url("/")); });
+        workers.start([&](const std::stop_token&) { third = httpFetchText(silent.url("/")); });
         EXPECT_EQ(workers.count(), 1u) << "ended workers are joined as new ones start";
         std::this_thread::sleep_for(std::chrono::milliseconds(200));
         asked = std::chrono::steady_clock::now();

@@ -148,6 +148,22 @@ void showProgress(DownloadWindow& window, const QueueItem& item) {
     window.setPartText(3, QString::number(window.progressBar()->value()) + "%");
 }
 
+// Beside the box that tells of a batch's end, the download window shows
+// where its last work ended, not the last second's reading: no speed, no
+// retry count, and that the queue stopped when it did.
+void showFinalFigures(const std::vector<QueueItem>& batch, bool queuePaused) {
+    DownloadWindow* window = downloadWindow();
+    if (!window || batch.empty()) return;
+    window->timer()->stop();
+    const auto last = std::find_if(batch.rbegin(), batch.rend(), [](const QueueItem& i) { return i.state != ItemState::Waiting; });
+    QueueItem ended = last != batch.rend() ? *last : batch.front();
+    ended.speed = 0;
+    ended.retrying = 0;
+    showTitle(*window, ended);
+    if (queuePaused) window->setWindowTitle(window->windowTitle() + QCoreApplication::translate("zorvan", "（已暂停）"));
+    showProgress(*window, ended);
+}
+
 // The end of what was queued: the usual message for one work, a summary
 // for a batch, and why the queue stopped when the server is gone.
 void showBatchEnd() {
@@ -155,20 +171,18 @@ void showBatchEnd() {
     if (DownloadWindow* window = downloadWindow()) window->setCloseEnabled(true);
     const std::vector<QueueItem>& batch = manager.lastBatch();
     const bool userPaused = std::any_of(batch.begin(), batch.end(), [](const QueueItem& i) { return i.state == ItemState::Paused; });
-    if (manager.queue().pausedByFailures()) {
+    showFinalFigures(batch, manager.queue().pausedByFailures());
+    if (manager.queue().waitingForServer()) {
+        // Nothing to answer: the queue goes on by itself; the downloads
+        // view says when it asks the server next.
+        showDownloadsView();
+    } else if (manager.queue().pausedByFailures()) {
         askInMainWindow(coreText(queuePauseText(manager.queue().pauseCause())), BoxIcon::Warning, BoxButtons::Ok);
         showDownloadsView();
     } else if (userPaused) {
         // Stopped by the user's own word: nothing to announce.
     } else if (batch.size() == 1) {
         const QueueItem& item = batch.front();
-        // The window shows where the work ended, not the last second's reading, beside the box.
-        if (DownloadWindow* window = downloadWindow()) {
-            window->timer()->stop();
-            QueueItem ended = item;
-            ended.speed = 0;
-            showProgress(*window, ended);
-        }
         const TaskOutcome outcome = item.state == ItemState::Done      ? TaskOutcome::Complete
                                     : item.state == ItemState::Skipped ? TaskOutcome::GivenUp
                                                                        : item.outcome;
@@ -279,8 +293,10 @@ void downloadAllWorks() {
         askInMainWindow(QCoreApplication::translate("zorvan", "您还没获取数据哦！"), BoxIcon::None, BoxButtons::Ok);
         return;
     }
+    // What the search filter shows: a filtered list is a choice.
     std::vector<Work> works;
-    for (int i = 0; i < list->topLevelItemCount(); ++i) works.push_back(workOf(list->topLevelItem(i)));
+    for (int i = 0; i < list->topLevelItemCount(); ++i)
+        if (!list->topLevelItem(i)->isHidden()) works.push_back(workOf(list->topLevelItem(i)));
     downloadMissingWorks(std::move(works), QCoreApplication::translate("zorvan", "列表中的作品都已下载。"));
 }
 

@@ -10,6 +10,7 @@
 #include "shell/program_end.h"
 #include "store/library_db.h"
 #include "store/store_writer.h"
+#include "web/server_check.h"
 
 #include <QCoreApplication>
 #include <QPointer>
@@ -39,6 +40,9 @@ QueueSettings windowQueueSettings() {
     settings.findAddress = [](const Work& work) {
         return listedAddressOf(work.service, work.performer, work.sequence, work.songName);
     };
+    // A server that went away is waited for, and the queue goes on by
+    // itself when it answers again.
+    settings.serverWait.serverAnswers = [](const Work& work) { return serverAnswers(work.address); };
     // A work that ends is settled and the next started at once, not at
     // the next tick of the timer.
     settings.wake = [] { postToGui([] { if (manager) manager->tickNow(); }); };

@@ -12,7 +12,9 @@
 #include "shell/windows.h"
 #include "shell/windows/command_row.h"
 #include "shell/windows/main_window.h"
+#include "shell/downloads/progress_delegate.h"
 #include "text/byte_count.h"
+#include "text/duration_text.h"
 
 #include <QLabel>
 #include <QPointer>
@@ -21,6 +23,7 @@
 #include <QTreeWidget>
 
 #include <algorithm>
+#include <chrono>
 
 namespace zorvan {
 
@@ -28,9 +31,9 @@ namespace {
 
 QPointer<DownloadsView> view;
 
-enum Column { Name, Size, Progress, Speed, State, ColumnCount };
+enum Column { Name, Size, Progress, Speed, Left, State, ColumnCount };
 
-QString megabytes(std::int64_t bytes) { return QString::fromStdString(sizeText(bytes)) + "M"; }
+QString bytesText(double bytes) { return QString::fromStdString(humanBytes(bytes)); }
 
 constexpr int refreshMs = 200;
 
@@ -82,8 +85,8 @@ DownloadsView::DownloadsView()
                    "下载列表1",
                    {DownloadsView::tr("歌名"), DownloadsView::tr("大小"),
                     DownloadsView::tr("进度"), DownloadsView::tr("速度"),
-                    DownloadsView::tr("状态")},
-                   {130, 70, 70, 70},
+                    DownloadsView::tr("剩余时间"), DownloadsView::tr("状态")},
+                   {110, 70, 70, 75, 60},
                    {QT_TRANSLATE_NOOP("zorvan", "暂停"), QT_TRANSLATE_NOOP("zorvan", "继续"),
                     QT_TRANSLATE_NOOP("zorvan", "取消"), QT_TRANSLATE_NOOP("zorvan", "重试"),
                     QT_TRANSLATE_NOOP("zorvan", "打开所在文件夹"), "", QT_TRANSLATE_NOOP("zorvan", "全部暂停"),
@@ -91,6 +94,7 @@ DownloadsView::DownloadsView()
                     QT_TRANSLATE_NOOP("zorvan", "清除已完成")},
                    "下载合计"},
                   [this](const QString& command) { act(command); }) {
+    list()->setItemDelegateForColumn(Progress, new ProgressDelegate(list()));
     DownloadManager& manager = downloadManager();
     // The queue may tick for every work that ends: the whole list follows a
     // few times a second, a changed work's row at once.
@@ -130,12 +134,16 @@ QTreeWidgetItem* DownloadsView::rowOf(int id) {
 }
 
 void DownloadsView::fill(QTreeWidgetItem* row, const QueueItem& item) {
+    const bool moving = item.state == ItemState::Running && item.speed > 0;
     row->setText(Name, QString::fromStdString(item.work.title));
-    row->setText(Size, item.total >= 0 ? megabytes(item.total) : QString());
-    row->setText(Progress, item.total > 0 ? QString::number(item.done * 100 / item.total) + "%" : QString());
-    row->setText(Speed, item.state == ItemState::Running
-                            ? megabytes(static_cast<std::int64_t>(item.speed)) + tr("/秒")
-                            : QString());
+    row->setText(Size, item.total >= 0 ? bytesText(static_cast<double>(item.total)) : QString());
+    const int share = item.total > 0 ? static_cast<int>(item.done * 100 / item.total) : -1;
+    row->setData(Progress, Qt::UserRole, share);
+    row->setText(Progress, share >= 0 ? QString::number(share) + "%" : QString());
+    row->setText(Speed, moving ? bytesText(item.speed) + tr("/秒") : QString());
+    row->setText(Left, moving && item.total >= 0
+                           ? QString::fromStdString(timeLeftText(item.total - item.done, item.speed))
+                           : QString());
     row->setText(State, stateText(item));
     row->setToolTip(State, stateText(item));
 }
@@ -165,8 +173,25 @@ void DownloadsView::showTotals() {
                        .arg(t.done)
                        .arg(t.failed)
                        .arg(t.waiting + t.running + t.paused)
-                       .arg(megabytes(static_cast<std::int64_t>(t.speed)));
-    if (queue.pausedByFailures()) line = coreText(queuePauseText(queue.pauseCause())) + tr("。") + line;
+                       .arg(bytesText(t.speed));
+    // Said only when every work left has a known size.
+    if (t.running > 0 && t.sizesUnknown == 0)
+        if (const std::string left = timeLeftText(t.bytesLeft, t.speed); !left.empty())
+            line += tr("，还需 %1").arg(QString::fromStdString(left));
+    // Every running work has lost its server: said at once, while they
+    // still ride out a link that may come back.
+    const bool allRetrying = t.running > 0 && std::none_of(queue.items().begin(), queue.items().end(), [](const QueueItem& i) {
+        return i.state == ItemState::Running && i.retrying == 0;
+    });
+    if (allRetrying) line = tr("连接中断，正在重试…") + tr("。") + line;
+    if (queue.waitingForServer()) {
+        const auto wait = std::chrono::ceil<std::chrono::seconds>(queue.nextServerCheck() - std::chrono::steady_clock::now());
+        QString waiting = tr("无法连接服务器，等待恢复…");
+        if (wait.count() > 0) waiting += tr("（%1 秒后再试）").arg(wait.count());
+        line = waiting + tr("。") + line;
+    } else if (queue.pausedByFailures()) {
+        line = coreText(queuePauseText(queue.pauseCause())) + tr("。") + line;
+    }
     statusLine()->setText(line);
 }
 

@@ -121,8 +121,9 @@ void ServiceSettingsDialog::startCheck() {
     const int number = ++checks_;
     // The request has its own time limits; the answer comes back to the
     // dialog if it is still there and this is still the latest check.
-    checkers_.start([address, number, dialog = QPointer<ServiceSettingsDialog>(this)] {
+    checkers_.start([address, number, dialog = QPointer<ServiceSettingsDialog>(this)](const std::stop_token& stop) {
         const QString fault = checkServiceAddress(address);
+        if (stop.stop_requested()) return;  // a newer check is the one to tell
         postToGui([fault, number, dialog] {
             if (!dialog || number != dialog->checks_) return;
             dialog->verdict_->setText(fault.isEmpty() ? tr("可以使用：服务回答了作品列表") : fault);

@@ -97,21 +97,26 @@ void sortBy(MainWindow& window, int column) {
     if (column == mediaAddressColumn || retrievalUnderWay()) return;
     QTreeWidget* list = window.worksList();
     QHeaderView* header = list->header();
-    const bool again = header->isSortIndicatorShown() && header->sortIndicatorSection() == column;
+    // The order last chosen is kept here: the header flips its own
+    // indicator on a click before it tells of it, so it cannot say.
+    const char* const sortedBy = "zorvanSortedBy";  // column * 2 + order, while shown
+    const QVariant last = header->isSortIndicatorShown() ? header->property(sortedBy) : QVariant();
+    const bool again = last.isValid() && last.toInt() / 2 == column;
     const Qt::SortOrder order =
-        again && header->sortIndicatorOrder() == Qt::AscendingOrder ? Qt::DescendingOrder : Qt::AscendingOrder;
+        again && last.toInt() % 2 == Qt::AscendingOrder ? Qt::DescendingOrder : Qt::AscendingOrder;
     list->sortItems(column, order);
     header->setSortIndicatorShown(true);
     header->setSortIndicator(column, order);
+    header->setProperty(sortedBy, column * 2 + order);
 }
 
 }  // namespace
 
 QString worksCountText(int total, int shown) {
     if (total <= 0) return {};
-    QString text = QCoreApplication::translate("zorvan", "共 %1 个作品").arg(total);
-    if (shown < total) text += QCoreApplication::translate("zorvan", "，显示 %1 个").arg(shown);
-    return text;
+    // Filtered, the short form: the label has a third of the window's width.
+    if (shown < total) return QCoreApplication::translate("zorvan", "%1 / %2 个作品").arg(shown).arg(total);
+    return QCoreApplication::translate("zorvan", "共 %1 个作品").arg(total);
 }
 
 void attachWorksListTools(MainWindow& window) {

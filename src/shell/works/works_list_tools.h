@@ -18,7 +18,7 @@ void attachWorksListTools(MainWindow& window);
 // the library knows now, or (after a download) only those of one song name.
 void refreshDownloadedMarks(const QString& songName = {});
 
-// "共 36 个作品", with "，显示 5 个" while the filter hides some; empty for
+// "共 36 个作品", or "5 / 36 个作品" while the filter hides some; empty for
 // an empty list.
 QString worksCountText(int total, int shown);
 

@@ -6,6 +6,7 @@
 #include "shell/downloads/download_manager.h"
 #include "shell/downloads/downloads_view.h"
 #include "shell/language.h"
+#include "shell/windows/download_window.h"
 #include "shell/works/works_list_tools.h"
 #include "shell/works/works_list_view.h"
 #include "store/library_db.h"
@@ -17,6 +18,8 @@
 
 #include <QAction>
 #include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QTest>
 #include <QTreeWidget>
@@ -39,18 +42,7 @@ protected:
     void SetUp() override {
         ProgramTest::SetUp();
         for (int i = 0; i < 3; ++i) contents.push_back(patternBytes(300000, 30 + i));
-        server = std::make_unique<LoopbackServer>([this](const HttpRequest& request) {
-            const std::size_t n = static_cast<std::size_t>(request.target[3] - '1');
-            std::string content;
-            {
-                std::lock_guard hold(contentsLock);
-                content = contents.at(n);
-            }
-            return fileScript(content, [this](ScriptedReply& reply, const HttpRequest&, std::int64_t) {
-                if (validators) reply.headers.push_back("ETag: \"w\"");
-                reply.bytesPerSecond = rate;
-            })(request);
-        });
+        server = std::make_unique<LoopbackServer>(script());
         const char* names[] = {"小幸运", "起风了", "光年之外"};
         for (int i = 0; i < 3; ++i)
             new QTreeWidgetItem(main().worksList(), {QString::number(i + 1),
@@ -61,6 +53,20 @@ protected:
     QTreeWidgetItem* viewRow(const char* name) const {
         const auto rows = downloadsView()->list()->findItems(QString::fromUtf8(name), Qt::MatchExactly, 0);
         return rows.isEmpty() ? nullptr : rows.front();
+    }
+    LoopbackServer::Script script() {
+        return [this](const HttpRequest& request) {
+            const std::size_t n = static_cast<std::size_t>(request.target[3] - '1');
+            std::string content;
+            {
+                std::lock_guard hold(contentsLock);
+                content = contents.at(n);
+            }
+            return fileScript(content, [this](ScriptedReply& reply, const HttpRequest&, std::int64_t) {
+                if (validators) reply.headers.push_back("ETag: \"w\"");
+                reply.bytesPerSecond = rate;
+            })(request);
+        };
     }
     std::vector<std::string> contents;
     std::mutex contentsLock;  // a test may replace a file while the server's threads read it
@@ -73,17 +79,27 @@ TEST_F(DownloadsWingTest, SelectedRowsAreQueuedTogetherAndDownloadAllSkipsWhatIs
     main().worksList()->topLevelItem(0)->setSelected(true);
     main().worksList()->topLevelItem(1)->setSelected(true);
     {
-        BoxAnswerer answers(QMessageBox::Ok);
+        // Beside the summary, the download window shows where the batch ended.
+        int percentAtEnd = -1;
+        QString titleAtEnd;
+        BoxAnswerer answers(QMessageBox::Ok, [&](const SeenBox&) {
+            if (DownloadWindow* window = downloadWindow()) {
+                percentAtEnd = window->progressBar()->value();
+                titleAtEnd = window->windowTitle();
+            }
+        });
         main().downloadCommand()->trigger();
         ASSERT_NE(downloadsView(), nullptr) << "a batch shows the downloads view";
         EXPECT_TRUE(downloadsView()->isVisible());
         ASSERT_TRUE(waitUntil([&] { return answers.seen().has_value(); }, 15000));
         EXPECT_EQ(answers.seen()->text, "完成 2 个，失败 0 个") << "one summary, not a box per work";
+        EXPECT_EQ(percentAtEnd, 100);
+        EXPECT_EQ(titleAtEnd, "正下载: 起风了");
     }
     EXPECT_TRUE(readFile(file("小幸运")) == contents[0]);
     EXPECT_TRUE(readFile(file("起风了")) == contents[1]);
     ASSERT_NE(viewRow("小幸运"), nullptr);
-    EXPECT_EQ(viewRow("小幸运")->text(4), "完毕");
+    EXPECT_EQ(viewRow("小幸运")->text(5), "完毕");
     EXPECT_TRUE(downloadsView()->totalLine()->text().startsWith("完毕 2 个，失败 0 个，剩余 0 个"))
         << downloadsView()->totalLine()->text().toStdString();
     {
@@ -95,6 +111,16 @@ TEST_F(DownloadsWingTest, SelectedRowsAreQueuedTogetherAndDownloadAllSkipsWhatIs
         EXPECT_EQ(downloadsView()->list()->topLevelItemCount(), 2);
         downloadsView()->list()->clearSelection();
     }
+
+    // "全部下载" under a search filter: what it shows, nothing else.
+    main().filterEdit()->setText("小幸运");
+    {
+        BoxAnswerer answers(QMessageBox::Ok);
+        main().downloadAllCommand()->trigger();
+        ASSERT_TRUE(answers.seen());
+        EXPECT_EQ(answers.seen()->text, "列表中的作品都已下载。") << "光年之外 is not shown";
+    }
+    main().filterEdit()->clear();
 
     // "全部下载": only the work whose file is not there, and the usual "完毕".
     server->resetBytesSent();
@@ -123,7 +149,7 @@ TEST_F(DownloadsWingTest, PauseAndCancelFromTheViewAndClosingKeepsTheQueuePaused
 
     viewRow("小幸运")->setSelected(true);
     downloadsView()->button("暂停")->click();
-    EXPECT_EQ(viewRow("小幸运")->text(4), "已暂停");
+    EXPECT_EQ(viewRow("小幸运")->text(5), "已暂停");
     downloadsView()->list()->clearSelection();
     viewRow("起风了")->setSelected(true);
     {
@@ -188,9 +214,20 @@ TEST_F(DownloadsWingTest, PauseAllCancelAllAndDeleteActOnManyAfterOneQuestion) {
     main().downloadCommand()->trigger();
     ASSERT_NE(downloadsView(), nullptr);
     DownloadQueue& queue = downloadManager().queue();
-    ASSERT_TRUE(waitUntil([&] { return queue.totals().running == 2 && queue.items()[0].done > 0; }, 10000));
+    ASSERT_TRUE(waitUntil([&] { return queue.totals().running == 2 && queue.items()[0].speed > 0; }, 10000));
+    downloadsView()->refresh();
+    // A running row: its size, a bar with its share, its rate and time left.
+    QTreeWidgetItem* running = viewRow("小幸运");
+    EXPECT_EQ(running->text(1), "293 KiB");
+    const int share = running->data(2, Qt::UserRole).toInt();
+    EXPECT_TRUE(share >= 0 && share < 100) << share;
+    EXPECT_EQ(running->text(2), QString::number(share) + "%");
+    EXPECT_TRUE(running->text(3).endsWith(" KiB/秒")) << running->text(3).toStdString();
+    EXPECT_TRUE(running->text(4).contains(':')) << running->text(4).toStdString();
     downloadsView()->button("全部暂停")->click();
     EXPECT_EQ(queue.totals().paused, 3);
+    EXPECT_EQ(running->text(3), "") << "no rate, no time left for a paused work";
+    EXPECT_EQ(running->text(4), "");
 
     int asked = 0;
     QString question;
@@ -218,6 +255,29 @@ TEST_F(DownloadsWingTest, PauseAllCancelAllAndDeleteActOnManyAfterOneQuestion) {
     EXPECT_TRUE(filesIn(downloadFolder()).empty()) << "no part file is left";
 }
 
+// The server lost in the middle of a batch: the total line says so at
+// once, and when it is back the works go on by themselves, every file exact.
+TEST_F(DownloadsWingTest, AServerLostMidBatchIsSaidAtOnceAndTheWorksGoOnWhenItIsBack) {
+    rate = 40000;  // seconds a work: under way when the server goes
+    main().worksList()->selectAll();
+    BoxAnswerer done(QMessageBox::Ok);
+    main().downloadCommand()->trigger();
+    ASSERT_NE(downloadsView(), nullptr);
+    DownloadQueue& queue = downloadManager().queue();
+    ASSERT_TRUE(waitUntil([&] { return queue.totals().running == 2 && queue.items()[0].done > 50000; }, 10000));
+    const int port = server->port();
+    server.reset();
+    ASSERT_TRUE(waitUntil([&] { return downloadsView()->totalLine()->text().startsWith("连接中断，正在重试…"); }, 10000))
+        << downloadsView()->totalLine()->text().toStdString();
+    rate = 1000000;
+    server = std::make_unique<LoopbackServer>(script(), port);
+    ASSERT_TRUE(waitUntil([&] { return done.seen().has_value(); }, 30000));
+    EXPECT_EQ(done.seen()->text, "完成 3 个，失败 0 个");
+    EXPECT_TRUE(readFile(file("小幸运")) == contents[0]);
+    EXPECT_TRUE(readFile(file("起风了")) == contents[1]);
+    EXPECT_TRUE(readFile(file("光年之外")) == contents[2]);
+}
+
 // The view's buttons act in English as in Chinese: a command is its
 // button's source text, not its label.
 TEST_F(DownloadsWingTest, TheViewsCommandsWorkInEnglish) {
@@ -236,7 +296,7 @@ TEST_F(DownloadsWingTest, TheViewsCommandsWorkInEnglish) {
     ASSERT_NE(downloadsView()->button("Pause"), nullptr);
     downloadsView()->button("Pause")->click();
     EXPECT_EQ(queue.items().front().state, ItemState::Paused);
-    EXPECT_EQ(downloadsView()->list()->topLevelItem(0)->text(4), "Paused");
+    EXPECT_EQ(downloadsView()->list()->topLevelItem(0)->text(5), "Paused");
     downloadsView()->button("Continue")->click();
     EXPECT_EQ(queue.items().front().state, ItemState::Waiting);
 }
