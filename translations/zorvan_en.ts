@@ -487,8 +487,8 @@
         <translation> (trying again in %1 s)</translation>
     </message>
     <message>
-        <source>连接中断，正在重试…</source>
-        <translation>The connection broke; trying again…</translation>
+        <source>连接中断，正在重试</source>
+        <translation>The connection broke; trying again</translation>
     </message>
 </context>
 <context>

@@ -86,7 +86,7 @@ DownloadsView::DownloadsView()
                    {DownloadsView::tr("歌名"), DownloadsView::tr("大小"),
                     DownloadsView::tr("进度"), DownloadsView::tr("速度"),
                     DownloadsView::tr("剩余时间"), DownloadsView::tr("状态")},
-                   {110, 70, 70, 75, 60},
+                   {100, 65, 70, 75, 60},
                    {QT_TRANSLATE_NOOP("zorvan", "暂停"), QT_TRANSLATE_NOOP("zorvan", "继续"),
                     QT_TRANSLATE_NOOP("zorvan", "取消"), QT_TRANSLATE_NOOP("zorvan", "重试"),
                     QT_TRANSLATE_NOOP("zorvan", "打开所在文件夹"), "", QT_TRANSLATE_NOOP("zorvan", "全部暂停"),
@@ -183,7 +183,7 @@ void DownloadsView::showTotals() {
     const bool allRetrying = t.running > 0 && std::none_of(queue.items().begin(), queue.items().end(), [](const QueueItem& i) {
         return i.state == ItemState::Running && i.retrying == 0;
     });
-    if (allRetrying) line = tr("连接中断，正在重试…") + tr("。") + line;
+    if (allRetrying) line = tr("连接中断，正在重试") + tr("。") + line;
     if (queue.waitingForServer()) {
         const auto wait = std::chrono::ceil<std::chrono::seconds>(queue.nextServerCheck() - std::chrono::steady_clock::now());
         QString waiting = tr("无法连接服务器，等待恢复…");

@@ -26,6 +26,7 @@ TableWindow::TableWindow(const Design& design, std::function<void(const QString&
     auto* buttons = commandRow(this, design.commands, buttons_, std::move(chosen));
     status_ = new QLabel(this);
     status_->setObjectName(QString::fromUtf8(design.statusName));
+    status_->setWordWrap(true);  // a long line grows the window's height, never its width
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(list_);
     layout->addLayout(buttons);

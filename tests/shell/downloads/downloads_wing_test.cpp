@@ -267,7 +267,7 @@ TEST_F(DownloadsWingTest, AServerLostMidBatchIsSaidAtOnceAndTheWorksGoOnWhenItIs
     ASSERT_TRUE(waitUntil([&] { return queue.totals().running == 2 && queue.items()[0].done > 50000; }, 10000));
     const int port = server->port();
     server.reset();
-    ASSERT_TRUE(waitUntil([&] { return downloadsView()->totalLine()->text().startsWith("连接中断，正在重试…"); }, 10000))
+    ASSERT_TRUE(waitUntil([&] { return downloadsView()->totalLine()->text().startsWith("连接中断，正在重试。"); }, 10000))
         << downloadsView()->totalLine()->text().toStdString();
     rate = 1000000;
     server = std::make_unique<LoopbackServer>(script(), port);
@@ -299,6 +299,10 @@ TEST_F(DownloadsWingTest, TheViewsCommandsWorkInEnglish) {
     EXPECT_EQ(downloadsView()->list()->topLevelItem(0)->text(5), "Paused");
     downloadsView()->button("Continue")->click();
     EXPECT_EQ(queue.items().front().state, ItemState::Waiting);
+    // A long line under the rows grows the view downwards, never off the screen.
+    downloadsView()->totalLine()->setText(QString("The server cannot be reached; waiting for it. ").repeated(4));
+    EXPECT_LE(downloadsView()->minimumSizeHint().width(), 480);
+    EXPECT_EQ(downloadsView()->width(), 480) << "opened beside the main window on a 1280 px screen";
 }
 
 // A running work's row in the saved queue follows its bytes, not only its
