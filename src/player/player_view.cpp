@@ -3,7 +3,7 @@
 #include "player/control_bar.h"
 #include "player/file_layer.h"
 #include "web/fetch_workers.h"
-#include "web/http_fetch.h"
+#include "web/server_check.h"
 
 #include <QAudioDevice>
 #include <QAudioOutput>
@@ -45,13 +45,8 @@ bool isRemote(const QString& source) {
 // server's status, no server at all, or content that is no video (empty
 // when `onlyFaults` and the server answers fine).
 QString failureOf(const std::string& address, bool onlyFaults) {
-    std::string responseHeaders;
-    std::string headers = "Range: bytes=0-0";
-    httpFetch(address, {}, {}, nullptr, nullptr, &headers, nullptr, {}, nullptr, {}, &responseHeaders);
-    if (responseHeaders.empty()) return PlayerView::tr("无法播放：无法连接服务器");
-    const std::string statusLine = responseHeaders.substr(0, responseHeaders.find('\r'));
-    const auto space = statusLine.find(' ');
-    const int status = space == std::string::npos ? 0 : std::atoi(statusLine.c_str() + space + 1);
+    const int status = answerStatus(address);
+    if (status == 0) return PlayerView::tr("无法播放：无法连接服务器");
     if (status >= 400) return PlayerView::tr("无法播放：服务器回答 %1").arg(status);
     if (onlyFaults) return {};
     return PlayerView::tr("无法播放：文件格式不支持");

@@ -197,7 +197,11 @@ QueueTotals DownloadQueue::totals() const {
         }
         switch (i.state) {
             case ItemState::Waiting: ++t.waiting; break;
-            case ItemState::Running: ++t.running; t.speed += i.speed; break;
+            case ItemState::Running:
+                ++t.running;
+                t.speed += i.speed;
+                t.retrying += i.retrying > 0 ? 1 : 0;
+                break;
             case ItemState::Paused: ++t.paused; break;
             case ItemState::Failed: ++t.failed; break;
             case ItemState::Done: ++t.done; break;

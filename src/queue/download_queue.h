@@ -70,6 +70,7 @@ struct QueueTotals {
     double speed = 0;  // bytes per second of the running works together, lately
     std::int64_t bytesLeft = 0;  // of the works waiting, running or paused whose size is known
     int sizesUnknown = 0;        // works waiting, running or paused whose size is not known yet
+    int retrying = 0;            // running works whose connections lost the server and try again
     int unfinished() const { return waiting + running + paused + failed; }
 };
 

@@ -2,13 +2,17 @@
 
 #include "web/http_fetch.h"
 
+#include <cstdlib>
+
 namespace zorvan {
 
-bool serverAnswers(const std::string& address) {
+int answerStatus(const std::string& address) {
     std::string headers = "Range: bytes=0-0";
     std::string responseHeaders;
     httpFetch(address, {}, {}, nullptr, nullptr, &headers, nullptr, {}, nullptr, {}, &responseHeaders);
-    return responseHeaders.rfind("HTTP/", 0) == 0;
+    if (responseHeaders.rfind("HTTP/", 0) != 0) return 0;
+    const auto space = responseHeaders.find(' ');
+    return space == std::string::npos ? 0 : std::atoi(responseHeaders.c_str() + space + 1);
 }
 
 }  // namespace zorvan

@@ -4,9 +4,12 @@
 
 namespace zorvan {
 
-// Whether a server answers at `address`: any HTTP answer counts, a 404
-// too; a refused connection, a time-out or no route do not. One byte is
-// asked for, so nothing large comes. Stopped with the fetch's stop scope.
-bool serverAnswers(const std::string& address);
+// The status a server answers at `address` with, one byte asked for so
+// nothing large comes; 0 when no HTTP answer came (refused, timed out, no
+// route). Stopped with the fetch's stop scope.
+int answerStatus(const std::string& address);
+
+// Whether a server answers at all: any status counts, a 404 too.
+inline bool serverAnswers(const std::string& address) { return answerStatus(address) > 0; }
 
 }  // namespace zorvan

@@ -180,10 +180,7 @@ void DownloadsView::showTotals() {
             line += tr("，还需 %1").arg(QString::fromStdString(left));
     // Every running work has lost its server: said at once, while they
     // still ride out a link that may come back.
-    const bool allRetrying = t.running > 0 && std::none_of(queue.items().begin(), queue.items().end(), [](const QueueItem& i) {
-        return i.state == ItemState::Running && i.retrying == 0;
-    });
-    if (allRetrying) line = tr("连接中断，正在重试") + tr("。") + line;
+    if (t.running > 0 && t.retrying == t.running) line = tr("连接中断，正在重试") + tr("。") + line;
     if (queue.waitingForServer()) {
         const auto wait = std::chrono::ceil<std::chrono::seconds>(queue.nextServerCheck() - std::chrono::steady_clock::now());
         QString waiting = tr("无法连接服务器，等待恢复…");
