@@ -149,15 +149,17 @@ int DownloadManager::unfinished() const {
 void DownloadManager::onEvent(const QueueEvent& event) {
     switch (event.kind) {
         case QueueEvent::Kind::Changed:
+        {
             unsaved_.insert(event.id);
+            running_.erase(event.id);
+            const QueueItem* item = queue_.item(event.id);
             // A saved work is in the library's files: no longer new for a
             // followed performer, and known as this work's file. Written
             // with the next save, not a transaction per work.
-            if (const QueueItem* item = queue_.item(event.id); item && item->state == ItemState::Done && writer_)
+            if (item && item->state == ItemState::Done && writer_)
                 unrecorded_.push_back({workKey(item->work.address), item->savedPath, item->done, true,
                                        item->work.performer, item->work.sequence, item->work.songName});
-            running_.erase(event.id);
-            if (const QueueItem* item = queue_.item(event.id); item && item->state == ItemState::Running) {
+            if (item && item->state == ItemState::Running) {
                 running_.insert(event.id);
                 if (std::find(batch_.begin(), batch_.end(), event.id) == batch_.end())
                     batch_.push_back(event.id);  // resumed from the list
@@ -168,6 +170,7 @@ void DownloadManager::onEvent(const QueueEvent& event) {
             }
             emit itemChanged(event.id);
             break;
+        }
         case QueueEvent::Kind::Removed:
             unsaved_.insert(event.id);
             running_.erase(event.id);
