@@ -34,7 +34,7 @@ std::string outcomeCause(TaskOutcome outcome) {
         if (text.rfind(lead, 0) == 0) text.erase(0, lead.size());
     for (const std::string_view tail : {"，文件没有保存。", "文件没有保存。", "。"}) {
         if (text.ends_with(tail)) {
-            text.resize(text.size() - tail.size());
+            text.erase(text.end() - static_cast<std::ptrdiff_t>(tail.size()), text.end());
             break;
         }
     }
