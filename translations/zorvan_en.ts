@@ -337,6 +337,38 @@
         <source>（已暂停）</source>
         <translation> (paused)</translation>
     </message>
+    <message>
+        <source>Zorvan 下载</source>
+        <translation>Zorvan downloads</translation>
+    </message>
+    <message>
+        <source>无法连接服务器，等待恢复…</source>
+        <translation>The server cannot be reached; waiting for it…</translation>
+    </message>
+    <message>
+        <source>移除</source>
+        <translation>Remove</translation>
+    </message>
+    <message>
+        <source>设置</source>
+        <translation>Settings</translation>
+    </message>
+    <message>
+        <source>移到顶部</source>
+        <translation>Move to top</translation>
+    </message>
+    <message>
+        <source>移到底部</source>
+        <translation>Move to bottom</translation>
+    </message>
+    <message>
+        <source>关注的主播有新作品</source>
+        <translation>New works from followed performers</translation>
+    </message>
+    <message>
+        <source>主播 %1：%2 个新作品</source>
+        <translation>Performer %1: %2 new works</translation>
+    </message>
 </context>
 <context>
     <name>zorvan::ControlBar</name>
@@ -355,6 +387,65 @@
     <message>
         <source>音量</source>
         <translation>Volume</translation>
+    </message>
+</context>
+<context>
+    <name>zorvan::DownloadSettingsDialog</name>
+    <message>
+        <source>下载设置</source>
+        <translation>Download settings</translation>
+    </message>
+    <message>
+        <source>不限</source>
+        <translation>No limit</translation>
+    </message>
+    <message>
+        <source> KiB/秒</source>
+        <translation> KiB/s</translation>
+    </message>
+    <message>
+        <source>浏览…</source>
+        <translation>Browse…</translation>
+    </message>
+    <message>
+        <source>歌名.mp4（都在下载文件夹）</source>
+        <translation>Song.mp4 (all in the download folder)</translation>
+    </message>
+    <message>
+        <source>主播ID/序号 歌名.mp4</source>
+        <translation>PerformerID/No. Song.mp4</translation>
+    </message>
+    <message>
+        <source>同时下载：</source>
+        <translation>Downloads at once:</translation>
+    </message>
+    <message>
+        <source>每个下载的连接数：</source>
+        <translation>Connections per download:</translation>
+    </message>
+    <message>
+        <source>总速度限制：</source>
+        <translation>Overall speed limit:</translation>
+    </message>
+    <message>
+        <source>下载文件夹：</source>
+        <translation>Download folder:</translation>
+    </message>
+    <message>
+        <source>文件命名：</source>
+        <translation>File names:</translation>
+    </message>
+    <message>
+        <source>确定</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>取消</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>下载文件夹</source>
+        <translation>Download folder</translation>
     </message>
 </context>
 <context>
@@ -489,6 +580,30 @@
     <message>
         <source>连接中断，正在重试</source>
         <translation>The connection broke; trying again</translation>
+    </message>
+    <message>
+        <source>下载中 %1 个，等待 %2 个，已暂停 %3 个，完毕 %4 个</source>
+        <translation>%1 downloading, %2 waiting, %3 paused, %4 done</translation>
+    </message>
+    <message>
+        <source>速度 %1/秒</source>
+        <translation>Speed %1/s</translation>
+    </message>
+    <message>
+        <source>显示 Zorvan</source>
+        <translation>Show Zorvan</translation>
+    </message>
+    <message>
+        <source>全部暂停</source>
+        <translation>Pause all</translation>
+    </message>
+    <message>
+        <source>全部继续</source>
+        <translation>Continue all</translation>
+    </message>
+    <message>
+        <source>退出</source>
+        <translation>Quit</translation>
     </message>
 </context>
 <context>

@@ -2,6 +2,7 @@
 
 #include "download/socket_io.h"
 
+#include <atomic>
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
@@ -11,12 +12,15 @@ namespace zorvan {
 
 // Holds a whole task to a number of bytes per second, shared by all its
 // connections: a token bucket that fills at that rate and holds a tenth of
-// a second's worth, so no run of time gets much more than its share.
+// a second's worth, so no run of time gets much more than its share. The
+// rate may change while connections use it (a limit set from the window).
 class RateLimiter {
 public:
     explicit RateLimiter(std::int64_t bytesPerSecond);
 
-    bool limited() const { return rate_ > 0; }
+    bool limited() const { return rate_.load(std::memory_order_relaxed) > 0; }
+    // A new rate (0: none), from the next acquire on.
+    void setRate(std::int64_t bytesPerSecond);
 
     // How many bytes (1 to `wanted`) the caller may receive now. Waits, in
     // 10 ms slices, until a fair piece is available; 0 when `stop` ends
@@ -34,8 +38,8 @@ private:
     using Clock = std::chrono::steady_clock;
     void refill(Clock::time_point now);
 
-    const double rate_;      // bytes per second; 0: no limit
-    const double capacity_;  // the most the bucket holds
+    std::atomic<double> rate_;      // bytes per second; 0: no limit
+    std::atomic<double> capacity_;  // the most the bucket holds
     std::mutex lock_;
     double tokens_ = 0;
     Clock::time_point filledAt_ = Clock::now();

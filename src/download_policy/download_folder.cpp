@@ -59,12 +59,24 @@ std::string downloadFolderFor(const std::string& programFolder) {
     return userVideosFolder() + "/Zorvan";
 }
 
+namespace {
+std::string& chosenFolder() {
+    static std::string folder;
+    return folder;
+}
+}  // namespace
+
 std::string downloadFolder() {
+    if (!chosenFolder().empty()) return chosenFolder();
     static const std::string folder = [] {
         if (const char* chosen = std::getenv("ZORVAN_DOWNLOAD_DIR"); chosen && *chosen == '/') return std::string(chosen);
         return downloadFolderFor(programDirectory());
     }();
     return folder;
+}
+
+void chooseDownloadFolder(const std::string& folder) {
+    chosenFolder() = !folder.empty() && folder.front() == '/' ? folder : std::string();
 }
 
 }  // namespace zorvan

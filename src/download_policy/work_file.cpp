@@ -53,6 +53,13 @@ std::string workFilePath(const std::string& folder, const std::string& songName)
     return folder + "/" + songFileName(songName) + ".mp4";
 }
 
+std::string workFilePath(const std::string& folder, const std::string& songName, FileNaming naming,
+                         const std::string& performer, int sequence) {
+    if (naming == FileNaming::SongName || performer.empty()) return workFilePath(folder, songName);
+    const std::string name = sequence > 0 ? std::to_string(sequence) + " " + songName : songName;
+    return folder + "/" + songFileName(performer) + "/" + songFileName(name) + ".mp4";
+}
+
 std::string engineAddress(const std::string& listedAddress) {
     std::string address;
     for (std::size_t i = 0; i < listedAddress.size(); ++i) {

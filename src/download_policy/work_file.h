@@ -18,6 +18,18 @@ std::string songFileName(const std::string& songName);
 // the one rule for the window and the command line.
 std::string workFilePath(const std::string& folder, const std::string& songName);
 
+// How works' files are named in the download folder.
+enum class FileNaming {
+    SongName,         // folder/歌名.mp4, every performer's works in one folder
+    PerformerFolder,  // folder/主播ID/序号 歌名.mp4: two performers' same-named songs stay apart
+};
+
+// Where a work is saved under a naming (UTF-8). A work whose performer is
+// not known is named by its song alone; the performer's folder name and
+// the file name follow songFileName's rules.
+std::string workFilePath(const std::string& folder, const std::string& songName, FileNaming naming,
+                         const std::string& performer, int sequence);
+
 // The most bytes songFileName's result takes.
 inline constexpr std::size_t maxSongFileNameBytes = 255 - 4 - 4;
 

@@ -54,7 +54,8 @@ struct DownloadQueue::Running {
     FailureKind givenUp = FailureKind::None;  // stopped by the queue for want of progress
     std::string givenUpError;                 // the engine's latest trouble then
     bool pausing = false;
-    bool cancelling = false;
+    bool cancelling = false;  // removed with its part file once it has stopped
+    bool removing = false;    // removed, its part file kept, once it has stopped
 };
 
 struct DownloadQueue::Search {
@@ -71,13 +72,21 @@ DownloadQueue::DownloadQueue(QueueSettings settings)
 DownloadQueue::~DownloadQueue() { stopAll(std::chrono::seconds(5)); }
 
 QueueItem* DownloadQueue::find(int id) {
-    // Items are kept in the order they were added, and ids only grow.
-    const auto it =
-        std::lower_bound(items_.begin(), items_.end(), id, [](const QueueItem& i, int wanted) { return i.id < wanted; });
-    return it == items_.end() || it->id != id ? nullptr : &*it;
+    const auto it = index_.find(id);
+    return it == index_.end() ? nullptr : &items_[it->second];
 }
 
 const QueueItem* DownloadQueue::item(int id) const { return const_cast<DownloadQueue*>(this)->find(id); }
+
+int DownloadQueue::indexOf(int id) const {
+    const auto it = index_.find(id);
+    return it == index_.end() ? -1 : static_cast<int>(it->second);
+}
+
+void DownloadQueue::reindex() {
+    index_.clear();
+    for (std::size_t i = 0; i < items_.size(); ++i) index_[items_[i].id] = i;
+}
 
 const QueueItem* DownloadQueue::findUnsettled(const std::string& path) const {
     for (const QueueItem& i : items_)
@@ -96,6 +105,7 @@ int DownloadQueue::add(const Work& work, bool paused, std::int64_t total, std::i
     item.total = total;
     item.done = done;
     item.state = paused ? ItemState::Paused : ItemState::Waiting;
+    index_[item.id] = items_.size();
     items_.push_back(std::move(item));
     hadWork_ = true;
     tell(QueueEvent::Kind::Changed, items_.back().id);
@@ -106,7 +116,7 @@ void DownloadQueue::pause(int id) {
     QueueItem* item = find(id);
     if (!item || (item->state != ItemState::Waiting && item->state != ItemState::Running)) return;
     item->findingAddress = false;  // what the search finds is not wanted now
-    if (const auto it = runs_.find(id); it != runs_.end() && !it->second->cancelling) {
+    if (const auto it = runs_.find(id); it != runs_.end() && !it->second->cancelling && !it->second->removing) {
         it->second->pausing = true;
         it->second->run->stop();
     }
@@ -147,8 +157,36 @@ void DownloadQueue::cancel(const std::vector<int>& ids) {
     }
     // One pass over the list however many go.
     std::erase_if(items_, [&gone](const QueueItem& i) { return gone.count(i.id) != 0; });
+    reindex();
     for (int id : ids)
         if (gone.count(id) != 0) tell(QueueEvent::Kind::Removed, id);
+}
+
+void DownloadQueue::remove(const std::vector<int>& ids) {
+    std::unordered_set<int> gone;
+    for (int id : ids) {
+        QueueItem* item = find(id);
+        if (!item) continue;
+        if (const auto it = runs_.find(id); it != runs_.end()) {
+            if (!it->second->cancelling) it->second->removing = true;
+            it->second->run->stop();
+            item->state = ItemState::Paused;
+            item->speed = 0;
+            tell(QueueEvent::Kind::Changed, id);
+            continue;
+        }
+        gone.insert(id);
+    }
+    std::erase_if(items_, [&gone](const QueueItem& i) { return gone.count(i.id) != 0; });
+    reindex();
+    for (int id : ids)
+        if (gone.count(id) != 0) tell(QueueEvent::Kind::Removed, id);
+}
+
+void DownloadQueue::move(const std::vector<int>& ids, Placement where, int anchorId) {
+    if (!moveItems(items_, ids, where, anchorId)) return;
+    reindex();
+    tell(QueueEvent::Kind::Reordered);
 }
 
 void DownloadQueue::remove(int id) {
@@ -158,6 +196,7 @@ void DownloadQueue::remove(int id) {
 
 void DownloadQueue::removeNow(int id) {
     std::erase_if(items_, [id](const QueueItem& i) { return i.id == id; });
+    reindex();
     tell(QueueEvent::Kind::Removed, id);
 }
 
@@ -277,7 +316,7 @@ void DownloadQueue::follow(QueueItem& item, Running& r, Clock::time_point now, b
     item.continuedFrom = report.continuedFrom;
     item.startedOver = report.startedOver;
     item.retrying = report.retrying;
-    if (r.givenUp != FailureKind::None || r.pausing || r.cancelling) return;
+    if (r.givenUp != FailureKind::None || r.pausing || r.cancelling || r.removing) return;
     switch (r.watch.check(now, done, report.reached, report.retries)) {
         case ProgressWatch::Verdict::Fine: return;
         case ProgressWatch::Verdict::Unreachable:
@@ -386,8 +425,8 @@ void DownloadQueue::settle(QueueItem& item, Running& r) {
         item.done = report.bytesDone;
     else if (report.reached)
         item.done = std::max(report.kept, std::int64_t{0});
-    if (r.cancelling) {
-        removePartFiles(item.work.path);
+    if (r.cancelling || r.removing) {
+        if (r.cancelling) removePartFiles(item.work.path);
         removeNow(item.id);
         return;
     }
@@ -527,7 +566,7 @@ void DownloadQueue::stopAll(std::chrono::milliseconds limit) {
             item->state = ItemState::Paused;
             item->speed = 0;
         }
-        if (!r->cancelling) r->pausing = true;
+        if (!r->cancelling && !r->removing) r->pausing = true;
         r->run->stop();
     }
     const auto deadline = Clock::now() + limit;

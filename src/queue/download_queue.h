@@ -4,6 +4,7 @@
 #include "queue/background_query.h"
 #include "queue/progress_watch.h"
 #include "queue/queue_item.h"
+#include "queue/queue_order.h"
 
 #include <chrono>
 #include <functional>
@@ -11,6 +12,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 namespace zorvan {
@@ -57,6 +59,7 @@ struct QueueEvent {
     enum class Kind {
         Changed,      // an item's state changed (id)
         Removed,      // an item left the queue (id): cancelled or cleared
+        Reordered,    // works moved: the queue's order (and run order) changed
         QueuePaused,  // works kept failing to reach the server: the queue stopped
         Settled,      // nothing waits or runs any more (after some work)
     };
@@ -93,6 +96,9 @@ public:
     DownloadQueue& operator=(const DownloadQueue&) = delete;
 
     void setListener(Listener listener) { listener_ = std::move(listener); }
+    // Works fetched at once from the next tick on (at least 1); running
+    // works beyond a smaller number finish.
+    void setParallel(int parallel) { settings_.parallel = parallel < 1 ? 1 : parallel; }
 
     // A work at the end of the queue; its id. `paused`: it waits for
     // resume(); `total` and `done` say how far an earlier run got.
@@ -109,6 +115,13 @@ public:
     void cancel(const std::vector<int>& ids);
     // Drops a settled work from the list.
     void remove(int id);
+    // Takes works off the list whatever their state, keeping their files
+    // and part files (a later download of the work continues its part);
+    // a running one goes once it has stopped.
+    void remove(const std::vector<int>& ids);
+    // Works run in the queue's order: these move there, keeping their own
+    // order (Placement::Before: before `anchorId`).
+    void move(const std::vector<int>& ids, Placement where, int anchorId = 0);
 
     // Every running work is paused, and nothing starts until resumeAll.
     void pauseAll();
@@ -136,6 +149,8 @@ public:
 
     const std::vector<QueueItem>& items() const { return items_; }
     const QueueItem* item(int id) const;
+    // Its place in items(); -1 when it is not queued.
+    int indexOf(int id) const;
     QueueTotals totals() const;
     // Works run, or wait for their turn (not behind a queue that gave up).
     bool active() const;
@@ -154,6 +169,7 @@ private:
     void fail(QueueItem& item, FailureKind kind, std::string lastError = {});
     void noteFailure(FailureKind kind);
     void removeNow(int id);
+    void reindex();
     void tell(QueueEvent::Kind kind, int id = 0);
     void waitForServer(Clock::time_point now);
     void checkServer(Clock::time_point now);
@@ -163,6 +179,7 @@ private:
     QueueSettings settings_;
     Listener listener_;
     std::vector<QueueItem> items_;
+    std::unordered_map<int, std::size_t> index_;  // id -> its place in items_
     std::map<int, std::unique_ptr<Running>> runs_;  // by item id; kept until the run has ended
     struct Search;
     std::map<int, std::unique_ptr<Search>> searches_;  // by item id: works whose address expired

@@ -3,6 +3,7 @@
 #include "download/http_address.h"
 #include "download/http_request.h"
 #include "download/log_time.h"
+#include "download/rate_limiter.h"
 #include "download/response_header.h"
 #include "download/segment_table.h"
 #include "download/target_file.h"
@@ -10,7 +11,9 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
+#include <thread>
 
 #include <cerrno>
 
@@ -102,6 +105,28 @@ TEST(SegmentTable, ACarryOnClaimTakesOnlyUntouchedSegmentsAndFencesTheOldOwner) 
     // Once bytes are in, nobody takes the segment over.
     EXPECT_EQ(table.claimContinuation(2, 100000), -1);
     EXPECT_EQ(table.claimContinuation(1, 12345), -1);
+}
+
+// A limit changed while connections wait on it: lifted, a waiting
+// connection goes on at once; set again, pieces are a share of the new
+// rate's bucket.
+TEST(RateLimiter, ALimitChangedWhileConnectionsWaitTakesEffectAtOnce) {
+    RateLimiter limiter(1);  // a byte a second: the first byte is a second away
+    ASSERT_TRUE(limiter.limited());
+    std::atomic<std::size_t> got{0};
+    std::thread waiter([&] { got = limiter.acquire(1000000, [] { return false; }); });
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    limiter.setRate(0);
+    waiter.join();  // bounded: lifting the limit ends the wait
+    EXPECT_EQ(got.load(), 1000000u);
+    EXPECT_FALSE(limiter.limited());
+    EXPECT_EQ(limiter.acquire(5000000, {}), 5000000u);
+
+    limiter.setRate(10 * 1024 * 1024);
+    ASSERT_TRUE(limiter.limited());
+    const std::size_t piece = limiter.acquire(100 * 1024 * 1024, {});
+    EXPECT_GT(piece, 0u);
+    EXPECT_LE(piece, 1024u * 1024u + 1) << "no more than the new bucket's tenth of a second";
 }
 
 TEST(TargetNames, BuildNextNameCountsUpInParentheses) {

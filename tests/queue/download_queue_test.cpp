@@ -142,6 +142,59 @@ TEST_F(QueueTest, RunsAtMostNAtOnceAndPausesContinuesAndCancelsExactly) {
     for (int i : {6, 7}) EXPECT_FALSE(std::filesystem::exists(folder + "/w" + std::to_string(i) + ".mp4.part"));
 }
 
+// Works run in the queue's order, which the user changes; a removed work
+// leaves the list but keeps its part; more at once start when allowed.
+TEST_F(QueueTest, WorksRunInTheOrderTheyWereMovedToAndARemovedWorkKeepsItsPart) {
+    const std::string content = patternBytes(600000, 22);
+    LoopbackServer server(pacedFile(content, 1024 * 1024, 3));
+    DownloadQueue queue(settings(1));
+    std::vector<int> ids;
+    for (int i = 0; i < 6; ++i) ids.push_back(queue.add(work(server.url("/w.mp4"), "w" + std::to_string(i) + ".mp4")));
+    const auto order = [&] {
+        std::vector<int> shown;
+        for (const QueueItem& item : queue.items()) shown.push_back(item.id);
+        return shown;
+    };
+    int events = 0;
+    queue.setListener([&](const QueueEvent& e) { events += e.kind == QueueEvent::Kind::Reordered; });
+    // Before the first tick: the last two go to the top, keeping their order.
+    queue.move({ids[5], ids[4]}, Placement::Top);
+    EXPECT_EQ(order(), (std::vector<int>{ids[4], ids[5], ids[0], ids[1], ids[2], ids[3]}));
+    queue.move({ids[0]}, Placement::Bottom);
+    queue.move({ids[3]}, Placement::Before, ids[5]);
+    EXPECT_EQ(order(), (std::vector<int>{ids[4], ids[3], ids[5], ids[1], ids[2], ids[0]}));
+    queue.move({ids[3]}, Placement::Before, ids[3]);  // before itself: where it is
+    EXPECT_EQ(events, 3) << "a move that changes nothing is not told";
+    EXPECT_EQ(queue.item(ids[5])->id, ids[5]) << "found by id after moves";
+    EXPECT_EQ(queue.indexOf(ids[0]), 5);
+
+    // One at a time, in that order.
+    std::vector<int> started;
+    ASSERT_TRUE(tickUntil(queue, [&] { return started.size() == 3; }, 15s, [&] {
+        for (const QueueItem& item : queue.items())
+            if (item.state != ItemState::Waiting && std::find(started.begin(), started.end(), item.id) == started.end())
+                started.push_back(item.id);
+    }));
+    EXPECT_EQ(started, (std::vector<int>{ids[4], ids[3], ids[5]}));
+
+    // The running one removed: it stops and leaves, its part stays; a
+    // waiting one removed leaves at once; the rest run two at a time.
+    const int running = started.back();
+    ASSERT_TRUE(tickUntil(queue, [&] { return queue.item(running)->done > 100000; }));
+    queue.remove(std::vector<int>{running, ids[1]});
+    EXPECT_EQ(queue.item(ids[1]), nullptr);
+    queue.setParallel(2);
+    int mostAtOnce = 0;
+    ASSERT_TRUE(tickUntil(queue, [&] { return !queue.active(); }, 15s,
+                          [&] { mostAtOnce = std::max(mostAtOnce, queue.totals().running); }));
+    EXPECT_EQ(queue.item(running), nullptr);
+    EXPECT_EQ(mostAtOnce, 2);
+    const std::string runningName = "w" + std::to_string(running - ids[0]) + ".mp4";
+    ASSERT_TRUE(loadPartRecord(recordPathOf(folder + "/" + runningName))) << "its part stays to be continued";
+    EXPECT_GT(loadPartRecord(recordPathOf(folder + "/" + runningName))->doneBytes(), 0);
+    for (int i : {0, 2}) EXPECT_TRUE(readFile(folder + "/w" + std::to_string(i) + ".mp4") == content);
+}
+
 TEST_F(QueueTest, ADeadServerPausesTheQueueAfterThreeWorksAndAStalledWorkFails) {
     int closedPort;
     {

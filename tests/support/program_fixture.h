@@ -6,6 +6,8 @@
 #include "shell/language.h"
 #include "shell/program_state.h"
 #include "shell/routing.h"
+#include "shell/settings/download_settings.h"
+#include "shell/settings/program_settings.h"
 #include "shell/settings/window_memory.h"
 #include "shell/windows.h"
 #include "shell/windows/main_window.h"
@@ -26,6 +28,7 @@ protected:
         std::filesystem::remove_all(downloadFolder());
         removeLibrary();
         forgetWindowMemory();
+        forgetDownloadSettings();
         useLanguage(Language::Chinese);
         saved_ = routines();
         installProgramRoutines("http://127.0.0.1:1");
@@ -39,6 +42,11 @@ protected:
         std::filesystem::remove_all(downloadFolder());
         removeLibrary();
         forgetWindowMemory();
+        forgetDownloadSettings();
+    }
+    static void forgetDownloadSettings() {
+        programSettings().remove("downloads");
+        loadDownloadSettings();
     }
     static void removeLibrary() {
         const std::string db = libraryDbPath();

@@ -6,7 +6,9 @@
 #include "download_policy/download_folder.h"
 #include "download_policy/outcome_text.h"
 #include "download_policy/work_file.h"
+#include "shell/desktop_notification.h"
 #include "shell/downloads/download_manager.h"
+#include "shell/downloads/download_tray.h"
 #include "shell/downloads/download_texts.h"
 #include "shell/windows/download_window.h"
 #include "shell/downloads/downloads_view.h"
@@ -44,12 +46,11 @@ bool fileExists(const std::string& path) {
 // A row of the works list as a work for the queue (UTF-8 all through).
 Work workOf(const QTreeWidgetItem* row) {
     const std::string listed = row ? row->text(1).toStdString() : std::string();
-    Work work = workNamed(row ? row->text(2).toStdString() : std::string(), engineAddress(listed));
-    if (row && row->treeWidget()) {
-        work.performer = row->treeWidget()->property(listedPerformerProperty).toString().toStdString();
-        work.service = row->treeWidget()->property(listedServiceProperty).toString().toStdString();
-        work.sequence = row->text(0).toInt();
-    }
+    const QTreeWidget* list = row ? row->treeWidget() : nullptr;
+    Work work = workNamed(row ? row->text(2).toStdString() : std::string(), engineAddress(listed),
+                          list ? list->property(listedPerformerProperty).toString().toStdString() : std::string(),
+                          list ? row->text(0).toInt() : 0);
+    if (list) work.service = list->property(listedServiceProperty).toString().toStdString();
     return work;
 }
 
@@ -164,48 +165,54 @@ void showFinalFigures(const std::vector<QueueItem>& batch, bool queuePaused) {
     showProgress(*window, ended);
 }
 
-// The end of what was queued: the usual message for one work, a summary
-// for a batch, and why the queue stopped when the server is gone.
+// The end of one work on its own: the usual message, with its folder one
+// click away when it was saved.
+void showSingleEnd(const QueueItem& item) {
+    const TaskOutcome outcome = item.state == ItemState::Done      ? TaskOutcome::Complete
+                                : item.state == ItemState::Skipped ? TaskOutcome::GivenUp
+                                                                   : item.outcome;
+    const bool kept = item.state == ItemState::Failed && item.done > 0;
+    const bool fine = outcome == TaskOutcome::Complete || outcome == TaskOutcome::GivenUp;
+    QString text = coreText(endMessage(outcome, kept));
+    if (!fine && item.state == ItemState::Failed && item.failureKind != FailureKind::Refused)
+        text = languageInUse() == Language::Chinese
+                   ? QString::fromStdString(failureText(failureCause(item), kept))
+                   : QCoreApplication::translate("zorvan", "下载失败：%1").arg(whyFailed(item));
+    const bool saved = item.state == ItemState::Done && !item.savedPath.empty();
+    const int answer = askInMainWindow(text, fine ? BoxIcon::Information : BoxIcon::Warning, BoxButtons::Ok,
+                                       saved ? QCoreApplication::translate("zorvan", "打开所在文件夹") : QString());
+    if (answer == BoxExtra) openFolderOf(item.savedPath);
+}
+
+// The end of what was queued: the usual message for one work; for a batch,
+// and when the queue stopped or waits for its server, a notice on the
+// desktop and the downloads view's total line, nothing to answer.
 void showBatchEnd() {
     DownloadManager& manager = downloadManager();
     if (DownloadWindow* window = downloadWindow()) window->setCloseEnabled(true);
     const std::vector<QueueItem>& batch = manager.lastBatch();
     const bool userPaused = std::any_of(batch.begin(), batch.end(), [](const QueueItem& i) { return i.state == ItemState::Paused; });
     showFinalFigures(batch, manager.queue().pausedByFailures());
+    const QString title = QCoreApplication::translate("zorvan", "Zorvan 下载");
     if (manager.queue().waitingForServer()) {
-        // Nothing to answer: the queue goes on by itself; the downloads
-        // view says when it asks the server next.
+        // The queue goes on by itself; the downloads view says when it
+        // asks the server next.
+        notifyDesktop(title, QCoreApplication::translate("zorvan", "无法连接服务器，等待恢复…"));
         showDownloadsView();
     } else if (manager.queue().pausedByFailures()) {
-        askInMainWindow(coreText(queuePauseText(manager.queue().pauseCause())), BoxIcon::Warning, BoxButtons::Ok);
+        notifyDesktop(title, coreText(queuePauseText(manager.queue().pauseCause())));
         showDownloadsView();
     } else if (userPaused) {
         // Stopped by the user's own word: nothing to announce.
     } else if (batch.size() == 1) {
-        const QueueItem& item = batch.front();
-        const TaskOutcome outcome = item.state == ItemState::Done      ? TaskOutcome::Complete
-                                    : item.state == ItemState::Skipped ? TaskOutcome::GivenUp
-                                                                       : item.outcome;
-        const bool kept = item.state == ItemState::Failed && item.done > 0;
-        const bool fine = outcome == TaskOutcome::Complete || outcome == TaskOutcome::GivenUp;
-        QString text = coreText(endMessage(outcome, kept));
-        if (!fine && item.state == ItemState::Failed && item.failureKind != FailureKind::Refused)
-            text = languageInUse() == Language::Chinese
-                       ? QString::fromStdString(failureText(failureCause(item), kept))
-                       : QCoreApplication::translate("zorvan", "下载失败：%1").arg(whyFailed(item));
-        // A saved work: its folder is one click away.
-        const bool saved = item.state == ItemState::Done && !item.savedPath.empty();
-        const int answer = askInMainWindow(text, fine ? BoxIcon::Information : BoxIcon::Warning, BoxButtons::Ok,
-                               saved ? QCoreApplication::translate("zorvan", "打开所在文件夹") : QString());
-        if (answer == BoxExtra) openFolderOf(item.savedPath);
+        showSingleEnd(batch.front());
     } else if (batch.size() > 1) {
         const int done = static_cast<int>(std::count_if(batch.begin(), batch.end(), [](const QueueItem& i) {
             return i.state == ItemState::Done || i.state == ItemState::Skipped;
         }));
         const int failed =
             static_cast<int>(std::count_if(batch.begin(), batch.end(), [](const QueueItem& i) { return i.state == ItemState::Failed; }));
-        askInMainWindow(QCoreApplication::translate("zorvan", "完成 %1 个，失败 %2 个").arg(done).arg(failed),
-            failed ? BoxIcon::Warning : BoxIcon::Information, BoxButtons::Ok);
+        notifyDesktop(title, QCoreApplication::translate("zorvan", "完成 %1 个，失败 %2 个").arg(done).arg(failed));
     }
     // The user may have closed the window with Esc meanwhile: then there is
     // nothing left to update.
@@ -224,6 +231,7 @@ void followManager() {
     static QPointer<DownloadManager> followed;
     if (followed == &manager) return;
     followed = &manager;
+    showDownloadTray();  // where the desktop has a tray
     QObject::connect(&manager, &DownloadManager::ticked, &manager, [] {
         DownloadWindow* window = downloadWindow();
         const QueueItem* item = downloadManager().current();
@@ -323,12 +331,14 @@ void downloadMissingWorks(std::vector<Work> works, const QString& allThere) {
     queueWorks(std::move(works), false);
 }
 
-Work workNamed(const std::string& title, const std::string& address) {
+Work workNamed(const std::string& title, const std::string& address, const std::string& performer, int sequence) {
     Work work;
     work.title = title;
     work.address = address;
-    work.path = workFilePath(downloadFolder(), title);
+    work.path = workFilePath(downloadFolder(), title, downloadManager().settings().naming, performer, sequence);
     work.songName = title;
+    work.performer = performer;
+    work.sequence = sequence;
     return work;
 }
 

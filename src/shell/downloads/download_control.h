@@ -21,8 +21,10 @@ void downloadAllWorks();
 // `allThere` is said when none is left.
 void downloadMissingWorks(std::vector<Work> works, const QString& allThere);
 // A work (title and engine address, UTF-8) as the window saves it: in the
-// download folder under its song name.
-Work workNamed(const std::string& title, const std::string& address);
+// download folder under its song name, or in its performer's folder under
+// its sequence and song name, as the downloads page says.
+Work workNamed(const std::string& title, const std::string& address, const std::string& performer = {},
+               int sequence = 0);
 
 // The download window's creation: lays it out, docks it and shows the work
 // being fetched.

@@ -1,6 +1,7 @@
 #include "shell/downloads/download_manager.h"
 
 #include "download/part_record.h"
+#include "download/rate_limiter.h"
 #include "download_policy/program_limits.h"
 #include "download_policy/work_file.h"
 #include "follow/performer_works.h"
@@ -29,12 +30,18 @@ QPointer<DownloadManager> manager;
 constexpr int tickMs = 200;
 constexpr auto saveInterval = std::chrono::seconds(1);
 
-QueueSettings windowQueueSettings() {
+}  // namespace
+
+QueueSettings DownloadManager::queueSettings() {
     QueueSettings settings;
-    settings.parallel = 2;
-    settings.taskParams = [] {
+    settings.parallel = settings_.parallel;
+    // Every work shares one speed limit; what the page changes, the
+    // connections read at their next step.
+    settings.taskParams = [limiter = limiter_, connections = connections_] {
         TaskParam params;
         setProgramLimits(params);
+        params.connections = connections->load();
+        params.sharedLimiter = limiter;
         return params;
     };
     settings.findAddress = [](const Work& work) {
@@ -49,9 +56,11 @@ QueueSettings windowQueueSettings() {
     return settings;
 }
 
-}  // namespace
-
-DownloadManager::DownloadManager() : queue_(windowQueueSettings()) {
+DownloadManager::DownloadManager()
+    : settings_(loadDownloadSettings()),
+      limiter_(std::make_shared<RateLimiter>(settings_.speedLimitBytes())),
+      connections_(std::make_shared<std::atomic<int>>(settings_.connections)),
+      queue_(queueSettings()) {
     queue_.setListener([this](const QueueEvent& e) { onEvent(e); });
     timer_.setInterval(tickMs);
     connect(&timer_, &QTimer::timeout, this, [this] { tick(); });
@@ -104,6 +113,8 @@ void DownloadManager::save() {
     lastSave_ = std::chrono::steady_clock::now();
     unsaved_.insert(running_.begin(), running_.end());
     QueueChanges changes;
+    changes.removed = std::move(dropped_);
+    dropped_.clear();
     for (int id : unsaved_) {
         const QueueItem* item = queue_.item(id);
         const auto saved = positions_.find(id);
@@ -124,6 +135,25 @@ void DownloadManager::save() {
     unsaved_.clear();
     if (writer_) writer_->write(std::move(changes), std::move(unrecorded_));
     unrecorded_.clear();
+}
+
+// The saved rows follow the queue's new order: every work gets a new row,
+// in order, and its old row goes with the next save.
+void DownloadManager::renumber() {
+    for (const QueueItem& item : queue_.items()) {
+        if (const auto old = positions_.find(item.id); old != positions_.end()) dropped_.push_back(old->second);
+        positions_[item.id] = nextPosition_++;
+        unsaved_.insert(item.id);
+    }
+}
+
+void DownloadManager::applySettings(const DownloadSettings& settings) {
+    settings_ = settings;
+    saveDownloadSettings(settings_);
+    queue_.setParallel(settings_.parallel);
+    connections_->store(settings_.connections);
+    limiter_->setRate(settings_.speedLimitBytes());
+    tick();  // more at once start now
 }
 
 void DownloadManager::enqueue(const std::vector<Work>& works) {
@@ -176,6 +206,10 @@ void DownloadManager::onEvent(const QueueEvent& event) {
             running_.erase(event.id);
             std::erase(batch_, event.id);
             emit itemRemoved(event.id);
+            break;
+        case QueueEvent::Kind::Reordered:
+            renumber();
+            emit reordered();
             break;
         case QueueEvent::Kind::QueuePaused:
             emit queuePaused(coreText(queuePauseText(queue_.pauseCause())));

@@ -1,12 +1,14 @@
 #pragma once
 
 #include "queue/download_queue.h"
+#include "shell/settings/download_settings.h"
 #include "store/library_db.h"
 
 #include <QObject>
 #include <QString>
 #include <QTimer>
 
+#include <atomic>
 #include <chrono>
 #include <memory>
 #include <set>
@@ -16,6 +18,7 @@
 
 namespace zorvan {
 
+class RateLimiter;
 class StoreWriter;
 
 // The window's downloads wing: the download queue, ticked on the GUI
@@ -30,6 +33,12 @@ public:
 
     DownloadQueue& queue() { return queue_; }
     const DownloadQueue& queue() const { return queue_; }
+
+    // The downloads page's choices; applied at once to what runs (works at
+    // once, the overall speed limit) and to what starts (connections), and
+    // saved.
+    const DownloadSettings& settings() const { return settings_; }
+    void applySettings(const DownloadSettings& settings);
 
     // Queues works; they start as their turn comes.
     void enqueue(const std::vector<Work>& works);
@@ -53,6 +62,7 @@ public:
 signals:
     void itemChanged(int id);
     void itemRemoved(int id);
+    void reordered();                     // works moved in the queue
     void ticked();                        // after every tick: numbers may have moved
     void queuePaused(const QString& why); // works kept failing to reach the server
     void batchStarted();                  // a work runs after the queue was idle
@@ -60,11 +70,16 @@ signals:
     void filesRecorded();                 // the library learned of files saved
 
 private:
+    QueueSettings queueSettings();
     void onEvent(const QueueEvent& event);
     void tick();
     void restore();
     void save();
+    void renumber();
 
+    DownloadSettings settings_;
+    std::shared_ptr<RateLimiter> limiter_;          // every work's, together
+    std::shared_ptr<std::atomic<int>> connections_;  // per work, for works that start
     DownloadQueue queue_;
     QTimer timer_;
     std::unique_ptr<StoreWriter> writer_;  // the library database, written off this thread
@@ -73,6 +88,7 @@ private:
     std::set<int> running_;                          // ids running: saved at every save, as their bytes move
     std::unordered_map<int, std::int64_t> positions_;  // id -> its row in the saved queue
     std::int64_t nextPosition_ = 0;                  // rows are never reused: a new work goes last
+    std::vector<std::int64_t> dropped_;              // rows of works renumbered, to delete with the next save
     std::chrono::steady_clock::time_point lastSave_{};
     std::vector<WorkFile> unrecorded_;   // files saved since the library was last written
     std::vector<int> batch_;             // ids queued since the queue was last idle

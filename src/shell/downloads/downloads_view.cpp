@@ -16,11 +16,15 @@
 #include "text/byte_count.h"
 #include "text/duration_text.h"
 
+#include "shell/downloads/downloads_model.h"
+#include "shell/downloads/download_settings_dialog.h"
+
 #include <QLabel>
+#include <QMenu>
 #include <QPointer>
 #include <QPushButton>
 #include <QShortcut>
-#include <QTreeWidget>
+#include <QTreeView>
 
 #include <algorithm>
 #include <chrono>
@@ -30,8 +34,6 @@ namespace zorvan {
 namespace {
 
 QPointer<DownloadsView> view;
-
-enum Column { Name, Size, Progress, Speed, Left, State, ColumnCount };
 
 QString bytesText(double bytes) { return QString::fromStdString(humanBytes(bytes)); }
 
@@ -78,6 +80,26 @@ QString stateText(const QueueItem& item) {
     return baseStateText(item);
 }
 
+namespace {
+
+// A list view for the queue's table: rows chosen many at a time and
+// dragged to another place in the queue.
+QTreeView* makeQueueList(DownloadsModel* model) {
+    auto* list = new QTreeView;
+    list->setModel(model);
+    model->setParent(list);
+    list->setItemDelegateForColumn(DownloadsModel::Progress, new ProgressDelegate(list));
+    list->setDragEnabled(true);
+    list->setAcceptDrops(true);
+    list->setDropIndicatorShown(true);
+    list->setDragDropMode(QAbstractItemView::InternalMove);
+    list->setDefaultDropAction(Qt::MoveAction);
+    list->setContextMenuPolicy(Qt::CustomContextMenu);
+    return list;
+}
+
+}  // namespace
+
 DownloadsView::DownloadsView()
     : TableWindow({DownloadsView::tr("下载列表"),
                    "下载列表窗口",
@@ -89,18 +111,19 @@ DownloadsView::DownloadsView()
                    {100, 65, 70, 75, 60},
                    {QT_TRANSLATE_NOOP("zorvan", "暂停"), QT_TRANSLATE_NOOP("zorvan", "继续"),
                     QT_TRANSLATE_NOOP("zorvan", "取消"), QT_TRANSLATE_NOOP("zorvan", "重试"),
-                    QT_TRANSLATE_NOOP("zorvan", "打开所在文件夹"), "", QT_TRANSLATE_NOOP("zorvan", "全部暂停"),
-                    QT_TRANSLATE_NOOP("zorvan", "全部继续"), QT_TRANSLATE_NOOP("zorvan", "全部取消"),
-                    QT_TRANSLATE_NOOP("zorvan", "清除已完成")},
+                    QT_TRANSLATE_NOOP("zorvan", "移除"), "",
+                    QT_TRANSLATE_NOOP("zorvan", "全部暂停"), QT_TRANSLATE_NOOP("zorvan", "全部继续"),
+                    QT_TRANSLATE_NOOP("zorvan", "全部取消"), QT_TRANSLATE_NOOP("zorvan", "清除已完成"),
+                    QT_TRANSLATE_NOOP("zorvan", "设置")},
                    "下载合计"},
-                  [this](const QString& command) { act(command); }) {
-    list()->setItemDelegateForColumn(Progress, new ProgressDelegate(list()));
+                  makeQueueList(new DownloadsModel(downloadManager().queue())),
+                  [this](const QString& command) { act(command); }),
+      model_(static_cast<DownloadsModel*>(list()->model())) {
     DownloadManager& manager = downloadManager();
-    // The queue may tick for every work that ends: the whole list follows a
-    // few times a second, a changed work's row at once.
-    // A queue at rest is drawn at once (its end is told right after); a
-    // skipped redraw is made up when the interval is over, so the last
-    // state is always the one shown.
+    // The figures follow the queue a few times a second, a changed work's
+    // row at once. A queue at rest is drawn at once (its end is told right
+    // after); a skipped redraw is made up when the interval is over, so the
+    // last state is always the one shown.
     redrawLater_.setSingleShot(true);
     connect(&redrawLater_, &QTimer::timeout, this, [this] {
         if (isVisible()) refresh();
@@ -111,58 +134,47 @@ DownloadsView::DownloadsView()
         if (since >= refreshMs || !downloadManager().queue().active()) refresh();
         else if (!redrawLater_.isActive()) redrawLater_.start(static_cast<int>(refreshMs - since));
     });
-    connect(&manager, &DownloadManager::itemChanged, this, [this](int id) {
-        if (!isVisible()) return;  // shown again, it is refreshed first
-        if (const QueueItem* item = downloadManager().queue().item(id)) showItem(*item);
-    });
+    // Rows come, change, go and move as the queue says, shown or not.
+    connect(&manager, &DownloadManager::itemChanged, model_, &DownloadsModel::itemChanged);
+    connect(&manager, &DownloadManager::itemRemoved, model_, &DownloadsModel::itemRemoved);
+    connect(&manager, &DownloadManager::reordered, model_, &DownloadsModel::reordered);
     // It shows one manager's queue and goes with it.
     connect(&manager, &QObject::destroyed, this, [this] { delete this; });
-    connect(&manager, &DownloadManager::itemRemoved, this, [this](int id) {
-        if (removingMany_) return;  // the list is drawn again after
-        delete rowOf(id);
-        rows_.erase(id);
+    // Delete cancels the chosen works, as the button does; Ctrl+Up and
+    // Ctrl+Down move them to the top and the bottom of the queue.
+    const auto key = [this](QKeySequence keys, const char* command) {
+        auto* shortcut = new QShortcut(keys, list(), nullptr, nullptr, Qt::WidgetShortcut);
+        connect(shortcut, &QShortcut::activated, this, [this, command] { act(QString::fromUtf8(command)); });
+    };
+    key(QKeySequence::Delete, "取消");
+    key(QKeySequence(Qt::CTRL | Qt::Key_Up), "移到顶部");
+    key(QKeySequence(Qt::CTRL | Qt::Key_Down), "移到底部");
+    connect(list(), &QWidget::customContextMenuRequested, this, &DownloadsView::showMenu);
+    // A double-click opens the work's folder (also in the row's menu).
+    connect(list(), &QAbstractItemView::doubleClicked, this, [this](const QModelIndex& index) {
+        if (const QueueItem* item = downloadManager().queue().item(model_->idAt(index.row())))
+            openFolderOf(item->savedPath.empty() ? item->work.path : item->savedPath);
     });
-    // Delete cancels the chosen works, as the button does.
-    auto* remove = new QShortcut(QKeySequence::Delete, list(), nullptr, nullptr, Qt::WidgetShortcut);
-    connect(remove, &QShortcut::activated, this, [this] { act(QStringLiteral("取消")); });
     refresh();
 }
 
-QTreeWidgetItem* DownloadsView::rowOf(int id) {
-    const auto it = rows_.find(id);
-    return it == rows_.end() ? nullptr : it->second;
-}
-
-void DownloadsView::fill(QTreeWidgetItem* row, const QueueItem& item) {
-    const bool moving = item.state == ItemState::Running && item.speed > 0;
-    row->setText(Name, QString::fromStdString(item.work.title));
-    row->setText(Size, item.total >= 0 ? bytesText(static_cast<double>(item.total)) : QString());
-    const int share = item.total > 0 ? static_cast<int>(item.done * 100 / item.total) : -1;
-    row->setData(Progress, Qt::UserRole, share);
-    row->setText(Progress, share >= 0 ? QString::number(share) + "%" : QString());
-    row->setText(Speed, moving ? bytesText(item.speed) + tr("/秒") : QString());
-    row->setText(Left, moving && item.total >= 0
-                           ? QString::fromStdString(timeLeftText(item.total - item.done, item.speed))
-                           : QString());
-    row->setText(State, stateText(item));
-    row->setToolTip(State, stateText(item));
-}
-
-void DownloadsView::showItem(const QueueItem& item) {
-    QTreeWidgetItem* row = rowOf(item.id);
-    if (!row) {
-        row = new QTreeWidgetItem(list());
-        row->setData(Name, Qt::UserRole, item.id);
-        rows_[item.id] = row;
+void DownloadsView::showMenu(const QPoint& at) {
+    if (selectedIds().empty()) return;
+    QMenu menu(this);
+    for (const char* command : {QT_TRANSLATE_NOOP("zorvan", "暂停"), QT_TRANSLATE_NOOP("zorvan", "继续"),
+                                QT_TRANSLATE_NOOP("zorvan", "重试"), QT_TRANSLATE_NOOP("zorvan", "移到顶部"),
+                                QT_TRANSLATE_NOOP("zorvan", "移到底部"), QT_TRANSLATE_NOOP("zorvan", "取消"),
+                                QT_TRANSLATE_NOOP("zorvan", "移除"), QT_TRANSLATE_NOOP("zorvan", "打开所在文件夹")}) {
+        QAction* action = menu.addAction(QCoreApplication::translate("zorvan", command));
+        connect(action, &QAction::triggered, this, [this, command] { act(QString::fromUtf8(command)); });
     }
-    fill(row, item);
+    menu.exec(list()->viewport()->mapToGlobal(at));
 }
 
 void DownloadsView::refresh() {
     lastRefresh_.start();
     redrawLater_.stop();
-    const DownloadQueue& queue = downloadManager().queue();
-    for (const QueueItem& item : queue.items()) showItem(item);
+    model_->figuresMoved();
     showTotals();
 }
 
@@ -194,8 +206,18 @@ void DownloadsView::showTotals() {
 
 std::vector<int> DownloadsView::selectedIds() const {
     std::vector<int> ids;
-    for (QTreeWidgetItem* row : list()->selectedItems()) ids.push_back(row->data(Name, Qt::UserRole).toInt());
+    for (const QModelIndex& index : list()->selectionModel()->selectedRows()) ids.push_back(model_->idAt(index.row()));
+    // In the queue's order, whatever order they were chosen in.
+    std::sort(ids.begin(), ids.end(), [this](int a, int b) { return model_->rowOf(a) < model_->rowOf(b); });
     return ids;
+}
+
+void DownloadsView::select(const std::vector<int>& ids) {
+    QItemSelection chosen;
+    for (int id : ids)
+        if (const int row = model_->rowOf(id); row >= 0)
+            chosen.select(model_->index(row, 0), model_->index(row, DownloadsModel::ColumnCount - 1));
+    list()->selectionModel()->select(chosen, QItemSelectionModel::ClearAndSelect);
 }
 
 // Cancelling asks once, for one work by its name and for several by their
@@ -211,16 +233,7 @@ void DownloadsView::cancelAfterAsking(const std::vector<int>& ids) {
                    : tr("取消 %1 个下载吗？已下载的部分将被删除。").arg(ids.size());
     box.buttons = BoxButtons::YesNo;
     box.icon = BoxIcon::Question;
-    if (showMessageBox(box) != BoxYes) return;
-    // Many rows go at once: the list is drawn again after, not row by row
-    // (a row taken out of a long list costs the list's length).
-    removingMany_ = ids.size() > manyRows;
-    queue.cancel(ids);
-    if (!removingMany_) return;
-    removingMany_ = false;
-    rows_.clear();
-    list()->clear();
-    refresh();
+    if (showMessageBox(box) == BoxYes) queue.cancel(ids);
 }
 
 void DownloadsView::act(const QString& command) {
@@ -238,32 +251,42 @@ void DownloadsView::act(const QString& command) {
         std::vector<int> settled;
         for (const QueueItem& item : queue.items())
             if (item.state == ItemState::Done || item.state == ItemState::Skipped) settled.push_back(item.id);
-        for (int id : settled) queue.remove(id);
-    } else if (command == QStringLiteral("取消")) {
+        queue.remove(settled);
+    } else if (command == QStringLiteral("设置")) {
+        showDownloadSettings(this);
+    } else {
+        actOnSelected(command);
+    }
+    // The rows acted on redrew themselves as the queue told of them.
+    showTotals();
+}
+
+void DownloadsView::actOnSelected(const QString& command) {
+    DownloadQueue& queue = downloadManager().queue();
+    std::vector<int> chosen = selectedIds();
+    if (command == QStringLiteral("取消")) {
         // A finished work has nothing to cancel: its file stays, its row
-        // goes with "清除已完成".
-        std::vector<int> chosen = selectedIds();
+        // goes with "清除已完成" or "移除".
         std::erase_if(chosen, [&queue](int id) {
             const QueueItem* item = queue.item(id);
             return !item || (item->settled() && item->state != ItemState::Failed);
         });
         cancelAfterAsking(chosen);
-    }
-    for (int id : selectedIds()) {
-        const QueueItem* item = queue.item(id);
-        if (!item) continue;
-        if (command == QStringLiteral("暂停")) {
-            queue.pause(id);
-        } else if (command == QStringLiteral("继续") || command == QStringLiteral("重试")) {
-            queue.resume(id);
-        } else if (command == QStringLiteral("打开所在文件夹")) {
-            const std::string& path = item->savedPath.empty() ? item->work.path : item->savedPath;
-            openFolderOf(path);
-            break;  // one folder is enough
+    } else if (command == QStringLiteral("移除")) {
+        queue.remove(chosen);  // off the list; files and part files stay
+    } else if (command == QStringLiteral("移到顶部")) {
+        queue.move(chosen, Placement::Top);
+    } else if (command == QStringLiteral("移到底部")) {
+        queue.move(chosen, Placement::Bottom);
+    } else if (command == QStringLiteral("打开所在文件夹")) {
+        if (const QueueItem* item = chosen.empty() ? nullptr : queue.item(chosen.front()))
+            openFolderOf(item->savedPath.empty() ? item->work.path : item->savedPath);  // one folder is enough
+    } else {
+        for (int id : chosen) {
+            if (command == QStringLiteral("暂停")) queue.pause(id);
+            else if (command == QStringLiteral("继续") || command == QStringLiteral("重试")) queue.resume(id);
         }
     }
-    // The rows acted on redrew themselves as the queue told of them.
-    showTotals();
 }
 
 void showDownloadsView() {

@@ -5,46 +5,44 @@
 #include <QElapsedTimer>
 #include <QTimer>
 
-#include <map>
-#include <string>
 #include <vector>
 
 class QLabel;
-class QPushButton;
-class QTreeWidget;
-class QTreeWidgetItem;
 
 namespace zorvan {
 
+class DownloadsModel;
 struct QueueItem;
 
-// "下载列表": one row per queued work (song name, size, progress, speed,
-// state) with the buttons that act on the selected rows, and a total line.
-// Shows the download manager's queue; hidden, not destroyed, when closed.
+// "下载列表": one row per queued work (song name, size, progress bar,
+// speed, time left, state) in the order the queue runs them, the buttons
+// and menu that act on the selected rows, and a total line. Rows move to
+// the top or bottom (menu, Ctrl+Up/Down) or where they are dragged. Shows
+// the download manager's queue; hidden, not destroyed, when closed.
 class DownloadsView : public TableWindow {
     Q_OBJECT
 public:
     DownloadsView();
 
     QLabel* totalLine() const { return statusLine(); }
+    DownloadsModel* rows() const { return model_; }
 
     // Rows brought up to date with the queue.
     void refresh();
+    // Chooses the rows of these queue item ids, and only them.
+    void select(const std::vector<int>& ids);
+    std::vector<int> selectedIds() const;
 
 private:
     void act(const QString& command);
+    void actOnSelected(const QString& command);
     void cancelAfterAsking(const std::vector<int>& ids);
-    QTreeWidgetItem* rowOf(int id);
-    void fill(QTreeWidgetItem* row, const QueueItem& item);
-    void showItem(const QueueItem& item);  // its row, made when it has none
-    void showTotals();                     // the line under the rows
-    std::vector<int> selectedIds() const;
+    void showMenu(const QPoint& at);
+    void showTotals();  // the line under the rows
 
-    std::map<int, QTreeWidgetItem*> rows_;  // by queue item id
-    QElapsedTimer lastRefresh_;  // the whole list is redrawn a few times a second at most
+    DownloadsModel* model_;
+    QElapsedTimer lastRefresh_;  // the figures are redrawn a few times a second at most
     QTimer redrawLater_;         // a redraw skipped for that, made up
-    static constexpr std::size_t manyRows = 100;  // more go at once: the list is drawn again
-    bool removingMany_ = false;
 };
 
 // The program's downloads view, made at first use; shown and raised.

@@ -1,5 +1,7 @@
 #include "shell/follow/follow_control.h"
 
+#include "shell/desktop_notification.h"
+
 #include "shell/downloads/download_control.h"
 #include "shell/downloads/download_manager.h"
 #include "shell/follow/follow_watch.h"
@@ -43,6 +45,19 @@ std::unique_ptr<LibraryDb> openLibrary() {
     return db;
 }
 
+// Works listed since a performer's first check are told on the desktop,
+// whether or not the following view is open (a first check only learns
+// what there is).
+void tellNewWorks(const QString& id, int firstSeen) {
+    std::string error;
+    auto db = LibraryDb::open(libraryDbPath(), error);
+    if (!db) return;
+    for (const FollowedPerformer& performer : db->follows().following(error))
+        if (performer.id == id.toStdString() && performer.newWorks > 0)
+            notifyDesktop(QCoreApplication::translate("zorvan", "关注的主播有新作品"),
+                          QCoreApplication::translate("zorvan", "主播 %1：%2 个新作品").arg(id).arg(firstSeen));
+}
+
 void refreshView() {
     if (!view || !view->isVisible()) return;
     std::string error;
@@ -62,10 +77,8 @@ void downloadNewWorks(const QStringList& ids) {
     std::string error;
     for (const QString& id : ids)
         for (const SeenWork& seen : db->follows().newWorks(id.toStdString(), error)) {
-            Work work = workNamed(seen.songName, seen.address);
+            Work work = workNamed(seen.songName, seen.address, id.toStdString(), seen.sequence);
             work.service = programStateExists() ? programState().serviceAddress : std::string();
-            work.performer = id.toStdString();
-            work.sequence = seen.sequence;
             // A file under its name already holds it: it is no longer new.
             std::error_code failed;
             const auto size = std::filesystem::file_size(work.path, failed);
@@ -123,7 +136,11 @@ void startFollowWatch() {
     watch = new FollowWatch([] { return programStateExists() ? programState().serviceAddress : std::string(); },
                             std::chrono::minutes(minutes));
     QObject::connect(watch, &FollowWatch::checkStarted, watch, [] { refreshView(); });
-    QObject::connect(watch, &FollowWatch::performerChecked, watch, [] { refreshView(); });
+    QObject::connect(watch, &FollowWatch::performerChecked, watch,
+                     [](const QString& id, int firstSeen, const QString& failure) {
+                         refreshView();
+                         if (firstSeen > 0 && failure.isEmpty()) tellNewWorks(id, firstSeen);
+                     });
     QObject::connect(watch, &FollowWatch::roundEnded, watch, [](const QString& problem) {
         roundProblem = problem.isEmpty() ? QString() : QCoreApplication::translate("zorvan", "无法检查关注的主播：") + problem;
         refreshView();

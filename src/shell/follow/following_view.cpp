@@ -35,10 +35,12 @@ FollowingView::FollowingView()
                    {QT_TRANSLATE_NOOP("zorvan", "下载新作品"), QT_TRANSLATE_NOOP("zorvan", "立即检查"),
                     QT_TRANSLATE_NOOP("zorvan", "显示作品"), QT_TRANSLATE_NOOP("zorvan", "取消关注")},
                    "关注状态"},
-                  [this](const QString& command) { emit commandChosen(command); }) {
+                  new QTreeWidget, [this](const QString& command) { emit commandChosen(command); }) {
     connect(list(), &QTreeWidget::itemDoubleClicked, this,
             [this](QTreeWidgetItem* row) { emit performerOpened(row->text(Performer)); });
 }
+
+QTreeWidget* FollowingView::list() const { return static_cast<QTreeWidget*>(TableWindow::list()); }
 
 void FollowingView::showPerformers(const std::vector<FollowedPerformer>& performers, const QString& checking,
                          const QString& problem) {

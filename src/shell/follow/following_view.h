@@ -23,6 +23,9 @@ class FollowingView : public TableWindow {
 public:
     FollowingView();
 
+    // Its rows are items.
+    QTreeWidget* list() const;
+
     // Rows as the library has them; `checking` is the performer a check
     // is under way for, `problem` why the library could not be read.
     void showPerformers(const std::vector<FollowedPerformer>& performers, const QString& checking, const QString& problem);

@@ -9,15 +9,22 @@
 
 namespace zorvan {
 
-TableWindow::TableWindow(const Design& design, std::function<void(const QString&)> chosen) {
+TableWindow::TableWindow(const Design& design, QTreeView* list, std::function<void(const QString&)> chosen)
+    : list_(list) {
     setWindowTitle(design.title);
     setObjectName(QString::fromUtf8(design.name));
     resize(design.size);
-    list_ = new QTreeWidget(this);
+    list_->setParent(this);
     list_->setObjectName(QString::fromUtf8(design.listName));
-    list_->setColumnCount(static_cast<int>(design.columns.size()));
-    list_->setHeaderLabels(design.columns);
+    if (auto* items = qobject_cast<QTreeWidget*>(list_)) {
+        items->setColumnCount(static_cast<int>(design.columns.size()));
+        items->setHeaderLabels(design.columns);
+    } else {
+        for (int c = 0; c < design.columns.size(); ++c)
+            list_->model()->setHeaderData(c, Qt::Horizontal, design.columns[c]);
+    }
     list_->setRootIsDecorated(false);
+    list_->setUniformRowHeights(true);  // a long list is laid out without measuring every row
     list_->setSelectionMode(QAbstractItemView::ExtendedSelection);
     list_->setSelectionBehavior(QAbstractItemView::SelectRows);
     list_->header()->setStretchLastSection(true);

@@ -10,7 +10,7 @@
 
 class QLabel;
 class QPushButton;
-class QTreeWidget;
+class QTreeView;
 
 namespace zorvan {
 
@@ -29,15 +29,17 @@ public:
         std::initializer_list<const char*> commands;  // source texts, context "zorvan"
         const char* statusName;              // the status line's object name
     };
-    // `chosen` hears the source text of a clicked command button.
-    TableWindow(const Design& design, std::function<void(const QString&)> chosen);
+    // `list` is the rows' view: a QTreeWidget, or a QTreeView with its
+    // model set (the headings go to the model). `chosen` hears the source
+    // text of a clicked command button.
+    TableWindow(const Design& design, QTreeView* list, std::function<void(const QString&)> chosen);
 
-    QTreeWidget* list() const { return list_; }
+    QTreeView* list() const { return list_; }
     QLabel* statusLine() const { return status_; }
     QPushButton* button(const QString& text) const;
 
 private:
-    QTreeWidget* list_;
+    QTreeView* list_;
     QLabel* status_;
     std::vector<QPushButton*> buttons_;
 };

@@ -3,6 +3,7 @@
 #include "catalogue/works_retrieval.h"
 #include "download_policy/download_folder.h"
 #include "download_policy/work_file.h"
+#include "shell/settings/download_settings.h"
 #include "shell/works/retrieval_worker.h"
 #include "shell/windows.h"
 #include "shell/windows/main_window.h"
@@ -84,7 +85,7 @@ void markIfDownloaded(QTreeWidgetItem& item, const std::string& folder) {
         const WorkIdentity work{workKey(item.text(mediaAddressColumn).toStdString()),
                                 list ? list->property(listedPerformerProperty).toString().toStdString() : std::string(),
                                 item.text(sequenceColumn).toInt(), name.toStdString()};
-        const std::string path = workFilePath(folder, name.toStdString());
+        const std::string path = workFilePath(folder, work.songName, fileNaming(), work.performer, work.sequence);
         const FilePresence presence = knownFiles().presenceOf(work, path);
         there = presence == FilePresence::Known || presence == FilePresence::Unknown;
     }

@@ -14,7 +14,9 @@
 #include "support/download_runner.h"
 #include "support/loopback_server.h"
 #include "support/nginx_server.h"
+#include "support/notification_catcher.h"
 #include "support/program_fixture.h"
+#include "support/queue_rows.h"
 
 #include <QAction>
 #include <QLabel>
@@ -50,10 +52,7 @@ protected:
                                                      QString::fromUtf8(names[i])});
     }
     std::string file(const char* name) const { return downloadFolder() + "/" + name + ".mp4"; }
-    QTreeWidgetItem* viewRow(const char* name) const {
-        const auto rows = downloadsView()->list()->findItems(QString::fromUtf8(name), Qt::MatchExactly, 0);
-        return rows.isEmpty() ? nullptr : rows.front();
-    }
+    std::optional<QueueRow> viewRow(const char* name) const { return queueRowNamed(QString::fromUtf8(name)); }
     LoopbackServer::Script script() {
         return [this](const HttpRequest& request) {
             const std::size_t n = static_cast<std::size_t>(request.target[3] - '1');
@@ -79,26 +78,21 @@ TEST_F(DownloadsWingTest, SelectedRowsAreQueuedTogetherAndDownloadAllSkipsWhatIs
     main().worksList()->topLevelItem(0)->setSelected(true);
     main().worksList()->topLevelItem(1)->setSelected(true);
     {
-        // Beside the summary, the download window shows where the batch ended.
-        int percentAtEnd = -1;
-        QString titleAtEnd;
-        BoxAnswerer answers(QMessageBox::Ok, [&](const SeenBox&) {
-            if (DownloadWindow* window = downloadWindow()) {
-                percentAtEnd = window->progressBar()->value();
-                titleAtEnd = window->windowTitle();
-            }
-        });
+        // A batch's end is told on the desktop, once, with nothing to answer.
+        NotificationCatcher notices;
+        ASSERT_TRUE(notices.ready());
+        BoxAnswerer none(QMessageBox::Ok);
         main().downloadCommand()->trigger();
         ASSERT_NE(downloadsView(), nullptr) << "a batch shows the downloads view";
         EXPECT_TRUE(downloadsView()->isVisible());
-        ASSERT_TRUE(waitUntil([&] { return answers.seen().has_value(); }, 15000));
-        EXPECT_EQ(answers.seen()->text, "完成 2 个，失败 0 个") << "one summary, not a box per work";
-        EXPECT_EQ(percentAtEnd, 100);
-        EXPECT_EQ(titleAtEnd, "正下载: 起风了");
+        ASSERT_TRUE(waitUntil([&] { return !notices.seen().empty(); }, 15000));
+        EXPECT_EQ(notices.bodies(), QStringList{"完成 2 个，失败 0 个"}) << "one summary, not a notice per work";
+        EXPECT_EQ(notices.seen().front().summary, "Zorvan 下载");
+        EXPECT_FALSE(none.seen().has_value()) << "no box to answer";
     }
     EXPECT_TRUE(readFile(file("小幸运")) == contents[0]);
     EXPECT_TRUE(readFile(file("起风了")) == contents[1]);
-    ASSERT_NE(viewRow("小幸运"), nullptr);
+    ASSERT_TRUE(viewRow("小幸运"));
     EXPECT_EQ(viewRow("小幸运")->text(5), "完毕");
     EXPECT_TRUE(downloadsView()->totalLine()->text().startsWith("完毕 2 个，失败 0 个，剩余 0 个"))
         << downloadsView()->totalLine()->text().toStdString();
@@ -108,7 +102,7 @@ TEST_F(DownloadsWingTest, SelectedRowsAreQueuedTogetherAndDownloadAllSkipsWhatIs
         downloadsView()->list()->selectAll();
         downloadsView()->button("取消")->click();
         EXPECT_FALSE(none.seen().has_value());
-        EXPECT_EQ(downloadsView()->list()->topLevelItemCount(), 2);
+        EXPECT_EQ(queueRowCount(), 2);
         downloadsView()->list()->clearSelection();
     }
 
@@ -158,7 +152,7 @@ TEST_F(DownloadsWingTest, PauseAndCancelFromTheViewAndClosingKeepsTheQueuePaused
         ASSERT_TRUE(yes.seen());
         EXPECT_EQ(yes.seen()->text, "取消下载“起风了”吗？已下载的部分将被删除。");
     }
-    ASSERT_TRUE(waitUntil([&] { return viewRow("起风了") == nullptr; }, 5000)) << "a cancelled work leaves the list";
+    ASSERT_TRUE(waitUntil([&] { return !viewRow("起风了"); }, 5000)) << "a cancelled work leaves the list";
     EXPECT_FALSE(fs::exists(partPathOf(file("起风了"))));
     EXPECT_FALSE(fs::exists(file("起风了")));
 
@@ -193,9 +187,8 @@ TEST_F(DownloadsWingTest, PauseAndCancelFromTheViewAndClosingKeepsTheQueuePaused
 
     rate = 1000000;
     server->resetBytesSent();
-    BoxAnswerer done(QMessageBox::Ok);
     downloadsView()->button("全部继续")->click();
-    ASSERT_TRUE(waitUntil([&] { return done.seen().has_value(); }, 15000));
+    ASSERT_TRUE(waitUntil([&] { return !downloadManager().queue().active(); }, 15000));
     EXPECT_TRUE(readFile(file("小幸运")) == contents[0]);
     EXPECT_TRUE(readFile(file("光年之外")) == contents[2]);
     EXPECT_LT(server->bytesSent(), 600000 - kept + 100000) << "the paused work went on from its part";
@@ -217,7 +210,8 @@ TEST_F(DownloadsWingTest, PauseAllCancelAllAndDeleteActOnManyAfterOneQuestion) {
     ASSERT_TRUE(waitUntil([&] { return queue.totals().running == 2 && queue.items()[0].speed > 0; }, 10000));
     downloadsView()->refresh();
     // A running row: its size, a bar with its share, its rate and time left.
-    QTreeWidgetItem* running = viewRow("小幸运");
+    const std::optional<QueueRow> running = viewRow("小幸运");
+    ASSERT_TRUE(running);
     EXPECT_EQ(running->text(1), "293 KiB");
     const int share = running->data(2, Qt::UserRole).toInt();
     EXPECT_TRUE(share >= 0 && share < 100) << share;
@@ -250,8 +244,7 @@ TEST_F(DownloadsWingTest, PauseAllCancelAllAndDeleteActOnManyAfterOneQuestion) {
     }
     EXPECT_EQ(asked, 2);
     EXPECT_EQ(question, "取消 3 个下载吗？已下载的部分将被删除。");
-    ASSERT_TRUE(waitUntil([&] { return queue.items().empty(); }, 10000));
-    EXPECT_EQ(downloadsView()->list()->topLevelItemCount(), 0);
+    ASSERT_TRUE(waitUntil([&] { return queue.items().empty() && queueRowCount() == 0; }, 10000));
     EXPECT_TRUE(filesIn(downloadFolder()).empty()) << "no part file is left";
 }
 
@@ -260,7 +253,7 @@ TEST_F(DownloadsWingTest, PauseAllCancelAllAndDeleteActOnManyAfterOneQuestion) {
 TEST_F(DownloadsWingTest, AServerLostMidBatchIsSaidAtOnceAndTheWorksGoOnWhenItIsBack) {
     rate = 40000;  // seconds a work: under way when the server goes
     main().worksList()->selectAll();
-    BoxAnswerer done(QMessageBox::Ok);
+    NotificationCatcher notices;
     main().downloadCommand()->trigger();
     ASSERT_NE(downloadsView(), nullptr);
     DownloadQueue& queue = downloadManager().queue();
@@ -271,8 +264,8 @@ TEST_F(DownloadsWingTest, AServerLostMidBatchIsSaidAtOnceAndTheWorksGoOnWhenItIs
         << downloadsView()->totalLine()->text().toStdString();
     rate = 1000000;
     server = std::make_unique<LoopbackServer>(script(), port);
-    ASSERT_TRUE(waitUntil([&] { return done.seen().has_value(); }, 30000));
-    EXPECT_EQ(done.seen()->text, "完成 3 个，失败 0 个");
+    ASSERT_TRUE(waitUntil([&] { return !notices.seen().empty(); }, 30000));
+    EXPECT_EQ(notices.bodies(), QStringList{"完成 3 个，失败 0 个"});
     EXPECT_TRUE(readFile(file("小幸运")) == contents[0]);
     EXPECT_TRUE(readFile(file("起风了")) == contents[1]);
     EXPECT_TRUE(readFile(file("光年之外")) == contents[2]);
@@ -292,11 +285,11 @@ TEST_F(DownloadsWingTest, TheViewsCommandsWorkInEnglish) {
     ASSERT_NE(downloadsView(), nullptr);
     DownloadQueue& queue = downloadManager().queue();
     ASSERT_TRUE(waitUntil([&] { return queue.totals().running == 2; }, 10000));
-    downloadsView()->list()->topLevelItem(0)->setSelected(true);
+    queueRowAt(0)->setSelected(true);
     ASSERT_NE(downloadsView()->button("Pause"), nullptr);
     downloadsView()->button("Pause")->click();
     EXPECT_EQ(queue.items().front().state, ItemState::Paused);
-    EXPECT_EQ(downloadsView()->list()->topLevelItem(0)->text(5), "Paused");
+    EXPECT_EQ(queueRowAt(0)->text(5), "Paused");
     downloadsView()->button("Continue")->click();
     EXPECT_EQ(queue.items().front().state, ItemState::Waiting);
     // A long line under the rows grows the view downwards, never off the screen.
@@ -366,11 +359,8 @@ TEST_F(DownloadsWingTest, AnotherPerformersSameNamedSongsHaveNoTickAndDownloadAl
     QTreeWidget* list = main().worksList();
     const auto ticked = [list](int row) { return !list->topLevelItem(row)->icon(0).isNull(); };
     list->setProperty(listedPerformerProperty, "100001");
-    {
-        BoxAnswerer answers(QMessageBox::Ok);
-        main().downloadAllCommand()->trigger();
-        ASSERT_TRUE(waitUntil([&] { return answers.seen().has_value(); }, 15000));
-    }
+    main().downloadAllCommand()->trigger();
+    ASSERT_TRUE(waitUntil([&] { return !downloadManager().queue().active(); }, 15000));
     for (int row = 0; row < 3; ++row) EXPECT_TRUE(ticked(row)) << row;
 
     // The other performer's listing: the same names at other addresses.
@@ -384,11 +374,12 @@ TEST_F(DownloadsWingTest, AnotherPerformersSameNamedSongsHaveNoTickAndDownloadAl
     refreshDownloadedMarks();
     for (int row = 0; row < 3; ++row) EXPECT_FALSE(ticked(row)) << "another performer's song " << row;
     {
+        NotificationCatcher notices;
         BoxAnswerer answers(QMessageBox::Ok);
         main().downloadAllCommand()->trigger();
-        ASSERT_TRUE(waitUntil([&] { return answers.seen().has_value(); }, 15000));
-        ASSERT_EQ(answers.all().size(), 1u) << "no question about the files of the same names";
-        EXPECT_EQ(answers.seen()->text, "完成 3 个，失败 0 个");
+        ASSERT_TRUE(waitUntil([&] { return !notices.seen().empty(); }, 15000));
+        EXPECT_FALSE(answers.seen().has_value()) << "no question about the files of the same names";
+        EXPECT_EQ(notices.bodies(), QStringList{"完成 3 个，失败 0 个"});
     }
     for (int i = 0; i < 3; ++i) {
         EXPECT_TRUE(readFile(file(names[i])) == contents[static_cast<std::size_t>(i)]) << "the first left as it was";
@@ -418,9 +409,8 @@ TEST_F(DownloadsWingTest, APausedWorkWhoseFileChangedOnAServerWithoutValidatorsC
         contents[0] = replaced;
     }
     rate = 1000000;
-    BoxAnswerer answers(QMessageBox::Ok);
     queue.resumeAll();
-    ASSERT_TRUE(waitUntil([&] { return queue.item(id)->settled() && answers.seen().has_value(); }, 15000));
+    ASSERT_TRUE(waitUntil([&] { return queue.item(id)->settled() && !queue.active(); }, 15000));
     EXPECT_EQ(queue.item(id)->state, ItemState::Done);
     EXPECT_EQ(queue.item(id)->startedOver, static_cast<int>(StartOverReason::FileChanged));
     EXPECT_TRUE(readFile(file("小幸运")) == replaced) << "the new file, byte for byte";
