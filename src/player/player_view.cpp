@@ -116,6 +116,12 @@ void PlayerView::showMessage(const QString& text, bool failure) {
     // over it: a source that cannot be played leaves the black ground to
     // the reason.
     video_->setVisible(!failure);
+    // A source that failed is not playing, whatever state the media
+    // player was left in: the control bar shows "play", not "pause".
+    if (failure != failed_) {
+        failed_ = failure;
+        emit stateChanged();
+    }
 }
 
 QString PlayerView::message() const { return overlay_->isVisible() ? overlay_->text() : QString(); }
@@ -222,7 +228,7 @@ void PlayerView::setLooping(bool loop) {
     player_->setLoops(loop ? QMediaPlayer::Infinite : QMediaPlayer::Once);
 }
 
-bool PlayerView::isPlaying() const { return player_->playbackState() == QMediaPlayer::PlayingState; }
+bool PlayerView::isPlaying() const { return !failed_ && player_->playbackState() == QMediaPlayer::PlayingState; }
 qint64 PlayerView::position() const { return player_->position(); }
 qint64 PlayerView::duration() const { return player_->duration(); }
 

@@ -95,6 +95,7 @@ private:
     QString source_;
     bool looping_ = true;
     bool fullScreenAllowed_ = false;
+    bool failed_ = false;  // the source could not be played
     int attempt_ = 0;  // which play() a late explanation belongs to
     QWidget* fullScreenFrame_ = nullptr;
     ControlBar* fullScreenBar_ = nullptr;  // shown on a mouse move, hidden after a still moment

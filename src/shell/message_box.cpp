@@ -7,6 +7,7 @@
 
 #include <QApplication>
 #include <QCoreApplication>
+#include <QGridLayout>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QPointer>
@@ -61,6 +62,12 @@ int showOnGuiThread(const MessageBoxRequest& request) {
                                                         : box.addButton(request.extraButton, QMessageBox::ActionRole);
     // Its whole text, whatever the box's layout makes of a longer one.
     if (extra) extra->setMinimumWidth(extra->fontMetrics().horizontalAdvance(request.extraButton) + 32);
+    // Wide enough for its title beside the title bar's buttons: a short
+    // text ("Done") would leave "Information:" cut to "I...".
+    if (auto* grid = qobject_cast<QGridLayout*>(box.layout()))
+        grid->addItem(new QSpacerItem(box.fontMetrics().horizontalAdvance(request.caption) + 160, 0,
+                                      QSizePolicy::Minimum, QSizePolicy::Minimum),
+                      grid->rowCount(), 0, 1, grid->columnCount());
     const int answer = box.exec();
     if (extra && box.clickedButton() == extra) return BoxExtra;
     return resultOf(answer);

@@ -74,7 +74,7 @@ void routeMainWindow(MainWindow& window) {
                      [] { run(routines().toggleStayOnTop); });
     QObject::connect(window.downloadedList(), &QListWidget::itemDoubleClicked, &window,
                      [](QListWidgetItem* item) {
-                         if (item) run(routines().playDownloadedFile, item->text());
+                         if (item) run(routines().playDownloadedFile, entryOf(*item));
                      });
     QObject::connect(window.trimTimer(), &QTimer::timeout, &window, [] { trimWorkingSet(); });
     attachWorksListTools(window);

@@ -117,6 +117,7 @@ TEST_F(PlayerTest, TheHostPlaysAClipFromDiskAndOverHttpAndSaysWhyAnAddressFails)
     ASSERT_TRUE(host.LoadMovie(QString::fromStdString("http://127.0.0.1:" + std::to_string(closedPort) + "/a.mp4")));
     EXPECT_TRUE(waitUntil([&] { return host.control()->message() == "无法播放：无法连接服务器"; }, 5000))
         << host.control()->message().toStdString();
+    EXPECT_FALSE(host.control()->isPlaying()) << "a failed source shows \"play\", not \"pause\"";
     LoopbackServer page([](const HttpRequest&) {
         ScriptedReply reply;
         reply.body = "<html><body>not a video</body></html>";

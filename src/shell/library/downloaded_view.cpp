@@ -24,7 +24,12 @@ void refreshDownloadedList() {
     QListWidget* list = main->downloadedList();
     list->clear();
     findFiles(
-        downloadFolder(), "*.mp4", [list](const std::string& name) { list->addItem(QString::fromStdString(name)); },
+        downloadFolder(), "*.mp4",
+        [list](const std::string& name, const std::string& relative) {
+            auto* entry = new QListWidgetItem(QString::fromStdString(name), list);
+            // A file in a subfolder (a performer's) keeps where it is.
+            if (relative != name) entry->setData(Qt::UserRole, QString::fromStdString(relative));
+        },
         [] { QApplication::processEvents(); });
 }
 

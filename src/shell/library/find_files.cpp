@@ -8,8 +8,11 @@
 
 namespace zorvan {
 
-void findFiles(const std::string& folder, const std::string& pattern,
-               const std::function<void(const std::string&)>& add, const std::function<void()>& between) {
+namespace {
+
+void findBelow(const std::string& folder, const std::string& prefix, const std::string& pattern,
+               const std::function<void(const std::string&, const std::string&)>& add,
+               const std::function<void()>& between) {
     namespace fs = std::filesystem;
     std::error_code error;
     std::vector<fs::path> files, folders;
@@ -26,12 +29,20 @@ void findFiles(const std::string& folder, const std::string& pattern,
     for (const fs::path& file : files) {
         if (!first && between) between();
         first = false;
-        add(file.filename().string());
+        add(file.filename().string(), prefix + file.filename().string());
     }
     for (const fs::path& sub : folders) {
         if (between) between();
-        findFiles(sub.string(), pattern, add, between);
+        findBelow(sub.string(), prefix + sub.filename().string() + "/", pattern, add, between);
     }
+}
+
+}  // namespace
+
+void findFiles(const std::string& folder, const std::string& pattern,
+               const std::function<void(const std::string&, const std::string&)>& add,
+               const std::function<void()>& between) {
+    findBelow(folder, {}, pattern, add, between);
 }
 
 }  // namespace zorvan

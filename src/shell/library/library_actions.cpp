@@ -20,9 +20,14 @@
 
 namespace zorvan {
 
+QString entryOf(const QListWidgetItem& item) {
+    const QVariant relative = item.data(Qt::UserRole);
+    return relative.isValid() ? relative.toString() : item.text();
+}
+
 namespace {
 
-// An entry names a file directly in the download folder, as playing it does.
+// An entry names a file below the download folder, as playing it does.
 QString entryPath(const QString& entry) { return QString::fromStdString(downloadFolder()) + "/" + entry; }
 
 // The desktop's trash in the user's data folder, made when missing (Qt
@@ -44,7 +49,7 @@ void showEntryMenu(MainWindow& window, const QPoint& at) {
     QListWidget* list = window.downloadedList();
     QListWidgetItem* item = list->itemAt(at);
     if (!item) return;
-    const QString entry = item->text();
+    const QString entry = entryOf(*item);
     QMenu menu(list);
     QAction* open = menu.addAction(QCoreApplication::translate("zorvan", "打开所在文件夹"));
     QAction* remove = menu.addAction(QCoreApplication::translate("zorvan", "删除"));
@@ -87,7 +92,7 @@ void attachLibraryActions(MainWindow& window) {
     // so a long list costs nothing while it fills.
     list->setMouseTracking(true);
     QObject::connect(list, &QListWidget::itemEntered, &window, [](QListWidgetItem* item) {
-        const QFileInfo file(entryPath(item->text()));
+        const QFileInfo file(entryPath(entryOf(*item)));
         item->setToolTip(file.exists() ? libraryEntryDetails(file.size(), file.lastModified().toSecsSinceEpoch())
                                        : QString());
     });

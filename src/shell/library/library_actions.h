@@ -5,9 +5,16 @@
 #include <cstdint>
 #include <string>
 
+class QListWidgetItem;
+
 namespace zorvan {
 
 class MainWindow;
+
+// The file a library entry names, relative to the download folder: the
+// entry's own name, or for a file in a subfolder (a performer's folder)
+// its path there, which the entry keeps beside the name it shows.
+QString entryOf(const QListWidgetItem& item);
 
 // What the library view offers beside playing: its entries' popup menu
 // with "打开所在文件夹" and "删除" (to the desktop's trash, after asking),

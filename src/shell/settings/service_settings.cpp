@@ -71,6 +71,10 @@ ServiceSettingsDialog::ServiceSettingsDialog(const std::string& current, const s
     layout->addWidget(address_);
     verdict_ = new QLabel(this);
     verdict_->setWordWrap(true);
+    // Room for a verdict of three lines from the start: the dialog keeps
+    // its size and its buttons their place when one appears.
+    verdict_->setMinimumHeight(verdict_->fontMetrics().lineSpacing() * 3);
+    verdict_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     layout->addWidget(verdict_);
     if (!given.empty()) {
         auto* note = new QLabel(
@@ -94,12 +98,19 @@ ServiceSettingsDialog::ServiceSettingsDialog(const std::string& current, const s
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     connect(buttons, &QDialogButtonBox::accepted, this, [this] {
         if (chosenAddress().empty()) {
-            verdict_->setText(tr("地址应以 http:// 或 https:// 开头"));
-            adjustSize();
+            showVerdict(tr("地址应以 http:// 或 https:// 开头"));
             return;
         }
         accept();
     });
+}
+
+// An address in the verdict is not broken after its "//" or any "/": a
+// word joiner follows each.
+void ServiceSettingsDialog::showVerdict(const QString& text) {
+    QString unbroken = text;
+    unbroken.replace(QStringLiteral("/"), QStringLiteral("/\u2060"));
+    verdict_->setText(unbroken);
 }
 
 std::string ServiceSettingsDialog::chosenLanguage() const { return language_->currentData().toString().toStdString(); }
@@ -114,10 +125,10 @@ std::string ServiceSettingsDialog::chosenAddress() const {
 void ServiceSettingsDialog::startCheck() {
     const std::string address = chosenAddress();
     if (address.empty()) {
-        verdict_->setText(tr("地址应以 http:// 或 https:// 开头"));
+        showVerdict(tr("地址应以 http:// 或 https:// 开头"));
         return;
     }
-    verdict_->setText(tr("正在检查…"));
+    showVerdict(tr("正在检查…"));
     const int number = ++checks_;
     // The request has its own time limits; the answer comes back to the
     // dialog if it is still there and this is still the latest check.
@@ -126,8 +137,7 @@ void ServiceSettingsDialog::startCheck() {
         if (stop.stop_requested()) return;  // a newer check is the one to tell
         postToGui([fault, number, dialog] {
             if (!dialog || number != dialog->checks_) return;
-            dialog->verdict_->setText(fault.isEmpty() ? tr("可以使用：服务回答了作品列表") : fault);
-            dialog->adjustSize();
+            dialog->showVerdict(fault.isEmpty() ? tr("可以使用：服务回答了作品列表") : fault);
         });
     });
 }

@@ -39,6 +39,7 @@ public:
     std::string chosenAddress() const;
 
 private:
+    void showVerdict(const QString& text);
     void startCheck();
 
     QLineEdit* address_;

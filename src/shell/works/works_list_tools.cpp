@@ -10,6 +10,7 @@
 #include "shell/works/works_list_view.h"
 #include "store/known_files.h"
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QHeaderView>
@@ -24,15 +25,24 @@ namespace {
 
 constexpr int sequenceColumn = 0;
 
+QPixmap tickPicture(const QColor& colour) {
+    QPixmap picture(12, 12);
+    picture.fill(Qt::transparent);
+    QPainter painter(&picture);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(QPen(colour, 2));
+    painter.drawPolyline(QPolygonF({QPointF(2, 6.5), QPointF(5, 9.5), QPointF(10, 2.5)}));
+    return picture;
+}
+
+// Green, and on a selected row in the selection's text colour: the style's
+// own tint of a green tick for selected rows is the selection's colour, on
+// which it vanished.
 QIcon tickIcon() {
     static const QIcon icon = [] {
-        QPixmap picture(12, 12);
-        picture.fill(Qt::transparent);
-        QPainter painter(&picture);
-        painter.setRenderHint(QPainter::Antialiasing);
-        painter.setPen(QPen(QColor(0x2e, 0x8b, 0x57), 2));
-        painter.drawPolyline(QPolygonF({QPointF(2, 6.5), QPointF(5, 9.5), QPointF(10, 2.5)}));
-        return QIcon(picture);
+        QIcon tick(tickPicture(QColor(0x2e, 0x8b, 0x57)));
+        tick.addPixmap(tickPicture(QApplication::palette().color(QPalette::HighlightedText)), QIcon::Selected);
+        return tick;
     }();
     return icon;
 }

@@ -35,6 +35,9 @@ TEST_F(LibraryTest, TheLibraryViewListsEveryMp4BelowVideo) {
     QStringList names;
     for (int i = 0; i < main().downloadedList()->count(); ++i) names << main().downloadedList()->item(i)->text();
     EXPECT_EQ(names, (QStringList{"A.MP4", "b.mp4"}));
+    // Shown by name; played, opened and deleted where it is.
+    EXPECT_EQ(entryOf(*main().downloadedList()->item(0)), "A.MP4");
+    EXPECT_EQ(entryOf(*main().downloadedList()->item(1)), "sub/b.mp4");
     main().viewDownloadedCommand()->trigger();
     EXPECT_EQ(outerWidth(&main()), 300);
     EXPECT_TRUE(main().downloadedGroup()->isHidden()) << "nothing of it sticks out at the edge";

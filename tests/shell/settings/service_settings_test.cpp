@@ -3,12 +3,15 @@
 
 #include "shell/program_state.h"
 #include "shell/routing.h"
+#include "support/box_answerer.h"
 #include "support/demo_service.h"
 #include "support/download_runner.h"
 #include "support/loopback_server.h"
 #include "support/program_fixture.h"
 
+#include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <gtest/gtest.h>
 
 namespace zorvan {
@@ -37,6 +40,20 @@ TEST_F(ServiceSettingsTest, AnAddressIsCheckedRememberedAndUsedFromThenOn) {
     }
     dialog.addressEdit()->setText(QString::fromStdString(" " + service.url() + "/ "));
     EXPECT_EQ(dialog.chosenAddress(), service.url());
+
+    // A verdict appears in room kept for it: the dialog keeps its size, and
+    // an address in it is never broken after "http://".
+    dialog.show();
+    const QSize before = dialog.size();
+    dialog.addressEdit()->setText("http://127.0.0.1:1");
+    dialog.checkButton()->click();
+    ASSERT_TRUE(test::waitUntil([&] { return dialog.verdictLabel()->text().startsWith("无法连接"); }, 10000));
+    EXPECT_EQ(dialog.size(), before);
+    dialog.addressEdit()->setText("ftp://host");
+    dialog.checkButton()->click();
+    EXPECT_TRUE(dialog.verdictLabel()->text().startsWith(QString::fromUtf8("地址应以 http:/\u2060/\u2060 或")))
+        << dialog.verdictLabel()->text().toStdString();
+    EXPECT_EQ(dialog.size(), before);
 
     rememberServiceAddress(service.url());
     EXPECT_EQ(rememberedServiceAddress(), service.url());

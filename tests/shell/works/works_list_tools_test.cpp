@@ -53,6 +53,18 @@ TEST_F(WorksListToolsTest, FilterSortCountAndTicksFollowTheRowsAndTheDownloadFol
     const auto ticked = [&](int row) { return !list->topLevelItem(row)->icon(0).isNull(); };
     EXPECT_TRUE(ticked(2));
     EXPECT_FALSE(ticked(0) || ticked(1));
+    // On a selected row the tick is drawn in the selection's text colour,
+    // not tinted into the selection's own.
+    const auto strongest = [&](QIcon::Mode mode) {
+        const QImage image = list->topLevelItem(2)->icon(0).pixmap(12, 12, mode).toImage();
+        QColor best(Qt::transparent);
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x)
+                if (image.pixelColor(x, y).alpha() > best.alpha()) best = image.pixelColor(x, y);
+        return best.rgb();
+    };
+    EXPECT_EQ(strongest(QIcon::Normal), QColor(0x2e, 0x8b, 0x57).rgb());
+    EXPECT_EQ(strongest(QIcon::Selected), QApplication::palette().color(QPalette::HighlightedText).rgb());
 
     list->topLevelItem(1)->setSelected(true);
     main().filterEdit()->setText("天");
