@@ -317,12 +317,13 @@ void downloadMissingWorks(std::vector<Work> works, const QString& allThere) {
     // knows as another work's is left, and this one saved beside it.
     std::string unread;  // without a library, files are known by name
     const KnownFiles known = readKnownFiles(libraryDbPath(), unread);
-    std::erase_if(works, [&known](Work& work) {
+    const std::string folder = downloadFolder();
+    const FileNaming naming = downloadManager().settings().naming;
+    std::erase_if(works, [&](Work& work) {
         if (downloadManager().queue().findUnsettled(work.path)) return true;
-        const FilePresence presence =
-            known.presenceOf({workKey(work.address), work.performer, work.sequence, work.songName}, work.path);
         work.clash = ClashChoice::Rename;
-        return presence == FilePresence::Known || presence == FilePresence::Unknown;
+        return workFileThere(known, {workKey(work.address), work.performer, work.sequence, work.songName}, folder,
+                             naming);
     });
     if (works.empty()) {
         askInMainWindow(allThere, BoxIcon::Information, BoxButtons::Ok);

@@ -82,8 +82,8 @@ QVariant DownloadsModel::headerData(int section, Qt::Orientation orientation, in
 }
 
 bool DownloadsModel::setHeaderData(int section, Qt::Orientation orientation, const QVariant& value, int role) {
-    if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 || section >= ColumnCount)
-        return false;
+    const bool text = role == Qt::DisplayRole || role == Qt::EditRole;
+    if (orientation != Qt::Horizontal || !text || section < 0 || section >= ColumnCount) return false;
     while (headers_.size() <= section) headers_ << QString();
     headers_[section] = value.toString();
     emit headerDataChanged(orientation, section, section);

@@ -19,6 +19,7 @@
 #include "shell/downloads/downloads_model.h"
 #include "shell/downloads/download_settings_dialog.h"
 
+#include <QHeaderView>
 #include <QLabel>
 #include <QMenu>
 #include <QPointer>
@@ -119,6 +120,11 @@ DownloadsView::DownloadsView()
                   makeQueueList(new DownloadsModel(downloadManager().queue())),
                   [this](const QString& command) { act(command); }),
       model_(static_cast<DownloadsModel*>(list()->model())) {
+    // The song name takes what the window's width leaves: the view never
+    // scrolls sideways, and a wider window shows longer names.
+    list()->header()->setStretchLastSection(false);
+    list()->header()->setSectionResizeMode(DownloadsModel::Name, QHeaderView::Stretch);
+    list()->setColumnWidth(DownloadsModel::State, 80);
     DownloadManager& manager = downloadManager();
     // The figures follow the queue a few times a second, a changed work's
     // row at once. A queue at rest is drawn at once (its end is told right

@@ -84,6 +84,19 @@ const KnownFiles& knownFiles(bool reload = false) {
     return known;
 }
 
+}  // namespace
+
+bool workFileThere(const KnownFiles& known, const WorkIdentity& work, const std::string& folder, FileNaming naming) {
+    const FilePresence named =
+        known.presenceOf(work, workFilePath(folder, work.songName, naming, work.performer, work.sequence));
+    if (named == FilePresence::Known || named == FilePresence::Unknown) return true;
+    const FileNaming other = naming == FileNaming::SongName ? FileNaming::PerformerFolder : FileNaming::SongName;
+    return known.presenceOf(work, workFilePath(folder, work.songName, other, work.performer, work.sequence)) ==
+           FilePresence::Known;
+}
+
+namespace {
+
 // A work is marked when its own file is there, or a file under its name
 // that the library does not know; not when that file is another
 // performer's same-named song.
@@ -95,9 +108,7 @@ void markIfDownloaded(QTreeWidgetItem& item, const std::string& folder) {
         const WorkIdentity work{workKey(item.text(mediaAddressColumn).toStdString()),
                                 list ? list->property(listedPerformerProperty).toString().toStdString() : std::string(),
                                 item.text(sequenceColumn).toInt(), name.toStdString()};
-        const std::string path = workFilePath(folder, work.songName, fileNaming(), work.performer, work.sequence);
-        const FilePresence presence = knownFiles().presenceOf(work, path);
-        there = presence == FilePresence::Known || presence == FilePresence::Unknown;
+        there = workFileThere(knownFiles(), work, folder, fileNaming());
     }
     item.setIcon(sequenceColumn, there ? tickIcon() : QIcon());
     item.setToolTip(sequenceColumn, there ? QCoreApplication::translate("zorvan", "已下载") : QString());

@@ -62,7 +62,11 @@ TEST_F(BigQueueTest, TenThousandQueuedWorksLeaveTheWindowResponsiveWhilePausingA
         works.back().batch = true;
     }
     downloadManager().enqueue(works);
+    QElapsedTimer opening;
+    opening.start();
     showDownloadsView();
+    QApplication::processEvents();  // laid out and drawn
+    const qint64 openMs = opening.elapsed();
     DownloadsView* view = downloadsView();
     ASSERT_NE(view, nullptr);
     ASSERT_EQ(queueRowCount(), 10000);
@@ -89,8 +93,11 @@ TEST_F(BigQueueTest, TenThousandQueuedWorksLeaveTheWindowResponsiveWhilePausingA
             1000);
     }
     EXPECT_EQ(downloadManager().queue().items().size(), 9999u);
-    std::printf("longest gap on the GUI thread with 10,000 queued: running %lld ms, pausing %lld ms, cancelling %lld ms\n",
-                static_cast<long long>(running), static_cast<long long>(pausing), static_cast<long long>(cancelling));
+    std::printf("with 10,000 queued: the view opened in %lld ms; longest gap on the GUI thread: running %lld ms, "
+                "pausing %lld ms, cancelling %lld ms\n",
+                static_cast<long long>(openMs), static_cast<long long>(running), static_cast<long long>(pausing),
+                static_cast<long long>(cancelling));
+    EXPECT_LT(openMs, 1000);
     EXPECT_LT(running, 50);
     EXPECT_LT(pausing, 50);
     EXPECT_LT(cancelling, 50);

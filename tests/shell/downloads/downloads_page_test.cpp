@@ -51,7 +51,9 @@ protected:
         works->clear();
         works->setProperty(listedPerformerProperty, QString::fromLatin1(performer));
         for (std::size_t i = 0; i < songs.size(); ++i)
-            new QTreeWidgetItem(works, {QString::number(i + 1), QString::fromStdString(server->url("/m/" + std::to_string(i) + ".mp4")),
+            new QTreeWidgetItem(works, {QString::number(i + 1),
+                                        QString::fromStdString(server->url("/m/" + std::string(performer) + "/" +
+                                                                           std::to_string(i + 1) + ".mp4")),
                                         QString::fromUtf8(songs[i])});
     }
     std::vector<std::string> queueTitles() const {
@@ -71,6 +73,8 @@ TEST_F(DownloadsPageTest, RowsMovedByMenuKeyAndDragRunInTheirNewOrderAndComeBack
     ASSERT_NE(downloadsView(), nullptr);
     downloadsView()->button("全部暂停")->click();
     ASSERT_EQ(queueRowNames(), (QStringList{"一", "二", "三", "四"}));
+    DownloadsModel* rows = downloadsView()->rows();
+    EXPECT_EQ(rows->headerData(DownloadsModel::Progress, Qt::Horizontal, Qt::DisplayRole).toString(), "进度");
 
     // Ctrl+Up takes the chosen rows to the top, keeping their order and
     // staying chosen; Ctrl+Down to the bottom.
@@ -86,7 +90,6 @@ TEST_F(DownloadsPageTest, RowsMovedByMenuKeyAndDragRunInTheirNewOrderAndComeBack
     QTest::keyClick(downloadsView()->list(), Qt::Key_Down, Qt::ControlModifier);
     EXPECT_EQ(queueRowNames(), (QStringList{"四", "一", "二", "三"}));
     // Dragged "一" and "二" dropped on the first row: before it.
-    DownloadsModel* rows = downloadsView()->rows();
     std::unique_ptr<QMimeData> dragged(rows->mimeData({rows->index(1, 0), rows->index(2, 0)}));
     rows->dropMimeData(dragged.get(), Qt::MoveAction, 0, 0, {});
     EXPECT_EQ(queueRowNames(), (QStringList{"一", "二", "四", "三"}));
@@ -179,6 +182,23 @@ TEST_F(DownloadsPageTest, TheSettingsPageRunsMoreAtOnceLimitsTheSpeedAndNamesFil
     list("100001", {"晴天", "七里香"});
     refreshDownloadedMarks({});
     EXPECT_FALSE(main().worksList()->topLevelItem(1)->icon(0).isNull());
+
+    // Back to one folder: the works saved in performers' folders keep their
+    // ticks (the library knows them) and "全部下载" fetches none again.
+    downloadManager().applySettings([] {
+        DownloadSettings flat = downloadManager().settings();
+        flat.naming = FileNaming::SongName;
+        return flat;
+    }());
+    EXPECT_TRUE(waitUntil([&] {
+        refreshDownloadedMarks({});
+        return !main().worksList()->topLevelItem(0)->icon(0).isNull() &&
+               !main().worksList()->topLevelItem(1)->icon(0).isNull();
+    }, 5000));
+    BoxAnswerer allThere(QMessageBox::Ok);
+    main().downloadAllCommand()->trigger();
+    ASSERT_TRUE(allThere.seen());
+    EXPECT_EQ(allThere.seen()->text, "列表中的作品都已下载。");
 }
 
 }  // namespace
