@@ -139,44 +139,31 @@ void DownloadQueue::resume(int id) {
 
 void DownloadQueue::cancel(int id) { cancel(std::vector<int>{id}); }
 
-void DownloadQueue::cancel(const std::vector<int>& ids) {
-    std::unordered_set<int> gone;
-    for (int id : ids) {
-        QueueItem* item = find(id);
-        if (!item) continue;
-        if (const auto it = runs_.find(id); it != runs_.end()) {
-            // Removed once the run has let go of its part file.
-            it->second->cancelling = true;
-            it->second->run->stop();
-            item->state = ItemState::Paused;
-            tell(QueueEvent::Kind::Changed, id);
-            continue;
-        }
-        if (!item->settled() || item->state == ItemState::Failed) removePartFiles(item->work.path);
-        gone.insert(id);
-    }
-    // One pass over the list however many go.
-    std::erase_if(items_, [&gone](const QueueItem& i) { return gone.count(i.id) != 0; });
-    reindex();
-    for (int id : ids)
-        if (gone.count(id) != 0) tell(QueueEvent::Kind::Removed, id);
-}
+void DownloadQueue::cancel(const std::vector<int>& ids) { takeOut(ids, true); }
 
-void DownloadQueue::remove(const std::vector<int>& ids) {
+void DownloadQueue::remove(const std::vector<int>& ids) { takeOut(ids, false); }
+
+// Works leave the list: at once when nothing runs for them, else once the
+// run has let go of its part file; cancelled ones take their parts along.
+void DownloadQueue::takeOut(const std::vector<int>& ids, bool dropParts) {
     std::unordered_set<int> gone;
     for (int id : ids) {
         QueueItem* item = find(id);
         if (!item) continue;
         if (const auto it = runs_.find(id); it != runs_.end()) {
-            if (!it->second->cancelling) it->second->removing = true;
-            it->second->run->stop();
+            Running& run = *it->second;
+            if (dropParts) run.cancelling = true;
+            else if (!run.cancelling) run.removing = true;
+            run.run->stop();
             item->state = ItemState::Paused;
             item->speed = 0;
             tell(QueueEvent::Kind::Changed, id);
             continue;
         }
+        if (dropParts && (!item->settled() || item->state == ItemState::Failed)) removePartFiles(item->work.path);
         gone.insert(id);
     }
+    // One pass over the list however many go.
     std::erase_if(items_, [&gone](const QueueItem& i) { return gone.count(i.id) != 0; });
     reindex();
     for (int id : ids)

@@ -169,6 +169,7 @@ private:
     void fail(QueueItem& item, FailureKind kind, std::string lastError = {});
     void noteFailure(FailureKind kind);
     void removeNow(int id);
+    void takeOut(const std::vector<int>& ids, bool dropParts);
     void reindex();
     void tell(QueueEvent::Kind kind, int id = 0);
     void waitForServer(Clock::time_point now);

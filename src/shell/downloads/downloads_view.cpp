@@ -146,6 +146,11 @@ DownloadsView::DownloadsView()
     connect(&manager, &DownloadManager::reordered, model_, &DownloadsModel::reordered);
     // It shows one manager's queue and goes with it.
     connect(&manager, &QObject::destroyed, this, [this] { delete this; });
+    attachKeysAndMenu();
+    refresh();
+}
+
+void DownloadsView::attachKeysAndMenu() {
     // Delete cancels the chosen works, as the button does; Ctrl+Up and
     // Ctrl+Down move them to the top and the bottom of the queue.
     const auto key = [this](QKeySequence keys, const char* command) {
@@ -161,7 +166,6 @@ DownloadsView::DownloadsView()
         if (const QueueItem* item = downloadManager().queue().item(model_->idAt(index.row())))
             openFolderOf(item->savedPath.empty() ? item->work.path : item->savedPath);
     });
-    refresh();
 }
 
 void DownloadsView::showMenu(const QPoint& at) {

@@ -37,6 +37,7 @@ private:
     void act(const QString& command);
     void actOnSelected(const QString& command);
     void cancelAfterAsking(const std::vector<int>& ids);
+    void attachKeysAndMenu();
     void showMenu(const QPoint& at);
     void showTotals();  // the line under the rows
 
