@@ -605,6 +605,14 @@
         <source>退出</source>
         <translation>Quit</translation>
     </message>
+    <message>
+        <source>已加入 %1 个作品</source>
+        <translation>%1 works added</translation>
+    </message>
+    <message>
+        <source>；</source>
+        <translation>; </translation>
+    </message>
 </context>
 <context>
     <name>zorvan::FollowWatch</name>

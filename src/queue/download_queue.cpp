@@ -347,11 +347,35 @@ void DownloadQueue::waitForServer(Clock::time_point now) {
     waitingSince_ = now;
     checkPause_ = settings_.serverWait.firstPause;
     nextCheck_ = now + checkPause_;
+    ridingOut_ = false;  // said again by whoever waits
 }
 
 void DownloadQueue::stopWaiting() {
     waitingSince_.reset();
     serverCheck_.reset();
+    ridingOut_ = false;
+}
+
+// Every running work retrying for a while: the server is said to be gone,
+// and asked now and then, while the works still ride out a link that may
+// come back; one that receives again ends it.
+void DownloadQueue::noticeLostServer(Clock::time_point now) {
+    int running = 0, retrying = 0;
+    for (const QueueItem& item : items_) {
+        if (item.state != ItemState::Running) continue;
+        ++running;
+        retrying += item.retrying > 0 ? 1 : 0;
+    }
+    if (running == 0 || retrying < running) {
+        lostSince_.reset();
+        if (ridingOut_ && !pausedByFailures_) stopWaiting();
+        return;
+    }
+    if (!lostSince_) lostSince_ = now;
+    if (waitingSince_ || pausedByFailures_ || !settings_.serverWait.serverAnswers) return;
+    if (now - *lostSince_ < settings_.serverWait.sayAfter) return;
+    waitForServer(now);
+    ridingOut_ = true;
 }
 
 // Asks the server now and then while the queue waits for it, with one of
@@ -363,6 +387,7 @@ void DownloadQueue::checkServer(Clock::time_point now) {
         const bool answers = serverCheck_->answer();
         serverCheck_.reset();
         if (answers) {
+            lostSince_.reset();  // the works' own retries reach it now; given time again
             resumeAfterServer();
             return;
         }
@@ -376,8 +401,10 @@ void DownloadQueue::checkServer(Clock::time_point now) {
         tell(QueueEvent::Kind::QueuePaused);
         return;
     }
-    const auto lost = std::find_if(items_.begin(), items_.end(), [](const QueueItem& i) {
-        return i.state == ItemState::Failed && i.failureKind == FailureKind::Unreachable;
+    // A work that could not reach it, or one still retrying.
+    const auto lost = std::find_if(items_.begin(), items_.end(), [this](const QueueItem& i) {
+        return (i.state == ItemState::Failed && i.failureKind == FailureKind::Unreachable) ||
+               (ridingOut_ && i.state == ItemState::Running && i.retrying > 0);
     });
     if (lost == items_.end()) {
         stopWaiting();
@@ -517,6 +544,7 @@ void DownloadQueue::tick(Clock::time_point now) {
     }
     if (measureSpeed) lastSpeedAt_ = now;
     endSearches(now);
+    noticeLostServer(now);
     checkServer(now);
     if (!pausedByFailures_ && !ended_) {
         // A run whose bytes are all in no longer holds a place: the next

@@ -41,9 +41,13 @@ struct QueueSettings {
     // with one of those works) now and then, first after `firstPause`, the
     // pause doubling up to `longestPause`, and goes on by itself once it
     // answers; after `giveUpAfter` it stops asking and stays paused. Unset:
-    // it pauses until resumeAll.
+    // it pauses until resumeAll. Works that lost the server still ride out
+    // a link that comes back: when every running work has been retrying
+    // for `sayAfter`, the queue says it waits (and asks the server) while
+    // they go on retrying.
     struct ServerWait {
         std::function<bool(const Work&)> serverAnswers;
+        std::chrono::milliseconds sayAfter{std::chrono::seconds(20)};
         std::chrono::milliseconds firstPause{std::chrono::seconds(5)};
         std::chrono::milliseconds longestPause{std::chrono::seconds(60)};
         std::chrono::milliseconds giveUpAfter{std::chrono::minutes(30)};
@@ -173,6 +177,7 @@ private:
     void reindex();
     void tell(QueueEvent::Kind kind, int id = 0);
     void waitForServer(Clock::time_point now);
+    void noticeLostServer(Clock::time_point now);
     void checkServer(Clock::time_point now);
     void stopWaiting();
     void resumeAfterServer();
@@ -199,6 +204,8 @@ private:
     Clock::time_point nextCheck_{};
     std::chrono::milliseconds checkPause_{};
     std::unique_ptr<BackgroundQuery<bool>> serverCheck_;
+    std::optional<Clock::time_point> lostSince_;  // since when every running work retries
+    bool ridingOut_ = false;  // waiting while the running works still retry (none failed yet)
     Clock::time_point lastSpeedAt_{};  // when the runs' speeds were last measured
 };
 

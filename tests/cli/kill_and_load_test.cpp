@@ -21,6 +21,7 @@
 #include "support/download_runner.h"
 #include "support/loopback_server.h"
 #include "support/nginx_server.h"
+#include "support/sanitized.h"
 
 namespace zorvan {
 namespace {
@@ -30,13 +31,8 @@ using namespace test;
 // The sanitizers keep freed memory back on purpose (and find leaks
 // themselves): there the resident size says nothing. They also slow every
 // thread several times over, so a checkpoint lands later after its moment.
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-constexpr bool residentSizeTells = false;
-constexpr int checkpointsLate = 3;
-#else
-constexpr bool residentSizeTells = true;
-constexpr int checkpointsLate = 2;
-#endif
+constexpr bool residentSizeTells = !sanitized;
+constexpr int checkpointsLate = sanitized ? 3 : 2;
 
 TEST(KillTest, AKilledDownloadContinuesFromItsLastCheckpointAndFetchesOnlyWhatIsMissing) {
     const std::string content = patternBytes(4 * 1024 * 1024, 11);

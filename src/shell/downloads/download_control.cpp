@@ -135,7 +135,10 @@ void queueWorks(std::vector<Work> works, bool askAboutTaken = true) {
     for (Work& work : works) work.batch = asked > 1 || !askAboutTaken;
     manager.enqueue(works);  // the first to run opens the download window
     if (!downloadWindow() && manager.current()) loadWindow(WindowKind::Download);
-    if (asked > 1) showDownloadsView();
+    if (asked > 1) {
+        showDownloadsView();
+        downloadsView()->noteAdded(static_cast<int>(works.size()));  // "已加入 28 个作品"
+    }
 }
 
 // Size, speed, amount and percent of a work in the download window.

@@ -109,7 +109,7 @@ DownloadsView::DownloadsView()
                    {DownloadsView::tr("歌名"), DownloadsView::tr("大小"),
                     DownloadsView::tr("进度"), DownloadsView::tr("速度"),
                     DownloadsView::tr("剩余时间"), DownloadsView::tr("状态")},
-                   {100, 65, 70, 75, 60},
+                   {100, 65, 70, 72, 70},
                    {QT_TRANSLATE_NOOP("zorvan", "暂停"), QT_TRANSLATE_NOOP("zorvan", "继续"),
                     QT_TRANSLATE_NOOP("zorvan", "取消"), QT_TRANSLATE_NOOP("zorvan", "重试"),
                     QT_TRANSLATE_NOOP("zorvan", "移除"), "",
@@ -147,7 +147,18 @@ DownloadsView::DownloadsView()
     // It shows one manager's queue and goes with it.
     connect(&manager, &QObject::destroyed, this, [this] { delete this; });
     attachKeysAndMenu();
+    addedNoteEnds_.setSingleShot(true);
+    connect(&addedNoteEnds_, &QTimer::timeout, this, [this] {
+        addedNote_.clear();
+        showTotals();
+    });
     refresh();
+}
+
+void DownloadsView::noteAdded(int count) {
+    addedNote_ = tr("已加入 %1 个作品").arg(count);
+    addedNoteEnds_.start(5000);
+    showTotals();
 }
 
 void DownloadsView::attachKeysAndMenu() {
@@ -211,6 +222,7 @@ void DownloadsView::showTotals() {
     } else if (queue.pausedByFailures()) {
         line = coreText(queuePauseText(queue.pauseCause())) + tr("。") + line;
     }
+    if (!addedNote_.isEmpty()) line += tr("；") + addedNote_;
     statusLine()->setText(line);
 }
 

@@ -29,6 +29,9 @@ public:
 
     // Rows brought up to date with the queue.
     void refresh();
+    // Says for a few seconds, after the totals, how many works were just queued.
+    void noteAdded(int count);
+    QString addedNote() const { return addedNote_; }
     // Chooses the rows of these queue item ids, and only them.
     void select(const std::vector<int>& ids);
     std::vector<int> selectedIds() const;
@@ -44,6 +47,8 @@ private:
     DownloadsModel* model_;
     QElapsedTimer lastRefresh_;  // the figures are redrawn a few times a second at most
     QTimer redrawLater_;         // a redraw skipped for that, made up
+    QString addedNote_;          // "已加入 N 个作品", while it is news
+    QTimer addedNoteEnds_;
 };
 
 // The program's downloads view, made at first use; shown and raised.

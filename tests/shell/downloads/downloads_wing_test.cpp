@@ -85,6 +85,7 @@ TEST_F(DownloadsWingTest, SelectedRowsAreQueuedTogetherAndDownloadAllSkipsWhatIs
         main().downloadCommand()->trigger();
         ASSERT_NE(downloadsView(), nullptr) << "a batch shows the downloads view";
         EXPECT_TRUE(downloadsView()->isVisible());
+        EXPECT_EQ(downloadsView()->addedNote(), "已加入 2 个作品") << "how many were queued is said";
         ASSERT_TRUE(waitUntil([&] { return !notices.seen().empty(); }, 15000));
         EXPECT_EQ(notices.bodies(), QStringList{"完成 2 个，失败 0 个"}) << "one summary, not a notice per work";
         EXPECT_EQ(notices.seen().front().summary, "Zorvan 下载");
