@@ -5,6 +5,7 @@
 #include "shell/downloads/download_control.h"
 #include "shell/downloads/download_manager.h"
 #include "shell/downloads/download_settings_dialog.h"
+#include "shell/downloads/download_tray.h"
 #include "shell/downloads/downloads_view.h"
 #include "shell/works/works_list_tools.h"
 #include "shell/works/works_list_view.h"
@@ -199,6 +200,21 @@ TEST_F(DownloadsPageTest, TheSettingsPageRunsMoreAtOnceLimitsTheSpeedAndNamesFil
     main().downloadAllCommand()->trigger();
     ASSERT_TRUE(allThere.seen());
     EXPECT_EQ(allThere.seen()->text, "列表中的作品都已下载。");
+}
+
+// The tray icon's tooltip: the queue's counts, and while works run the
+// speed and, with every size known, the time left.
+TEST(DownloadTray, TheTooltipSaysTheQueuesCountsSpeedAndTimeLeft) {
+    QueueTotals totals;
+    EXPECT_EQ(trayToolTip(totals), "Zorvan") << "nothing left: the name alone";
+    totals.running = 2;
+    totals.waiting = 3;
+    totals.done = 1;
+    totals.speed = 300000;
+    totals.bytesLeft = 12600000;
+    EXPECT_EQ(trayToolTip(totals), "Zorvan\n下载中 2 个，等待 3 个，已暂停 0 个，完毕 1 个\n速度 293 KiB/秒，还需 0:42");
+    totals.sizesUnknown = 1;
+    EXPECT_EQ(trayToolTip(totals), "Zorvan\n下载中 2 个，等待 3 个，已暂停 0 个，完毕 1 个\n速度 293 KiB/秒");
 }
 
 }  // namespace
