@@ -15,6 +15,7 @@
 #include "shell/library/downloaded_view.h"
 #include "shell/library/library_actions.h"
 #include "shell/message_box.h"
+#include "shell/settings/download_settings.h"
 #include "shell/windows.h"
 #include "shell/works/works_list_tools.h"
 #include "shell/works/works_list_view.h"
@@ -321,7 +322,7 @@ void downloadMissingWorks(std::vector<Work> works, const QString& allThere) {
     std::string unread;  // without a library, files are known by name
     const KnownFiles known = readKnownFiles(libraryDbPath(), unread);
     const std::string folder = downloadFolder();
-    const FileNaming naming = downloadManager().settings().naming;
+    const FileNaming naming = fileNaming();
     std::erase_if(works, [&](Work& work) {
         if (downloadManager().queue().findUnsettled(work.path)) return true;
         work.clash = ClashChoice::Rename;
@@ -339,7 +340,7 @@ Work workNamed(const std::string& title, const std::string& address, const std::
     Work work;
     work.title = title;
     work.address = address;
-    work.path = workFilePath(downloadFolder(), title, downloadManager().settings().naming, performer, sequence);
+    work.path = workFilePath(downloadFolder(), title, fileNaming(), performer, sequence);
     work.songName = title;
     work.performer = performer;
     work.sequence = sequence;

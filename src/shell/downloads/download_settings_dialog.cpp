@@ -34,7 +34,7 @@ DownloadSettingsDialog::DownloadSettingsDialog(QWidget* owner) : QDialog(owner) 
     setWindowTitle(tr("下载设置"));
     parallel_ = numberBox(this, "parallel", 1, DownloadSettings::mostParallel);
     connections_ = numberBox(this, "connections", 1, DownloadSettings::mostConnections);
-    speedLimit_ = numberBox(this, "speedLimit", 0, 1024 * 1024);
+    speedLimit_ = numberBox(this, "speedLimit", 0, DownloadSettings::mostSpeedLimitKiB);
     speedLimit_->setSpecialValueText(tr("不限"));
     speedLimit_->setSuffix(tr(" KiB/秒"));
     speedLimit_->setSingleStep(100);

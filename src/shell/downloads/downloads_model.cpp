@@ -5,9 +5,10 @@
 #include "text/byte_count.h"
 #include "text/duration_text.h"
 
-#include <QIODevice>
 #include <QMimeData>
 #include <QTimer>
+
+#include <algorithm>
 
 namespace zorvan {
 
@@ -17,13 +18,16 @@ const char* const idsMime = "application/x-zorvan-queue-ids";
 
 QString bytesText(double bytes) { return QString::fromStdString(humanBytes(bytes)); }
 
+// The share done, 0 to 100; -1 while the size is not known.
+int shareDone(const QueueItem& item) { return item.total > 0 ? static_cast<int>(item.done * 100 / item.total) : -1; }
+
 QString cellText(const QueueItem& item, int column) {
     const bool moving = item.state == ItemState::Running && item.speed > 0;
     switch (column) {
         case DownloadsModel::Name: return QString::fromStdString(item.work.title);
         case DownloadsModel::Size: return item.total >= 0 ? bytesText(static_cast<double>(item.total)) : QString();
         case DownloadsModel::Progress:
-            return item.total > 0 ? QString::number(item.done * 100 / item.total) + "%" : QString();
+            return shareDone(item) >= 0 ? QString::number(shareDone(item)) + "%" : QString();
         case DownloadsModel::Speed: return moving ? bytesText(item.speed) + DownloadsView::tr("/秒") : QString();
         case DownloadsModel::Left:
             return moving && item.total >= 0
@@ -68,8 +72,7 @@ QVariant DownloadsModel::data(const QModelIndex& index, int role) const {
     const QueueItem* item = index.isValid() ? itemAt(index.row()) : nullptr;
     if (!item) return {};
     if (role == IdRole) return item->id;
-    if (role == Qt::UserRole && index.column() == Progress)
-        return item->total > 0 ? static_cast<int>(item->done * 100 / item->total) : -1;
+    if (role == Qt::UserRole && index.column() == Progress) return shareDone(*item);
     if (role == Qt::DisplayRole || (role == Qt::ToolTipRole && index.column() == State))
         return cellText(*item, index.column());
     return {};
@@ -148,26 +151,32 @@ void DownloadsModel::itemRemoved(int id) {
 
 void DownloadsModel::dropRemoved() {
     if (removed_.empty()) return;
-    std::vector<int> rows;
-    for (int id : removed_)
-        if (const int row = rowOf(id); row >= 0) rows.push_back(row);
+    const std::set<int> gone = std::move(removed_);
     removed_.clear();
+    std::vector<int> rows;
+    for (int id : gone)
+        if (const int row = rowOf(id); row >= 0) rows.push_back(row);
     std::sort(rows.begin(), rows.end());
-    // From the bottom up, a run of neighbouring rows at a time; scattered
-    // rows beyond a few hundred runs cost more one by one than drawn anew.
-    std::vector<std::pair<int, int>> runs;
+    std::vector<std::pair<int, int>> runs;  // neighbouring rows, first and last
     for (int row : rows) {
         if (!runs.empty() && runs.back().second + 1 == row) runs.back().second = row;
         else runs.push_back({row, row});
     }
-    if (runs.size() > 200) beginResetModel();
-    for (auto run = runs.rbegin(); run != runs.rend(); ++run) {
-        if (runs.size() <= 200) beginRemoveRows({}, run->first, run->second);
+    // Scattered rows beyond a few hundred runs cost more one by one than
+    // the table drawn anew.
+    if (runs.size() > 200) {
+        beginResetModel();
+        std::erase_if(ids_, [&gone](int id) { return gone.count(id) != 0; });
+        reindex();
+        endResetModel();
+        return;
+    }
+    for (auto run = runs.rbegin(); run != runs.rend(); ++run) {  // from the bottom up
+        beginRemoveRows({}, run->first, run->second);
         ids_.erase(ids_.begin() + run->first, ids_.begin() + run->second + 1);
-        if (runs.size() <= 200) endRemoveRows();
+        endRemoveRows();
     }
     reindex();
-    if (runs.size() > 200) endResetModel();
 }
 
 // The queue's new order, the chosen rows staying chosen.

@@ -32,7 +32,7 @@ DownloadSettings loadDownloadSettings() {
     DownloadSettings settings;
     settings.parallel = within(ini, "parallel", settings.parallel, 1, DownloadSettings::mostParallel);
     settings.connections = within(ini, "connections", settings.connections, 1, DownloadSettings::mostConnections);
-    settings.speedLimitKiB = within(ini, "speedLimitKiB", 0, 0, 1024 * 1024);
+    settings.speedLimitKiB = within(ini, "speedLimitKiB", 0, 0, DownloadSettings::mostSpeedLimitKiB);
     const QString folder = ini.value(QStringLiteral("folder")).toString();
     settings.folder = folder.startsWith('/') ? folder : QString();
     settings.naming = ini.value(QStringLiteral("naming")).toString() == QStringLiteral("performer")

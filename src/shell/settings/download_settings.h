@@ -12,6 +12,7 @@ namespace zorvan {
 struct DownloadSettings {
     static constexpr int mostParallel = 8;
     static constexpr int mostConnections = 16;
+    static constexpr int mostSpeedLimitKiB = 1024 * 1024;  // 1 GiB/s
     int parallel = 2;        // works fetched at once, 1 to mostParallel
     int connections = 5;     // per work, 1 to mostConnections
     int speedLimitKiB = 0;   // all works together, KiB/s; 0: none
