@@ -3,7 +3,7 @@
 # the icon (SVG and a 256 px PNG) and the AppStream metainfo.
 include(GNUInstallDirs)
 
-install(TARGETS zorvan zorvan-cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(TARGETS zorvan zorvan-cli zorvan-server RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 
 # The demo service, to try the program at once: the binary out of the path,
 # started by zorvan-demo-service, which makes its clips at first use.
@@ -22,6 +22,17 @@ install(CODE "
 ")
 install(FILES ${CMAKE_SOURCE_DIR}/data/zorvan-sync.timer DESTINATION lib/systemd/user)
 
+# The home server, for one user (systemctl --user enable --now zorvan-server)
+# or as a system service under its own account.
+install(CODE "
+  foreach(kind user system)
+    file(READ \"${CMAKE_SOURCE_DIR}/data/zorvan-server.\${kind}.service.in\" unit)
+    string(REPLACE \"@ZORVAN_BINDIR@\" \"\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}\" unit \"\${unit}\")
+    file(WRITE \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/lib/systemd/\${kind}/zorvan-server.service\" \"\${unit}\")
+  endforeach()
+")
+install(FILES ${CMAKE_SOURCE_DIR}/data/zorvan.sysusers DESTINATION lib/sysusers.d RENAME zorvan.conf)
+
 # The same id as appId in src/download_policy/app_id.h.
 set(ZORVAN_APP_ID app.zorvan.Zorvan)
 install(FILES ${CMAKE_SOURCE_DIR}/data/${ZORVAN_APP_ID}.desktop
@@ -37,7 +48,7 @@ set(CPACK_PACKAGE_NAME zorvan)
 set(CPACK_PACKAGE_VENDOR "The Zorvan developers")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Save the short music videos a performer has published")
 set(CPACK_PACKAGE_DESCRIPTION
-    "Lists a performer's works on a video service, previews them in a built-in player, downloads them fast over several connections and plays what was saved. Includes zorvan-cli.")
+    "Lists a performer's works on a video service, previews them in a built-in player, downloads them fast over several connections and plays what was saved. Includes zorvan-cli, and zorvan-server to run the downloads on a home server steered from a browser or a phone.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)

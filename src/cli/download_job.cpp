@@ -1,6 +1,6 @@
 #include "cli/download_job.h"
 
-#include "cli/failure_report.h"
+#include "download_policy/failure_report.h"
 #include "cli/progress_line.h"
 #include "download_policy/program_limits.h"
 #include "text/code_page.h"

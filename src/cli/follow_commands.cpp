@@ -1,6 +1,6 @@
 #include "cli/follow_commands.h"
 
-#include "cli/failure_report.h"
+#include "download_policy/failure_report.h"
 #include "cli/get_all_command.h"
 #include "cli/json_text.h"
 #include "cli/terminal.h"

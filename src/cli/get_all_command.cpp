@@ -1,7 +1,7 @@
 #include "cli/get_all_command.h"
 
 #include "cli/download_job.h"
-#include "cli/failure_report.h"
+#include "download_policy/failure_report.h"
 #include "cli/get_command.h"
 #include "cli/live_display.h"
 #include "cli/network_setup.h"

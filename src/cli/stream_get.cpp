@@ -1,6 +1,6 @@
 #include "cli/stream_get.h"
 
-#include "cli/failure_report.h"
+#include "download_policy/failure_report.h"
 #include "cli/network_setup.h"
 #include "cli/terminal.h"
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "cli/cli_options.h"
-#include "cli/failure_report.h"
+#include "download_policy/failure_report.h"
 #include "download/failure_cause.h"
 #include "follow/performer_works.h"
 

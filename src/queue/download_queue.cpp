@@ -457,7 +457,9 @@ void DownloadQueue::settle(QueueItem& item, Running& r) {
         fail(item, r.givenUp, r.givenUpError);
         noteFailure(r.givenUp);
     } else if (report.outcome == TaskOutcome::Stopped) {
-        item.state = ItemState::Paused;
+        // Continued while its run was still stopping: it waits for its
+        // turn again instead of staying paused.
+        if (item.state != ItemState::Waiting) item.state = ItemState::Paused;
     } else {
         const bool failing = !report.reached || r.watch.retriedSinceProgress(report.retries);
         const FailureKind kind = isRefusal(report.outcome) ? FailureKind::Refused

@@ -46,6 +46,11 @@ const char* const migrations[Database::schemaVersion] = {
     "ALTER TABLE queue ADD COLUMN performer TEXT NOT NULL DEFAULT '';"
     "ALTER TABLE queue ADD COLUMN sequence INTEGER NOT NULL DEFAULT 0;"
     "ALTER TABLE queue ADD COLUMN song TEXT NOT NULL DEFAULT '';",
+    // 4: the home server's queue, beside the window's.
+    "CREATE TABLE server_queue (position INTEGER PRIMARY KEY, title TEXT NOT NULL, address TEXT NOT NULL,"
+    " path TEXT NOT NULL, failure TEXT NOT NULL DEFAULT '', total INTEGER NOT NULL DEFAULT -1,"
+    " done INTEGER NOT NULL DEFAULT 0, service TEXT NOT NULL DEFAULT '', performer TEXT NOT NULL DEFAULT '',"
+    " sequence INTEGER NOT NULL DEFAULT 0, song TEXT NOT NULL DEFAULT '');",
 };
 
 // The file is Zorvan's library (or empty) and not newer than this program;

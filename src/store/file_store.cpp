@@ -45,6 +45,47 @@ std::vector<WorkFile> FileStore::all(std::string& error) {
     return files;
 }
 
+namespace {
+constexpr const char* entryColumns = "SELECT rowid, key, path, size, complete, performer, sequence, song, recorded FROM files";
+
+LibraryEntry entryOf(const Statement& s) {
+    return {s.int64(0), {s.text(1), s.text(2), s.int64(3), s.integer(4) != 0, s.text(5), s.integer(6), s.text(7)},
+            s.int64(8)};
+}
+}  // namespace
+
+std::vector<LibraryEntry> FileStore::entries(std::string& error) {
+    std::vector<LibraryEntry> entries;
+    Statement s(db_.handle(),
+                (std::string(entryColumns) + " WHERE complete = 1 AND path != '' ORDER BY recorded DESC, rowid DESC")
+                    .c_str());
+    if (!s.ready()) {
+        error = db_.lastError();
+        return entries;
+    }
+    while (s.row()) entries.push_back(entryOf(s));
+    return entries;
+}
+
+std::optional<LibraryEntry> FileStore::entry(std::int64_t id, std::string& error) {
+    Statement s(db_.handle(), (std::string(entryColumns) + " WHERE rowid = ? AND complete = 1 AND path != ''").c_str());
+    if (!s.ready()) {
+        error = db_.lastError();
+        return std::nullopt;
+    }
+    if (!s.bind(1, id).row()) return std::nullopt;
+    return entryOf(s);
+}
+
+bool FileStore::forget(std::int64_t id, std::string& error) {
+    Statement s(db_.handle(), "DELETE FROM files WHERE rowid = ?");
+    if (!s.ready() || !s.bind(1, id).done()) {
+        error = db_.lastError();
+        return false;
+    }
+    return sqlite3_changes(db_.handle()) > 0;
+}
+
 bool FileStore::importArchive(const std::string& archivePath, const std::vector<std::string>& keys,
                               std::int64_t now, std::string& error) {
     if (!db_.run("BEGIN IMMEDIATE", error)) return false;

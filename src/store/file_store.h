@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -21,6 +22,14 @@ struct WorkFile {
     std::string songName{};
 };
 
+// A file of the library as its row keeps it: the row's number, which names
+// it to clients, and when it was recorded (seconds since the epoch).
+struct LibraryEntry {
+    std::int64_t id = 0;
+    WorkFile file;
+    std::int64_t recorded = 0;
+};
+
 // The files downloads left, by work key. A complete file ends a work's
 // being new for a followed performer.
 class FileStore {
@@ -33,6 +42,13 @@ public:
     bool record(const std::vector<WorkFile>& files, std::int64_t now, std::string& error);
     // Every file recorded, oldest first.
     std::vector<WorkFile> all(std::string& error);
+    // The complete files with a path, newest first.
+    std::vector<LibraryEntry> entries(std::string& error);
+    // One of them by its number; nothing when there is no such file.
+    std::optional<LibraryEntry> entry(std::int64_t id, std::string& error);
+    // Forgets a file's row (its file was deleted): its work is no longer
+    // in the library. False when there was no such row or on an error.
+    bool forget(std::int64_t id, std::string& error);
     // The text archive of a folder, taken in once: its lines become
     // complete files (keys only). False with `error` when the database
     // could not be written; an archive taken in before is left alone.

@@ -1,5 +1,7 @@
 #include "store/known_files.h"
 
+#include "download_policy/work_file.h"
+
 #include <sys/stat.h>
 
 #include <filesystem>
@@ -87,6 +89,15 @@ KnownFiles readKnownFiles(const std::string& dbPath, std::string& error) {
     const std::unique_ptr<LibraryDb> db = LibraryDb::open(dbPath, error);
     if (!db) return {};
     return KnownFiles(db->files().all(error));
+}
+
+bool workFileThere(const KnownFiles& known, const WorkIdentity& work, const std::string& folder, FileNaming naming) {
+    const FilePresence named =
+        known.presenceOf(work, workFilePath(folder, work.songName, naming, work.performer, work.sequence));
+    if (named == FilePresence::Known || named == FilePresence::Unknown) return true;
+    const FileNaming other = naming == FileNaming::SongName ? FileNaming::PerformerFolder : FileNaming::SongName;
+    return known.presenceOf(work, workFilePath(folder, work.songName, other, work.performer, work.sequence)) ==
+           FilePresence::Known;
 }
 
 }  // namespace zorvan

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "download_policy/work_file.h"
 #include "store/library_db.h"
 
 #include <map>
@@ -50,6 +51,12 @@ private:
 // Whether two records name the same work: the same key, or the same
 // performer, sequence and song.
 bool sameWork(const WorkIdentity& work, const WorkFile& file);
+
+// Whether a work's file is in `folder`: under the name `naming` gives it
+// (its own, as the library knows, or one of that name the library does not
+// know), or saved under the other naming and known to the library as this
+// work's (a folder kept while the naming changed).
+bool workFileThere(const KnownFiles& known, const WorkIdentity& work, const std::string& folder, FileNaming naming);
 
 // The library's files at `dbPath`, read once; none when there is no
 // library yet (nothing is made) or it cannot be read (`error` says why).

@@ -19,16 +19,23 @@ public:
     // it cannot be used.
     static std::unique_ptr<LibraryDb> open(const std::string& path, std::string& error);
 
-    QueueStore& queue() { return queue_; }
+    QueueStore& queue(QueueOwner owner = QueueOwner::Window) {
+        return owner == QueueOwner::Server ? serverQueue_ : queue_;
+    }
     FollowStore& follows() { return follows_; }
     FileStore& files() { return files_; }
 
 private:
     explicit LibraryDb(std::unique_ptr<Database> db)
-        : db_(std::move(db)), queue_(*db_), follows_(*db_), files_(*db_) {}
+        : db_(std::move(db)),
+          queue_(*db_, QueueOwner::Window),
+          serverQueue_(*db_, QueueOwner::Server),
+          follows_(*db_),
+          files_(*db_) {}
 
     std::unique_ptr<Database> db_;
     QueueStore queue_;
+    QueueStore serverQueue_;
     FollowStore follows_;
     FileStore files_;
 };

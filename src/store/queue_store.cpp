@@ -9,9 +9,8 @@ using store::Statement;
 
 std::vector<SavedWork> QueueStore::load(std::string& error) {
     std::vector<SavedWork> works;
-    Statement s(db_.handle(),
-                "SELECT title, address, path, failure, total, done, service, performer, sequence, song, position"
-                " FROM queue ORDER BY position");
+    Statement s(db_.handle(), ("SELECT title, address, path, failure, total, done, service, performer, sequence, song,"
+                               " position FROM " + table_ + " ORDER BY position").c_str());
     if (!s.ready()) {
         error = db_.lastError();
         return works;
@@ -25,15 +24,15 @@ std::vector<SavedWork> QueueStore::load(std::string& error) {
 bool QueueStore::apply(const QueueChanges& changes, std::string& error) {
     if (changes.empty()) return true;
     if (!db_.run("BEGIN IMMEDIATE", error)) return false;
-    Statement forget(db_.handle(), "DELETE FROM queue WHERE position = ?");
+    Statement forget(db_.handle(), ("DELETE FROM " + table_ + " WHERE position = ?").c_str());
     bool ok = forget.ready();
     for (std::size_t i = 0; ok && i < changes.removed.size(); ++i) {
         forget.reset();
         ok = forget.bind(1, changes.removed[i]).done();
     }
     Statement write(db_.handle(),
-                    "INSERT OR REPLACE INTO queue (position, title, address, path, failure, total, done, service,"
-                    " performer, sequence, song) VALUES (?,?,?,?,?,?,?,?,?,?,?)");
+                    ("INSERT OR REPLACE INTO " + table_ + " (position, title, address, path, failure, total, done,"
+                     " service, performer, sequence, song) VALUES (?,?,?,?,?,?,?,?,?,?,?)").c_str());
     ok = ok && write.ready();
     for (std::size_t i = 0; ok && i < changes.written.size(); ++i) {
         const SavedWork& w = changes.written[i];

@@ -33,11 +33,15 @@ struct QueueChanges {
     bool empty() const { return written.empty() && removed.empty(); }
 };
 
+// Whose queue: the window's and the home server's may share one library,
+// each keeping its own.
+enum class QueueOwner { Window, Server };
+
 // The saved download queue: written row by row as works change, so a
 // queue of thousands costs what changed, not its length.
 class QueueStore {
 public:
-    explicit QueueStore(Database& db) : db_(db) {}
+    QueueStore(Database& db, QueueOwner owner) : db_(db), table_(owner == QueueOwner::Server ? "server_queue" : "queue") {}
 
     // The saved queue, in its order.
     std::vector<SavedWork> load(std::string& error);
@@ -46,6 +50,7 @@ public:
 
 private:
     Database& db_;
+    std::string table_;
 };
 
 }  // namespace zorvan

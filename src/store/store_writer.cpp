@@ -6,8 +6,8 @@
 
 namespace zorvan {
 
-StoreWriter::StoreWriter(std::unique_ptr<LibraryDb> db, Written written)
-    : db_(std::move(db)), written_(std::move(written)), thread_([this](std::stop_token stop) { run(stop); }) {}
+StoreWriter::StoreWriter(std::unique_ptr<LibraryDb> db, Written written, QueueOwner owner)
+    : db_(std::move(db)), written_(std::move(written)), owner_(owner), thread_([this](std::stop_token stop) { run(stop); }) {}
 
 StoreWriter::~StoreWriter() {
     thread_.request_stop();  // it writes what waits before it ends
@@ -68,7 +68,7 @@ void StoreWriter::run(std::stop_token stop) {
             written_(error, false);
         const QueueChanges queue = merged(std::move(batches));
         std::string queueError;
-        if (!db_->queue().apply(queue, queueError) && written_) written_(queueError, false);
+        if (!db_->queue(owner_).apply(queue, queueError) && written_) written_(queueError, false);
         if (written_ && !files.empty() && error.empty()) written_({}, true);
         {
             std::lock_guard hold(lock_);

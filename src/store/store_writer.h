@@ -23,7 +23,7 @@ public:
     // nothing) and whether files were recorded.
     using Written = std::function<void(const std::string& error, bool filesRecorded)>;
 
-    StoreWriter(std::unique_ptr<LibraryDb> db, Written written);
+    StoreWriter(std::unique_ptr<LibraryDb> db, Written written, QueueOwner owner = QueueOwner::Window);
     // Writes what is still waiting, then ends its thread.
     ~StoreWriter();
     StoreWriter(const StoreWriter&) = delete;
@@ -38,6 +38,7 @@ private:
 
     std::unique_ptr<LibraryDb> db_;
     Written written_;
+    QueueOwner owner_;
     std::mutex lock_;
     std::condition_variable_any changed_;
     std::vector<QueueChanges> queue_;  // in the order handed over

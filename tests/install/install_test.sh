@@ -21,7 +21,7 @@ fail() { echo "FAIL: $*" >&2; exit 1; }
 root="$tmp/root"
 DESTDIR="$root" cmake --install "$build" --prefix /usr >/dev/null
 app=app.zorvan.Zorvan
-for f in bin/zorvan bin/zorvan-cli share/applications/$app.desktop share/icons/hicolor/scalable/apps/$app.svg \
+for f in bin/zorvan bin/zorvan-cli bin/zorvan-server lib/sysusers.d/zorvan.conf share/applications/$app.desktop share/icons/hicolor/scalable/apps/$app.svg \
          share/icons/hicolor/256x256/apps/$app.png share/metainfo/$app.metainfo.xml; do
   [ -s "$root/usr/$f" ] || fail "not installed: /usr/$f"
 done
@@ -58,6 +58,18 @@ grep -q "^ExecStart=/usr/bin/zorvan-cli sync" "$root/usr/lib/systemd/user/zorvan
 if command -v systemd-analyze >/dev/null; then
   systemd-analyze verify "$units/zorvan-sync.service" "$units/zorvan-sync.timer" \
     || fail "systemd-analyze verify found faults in the sync units"
+fi
+
+# The home server's units start the installed program, for a user and
+# for its own system account.
+for kind in user system; do
+  unit="$root/usr/lib/systemd/$kind/zorvan-server.service"
+  grep -q "^ExecStart=/usr/bin/zorvan-server" "$unit" || fail "the $kind unit does not start the installed zorvan-server"
+  mkdir -p "$units/$kind"
+  sed "s|ExecStart=/usr/bin/|ExecStart=$root/usr/bin/|" "$unit" > "$units/$kind/zorvan-server.service"
+done
+if command -v systemd-analyze >/dev/null; then
+  systemd-analyze verify "$units/user/zorvan-server.service" || fail "systemd-analyze verify: the user's server unit"
 fi
 
 # The installed demo service starts with its one command, with the clips

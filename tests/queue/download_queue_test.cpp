@@ -132,6 +132,16 @@ TEST_F(QueueTest, RunsAtMostNAtOnceAndPausesContinuesAndCancelsExactly) {
     for (const auto& name : filesIn(folder)) EXPECT_TRUE(readFile(folder + "/" + name) == content) << name;
     EXPECT_EQ(queue.totals().done, 3);
 
+    // Paused and continued at once, before its run has stopped: it goes on
+    // rather than staying paused when the stopped run settles.
+    const int quick = queue.add(work(server.url("/w.mp4"), "quick.mp4"));
+    ASSERT_TRUE(tickUntil(queue, [&] { return queue.item(quick)->done > 100000; }));
+    queue.pause(quick);
+    queue.resume(quick);
+    ASSERT_TRUE(tickUntil(queue, [&] { return queue.item(quick)->settled(); }));
+    EXPECT_EQ(queue.item(quick)->state, ItemState::Done);
+    EXPECT_TRUE(readFile(folder + "/quick.mp4") == content);
+
     // The program's end with works waiting: what runs is paused, and the
     // slots it frees start nothing (each would leave a part file behind).
     for (int i = 4; i < 8; ++i) ids.push_back(queue.add(work(server.url("/w.mp4"), "w" + std::to_string(i) + ".mp4")));

@@ -10,7 +10,7 @@
 
 namespace zorvan::test {
 
-pid_t spawnChild(const std::vector<std::string>& argv, int stdoutFd, int stderrFd) {
+pid_t spawnChild(const std::vector<std::string>& argv, int stdoutFd, int stderrFd, int stdinFd) {
     std::vector<char*> args;
     for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
     args.push_back(nullptr);
@@ -23,6 +23,7 @@ pid_t spawnChild(const std::vector<std::string>& argv, int stdoutFd, int stderrF
     const int devNull = open("/dev/null", O_RDWR);
     dup2(stdoutFd >= 0 ? stdoutFd : devNull, STDOUT_FILENO);
     dup2(stderrFd >= 0 ? stderrFd : devNull, STDERR_FILENO);
+    if (stdinFd >= 0) dup2(stdinFd, STDIN_FILENO);
     execv(args[0], args.data());
     _exit(127);
 }

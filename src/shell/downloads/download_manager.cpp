@@ -1,6 +1,5 @@
 #include "shell/downloads/download_manager.h"
 
-#include "download/part_record.h"
 #include "download/rate_limiter.h"
 #include "download_policy/program_limits.h"
 #include "download_policy/work_file.h"
@@ -10,7 +9,6 @@
 #include "shell/gui_thread.h"
 #include "shell/program_end.h"
 #include "store/library_db.h"
-#include "store/store_writer.h"
 #include "web/server_check.h"
 
 #include <QCoreApplication>
@@ -28,7 +26,6 @@ namespace {
 QPointer<DownloadManager> manager;
 
 constexpr int tickMs = 200;
-constexpr auto saveInterval = std::chrono::seconds(1);
 
 }  // namespace
 
@@ -60,7 +57,10 @@ DownloadManager::DownloadManager()
     : settings_(loadDownloadSettings()),
       limiter_(std::make_shared<RateLimiter>(settings_.speedLimitBytes())),
       connections_(std::make_shared<std::atomic<int>>(settings_.connections)),
-      queue_(queueSettings()) {
+      queue_(queueSettings()),
+      kept_(queue_, [](const QueueItem& item) {
+          return item.state == ItemState::Failed ? failureCause(item) : std::string();
+      }) {
     queue_.setListener([this](const QueueEvent& e) { onEvent(e); });
     timer_.setInterval(tickMs);
     connect(&timer_, &QTimer::timeout, this, [this] { tick(); });
@@ -70,81 +70,18 @@ DownloadManager::DownloadManager()
 
 DownloadManager::~DownloadManager() { shutdown(); }
 
+// Taken up paused: nothing downloads without the user's word. The library
+// is written on a thread of its own; what it says comes back to this thread.
 void DownloadManager::restore() {
-    std::string error;
-    std::unique_ptr<LibraryDb> db = LibraryDb::open(libraryDbPath(), error);
-    if (!db) {
-        storeProblem_ = QString::fromStdString(error);
-        return;
-    }
-    // Taken up paused: nothing downloads without the user's word. What its
-    // part file holds is what continuing takes up; the file may have gone
-    // since the queue was saved, or hold another address's download. A file
-    // under the work's name is checked before anything is fetched: a
-    // program that ended unexpectedly after a work was saved, before its
-    // queue was, leaves the work whole there.
-    for (const SavedWork& saved : db->queue().load(error)) {
-        std::optional<PartRecord> part = loadPartRecord(recordPathOf(saved.path));
-        if (part && part->address != saved.address) part.reset();
-        const int id = queue_.add({saved.title, saved.address, saved.path, ClashChoice::Complete, saved.service,
-                                   saved.performer, saved.sequence, saved.songName, true},
-                                  true, part ? part->size : saved.total, part ? part->doneBytes() : 0);
-        positions_[id] = saved.position;
-        nextPosition_ = std::max(nextPosition_, saved.position + 1);
-    }
-    if (!error.empty()) storeProblem_ = QString::fromStdString(error);
-    unsaved_.clear();
-    // From here on the database is written on a thread of its own; what it
-    // says comes back to this thread.
-    writer_ = std::make_unique<StoreWriter>(std::move(db), [self = QPointer<DownloadManager>(this)](
-                                                               const std::string& problem, bool filesRecorded) {
+    const std::string problem = kept_.restore(libraryDbPath(), [self = QPointer<DownloadManager>(this)](
+                                                                    const std::string& problem, bool filesRecorded) {
         postToGui([self, problem = QString::fromStdString(problem), filesRecorded] {
             if (!self) return;
             if (!problem.isEmpty() && self->storeProblem_.isEmpty()) self->storeProblem_ = problem;
             if (filesRecorded) emit self->filesRecorded();
         });
     });
-}
-
-// Only the works that changed since the last save are written, and those
-// running (their bytes moved): a queue of thousands costs what moved, not
-// its length.
-void DownloadManager::save() {
-    lastSave_ = std::chrono::steady_clock::now();
-    unsaved_.insert(running_.begin(), running_.end());
-    QueueChanges changes;
-    changes.removed = std::move(dropped_);
-    dropped_.clear();
-    for (int id : unsaved_) {
-        const QueueItem* item = queue_.item(id);
-        const auto saved = positions_.find(id);
-        // What ended (or left the queue) is no longer kept.
-        if (!item || item->state == ItemState::Done || item->state == ItemState::Skipped) {
-            if (saved != positions_.end()) {
-                changes.removed.push_back(saved->second);
-                positions_.erase(saved);
-            }
-            continue;
-        }
-        const std::int64_t position = saved != positions_.end() ? saved->second : (positions_[id] = nextPosition_++);
-        changes.written.push_back({item->work.title, item->work.address, item->work.path,
-                                   item->state == ItemState::Failed ? failureCause(*item) : std::string(),
-                                   item->total, item->done, item->work.service, item->work.performer,
-                                   item->work.sequence, item->work.songName, position});
-    }
-    unsaved_.clear();
-    if (writer_) writer_->write(std::move(changes), std::move(unrecorded_));
-    unrecorded_.clear();
-}
-
-// The saved rows follow the queue's new order: every work gets a new row,
-// in order, and its old row goes with the next save.
-void DownloadManager::renumber() {
-    for (const QueueItem& item : queue_.items()) {
-        if (const auto old = positions_.find(item.id); old != positions_.end()) dropped_.push_back(old->second);
-        positions_[item.id] = nextPosition_++;
-        unsaved_.insert(item.id);
-    }
+    storeProblem_ = QString::fromStdString(problem);
 }
 
 void DownloadManager::applySettings(const DownloadSettings& settings) {
@@ -177,20 +114,12 @@ int DownloadManager::unfinished() const {
 }
 
 void DownloadManager::onEvent(const QueueEvent& event) {
+    kept_.note(event);
     switch (event.kind) {
         case QueueEvent::Kind::Changed:
         {
-            unsaved_.insert(event.id);
-            running_.erase(event.id);
             const QueueItem* item = queue_.item(event.id);
-            // A saved work is in the library's files: no longer new for a
-            // followed performer, and known as this work's file. Written
-            // with the next save, not a transaction per work.
-            if (item && item->state == ItemState::Done && writer_)
-                unrecorded_.push_back({workKey(item->work.address), item->savedPath, item->done, true,
-                                       item->work.performer, item->work.sequence, item->work.songName});
             if (item && item->state == ItemState::Running) {
-                running_.insert(event.id);
                 if (std::find(batch_.begin(), batch_.end(), event.id) == batch_.end())
                     batch_.push_back(event.id);  // resumed from the list
                 if (!batchRunning_) {
@@ -202,13 +131,10 @@ void DownloadManager::onEvent(const QueueEvent& event) {
             break;
         }
         case QueueEvent::Kind::Removed:
-            unsaved_.insert(event.id);
-            running_.erase(event.id);
             std::erase(batch_, event.id);
             emit itemRemoved(event.id);
             break;
         case QueueEvent::Kind::Reordered:
-            renumber();
             emit reordered();
             break;
         case QueueEvent::Kind::QueuePaused:
@@ -228,12 +154,7 @@ void DownloadManager::onEvent(const QueueEvent& event) {
 
 void DownloadManager::tick() {
     queue_.tick();
-    // The queue is written at most once a save interval (a kill loses no
-    // more; the part files keep their own records), and at once when it
-    // comes to rest.
-    const auto now = std::chrono::steady_clock::now();
-    const bool anything = !unsaved_.empty() || !unrecorded_.empty() || !running_.empty();
-    if (anything && (now - lastSave_ >= saveInterval || !queue_.active())) save();
+    kept_.saveWhenDue(std::chrono::steady_clock::now());
     emit ticked();
 }
 
@@ -243,8 +164,8 @@ void DownloadManager::shutdown() {
     queue_.setListener({});
     blockSignals(true);
     queue_.stopAll(std::chrono::seconds(5));
-    save();
-    if (writer_) writer_->flush();
+    kept_.save();
+    kept_.flush();
 }
 
 DownloadManager& downloadManager() {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "kept_queue/kept_queue.h"
 #include "queue/download_queue.h"
 #include "shell/settings/download_settings.h"
 #include "store/library_db.h"
@@ -11,15 +12,12 @@
 #include <atomic>
 #include <chrono>
 #include <memory>
-#include <set>
-#include <unordered_map>
 #include <string>
 #include <vector>
 
 namespace zorvan {
 
 class RateLimiter;
-class StoreWriter;
 
 // The window's downloads wing: the download queue, ticked on the GUI
 // thread, saved in the library database as it changes and taken up paused
@@ -74,23 +72,14 @@ private:
     void onEvent(const QueueEvent& event);
     void tick();
     void restore();
-    void save();
-    void renumber();
 
     DownloadSettings settings_;
     std::shared_ptr<RateLimiter> limiter_;          // every work's, together
     std::shared_ptr<std::atomic<int>> connections_;  // per work, for works that start
     DownloadQueue queue_;
     QTimer timer_;
-    std::unique_ptr<StoreWriter> writer_;  // the library database, written off this thread
+    KeptQueue kept_;  // the queue as the library database keeps it
     QString storeProblem_;
-    std::set<int> unsaved_;                          // ids changed or removed since the last save
-    std::set<int> running_;                          // ids running: saved at every save, as their bytes move
-    std::unordered_map<int, std::int64_t> positions_;  // id -> its row in the saved queue
-    std::int64_t nextPosition_ = 0;                  // rows are never reused: a new work goes last
-    std::vector<std::int64_t> dropped_;              // rows of works renumbered, to delete with the next save
-    std::chrono::steady_clock::time_point lastSave_{};
-    std::vector<WorkFile> unrecorded_;   // files saved since the library was last written
     std::vector<int> batch_;             // ids queued since the queue was last idle
     bool batchRunning_ = false;          // batchStarted told, batchSettled not yet
     std::vector<QueueItem> lastBatch_;

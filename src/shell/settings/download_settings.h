@@ -1,5 +1,6 @@
 #pragma once
 
+#include "download_policy/download_choices.h"
 #include "download_policy/work_file.h"
 
 #include <QString>
@@ -10,9 +11,9 @@ namespace zorvan {
 
 // The downloads page's choices, kept in zorvan.ini under [downloads].
 struct DownloadSettings {
-    static constexpr int mostParallel = 8;
-    static constexpr int mostConnections = 16;
-    static constexpr int mostSpeedLimitKiB = 1024 * 1024;  // 1 GiB/s
+    static constexpr int mostParallel = downloadChoices::mostParallel;
+    static constexpr int mostConnections = downloadChoices::mostConnections;
+    static constexpr int mostSpeedLimitKiB = downloadChoices::mostSpeedLimitKiB;
     int parallel = 2;        // works fetched at once, 1 to mostParallel
     int connections = 5;     // per work, 1 to mostConnections
     int speedLimitKiB = 0;   // all works together, KiB/s; 0: none

@@ -86,15 +86,6 @@ const KnownFiles& knownFiles(bool reload = false) {
 
 }  // namespace
 
-bool workFileThere(const KnownFiles& known, const WorkIdentity& work, const std::string& folder, FileNaming naming) {
-    const FilePresence named =
-        known.presenceOf(work, workFilePath(folder, work.songName, naming, work.performer, work.sequence));
-    if (named == FilePresence::Known || named == FilePresence::Unknown) return true;
-    const FileNaming other = naming == FileNaming::SongName ? FileNaming::PerformerFolder : FileNaming::SongName;
-    return known.presenceOf(work, workFilePath(folder, work.songName, other, work.performer, work.sequence)) ==
-           FilePresence::Known;
-}
-
 namespace {
 
 // A work is marked when its own file is there, or a file under its name

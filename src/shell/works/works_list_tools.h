@@ -8,15 +8,7 @@
 
 namespace zorvan {
 
-class KnownFiles;
 class MainWindow;
-struct WorkIdentity;
-
-// Whether a work's file is in `folder`: under the name `naming` gives it
-// (its own, as the library knows, or one of that name the library does not
-// know), or saved under the other naming and known to the library as this
-// work's (a folder kept while the naming changed).
-bool workFileThere(const KnownFiles& known, const WorkIdentity& work, const std::string& folder, FileNaming naming);
 
 // What the works list does beside the retrieval's rows: the filter box
 // narrows it to song names holding its text as it is typed, a click on a

@@ -1,11 +1,11 @@
-#include "cli/failure_report.h"
+#include "download_policy/failure_report.h"
 
 #include "text/byte_count.h"
 
 #include <cctype>
 #include <cstring>
 
-namespace zorvan::cli {
+namespace zorvan {
 
 std::string statusText(int status) {
     static const struct {
@@ -102,4 +102,4 @@ Verdict downloadVerdict(TaskOutcome outcome, const FailureCause& cause) {
     return {causeText(cause), exitCodeOf(cause)};
 }
 
-}  // namespace zorvan::cli
+}  // namespace zorvan

@@ -5,9 +5,9 @@
 
 #include <string>
 
-namespace zorvan::cli {
+namespace zorvan {
 
-// What the tool's exit code says, by cause, for scripts.
+// What the command line's exit code says, by cause, for scripts.
 namespace exitCode {
 inline constexpr int done = 0;
 inline constexpr int someFailed = 1;   // get-all: some works failed
@@ -39,4 +39,4 @@ struct Verdict {
 };
 Verdict downloadVerdict(TaskOutcome outcome, const FailureCause& cause);
 
-}  // namespace zorvan::cli
+}  // namespace zorvan

@@ -1,0 +1,79 @@
+#include "server/api/api_routes.h"
+
+#include "follow/follow_check.h"
+#include "follow/performer_works.h"
+#include "server/service/download_service.h"
+#include "store/known_files.h"
+
+#include <algorithm>
+#include <unordered_map>
+
+namespace zorvan {
+
+using nlohmann::json;
+
+namespace {
+
+// The performer's works as the service lists them now; 404 when it knows
+// no such performer, 503 when it cannot be used.
+std::vector<ListedWork> listed(ServerParts& parts, const std::string& performer) {
+    const PerformerWorks listing = listPerformerWorks(parts.downloads.place().serviceAddress, performer);
+    switch (listingFaultOf(listing)) {
+        case ListingFault::None: return listing.works;
+        case ListingFault::NotFound: refuse(404, "the service knows no performer " + performer);
+        case ListingFault::Unreachable: refuse(503, "the service cannot be reached");
+        case ListingFault::NotAList: break;
+    }
+    refuse(503, "the service did not answer with a works list");
+}
+
+void listWorks(ServerParts& parts, Exchange& x) {
+    const std::string& performer = x.params[0];
+    const std::vector<ListedWork> works = listed(parts, performer);
+    std::string error;
+    const KnownFiles known = readKnownFiles(parts.downloads.place().libraryPath(), error);
+    if (!error.empty()) refuse(503, "the library cannot be read: " + error);
+    const std::string folder = parts.downloads.folder();
+    const ServerSettings settings = parts.downloads.settings();
+    std::unordered_map<std::string, int> queued;  // path -> id of its unsettled work
+    for (const QueueItem& item : parts.downloads.snapshot().items)
+        if (!item.settled()) queued[item.work.path] = item.id;
+    json list = json::array();
+    for (const ListedWork& work : works) {
+        const Work asWork = parts.downloads.workOf(performer, work.sequence, work.songName, work.address);
+        const WorkIdentity identity{workKey(asWork.address), performer, work.sequence, work.songName};
+        const auto there = queued.find(asWork.path);
+        const json queuedId = there == queued.end() ? json(nullptr) : json(there->second);
+        list.push_back({{"sequence", work.sequence},
+                        {"song", work.songName},
+                        {"address", asWork.address},
+                        {"downloaded", workFileThere(known, identity, folder, settings.naming)},
+                        {"queued", queuedId}});
+    }
+    x.reply({{"performer", performer}, {"works", std::move(list)}});
+}
+
+// Queues a performer's works by their sequence numbers (all when none are named).
+void downloadWorks(ServerParts& parts, Exchange& x) {
+    const std::string& performer = x.params[0];
+    const json body = x.body();
+    std::vector<int> wanted;
+    if (body.contains("sequences")) wanted = idsOf(body, "sequences");
+    std::vector<Work> works;
+    for (const ListedWork& work : listed(parts, x.params[0]))
+        if (wanted.empty() || std::find(wanted.begin(), wanted.end(), work.sequence) != wanted.end())
+            works.push_back(parts.downloads.workOf(performer, work.sequence, work.songName, work.address));
+    if (works.empty()) refuse(422, "none of those sequence numbers is listed");
+    x.reply({{"ids", parts.downloads.enqueue(works)}}, 201);
+}
+
+}  // namespace
+
+void addWorksRoutes(ApiRoutes& routes, ServerParts* parts) {
+    routes.add("GET", "/api/performers/{performer}/works", Access::Session,
+               [parts](Exchange& x) { listWorks(*parts, x); });
+    routes.add("POST", "/api/performers/{performer}/download", Access::Session,
+               [parts](Exchange& x) { downloadWorks(*parts, x); });
+}
+
+}  // namespace zorvan

@@ -1,0 +1,63 @@
+#include "server/service/queue_json.h"
+
+#include "download_policy/failure_report.h"
+
+namespace zorvan {
+
+using nlohmann::json;
+
+std::string jsonText(const json& value) { return value.dump(-1, ' ', false, json::error_handler_t::replace); }
+
+const char* stateName(ItemState state) {
+    switch (state) {
+        case ItemState::Waiting: return "waiting";
+        case ItemState::Running: return "running";
+        case ItemState::Paused: return "paused";
+        case ItemState::Failed: return "failed";
+        case ItemState::Done: return "done";
+        case ItemState::Skipped: return "skipped";
+    }
+    return "waiting";
+}
+
+std::string failureWords(const QueueItem& item) {
+    const std::string cause = item.cause.kind == CauseKind::None ? std::string() : ": " + causeText(item.cause);
+    switch (item.failureKind) {
+        case FailureKind::Unreachable: return "cannot reach the server" + cause;
+        case FailureKind::Stalled: return "no data came for " + std::to_string(item.stalledSeconds) + " s";
+        case FailureKind::BadAddress: return "the address or the file name cannot be used";
+        default: break;
+    }
+    return downloadVerdict(item.outcome, item.cause).text;
+}
+
+json progressJson(const QueueItem& item) {
+    return {{"id", item.id},
+            {"done", item.done},
+            {"total", item.total},
+            {"speed", static_cast<std::int64_t>(item.speed)},
+            {"retrying", item.retrying}};
+}
+
+json itemJson(const QueueItem& item) {
+    json j = progressJson(item);
+    j["state"] = stateName(item.state);
+    j["title"] = item.work.title;
+    j["performer"] = item.work.performer;
+    j["sequence"] = item.work.sequence;
+    j["song"] = item.work.songName;
+    j["address"] = item.work.address;
+    j["path"] = item.savedPath.empty() ? item.work.path : item.savedPath;
+    j["pausedByQueue"] = item.pausedByQueue;
+    j["failure"] = item.state == ItemState::Failed ? json(failureWords(item)) : json(nullptr);
+    return j;
+}
+
+json totalsJson(const QueueTotals& t) {
+    return {{"waiting", t.waiting},   {"running", t.running},     {"paused", t.paused},
+            {"failed", t.failed},     {"done", t.done},           {"skipped", t.skipped},
+            {"speed", static_cast<std::int64_t>(t.speed)},        {"bytesLeft", t.bytesLeft},
+            {"sizesUnknown", t.sizesUnknown}, {"retrying", t.retrying}};
+}
+
+}  // namespace zorvan

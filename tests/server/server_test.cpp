@@ -1,0 +1,281 @@
+// zorvan-server driven over its API end to end, against the demo service:
+// a performer's works queued, steered and saved exactly, its events
+// followed, a followed performer's new work fetched, and a stop on SIGTERM
+// taken up at the next start.
+#include "server/server_process.h"
+#include "support/demo_service.h"
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <mutex>
+#include <set>
+#include <sstream>
+#include <thread>
+
+namespace zorvan::test {
+namespace {
+
+using nlohmann::json;
+namespace fs = std::filesystem;
+
+std::string fileText(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+json getJson(httplib::Client& client, const std::string& path, int expected = 200) {
+    const auto answer = client.Get(path.c_str());
+    EXPECT_TRUE(answer) << path;
+    if (!answer) return {};
+    EXPECT_EQ(answer->status, expected) << path << ": " << answer->body;
+    return json::parse(answer->body, nullptr, false);
+}
+
+json send(httplib::Client& client, const char* method, const std::string& path, const json& body,
+          int expected = 200) {
+    const std::string text = body.dump();
+    const auto answer = std::string(method) == "PUT" ? client.Put(path.c_str(), text, "application/json")
+                        : std::string(method) == "DELETE"
+                            ? client.Delete(path.c_str(), text, "application/json")
+                            : client.Post(path.c_str(), text, "application/json");
+    EXPECT_TRUE(answer) << method << " " << path;
+    if (!answer) return {};
+    EXPECT_EQ(answer->status, expected) << method << " " << path << ": " << answer->body;
+    return json::parse(answer->body, nullptr, false);
+}
+
+// Polls the queue until `done` says so, at most `seconds`.
+json waitForQueue(httplib::Client& client, const std::function<bool(const json&)>& done, int seconds = 60) {
+    json queue;
+    for (int waited = 0; waited < seconds * 10; ++waited) {
+        queue = getJson(client, "/api/queue");
+        if (queue.is_object() && done(queue)) return queue;
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    ADD_FAILURE() << "the queue did not come to the state waited for: " << queue.dump().substr(0, 2000);
+    return queue;
+}
+
+const json* itemOf(const json& queue, int id) {
+    for (const json& item : queue["items"])
+        if (item["id"] == id) return &item;
+    return nullptr;
+}
+
+// The live stream read on a thread of its own until the server ends it.
+class EventReader {
+public:
+    explicit EventReader(const ServerProcess& server) : client_(server.client()) {
+        thread_ = std::thread([this] {
+            client_->Get("/api/events", [this](const char* data, std::size_t length) {
+                std::lock_guard hold(lock_);
+                text_.append(data, length);
+                return true;
+            });
+        });
+    }
+    ~EventReader() {
+        if (thread_.joinable()) thread_.join();
+    }
+    // Once the server has stopped.
+    void join() { thread_.join(); }
+    std::multiset<std::string> types() {
+        std::lock_guard hold(lock_);
+        std::multiset<std::string> seen;
+        std::istringstream lines(text_);
+        for (std::string line; std::getline(lines, line);)
+            if (line.rfind("event: ", 0) == 0) seen.insert(line.substr(7));
+        return seen;
+    }
+
+private:
+    std::unique_ptr<httplib::Client> client_;
+    std::mutex lock_;
+    std::string text_;
+    std::thread thread_;
+};
+
+class ServerTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        root_ = fs::path(::testing::TempDir()) / ("server-" + std::to_string(::getpid()) + "-" +
+                                                   ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(root_);
+        fs::create_directories(root_ / "media");
+        fs::create_directories(downloads());
+    }
+    void TearDown() override { fs::remove_all(root_); }
+    fs::path downloads() const { return root_ / "videos"; }
+    std::string data() const { return (root_ / "data").string(); }
+
+    fs::path root_;
+};
+
+TEST_F(ServerTest, QueuesAPerformersWorksStreamsTheirEventsAndSavesThemExactly) {
+    const std::vector<std::string> clips = makeDemoClips((root_ / "media").string(), 150000);
+    DemoService service((root_ / "media").string(), {"--rate", "400000"});
+    ServerProcess server(data(), downloads().string(), service.url());
+    ASSERT_TRUE(server.running()) << server.log();
+    auto client = server.client();
+    send(*client, "PUT", "/api/settings", {{"parallel", 3}});
+
+    const json works = getJson(*client, "/api/performers/100001/works");
+    ASSERT_EQ(works["works"].size(), 36u);
+    EXPECT_EQ(works["works"][0]["downloaded"], false);
+    getJson(*client, "/api/performers/999999/works", 404);
+
+    EventReader events(server);
+    const json queued = send(*client, "POST", "/api/performers/100001/download", json::object(), 201);
+    ASSERT_EQ(queued["ids"].size(), 36u);
+    const int last = queued["ids"][35], cancelled = queued["ids"][34];
+    send(*client, "POST", "/api/queue/" + std::to_string(last) + "/pause", json::object());
+    send(*client, "POST", "/api/queue/actions", {{"action", "cancel"}, {"ids", {cancelled}}});
+    send(*client, "POST", "/api/queue/" + std::to_string(last) + "/retry", json::object(), 409);
+    send(*client, "POST", "/api/queue/99999/pause", json::object(), 404);
+    send(*client, "POST", "/api/queue/actions", {{"action", "explode"}, {"ids", {1}}}, 422);
+
+    // A running work paused and continued goes on from its part file.
+    json queue = waitForQueue(*client, [](const json& q) { return q["totals"]["running"] > 0; });
+    int running = 0;
+    for (const json& item : queue["items"])
+        if (item["state"] == "running") running = item["id"];
+    send(*client, "POST", "/api/queue/" + std::to_string(running) + "/pause", json::object());
+    EXPECT_EQ(getJson(*client, "/api/queue/" + std::to_string(running))["state"], "paused");
+    send(*client, "POST", "/api/queue/" + std::to_string(running) + "/continue", json::object());
+
+    queue = waitForQueue(*client, [](const json& q) { return q["totals"]["done"] == 34; });
+    EXPECT_EQ((*itemOf(queue, last))["state"], "paused");
+    EXPECT_EQ(itemOf(queue, cancelled), nullptr);
+    send(*client, "POST", "/api/queue/" + std::to_string(last) + "/continue", json::object());
+    waitForQueue(*client, [](const json& q) { return q["totals"]["done"] == 35; });
+
+    // Every file is the clip its work plays, and the cancelled one is not there.
+    const json listed = getJson(*client, "/api/performers/100001/works");
+    int downloaded = 0;
+    for (const json& work : listed["works"]) {
+        const fs::path file = downloads() / (work["song"].get<std::string>() + ".mp4");
+        if (work["sequence"] == 35) {
+            EXPECT_FALSE(fs::exists(file));
+            continue;
+        }
+        EXPECT_EQ(work["downloaded"], true) << work.dump();
+        downloaded += work["downloaded"] == true;
+        EXPECT_TRUE(fileText(file) == clips[(work["sequence"].get<int>() - 1) % 3]) << file;
+    }
+    EXPECT_EQ(downloaded, 35);
+
+    // The library serves what it holds, a range of it too, and deletes it.
+    const json library = getJson(*client, "/api/library");
+    ASSERT_EQ(library["files"].size(), 35u);
+    const json& first = library["files"][0];
+    const std::string video = "/api/library/" + std::to_string(first["id"].get<int>()) + "/video";
+    const auto part = client->Get(video.c_str(), {{"Range", "bytes=100-199"}});
+    ASSERT_TRUE(part);
+    EXPECT_EQ(part->status, 206);
+    EXPECT_TRUE(part->body == fileText(downloads() / first["path"].get<std::string>()).substr(100, 100));
+    EXPECT_EQ(part->get_header_value("Content-Type"), "video/mp4");
+    const auto again = client->Get(video.c_str(), {{"If-None-Match", part->get_header_value("ETag")}});
+    ASSERT_TRUE(again);
+    EXPECT_EQ(again->status, 304);
+    send(*client, "DELETE", "/api/library/" + std::to_string(first["id"].get<int>()), json::object());
+    EXPECT_FALSE(fs::exists(downloads() / first["path"].get<std::string>()));
+    getJson(*client, video, 404);
+
+    EXPECT_EQ(server.stop(), 0) << server.log();
+    events.join();
+    const std::multiset<std::string> seen = events.types();
+    EXPECT_GE(seen.count("item"), 36u * 2);
+    EXPECT_GE(seen.count("progress"), 4u);
+    EXPECT_GE(seen.count("removed"), 1u);
+    EXPECT_GE(seen.count("settled"), 1u);
+    EXPECT_GE(seen.count("libraryRemoved"), 1u);
+}
+
+TEST_F(ServerTest, FollowsAPerformerAndFetchesItsNewWork) {
+    const std::vector<std::string> clips = makeDemoClips((root_ / "media").string(), 20000);
+    DemoService service((root_ / "media").string());
+    ServerProcess server(data(), downloads().string(), service.url());
+    ASSERT_TRUE(server.running()) << server.log();
+    auto client = server.client();
+
+    send(*client, "PUT", "/api/following/100001", json::object());
+    const auto checked = [&] {
+        for (int waited = 0; waited < 300; ++waited) {
+            const json following = getJson(*client, "/api/following");
+            if (!following["following"].empty() && following["following"][0]["lastChecked"] != 0)
+                return following["following"][0];
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        }
+        return json();
+    };
+    const json first = checked();
+    ASSERT_TRUE(first.is_object()) << server.log();
+    EXPECT_EQ(first["works"], 36);
+    EXPECT_EQ(first["newWorks"], 0);
+
+    httplib::Client demo(service.url());
+    ASSERT_TRUE(demo.Get("/admin/add-work?lumono=100001"));
+    send(*client, "POST", "/api/following/check", {{"performer", "100001"}}, 202);
+    json fresh;
+    for (int waited = 0; waited < 300 && (!fresh.is_object() || fresh["works"].empty()); ++waited) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        fresh = getJson(*client, "/api/following/100001/new");
+    }
+    ASSERT_EQ(fresh["works"].size(), 1u) << server.log();
+    EXPECT_EQ(fresh["works"][0]["sequence"], 37);
+
+    EXPECT_EQ(send(*client, "POST", "/api/following/download-new", json::object())["queued"], 1);
+    waitForQueue(*client, [](const json& q) { return q["totals"]["done"] == 1; });
+    EXPECT_TRUE(fileText(downloads() / (fresh["works"][0]["song"].get<std::string>() + ".mp4")) == clips[36 % 3]);
+    EXPECT_TRUE(getJson(*client, "/api/following/100001/new")["works"].empty());
+
+    send(*client, "DELETE", "/api/following/100001", json::object());
+    send(*client, "DELETE", "/api/following/100001", json::object(), 404);
+    send(*client, "PUT", "/api/settings", {{"parallel", 99}}, 422);
+    send(*client, "PUT", "/api/settings", {{"naming", "performer"}, {"folder", "relative"}}, 422);
+    EXPECT_EQ(getJson(*client, "/api/settings")["naming"], "song");
+}
+
+TEST_F(ServerTest, StopsOnSigtermWithItsPartsAndGoesOnAtTheNextStart) {
+    const std::vector<std::string> clips = makeDemoClips((root_ / "media").string(), 1500000);
+    DemoService service((root_ / "media").string(), {"--rate", "300000"});
+    std::vector<int> ids;
+    {
+        ServerProcess server(data(), downloads().string(), service.url());
+        ASSERT_TRUE(server.running()) << server.log();
+        auto client = server.client();
+        const json queued =
+            send(*client, "POST", "/api/performers/100001/download", {{"sequences", {1, 2, 3, 4}}}, 201);
+        ASSERT_EQ(queued["ids"].size(), 4u);
+        waitForQueue(*client, [](const json& q) {
+            for (const json& item : q["items"])
+                if (item["done"] > 200000) return true;
+            return false;
+        });
+        EXPECT_EQ(server.stop(), 0);
+        EXPECT_NE(server.log().find("stopped"), std::string::npos) << server.log();
+    }
+    // Nothing complete yet: the parts wait beside their names.
+    std::size_t whole = 0;
+    for (const auto& entry : fs::directory_iterator(downloads())) whole += entry.path().extension() == ".mp4";
+    EXPECT_LT(whole, 4u);
+
+    ServerProcess again(data(), downloads().string(), service.url());
+    ASSERT_TRUE(again.running()) << again.log();
+    auto client = again.client();
+    const json queue = waitForQueue(*client, [](const json& q) { return q["totals"]["done"] == 4; });
+    EXPECT_NE(again.log().find("took up 4 queued works, 4 of them go on"), std::string::npos) << again.log();
+    const json works = getJson(*client, "/api/performers/100001/works");
+    for (int n = 0; n < 4; ++n)
+        EXPECT_TRUE(fileText(downloads() / (works["works"][n]["song"].get<std::string>() + ".mp4")) == clips[n % 3])
+            << n;
+}
+
+}  // namespace
+}  // namespace zorvan::test
