@@ -560,7 +560,7 @@ void DownloadQueue::tick(Clock::time_point now) {
                 pausedByFailures_)
                 break;
             // A run of the same work still letting go of its part file goes first.
-            if (item.state == ItemState::Waiting && runs_.count(item.id) == 0) {
+            if (item.state == ItemState::Waiting && runs_.count(item.id) == 0 && !heldElsewhere(item)) {
                 start(item, now);
                 if (runs_.count(item.id) != 0) ++fetching;
             }
@@ -570,6 +570,32 @@ void DownloadQueue::tick(Clock::time_point now) {
         hadWork_ = false;
         tell(QueueEvent::Kind::Settled);
     }
+}
+
+// Whether another program fetches the work now (it holds the part file's
+// lock). Once it lets go, a work it saved whole is there already: this one
+// is skipped rather than saved again under another name; one it left
+// unfinished is taken up from its part file.
+bool DownloadQueue::heldElsewhere(QueueItem& item) {
+    if (partFileInUse(item.work.path)) {
+        if (!item.heldElsewhere) {
+            item.heldElsewhere = true;
+            tell(QueueEvent::Kind::Changed, item.id);
+        }
+        return true;
+    }
+    if (!item.heldElsewhere) return false;
+    item.heldElsewhere = false;
+    std::error_code failed;
+    const auto size = std::filesystem::file_size(item.work.path, failed);
+    if (failed || std::filesystem::exists(partPathOf(item.work.path), failed)) return false;
+    item.state = ItemState::Skipped;
+    item.outcome = TaskOutcome::AlreadyThere;
+    item.existingSize = static_cast<std::int64_t>(size);
+    item.done = item.total = item.existingSize;
+    item.savedPath = item.work.path;
+    tell(QueueEvent::Kind::Changed, item.id);
+    return true;
 }
 
 void DownloadQueue::stopAll(std::chrono::milliseconds limit) {

@@ -167,6 +167,7 @@ private:
     void follow(QueueItem& item, Running& run, Clock::time_point now, bool measureSpeed);
     void settle(QueueItem& item, Running& run);
     bool mayMove(const QueueItem& item) const;
+    bool heldElsewhere(QueueItem& item);
     void failRefusedPart(QueueItem& item, FailureKind kind);
     bool searchAddress(QueueItem& item, FailureKind kind, const std::string& lastError);
     void endSearches(Clock::time_point now);

@@ -83,6 +83,10 @@ struct QueueItem {
     bool findingAddress = false;      // its address expired: the performer is listed again
     bool pausedByQueue = false;       // paused when the server was lost, not by the user
     bool addressMoved = false;        // it goes on from the address the new listing gave
+    // Another program on this library (the home server, the window) holds
+    // its part file: it fetches this work now, so this one waits instead of
+    // fetching it a second time.
+    bool heldElsewhere = false;
 
     bool settled() const { return state == ItemState::Done || state == ItemState::Failed || state == ItemState::Skipped; }
 };

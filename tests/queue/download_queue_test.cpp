@@ -12,6 +12,8 @@
 #include "web/server_check.h"
 
 #include <gtest/gtest.h>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -19,6 +21,7 @@
 #include <condition_variable>
 #include <mutex>
 #include <filesystem>
+#include <fstream>
 #include <thread>
 
 namespace zorvan {
@@ -372,6 +375,42 @@ TEST_F(QueueTest, AVanishedFolderIsMadeAgainWhenTheProgramChoseItElseTheQueueSto
     EXPECT_EQ(queue.item(second)->state, ItemState::Waiting) << "nothing more is tried";
     EXPECT_FALSE(queue.active());
     EXPECT_FALSE(std::filesystem::exists(folder + "/vanished"));
+}
+
+// A work another program on the library fetches (the home server holds its
+// part file) waits, said as such; saved whole by that program it is not
+// fetched again under another name; left unfinished, this queue takes it.
+TEST_F(QueueTest, AWorkAnotherProgramFetchesWaitsAndIsNotFetchedTwice) {
+    const std::string content = patternBytes(80000, 5);
+    LoopbackServer server(fileScript(content));
+    DownloadQueue queue(settings(2));
+    const auto holdPart = [&](const std::string& name) {
+        const int fd = ::open((folder + "/" + name + ".part").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+        EXPECT_EQ(::flock(fd, LOCK_EX | LOCK_NB), 0);
+        return fd;
+    };
+    const int savedThere = holdPart("saved.mp4"), leftThere = holdPart("left.mp4");
+    const int saved = queue.add(work(server.url("/saved.mp4"), "saved.mp4"));
+    const int left = queue.add(work(server.url("/left.mp4"), "left.mp4"));
+    for (int i = 0; i < 5; ++i) queue.tick();
+    for (int id : {saved, left}) {
+        EXPECT_EQ(queue.item(id)->state, ItemState::Waiting);
+        EXPECT_TRUE(queue.item(id)->heldElsewhere);
+    }
+    EXPECT_EQ(server.bytesSent(), 0);
+
+    // The other program saves one whole and lets go of the other's part.
+    std::filesystem::rename(folder + "/saved.mp4.part", folder + "/saved.mp4");
+    std::ofstream(folder + "/saved.mp4", std::ios::binary | std::ios::trunc) << content;
+    ::close(savedThere);
+    std::filesystem::remove(folder + "/left.mp4.part");
+    ::close(leftThere);
+    ASSERT_TRUE(tickUntil(queue, [&] { return queue.item(saved)->settled() && queue.item(left)->settled(); }));
+    EXPECT_EQ(queue.item(saved)->state, ItemState::Skipped);
+    EXPECT_EQ(queue.item(saved)->savedPath, folder + "/saved.mp4");
+    EXPECT_EQ(queue.item(left)->state, ItemState::Done);
+    EXPECT_TRUE(readFile(folder + "/left.mp4") == content);
+    EXPECT_EQ(filesIn(folder), (std::vector<std::string>{"left.mp4", "saved.mp4"})) << "nothing saved twice";
 }
 
 // The next work starts when the last one ends, not at the queue's next look:

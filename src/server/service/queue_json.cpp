@@ -49,6 +49,7 @@ json itemJson(const QueueItem& item) {
     j["address"] = item.work.address;
     j["path"] = item.savedPath.empty() ? item.work.path : item.savedPath;
     j["pausedByQueue"] = item.pausedByQueue;
+    j["heldElsewhere"] = item.heldElsewhere;  // the window (or another server) fetches it now
     j["failure"] = item.state == ItemState::Failed ? json(failureWords(item)) : json(nullptr);
     return j;
 }

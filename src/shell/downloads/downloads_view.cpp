@@ -74,6 +74,7 @@ QString baseStateText(const QueueItem& item) {
 }  // namespace
 
 QString stateText(const QueueItem& item) {
+    if (item.heldElsewhere && item.state == ItemState::Waiting) return DownloadsView::tr("由服务下载中");
     if (item.findingAddress) return DownloadsView::tr("地址已失效，正在查找新地址");
     // A work that went on from the address a new listing gave says so.
     if (item.addressMoved && item.state != ItemState::Failed && item.state != ItemState::Skipped)
