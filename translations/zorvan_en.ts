@@ -613,6 +613,10 @@
         <source>；</source>
         <translation>; </translation>
     </message>
+    <message>
+        <source>由服务下载中</source>
+        <translation>Being downloaded by the server</translation>
+    </message>
 </context>
 <context>
     <name>zorvan::FollowWatch</name>

@@ -4,6 +4,7 @@
 #include "server/server_process.h"
 #include "store/library_db.h"
 #include "support/demo_service.h"
+#include "support/test_certificates.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -131,6 +132,26 @@ TEST_F(ServerDoorTest, RefusesStrangersOtherSitesAndOtherHostsAndSlowsGuessing) 
     EXPECT_EQ(stranger->Post("/api/login", R"({"password": "correct horse battery"})", "application/json")->status, 200);
     EXPECT_EQ(server.log().find("correct horse"), std::string::npos);
     EXPECT_EQ(server.log().find(server.token()), std::string::npos);
+}
+
+TEST_F(ServerDoorTest, OverTlsTheSessionCookieIsSecure) {
+    TestCertificates certificates;
+    ASSERT_TRUE(certificates.made()) << certificates.error();
+    ServerProcess server(data(), videos(), service_, {"--cert", certificates.valid(), "--key", certificates.key()});
+    ASSERT_TRUE(server.running()) << server.log();
+    EXPECT_NE(server.log().find("listening on https://127.0.0.1:"), std::string::npos) << server.log();
+    httplib::SSLClient client("127.0.0.1", server.port());
+    client.set_ca_cert_path(certificates.caFile().c_str());
+    client.enable_server_certificate_verification(true);
+    const auto login = client.Post("/api/login", json{{"token", server.token()}}.dump(), "application/json");
+    ASSERT_TRUE(login) << httplib::to_string(login.error());
+    EXPECT_EQ(login->status, 200);
+    EXPECT_NE(login->get_header_value("Set-Cookie").find("; Secure"), std::string::npos);
+    const std::string session = login->get_header_value("Set-Cookie").substr(0, login->get_header_value("Set-Cookie").find(';'));
+    EXPECT_EQ(client.Get("/api/queue", {{"Cookie", session}})->status, 200);
+    // Plain HTTP gets no answer from it.
+    const auto plain = server.stranger()->Get("/api/queue");
+    EXPECT_TRUE(!plain || plain->status != 200);
 }
 
 TEST_F(ServerDoorTest, NoPathFormLeadsToAByteOutsideTheLibrary) {

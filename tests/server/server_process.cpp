@@ -52,7 +52,7 @@ ServerProcess::ServerProcess(const std::string& dataFolder, const std::string& d
     pid_ = spawnChild(argv, -1, logFd);
     ::close(logFd);
     // It says where it listens once it does.
-    const std::string mark = "listening on http://127.0.0.1:";
+    const std::string mark = "://127.0.0.1:";  // http or https
     for (int waited = 0; waited < 1000 && pid_ > 0; ++waited) {
         const std::string said = log();
         const std::size_t at = said.find(mark, before);

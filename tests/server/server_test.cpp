@@ -10,6 +10,7 @@
 
 #include <chrono>
 #include <filesystem>
+#include <functional>
 #include <fstream>
 #include <mutex>
 #include <set>
@@ -240,6 +241,53 @@ TEST_F(ServerTest, FollowsAPerformerAndFetchesItsNewWork) {
     send(*client, "PUT", "/api/settings", {{"parallel", 99}}, 422);
     send(*client, "PUT", "/api/settings", {{"naming", "performer"}, {"folder", "relative"}}, 422);
     EXPECT_EQ(getJson(*client, "/api/settings")["naming"], "song");
+}
+
+// Reads the stream from `lastSeen` until `enough` says so (at most 10 s).
+std::string readEvents(const ServerProcess& server, const std::string& lastSeen,
+                       const std::function<bool(const std::string&)>& enough) {
+    auto client = server.client();
+    client->set_read_timeout(10, 0);
+    std::string text;
+    client->Get("/api/events", {{"Last-Event-ID", lastSeen}}, [&](const char* data, std::size_t length) {
+        text.append(data, length);
+        return !enough(text);
+    });
+    return text;
+}
+
+TEST_F(ServerTest, AClientThatReconnectsGetsEveryChangeSinceItsLastEvent) {
+    ServerProcess server(data(), downloads().string(), "http://127.0.0.1:9");
+    ASSERT_TRUE(server.running()) << server.log();
+    auto client = server.client();
+    const std::string before = std::to_string(getJson(*client, "/api/queue")["eventId"].get<std::uint64_t>());
+    // Changes made while no client listens.
+    send(*client, "POST", "/api/queue/pause-all", json::object());
+    send(*client, "PUT", "/api/settings", {{"parallel", 3}});
+    send(*client, "POST", "/api/queue/continue-all", json::object());
+    const std::string missed = readEvents(server, before, [](const std::string& text) {
+        return text.find("\"paused\":false") != std::string::npos;
+    });
+    const std::size_t paused = missed.find("event: queue\ndata: {\"paused\":true}");
+    const std::size_t settings = missed.find("event: settings");
+    const std::size_t resumed = missed.find("event: queue\ndata: {\"paused\":false}");
+    ASSERT_NE(paused, std::string::npos) << missed;
+    EXPECT_LT(paused, settings) << "in the order they happened";
+    EXPECT_LT(settings, resumed);
+    EXPECT_EQ(missed.find("resync"), std::string::npos);
+    // One that saw the last of them gets none of them again.
+    const std::size_t idAt = missed.rfind("id: ", resumed);
+    const std::string last = missed.substr(idAt + 4, missed.find('\n', idAt) - idAt - 4);
+    send(*client, "PUT", "/api/settings", {{"parallel", 2}});
+    const std::string after = readEvents(server, last, [](const std::string& text) {
+        return text.find("event: settings") != std::string::npos;
+    });
+    EXPECT_EQ(after.find("event: queue"), std::string::npos) << after;
+    // One from long ago (an earlier run of the server) reads the state again.
+    const std::string ancient = readEvents(server, "1", [](const std::string& text) {
+        return text.find("event: ") != std::string::npos;
+    });
+    EXPECT_NE(ancient.find("event: resync"), std::string::npos) << ancient;
 }
 
 TEST_F(ServerTest, StopsOnSigtermWithItsPartsAndGoesOnAtTheNextStart) {
