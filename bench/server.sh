@@ -66,9 +66,7 @@ trap stop_all EXIT  # replaces serve.sh's, which it includes
 # The peer: nginx as serve.sh runs it (sendfile, 2 workers), serving the
 # server's download folder and the saved queue answer.
 peer_port=$(free_port)
-user_line=""; [ "$(id -u)" -eq 0 ] && user_line="user root;"  # the library files are the server's, mode 0600 maybe
 cat > "$srv/nginx.conf" <<CONF
-$user_line
 worker_processes 2;
 error_log $srv/nginx-error.log;
 pid $srv/nginx.pid;
@@ -123,10 +121,18 @@ tree_rss_mb() {  # a process and its children, as nginx runs
   awk -v k="$total" 'BEGIN {printf "%.1f", k / 1024}'
 }
 verdict() { if awk "BEGIN {exit !($1)}"; then echo "target met"; else echo "target missed"; fi; }
+# A build that starts during a timed run takes a core from it: such figures are flagged.
+disturbed=""
+note_build() { if pgrep -x ninja >/dev/null || pgrep cc1plus >/dev/null; then disturbed=yes; fi; }
+say_disturbed() {
+  [ -z "$disturbed" ] || echo "  note: a build was running when a timed run ended: figures above may be low"
+  disturbed=""
+}
 median() { sort -n | awk '{a[NR]=$1} END {if (NR%2) print a[(NR+1)/2]; else printf "%.3f\n", (a[NR/2]+a[NR/2+1])/2}'; }
 load() { python3 bench/server_load.py "$@"; }
 
 echo "zorvan-server benchmark: $runs runs where runs are taken; nginx on 127.0.0.1:$port (sources) and :$peer_port (peer)"
+echo "zorvan-server built $(date -r "$server_bin" '+%F %T')"
 
 # ---------------------------------------------------------------- queue
 echo
@@ -155,13 +161,16 @@ python3 -c 'import json,sys; t=json.load(open(sys.argv[1]))["totals"]; sys.exit(
   || echo "server.sh: the 10,000 works are not all paused" >&2
 wait_quiet
 read -r z50 z99 zmax zsize < <(load latency "$server_base/api/queue" 200 "$token")
+note_build
 after_gets=$(rss_mb "$server_pid")
 wait_quiet
 read -r n50 n99 nmax nsize < <(load latency "http://127.0.0.1:$peer_port/peer/queue.json" 200)
+note_build
 printf "%-30s %9s %9s %9s %12s\n" "200 GETs, one connection" "p50 ms" "p99 ms" "max ms" "bytes"
 printf "%-30s %9s %9s %9s %12s   p99 < 50 ms: %s\n" "zorvan GET /api/queue" "$z50" "$z99" "$zmax" "$zsize" "$(verdict "$z99 < 50")"
 printf "%-30s %9s %9s %9s %12s\n" "nginx, the same answer saved" "$n50" "$n99" "$nmax" "$nsize"
 printf "%-44s %8s MB\n" "VmRSS after the 200 GETs" "$after_gets"
+say_disturbed
 stop_start=$(date +%s.%N)
 stop_server
 printf "%-44s %8.2f s\n" "stop (SIGTERM, the queue saved)" "$(echo "$(date +%s.%N) - $stop_start" | bc)"
@@ -180,6 +189,7 @@ for r in $(seq 1 "$runs"); do
     read -r mbs secs bytes fewest most < <(load downloads "$server_base" "$token" "$clients" "run$r-$clients" \
       "http://127.0.0.1:$port/open/srv-1.bin" "http://127.0.0.1:$port/open/srv-2.bin" \
       "http://127.0.0.1:$port/open/srv-3.bin" "http://127.0.0.1:$port/open/srv-4.bin")
+    note_build
     [ "$bytes" -eq $(( 4 * 256 * 1048576 )) ] || echo "server.sh: $bytes bytes downloaded, not 1 GiB" >&2
     rates[$clients]="${rates[$clients]:-} $mbs"
     [ "$clients" = 0 ] || events[$clients]="${events[$clients]:-} $fewest-$most"
@@ -194,6 +204,15 @@ printf "%-26s %-26s %10s\n" "without readers" "${rates[0]# }" "$without"
 printf "%-26s %-26s %10s   %s%% (target within 5 %%: %s)\n" "with 20 readers" "${rates[20]# }" "$with" "$diff" \
   "$(verdict "${diff#[+-]} <= 5")"
 echo "events each reader got during a run (fewest-most), by run: ${events[20]# }"
+say_disturbed
+# The downloads sync their files, so the disk bounds them: its own rate, for scale.
+wait_quiet
+cat "${sources[@]}" > /dev/null
+start=$(date +%s.%N)
+cat "${sources[@]}" | dd of="$srv/disk.bin" bs=1M conv=fdatasync iflag=fullblock status=none
+printf "%-44s %8.1f MB/s (one run, for scale)\n" "the disk: 1 GiB copied, dd conv=fdatasync" \
+  "$(echo "1073.741824 / ($(date +%s.%N) - $start)" | bc -l)"
+rm -f "$srv/disk.bin"; sync
 
 # ---------------------------------------------------------------- library
 echo
@@ -222,6 +241,7 @@ for r in $(seq 1 "$runs"); do
     cat "$library_file" > /dev/null
     if [ $who = zorvan ]; then url="$zorvan_url"; auth=(-H "Authorization: Bearer $token"); else url="$nginx_url"; auth=(); fi
     read -r code size secs < <(curl -s "${auth[@]}" -o /dev/null -w '%{http_code} %{size_download} %{time_total}\n' "$url")
+    note_build
     [ "$code" = 200 ] && [ "$size" -eq 1073741824 ] || echo "server.sh: $who answered $code with $size bytes" >&2
     gbs[$who]="${gbs[$who]:-} $(awk -v b="$size" -v s="$secs" 'BEGIN {printf "%.2f", b / s / 1e9}')"
   done
@@ -232,6 +252,7 @@ printf "%-26s %-26s %10s\n" "" "runs (GB/s)" "median"
 printf "%-26s %-26s %10s   >= 1 GB/s: %s\n" "zorvan /api/library/video" "${gbs[zorvan]# }" "$zg" "$(verdict "$zg >= 1")"
 printf "%-26s %-26s %10s   zorvan at %s%% of nginx\n" "nginx, the same file" "${gbs[nginx]# }" "$ng" \
   "$(awk -v a="$zg" -v b="$ng" 'BEGIN {printf "%.0f", 100 * a / b}')"
+say_disturbed
 stop_server
 
 echo

@@ -40,9 +40,11 @@ int fail(int code, const std::string& why) {
     return code;
 }
 
+// A data folder made here is the user's alone: it holds the library and the keys.
 bool makeDataFolder(const std::string& folder, std::string& error) {
     std::error_code failed;
-    std::filesystem::create_directories(folder, failed);
+    if (std::filesystem::create_directories(folder, failed))
+        std::filesystem::permissions(folder, std::filesystem::perms::owner_all, failed);
     if (failed) error = "cannot make the data folder " + folder + ": " + failed.message();
     return !failed;
 }

@@ -2,11 +2,9 @@
 
 #include "download/rate_limiter.h"
 #include "download_policy/download_folder.h"
-#include "download_policy/program_limits.h"
 #include "download_policy/work_file.h"
-#include "follow/performer_works.h"
+#include "kept_queue/program_queue.h"
 #include "server/service/queue_json.h"
-#include "web/server_check.h"
 
 #include <nlohmann/json.hpp>
 
@@ -41,21 +39,7 @@ struct DownloadService::Wakeup {
 };
 
 QueueSettings DownloadService::queueSettings() {
-    QueueSettings settings;
-    settings.parallel = settings_.parallel;
-    settings.taskParams = [limiter = limiter_, connections = connections_] {
-        TaskParam params;
-        setProgramLimits(params);
-        params.connections = connections->load();
-        params.sharedLimiter = limiter;
-        return params;
-    };
-    settings.findAddress = [](const Work& work) {
-        return listedAddressOf(work.service, work.performer, work.sequence, work.songName);
-    };
-    settings.serverWait.serverAnswers = [](const Work& work) { return serverAnswers(work.address); };
-    settings.wake = [wakeup = wakeup_] { wakeup->wake(); };
-    return settings;
+    return programQueueSettings(settings_.parallel, limiter_, connections_, [wakeup = wakeup_] { wakeup->wake(); });
 }
 
 DownloadService::DownloadService(ServicePlace place, ServerSettings settings)

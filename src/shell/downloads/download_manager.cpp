@@ -1,15 +1,13 @@
 #include "shell/downloads/download_manager.h"
 
 #include "download/rate_limiter.h"
-#include "download_policy/program_limits.h"
 #include "download_policy/work_file.h"
-#include "follow/performer_works.h"
+#include "kept_queue/program_queue.h"
 #include "shell/core_texts.h"
 #include "shell/downloads/download_texts.h"
 #include "shell/gui_thread.h"
 #include "shell/program_end.h"
 #include "store/library_db.h"
-#include "web/server_check.h"
 
 #include <QCoreApplication>
 #include <QPointer>
@@ -30,27 +28,10 @@ constexpr int tickMs = 200;
 }  // namespace
 
 QueueSettings DownloadManager::queueSettings() {
-    QueueSettings settings;
-    settings.parallel = settings_.parallel;
-    // Every work shares one speed limit; what the page changes, the
-    // connections read at their next step.
-    settings.taskParams = [limiter = limiter_, connections = connections_] {
-        TaskParam params;
-        setProgramLimits(params);
-        params.connections = connections->load();
-        params.sharedLimiter = limiter;
-        return params;
-    };
-    settings.findAddress = [](const Work& work) {
-        return listedAddressOf(work.service, work.performer, work.sequence, work.songName);
-    };
-    // A server that went away is waited for, and the queue goes on by
-    // itself when it answers again.
-    settings.serverWait.serverAnswers = [](const Work& work) { return serverAnswers(work.address); };
     // A work that ends is settled and the next started at once, not at
     // the next tick of the timer.
-    settings.wake = [] { postToGui([] { if (manager) manager->tickNow(); }); };
-    return settings;
+    return programQueueSettings(settings_.parallel, limiter_, connections_,
+                                [] { postToGui([] { if (manager) manager->tickNow(); }); });
 }
 
 DownloadManager::DownloadManager()
