@@ -59,7 +59,7 @@ service_pids=()
 stop_all() {
   for p in "${service_pids[@]}"; do kill "$p" 2>/dev/null || true; wait "$p" 2>/dev/null || true; done
   kill "$nginx_pid" 2>/dev/null || true; wait "$nginx_pid" 2>/dev/null || true
-  rm -rf "$out"
+  rm -rf "$out" "$srv"/*/downloads  # the logs stay; the gigabyte goes
 }
 trap stop_all EXIT  # replaces serve.sh's, which it includes
 

@@ -10,6 +10,7 @@
 #include "web/http_client_init.h"
 
 #include <csignal>
+#include <malloc.h>
 #include <cstdio>
 #include <ctime>
 #include <filesystem>
@@ -89,6 +90,9 @@ int runServer(const ServerOptions& o) {
     const sigset_t signals = stopSignals();
     pthread_sigmask(SIG_BLOCK, &signals, nullptr);
     std::signal(SIGPIPE, SIG_IGN);
+    // Each of the server's threads would keep an arena of its own, holding
+    // on to what one large answer took; a few shared ones are enough here.
+    mallopt(M_ARENA_MAX, 2);
     std::string error;
     if (!makeDataFolder(o.dataFolder, error)) return fail(2, error);
     bool tokenMade = false;

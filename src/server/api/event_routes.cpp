@@ -33,7 +33,9 @@ bool writeEvents(StreamReader& reader, httplib::DataSink& sink) {
     std::string text;
     if (reader.first) text = "retry: 2000\n\n";
     reader.first = false;
-    const EventLog::Batch batch = log.read(reader.after, reader.progressSeen, std::chrono::seconds(15));
+    // A short wait: a client that went away is noticed at the next write,
+    // and its stream's place freed, within seconds.
+    const EventLog::Batch batch = log.read(reader.after, reader.progressSeen, std::chrono::seconds(2));
     if (batch.closed || reader.parts->stopping) return false;
     // Changes it has not seen are gone: it reads the whole state again.
     if (batch.missed) text += "id: " + std::to_string(log.last()) + "\nevent: resync\ndata: {}\n\n";

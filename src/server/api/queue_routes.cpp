@@ -42,16 +42,7 @@ void enqueue(ServerParts& parts, Exchange& x) {
     x.reply({{"ids", parts.downloads.enqueue(works)}}, 201);
 }
 
-void showQueue(ServerParts& parts, Exchange& x) {
-    const QueueSnapshot queue = parts.downloads.snapshot();
-    json items = json::array();
-    for (const QueueItem& item : queue.items) items.push_back(itemJson(item));
-    x.reply({{"eventId", queue.eventId},
-             {"paused", queue.paused},
-             {"waitingForServer", queue.waitingForServer},
-             {"totals", totalsJson(queue.totals)},
-             {"items", std::move(items)}});
-}
+void showQueue(ServerParts& parts, Exchange& x) { x.response.set_content(parts.downloads.queueText(), "application/json"); }
 
 // What became of each work; 404 when none was known, 409 when none could.
 void actOn(ServerParts& parts, Exchange& x, QueueAction action, const std::vector<int>& ids) {

@@ -121,8 +121,11 @@ void DownloadService::tickLocked() {
     const QueueTotals totals = queue_.totals();
     if (totals.running == 0) return;
     json running = json::array();
-    for (const QueueItem& item : queue_.items())
-        if (item.state == ItemState::Running) running.push_back(progressJson(item));
+    for (const QueueItem& item : queue_.items()) {
+        if (item.state != ItemState::Running) continue;
+        running.push_back(progressJson(item));
+        itemTexts_[item.id] = jsonText(itemJson(item));  // its bytes moved
+    }
     events_.publishProgress(jsonText(json{{"items", std::move(running)}, {"totals", totalsJson(totals)}}));
 }
 
@@ -131,14 +134,19 @@ void DownloadService::onEvent(const QueueEvent& event) {
     switch (event.kind) {
         case QueueEvent::Kind::Changed:
             if (const QueueItem* item = queue_.item(event.id)) {
-                events_.publish("item", jsonText(itemJson(*item)));
+                std::string& text = itemTexts_[item->id];
+                text = jsonText(itemJson(*item));
+                events_.publish("item", text);
                 if (item->state == ItemState::Done)
                     say("saved #" + std::to_string(item->id) + " " + item->work.title + " as " + item->savedPath);
                 else if (item->state == ItemState::Failed)
                     say("failed #" + std::to_string(item->id) + " " + item->work.title + ": " + failureWords(*item));
             }
             break;
-        case QueueEvent::Kind::Removed: events_.publish("removed", jsonText(json{{"id", event.id}})); break;
+        case QueueEvent::Kind::Removed:
+            itemTexts_.erase(event.id);
+            events_.publish("removed", jsonText(json{{"id", event.id}}));
+            break;
         case QueueEvent::Kind::Reordered:
         {
             json ids = json::array();
@@ -172,10 +180,17 @@ Work DownloadService::workOf(const std::string& performer, int sequence, const s
 
 std::vector<int> DownloadService::enqueue(const std::vector<Work>& works) {
     std::lock_guard hold(lock_);
+    // The works already queued by path, once: thousands added to thousands
+    // cost what they number, not their product.
+    std::unordered_map<std::string, int> unsettled;
+    for (const QueueItem& item : queue_.items())
+        if (!item.settled()) unsettled.emplace(item.work.path, item.id);
     std::vector<int> ids;
     for (const Work& work : works) {
-        const QueueItem* there = queue_.findUnsettled(work.path);
-        ids.push_back(there ? there->id : queue_.add(work, paused_));
+        const auto there = unsettled.find(work.path);
+        const int id = there != unsettled.end() ? there->second : queue_.add(work, paused_);
+        unsettled.emplace(work.path, id);
+        ids.push_back(id);
     }
     say("queued " + std::to_string(works.size()) + (works.size() == 1 ? " work" : " works"));
     tickLocked();
@@ -186,6 +201,33 @@ QueueSnapshot DownloadService::snapshot() const {
     std::lock_guard hold(lock_);
     return {queue_.items(), queue_.totals(), paused_ || queue_.pausedByFailures(), queue_.waitingForServer(),
             events_.last()};
+}
+
+const std::string& DownloadService::textOf(const QueueItem& item) const {
+    std::string& text = itemTexts_[item.id];
+    if (text.empty()) text = jsonText(itemJson(item));
+    return text;
+}
+
+std::string DownloadService::queueText() const {
+    std::lock_guard hold(lock_);
+    std::string text = jsonText(json{{"eventId", events_.last()},
+                                     {"paused", paused_ || queue_.pausedByFailures()},
+                                     {"waitingForServer", queue_.waitingForServer()},
+                                     {"totals", totalsJson(queue_.totals())}});
+    text.pop_back();  // the object goes on with its items
+    std::size_t size = text.size() + 16;
+    for (const QueueItem& item : queue_.items()) size += textOf(item).size() + 1;
+    text.reserve(size);
+    text += ",\"items\":[";
+    bool first = true;
+    for (const QueueItem& item : queue_.items()) {
+        if (!first) text += ',';
+        first = false;
+        text += textOf(item);
+    }
+    text += "]}";
+    return text;
 }
 
 std::optional<QueueItem> DownloadService::item(int id) const {

@@ -12,6 +12,7 @@
 #include <mutex>
 #include <set>
 #include <string>
+#include <unordered_map>
 #include <thread>
 #include <vector>
 
@@ -74,6 +75,9 @@ public:
     // already queued for a work already there).
     std::vector<int> enqueue(const std::vector<Work>& works);
     QueueSnapshot snapshot() const;
+    // The queue as the API's JSON text, from each work's text kept since it
+    // last changed: a queue of thousands answers in the time of a copy.
+    std::string queueText() const;
     std::optional<QueueItem> item(int id) const;
     ActionResult act(QueueAction action, const std::vector<int>& ids);
     // False when an id is not queued.
@@ -95,6 +99,7 @@ private:
     void run(std::stop_token stop);
     void tickLocked();
     void say(const std::string& line) const;
+    const std::string& textOf(const QueueItem& item) const;
 
     ServicePlace place_;
     mutable std::mutex lock_;  // the queue, the kept queue and the settings
@@ -109,6 +114,8 @@ private:
     std::set<int> userPaused_;       // works a client paused: they stay paused at the next start
     bool waitingForServer_ = false;  // as last told
     bool stopped_ = false;
+    // Each work's JSON text as it last changed (running works' every tick).
+    mutable std::unordered_map<int, std::string> itemTexts_;
     std::jthread ticker_;  // last: it starts once the rest is made
 };
 
