@@ -201,8 +201,10 @@ with=$(printf "%s\n" ${rates[20]} | median)
 diff=$(awk -v a="$with" -v b="$without" 'BEGIN {printf "%+.1f", 100 * (a - b) / b}')
 printf "%-26s %-26s %10s\n" "" "runs (MB/s)" "median"
 printf "%-26s %-26s %10s\n" "without readers" "${rates[0]# }" "$without"
-printf "%-26s %-26s %10s   %s%% (target within 5 %%: %s)\n" "with 20 readers" "${rates[20]# }" "$with" "$diff" \
-  "$(verdict "${diff#[+-]} <= 5")"
+# The readers must not slow the downloads by more than 5 %; a faster median
+# with readers is the disk's noise (the downloads sync their files), said as such.
+printf "%-26s %-26s %10s   %s%% (target no slower than 5 %%: %s)\n" "with 20 readers" "${rates[20]# }" "$with" \
+  "$diff" "$(verdict "$diff >= -5")"
 echo "events each reader got during a run (fewest-most), by run: ${events[20]# }"
 say_disturbed
 # The downloads sync their files, so the disk bounds them: its own rate, for scale.

@@ -125,7 +125,8 @@ DownloadsView::DownloadsView()
     // scrolls sideways, and a wider window shows longer names.
     list()->header()->setStretchLastSection(false);
     list()->header()->setSectionResizeMode(DownloadsModel::Name, QHeaderView::Stretch);
-    list()->setColumnWidth(DownloadsModel::State, 80);
+    // Wide enough for the usual states ("由服务下载中"); longer ones show whole in the tooltip.
+    list()->setColumnWidth(DownloadsModel::State, 100);
     DownloadManager& manager = downloadManager();
     // The figures follow the queue a few times a second, a changed work's
     // row at once. A queue at rest is drawn at once (its end is told right
