@@ -172,6 +172,8 @@ int setServerPassword(const ServerOptions& o) {
 }
 
 int printServerLink(const ServerOptions& o) {
+    // Beyond loopback the token lets no one in: there the password does.
+    if (!o.loopback()) return fail(2, "the link logs in on a loopback address only; on " + o.listenHost + " log in with the password");
     std::string error;
     bool made = false;
     const std::string token = loopbackToken(tokenPath(o), made, error);
