@@ -79,7 +79,8 @@ bool takeOption(const std::string& name, const std::string& value, ServerOptions
     else if (name == "--cert") options.certFile = value;
     else if (name == "--key") options.keyFile = value;
     else if (name == "--login-pause-limit") {
-        const auto [end, ec] = std::from_chars(value.data(), value.data() + value.size(), options.loginPauseLimitSeconds);
+        int& seconds = options.loginPauseLimitSeconds;
+        const auto [end, ec] = std::from_chars(value.data(), value.data() + value.size(), seconds);
         if (ec != std::errc() || end != value.data() + value.size() || options.loginPauseLimitSeconds < 1) {
             error = "--login-pause-limit: a number of seconds from 1";
             return false;

@@ -110,8 +110,11 @@ int runServer(const ServerOptions& o) {
     HttpFront front(parts, o.certFile, o.keyFile);
     if (!front.ready(error)) return fail(2, error);
     const int port = front.bind(o.listenHost, o.listenPort);
-    if (port < 0) return fail(3, "cannot listen on " + o.hostAndPort(o.listenPort) + ": the address is in use or not this machine's");
-    if (const std::string problem = downloads.start(); !problem.empty()) logLine("the saved queue cannot be read: " + problem);
+    if (port < 0)
+        return fail(3, "cannot listen on " + o.hostAndPort(o.listenPort) +
+                           ": the address is in use or not this machine's");
+    if (const std::string problem = downloads.start(); !problem.empty())
+        logLine("the saved queue cannot be read: " + problem);
     following.start();
     std::thread serving([&] { front.run(); });
     logLine(std::string("listening on ") + (o.certFile.empty() ? "http://" : "https://") + o.hostAndPort(port) +
@@ -173,7 +176,8 @@ int setServerPassword(const ServerOptions& o) {
 
 int printServerLink(const ServerOptions& o) {
     // Beyond loopback the token lets no one in: there the password does.
-    if (!o.loopback()) return fail(2, "the link logs in on a loopback address only; on " + o.listenHost + " log in with the password");
+    if (!o.loopback())
+        return fail(2, "the link logs in on a loopback address only; on " + o.listenHost + " log in with the password");
     std::string error;
     bool made = false;
     const std::string token = loopbackToken(tokenPath(o), made, error);

@@ -79,7 +79,8 @@ void Door::login(Exchange& exchange) {
 void Door::logout(Exchange& exchange) {
     const std::string id = cookieValue(exchange.request.get_header_value("Cookie"), cookieName);
     if (!id.empty()) sessions_.end(id);
-    exchange.response.set_header("Set-Cookie", sessionCookie(cookieName, "", settings_.secure, std::chrono::seconds(0)));
+    exchange.response.set_header("Set-Cookie",
+                                 sessionCookie(cookieName, "", settings_.secure, std::chrono::seconds(0)));
     exchange.reply({{"loggedOut", true}});
 }
 

@@ -24,7 +24,8 @@ Work workFrom(ServerParts& parts, const json& given) {
     if (song.empty()) refuse(422, "each work needs its song name (\"song\")");
     if (!isWebAddress(address)) refuse(422, "each work needs its http or https address (\"address\")");
     if (!performer.empty() && !validParam("performer", performer)) refuse(422, "\"performer\" is not a performer id");
-    const int sequence = given.contains("sequence") && given["sequence"].is_number_integer() ? given["sequence"].get<int>() : 0;
+    const bool numbered = given.contains("sequence") && given["sequence"].is_number_integer();
+    const int sequence = numbered ? given["sequence"].get<int>() : 0;
     return parts.downloads.workOf(performer, sequence, song, address);
 }
 
@@ -42,7 +43,9 @@ void enqueue(ServerParts& parts, Exchange& x) {
     x.reply({{"ids", parts.downloads.enqueue(works)}}, 201);
 }
 
-void showQueue(ServerParts& parts, Exchange& x) { x.response.set_content(parts.downloads.queueText(), "application/json"); }
+void showQueue(ServerParts& parts, Exchange& x) {
+    x.response.set_content(parts.downloads.queueText(), "application/json");
+}
 
 // What became of each work; 404 when none was known, 409 when none could.
 void actOn(ServerParts& parts, Exchange& x, QueueAction action, const std::vector<int>& ids) {

@@ -51,7 +51,8 @@ DownloadService::DownloadService(ServicePlace place, ServerSettings settings)
       queue_(queueSettings()),
       kept_(queue_, [this](const QueueItem& item) {
           if (item.state == ItemState::Failed) return failureWords(item);
-          return item.state == ItemState::Paused && userPaused_.count(item.id) ? std::string(pausedNote) : std::string();
+          const bool userPaused = item.state == ItemState::Paused && userPaused_.count(item.id);
+          return userPaused ? std::string(pausedNote) : std::string();
       }) {
     queue_.setListener([this](const QueueEvent& event) { onEvent(event); });
 }

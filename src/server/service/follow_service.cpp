@@ -145,7 +145,9 @@ void FollowService::check(LibraryDb& db, const std::string& performer) {
                                                            : faultWords(result.fault);
     downloads_.events().publish(
         "followChecked",
-        jsonText(json{{"performer", performer}, {"firstSeen", result.firstSeen}, {"error", failure.empty() ? json() : json(failure)}}));
+        jsonText(json{{"performer", performer},
+                      {"firstSeen", result.firstSeen},
+                      {"error", failure.empty() ? json() : json(failure)}}));
     if (!failure.empty()) {
         downloads_.place().log("checked " + performer + ": " + failure);
         return;

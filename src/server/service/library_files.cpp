@@ -92,7 +92,10 @@ OpenedFile::~OpenedFile() {
 }
 
 OpenedFile::OpenedFile(OpenedFile&& other) noexcept
-    : fd_(std::exchange(other.fd_, -1)), size_(other.size_), modified_(other.modified_), name_(std::move(other.name_)) {}
+    : fd_(std::exchange(other.fd_, -1)),
+      size_(other.size_),
+      modified_(other.modified_),
+      name_(std::move(other.name_)) {}
 
 OpenedFile& OpenedFile::operator=(OpenedFile&& other) noexcept {
     if (this != &other) {
