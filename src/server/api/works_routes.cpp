@@ -35,9 +35,7 @@ void listWorks(ServerParts& parts, Exchange& x) {
     if (!error.empty()) refuse(503, "the library cannot be read: " + error);
     const std::string folder = parts.downloads.folder();
     const ServerSettings settings = parts.downloads.settings();
-    std::unordered_map<std::string, int> queued;  // path -> id of its unsettled work
-    for (const QueueItem& item : parts.downloads.snapshot().items)
-        if (!item.settled()) queued[item.work.path] = item.id;
+    const std::unordered_map<std::string, int> queued = parts.downloads.unsettledPaths();
     json list = json::array();
     for (const ListedWork& work : works) {
         const Work asWork = parts.downloads.workOf(performer, work.sequence, work.songName, work.address);

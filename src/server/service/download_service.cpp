@@ -183,9 +183,7 @@ std::vector<int> DownloadService::enqueue(const std::vector<Work>& works) {
     std::lock_guard hold(lock_);
     // The works already queued by path, once: thousands added to thousands
     // cost what they number, not their product.
-    std::unordered_map<std::string, int> unsettled;
-    for (const QueueItem& item : queue_.items())
-        if (!item.settled()) unsettled.emplace(item.work.path, item.id);
+    std::unordered_map<std::string, int> unsettled = unsettledPathsLocked();
     std::vector<int> ids;
     for (const Work& work : works) {
         const auto there = unsettled.find(work.path);
@@ -198,10 +196,16 @@ std::vector<int> DownloadService::enqueue(const std::vector<Work>& works) {
     return ids;
 }
 
-QueueSnapshot DownloadService::snapshot() const {
+std::unordered_map<std::string, int> DownloadService::unsettledPathsLocked() const {
+    std::unordered_map<std::string, int> unsettled;
+    for (const QueueItem& item : queue_.items())
+        if (!item.settled()) unsettled.emplace(item.work.path, item.id);
+    return unsettled;
+}
+
+std::unordered_map<std::string, int> DownloadService::unsettledPaths() const {
     std::lock_guard hold(lock_);
-    return {queue_.items(), queue_.totals(), paused_ || queue_.pausedByFailures(), queue_.waitingForServer(),
-            events_.last()};
+    return unsettledPathsLocked();
 }
 
 const std::string& DownloadService::textOf(const QueueItem& item) const {

@@ -39,15 +39,6 @@ struct ActionResult {
     std::vector<std::pair<int, std::string>> refused;  // not in a state for it, and why
 };
 
-// A copy of the queue as it stands.
-struct QueueSnapshot {
-    std::vector<QueueItem> items;
-    QueueTotals totals;
-    bool paused = false;            // paused by the user (pause all) or for want of the server
-    bool waitingForServer = false;
-    std::uint64_t eventId = 0;      // the last event this state includes
-};
-
 // The home server's downloads: its queue (kept in the library as the
 // window's is), ticked on a thread of its own, its settings, and the events
 // clients follow. Every method may be called from any thread.
@@ -74,7 +65,8 @@ public:
     // Queues works not already queued and unsettled; their ids (an id
     // already queued for a work already there).
     std::vector<int> enqueue(const std::vector<Work>& works);
-    QueueSnapshot snapshot() const;
+    // The works queued and not settled, by the path they are saved under.
+    std::unordered_map<std::string, int> unsettledPaths() const;
     // The queue as the API's JSON text, from each work's text kept since it
     // last changed: a queue of thousands answers in the time of a copy.
     std::string queueText() const;
@@ -100,6 +92,7 @@ private:
     void tickLocked();
     void say(const std::string& line) const;
     const std::string& textOf(const QueueItem& item) const;
+    std::unordered_map<std::string, int> unsettledPathsLocked() const;
 
     ServicePlace place_;
     mutable std::mutex lock_;  // the queue, the kept queue and the settings
