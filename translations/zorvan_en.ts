@@ -2,6 +2,517 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="en" sourcelanguage="zh_CN">
 <context>
+    <name>page</name>
+    <message>
+        <source>无法连接 Zorvan 服务器</source>
+        <translation>Cannot reach the Zorvan server</translation>
+    </message>
+    <message>
+        <source>服务器回答 %1</source>
+        <translation>The server answered %1</translation>
+    </message>
+    <message>
+        <source>取消</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>主播Lumo：</source>
+        <translation>Lumo id:</translation>
+    </message>
+    <message>
+        <source>关注</source>
+        <translation>Follow</translation>
+    </message>
+    <message>
+        <source>还没有关注主播。</source>
+        <translation>No performer is followed yet.</translation>
+    </message>
+    <message>
+        <source>关注列表</source>
+        <translation>Following</translation>
+    </message>
+    <message>
+        <source>立即检查</source>
+        <translation>Check now</translation>
+    </message>
+    <message>
+        <source>下载新作品</source>
+        <translation>Download new works</translation>
+    </message>
+    <message>
+        <source>无法打开关注列表：</source>
+        <translation>Cannot open the list of followed performers: </translation>
+    </message>
+    <message>
+        <source>作品</source>
+        <translation>Works</translation>
+    </message>
+    <message>
+        <source>%1 个新作品</source>
+        <translation>%1 new</translation>
+    </message>
+    <message>
+        <source>上次检查</source>
+        <translation>Last check</translation>
+    </message>
+    <message>
+        <source>主播 %1</source>
+        <translation>Performer %1</translation>
+    </message>
+    <message>
+        <source>检查失败：</source>
+        <translation>Check failed: </translation>
+    </message>
+    <message>
+        <source>没有新作品</source>
+        <translation>No new works</translation>
+    </message>
+    <message>
+        <source>新作品</source>
+        <translation>New</translation>
+    </message>
+    <message>
+        <source>取消关注</source>
+        <translation>Unfollow</translation>
+    </message>
+    <message>
+        <source>无法读取新作品：</source>
+        <translation>Cannot read the new works: </translation>
+    </message>
+    <message>
+        <source>请先输入主播的 ID。</source>
+        <translation>Enter a performer&apos;s id first.</translation>
+    </message>
+    <message>
+        <source>已关注主播 %1</source>
+        <translation>Now following performer %1</translation>
+    </message>
+    <message>
+        <source>无法关注：</source>
+        <translation>Cannot follow: </translation>
+    </message>
+    <message>
+        <source>不再关注 %1 吗？已下载的文件不会删除。</source>
+        <translation>Stop following %1? Downloaded files are kept.</translation>
+    </message>
+    <message>
+        <source>无法取消关注：</source>
+        <translation>Cannot unfollow: </translation>
+    </message>
+    <message>
+        <source>正在检查…</source>
+        <translation>Checking…</translation>
+    </message>
+    <message>
+        <source>无法检查关注的主播：</source>
+        <translation>Cannot check the followed performers: </translation>
+    </message>
+    <message>
+        <source>已加入 %1 个作品</source>
+        <translation>%1 works added</translation>
+    </message>
+    <message>
+        <source>没有要下载的新作品。</source>
+        <translation>There are no new works to download.</translation>
+    </message>
+    <message>
+        <source>下载失败：%1</source>
+        <translation>Download failed: %1</translation>
+    </message>
+    <message>
+        <source>%1/秒</source>
+        <translation>%1/s</translation>
+    </message>
+    <message>
+        <source>还需 %1</source>
+        <translation>%1 left</translation>
+    </message>
+    <message>
+        <source>从未</source>
+        <translation>never</translation>
+    </message>
+    <message>
+        <source>搜索歌名或主播</source>
+        <translation>Search songs or performers</translation>
+    </message>
+    <message>
+        <source>排序</source>
+        <translation>Sort</translation>
+    </message>
+    <message>
+        <source>最新在前</source>
+        <translation>Newest first</translation>
+    </message>
+    <message>
+        <source>最早在前</source>
+        <translation>Oldest first</translation>
+    </message>
+    <message>
+        <source>按主播</source>
+        <translation>By performer</translation>
+    </message>
+    <message>
+        <source>按大小</source>
+        <translation>By size</translation>
+    </message>
+    <message>
+        <source>显示更多</source>
+        <translation>Show more</translation>
+    </message>
+    <message>
+        <source>已下载</source>
+        <translation>Downloaded</translation>
+    </message>
+    <message>
+        <source>无法读取已下载的文件：</source>
+        <translation>Cannot read the downloaded files: </translation>
+    </message>
+    <message>
+        <source>共 %1 个文件</source>
+        <translation>%1 files</translation>
+    </message>
+    <message>
+        <source>还没有下载的文件。</source>
+        <translation>Nothing has been downloaded yet.</translation>
+    </message>
+    <message>
+        <source>播放“%1”</source>
+        <translation>Play “%1”</translation>
+    </message>
+    <message>
+        <source>找不到文件</source>
+        <translation>File missing</translation>
+    </message>
+    <message>
+        <source>删除“%1”</source>
+        <translation>Delete “%1”</translation>
+    </message>
+    <message>
+        <source>无法播放：</source>
+        <translation>Cannot play: </translation>
+    </message>
+    <message>
+        <source>关闭</source>
+        <translation>Close</translation>
+    </message>
+    <message>
+        <source>删除“%1”吗？文件将从磁盘上删除。</source>
+        <translation>Delete “%1”? The file is deleted from the disk.</translation>
+    </message>
+    <message>
+        <source>删除</source>
+        <translation>Delete</translation>
+    </message>
+    <message>
+        <source>已删除“%1”</source>
+        <translation>“%1” deleted</translation>
+    </message>
+    <message>
+        <source>无法删除：</source>
+        <translation>Cannot delete: </translation>
+    </message>
+    <message>
+        <source>下载列表</source>
+        <translation>Download list</translation>
+    </message>
+    <message>
+        <source>设置</source>
+        <translation>Settings</translation>
+    </message>
+    <message>
+        <source>实时</source>
+        <translation>Live</translation>
+    </message>
+    <message>
+        <source>连接已断开，正在重新连接…</source>
+        <translation>Connection lost; reconnecting…</translation>
+    </message>
+    <message>
+        <source>退出登录</source>
+        <translation>Log out</translation>
+    </message>
+    <message>
+        <source>页面</source>
+        <translation>Pages</translation>
+    </message>
+    <message>
+        <source>正在连接…</source>
+        <translation>Connecting…</translation>
+    </message>
+    <message>
+        <source>登录</source>
+        <translation>Log in</translation>
+    </message>
+    <message>
+        <source>登录失败次数太多，请稍后再试。</source>
+        <translation>Too many failed logins; try again later.</translation>
+    </message>
+    <message>
+        <source>密码不对。</source>
+        <translation>Wrong password.</translation>
+    </message>
+    <message>
+        <source>密码</source>
+        <translation>Password</translation>
+    </message>
+    <message>
+        <source>没有设置密码时，在服务器上运行 zorvan-server --link，打开它给出的链接。</source>
+        <translation>No password set? Run zorvan-server --link on the server and open the link it prints.</translation>
+    </message>
+    <message>
+        <source>请重新登录。</source>
+        <translation>Please log in again.</translation>
+    </message>
+    <message>
+        <source>重试</source>
+        <translation>Retry</translation>
+    </message>
+    <message>
+        <source>由另一个程序下载中</source>
+        <translation>Being downloaded by another program</translation>
+    </message>
+    <message>
+        <source>等待</source>
+        <translation>Waiting</translation>
+    </message>
+    <message>
+        <source>下载中（正在重试 %1）</source>
+        <translation>Downloading (retry %1)</translation>
+    </message>
+    <message>
+        <source>下载中</source>
+        <translation>Downloading</translation>
+    </message>
+    <message>
+        <source>已暂停</source>
+        <translation>Paused</translation>
+    </message>
+    <message>
+        <source>失败：</source>
+        <translation>Failed: </translation>
+    </message>
+    <message>
+        <source>完毕</source>
+        <translation>Done</translation>
+    </message>
+    <message>
+        <source>已存在，未下载</source>
+        <translation>Exists, not downloaded</translation>
+    </message>
+    <message>
+        <source>全选</source>
+        <translation>Select all</translation>
+    </message>
+    <message>
+        <source>下载列表是空的：在“作品”中选择要下载的作品。</source>
+        <translation>The download list is empty: choose works to download under “Works”.</translation>
+    </message>
+    <message>
+        <source>清除已完成</source>
+        <translation>Clear finished</translation>
+    </message>
+    <message>
+        <source>选中的作品</source>
+        <translation>Selected works</translation>
+    </message>
+    <message>
+        <source>暂停</source>
+        <translation>Pause</translation>
+    </message>
+    <message>
+        <source>继续</source>
+        <translation>Continue</translation>
+    </message>
+    <message>
+        <source>移除</source>
+        <translation>Remove</translation>
+    </message>
+    <message>
+        <source>移到顶部</source>
+        <translation>Move to top</translation>
+    </message>
+    <message>
+        <source>移到底部</source>
+        <translation>Move to bottom</translation>
+    </message>
+    <message>
+        <source>选择“%1”</source>
+        <translation>Select “%1”</translation>
+    </message>
+    <message>
+        <source>进度</source>
+        <translation>Progress</translation>
+    </message>
+    <message>
+        <source>下载中 %1 个，等待 %2 个，已暂停 %3 个，完毕 %4 个</source>
+        <translation>%1 downloading, %2 waiting, %3 paused, %4 done</translation>
+    </message>
+    <message>
+        <source>，失败 %1 个</source>
+        <translation>, %1 failed</translation>
+    </message>
+    <message>
+        <source>无法连接服务器，等待恢复…</source>
+        <translation>The server cannot be reached; waiting for it…</translation>
+    </message>
+    <message>
+        <source>（已暂停）</source>
+        <translation> (paused)</translation>
+    </message>
+    <message>
+        <source>全部继续</source>
+        <translation>Continue all</translation>
+    </message>
+    <message>
+        <source>全部暂停</source>
+        <translation>Pause all</translation>
+    </message>
+    <message>
+        <source>已选 %1 个</source>
+        <translation>%1 selected</translation>
+    </message>
+    <message>
+        <source>%1 个作品没有改变：</source>
+        <translation>%1 works were not changed: </translation>
+    </message>
+    <message>
+        <source>操作失败：</source>
+        <translation>The action failed: </translation>
+    </message>
+    <message>
+        <source>取消下载“%1”吗？已下载的部分将被删除。</source>
+        <translation>Cancel the download of “%1”? What was downloaded will be deleted.</translation>
+    </message>
+    <message>
+        <source>取消下载</source>
+        <translation>Cancel download</translation>
+    </message>
+    <message>
+        <source>（没有选中作品）</source>
+        <translation>(no work selected)</translation>
+    </message>
+    <message>
+        <source>取消 %1 个下载吗？已下载的部分将被删除。</source>
+        <translation>Cancel %1 downloads? What was downloaded of them will be deleted.</translation>
+    </message>
+    <message>
+        <source>歌名.mp4（都在下载文件夹）</source>
+        <translation>Song.mp4 (all in the download folder)</translation>
+    </message>
+    <message>
+        <source>主播ID/序号 歌名.mp4</source>
+        <translation>PerformerID/No. Song.mp4</translation>
+    </message>
+    <message>
+        <source>同时下载：</source>
+        <translation>Downloads at once:</translation>
+    </message>
+    <message>
+        <source>每个下载的连接数：</source>
+        <translation>Connections per download:</translation>
+    </message>
+    <message>
+        <source>总速度限制（KiB/秒）：</source>
+        <translation>Overall speed limit (KiB/s):</translation>
+    </message>
+    <message>
+        <source>0 表示不限</source>
+        <translation>0 means no limit</translation>
+    </message>
+    <message>
+        <source>下载文件夹：</source>
+        <translation>Download folder:</translation>
+    </message>
+    <message>
+        <source>服务器上的绝对路径；留空使用默认文件夹</source>
+        <translation>An absolute path on the server; empty for the default folder</translation>
+    </message>
+    <message>
+        <source>文件命名：</source>
+        <translation>File names:</translation>
+    </message>
+    <message>
+        <source>检查关注的间隔（分钟）：</source>
+        <translation>Check followed performers every (minutes):</translation>
+    </message>
+    <message>
+        <source>0 表示不自动检查</source>
+        <translation>0 means no automatic checks</translation>
+    </message>
+    <message>
+        <source>保存</source>
+        <translation>Save</translation>
+    </message>
+    <message>
+        <source>无法读取设置：</source>
+        <translation>Cannot read the settings: </translation>
+    </message>
+    <message>
+        <source>设置已保存</source>
+        <translation>Settings saved</translation>
+    </message>
+    <message>
+        <source>设置没有保存：</source>
+        <translation>Settings not saved: </translation>
+    </message>
+    <message>
+        <source>获取作品</source>
+        <translation>List works</translation>
+    </message>
+    <message>
+        <source>搜索歌名</source>
+        <translation>Search songs</translation>
+    </message>
+    <message>
+        <source>序号从大到小</source>
+        <translation>Newest number first</translation>
+    </message>
+    <message>
+        <source>序号从小到大</source>
+        <translation>Oldest number first</translation>
+    </message>
+    <message>
+        <source>按歌名</source>
+        <translation>By song</translation>
+    </message>
+    <message>
+        <source>选择显示的全部作品</source>
+        <translation>Select all works shown</translation>
+    </message>
+    <message>
+        <source>下载选中</source>
+        <translation>Download selected</translation>
+    </message>
+    <message>
+        <source>下载全部显示</source>
+        <translation>Download all shown</translation>
+    </message>
+    <message>
+        <source>主播 %1 的作品</source>
+        <translation>Works of performer %1</translation>
+    </message>
+    <message>
+        <source>没有找到作品</source>
+        <translation>No works found</translation>
+    </message>
+    <message>
+        <source>获取信息出错！请重试</source>
+        <translation>Could not get the works! Please try again</translation>
+    </message>
+    <message>
+        <source>共 %1 个作品</source>
+        <translation>%1 works</translation>
+    </message>
+    <message>
+        <source>%1 / %2 个作品</source>
+        <translation>%1 / %2 works</translation>
+    </message>
+    <message>
+        <source>排队中</source>
+        <translation>Queued</translation>
+    </message>
+</context>
+<context>
     <name>zorvan</name>
     <message>
         <source>正在连接…</source>

@@ -3,6 +3,7 @@
 #include "server/api/door.h"
 
 #include "download_policy/failure_report.h"
+#include "server/page/page_files.h"
 
 #include <httplib.h>
 
@@ -12,11 +13,10 @@ namespace {
 
 constexpr int threads = 48;  // event streams hold one each (ServerParts::mostStreams)
 
-const char* landingPage =
-    "<!doctype html><html lang=\"en\"><head><meta charset=\"utf-8\">"
-    "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\"><title>Zorvan</title></head>"
-    "<body><h1>Zorvan</h1><p>The Zorvan server is running. Its API is described at "
-    "<a href=\"/api/openapi.json\">/api/openapi.json</a>.</p></body></html>";
+// The page may load only its own files and talk only to this server.
+const char* pagePolicy =
+    "default-src 'self'; img-src 'self' data:; media-src 'self'; object-src 'none'; base-uri 'none'; "
+    "form-action 'self'; frame-ancestors 'none'";
 
 }  // namespace
 
@@ -60,11 +60,24 @@ void HttpFront::run() { server_->listen_after_bind(); }
 
 void HttpFront::stop() { server_->stop(); }
 
-void HttpFront::landing(const httplib::Request& request, httplib::Response& response) {
-    if (parts_.door.enterWithToken(request, response)) return;
+// The page: "/" is its index; its other files are under /page/. Each is
+// checked again by its ETag, so a new build is never mixed with an old one.
+bool HttpFront::page(const httplib::Request& request, httplib::Response& response) {
+    const bool index = request.path == "/";
+    if (!index && request.path.rfind("/page/", 0) != 0) return false;
+    if (index && parts_.door.enterWithToken(request, response)) return true;
     parts_.door.admit(request, Access::Open);
-    response.set_header("Content-Security-Policy", "default-src 'self'");
-    response.set_content(landingPage, "text/html; charset=utf-8");
+    const PageFile* file = pageFile(index ? std::string_view("index.html") : std::string_view(request.path).substr(6));
+    if (!file) refuse(404, "the page has no such file");
+    response.set_header("ETag", file->etag);
+    response.set_header("Cache-Control", "no-cache");
+    if (index) response.set_header("Content-Security-Policy", pagePolicy);
+    if (request.get_header_value("If-None-Match") == file->etag) {
+        response.status = 304;
+        return true;
+    }
+    response.set_content(file->body.data(), file->body.size(), file->type);
+    return true;
 }
 
 std::string HttpFront::allowedMethods(const std::string& path) const {
@@ -81,10 +94,7 @@ std::string HttpFront::allowedMethods(const std::string& path) const {
 
 void HttpFront::answer(const httplib::Request& request, httplib::Response& response) {
     try {
-        if (request.path == "/" && (request.method == "GET" || request.method == "HEAD")) {
-            landing(request, response);
-            return;
-        }
+        if ((request.method == "GET" || request.method == "HEAD") && page(request, response)) return;
         const std::string method = request.method == "HEAD" ? "GET" : request.method;
         ApiRoutes::Match match = routes_.match(method, request.path);
         if (!match.route) {
