@@ -22,8 +22,8 @@ export class FollowingView {
     return h('section', { 'aria-labelledby': 'following-heading' },
       h('h2', { id: 'following-heading' }, tr('关注列表')), form,
       h('div', { class: 'bar' },
-        h('button', { type: 'button', onclick: () => this.check() }, tr('立即检查')),
-        h('button', { type: 'button', onclick: () => this.downloadNew() }, tr('下载新作品'))),
+        h('button', { type: 'button', 'data-action': 'check', onclick: () => this.check() }, tr('立即检查')),
+        h('button', { type: 'button', 'data-action': 'download-new', onclick: () => this.downloadNew() }, tr('下载新作品'))),
       this.empty, this.list);
   }
 

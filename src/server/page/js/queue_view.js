@@ -43,7 +43,7 @@ export class QueueView {
   build() {
     this.totals = h('p', { class: 'figures', 'aria-live': 'off' });
     this.bar = h('span', {});
-    this.pauseAll = h('button', { type: 'button', onclick: () => this.togglePauseAll() });
+    this.pauseAll = h('button', { type: 'button', 'data-action': 'pause-all', onclick: () => this.togglePauseAll() });
     this.selectAll = h('input', { type: 'checkbox', 'aria-label': tr('全选'), onchange: () => this.chooseAll() });
     this.chosenCount = h('span', { class: 'figures' });
     this.list = new VirtualList({
@@ -58,7 +58,7 @@ export class QueueView {
       h('div', { class: 'totals' }, this.totals),
       h('div', { class: 'bar' }, this.pauseAll,
         h('button', { type: 'button', onclick: () => this.clearFinished() }, tr('清除已完成'))),
-      h('div', { class: 'bar', role: 'toolbar', 'aria-label': tr('选中的作品') },
+      this.choiceBar = h('div', { class: 'bar', role: 'toolbar', 'aria-label': tr('选中的作品') },
         h('label', { class: 'check' }, this.selectAll), this.chosenCount,
         act('pause', tr('暂停')), act('continue', tr('继续')), act('retry', tr('重试')), act('cancel', tr('取消')),
         act('remove', tr('移除')),
@@ -125,6 +125,7 @@ export class QueueView {
     if (rowsChanged) for (const id of [...this.selected]) if (!m.items.has(id)) this.selected.delete(id);
     this.empty.classList.toggle('hidden', m.size > 0);
     this.list.box.classList.toggle('hidden', m.size === 0);
+    this.choiceBar.classList.toggle('hidden', m.size === 0);
     this.list.render(true);
     this.showTotals();
   }

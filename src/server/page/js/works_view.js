@@ -31,12 +31,14 @@ export class WorksView {
     this.heading = h('h2', { id: 'works-heading' }, tr('作品'));
     this.count = h('p', { class: 'figures', 'aria-live': 'polite' });
     this.list = h('ul', { class: 'list', 'aria-labelledby': 'works-heading' });
-    this.tools = h('div', { class: 'hidden' },
+    this.tools = h('div', { class: 'hidden sticky' },
       h('div', { class: 'bar' }, this.filter, this.sort),
       h('div', { class: 'bar' }, h('label', { class: 'check' }, this.allShown),
-        h('button', { type: 'button', class: 'primary', onclick: () => this.download(true) }, tr('下载选中')),
-        h('button', { type: 'button', onclick: () => this.download(false) }, tr('下载全部显示')),
-        h('button', { type: 'button', onclick: () => this.follow() }, tr('关注'))));
+        h('button', { type: 'button', class: 'primary', 'data-action': 'download-chosen', onclick: () => this.download(true) },
+          tr('下载选中')),
+        h('button', { type: 'button', 'data-action': 'download-shown', onclick: () => this.download(false) },
+          tr('下载全部显示')),
+        h('button', { type: 'button', 'data-action': 'follow', onclick: () => this.follow() }, tr('关注'))));
     const form = h('form', { class: 'bar', onsubmit: (event) => { event.preventDefault(); this.load(); } },
       h('label', { for: 'performer-id' }, tr('主播Lumo：')), this.idInput, this.listButton);
     return h('section', { 'aria-labelledby': 'works-heading' }, this.heading, form, this.tools, this.count, this.list);

@@ -1,0 +1,248 @@
+"""The server's web page in a real browser: headless Chromium against
+zorvan-server and the demo service, at a phone's size in Chinese and a
+desktop's in English, with screenshots kept and an accessibility check.
+
+    page_e2e_test.py BIN_DIR MEDIA_DIR SHOTS_DIR AXE_JS"""
+import json
+import os
+import sys
+import time
+import unittest
+
+from selenium.webdriver.common.by import By
+from selenium.webdriver.common.keys import Keys
+
+from page_harness import PASSWORD, Servers, all_css, browser, css, wait_for
+
+BIN_DIR, MEDIA_DIR, SHOTS_DIR, AXE_JS = sys.argv[1:5]
+del sys.argv[1:5]
+
+TABS = ['works', 'queue', 'library', 'following', 'settings']
+
+
+class PageCase(unittest.TestCase):
+    servers = None
+
+    @classmethod
+    def setUpClass(cls):
+        os.makedirs(SHOTS_DIR, exist_ok=True)
+        cls.servers = Servers(BIN_DIR, MEDIA_DIR)
+        with open(AXE_JS, encoding='utf-8') as f:
+            cls.axe = f.read()
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.servers.close()
+
+    def setUp(self):
+        self.driver = None
+
+    def tearDown(self):
+        if self.driver:
+            for entry in self.driver.get_log('browser'):
+                if entry['level'] == 'SEVERE' and '/api/' not in entry['message']:
+                    print('browser:', entry['message'])
+            self.driver.quit()
+
+    # --- helpers -----------------------------------------------------------
+
+    def open(self, width, height, language, mobile=False):
+        self.driver = browser(width, height, language, mobile)
+        return self.driver
+
+    def tab(self, name):
+        css(self.driver, f'.tabs a[data-tab="{name}"]').click()
+        wait_for(f'the {name} tab', lambda: css(self.driver, f'.tabs a[data-tab="{name}"]')
+                 .get_attribute('aria-current') == 'page')
+
+    def shot(self, name):
+        time.sleep(0.3)  # let the last transition end
+        self.driver.save_screenshot(os.path.join(SHOTS_DIR, name + '.png'))
+
+    def toast_says(self, text):
+        return wait_for(f'a message "{text}"', lambda: any(text in t.text for t in all_css(self.driver, '.toast')))
+
+    def assert_fits(self, where):
+        """No sideways scrolling, and every control a finger can hit."""
+        wide = self.driver.execute_script('return [document.documentElement.scrollWidth, window.innerWidth]')
+        self.assertLessEqual(wide[0], wide[1], f'{where}: the page scrolls sideways')
+        small = self.driver.execute_script('''
+            return [...document.querySelectorAll('button, a, select, input:not([type=checkbox]), label.check')]
+              .filter((e) => e.offsetParent !== null)
+              .map((e) => [e.outerHTML.slice(0, 80), e.getBoundingClientRect()])
+              .filter(([, r]) => r.height < 44 || r.width < 44).map(([t, r]) => `${t} ${r.width}x${r.height}`);''')
+        self.assertEqual(small, [], f'{where}: touch targets under 44 px')
+
+    def assert_accessible(self, where):
+        self.driver.execute_script(self.axe)
+        found = self.driver.execute_async_script('''
+            const done = arguments[arguments.length - 1];
+            axe.run(document, {resultTypes: ['violations']}).then((r) => done(r.violations
+              .filter((v) => v.impact === 'serious' || v.impact === 'critical')
+              .map((v) => v.id + ': ' + v.help + ' @ ' + v.nodes.slice(0, 3).map((n) => n.target.join(' ')).join(', '))),
+              (e) => done(['axe failed: ' + e]));''')
+        self.assertEqual(found, [], f'{where}: serious or critical accessibility findings')
+
+    def log_in(self, password):
+        field = wait_for('the password field', lambda: css(self.driver, '#password'))
+        field.clear()
+        field.send_keys(password, Keys.ENTER)
+
+    def list_works(self, performer, count):
+        field = wait_for('the performer field', lambda: css(self.driver, '#performer-id'))
+        field.clear()
+        field.send_keys(performer, Keys.ENTER)
+        wait_for(f'{count} works listed', lambda: len(all_css(self.driver, 'section ul.list > li')) == count)
+
+    def queue_rows(self):
+        return self.driver.execute_script(
+            "return [...document.querySelectorAll('.qrow')].map((r) => [Number(r.dataset.id), r.className,"
+            " r.querySelector('.progress > span').style.width, r.querySelector('.sub').textContent])")
+
+    def row_state(self, item_id):
+        for row_id, classes, width, text in self.queue_rows():
+            if row_id == item_id:
+                return classes, width, text
+        return None
+
+    def all_done(self, count):
+        rows = self.queue_rows()
+        return len(rows) == count and all('state-done' in c and w == '100%' for _, c, w, _ in rows)
+
+    def visit_every_tab(self, prefix):
+        for name in TABS:
+            self.tab(name)
+            time.sleep(0.5)
+            self.shot(f'{prefix}-{name}')
+            self.assert_fits(f'{prefix} {name}')
+            self.assert_accessible(f'{prefix} {name}')
+
+    # --- the journeys -------------------------------------------------------
+
+    def test_a_phone_in_chinese_from_login_to_playback_and_following(self):
+        s = self.servers
+        d = self.open(390, 844, 'zh-CN', mobile=True)
+        d.get(s.url + '/')
+        self.log_in('not-the-password')
+        wait_for('the refusal', lambda: '密码不对' in css(d, '.error-text').text)
+        self.shot('phone-zh-login')
+        self.log_in(PASSWORD)
+        wait_for('the works tab', lambda: css(d, '.tabs a[data-tab="works"]').text == '作品')
+
+        # Slow enough that a work can be paused while it runs.
+        self.tab('settings')
+        limit = wait_for('the settings', lambda: css(d, '#set-limit') if css(d, '#set-limit').get_attribute('value')
+                         else None)
+        limit.clear()
+        limit.send_keys('256')
+        css(d, '.form button[type=submit]').click()
+        self.toast_says('设置已保存')
+        self.assertEqual(s.api('GET', '/api/settings')['speedLimitKiB'], 256)
+
+        self.tab('works')
+        self.list_works('100001', 36)
+        css(d, 'input[type=search]').send_keys('礼物')
+        wait_for('the filter', lambda: len(all_css(d, 'section ul.list > li')) == 1)
+        css(d, 'input[type=search]').clear()
+        css(d, 'input[type=search]').send_keys(Keys.SPACE, Keys.BACKSPACE)
+        wait_for('the whole list again', lambda: len(all_css(d, 'section ul.list > li')) == 36)
+        for sequence in (1, 2, 3):
+            css(d, f'li[data-sequence="{sequence}"] input[type=checkbox]').click()
+        self.shot('phone-zh-works-chosen')
+        css(d, 'button[data-action="download-chosen"]').click()
+        self.toast_says('已加入 3 个作品')
+
+        queued = {item['sequence']: item['id'] for item in s.api('GET', '/api/queue')['items']}
+        self.assertEqual(sorted(queued), [1, 2, 3])
+        self.tab('queue')
+        wait_for('three rows', lambda: len(self.queue_rows()) == 3)
+        big = queued[3]  # the largest clip: still running at 256 KiB/s
+        wait_for('the big work under way', lambda: 'state-running' in self.row_state(big)[0]
+                 or 'state-waiting' in self.row_state(big)[0])
+        css(d, f'.qrow[data-id="{big}"] button[data-icon="pause"]').click()
+        wait_for('the pause shown', lambda: 'state-paused' in self.row_state(big)[0])
+        self.assertIn('已暂停', self.row_state(big)[2])
+        self.shot('phone-zh-queue-paused')
+        css(d, f'.qrow[data-id="{big}"] button[data-icon="play"]').click()
+        wait_for('the work going on', lambda: 'state-paused' not in self.row_state(big)[0])
+        s.api('PUT', '/api/settings', {'speedLimitKiB': 0})  # another client lifts the limit
+        wait_for('all three at 100 %', lambda: self.all_done(3), timeout=90)
+        self.shot('phone-zh-queue-done')
+
+        self.tab('library')
+        wait_for('three files', lambda: len(all_css(d, 'section ul.list > li')) == 3)
+        all_css(d, 'section ul.list > li button[aria-label^="播放"]')[0].click()
+        played = wait_for('the video playing', lambda: d.execute_script(
+            "const v = document.querySelector('video'); return v && v.currentTime > 0.5 ? v.currentTime : 0"),
+            timeout=20)
+        self.assertGreater(played, 0.5)
+        self.shot('phone-zh-library-playing')
+
+        self.tab('following')
+        css(d, '#follow-id').send_keys('100001', Keys.ENTER)
+        wait_for('100001 followed and checked', lambda: any(
+            '上次检查' in li.text and '从未' not in li.text for li in all_css(d, 'li[data-performer="100001"]')))
+        s.add_demo_work('100001')
+        css(d, 'button[data-action="check"]').click()
+        wait_for('one new work', lambda: '1 个新作品' in css(d, 'li[data-performer="100001"]').text, timeout=40)
+        css(d, 'button[data-action="download-new"]').click()
+        self.toast_says('已加入 1 个作品')
+        self.tab('queue')
+        wait_for('the new work downloaded', lambda: self.all_done(4), timeout=60)
+
+        self.visit_every_tab('phone-zh')
+
+    def test_b_desktop_in_english_through_the_loopback_link(self):
+        s = self.servers
+        d = self.open(1280, 800, 'en-US')
+        d.get(f'{s.url}/?token={s.token}')
+        wait_for('the English page', lambda: css(d, '.tabs a[data-tab="works"]').text == 'Works')
+        self.assertEqual(d.current_url, s.url + '/', 'the token stays out of the address bar')
+        load = d.execute_script('''
+            const nav = performance.getEntriesByType('navigation')[0];
+            const files = performance.getEntriesByType('resource').filter((r) => !r.name.includes('/api/'));
+            return {bytes: nav.transferSize + files.reduce((n, r) => n + r.transferSize, 0),
+                    body: nav.decodedBodySize + files.reduce((n, r) => n + r.decodedBodySize, 0),
+                    files: files.length + 1, ms: nav.loadEventEnd - nav.startTime};''')
+        print(f"first load: {load['bytes'] / 1024:.1f} KB over the wire ({load['body'] / 1024:.1f} KB of files, "
+              f"{load['files']} files) in {load['ms']:.0f} ms", file=sys.stderr)
+        self.assertLess(load['bytes'], 150 * 1024, 'the first load is over 150 KB')
+
+        self.list_works('100001', 37 if s.api('GET', '/api/following')['following'] else 36)
+        self.visit_every_tab('desktop-en')
+        self.tab('library')
+        wait_for('the files in English', lambda: 'files' in css(d, 'section p.figures').text)
+
+        d.find_element(By.XPATH, "//header//button[text()='中文']").click()
+        wait_for('the page in Chinese', lambda: css(d, '.tabs a[data-tab="works"]').text == '作品')
+        self.assertEqual(d.execute_script('return document.documentElement.lang'), 'zh-CN')
+        self.shot('desktop-zh-library')
+        d.refresh()
+        wait_for('the choice kept', lambda: css(d, '.tabs a[data-tab="works"]').text == '作品')
+
+    def test_c_lost_server_is_shown_and_taken_up_again(self):
+        own = Servers(BIN_DIR, MEDIA_DIR)
+        try:
+            d = self.open(1280, 800, 'zh-CN')
+            d.get(own.url + '/')
+            self.log_in(PASSWORD)
+            wait_for('the stream live', lambda: 'live' in css(d, '.link-state').get_attribute('class'))
+            port = own.url.rsplit(':', 1)[1]
+            own.stop_server()
+            wait_for('the loss shown', lambda: '连接已断开' in css(d, '.link-state').text)
+            self.shot('desktop-zh-connection-lost')
+            own.start_server(port)
+            # Its sessions went with it: the page says so and asks again.
+            wait_for('the login asked again', lambda: css(d, '#password'), timeout=30)
+            self.log_in(PASSWORD)
+            wait_for('the stream live again', lambda: 'live' in css(d, '.link-state').get_attribute('class'))
+            self.tab('queue')
+            own.api('POST', '/api/queue/pause-all')
+            wait_for('the new server\'s events shown',
+                     lambda: css(d, 'button[data-action="pause-all"]').text == '全部继续')
+        finally:
+            own.close()
+
+
+if __name__ == '__main__':
+    unittest.main(verbosity=2)
