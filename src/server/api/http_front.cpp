@@ -1,5 +1,6 @@
 #include "server/api/http_front.h"
 
+#include "server/api/body_encoding.h"
 #include "server/api/door.h"
 
 #include "download_policy/failure_report.h"
@@ -93,6 +94,11 @@ std::string HttpFront::allowedMethods(const std::string& path) const {
 }
 
 void HttpFront::answer(const httplib::Request& request, httplib::Response& response) {
+    route(request, response);
+    sendBody(request, response);
+}
+
+void HttpFront::route(const httplib::Request& request, httplib::Response& response) {
     try {
         if ((request.method == "GET" || request.method == "HEAD") && page(request, response)) return;
         const std::string method = request.method == "HEAD" ? "GET" : request.method;

@@ -32,6 +32,7 @@ public:
 
 private:
     void answer(const httplib::Request& request, httplib::Response& response);
+    void route(const httplib::Request& request, httplib::Response& response);
     // True when the request was for the web page (answered, or refused by a throw).
     bool page(const httplib::Request& request, httplib::Response& response);
     // "GET, DELETE": what a path takes, for a 405's Allow header.
