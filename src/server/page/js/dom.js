@@ -27,6 +27,7 @@ const iconPaths = {
   top: 'M5 3h14v2H5zM12 7l7 7h-4v7H9v-7H5z',
   bottom: 'M5 19h14v2H5zM12 17l-7-7h4V3h6v7h4z',
   remove: 'M6 7h12l-1 14H7zM9 3h6l1 2h4v2H4V5h4z',
+  clear: 'M12 2a10 10 0 1 0 0 20 10 10 0 0 0 0-20zM7 11h10v2H7z',
 };
 
 // A button that shows an icon and names itself for screen readers.

@@ -50,8 +50,10 @@ export class QueueView {
       rowHeight, label: tr('下载列表'), count: () => this.model.size,
       makeRow: () => this.makeRow(), fillRow: (element, index) => this.fillRow(element, index),
     });
-    const act = (action, label) => h('button', { type: 'button', onclick: () => this.actOnChosen(action) }, label);
-    const move = (icon, label, where) => iconButton(icon, label, () => this.moveChosen(where));
+    this.choiceButtons = [];
+    const act = (action, label) => this.choiceButton(
+      h('button', { type: 'button', 'data-action': action, onclick: () => this.actOnChosen(action) }, label));
+    const move = (icon, label, where) => this.choiceButton(iconButton(icon, label, () => this.moveChosen(where)));
     this.empty = h('p', { class: 'empty' }, tr('下载列表是空的：在“作品”中选择要下载的作品。'));
     return h('section', { 'aria-labelledby': 'queue-heading' },
       h('h2', { id: 'queue-heading' }, tr('下载列表')),
@@ -64,6 +66,13 @@ export class QueueView {
         act('remove', tr('移除')),
         move('top', tr('移到顶部'), 'top'), move('bottom', tr('移到底部'), 'bottom')),
       this.empty, this.list.box);
+  }
+
+  // A button that acts on the chosen works: usable only when some are.
+  choiceButton(button) {
+    button.disabled = true;
+    this.choiceButtons.push(button);
+    return button;
   }
 
   makeRow() {
@@ -101,7 +110,7 @@ export class QueueView {
     p.figures.textContent = figuresText(item);
     this.setButton(p.first, ...this.firstOf(item));
     const settled = item.state === 'done' || item.state === 'skipped';
-    this.setButton(p.second, settled ? 'remove' : 'cancel', settled ? tr('移除') : tr('取消'));
+    this.setButton(p.second, settled ? 'clear' : 'cancel', settled ? tr('移除') : tr('取消'));
   }
 
   firstOf(item) {
@@ -143,6 +152,7 @@ export class QueueView {
     this.totals.textContent = text;
     this.pauseAll.textContent = this.model.paused ? tr('全部继续') : tr('全部暂停');
     this.chosenCount.textContent = this.selected.size ? tr('已选 %1 个', this.selected.size) : '';
+    for (const button of this.choiceButtons) button.disabled = this.selected.size === 0;
     this.selectAll.checked = this.selected.size > 0 && this.selected.size === this.model.size;
   }
 
