@@ -12,7 +12,7 @@ import unittest
 from selenium.webdriver.common.by import By
 from selenium.webdriver.common.keys import Keys
 
-from page_harness import PASSWORD, Servers, all_css, browser, css, wait_for
+from page_harness import PASSWORD, Relay, Servers, all_css, browser, css, wait_for
 
 BIN_DIR, MEDIA_DIR, SHOTS_DIR, AXE_JS = sys.argv[1:5]
 del sys.argv[1:5]
@@ -51,7 +51,7 @@ class PageCase(unittest.TestCase):
         return self.driver
 
     def tab(self, name):
-        css(self.driver, f'.tabs a[data-tab="{name}"]').click()
+        wait_for(f'the tab {name}', lambda: css(self.driver, f'.tabs a[data-tab="{name}"]')).click()
         wait_for(f'the {name} tab', lambda: css(self.driver, f'.tabs a[data-tab="{name}"]')
                  .get_attribute('aria-current') == 'page')
 
@@ -190,6 +190,15 @@ class PageCase(unittest.TestCase):
         self.tab('queue')
         wait_for('the new work downloaded', lambda: self.all_done(4), timeout=60)
 
+        # A work the service refuses: its failure in the page's language.
+        missing = s.api('POST', '/api/queue', {'works': [
+            {'performer': '100001', 'sequence': 99, 'song': '不存在的作品', 'address': s.service + '/no/such.mp4'}]})
+        failed = missing['ids'][0]
+        text = wait_for('the refusal shown', lambda: (self.row_state(failed) or ('', '', ''))[2]
+                        if 'state-failed' in (self.row_state(failed) or ('',))[0] else None)
+        self.assertTrue(text.startswith('失败：'), text)
+        self.assertNotRegex(text, '[A-Za-z]{4}', 'the cause is in English on a Chinese page')
+
         self.visit_every_tab('phone-zh')
 
     def test_b_desktop_in_english_through_the_loopback_link(self):
@@ -208,6 +217,11 @@ class PageCase(unittest.TestCase):
               f"{load['files']} files) in {load['ms']:.0f} ms", file=sys.stderr)
         self.assertLess(load['bytes'], 150 * 1024, 'the first load is over 150 KB')
 
+        self.tab('queue')
+        refused = [row for row in wait_for('the queue', self.queue_rows) if 'state-failed' in row[1]]
+        if refused:  # left by the phone's journey
+            self.assertRegex(refused[0][3], r'^Failed: [a-z]')
+        self.tab('works')
         self.list_works('100001', 37 if s.api('GET', '/api/following')['following'] else 36)
         self.visit_every_tab('desktop-en')
         self.tab('library')
@@ -220,27 +234,34 @@ class PageCase(unittest.TestCase):
         d.refresh()
         wait_for('the choice kept', lambda: css(d, '.tabs a[data-tab="works"]').text == '作品')
 
-    def test_c_lost_server_is_shown_and_taken_up_again(self):
+    def test_c_a_lost_link_is_shown_and_taken_up_again(self):
         own = Servers(BIN_DIR, MEDIA_DIR)
+        port = own.url.rsplit(':', 1)[1]
+        relay = Relay(int(port))
         try:
             d = self.open(1280, 800, 'zh-CN')
-            d.get(own.url + '/')
+            d.get(f'http://127.0.0.1:{relay.port}/')
             self.log_in(PASSWORD)
-            wait_for('the stream live', lambda: 'live' in css(d, '.link-state').get_attribute('class'))
-            port = own.url.rsplit(':', 1)[1]
-            own.stop_server()
+            self.tab('queue')
+            live = lambda: 'live' in css(d, '.link-state').get_attribute('class')  # noqa: E731
+            wait_for('the stream live', live)
+            relay.cut()
             wait_for('the loss shown', lambda: '连接已断开' in css(d, '.link-state').text)
             self.shot('desktop-zh-connection-lost')
+            own.api('POST', '/api/queue/pause-all')  # a change the page misses while cut off
+            relay.mend()
+            wait_for('the stream live again by itself', live, timeout=20)
+            wait_for('the change made meanwhile shown',
+                     lambda: css(d, 'button[data-action="pause-all"]').text == '全部继续')
+
+            # A restarted server knows no session: the page asks again.
+            own.stop_server()
             own.start_server(port)
-            # Its sessions went with it: the page says so and asks again.
             wait_for('the login asked again', lambda: css(d, '#password'), timeout=30)
             self.log_in(PASSWORD)
-            wait_for('the stream live again', lambda: 'live' in css(d, '.link-state').get_attribute('class'))
-            self.tab('queue')
-            own.api('POST', '/api/queue/pause-all')
-            wait_for('the new server\'s events shown',
-                     lambda: css(d, 'button[data-action="pause-all"]').text == '全部继续')
+            wait_for('the stream live after logging in again', live)
         finally:
+            relay.close()
             own.close()
 
 

@@ -6,8 +6,10 @@ import json
 import os
 import re
 import shutil
+import socket
 import subprocess
 import tempfile
+import threading
 import time
 import urllib.request
 
@@ -115,6 +117,74 @@ class Servers:
         _stop(self.server)
         _stop(self.demo)
         shutil.rmtree(self.home, ignore_errors=True)
+
+
+class Relay:
+    """A loopback link in front of a server that can be cut (every connection
+    dropped, new ones closed at once) and mended, as a phone's Wi-Fi is."""
+
+    def __init__(self, target_port):
+        self.target_port = target_port
+        self.listener = socket.create_server(('127.0.0.1', 0))
+        self.port = self.listener.getsockname()[1]
+        self.cut_now = False
+        self.open_sockets = []
+        self.lock = threading.Lock()
+        threading.Thread(target=self._accept, daemon=True).start()
+
+    def _accept(self):
+        while True:
+            try:
+                client, _ = self.listener.accept()
+            except OSError:
+                return
+            if self.cut_now:
+                client.close()
+                continue
+            try:
+                server = socket.create_connection(('127.0.0.1', self.target_port), timeout=5)
+            except OSError:
+                client.close()
+                continue
+            server.settimeout(None)
+            with self.lock:
+                self.open_sockets += [client, server]
+            for source, sink in ((client, server), (server, client)):
+                threading.Thread(target=self._pump, args=(source, sink), daemon=True).start()
+
+    @staticmethod
+    def _pump(source, sink):
+        try:
+            while True:
+                data = source.recv(65536)
+                if not data:
+                    break
+                sink.sendall(data)
+        except OSError:
+            pass
+        for s in (source, sink):
+            try:
+                s.shutdown(socket.SHUT_RDWR)
+            except OSError:
+                pass
+
+    def cut(self):
+        self.cut_now = True
+        with self.lock:
+            for s in self.open_sockets:
+                try:
+                    s.shutdown(socket.SHUT_RDWR)
+                except OSError:
+                    pass
+                s.close()
+            self.open_sockets = []
+
+    def mend(self):
+        self.cut_now = False
+
+    def close(self):
+        self.cut()
+        self.listener.close()
 
 
 def browser(width, height, language, mobile=False):

@@ -1,6 +1,7 @@
 #include "server/service/queue_json.h"
 
 #include "download_policy/failure_report.h"
+#include "queue/failure_text.h"
 
 namespace zorvan {
 
@@ -50,7 +51,9 @@ json itemJson(const QueueItem& item) {
     j["path"] = item.savedPath.empty() ? item.work.path : item.savedPath;
     j["pausedByQueue"] = item.pausedByQueue;
     j["heldElsewhere"] = item.heldElsewhere;  // the window (or another server) fetches it now
-    j["failure"] = item.state == ItemState::Failed ? json(failureWords(item)) : json(nullptr);
+    const bool failed = item.state == ItemState::Failed;
+    j["failure"] = failed ? json(failureWords(item)) : json(nullptr);
+    j["failureChinese"] = failed ? json(failureCause(item)) : json(nullptr);  // as the window words it
     return j;
 }
 

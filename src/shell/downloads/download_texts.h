@@ -2,6 +2,7 @@
 
 #include "download/failure_cause.h"
 #include "download/task_param.h"
+#include "queue/failure_text.h"
 #include "queue/queue_item.h"
 
 #include <cstdint>
@@ -17,13 +18,5 @@ std::string sizeText(std::int64_t bytes);
 // the user chose not to download it again, else what failed, and whether
 // its part file was kept to be continued.
 std::string endMessage(TaskOutcome outcome, bool partKept = false);
-
-// Why a queued work failed, in the window's Chinese (UTF-8): what its row
-// shows after "失败：", the engine's latest trouble in brackets.
-std::string failureCause(const QueueItem& item);
-
-// Why the queue paused itself: the disk's trouble with a folder, or else
-// the server that could not be reached.
-std::string queuePauseText(const FailureCause& diskCause);
 
 }  // namespace zorvan

@@ -3,7 +3,7 @@
 import { api } from './api.js';
 import { ask, h, iconButton, say, sayFailure } from './dom.js';
 import { percentOf, sizeText, speedText, timeLeftText } from './format.js';
-import { tr } from './i18n.js';
+import { currentLanguage, tr } from './i18n.js';
 import { VirtualList } from './virtual_list.js';
 
 const rowHeight = 76;
@@ -13,7 +13,8 @@ export function stateText(item) {
     case 'waiting': return item.heldElsewhere ? tr('由另一个程序下载中') : tr('等待');
     case 'running': return item.retrying > 0 ? tr('下载中（正在重试 %1）', item.retrying) : tr('下载中');
     case 'paused': return tr('已暂停');
-    case 'failed': return tr('失败：') + (item.failure || '');
+    case 'failed':
+      return tr('失败：') + ((currentLanguage() === 'zh' && item.failureChinese) || item.failure || '');
     case 'done': return tr('完毕');
     case 'skipped': return tr('已存在，未下载');
     default: return item.state;
