@@ -120,25 +120,37 @@ class PageCase(unittest.TestCase):
     # --- the journeys -------------------------------------------------------
 
     def test_a_phone_in_chinese_from_login_to_playback_and_following(self):
-        s = self.servers
         d = self.open(390, 844, 'zh-CN', mobile=True)
-        d.get(s.url + '/')
+        d.get(self.servers.url + '/')
         self.log_in('not-the-password')
         wait_for('the refusal', lambda: '密码不对' in css(d, '.error-text').text)
         self.shot('phone-zh-login')
         self.log_in(PASSWORD)
         wait_for('the works tab', lambda: css(d, '.tabs a[data-tab="works"]').text == '作品')
+        self.limit_speed_in_settings(256)  # slow enough that a work can be paused while it runs
+        self.choose_and_queue_three()
+        self.pause_and_continue_the_biggest()
+        self.servers.api('PUT', '/api/settings', {'speedLimitKiB': 0})  # another client lifts the limit
+        wait_for('all three at 100 %', lambda: self.all_done(3), timeout=90)
+        self.shot('phone-zh-queue-done')
+        self.play_the_newest()
+        self.follow_and_download_a_new_work()
+        self.see_a_refusal_in_chinese()
+        self.visit_every_tab('phone-zh')
 
-        # Slow enough that a work can be paused while it runs.
+    def limit_speed_in_settings(self, kib):
+        d = self.driver
         self.tab('settings')
         limit = wait_for('the settings', lambda: css(d, '#set-limit') if css(d, '#set-limit').get_attribute('value')
                          else None)
         limit.clear()
-        limit.send_keys('256')
+        limit.send_keys(str(kib))
         css(d, '.form button[type=submit]').click()
         self.toast_says('设置已保存')
-        self.assertEqual(s.api('GET', '/api/settings')['speedLimitKiB'], 256)
+        self.assertEqual(self.servers.api('GET', '/api/settings')['speedLimitKiB'], kib)
 
+    def choose_and_queue_three(self):
+        d = self.driver
         self.tab('works')
         self.list_works('100001', 36)
         css(d, 'input[type=search]').send_keys('礼物')
@@ -152,7 +164,9 @@ class PageCase(unittest.TestCase):
         css(d, 'button[data-action="download-chosen"]').click()
         self.toast_says('已加入 3 个作品')
 
-        queued = {item['sequence']: item['id'] for item in s.api('GET', '/api/queue')['items']}
+    def pause_and_continue_the_biggest(self):
+        d = self.driver
+        queued = {item['sequence']: item['id'] for item in self.servers.api('GET', '/api/queue')['items']}
         self.assertEqual(sorted(queued), [1, 2, 3])
         self.tab('queue')
         wait_for('three rows', lambda: len(self.queue_rows()) == 3)
@@ -165,10 +179,9 @@ class PageCase(unittest.TestCase):
         self.shot('phone-zh-queue-paused')
         css(d, f'.qrow[data-id="{big}"] button[data-icon="play"]').click()
         wait_for('the work going on', lambda: 'state-paused' not in self.row_state(big)[0])
-        s.api('PUT', '/api/settings', {'speedLimitKiB': 0})  # another client lifts the limit
-        wait_for('all three at 100 %', lambda: self.all_done(3), timeout=90)
-        self.shot('phone-zh-queue-done')
 
+    def play_the_newest(self):
+        d = self.driver
         self.tab('library')
         wait_for('three files', lambda: len(all_css(d, 'section ul.list > li')) == 3)
         all_css(d, 'section ul.list > li button[aria-label^="播放"]')[0].click()
@@ -178,11 +191,13 @@ class PageCase(unittest.TestCase):
         self.assertGreater(played, 0.5)
         self.shot('phone-zh-library-playing')
 
+    def follow_and_download_a_new_work(self):
+        d = self.driver
         self.tab('following')
         css(d, '#follow-id').send_keys('100001', Keys.ENTER)
         wait_for('100001 followed and checked', lambda: any(
             '上次检查' in li.text and '从未' not in li.text for li in all_css(d, 'li[data-performer="100001"]')))
-        s.add_demo_work('100001')
+        self.servers.add_demo_work('100001')
         css(d, 'button[data-action="check"]').click()
         wait_for('one new work', lambda: '1 个新作品' in css(d, 'li[data-performer="100001"]').text, timeout=40)
         css(d, 'button[data-action="download-new"]').click()
@@ -190,7 +205,8 @@ class PageCase(unittest.TestCase):
         self.tab('queue')
         wait_for('the new work downloaded', lambda: self.all_done(4), timeout=60)
 
-        # A work the service refuses: its failure in the page's language.
+    def see_a_refusal_in_chinese(self):
+        s = self.servers
         missing = s.api('POST', '/api/queue', {'works': [
             {'performer': '100001', 'sequence': 99, 'song': '不存在的作品', 'address': s.service + '/no/such.mp4'}]})
         failed = missing['ids'][0]
@@ -198,8 +214,6 @@ class PageCase(unittest.TestCase):
                         if 'state-failed' in (self.row_state(failed) or ('',))[0] else None)
         self.assertTrue(text.startswith('失败：'), text)
         self.assertNotRegex(text, '[A-Za-z]{4}', 'the cause is in English on a Chinese page')
-
-        self.visit_every_tab('phone-zh')
 
     def test_b_desktop_in_english_through_the_loopback_link(self):
         s = self.servers

@@ -43,6 +43,7 @@ def _start(argv, address_pattern, env=None):
     """Starts a program that prints its address; returns (process, address)."""
     log = tempfile.TemporaryFile(mode='w+')
     process = subprocess.Popen(argv, stdout=log, stderr=subprocess.STDOUT, env=env)
+    process.log = log
     end = time.monotonic() + 20
     while time.monotonic() < end:
         log.seek(0)
@@ -56,10 +57,12 @@ def _start(argv, address_pattern, env=None):
     text = log.read()
     process.kill()
     process.wait(10)
+    log.close()
     raise RuntimeError(f'{argv[0]} did not start:\n{text}')
 
 
 def _stop(process):
+    """Stops it by its process id; returns its exit code and what it printed."""
     if process.poll() is None:
         process.terminate()
         try:
@@ -67,6 +70,10 @@ def _stop(process):
         except subprocess.TimeoutExpired:
             process.kill()
             process.wait(10)
+    process.log.seek(0)
+    text = process.log.read()
+    process.log.close()
+    return process.returncode, text
 
 
 class Servers:
@@ -98,7 +105,10 @@ class Servers:
             r'listening on (http://127\.0\.0\.1:\d+)', self.env)
 
     def stop_server(self):
-        _stop(self.server)
+        """Stops the server, which must end cleanly (a sanitizer's finding does not)."""
+        code, text = _stop(self.server)
+        if code != 0:
+            raise AssertionError(f'zorvan-server ended with {code}:\n{text[-4000:]}')
 
     def api(self, method, path, body=None):
         """The server's API with the access token, as a script would use it."""
@@ -114,9 +124,12 @@ class Servers:
             return answer.read()
 
     def close(self):
-        _stop(self.server)
-        _stop(self.demo)
-        shutil.rmtree(self.home, ignore_errors=True)
+        try:
+            if self.server.poll() is None or not self.server.log.closed:
+                self.stop_server()
+        finally:
+            _stop(self.demo)
+            shutil.rmtree(self.home, ignore_errors=True)
 
 
 class Relay:
