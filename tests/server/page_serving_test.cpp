@@ -46,6 +46,14 @@ TEST(PageServingTest, EveryFileTheIndexAndTheScriptsNameIsBuiltIn) {
     const std::regex link(R"re((?:href|src)="/page/([^"]+)")re");
     const std::string html(index->body);
     for (std::sregex_iterator it(html.begin(), html.end(), link), end; it != end; ++it) named.insert((*it)[1]);
+    // Each module is asked for at once: a new one left out would load only
+    // after the module importing it, one round trip later.
+    for (const PageSource& source : pageSources()) {
+        const std::string name = source.name;
+        if (!name.ends_with(".js")) continue;
+        EXPECT_NE(html.find("<link rel=\"modulepreload\" href=\"/page/" + name + "\">"), std::string::npos)
+            << name << " is not preloaded by index.html";
+    }
     const std::regex import(R"re(from '\./([a-z_]+\.js)')re");
     std::set<std::string> etags;
     for (const PageSource& source : pageSources()) {
