@@ -38,9 +38,11 @@ HttpFront::HttpFront(ServerParts& parts, const std::string& certFile, const std:
                         &httplib::Server::Delete, &httplib::Server::Patch, &httplib::Server::Options})
         (server_.get()->*method)(".*", answer);
     // What the library refuses by itself (a body too large, a broken
-    // request) is said as JSON too.
+    // request) is said as JSON too; an answer of ours keeps its own cause
+    // (its body is already a stream by then, see sendBody).
     server_->set_error_handler([](const httplib::Request&, httplib::Response& response) {
-        if (response.body.empty()) writeError(response, response.status, statusText(response.status));
+        if (response.body.empty() && !response.content_provider_)
+            writeError(response, response.status, statusText(response.status));
     });
 }
 
