@@ -152,6 +152,8 @@ class PageCase(unittest.TestCase):
     def choose_and_queue_three(self):
         d = self.driver
         self.tab('works')
+        css(d, '#performer-id').send_keys('999999', Keys.ENTER)
+        self.toast_says('没有找到作品')
         self.list_works('100001', 36)
         css(d, 'input[type=search]').send_keys('礼物')
         wait_for('the filter', lambda: len(all_css(d, 'section ul.list > li')) == 1)

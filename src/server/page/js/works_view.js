@@ -2,7 +2,7 @@
 // queued; filtered, sorted, chosen and queued from here.
 import { api } from './api.js';
 import { h, say, sayFailure } from './dom.js';
-import { tr } from './i18n.js';
+import { currentLanguage, tr } from './i18n.js';
 
 const lastIdKey = 'zorvan.performer';
 
@@ -64,7 +64,10 @@ export class WorksView {
       this.show();
     } catch (failure) {
       this.count.textContent = '';
-      sayFailure(failure.status === 404 ? tr('没有找到作品') + ': ' : tr('获取信息出错！请重试') + ': ', failure);
+      // The window's own words; the server's cause is English, so it is
+      // added only to the English page.
+      const words = failure.status === 404 ? tr('没有找到作品') : tr('获取信息出错！请重试');
+      say(currentLanguage() === 'en' && failure.cause ? `${words}: ${failure.cause}` : words, 'error');
     } finally {
       this.listButton.disabled = false;
     }
