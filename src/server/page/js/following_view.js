@@ -54,10 +54,10 @@ export class FollowingView {
       text.append(h('ul', { class: 'sub new-works' }, works.length
         ? works.map((w) => h('li', {}, `${w.sequence}. ${w.song}`)) : h('li', {}, tr('没有新作品'))));
     }
-    return h('li', { 'data-performer': p.performer, class: 'following' }, text,
+    return h('li', { 'data-performer': p.performer, class: 'following' }, text, h('div', { class: 'row-actions' },
       h('button', { type: 'button', 'aria-expanded': String(open), onclick: () => this.toggle(p.performer) },
         tr('新作品')),
-      h('button', { type: 'button', class: 'danger', onclick: () => this.unfollow(p.performer) }, tr('取消关注')));
+      h('button', { type: 'button', class: 'danger', onclick: () => this.unfollow(p.performer) }, tr('取消关注'))));
   }
 
   async newWorks(performer) {
