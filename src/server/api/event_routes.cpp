@@ -36,13 +36,17 @@ bool writeEvents(StreamReader& reader, httplib::DataSink& sink) {
     // A short wait: a client that went away is noticed at the next write,
     // and its stream's place freed, within seconds.
     const EventLog::Batch batch = log.read(reader.after, reader.progressSeen, std::chrono::seconds(2));
-    if (batch.closed || reader.parts->stopping) return false;
     // Changes it has not seen are gone: it reads the whole state again.
     if (batch.missed) text += "id: " + std::to_string(log.last()) + "\nevent: resync\ndata: {}\n\n";
     else
         for (const ServerEvent& event : batch.events) text += eventText(event);
     if (!batch.events.empty()) reader.after = batch.events.back().id;
     if (batch.missed) reader.after = log.last();
+    // The last changes before the server stops still reach the client.
+    if (batch.closed || reader.parts->stopping) {
+        if (!batch.events.empty()) sink.write(text.data(), text.size());
+        return false;
+    }
     if (text.empty()) text = ": still here\n\n";
     return sink.write(text.data(), text.size());
 }
