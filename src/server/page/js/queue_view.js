@@ -38,7 +38,23 @@ export class QueueView {
     this.model = model;
     this.selected = new Set();
     this.element = this.build();
-    model.subscribe((what) => this.refresh(what === 'all'));
+    this.rowsChanged = false;
+    this.drawPending = false;
+    model.subscribe((what) => this.refreshSoon(what === 'all'));
+  }
+
+  // Events come many to a frame (10,000 when as many works are queued):
+  // the list is drawn once per frame, and only while it is in the page.
+  refreshSoon(rowsChanged) {
+    this.rowsChanged ||= rowsChanged;
+    if (this.drawPending || !this.element.isConnected) return;
+    this.drawPending = true;
+    requestAnimationFrame(() => {
+      this.drawPending = false;
+      const changed = this.rowsChanged;
+      this.rowsChanged = false;
+      if (this.element.isConnected) this.refresh(changed);
+    });
   }
 
   build() {
@@ -223,5 +239,8 @@ export class QueueView {
     await this.run(() => api('POST', path));
   }
 
-  shown() { this.list.render(true); }
+  shown() {
+    this.refresh(true);
+    this.rowsChanged = false;
+  }
 }
