@@ -1,9 +1,12 @@
 #include "cli/cli_options.h"
 
+#include "cli/option_scanner.h"
 #include "web/proxy_choice.h"
 #include "web/service_address.h"
 
 #include <algorithm>
+#include <cctype>
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <functional>
@@ -26,10 +29,16 @@ const char* const networkUsage =
     "  --retry-wait S seconds between attempts (default 5)\n"
     "  --timeout S    seconds to connect, and of silence on a connection (default 20;\n"
     "                 works: 30 to connect, 60 of silence)\n"
+    "  -H, --header 'NAME: VALUE'  send this header line (repeatable); it replaces\n"
+    "                 the program's line of that name\n"
+    "  -A, --user-agent TEXT, --referer URL, -b, --cookie 'K=V; K2=V2'\n"
+    "                 the User-Agent, Referer and Cookie lines\n"
     "output:\n"
-    "  -q, --quiet    say nothing but failures\n"
+    "  -q, --quiet, -s, --silent  say nothing but failures\n"
     "  --progress=bar|line|none  redrawn in place (the default on a terminal), a\n"
-    "                 plain line a second (the default elsewhere), or none\n";
+    "                 plain line every 10 s (the default elsewhere), or none\n"
+    "  --config FILE  read options from FILE instead of ~/.config/zorvan/cli.conf\n"
+    "                 (one 'option = value' a line); --no-config reads none\n";
 
 const char* const exitCodes =
     "exit codes: 0 done; 1 some works failed (get-all); 2 usage; 3 the host cannot be\n"
@@ -44,20 +53,29 @@ const char* const selectionUsage =
     "  --max N        at most N works\n";
 
 const char* const getUsage =
-    "usage: zorvan-cli get URL [-o PATH] [-n CONNECTIONS] [--limit RATE] [options]\n"
-    "  -o PATH        where to save (into a folder, with or without a trailing /,\n"
-    "                 under the name the server or the address gives; - is standard\n"
-    "                 output, over one connection); default: the file name from the\n"
-    "                 address, in the current folder\n"
-    "  -n N           connections (default 5)\n"
-    "  --limit RATE   bytes per second for the whole download, with K, M or G\n"
-    "                 (default unlimited)\n"
+    "usage: zorvan-cli get URL... [-o PATH] [-n CONNECTIONS] [--limit RATE] [options]\n"
+    "       zorvan-cli get -i FILE [-d DIR] [-j PARALLEL] [--json] [options]\n"
+    "  -o, --output PATH  where to save one address (into a folder, with or without\n"
+    "                 a trailing /, under the name the server or the address gives;\n"
+    "                 - is standard output, over one connection); default: the file\n"
+    "                 name from the address, in the current folder\n"
+    "  -d, --output-dir DIR  the folder for every file (default: the current one)\n"
+    "  -i, --input-file FILE  more addresses, one a line (- for standard input);\n"
+    "                 # starts a comment, an indented 'out=NAME' line names the\n"
+    "                 file of the address above it\n"
+    "  -j, --jobs N   downloads at once (default 1)\n"
+    "  -n, --connections N  connections per download (default 5)\n"
+    "  --limit, --limit-rate RATE  bytes per second for the whole run, with K, M\n"
+    "                 or G (default unlimited)\n"
+    "  --json         one JSON object per address as it ends (address, path, bytes,\n"
+    "                 seconds, state, cause, exitCode), then a summary object, on\n"
+    "                 standard output\n"
     "  --on-exists    when the file exists: save as name(1).ext... (rename, default)\n"
     "                 or skip it when its bytes are the server's file, whole\n"
     "                 (skip; checked against the server: a shorter one that is its\n"
     "                 start is completed, anything else is left alone and the\n"
     "                 download saved as name(1).ext)\n"
-    "  -v             print the engine's log\n"
+    "  -v, --verbose  print the engine's log\n"
     "  --no-fsync     name the file without waiting for the disk\n"
     "  --no-splice    pass every body through the program's buffer, as over TLS,\n"
     "                 instead of moving plain ones into the file inside the kernel\n"
@@ -66,6 +84,7 @@ const char* const getUsage =
     "  --no-continue  start over instead of taking up PATH.part, which a stopped\n"
     "                 or failed run leaves (taking it up is the default; -c and\n"
     "                 --continue say so too)\n"
+    "  the exit code of several downloads is the worst of theirs\n"
     "  --checkpoint MS how often PATH.part.state records what is on the disk:\n"
     "                 at most what a killed run fetches again (default 1000)\n";
 
@@ -79,40 +98,47 @@ const char* const worksUsage =
 const char* const getAllUsage =
     "usage: zorvan-cli get-all ID [--service URL] [-o DIR] [-n CONNECTIONS] [-j PARALLEL]\n"
     "                      [--limit RATE] [--on-exists rename|skip] [--no-continue]\n"
-    "                      [--no-fsync] [--dry-run] [options]\n"
+    "                      [--no-fsync] [--dry-run] [--json] [options]\n"
     "  downloads every work of a performer into DIR, named as the window names\n"
     "  them; DIR keeps an archive (zorvan-archive.txt) of the completed works,\n"
-    "  so running it again fetches only what is new\n"
+    "  so running it again fetches only what is new\n";
+
+// What get-all and sync take alike.
+const char* const fetchUsage =
     "  --service URL  the video service's web host (default: $ZORVAN_SERVICE,\n"
     "                 else the build's default)\n"
-    "  -o DIR         the folder (default: video/ in the program's folder, or\n"
-    "                 ~/Videos/Zorvan when the program cannot write there)\n"
-    "  -n N           connections per download (default 5)\n"
-    "  -j N           downloads at once (default 1)\n"
-    "  --limit RATE   bytes per second for the whole run, with K, M or G (default\n"
-    "                 unlimited)\n"
+    "  -o, -d, --output, --output-dir DIR  the folder (default: video/ in the\n"
+    "                 program's folder, or ~/Videos/Zorvan when the program cannot\n"
+    "                 write there)\n"
+    "  -n, --connections N  connections per download (default 5)\n"
+    "  -j, --jobs N   downloads at once (default 1)\n"
+    "  --limit, --limit-rate RATE  bytes per second for the whole run, with K, M\n"
+    "                 or G (default unlimited)\n"
     "  --on-exists    a file that is there but not known as this work (archive,\n"
     "                 library): checked against the server, skipped when it is this\n"
     "                 work whole, completed when it is its start, else left alone\n"
     "                 and the work saved as name(1).mp4 (skip, default); or always\n"
     "                 saved as name(1).mp4 (rename)\n"
-    "  --no-continue  start unfinished works over instead of taking up their\n"
-    "                 .part files (taking them up is the default)\n"
+    "  -c, --continue, --no-continue  take up the .part files of unfinished works\n"
+    "                 (the default), or start them over\n"
     "  --no-fsync     name and archive each file without waiting for the disk\n"
     "                 (a power cut may then lose works the archive names)\n"
     "  --dry-run      list what would be fetched and why the others are not;\n"
-    "                 fetch nothing\n";
+    "                 fetch nothing\n"
+    "  --json         one JSON object per work as it ends (or, with --dry-run, per\n"
+    "                 work that would be fetched), then a summary, on standard output\n";
 
 const char* const followUsage =
     "usage: zorvan-cli follow ID...     follow performers: sync checks them\n"
     "       zorvan-cli unfollow ID...   stop following them (their files stay)\n"
     "       zorvan-cli following [--json]\n"
     "  the followed performers, with the works seen of each and the last check;\n"
-    "  kept in the library database ($XDG_DATA_HOME/zorvan/library.db)\n";
+    "  kept in the library database ($XDG_DATA_HOME/zorvan/library.db)\n"
+    "  --config FILE, --no-config  the config file to read, or none\n";
 
 const char* const syncUsage =
     "usage: zorvan-cli sync [--service URL] [-o DIR] [-n CONNECTIONS] [-j PARALLEL]\n"
-    "                   [--limit RATE] [--dry-run] [options]\n"
+    "                   [--limit RATE] [--dry-run] [--json] [options]\n"
     "  checks every followed performer, one after another, records the works\n"
     "  seen (and those no longer listed), and downloads what is new into DIR as\n"
     "  get-all does (the same archive); a performer whose check fails is said\n"
@@ -124,16 +150,21 @@ const char* const syncUsage =
 std::string usageText(const std::string& command) {
     if (command == "get") return std::string(getUsage) + networkUsage + exitCodes;
     if (command == "works") return std::string(worksUsage) + selectionUsage + networkUsage + exitCodes;
-    if (command == "get-all") return std::string(getAllUsage) + selectionUsage + networkUsage + exitCodes;
+    if (command == "get-all")
+        return std::string(getAllUsage) + fetchUsage + selectionUsage + networkUsage + exitCodes;
     if (command == "follow" || command == "unfollow" || command == "following") return followUsage;
-    if (command == "sync") return std::string(syncUsage) + selectionUsage + networkUsage + exitCodes;
-    return std::string("usage: zorvan-cli COMMAND ...   (zorvan-cli COMMAND --help for more)\n"
-                       "  get URL        download one address\n"
+    if (command == "sync") return std::string(syncUsage) + fetchUsage + selectionUsage + networkUsage + exitCodes;
+    return std::string("usage: zorvan-cli COMMAND ...   (zorvan-cli help COMMAND for more)\n"
+                       "  get URL...     download addresses (-i FILE: from a list)\n"
                        "  works ID       list a performer's works\n"
                        "  get-all ID     download every work of a performer, then only what is new\n"
                        "  follow ID      follow a performer (unfollow ID, following)\n"
                        "  sync           download what is new of every followed performer\n"
-                       "  --version      the version\n") +
+                       "  help [COMMAND] this text, or a command's\n"
+                       "  version, -V, --version  the version\n"
+                       "options go before or after the arguments, as --name VALUE, --name=VALUE,\n"
+                       "-n VALUE or -nVALUE; short flags bundle (-qk); -- ends the options. Options\n"
+                       "also come from ~/.config/zorvan/cli.conf (see zorvan-cli(1)).\n") +
            exitCodes;
 }
 
@@ -142,66 +173,53 @@ namespace {
 bool readNumber(const std::string& text, std::int64_t& value) {
     if (text.empty()) return false;
     char* end = nullptr;
+    errno = 0;
     const long long v = std::strtoll(text.c_str(), &end, 10);
-    if (*end != '\0' || v < 0) return false;
+    if (*end != '\0' || v < 0 || errno == ERANGE) return false;
     value = v;
     return true;
 }
 
-// Walks the arguments; each read says what was wrong in `error`.
-class ArgumentReader {
-public:
-    ArgumentReader(const std::vector<std::string>& args, std::string& error) : args_(args), error_(error) {}
-
-    bool next() { return ++at_ < args_.size(); }
-    const std::string& current() const { return args_[at_]; }
-    bool fail(std::string message) {
-        error_ = std::move(message);
-        return false;
-    }
-
-    // The value after the current option.
-    bool value(std::string& out) {
-        if (at_ + 1 >= args_.size()) return fail(current() + " needs a value");
-        out = args_[++at_];
-        return true;
-    }
-
-    bool number(std::int64_t& out, std::int64_t least, std::int64_t most) {
-        const std::string option = current();
-        std::string text;
-        if (!value(text)) return false;
-        if (!readNumber(text, out) || out < least || out > most)
-            return fail(option + " needs a whole number from " + std::to_string(least) + " to " + std::to_string(most));
-        return true;
-    }
-
-private:
-    const std::vector<std::string>& args_;
-    std::string& error_;
-    std::size_t at_ = 0;  // args_[0] is the command
-};
-
-// "--name VALUE" or "--name=VALUE" for the current argument; false when
-// it is another option.
-bool isOption(const std::string& arg, const char* name) {
-    const std::size_t length = std::strlen(name);
-    return arg.compare(0, length, name) == 0 && (arg.size() == length || arg[length] == '=');
+bool fail(std::string& error, std::string message) {
+    error = std::move(message);
+    return false;
 }
 
-bool optionValue(ArgumentReader& in, const char* name, std::string& out) {
-    const std::string& arg = in.current();
-    if (arg.size() > std::strlen(name)) {
-        out = arg.substr(std::strlen(name) + 1);
+using Apply = std::function<bool(const std::string&, const std::string&, std::string&)>;
+
+OptionSpec flag(std::vector<std::string> names, char shortName, std::function<void()> set) {
+    return {std::move(names), shortName, false, [set](const std::string&, const std::string&, std::string&) {
+                set();
+                return true;
+            }};
+}
+
+OptionSpec valued(std::vector<std::string> names, char shortName, Apply apply) {
+    return {std::move(names), shortName, true, std::move(apply)};
+}
+
+OptionSpec text(std::vector<std::string> names, char shortName, std::string& out) {
+    return valued(std::move(names), shortName, [&out](const std::string&, const std::string& value, std::string&) {
+        out = value;
         return true;
-    }
-    return in.value(out);
+    });
+}
+
+template <typename Int>
+OptionSpec number(std::vector<std::string> names, char shortName, std::int64_t least, std::int64_t most, Int& out) {
+    return valued(std::move(names), shortName,
+                  [&out, least, most](const std::string& name, const std::string& value, std::string& error) {
+                      std::int64_t n = 0;
+                      if (!readNumber(value, n) || n < least || n > most)
+                          return fail(error, name + " needs a whole number from " + std::to_string(least) + " to " +
+                                                 std::to_string(most));
+                      out = static_cast<Int>(n);
+                      return true;
+                  });
 }
 
 // "1-5,9": sequence ranges.
-bool readItems(ArgumentReader& in, std::vector<std::pair<int, int>>& items) {
-    std::string text;
-    if (!optionValue(in, "--items", text)) return false;
+bool readItems(const std::string& text, std::vector<std::pair<int, int>>& items, std::string& error) {
     std::size_t from = 0;
     while (from <= text.size()) {
         const auto comma = text.find(',', from);
@@ -213,204 +231,231 @@ bool readItems(ArgumentReader& in, std::vector<std::pair<int, int>>& items) {
                                                   : readNumber(part.substr(0, dash), first) &&
                                                         readNumber(part.substr(dash + 1), last);
         if (!ok || first < 1 || last < first || last > std::numeric_limits<int>::max())
-            return in.fail("--items takes sequence numbers and ranges, like 1-5,9");
+            return fail(error, "--items takes sequence numbers and ranges, like 1-5,9");
         items.emplace_back(static_cast<int>(first), static_cast<int>(last));
     }
     return true;
 }
 
-enum class Taken { No, Yes, Failed };
-
-Taken taken(bool ok) { return ok ? Taken::Yes : Taken::Failed; }
-
-// The options every command shares: the network and the output.
-Taken readCommonOption(ArgumentReader& in, NetworkOptions& network, OutputOptions& display) {
-    const std::string& arg = in.current();
-    std::string text;
-    std::int64_t n = 0;
-    if (isOption(arg, "--proxy")) {
-        if (!optionValue(in, "--proxy", text)) return Taken::Failed;
-        std::string error;
-        if (!text.empty() && !parseProxy(text, error)) return taken(in.fail(error));
-        network.proxy = text;
-        return Taken::Yes;
-    }
-    if (isOption(arg, "--noproxy")) {
-        if (!optionValue(in, "--noproxy", text)) return Taken::Failed;
-        network.noProxy = text;
-        return Taken::Yes;
-    }
-    if (isOption(arg, "--cacert")) return taken(optionValue(in, "--cacert", network.caFile));
-    if (arg == "--insecure" || arg == "-k") {
-        network.insecure = true;
-        return Taken::Yes;
-    }
-    if (arg == "--retries") {
-        if (!in.number(n, 0, 999)) return Taken::Failed;
-        network.retries = static_cast<int>(n);
-        return Taken::Yes;
-    }
-    if (arg == "--retry-wait") {
-        if (!in.number(n, 0, 3600)) return Taken::Failed;
-        network.retryWaitSeconds = static_cast<int>(n);
-        return Taken::Yes;
-    }
-    if (arg == "--timeout") {
-        if (!in.number(n, 1, 3600)) return Taken::Failed;
-        network.timeoutSeconds = static_cast<int>(n);
-        return Taken::Yes;
-    }
-    if (arg == "-q" || arg == "--quiet") {
-        display.quiet = true;
-        return Taken::Yes;
-    }
-    if (isOption(arg, "--progress")) {
-        if (!optionValue(in, "--progress", text)) return Taken::Failed;
-        if (text == "bar") display.progress = ProgressStyle::Bar;
-        else if (text == "line") display.progress = ProgressStyle::Line;
-        else if (text == "none") display.progress = ProgressStyle::None;
-        else return taken(in.fail("--progress takes bar, line or none"));
-        return Taken::Yes;
-    }
-    return Taken::No;
+bool isToken(const std::string& name) {
+    return !name.empty() && std::all_of(name.begin(), name.end(), [](unsigned char c) {
+        return std::isalnum(c) || std::strchr("!#$%&'*+-.^_`|~", c);
+    });
 }
 
-Taken readSelection(ArgumentReader& in, WorkSelection& selection) {
-    const std::string& arg = in.current();
-    std::int64_t n = 0;
-    if (isOption(arg, "--items")) return taken(readItems(in, selection.items));
-    if (isOption(arg, "--match")) {
-        if (!optionValue(in, "--match", selection.match)) return Taken::Failed;
-        if (selection.match.empty()) return taken(in.fail("--match needs a text"));
-        return Taken::Yes;
-    }
-    if (arg == "--max") {
-        if (!in.number(n, 1, std::numeric_limits<int>::max())) return Taken::Failed;
-        selection.max = static_cast<int>(n);
-        return Taken::Yes;
-    }
-    return Taken::No;
-}
-
-bool readLimit(ArgumentReader& in, std::int64_t& limit) {
-    std::string text;
-    if (!in.value(text)) return false;
-    if (!readByteCount(text, limit)) return in.fail("--limit takes bytes per second, like 500K, 2M or 1G");
+// A header line the user adds: "Name: value", nothing that could start
+// another line, and none of the lines the download itself must write.
+bool readHeader(const std::string& option, const std::string& line, std::vector<std::string>& headers,
+                std::string& error) {
+    const auto colon = line.find(':');
+    const std::string name = colon == std::string::npos ? std::string() : line.substr(0, colon);
+    if (!isToken(name)) return fail(error, option + " takes a header line, like 'Accept-Language: en'");
+    if (line.find_first_of("\r\n") != std::string::npos || line.find('\0') != std::string::npos)
+        return fail(error, option + ": a header cannot hold a line break");
+    std::string lower = name;
+    std::transform(lower.begin(), lower.end(), lower.begin(), [](unsigned char c) { return std::tolower(c); });
+    for (const char* own : {"range", "if-range", "connection", "content-length", "transfer-encoding",
+                            "proxy-connection", "te", "upgrade"})
+        if (lower == own) return fail(error, option + " cannot set " + name + ": the download writes it itself");
+    std::string value = line.substr(colon + 1);
+    value.erase(0, value.find_first_not_of(" \t"));
+    headers.push_back(name + ": " + value);
     return true;
 }
 
-// -c, --continue and --no-continue; false when the argument is another.
-bool readContinue(const std::string& arg, bool& continuePart) {
-    if (arg == "-c" || arg == "--continue") continuePart = true;
-    else if (arg == "--no-continue") continuePart = false;
-    else return false;
-    return true;
+OptionSpec headerAs(std::vector<std::string> names, char shortName, const char* header,
+                    std::vector<std::string>& headers) {
+    return valued(std::move(names), shortName,
+                  [header, &headers](const std::string& name, const std::string& value, std::string& error) {
+                      return readHeader(name, std::string(header) + ": " + value, headers, error);
+                  });
 }
 
-bool readOnExists(ArgumentReader& in, bool& renameOnExists) {
-    std::string text;
-    if (!in.value(text)) return false;
-    if (text != "rename" && text != "skip") return in.fail("--on-exists takes rename or skip");
-    renameOnExists = text == "rename";
-    return true;
+// The options every command that reaches the network shares.
+void addNetwork(std::vector<OptionSpec>& specs, NetworkOptions& network) {
+    specs.push_back(valued({"proxy"}, 0, [&network](const std::string&, const std::string& value, std::string& error) {
+        if (!value.empty() && !parseProxy(value, error)) return false;
+        network.proxy = value;
+        return true;
+    }));
+    specs.push_back(valued({"noproxy"}, 0, [&network](const std::string&, const std::string& value, std::string&) {
+        network.noProxy = value;
+        return true;
+    }));
+    specs.push_back(text({"cacert"}, 0, network.caFile));
+    specs.push_back(flag({"insecure"}, 'k', [&network] { network.insecure = true; }));
+    specs.push_back(valued({"retries"}, 0, [&network](const std::string& name, const std::string& value,
+                                                      std::string& error) {
+        int n = 0;
+        if (!number({"retries"}, 0, 0, 999, n).apply(name, value, error)) return false;
+        network.retries = n;
+        return true;
+    }));
+    specs.push_back(number({"retry-wait"}, 0, 0, 3600, network.retryWaitSeconds));
+    specs.push_back(number({"timeout"}, 0, 1, 3600, network.timeoutSeconds));
+    specs.push_back(valued({"header"}, 'H', [&network](const std::string& name, const std::string& value,
+                                                       std::string& error) {
+        return readHeader(name, value, network.headers, error);
+    }));
+    specs.push_back(headerAs({"user-agent"}, 'A', "User-Agent", network.headers));
+    specs.push_back(headerAs({"referer"}, 0, "Referer", network.headers));
+    specs.push_back(headerAs({"cookie"}, 'b', "Cookie", network.headers));
 }
 
-// "--service URL" or "--service=URL".
-bool readService(ArgumentReader& in, std::string& service) {
-    const std::string& arg = in.current();
-    if (arg.rfind("--service=", 0) == 0) service = arg.substr(10);
-    else if (!in.value(service)) return false;
-    if (service.empty()) return in.fail("--service needs an address");
-    service = serviceAddress({"--service", service});
-    return true;
+// How much a command says, and the config file (read before the options).
+void addOutput(std::vector<OptionSpec>& specs, OutputOptions& display) {
+    specs.push_back(flag({"quiet"}, 'q', [&display] { display.quiet = true; }));
+    specs.push_back(flag({"silent"}, 's', [&display] { display.quiet = true; }));
+    specs.push_back(valued({"progress"}, 0, [&display](const std::string&, const std::string& value,
+                                                       std::string& error) {
+        if (value == "bar") display.progress = ProgressStyle::Bar;
+        else if (value == "line") display.progress = ProgressStyle::Line;
+        else if (value == "none") display.progress = ProgressStyle::None;
+        else return fail(error, "--progress takes bar, line or none");
+        return true;
+    }));
 }
 
-bool readPerformerId(ArgumentReader& in, std::string& id) {
-    const std::string& arg = in.current();
-    if (!arg.empty() && arg[0] == '-') return in.fail("unknown option " + arg);
-    if (!id.empty()) return in.fail("only one performer id, please");
-    id = arg;
-    return true;
+void addConfig(std::vector<OptionSpec>& specs) {
+    specs.push_back(valued({"config"}, 0, [](const std::string&, const std::string&, std::string&) { return true; }));
+    specs.push_back(flag({"no-config"}, 0, [] {}));
 }
 
-bool readWorksOption(ArgumentReader& in, WorksOptions& options) {
-    const std::string& arg = in.current();
-    if (const Taken t = readCommonOption(in, options.network, options.display); t != Taken::No) return t == Taken::Yes;
-    if (const Taken t = readSelection(in, options.selection); t != Taken::No) return t == Taken::Yes;
-    if (arg == "--json") {
-        options.json = true;
+void addSelection(std::vector<OptionSpec>& specs, WorkSelection& selection) {
+    specs.push_back(valued({"items"}, 0, [&selection](const std::string&, const std::string& value,
+                                                      std::string& error) {
+        return readItems(value, selection.items, error);
+    }));
+    specs.push_back(valued({"match"}, 0, [&selection](const std::string&, const std::string& value,
+                                                      std::string& error) {
+        if (value.empty()) return fail(error, "--match needs a text");
+        selection.match = value;
         return true;
-    }
-    if (arg == "--service" || arg.rfind("--service=", 0) == 0) return readService(in, options.service);
-    return readPerformerId(in, options.performerId);
+    }));
+    specs.push_back(number({"max"}, 0, 1, std::numeric_limits<int>::max(), selection.max));
 }
 
-bool readGetAllOption(ArgumentReader& in, GetAllOptions& options) {
-    const std::string& arg = in.current();
-    std::int64_t n = 0;
-    if (const Taken t = readCommonOption(in, options.network, options.display); t != Taken::No) return t == Taken::Yes;
-    if (const Taken t = readSelection(in, options.selection); t != Taken::No) return t == Taken::Yes;
-    if (arg == "--dry-run") {
-        options.dryRun = true;
+OptionSpec limitOption(std::int64_t& limit) {
+    return valued({"limit", "limit-rate"}, 0, [&limit](const std::string&, const std::string& value,
+                                                       std::string& error) {
+        if (!readByteCount(value, limit)) return fail(error, "--limit takes bytes per second, like 500K, 2M or 1G");
         return true;
-    }
-    if (arg == "--no-fsync") {
-        options.sync = false;
-        return true;
-    }
-    if (arg == "-o") return in.value(options.folder);
-    if (readContinue(arg, options.continuePart)) return true;
-    if (arg == "--on-exists") return readOnExists(in, options.renameOnExists);
-    if (arg == "--service" || arg.rfind("--service=", 0) == 0) return readService(in, options.service);
-    if (arg == "--limit") return readLimit(in, options.speedLimit);
-    if (arg == "-n" || arg == "-j") {
-        if (!in.number(n, 1, 64)) return false;
-        (arg == "-n" ? options.connections : options.parallel) = static_cast<int>(n);
-        return true;
-    }
-    return readPerformerId(in, options.performerId);
+    });
 }
 
-bool readOption(ArgumentReader& in, GetOptions& options) {
-    const std::string& arg = in.current();
-    std::int64_t n = 0;
-    if (const Taken t = readCommonOption(in, options.network, options.display); t != Taken::No) return t == Taken::Yes;
-    if (arg == "-o") return in.value(options.output);
-    if (readContinue(arg, options.continuePart)) return true;
-    if (arg == "--limit") return readLimit(in, options.speedLimit);
-    if (arg == "-v") {
-        options.verbose = true;
+OptionSpec onExistsOption(bool& renameOnExists) {
+    return valued({"on-exists"}, 0, [&renameOnExists](const std::string&, const std::string& value,
+                                                      std::string& error) {
+        if (value != "rename" && value != "skip") return fail(error, "--on-exists takes rename or skip");
+        renameOnExists = value == "rename";
         return true;
-    }
-    if (arg == "--no-fsync") {
-        options.sync = false;
+    });
+}
+
+void addContinue(std::vector<OptionSpec>& specs, bool& continuePart) {
+    specs.push_back(flag({"continue"}, 'c', [&continuePart] { continuePart = true; }));
+    specs.push_back(flag({"no-continue"}, 0, [&continuePart] { continuePart = false; }));
+}
+
+OptionSpec serviceOption(std::string& service) {
+    return valued({"service"}, 0, [&service](const std::string&, const std::string& value, std::string& error) {
+        if (value.empty()) return fail(error, "--service needs an address");
+        service = serviceAddress({"--service", value});
         return true;
-    }
-    if (arg == "--no-splice") {
-        options.splice = false;
+    });
+}
+
+OptionSpec jsonOption(bool& json) {
+    return flag({"json"}, 0, [&json] { json = true; });
+}
+
+std::vector<OptionSpec> getSpecs(GetOptions& o) {
+    std::vector<OptionSpec> specs;
+    addNetwork(specs, o.network);
+    addOutput(specs, o.display);
+    addConfig(specs);
+    addContinue(specs, o.continuePart);
+    specs.push_back(text({"output"}, 'o', o.output));
+    specs.push_back(text({"output-dir", "dir"}, 'd', o.outputDir));
+    specs.push_back(valued({"input-file"}, 'i', [&o](const std::string& name, const std::string& value,
+                                                     std::string& error) {
+        if (value.empty()) return fail(error, name + " needs a file name (- for standard input)");
+        o.inputFile = value;
         return true;
-    }
-    if (arg == "--on-exists") return readOnExists(in, options.renameOnExists);
-    const struct {
-        const char* name;
-        std::int64_t least, most;
-        std::function<void(std::int64_t)> set;
-    } numbers[] = {
-        {"-n", 1, 64, [&](std::int64_t v) { options.connections = static_cast<int>(v); }},
-        {"--buffer", 1024, maxBufferBytes, [&](std::int64_t v) { options.bufferSize = static_cast<std::size_t>(v); }},
-        {"--chunk", 1, maxBufferBytes, [&](std::int64_t v) { options.chunkSize = static_cast<int>(v); }},
-        {"--checkpoint", 10, 60000, [&](std::int64_t v) { options.checkpointMs = static_cast<int>(v); }},
+    }));
+    specs.push_back(number({"connections"}, 'n', 1, 64, o.connections));
+    specs.push_back(number({"jobs"}, 'j', 1, 64, o.parallel));
+    specs.push_back(limitOption(o.speedLimit));
+    specs.push_back(onExistsOption(o.renameOnExists));
+    specs.push_back(flag({"verbose"}, 'v', [&o] { o.verbose = true; }));
+    specs.push_back(flag({"no-fsync"}, 0, [&o] { o.sync = false; }));
+    specs.push_back(flag({"no-splice"}, 0, [&o] { o.splice = false; }));
+    specs.push_back(number({"buffer"}, 0, 1024, maxBufferBytes, o.bufferSize));
+    specs.push_back(number({"chunk"}, 0, 1, maxBufferBytes, o.chunkSize));
+    specs.push_back(number({"checkpoint"}, 0, 10, 60000, o.checkpointMs));
+    specs.push_back(jsonOption(o.json));
+    return specs;
+}
+
+std::vector<OptionSpec> worksSpecs(WorksOptions& o) {
+    std::vector<OptionSpec> specs;
+    addNetwork(specs, o.network);
+    addOutput(specs, o.display);
+    addConfig(specs);
+    addSelection(specs, o.selection);
+    specs.push_back(serviceOption(o.service));
+    specs.push_back(jsonOption(o.json));
+    return specs;
+}
+
+std::vector<OptionSpec> getAllSpecs(GetAllOptions& o) {
+    std::vector<OptionSpec> specs;
+    addNetwork(specs, o.network);
+    addOutput(specs, o.display);
+    addConfig(specs);
+    addSelection(specs, o.selection);
+    addContinue(specs, o.continuePart);
+    specs.push_back(serviceOption(o.service));
+    specs.push_back(text({"output"}, 'o', o.folder));
+    specs.push_back(text({"output-dir", "dir"}, 'd', o.folder));
+    specs.push_back(number({"connections"}, 'n', 1, 64, o.connections));
+    specs.push_back(number({"jobs"}, 'j', 1, 64, o.parallel));
+    specs.push_back(limitOption(o.speedLimit));
+    specs.push_back(onExistsOption(o.renameOnExists));
+    specs.push_back(flag({"no-fsync"}, 0, [&o] { o.sync = false; }));
+    specs.push_back(flag({"dry-run"}, 0, [&o] { o.dryRun = true; }));
+    specs.push_back(jsonOption(o.json));
+    return specs;
+}
+
+std::vector<OptionSpec> followSpecs(FollowOptions& o) {
+    std::vector<OptionSpec> specs;
+    addConfig(specs);
+    if (o.command == "following") specs.push_back(jsonOption(o.json));
+    return specs;
+}
+
+// Reads the arguments with `specs`, each operand with `operand`.
+template <typename Options>
+std::optional<Options> parseWith(const std::vector<std::string>& args, std::string& error, Options& options,
+                                 const std::vector<OptionSpec>& specs,
+                                 const std::function<bool(const std::string&, std::string&)>& operand) {
+    if (!scanOptions(args, specs, operand, error)) return std::nullopt;
+    return options;
+}
+
+bool isCommand(const std::vector<std::string>& args, const char* command, std::string& error) {
+    if (!args.empty() && args[0] == command) return true;
+    return fail(error, std::string("not the \"") + command + "\" command");
+}
+
+// The one performer id a command takes.
+std::function<bool(const std::string&, std::string&)> performerOperand(std::string& id) {
+    return [&id](const std::string& arg, std::string& error) {
+        if (!id.empty()) return fail(error, "only one performer id, please (got " + id + " and " + arg + ")");
+        id = arg;
+        return true;
     };
-    for (const auto& option : numbers) {
-        if (arg != option.name) continue;
-        if (!in.number(n, option.least, option.most)) return false;
-        option.set(n);
-        return true;
-    }
-    if (!arg.empty() && arg[0] == '-') return in.fail("unknown option " + arg);
-    if (!options.url.empty()) return in.fail("only one address, please");
-    options.url = arg;
-    return true;
 }
 
 }  // namespace
@@ -432,86 +477,129 @@ bool readByteCount(const std::string& text, std::int64_t& value) {
     return true;
 }
 
-namespace {
-
-// Reads every argument after the command with `read`; then `required`
-// names the one argument that must have been given.
-template <typename Options, typename Read>
-std::optional<Options> parseCommand(const std::vector<std::string>& args, std::string& error, const char* command,
-                                    Options options, Read read, const std::string& (*required)(const Options&),
-                                    const char* missing) {
-    if (args.empty() || args[0] != command) {
-        error = std::string("not the \"") + command + "\" command";
-        return std::nullopt;
-    }
-    ArgumentReader in(args, error);
-    while (in.next())
-        if (!read(in, options)) return std::nullopt;
-    if (required(options).empty()) {
-        error = missing;
-        return std::nullopt;
-    }
-    return options;
-}
-
-}  // namespace
-
 std::optional<GetOptions> parseGetOptions(const std::vector<std::string>& args, std::string& error) {
-    return parseCommand(args, error, "get", GetOptions{}, readOption,
-                        +[](const GetOptions& o) -> const std::string& { return o.url; }, "no address given");
+    if (!isCommand(args, "get", error)) return std::nullopt;
+    GetOptions options;
+    auto parsed = parseWith(args, error, options, getSpecs(options), [&options](const std::string& arg, std::string&) {
+        options.urls.push_back(arg);
+        return true;
+    });
+    if (!parsed) return std::nullopt;
+    if (parsed->urls.empty() && parsed->inputFile.empty()) {
+        error = "no address given";
+        return std::nullopt;
+    }
+    const bool many = parsed->urls.size() + (parsed->inputFile.empty() ? 0 : 1) > 1 || !parsed->inputFile.empty();
+    if (many && parsed->output == "-") {
+        error = "-o - takes one address; several go into files (-d DIR)";
+        return std::nullopt;
+    }
+    if (many && !parsed->output.empty()) {
+        error = "-o names one file; for several addresses name their folder with -d DIR";
+        return std::nullopt;
+    }
+    if (!many) parsed->url = parsed->urls.front();
+    return parsed;
 }
 
 std::optional<WorksOptions> parseWorksOptions(const std::vector<std::string>& args, std::string& error) {
-    WorksOptions start;
-    start.service = serviceAddress({});
-    return parseCommand(args, error, "works", start, readWorksOption,
-                        +[](const WorksOptions& o) -> const std::string& { return o.performerId; },
-                        "no performer id given");
+    if (!isCommand(args, "works", error)) return std::nullopt;
+    WorksOptions options;
+    options.service = serviceAddress({});
+    auto parsed = parseWith(args, error, options, worksSpecs(options), performerOperand(options.performerId));
+    if (parsed && parsed->performerId.empty()) {
+        error = "no performer id given";
+        return std::nullopt;
+    }
+    return parsed;
 }
 
 std::optional<GetAllOptions> parseGetAllOptions(const std::vector<std::string>& args, std::string& error) {
-    GetAllOptions start;
-    start.service = serviceAddress({});
-    return parseCommand(args, error, "get-all", start, readGetAllOption,
-                        +[](const GetAllOptions& o) -> const std::string& { return o.performerId; },
-                        "no performer id given");
+    if (!isCommand(args, "get-all", error)) return std::nullopt;
+    GetAllOptions options;
+    options.service = serviceAddress({});
+    auto parsed = parseWith(args, error, options, getAllSpecs(options), performerOperand(options.performerId));
+    if (parsed && parsed->performerId.empty()) {
+        error = "no performer id given";
+        return std::nullopt;
+    }
+    return parsed;
 }
 
 std::optional<FollowOptions> parseFollowOptions(const std::vector<std::string>& args, std::string& error) {
     FollowOptions options;
     options.command = args.empty() ? std::string() : args[0];
     const bool listing = options.command == "following";
-    for (std::size_t i = 1; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        if (listing && arg == "--json") {
-            options.json = true;
-        } else if (!listing && !arg.empty() && arg[0] != '-') {
-            options.performers.push_back(arg);
-        } else {
-            error = "unknown option " + arg;
-            return std::nullopt;
-        }
-    }
-    if (!listing && options.performers.empty()) {
+    auto parsed = parseWith(args, error, options, followSpecs(options),
+                            [&options, listing](const std::string& arg, std::string& error) {
+                                if (listing) return fail(error, "following takes no performer id (got " + arg + ")");
+                                options.performers.push_back(arg);
+                                return true;
+                            });
+    if (parsed && !listing && parsed->performers.empty()) {
         error = "no performer id given";
         return std::nullopt;
     }
-    return options;
+    return parsed;
 }
 
 std::optional<GetAllOptions> parseSyncOptions(const std::vector<std::string>& args, std::string& error) {
+    if (!isCommand(args, "sync", error)) return std::nullopt;
     GetAllOptions options;
     options.service = serviceAddress({});
-    ArgumentReader in(args, error);
-    while (in.next()) {
-        const std::string& arg = in.current();
-        if (!arg.empty() && arg[0] != '-') {
-            error = "sync takes no performer id; it checks every followed one (zorvan-cli follow ID)";
-            return std::nullopt;
-        }
-        if (!readGetAllOption(in, options)) return std::nullopt;
+    return parseWith(args, error, options, getAllSpecs(options), [](const std::string&, std::string& error) {
+        return fail(error, "sync takes no performer id; it checks every followed one (zorvan-cli follow ID)");
+    });
+}
+
+const std::vector<std::string>& commandNames() {
+    static const std::vector<std::string> names{"get", "works", "get-all", "follow", "unfollow", "following",
+                                                "sync", "help", "version"};
+    return names;
+}
+
+namespace {
+
+std::vector<std::string> namesOf(const std::vector<OptionSpec>& specs) {
+    std::vector<std::string> names;
+    for (const OptionSpec& spec : specs) {
+        for (const std::string& name : spec.longNames)
+            if (std::find(names.begin(), names.end(), "--" + name) == names.end()) names.push_back("--" + name);
+        if (spec.shortName && std::find(names.begin(), names.end(), std::string("-") + spec.shortName) == names.end())
+            names.push_back(std::string("-") + spec.shortName);
     }
-    return options;
+    return names;
+}
+
+// The specs of a command, over options that are thrown away: for what the
+// command takes, not for reading.
+template <typename Use>
+auto withSpecsOf(const std::string& command, Use use) {
+    GetOptions get;
+    WorksOptions works;
+    GetAllOptions all;
+    FollowOptions follow{command, {}, false};
+    const std::vector<OptionSpec> specs = command == "get"     ? getSpecs(get)
+                                          : command == "works" ? worksSpecs(works)
+                                          : command == "get-all" || command == "sync" ? getAllSpecs(all)
+                                          : command == "follow" || command == "unfollow" || command == "following"
+                                              ? followSpecs(follow)
+                                              : std::vector<OptionSpec>{};
+    return use(specs);
+}
+
+}  // namespace
+
+std::optional<bool> optionTakesValue(const std::string& command, const std::string& name) {
+    return withSpecsOf(command, [&name](const std::vector<OptionSpec>& specs) -> std::optional<bool> {
+        const OptionSpec* spec = findLong(specs, name);
+        if (!spec) return std::nullopt;
+        return spec->takesValue;
+    });
+}
+
+std::vector<std::string> optionNames(const std::string& command) {
+    return withSpecsOf(command, [](const std::vector<OptionSpec>& specs) { return namesOf(specs); });
 }
 
 }  // namespace zorvan::cli

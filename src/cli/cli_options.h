@@ -18,6 +18,9 @@ struct NetworkOptions {
     std::optional<int> retries;          // further attempts after a failure; none: the command's default
     int retryWaitSeconds = 5;
     int timeoutSeconds = 0;              // connecting, and silence on a connection; 0: the defaults
+    // Request header lines ("Name: value") from -H, -A, --referer and
+    // --cookie; each replaces the line of that name the program would send.
+    std::vector<std::string> headers;
 };
 
 // How much the command says: progress style, and -q for failures only.
@@ -35,9 +38,14 @@ struct WorkSelection {
 };
 
 struct GetOptions {
-    std::string url;
+    std::vector<std::string> urls;  // the addresses given as arguments
+    std::string inputFile;        // -i: more addresses, one a line ("-": standard input)
+    std::string url;              // the one address, when exactly one is given and no -i
     std::string output;           // UTF-8; empty: the name from the address, here; "-": standard output
+    std::string outputDir;        // -d: the folder for every file; empty: here
     int connections = 5;
+    int parallel = 1;             // -j: downloads at once
+    bool json = false;            // one JSON object per download as it ends, then a summary
     std::int64_t speedLimit = 0;
     NetworkOptions network;
     OutputOptions display;
@@ -72,6 +80,8 @@ struct GetAllOptions {
     bool renameOnExists = false;  // a file that is there but not in the archive: skip (a shorter one is completed)
     bool continuePart = true;     // take up the part files an earlier run left
     bool dryRun = false;          // say what would be fetched, fetch nothing
+    bool json = false;            // one JSON object per work as it ends, then a summary
+    bool listSkips = true;        // a dry run (and --json) names the works it skips
     bool sync = true;             // each file on the disk before it is named and archived
     NetworkOptions network;
     OutputOptions display;
@@ -104,5 +114,15 @@ std::optional<GetAllOptions> parseSyncOptions(const std::vector<std::string>& ar
 // The usage of one command ("get", "works", "get-all"), or of all when the
 // command is unknown.
 std::string usageText(const std::string& command = {});
+
+// Every long option a command takes ("get", "works", ...), as "--name".
+std::vector<std::string> optionNames(const std::string& command);
+
+// Whether `command` takes the long option `name` (without "--") with a
+// value (true) or as a flag (false); nothing when it does not take it.
+std::optional<bool> optionTakesValue(const std::string& command, const std::string& name);
+
+// The commands zorvan-cli knows.
+const std::vector<std::string>& commandNames();
 
 }  // namespace zorvan::cli

@@ -64,6 +64,7 @@ TaskParam cliTaskParams(const JobSettings& settings) {
     params.sharedLimiter = settings.sharedLimiter;
     params.chunkSize = settings.chunkSize ? settings.chunkSize : cliChunkSize;
     params.proxy = settings.proxy;
+    params.headers = settings.headers;
     if (settings.timeoutMs > 0) {
         params.connectTimeout = settings.timeoutMs;
         params.sendTimeout = settings.timeoutMs;

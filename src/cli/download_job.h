@@ -12,6 +12,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <vector>
 
 namespace zorvan::cli {
 
@@ -23,6 +24,7 @@ struct JobSettings {
     std::string proxy;                           // "host:port"; empty: direct
     int timeoutMs = 0;                           // connecting and silence; 0: the program's
     std::shared_ptr<TlsClient> tls;              // https checks; empty: the system's store, verified
+    std::vector<std::string> headers;            // the user's request header lines
     int chunkSize = 0;                           // 0: the tool's default
     // False: a file under the name is checked against the server's: left
     // when it is this file whole, completed when it is its start; else, and

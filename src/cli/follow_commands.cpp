@@ -2,7 +2,6 @@
 
 #include "download_policy/failure_report.h"
 #include "cli/get_all_command.h"
-#include "cli/json_text.h"
 #include "cli/terminal.h"
 #include "cli/works_listing.h"
 #include "download_policy/download_folder.h"
@@ -10,6 +9,8 @@
 #include "follow/follow_check.h"
 #include "queue/download_archive.h"
 #include "store/library_db.h"
+
+#include <nlohmann/json.hpp>
 
 #include <chrono>
 #include <cstdio>
@@ -43,6 +44,17 @@ std::unique_ptr<LibraryDb> openLibrary() {
     return db;
 }
 
+// A command that only reads finds no library rather than making one.
+bool libraryExists() {
+    std::error_code ignored;
+    return std::filesystem::exists(libraryDbPath(), ignored);
+}
+
+int nobodyFollowed() {
+    if (!quiet()) std::fprintf(stderr, "zorvan-cli: no performer is followed (zorvan-cli follow ID)\n");
+    return exitCode::done;
+}
+
 int listFollowing(LibraryDb& db, bool json) {
     std::string error;
     const std::vector<FollowedPerformer> list = db.follows().following(error);
@@ -52,16 +64,11 @@ int listFollowing(LibraryDb& db, bool json) {
     }
     bool written = true;
     if (json) {
-        written = printOut("[") && written;
-        for (std::size_t i = 0; i < list.size(); ++i) {
-            const FollowedPerformer& p = list[i];
-            written = printOut("  {\"id\": " + jsonText(p.id) + ", \"works\": " + std::to_string(p.works) +
-                               ", \"added\": " + std::to_string(p.added) + ", \"lastChecked\": " +
-                               std::to_string(p.lastChecked) + ", \"lastError\": " + jsonText(p.lastError) + "}" +
-                               (i + 1 < list.size() ? "," : "")) &&
-                      written;
-        }
-        written = printOut("]") && written;
+        nlohmann::ordered_json out = nlohmann::ordered_json::array();
+        for (const FollowedPerformer& p : list)
+            out.push_back({{"id", p.id}, {"works", p.works}, {"added", p.added}, {"lastChecked", p.lastChecked},
+                           {"lastError", p.lastError}});
+        written = printOut(out.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace));
     } else {
         for (const FollowedPerformer& p : list)
             written = printOut(p.id + "\t" + std::to_string(p.works) + (p.works == 1 ? " work" : " works") +
@@ -96,6 +103,15 @@ bool importArchive(LibraryDb& db, const std::string& folder) {
 }  // namespace
 
 int runFollow(const FollowOptions& options) {
+    if (options.command == "following" && !libraryExists()) {
+        if (options.json && !printOut("[]")) return exitCode::localFile;
+        return nobodyFollowed();
+    }
+    if (options.command == "unfollow" && !libraryExists()) {
+        for (const std::string& id : options.performers)
+            std::fprintf(stderr, "zorvan-cli: %s was not followed\n", id.c_str());
+        return exitCode::done;
+    }
     const auto db = openLibrary();
     if (!db) return exitCode::localFile;
     if (options.command == "following") return listFollowing(*db, options.json);
@@ -118,6 +134,7 @@ int runFollow(const FollowOptions& options) {
 }
 
 int runSync(const GetAllOptions& options) {
+    if (!libraryExists()) return nobodyFollowed();
     const auto db = openLibrary();
     if (!db) return exitCode::localFile;
     std::string error;
@@ -126,10 +143,7 @@ int runSync(const GetAllOptions& options) {
         std::fprintf(stderr, "zorvan-cli: cannot read the library: %s\n", error.c_str());
         return exitCode::localFile;
     }
-    if (list.empty()) {
-        std::fprintf(stderr, "zorvan-cli: no performer is followed (zorvan-cli follow ID)\n");
-        return exitCode::done;
-    }
+    if (list.empty()) return nobodyFollowed();
     if (!options.dryRun && !importArchive(*db, options.folder.empty() ? downloadFolder() : options.folder))
         return exitCode::localFile;
     JobSettings job;
@@ -137,11 +151,15 @@ int runSync(const GetAllOptions& options) {
         std::fprintf(stderr, "zorvan-cli: %s\n", error.c_str());
         return exitCode::usage;
     }
+    GetAllOptions each = options;
+    each.listSkips = false;  // a sync says what it fetches, not the archive it passes over
+    RunSummary summary;
+    const auto syncStarted = std::chrono::steady_clock::now();
     int worst = exitCode::done;
     for (const FollowedPerformer& performer : list) {
         if (interrupted) return interruptedExitCode();
         const auto started = std::chrono::steady_clock::now();
-        GetAllOptions one = options;
+        GetAllOptions one = each;
         one.performerId = performer.id;
         if (!quiet()) std::fprintf(stderr, "== performer %s\n", performer.id.c_str());
         const WorksListing listing = listWorks(options.service, performer.id, options.network.retries.value_or(0),
@@ -149,10 +167,13 @@ int runSync(const GetAllOptions& options) {
         if (interrupted) return interruptedExitCode();
         const Verdict fault = listingFault(listing, options.service, performer.id);
         // A dry run changes nothing, the record of what was seen included.
-        const int fresh =
-            options.dryRun ? 0 : db->follows().recordCheck(performer.id, seenWorksOf(listing.works), fault.text, nowSeconds(), error);
+        const std::vector<SeenWork> seen = seenWorksOf(listing.works);
+        const int fresh = !options.dryRun ? db->follows().recordCheck(performer.id, seen, fault.text, nowSeconds(), error)
+                          : fault.text.empty() ? db->follows().unseenCount(performer.id, seen, error)
+                                               : 0;
         if (fresh < 0) {
-            std::fprintf(stderr, "zorvan-cli: cannot write the library: %s\n", error.c_str());
+            std::fprintf(stderr, "zorvan-cli: cannot %s the library: %s\n", options.dryRun ? "read" : "write",
+                         error.c_str());
             return exitCode::localFile;
         }
         if (!fault.text.empty()) {
@@ -162,11 +183,11 @@ int runSync(const GetAllOptions& options) {
         }
         if (!quiet() && fresh > 0 && performer.lastChecked > 0)
             std::fprintf(stderr, "%d new %s since the last check\n", fresh, fresh == 1 ? "work" : "works");
-        const int code = fetchListed(one, job, listing, started, db.get());
-        if (code == interruptedExitCode() && interrupted) return code;
+        const int code = fetchListed(one, job, listing, started, db.get(), summary);
+        if (code == interruptedExitCode() && interrupted) return endWithSummary(options, summary, syncStarted, code);
         if (code != exitCode::done && (worst == exitCode::done || code == exitCode::someFailed)) worst = code;
     }
-    return worst;
+    return endWithSummary(options, summary, syncStarted, worst);
 }
 
 }  // namespace zorvan::cli

@@ -3,9 +3,11 @@
 #include "cli/download_job.h"
 #include "download_policy/failure_report.h"
 #include "cli/get_command.h"
+#include "cli/json_results.h"
 #include "cli/live_display.h"
 #include "cli/network_setup.h"
 #include "cli/progress_line.h"
+#include "cli/queue_run_parts.h"
 #include "cli/terminal.h"
 #include "cli/works_listing.h"
 #include "download/rate_limiter.h"
@@ -20,8 +22,6 @@
 #include <sys/stat.h>
 
 #include <chrono>
-#include <condition_variable>
-#include <mutex>
 #include <filesystem>
 #include <set>
 #include <memory>
@@ -44,40 +44,15 @@ bool fileExists(const std::string& path) {
 
 std::string fileNameOf(const std::string& path) { return std::filesystem::path(path).filename().string(); }
 
-// How long a work may go without progress on the command line: a script
-// waiting for a dead service should hear of it soon, also when the service
-// went away in the middle of a work.
-constexpr GiveUpLimits cliLimits{std::chrono::seconds(8), std::chrono::seconds(60), std::chrono::seconds(8),
-                                 std::chrono::seconds(3)};
-
 // "1 work", "2 works".
 std::string count(std::size_t n, const char* one, const char* many) {
     return std::to_string(n) + " " + (n == 1 ? one : many);
 }
 
-// Set from the engine's threads when a work ends, so the run's loop settles
-// it and starts the next at once instead of at its next look.
-struct WakeSignal {
-    std::mutex lock;
-    std::condition_variable changed;
-    bool set = false;
-    void notify() {
-        {
-            std::lock_guard hold(lock);
-            set = true;
-        }
-        changed.notify_one();
-    }
-    void waitFor(std::chrono::milliseconds limit) {
-        std::unique_lock hold(lock);
-        changed.wait_for(hold, limit, [this] { return set; });
-        set = false;
-    }
-};
-
 struct Tally {
     int done = 0, failed = 0, archived = 0, existing = 0;
-    std::int64_t bytes = 0;
+    std::int64_t fetched = 0;    // bytes this run brought
+    std::int64_t takenOver = 0;  // bytes part files of earlier runs held
 };
 
 class GetAllRun {
@@ -110,26 +85,53 @@ public:
             const std::string line = std::to_string(listed.sequence) + "\t" + fileNameOf(path);
             if (archive_.contains(listed.address)) {
                 ++tally_.archived;
-                if (options_.dryRun) display_.print("skip  " + line + ": in the archive");
+                planned(listed, path, "skipped", "in the archive");
                 continue;
             }
             std::string where;
             const FilePresence presence = known_.presenceOf(identityOf(listed), path, &where);
             if (presence == FilePresence::Known) {
                 ++tally_.existing;
-                if (options_.dryRun) display_.print("skip  " + line + ": already there (" + where + ")");
+                planned(listed, path, "skipped", "already there (" + where + ")");
                 continue;
             }
             ++pending_;
             const bool rename = options_.renameOnExists || presence == FilePresence::OtherWork;
             if (options_.dryRun) {
                 display_.print("fetch " + line + planNote(presence));
+                planned(listed, path, "would-fetch", {});
                 continue;
             }
             queue_.add({fileNameOf(path), listed.address, path, rename ? ClashChoice::Rename : ClashChoice::Complete,
                         options_.service, options_.performerId, listed.sequence, listed.songName, true});
         }
     }
+
+    // A work the plan does not fetch (or, in a dry run, would): said in a
+    // dry run, and an object with --json, when skips are listed.
+    void planned(const ListedWork& listed, const std::string& path, const std::string& state, const std::string& why) {
+        const bool skip = state == "skipped";
+        if (skip && !options_.listSkips) return;
+        if (skip && options_.dryRun)
+            display_.print("skip  " + std::to_string(listed.sequence) + "\t" + fileNameOf(path) + ": " + why);
+        if (options_.json) json({listed.address, path, state, why, 0, 0, 0, 0}, listed.sequence, listed.songName);
+    }
+
+    void json(ItemResult result, int sequence, const std::string& songName) {
+        result.performer = options_.performerId;
+        result.sequence = sequence;
+        result.songName = songName;
+        if (!printItemJson(result)) jsonFailed_ = true;
+    }
+
+    void json(const QueueItem& item, const std::string& state, const std::string& cause, int code) {
+        const std::string path = item.savedPath.empty() ? item.work.path : item.savedPath;
+        json({item.work.address, path, state, cause, item.done, state == "skipped" ? 0 : item.continuedFrom,
+              item.runs > 0 ? secondsSince(started_) : 0, code},
+             item.work.sequence, item.work.songName);
+    }
+
+    bool jsonFailed() const { return jsonFailed_; }
 
     // A line that is not a failure: left out by -q.
     void note(const std::string& line) {
@@ -168,9 +170,13 @@ public:
         writeRecords();
         display_.clear();
         // What stopping kept for the next run.
-        for (const QueueItem& item : queue_.items())
-            if (item.state == ItemState::Paused && item.done > 0 && item.total > 0)
-                display_.print("stopped " + keptText(item));
+        for (const QueueItem& item : queue_.items()) {
+            if (item.settled()) continue;
+            const bool kept = item.state == ItemState::Paused && item.done > 0 && item.total > 0;
+            if (kept) display_.print("stopped " + keptText(item));
+            json(item, "stopped", kept ? keptText(item) : "not finished",
+                 stopped_ ? interruptedExitCode() : exitCode::someFailed);
+        }
     }
 
     int left() const {
@@ -258,21 +264,6 @@ private:
         note(continuingText(item.work.title, item.continuedFrom, item.total));
     }
 
-    // Why a work failed, in the tool's words.
-    std::string failureText(const QueueItem& item) const {
-        const std::string cause = item.cause.kind == CauseKind::None ? std::string() : ": " + causeText(item.cause);
-        switch (item.failureKind) {
-            case FailureKind::Unreachable: return "cannot reach the server" + cause;
-            case FailureKind::Stalled: return "no data came for " + std::to_string(item.stalledSeconds) + " s";
-            default: break;
-        }
-        // Nothing the engine met: it never ran (an address it does not take).
-        if (item.failureKind == FailureKind::BadAddress ||
-            (item.outcome == TaskOutcome::TransferFailed && item.cause.kind == CauseKind::None))
-            return "the download could not be started (the address or the file name cannot be used)";
-        return downloadVerdict(item.outcome, item.cause).text;
-    }
-
     // One line for each work that ends, as it ends.
     void report(const QueueItem& item) {
         if (!item.settled()) return;
@@ -281,41 +272,40 @@ private:
             std::string error;
             if (archive_.add(item.work.address, error)) {
                 ++tally_.done;
-                tally_.bytes += item.done;
+                tally_.fetched += item.done - item.continuedFrom;
+                tally_.takenOver += item.continuedFrom;
                 note("done    " + fileNameOf(item.savedPath) + " (" + humanBytes(static_cast<double>(item.done)) + ")");
                 recordFile(item);
+                json(item, "done", {}, exitCode::done);
             } else {
                 ++tally_.failed;
                 display_.print("failed  " + item.work.title + ": " + error + " <" + item.work.address + ">");
+                json(item, "failed", error, exitCode::localFile);
             }
             return;
         }
         if (item.state == ItemState::Skipped) {
             ++tally_.existing;
-            if (item.outcome == TaskOutcome::AlreadyThere) {
-                note("skipped " + item.work.title + ": already there (checked against the server's file)");
-                recordFile(item);
-            } else {
-                note("skipped " + item.work.title + ": the file is already there");
-            }
+            const std::string why = item.outcome == TaskOutcome::AlreadyThere
+                                        ? "already there (checked against the server's file)"
+                                        : "the file is already there";
+            note("skipped " + item.work.title + ": " + why);
+            if (item.outcome == TaskOutcome::AlreadyThere) recordFile(item);
+            json(item, "skipped", why, exitCode::done);
             return;
         }
         ++tally_.failed;
         display_.print("failed  " + item.work.title + ": " + failureText(item) + " <" + item.work.address + ">");
         if (item.done > 0 && item.total > 0) display_.print("        " + keptText(item));
+        json(item, "failed", failureText(item), itemExitCode(item));
     }
 
     void showProgress() {
-        std::vector<std::string> lines;
         double speed = 0;
-        for (const QueueItem& item : queue_.items()) {
-            if (item.state != ItemState::Running) continue;
-            speed += item.speed;
-            lines.push_back("  " + progressLine(item.total, item.done, item.speed) + "  " + item.work.title);
-        }
+        std::vector<std::string> lines = runningLines(queue_.items(), speed);
         lines.push_back("works: " + std::to_string(tally_.done) + " done, " + std::to_string(tally_.failed) +
                         " failed, " + std::to_string(left()) + " left  " +
-                        humanBytes(static_cast<double>(tally_.bytes)) + " saved  " + humanBytes(speed) + "/s");
+                        humanBytes(static_cast<double>(tally_.fetched)) + " fetched  " + humanBytes(speed) + "/s");
         display_.show(lines);
     }
 
@@ -335,6 +325,8 @@ private:
     Clock::time_point lastRecorded_ = Clock::now();
     int pending_ = 0;
     bool stopped_ = false;
+    bool jsonFailed_ = false;
+    const Clock::time_point started_ = Clock::now();
 };
 
 int fail(const std::string& message, int code) {
@@ -371,11 +363,22 @@ int runGetAll(const GetAllOptions& options) {
         library = LibraryDb::open(libraryDbPath(), error);
         if (!library) std::fprintf(stderr, "zorvan-cli: %s; files are known by name only\n", error.c_str());
     }
-    return fetchListed(options, job, listing, started, library.get());
+    RunSummary summary;
+    const int code = fetchListed(options, job, listing, started, library.get(), summary);
+    return endWithSummary(options, summary, started, code);
+}
+
+int endWithSummary(const GetAllOptions& options, RunSummary& summary, std::chrono::steady_clock::time_point started,
+                   int code) {
+    if (!options.json) return code;
+    summary.seconds = secondsSince(started);
+    summary.exitCode = code;
+    if (printSummaryJson(summary)) return code;
+    return fail("cannot write the results to standard output", exitCode::localFile);
 }
 
 int fetchListed(const GetAllOptions& options, const JobSettings& job, const WorksListing& listing,
-                std::chrono::steady_clock::time_point started, LibraryDb* library) {
+                std::chrono::steady_clock::time_point started, LibraryDb* library, RunSummary& summary) {
     std::string error;
     const std::vector<ListedWork> works = selectWorks(listing.works, options.selection);
     const std::string chosen = options.selection.any() ? " (" + std::to_string(works.size()) + " chosen)" : "";
@@ -394,7 +397,11 @@ int fetchListed(const GetAllOptions& options, const JobSettings& job, const Work
     GetAllRun run(options, folder, archive, library, job);
     run.plan(works);
     const std::size_t total = listing.works.size();
+    summary.skipped += run.tally().archived + run.tally().existing;
+    const int existingBefore = run.tally().existing;
+    if (run.jsonFailed()) return fail("cannot write the results to standard output", exitCode::localFile);
     if (options.dryRun) {
+        summary.wouldFetch += run.pendingCount();
         std::fprintf(stderr, "dry run: %s would be fetched into %s (%s listed%s; %d in the archive); nothing fetched\n",
                      count(static_cast<std::size_t>(run.pendingCount()), "work", "works").c_str(), folder.c_str(),
                      count(total, "work", "works").c_str(), chosen.c_str(), run.tally().archived);
@@ -414,12 +421,24 @@ int fetchListed(const GetAllOptions& options, const JobSettings& job, const Work
 
     const Tally& t = run.tally();
     const bool stopped = run.stopped() || run.gaveUp();
+    summary.done += t.done;
+    summary.failed += t.failed;
+    summary.skipped += t.existing - existingBefore;
+    summary.stopped += stopped ? run.left() : 0;
+    summary.fetched += t.fetched;
+    summary.takenOver += t.takenOver;
     const std::string left = stopped ? ", " + std::to_string(run.left()) + " left" : "";
+    // What this run fetched, apart from what part files of earlier runs held.
+    const std::string takenOver =
+        t.takenOver > 0 ? " (and " + humanBytes(static_cast<double>(t.takenOver)) + " taken over from part files)" : "";
     if (!quiet() || t.failed > 0 || stopped)
-        std::fprintf(stderr, "%s: %d done, %d skipped (%d in the archive, %s already there), %d failed%s, %s in %.1f s\n",
+        std::fprintf(stderr,
+                     "%s: %d done, %d skipped (%d in the archive, %s already there), %d failed%s, %s fetched%s in "
+                     "%.1f s\n",
                      stopped ? "stopped" : "finished", t.done, t.archived + t.existing, t.archived,
                      count(static_cast<std::size_t>(t.existing), "file", "files").c_str(), t.failed, left.c_str(),
-                     humanBytes(static_cast<double>(t.bytes)).c_str(), secondsSince(started));
+                     humanBytes(static_cast<double>(t.fetched)).c_str(), takenOver.c_str(), secondsSince(started));
+    if (run.jsonFailed()) return fail("cannot write the results to standard output", exitCode::localFile);
     if (run.stopped()) return interruptedExitCode();
     if (run.folderGone())
         return fail("the folder " + folder + " is gone (removed while downloading); make it again and run the same command",

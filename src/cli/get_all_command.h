@@ -2,6 +2,7 @@
 
 #include "cli/cli_options.h"
 #include "cli/download_job.h"
+#include "cli/json_results.h"
 #include "cli/works_listing.h"
 #include "queue/queue_item.h"
 
@@ -26,8 +27,12 @@ int runGetAll(const GetAllOptions& options);
 // downloads of a listing already made.
 bool prepareGetAll(const GetAllOptions& options, JobSettings& job, std::string& error);
 // `library`, when there is one, tells which work each file holds and
-// learns of each work saved.
+// learns of each work saved; `summary` adds up what became of the works.
 int fetchListed(const GetAllOptions& options, const JobSettings& job, const WorksListing& listing,
-                std::chrono::steady_clock::time_point started, LibraryDb* library);
+                std::chrono::steady_clock::time_point started, LibraryDb* library, RunSummary& summary);
+// With --json, the summary object after every work's; returns `code`, or 6
+// when standard output could not take it.
+int endWithSummary(const GetAllOptions& options, RunSummary& summary, std::chrono::steady_clock::time_point started,
+                   int code);
 
 }  // namespace zorvan::cli

@@ -1,5 +1,9 @@
 #include "cli/get_command.h"
 
+#include "cli/address_credentials.h"
+#include "cli/engine_log_english.h"
+#include "cli/get_many.h"
+#include "cli/json_results.h"
 #include "cli/download_job.h"
 #include "download_policy/failure_report.h"
 #include "cli/network_setup.h"
@@ -16,6 +20,7 @@
 #include <cerrno>
 #include <filesystem>
 #include <cstdio>
+#include <ctime>
 
 namespace zorvan::cli {
 
@@ -38,23 +43,38 @@ constexpr std::size_t cliBufferSize = 64 * 1024;
 std::string outputPath(const GetOptions& options) {
     std::string name = fileNameFromPath(parseAddress(options.url) ? parseAddress(options.url)->path : "");
     if (name.empty()) name = "download";
-    if (options.output.empty()) return name;
+    // -d is the folder the name (or -o's relative path) goes into.
+    const std::string folder = options.outputDir.empty() ? std::string() : options.outputDir + "/";
+    if (options.output.empty()) return folder + name;
+    const std::string output = options.output[0] == '/' ? options.output : folder + options.output;
     std::error_code ignored;
-    if (options.output.back() != '/' && std::filesystem::is_directory(options.output, ignored))
-        return options.output + "/";
-    return options.output;
+    if (output.back() != '/' && std::filesystem::is_directory(output, ignored)) return output + "/";
+    return output;
 }
 
-void printLogLine(int connection, const std::string& time, const std::string& message, int level) {
-    std::fprintf(stderr, "%s[%s] #%d %s%s\n", lineStart(), gbkToUtf8(time).c_str(), connection,
-                 level == logLevel::error ? "error: " : "", gbkToUtf8(message).c_str());
+// The engine's log in the tool's language, stamped with the local time of
+// day as other tools' logs are (the engine's own stamp is the window's).
+void printLogLine(int connection, const std::string&, const std::string& message, int level) {
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    char stamp[16];
+    std::strftime(stamp, sizeof stamp, "%H:%M:%S", &local);
+    const std::string text = gbkToUtf8(message);
+    const bool headers = level == logLevel::sent || level == logLevel::received;
+    std::fprintf(stderr, "%s[%s] #%d %s%s\n", lineStart(), stamp, connection, level == logLevel::error ? "error: " : "",
+                 (headers ? text : englishLogMessage(text)).c_str());
 }
 
-// Waits for the end, stopping the task on Ctrl-C, and showing progress
-// once a second. A host whose name does not resolve is not tried again and
-// again (as wget and curl do not): true when the job was stopped for that.
+// Waits for the end, stopping the task on Ctrl-C, and showing progress:
+// redrawn once a second on a terminal, in a log a line every
+// plainLineInterval and only when bytes came. A host whose name does not
+// resolve is not tried again and again (as wget and curl do not): true when
+// the job was stopped for that.
 bool waitForEnd(DownloadJob& job) {
     auto lastTick = Clock::now();
+    auto lastLine = Clock::now();
+    std::int64_t lastLineBytes = 0;
     bool abandoned = false;
     const ProgressStyle style = progressStyle();
     while (!job.waitForEnd(std::chrono::milliseconds(200))) {
@@ -70,9 +90,14 @@ bool waitForEnd(DownloadJob& job) {
         const double seconds = std::chrono::duration<double>(now - lastTick).count();
         const double speed = static_cast<double>(job.takeBytesSinceLastQuery()) / seconds;
         lastTick = now;
-        const std::string line = progressLine(job.total(), job.received(), speed);
+        const std::int64_t received = job.received();
+        const std::string line = progressLine(job.total(), received, speed);
         if (style == ProgressStyle::Bar) std::fprintf(stderr, "\r\033[K%s", line.c_str());
-        if (style == ProgressStyle::Line) std::fprintf(stderr, "%s\n", line.c_str());
+        if (style == ProgressStyle::Line && now - lastLine >= plainLineInterval && received != lastLineBytes) {
+            std::fprintf(stderr, "%s\n", line.c_str());
+            lastLine = now;
+            lastLineBytes = received;
+        }
     }
     job.settle();
     if (style == ProgressStyle::Bar) std::fprintf(stderr, "\r\033[K");
@@ -116,6 +141,35 @@ int reportOutcome(const DownloadJob& job, double seconds, bool abandoned) {
     return verdict.exitCode;
 }
 
+// The one address's object and the summary, for --json.
+bool printJsonResult(const DownloadJob& job, double seconds, int code, bool abandoned) {
+    ItemResult item{job.url(), job.savedPath(), "failed", {}, job.bytesDone(), job.continuedFrom(), seconds, code};
+    RunSummary summary;
+    if (job.outcome() == TaskOutcome::Complete) {
+        item.state = "done";
+        ++summary.done;
+    } else if (job.outcome() == TaskOutcome::AlreadyThere) {
+        item.state = "skipped";
+        item.cause = "already there (checked against the server's file)";
+        item.takenOver = 0;
+        ++summary.skipped;
+    } else if (job.outcome() == TaskOutcome::Stopped && !abandoned) {
+        item.state = "stopped";
+        item.cause = job.keptText();
+        ++summary.stopped;
+    } else {
+        item.cause = downloadVerdict(abandoned ? TaskOutcome::TransferFailed : job.outcome(), job.lastCause()).text;
+        ++summary.failed;
+    }
+    if (item.state != "skipped") {
+        summary.fetched = item.bytes - item.takenOver;
+        summary.takenOver = item.takenOver;
+    }
+    summary.seconds = seconds;
+    summary.exitCode = code;
+    return printItemJson(item) && printSummaryJson(summary);
+}
+
 }  // namespace
 
 void useCliEngineSettings(std::size_t bufferSize, int retries, int retryWaitSeconds, bool sync, int checkpointMs,
@@ -139,6 +193,7 @@ std::string whyNotFetchable(const std::string& url, const std::string& localPath
         case AddressFault::NoPath: return "an address needs a host and a path after it (http://host/file)";
         case AddressFault::Port: return "the port must be a number from 1 to 65535";
         case AddressFault::ControlCharacter: return "the address holds control characters";
+        case AddressFault::UserInfo: return "the address holds a user name and password that cannot be read";
         case AddressFault::None: break;
     }
     if (!isWebScheme(parseAddress(url)->scheme)) return "only http:// and https:// addresses can be fetched";
@@ -146,7 +201,12 @@ std::string whyNotFetchable(const std::string& url, const std::string& localPath
     return "the address is too long for a request (at most " + std::to_string(maxTargetBytes) + " bytes of path)";
 }
 
-int runGet(const GetOptions& options) {
+int runGet(const GetOptions& given) {
+    if (given.url.empty()) return runGetMany(given);
+    GetOptions options = given;
+    const Credentials credentials = takeCredentials(given.url);
+    options.url = credentials.address;
+    if (!credentials.header.empty()) options.network.headers.push_back(credentials.header);
     setOutputStyle(options.display.progress, options.display.quiet);
     if (options.output == "-") return streamGet(options);
     useCliEngineSettings(options.bufferSize, options.network.retries.value_or(5), options.network.retryWaitSeconds,
@@ -168,6 +228,15 @@ int runGet(const GetOptions& options) {
         return exitCode::usage;
     }
     warnIfInsecure(options.network);
+    if (!options.outputDir.empty()) {
+        std::error_code failure;
+        std::filesystem::create_directories(options.outputDir, failure);
+        if (failure) {
+            std::fprintf(stderr, "zorvan-cli: cannot make the folder %s: %s\n", options.outputDir.c_str(),
+                         failure.message().c_str());
+            return exitCode::localFile;
+        }
+    }
     const auto started = Clock::now();
     DownloadJob job(options.url, utf8ToGbk(outputPath(options)), settings);
     if (!job.start()) {
@@ -176,7 +245,13 @@ int runGet(const GetOptions& options) {
         return exitCode::usage;
     }
     const bool abandoned = waitForEnd(job);
-    return reportOutcome(job, std::chrono::duration<double>(Clock::now() - started).count(), abandoned);
+    const double seconds = std::chrono::duration<double>(Clock::now() - started).count();
+    const int code = reportOutcome(job, seconds, abandoned);
+    if (options.json && !printJsonResult(job, seconds, code, abandoned)) {
+        std::fprintf(stderr, "zorvan-cli: cannot write the results to standard output\n");
+        return exitCode::localFile;
+    }
+    return code;
 }
 
 }  // namespace zorvan::cli

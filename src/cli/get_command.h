@@ -15,6 +15,6 @@ std::string whyNotFetchable(const std::string& url, const std::string& localPath
 // "get": one address into one file, taking up the part file an earlier run
 // left. Exit 0 complete, 1 not, 2 refused, 130 or 143 stopped (Ctrl-C,
 // SIGTERM).
-int runGet(const GetOptions& options);
+int runGet(const GetOptions& given);
 
 }  // namespace zorvan::cli

@@ -66,7 +66,7 @@ void LiveDisplay::print(const std::string& line) {
 }
 
 void LiveDisplay::show(const std::vector<std::string>& lines) {
-    if (lines_ && !lines.empty() && std::chrono::steady_clock::now() - lastLine_ >= std::chrono::seconds(1)) {
+    if (lines_ && !lines.empty() && std::chrono::steady_clock::now() - lastLine_ >= plainLineInterval) {
         lastLine_ = std::chrono::steady_clock::now();
         std::fprintf(stderr, "%s\n", lines.back().c_str());
     }

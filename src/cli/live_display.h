@@ -8,7 +8,7 @@ namespace zorvan::cli {
 
 // Standard error as a live view: on a terminal, a block of lines redrawn in
 // place under the lasting lines; in line style the block's last line (the
-// summary) once a second, so logs stay plain; with no progress only the
+// summary) every plainLineInterval, so logs stay plain; with no progress only the
 // lasting lines.
 class LiveDisplay {
 public:

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <string>
 
 namespace zorvan::cli {
@@ -13,9 +14,12 @@ const char* lineStart();
 // disk, a closed pipe): a listing that could not be written is a failure.
 bool printOut(const std::string& line);
 
-// How progress shows: redrawn in place on a terminal (Bar), a plain line a
-// second (Line, the default elsewhere, for logs), or not at all.
+// How progress shows: redrawn in place on a terminal (Bar), a plain line
+// now and then (Line, the default elsewhere, for logs), or not at all.
 enum class ProgressStyle { Auto, Bar, Line, None };
+// How often a plain progress line may be written: a log gains nothing from
+// a line a second.
+inline constexpr std::chrono::seconds plainLineInterval{10};
 // Chosen once from the options; quiet also leaves out what is not a failure.
 void setOutputStyle(ProgressStyle style, bool quiet);
 ProgressStyle progressStyle();  // never Auto

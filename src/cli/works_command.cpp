@@ -1,9 +1,10 @@
 #include "cli/works_command.h"
 
-#include "cli/json_text.h"
 #include "cli/network_setup.h"
 #include "cli/terminal.h"
 #include "cli/works_listing.h"
+
+#include <nlohmann/json.hpp>
 
 #include <cerrno>
 #include <cstdio>
@@ -13,13 +14,10 @@ namespace zorvan::cli {
 namespace {
 
 bool printJson(const std::vector<ListedWork>& works) {
-    bool written = std::printf("[") >= 0;
-    for (std::size_t i = 0; i < works.size(); ++i)
-        written = std::printf("%s\n  {\"sequence\": %d, \"songName\": %s, \"address\": %s}", i ? "," : "",
-                              works[i].sequence, jsonText(works[i].songName).c_str(),
-                              jsonText(works[i].address).c_str()) >= 0 &&
-                  written;
-    return std::printf("%s]\n", works.empty() ? "" : "\n") >= 0 && written;
+    nlohmann::ordered_json list = nlohmann::ordered_json::array();
+    for (const ListedWork& work : works)
+        list.push_back({{"sequence", work.sequence}, {"songName", work.songName}, {"address", work.address}});
+    return printOut(list.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace));
 }
 
 }  // namespace

@@ -280,6 +280,7 @@ bool Download::startTask(const TaskParam& params) {
     auto fields = makeRequestFields(*address, params.url, params.proxy, params.referer);
     if (!fields) return false;
     fields->keepAlive = params.connectionPool != nullptr;
+    fields->headers = params.headers;
 
     auto task = std::make_shared<Task>();
     task->params = params;

@@ -28,6 +28,9 @@ struct FailureCause {
     // Disk: the file did not fit; what it needed and what was free (-1: not this).
     std::int64_t needed = -1;
     std::int64_t available = -1;
+    // NameLookup, Connect: the proxy ("host:port") the connection was for;
+    // empty: the server's own.
+    std::string proxy{};
 };
 
 // The cause behind a negative code of the connection layer (error_text.h).

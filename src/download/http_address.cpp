@@ -20,6 +20,14 @@ int defaultPort(Scheme scheme) {
     return 0;
 }
 
+std::string hostName(const std::string& hostText) {
+    if (!hostText.empty() && hostText[0] == '[') {
+        const auto close = hostText.find(']');
+        return hostText.substr(1, close == std::string::npos ? std::string::npos : close - 1);
+    }
+    return hostText.substr(0, hostText.find(':'));
+}
+
 bool isWebScheme(Scheme scheme) { return scheme == Scheme::Http || scheme == Scheme::Https; }
 
 const char* webSchemePrefix(Scheme scheme) { return scheme == Scheme::Https ? "https://" : "http://"; }
@@ -49,7 +57,14 @@ AddressFault split(std::string_view url, ParsedAddress& address) {
         address.host = std::string(rest.substr(0, hostEnd));
         address.path = (rest[hostEnd] == '/' ? std::string() : std::string("/")) + std::string(rest.substr(hostEnd));
         address.port = defaultPort(s.scheme);
-        const auto colon = address.host.find(':');
+        if (address.host.find('@') != std::string::npos) return AddressFault::UserInfo;
+        std::size_t colon = address.host.find(':');
+        if (address.host[0] == '[') {
+            const auto close = address.host.find(']');
+            if (close == std::string::npos || close == 1) return AddressFault::Port;
+            colon = close + 1 < address.host.size() ? close + 1 : std::string::npos;
+            if (colon != std::string::npos && address.host[colon] != ':') return AddressFault::Port;
+        }
         if (colon != std::string::npos) {
             const int port = toInteger(std::string_view(address.host).substr(colon + 1));
             if (port <= 0 || port > 65535) return AddressFault::Port;

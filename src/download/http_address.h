@@ -10,8 +10,8 @@ enum class Scheme { None = 0, Http = 1, Ftp = 2, Mms = 3, Rtsp = 4, Https = 5 };
 
 // An address as the engine reads it: the scheme from its prefix (any
 // letter case), the host text up to the first "/" after it (case kept; a
-// ":port" in it overrides the scheme's default port) and the path from
-// that "/" on.
+// ":port" in it overrides the scheme's default port; an IPv6 address in
+// brackets, "[::1]:8080") and the path from that "/" on.
 struct ParsedAddress {
     Scheme scheme = Scheme::None;
     int port = 0;
@@ -26,6 +26,7 @@ enum class AddressFault {
     NoPath,            // nothing (or only a port) follows the host: no "/" or "?" after it
     Port,              // a port that is not 1 to 65535
     ControlCharacter,  // a byte below 0x20 or 0x7F: it would reach the wire
+    UserInfo,          // "user:password@host": never sent in the clear nor logged
 };
 AddressFault addressFault(std::string_view url);
 
@@ -35,6 +36,10 @@ AddressFault addressFault(std::string_view url);
 std::optional<ParsedAddress> parseAddress(std::string_view url);
 
 int defaultPort(Scheme scheme);
+
+// The host text without its ":port", and an IPv6 address without its
+// brackets ("[::1]:8080" -> "::1"), as names are resolved and connected to.
+std::string hostName(const std::string& hostText);
 
 // The schemes the engine fetches over HTTP/1.1, in the clear or over TLS.
 bool isWebScheme(Scheme scheme);

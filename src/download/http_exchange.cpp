@@ -6,6 +6,7 @@
 #include "download/tls_client.h"
 
 #include <algorithm>
+#include <cctype>
 
 namespace zorvan {
 
@@ -14,13 +15,10 @@ namespace {
 // The proxy text split at its last ":"; port 80 when none is given.
 std::pair<std::string, int> splitProxy(const std::string& proxy) {
     const auto colon = proxy.rfind(':');
-    if (colon == std::string::npos) return {proxy, 80};
+    if (colon == std::string::npos || proxy.back() == ']') return {hostName(proxy), 80};
     const int port = std::atoi(proxy.c_str() + colon + 1);
-    return {proxy.substr(0, colon), port > 0 && port <= 65535 ? port : 80};
+    return {hostName(proxy), port > 0 && port <= 65535 ? port : 80};
 }
-
-// The host text without its ":port".
-std::string hostName(const std::string& hostText) { return hostText.substr(0, hostText.find(':')); }
 
 bool isRedirection(int status) {
     return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
@@ -37,6 +35,22 @@ constexpr int longestRetryAfterMs = 60000;
 // "Range: bytes=P-" or, up to an end, "Range: bytes=P-Q".
 std::string rangeLine(std::int64_t position, std::int64_t end) {
     return "Range: bytes=" + std::to_string(position) + "-" + (end > position ? std::to_string(end - 1) : "") + "\r\n";
+}
+
+// The request as the log shows it: a user's credentials never reach a log.
+std::string loggedRequest(const std::string& request) {
+    std::string shown = request;
+    for (std::size_t at = 0; (at = shown.find("\r\n", at)) != std::string::npos; at += 2) {
+        constexpr std::string_view name = "\r\nauthorization:";
+        if (shown.size() - at < name.size()) break;
+        bool named = true;
+        for (std::size_t i = 0; i < name.size() && named; ++i)
+            named = std::tolower(static_cast<unsigned char>(shown[at + i])) == name[i];
+        if (!named) continue;
+        const std::size_t end = shown.find("\r\n", at + 2);
+        shown.replace(at + name.size(), end - at - name.size(), " (hidden)");
+    }
+    return shown;
 }
 
 }  // namespace
@@ -57,10 +71,10 @@ void HttpExchange::cause(CauseKind kind, std::string detail, int status, int sys
 
 OpenResult HttpExchange::connectTo(const std::string& host, int port, bool viaProxy, bool resolve) {
     std::string ip = host;
-    if (resolve && !isDottedIPv4(host)) {
+    if (resolve && !isIpAddress(host)) {
         log(logLevel::note, viaProxy ? gbkFormat("正在代理服务器解析域名 [%s]", host.c_str())
                                      : gbkFormat("正在解析域名 [%s]", host.c_str()));
-        const auto resolved = resolveIPv4(host);
+        const auto resolved = resolveHost(host);
         if (!resolved) {
             log(logLevel::error, viaProxy ? gbkFormat("解析代理服务器域名 [%s]出错", host.c_str())
                                           : gbkFormat("解析域名 [%s]出错", host.c_str()));
@@ -127,7 +141,9 @@ OpenResult HttpExchange::reach(const RequestFields& fields, bool first) {
 // Asks the proxy for a plain byte stream to the server (RFC 9110 9.3.6),
 // which TLS then runs through end to end.
 OpenResult HttpExchange::tunnel(const RequestFields& fields) {
-    const std::string authority = hostName(fields.address.host) + ":" + std::to_string(fields.address.port);
+    const std::string name = hostName(fields.address.host);
+    const std::string authority = (name.find(':') != std::string::npos ? "[" + name + "]" : name) + ":" +
+                                  std::to_string(fields.address.port);
     const std::string ask = "CONNECT " + authority + " HTTP/1.1\r\nHost: " + authority +
                             "\r\nUser-Agent: " + engineUserAgent + "\r\nProxy-Connection: Keep-Alive\r\n\r\n";
     ResponseHeader header;
@@ -207,7 +223,7 @@ OpenResult HttpExchange::request(const RequestFields& fields, const std::string&
 }
 
 OpenResult HttpExchange::sendAndReadHeader(const std::string& request, ResponseHeader& header, std::string& body) {
-    log(logLevel::sent, request);
+    log(logLevel::sent, loggedRequest(request));
     if (sendWithLimit(socket_, request, task_.params.sendTimeout, stop_) != 0) {
         log(logLevel::error, gbkFormat("发送请求失败"));
         cause(CauseKind::Dropped, "the request could not be sent");

@@ -1,6 +1,7 @@
 #include "download/http_request.h"
 
 #include <algorithm>
+#include <cctype>
 
 namespace zorvan {
 
@@ -23,10 +24,23 @@ std::string refererFor(const std::string& url) {
     return referer.size() > maxRefererBytes ? std::string() : referer;
 }
 
+// Whether a header line is named `name` (any case).
+bool lineNamed(const std::string& line, std::string_view name) {
+    return line.size() > name.size() && line[name.size()] == ':' &&
+           std::equal(name.begin(), name.end(), line.begin(), [](char a, char b) {
+               return std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(b));
+           });
+}
+
 // Sets the address and what follows from it; false when the target is too long.
 bool moveTo(RequestFields& fields, const ParsedAddress& address, const std::string& url) {
     const std::string target = requestTarget(forwardedByProxy(fields.proxy, address.scheme) ? url : address.path);
     if (target.size() > maxTargetBytes) return false;
+    // The user's credentials are for the server they named, not for one a
+    // redirection sends the download to.
+    if (!fields.address.host.empty() &&
+        (hostName(fields.address.host) != hostName(address.host) || fields.address.port != address.port))
+        std::erase_if(fields.headers, [](const std::string& line) { return lineNamed(line, "Authorization"); });
     fields.address = address;
     fields.url = url;
     fields.target = target;
@@ -92,24 +106,57 @@ std::optional<RequestFields> makeRequestFields(const ParsedAddress& address, con
     return fields;
 }
 
+namespace {
+
+bool callerNames(const RequestFields& fields, std::string_view name) {
+    return std::any_of(fields.headers.begin(), fields.headers.end(),
+                       [name](const std::string& line) { return lineNamed(line, name); });
+}
+
+// The caller's lines, a redirection's cookie joined to the caller's own.
+std::string callerLines(const RequestFields& fields, bool withCookie, bool& cookieTaken) {
+    std::string lines;
+    for (const std::string& line : fields.headers) {
+        lines += line;
+        if (withCookie && !cookieTaken && fields.cookieLine.size() > 10 && lineNamed(line, "Cookie")) {
+            // "Cookie: k=v\r\n" adds "; k=v": one Cookie line in all.
+            lines += "; " + fields.cookieLine.substr(8, fields.cookieLine.size() - 10);
+            cookieTaken = true;
+        }
+        lines += "\r\n";
+    }
+    return lines;
+}
+
+}  // namespace
+
 std::optional<std::string> buildRequest(const RequestFields& fields, const std::string& extraLine, bool withCookie) {
+    // The caller's lines replace the engine's lines of the same name.
+    const auto own = [&fields](std::string_view name, const std::string& line) {
+        return callerNames(fields, name) ? std::string() : line;
+    };
+    bool cookieTaken = false;
+    const std::string caller = callerLines(fields, withCookie, cookieTaken);
     const std::string line1 = "GET " + fields.target + " HTTP/1.1\r\n";
-    const std::string host = "Host: " + fields.address.host + "\r\n";
-    const std::string agent = std::string("User-Agent: ") + engineUserAgent + "\r\n";
-    const std::string extra = extraLine + (withCookie ? fields.cookieLine : std::string());
+    const std::string host = own("Host", "Host: " + fields.address.host + "\r\n");
+    const std::string agent = own("User-Agent", std::string("User-Agent: ") + engineUserAgent + "\r\n");
+    const std::string extra = caller + extraLine + (withCookie && !cookieTaken ? fields.cookieLine : std::string());
     auto compose = [&](bool withReferer) {
         if (fields.forwardedByProxy())
             // A proxy is told only what it needs, and the range (without it a
             // proxy would send every connection the whole file).
             return line1 + host + agent + extra + "Proxy-Connection: Keep-Alive\r\n\r\n";
-        std::string request = line1 + host + "Accept: */*\r\n";
-        if (withReferer && !fields.referer.empty()) request += "Referer: " + fields.referer + "\r\n";
-        return request + agent + extra + "Pragma: no-cache\r\nCache-Control: no-cache\r\nConnection: " +
+        std::string request = line1 + host + own("Accept", "Accept: */*\r\n");
+        if (withReferer && !fields.referer.empty()) request += own("Referer", "Referer: " + fields.referer + "\r\n");
+        return request + agent + extra + own("Pragma", "Pragma: no-cache\r\n") +
+               own("Cache-Control", "Cache-Control: no-cache\r\n") + "Connection: " +
                (fields.keepAlive ? "keep-alive" : "close") + "\r\n\r\n";
     };
+    // The caller's own lines are bounded apart, by what the caller accepts.
+    const std::size_t limit = maxRequestBytes + caller.size();
     std::string request = compose(true);
-    if (request.size() > maxRequestBytes) request = compose(false);  // the referer is the part to spare
-    if (request.size() > maxRequestBytes) return std::nullopt;
+    if (request.size() > limit) request = compose(false);  // the referer is the part to spare
+    if (request.size() > limit) return std::nullopt;
     return request;
 }
 

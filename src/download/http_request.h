@@ -4,6 +4,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace zorvan {
 
@@ -25,6 +26,9 @@ struct RequestFields {
     std::string target;          // the path, or with a proxy the whole address
     std::string referer;         // empty: no Referer line
     std::string cookieLine;      // "Cookie: k=v\r\n" after a redirection, else empty
+    // The caller's own lines ("Name: value", no line break): each replaces
+    // the engine's line of that name, a Cookie line takes in a redirection's.
+    std::vector<std::string> headers;
     // The connection may serve further requests (a batch's works): its
     // request asks to keep it open instead of "Connection: close".
     bool keepAlive = false;
@@ -49,7 +53,7 @@ std::optional<RequestFields> makeRequestFields(const ParsedAddress& address, con
 // The request text. `extraLine` is a whole header line with its "\r\n"
 // (a Range line) or empty; the cookie line is sent only when asked for.
 // Nothing when even without its Referer line the request would exceed
-// maxRequestBytes.
+// maxRequestBytes (the caller's own lines not counted).
 std::optional<std::string> buildRequest(const RequestFields& fields, const std::string& extraLine, bool withCookie);
 
 // Follows a redirection to `location`, taking one cookie from the

@@ -35,9 +35,9 @@ Socket& Socket::operator=(Socket&& other) noexcept {
     return *this;
 }
 
-bool Socket::open() {
+bool Socket::open(int family) {
     close();
-    fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, IPPROTO_TCP);
+    fd_ = ::socket(family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, IPPROTO_TCP);
     return fd_ >= 0;
 }
 
@@ -146,13 +146,45 @@ std::optional<std::string> resolveIPv4(const std::string& host) {
     return std::string(text);
 }
 
+bool isIpAddress(const std::string& host) {
+    in6_addr ignored{};
+    return isDottedIPv4(host) || ::inet_pton(AF_INET6, host.c_str(), &ignored) == 1;
+}
+
+std::optional<std::string> resolveHost(const std::string& host) {
+    if (isIpAddress(host)) return host;
+    if (auto v4 = resolveIPv4(host)) return v4;
+    addrinfo hints{};
+    hints.ai_family = AF_INET6;
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo* found = nullptr;
+    if (::getaddrinfo(host.c_str(), nullptr, &hints, &found) != 0 || !found) return std::nullopt;
+    char text[INET6_ADDRSTRLEN] = {};
+    const auto* address = reinterpret_cast<const sockaddr_in6*>(found->ai_addr);
+    ::inet_ntop(AF_INET6, &address->sin6_addr, text, sizeof text);
+    ::freeaddrinfo(found);
+    return std::string(text);
+}
+
 ConnectResult connectWithLimit(Socket& socket, const std::string& ip, int port, int timeoutMs, const StopCheck& stop) {
-    if (!socket.open()) return ConnectResult::Failed;
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(static_cast<std::uint16_t>(port));
-    if (::inet_pton(AF_INET, ip.c_str(), &address.sin_addr) != 1) return ConnectResult::Failed;
-    if (::connect(socket.fd(), reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+    sockaddr_storage storage{};
+    socklen_t size = 0;
+    const bool v6 = ip.find(':') != std::string::npos;
+    if (v6) {
+        auto& address = reinterpret_cast<sockaddr_in6&>(storage);
+        address.sin6_family = AF_INET6;
+        address.sin6_port = htons(static_cast<std::uint16_t>(port));
+        if (::inet_pton(AF_INET6, ip.c_str(), &address.sin6_addr) != 1) return ConnectResult::Failed;
+        size = sizeof address;
+    } else {
+        auto& address = reinterpret_cast<sockaddr_in&>(storage);
+        address.sin_family = AF_INET;
+        address.sin_port = htons(static_cast<std::uint16_t>(port));
+        if (::inet_pton(AF_INET, ip.c_str(), &address.sin_addr) != 1) return ConnectResult::Failed;
+        size = sizeof address;
+    }
+    if (!socket.open(v6 ? AF_INET6 : AF_INET)) return ConnectResult::Failed;
+    if (::connect(socket.fd(), reinterpret_cast<sockaddr*>(&storage), size) != 0) {
         if (errno != EINPROGRESS) return ConnectResult::Failed;
         const int slices = std::max(1, timeoutMs / sliceMs);
         bool ready = false;

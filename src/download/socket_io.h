@@ -35,7 +35,7 @@ public:
     Socket(const Socket&) = delete;
     Socket& operator=(const Socket&) = delete;
 
-    bool open();
+    bool open(int family);  // AF_INET or AF_INET6
     void close();
     bool isOpen() const { return fd_ >= 0; }
     int fd() const { return fd_; }
@@ -59,6 +59,10 @@ private:
 // nothing when it cannot be resolved.
 std::optional<std::string> resolveIPv4(const std::string& host);
 bool isDottedIPv4(const std::string& host);
+// An IPv4 or IPv6 address as text ("10.0.0.1", "::1").
+bool isIpAddress(const std::string& host);
+// The address of a host: IPv4 when it has one (as ever), else IPv6.
+std::optional<std::string> resolveHost(const std::string& host);
 
 enum class ConnectResult { Connected, TimedOut, Failed, Stopped };
 // Failed leaves errno saying why.

@@ -97,6 +97,10 @@ void Task::noteFailure(TaskOutcome outcome) {
 }
 
 void Task::noteCause(FailureCause cause) {
+    // Through a proxy every connection is to the proxy: one that cannot be
+    // made is the proxy's trouble, not the server's.
+    if (!params.proxy.empty() && (cause.kind == CauseKind::Connect || cause.kind == CauseKind::NameLookup))
+        cause.proxy = params.proxy;
     std::lock_guard lock(slot->lock);
     if (slot->lastCause.kind != CauseKind::Disk) slot->lastCause = std::move(cause);
 }

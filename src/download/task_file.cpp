@@ -4,6 +4,9 @@
 #include "download/name_clash.h"
 #include "download/task.h"
 #include "text/code_page.h"
+#include "text/folder_of.h"
+
+#include <unistd.h>
 
 #include <cerrno>
 #include <system_error>
@@ -18,6 +21,17 @@ bool TaskFile::create(Task& task, int connection, std::int64_t total, int connec
         return false;
     }
     const std::string path = gbkToUtf8(task.currentLocalPath());
+    // A folder that takes no file is said as such: its free space (none, on
+    // a read-only file system) is not the trouble.
+    const auto cannotCreate = [&](int why) {
+        task.noteCause({CauseKind::Disk, 0, why, "cannot create the file"});
+        task.log(connection, logLevel::error,
+                 gbkFormat("创建文件错误，超出最大支持下载长度或磁盘不可写或磁盘没有空间或同名文件已存在"));
+        task.noteFailure(TaskOutcome::CannotCreateFile);
+        return false;
+    };
+    if (const std::string folder = folderOf(path); ::access(folder.empty() ? "." : folder.c_str(), W_OK) != 0)
+        return cannotCreate(errno);
     // Refused before a byte is written, with both sizes, rather than a
     // file system's bare "no space".
     if (const std::int64_t space = spaceForFile(path); space >= 0 && total > space) {
@@ -30,13 +44,7 @@ bool TaskFile::create(Task& task, int connection, std::int64_t total, int connec
         return false;
     }
     file = TargetFile::create(path, total, task.fileOptions());
-    if (!file) {
-        task.noteCause({CauseKind::Disk, 0, errno, "cannot create the file"});
-        task.log(connection, logLevel::error,
-                 gbkFormat("创建文件错误，超出最大支持下载长度或磁盘不可写或磁盘没有空间或同名文件已存在"));
-        task.noteFailure(TaskOutcome::CannotCreateFile);
-        return false;
-    }
+    if (!file) return cannotCreate(errno);
     if (!startCheckpoints(task, connection, {})) return false;
     ready = true;
     return true;

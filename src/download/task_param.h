@@ -4,6 +4,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace zorvan {
 
@@ -47,6 +48,9 @@ struct TaskParam {
     std::string imageModeExtensions = ".exe|.rar|.zip|.gif|.jpg|.mp3|.rm";  // FTP only
     std::string proxy;                   // HTTP proxy "host[:port]"; empty: direct
     std::string referer;                 // empty: derived from the address
+    // Header lines of the caller's ("Name: value", checked by the caller:
+    // no line breaks); each replaces the engine's line of that name.
+    std::vector<std::string> headers;
     // One limit for several tasks at once (a whole run of downloads); when
     // set, it holds this task instead of speedLimit.
     std::shared_ptr<RateLimiter> sharedLimiter;

@@ -91,7 +91,7 @@ TlsHandshakeResult TlsClient::handshake(Socket& socket, const std::string& host,
     if (!ssl) return {TlsHandshake::Failed, lastOpenSslError()};
     socket.attachTls(ssl);
     SSL_set_fd(ssl, socket.fd());
-    if (isDottedIPv4(host)) {
+    if (isIpAddress(host)) {
         // An address is no server name (RFC 6066 3): checked, not announced.
         X509_VERIFY_PARAM_set1_ip_asc(SSL_get0_param(ssl), host.c_str());
     } else {

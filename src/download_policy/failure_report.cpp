@@ -42,6 +42,10 @@ std::string withDetail(const std::string& text, const std::string& detail) {
 }  // namespace
 
 std::string causeText(const FailureCause& cause) {
+    if (!cause.proxy.empty() && cause.kind == CauseKind::NameLookup)
+        return "the proxy " + cause.proxy + " cannot be reached: its name does not resolve";
+    if (!cause.proxy.empty() && cause.kind == CauseKind::Connect)
+        return "the proxy " + cause.proxy + " cannot be reached: " + systemText(cause.systemError);
     switch (cause.kind) {
         case CauseKind::None: return "the transfer failed";
         case CauseKind::NameLookup: return "cannot resolve host " + cause.detail;

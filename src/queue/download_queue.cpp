@@ -262,7 +262,9 @@ void DownloadQueue::start(QueueItem& item, Clock::time_point now) {
     GiveUpLimits limits = settings_.limits;
     if (unreachableInARow_ > 0) limits.unreachable = std::min(limits.unreachable, limits.confirmGone);
     auto running = std::make_unique<Running>(limits);
-    TaskParam params = settings_.taskParams ? settings_.taskParams() : TaskParam{};
+    TaskParam params = settings_.taskParamsFor ? settings_.taskParamsFor(item.work)
+                       : settings_.taskParams  ? settings_.taskParams()
+                                               : TaskParam{};
     // A work paused or given up before goes on from its part file.
     if (item.runs++ > 0) params.continuePart = true;
     // A batch's works reuse each other's connections to the same server;

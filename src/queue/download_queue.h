@@ -31,6 +31,9 @@ struct QueueSettings {
     // The engine's values for each work (connections, time limits); the
     // queue sets the address, the path and the procedures.
     std::function<TaskParam()> taskParams;
+    // When set, used instead: values that depend on the work (the proxy its
+    // address goes through).
+    std::function<TaskParam(const Work&)> taskParamsFor;
     // A work's address now, found by listing its performer again (same
     // sequence and song name); empty when it is not listed any more. Runs
     // on a worker of its own when a work's address answers 403, 404 or

@@ -104,6 +104,20 @@ int FollowStore::recordCheck(const std::string& performer, const std::vector<See
     return db_.run("COMMIT", error) ? added : -1;
 }
 
+int FollowStore::unseenCount(const std::string& performer, const std::vector<SeenWork>& listed, std::string& error) {
+    Statement known(db_.handle(), "SELECT 1 FROM works_seen WHERE performer = ?1 AND song = ?2 AND sequence = ?3");
+    if (!known.ready()) {
+        error = db_.lastError();
+        return -1;
+    }
+    int unseen = 0;
+    for (const SeenWork& work : listed) {
+        known.reset();
+        if (!known.bind(1, performer).bind(2, work.songName).bind(3, work.sequence).row()) ++unseen;
+    }
+    return unseen;
+}
+
 std::vector<SeenWork> FollowStore::newWorks(const std::string& performer, std::string& error) {
     std::vector<SeenWork> works;
     Statement s(db_.handle(), "SELECT w.sequence, w.song, w.address, w.key FROM works_seen w WHERE w.performer = ? AND "

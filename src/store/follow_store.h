@@ -44,6 +44,9 @@ public:
     // first time, -1 when the database could not be written.
     int recordCheck(const std::string& performer, const std::vector<SeenWork>& listed, const std::string& failure,
                     std::int64_t now, std::string& error);
+    // How many of `listed` a check would see for the first time, without
+    // recording anything (a dry run); -1 with `error` when it cannot be read.
+    int unseenCount(const std::string& performer, const std::vector<SeenWork>& listed, std::string& error);
     // The performer's new works, in their listed order.
     std::vector<SeenWork> newWorks(const std::string& performer, std::string& error);
 

@@ -11,7 +11,9 @@
 
 #include <curl/curl.h>
 
+#include <algorithm>
 #include <atomic>
+#include <cctype>
 #include <mutex>
 #include <memory>
 #include <utility>
@@ -109,6 +111,26 @@ std::string requestUrl(const std::string& address, bool https) {
            escapedPath(urlPath(address));
 }
 
+// The request's own lines with those the network settings name replaced
+// by the settings' (the command line's -H, -A, ...).
+std::string withNetworkHeaders(const std::string& headerText) {
+    const std::vector<std::string> chosen = currentNetwork().headers;
+    if (chosen.empty()) return headerText;
+    const auto named = [](const std::string& line) {
+        std::string name = line.substr(0, line.find(':') + 1);
+        std::transform(name.begin(), name.end(), name.begin(), [](unsigned char c) { return std::tolower(c); });
+        return name;
+    };
+    std::string text;
+    for (const std::string& line : splitText(headerText, "\r\n")) {
+        const bool replaced = std::any_of(chosen.begin(), chosen.end(),
+                                          [&](const std::string& mine) { return named(mine) == named(line); });
+        if (!line.empty() && !replaced) text += (text.empty() ? "" : "\r\n") + line;
+    }
+    for (const std::string& line : chosen) text += (text.empty() ? "" : "\r\n") + line;
+    return text;
+}
+
 // Exactly the caller's header lines, an agent when they name none, and
 // nothing the client would add of its own beyond Host and Content-Length.
 HeaderList headerLines(const std::string& headerText, bool viaProxy) {
@@ -187,7 +209,8 @@ Bytes httpFetch(const std::string& address, std::optional<int> method, std::opti
 
     const bool https = isHttpsAddress(address);
     const bool viaProxy = proxy && !proxy->empty() && !https;
-    const std::string headerText = withDefaultHeaders(headers ? *headers : std::string(), address, cookieText);
+    const std::string headerText =
+        withDefaultHeaders(withNetworkHeaders(headers ? *headers : std::string()), address, cookieText);
     const HeaderList list = headerLines(headerText, viaProxy);
     Bytes sentBody;
     if (verb != 0) sentBody = bodyToSend(postText, postBytes);
@@ -291,6 +314,9 @@ HttpFetchReport httpStream(const std::string& address, const std::function<bool(
     curl_easy_setopt(h, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
     curl_easy_setopt(h, CURLOPT_FAILONERROR, 1L);
     curl_easy_setopt(h, CURLOPT_USERAGENT, defaultUserAgent);
+    HeaderList chosen;
+    for (const std::string& line : net.headers) append(chosen, line);
+    curl_easy_setopt(h, CURLOPT_HTTPHEADER, chosen.get());
     curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT_MS, connectTimeoutMs.load());
     curl_easy_setopt(h, CURLOPT_LOW_SPEED_LIMIT, 1L);
     curl_easy_setopt(h, CURLOPT_LOW_SPEED_TIME, stallTimeoutS.load());

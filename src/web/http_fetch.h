@@ -5,6 +5,7 @@
 #include <optional>
 #include <stop_token>
 #include <string>
+#include <vector>
 
 namespace zorvan {
 
@@ -73,6 +74,9 @@ struct HttpFetchNetwork {
     std::string proxy;
     std::string caFile;
     bool insecure = false;
+    // Header lines ("Name: value") every request sends, each in place of
+    // the request's own line of that name.
+    std::vector<std::string> headers;
 };
 void setHttpFetchNetwork(HttpFetchNetwork network);
 

@@ -20,7 +20,8 @@ std::string urlHost(std::string_view address, bool keepPort) {
         host = textBetween(t, "http://", "/");
     }
     if (!keepPort) {
-        const int colon = findText(host, ":");
+        // "[::1]:8080": an IPv6 address keeps its brackets, its colons are not the port's.
+        const int colon = host.rfind('[', 0) == 0 ? findText(host, "]:") + 1 : findText(host, ":");
         if (colon > 0) host.resize(static_cast<std::size_t>(colon - 1));
     }
     return host;
@@ -29,7 +30,7 @@ std::string urlHost(std::string_view address, bool keepPort) {
 int urlPort(std::string_view address) {
     const std::string hostAndPort = urlHost(address, true);
     const int colon = findLastText(hostAndPort, ":");
-    if (colon == -1) return isHttpsAddress(address) ? 443 : 80;
+    if (colon == -1 || hostAndPort.back() == ']') return isHttpsAddress(address) ? 443 : 80;
     return toInteger(std::string_view(hostAndPort).substr(static_cast<std::size_t>(colon)));
 }
 

@@ -288,6 +288,9 @@ TEST_F(GetAllTest, SyncFetchesEveryFollowedPerformerThenOnlyTheNewWork) {
     run = runCli(sync + " --dry-run", data);
     EXPECT_NE(run.output.find("fetch 37\t"), std::string::npos) << run.output;
     EXPECT_NE(run.output.find("dry run: 1 work would be fetched"), std::string::npos) << run.output;
+    // Only what it would fetch, and what is new: not the 36 it passes over.
+    EXPECT_NE(run.output.find("1 new work since the last check"), std::string::npos) << run.output;
+    EXPECT_EQ(run.output.find("skip "), std::string::npos) << run.output;
     EXPECT_EQ(mp4Files(folder_).size(), 36u);
     run = runCli(sync, data);
     EXPECT_EQ(run.exitCode, 0) << run.output;
@@ -295,7 +298,7 @@ TEST_F(GetAllTest, SyncFetchesEveryFollowedPerformerThenOnlyTheNewWork) {
     EXPECT_NE(run.output.find("finished: 1 done, 36 skipped"), std::string::npos) << run.output;
     EXPECT_EQ(mp4Files(folder_).size(), 37u);
     run = runCli("following --json", data);
-    EXPECT_NE(run.output.find("{\"id\": \"100001\", \"works\": 37"), std::string::npos) << run.output;
+    EXPECT_NE(run.output.find("\"id\": \"100001\",\n    \"works\": 37,"), std::string::npos) << run.output;
 
     // A performer the service does not know: said, the others still synced.
     EXPECT_EQ(runCli("unfollow 100003", data).exitCode, 0);
@@ -368,6 +371,25 @@ TEST_F(GetAllTest, CtrlCLeavesOnlyCompleteFilesAndAnArchiveOfExactlyThem) {
     const auto works = listedWorks(runCli("works 100001 --service " + service.url()).output);
     EXPECT_LT(archiveLines(folder_).size(), 36u) << "stopped before the end";
     expectArchiveMatchesFiles(folder_, works, clips);
+
+    // The same command finishes the rest; its figures count what it fetched
+    // apart from what the stopped run's part files held.
+    CliRun run = runCli("get-all 100001 --json --service " + service.url() + " -o " + folder_ + " -j 3 -n 2");
+    EXPECT_EQ(run.exitCode, 0) << run.output;
+    EXPECT_EQ(archiveLines(folder_).size(), 36u);
+    expectArchiveMatchesFiles(folder_, works, clips);
+    EXPECT_NE(run.output.find("taken over from part files) in "), std::string::npos) << run.output;
+    const std::string last = run.output.substr(run.output.rfind("{\"type\":\"summary\""));
+    const auto number = [&last](const std::string& name) {
+        const auto at = last.find("\"" + name + "\":");
+        return at == std::string::npos ? -1 : std::stoll(last.substr(at + name.size() + 3));
+    };
+    std::int64_t inFiles = 0;
+    const std::string doneBytes = "\"state\":\"done\",\"bytes\":";
+    for (std::size_t at = 0; (at = run.output.find(doneBytes, at)) != std::string::npos; at += doneBytes.size())
+        inFiles += std::stoll(run.output.substr(at + doneBytes.size()));
+    EXPECT_GT(number("takenOverBytes"), 0) << last;
+    EXPECT_EQ(number("fetchedBytes") + number("takenOverBytes"), inFiles) << last;
 }
 
 // The user's own file under a work's name is never written to, and

@@ -49,7 +49,7 @@ TEST(CliOptions, ReadsTheGetCommandAndRejectsMistakes) {
     EXPECT_FALSE(cli::parseGetOptions({"get", "u", "--no-splice"}, error)->splice);
     for (const auto& bad : std::vector<std::vector<std::string>>{
              {"fetch", "u"}, {"get"}, {"get", "u", "-n", "0"}, {"get", "u", "-n", "x"}, {"get", "u", "-n"},
-             {"get", "u", "--on-exists", "overwrite"}, {"get", "u", "v"}, {"get", "u", "--bogus"},
+             {"get", "u", "--on-exists", "overwrite"}, {"get", "-o", "-", "u", "v"}, {"get", "u", "--bogus"},
              {"get", "u", "--buffer", "100000000000"}, {"get", "u", "--retries", "-1"},
              {"get", "u", "--checkpoint", "5"}}) {
         EXPECT_FALSE(cli::parseGetOptions(bad, error)) << bad.back();

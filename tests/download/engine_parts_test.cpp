@@ -229,6 +229,52 @@ TEST(HttpRequest, RedirectionsRebuildTargetRefererAndCookie) {
     EXPECT_EQ(fields.target, "http://u/f.mp4");
 }
 
+TEST(HttpAddress, Ipv6LiteralsAndCredentialsInTheHost) {
+    auto a = parseAddress("http://[::1]:8080/a.mp4");
+    ASSERT_TRUE(a);
+    EXPECT_EQ(a->host, "[::1]:8080");  // the Host line keeps the brackets
+    EXPECT_EQ(a->port, 8080);
+    EXPECT_EQ(hostName(a->host), "::1");
+    EXPECT_EQ(parseAddress("https://[2001:db8::2]/x")->port, 443);
+    EXPECT_EQ(hostName("[2001:db8::2]"), "2001:db8::2");
+    EXPECT_EQ(hostName("h:81"), "h");
+    EXPECT_EQ(addressFault("http://[::1/x"), AddressFault::Port);
+    EXPECT_EQ(addressFault("http://[::1]x/x"), AddressFault::Port);
+    EXPECT_EQ(addressFault("http://[::1]:0/x"), AddressFault::Port);
+    // Credentials are the caller's to send as a header, never the engine's
+    // to put on the wire as part of a host.
+    EXPECT_EQ(addressFault("http://user:pw@h/x"), AddressFault::UserInfo);
+    EXPECT_EQ(addressFault("http://h/x@y"), AddressFault::None);
+}
+
+TEST(HttpRequest, TheCallersLinesReplaceTheEnginesAndCredentialsStayWithTheirHost) {
+    auto fields = *makeRequestFields(*parseAddress("http://h/d/a.mp4"), "http://h/d/a.mp4", "", "");
+    fields.headers = {"user-agent: Tool/2", "Referer: http://elsewhere/", "X-Token: 7", "Authorization: Basic dTpw",
+                      "Cookie: a=1"};
+    ASSERT_TRUE(followRedirect(fields, "b.mp4", "k=v; path=/"));
+    const std::string request = *buildRequest(fields, "Range: bytes=0-\r\n", true);
+    EXPECT_EQ(request.find("MSIE"), std::string::npos) << request;
+    EXPECT_EQ(request.find("Referer: http://h/d"), std::string::npos) << request;
+    EXPECT_NE(request.find("user-agent: Tool/2\r\n"), std::string::npos);
+    EXPECT_NE(request.find("Referer: http://elsewhere/\r\n"), std::string::npos);
+    EXPECT_NE(request.find("X-Token: 7\r\n"), std::string::npos);
+    // One Cookie line: the redirection's cookie joins the caller's.
+    EXPECT_NE(request.find("Cookie: a=1; k=v\r\n"), std::string::npos) << request;
+    EXPECT_EQ(request.find("Cookie:"), request.rfind("Cookie:"));
+    EXPECT_NE(request.find("Range: bytes=0-\r\n"), std::string::npos);
+    EXPECT_NE(request.find("Host: h\r\n"), std::string::npos);
+    // The caller's lines do not count against the engine's own bound.
+    fields.headers.push_back("X-Long: " + std::string(2000, 'x'));
+    EXPECT_TRUE(buildRequest(fields, "", true));
+
+    ASSERT_TRUE(followRedirect(fields, "/c.mp4", ""));
+    EXPECT_NE(buildRequest(fields, "", true)->find("Authorization: Basic dTpw"), std::string::npos);
+    ASSERT_TRUE(followRedirect(fields, "http://other/c.mp4", ""));
+    const std::string moved = *buildRequest(fields, "", true);
+    EXPECT_EQ(moved.find("Authorization"), std::string::npos) << "credentials never follow to another host";
+    EXPECT_NE(moved.find("X-Token: 7"), std::string::npos);
+}
+
 TEST(ResponseHeader, StatusAndFieldsInAnyLetterCase) {
     const std::string data = "junk HTTP/1.1 206 Partial Content\r\ncontent-length: 10\r\n"
                              "Content-Range: bytes 100-109/200\r\nX-Location: no\r\nLocation: /n\r\n"

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace zorvan::cli {
+
+// How one download ended, for --json: a line of its own on standard output
+// as it ends, so a script reads each as it comes.
+struct ItemResult {
+    std::string address;
+    std::string path;         // UTF-8; where it was (or would be) saved
+    std::string state;        // "done", "skipped", "failed", "stopped", "would-fetch"
+    std::string cause;        // why it failed or was skipped; empty when done
+    std::int64_t bytes = 0;   // in the file
+    std::int64_t takenOver = 0;  // of those, what an earlier run's part file held
+    double seconds = 0;
+    int exitCode = 0;
+    // A performer's work (get-all, sync): its performer, sequence and song.
+    std::string performer{};
+    int sequence = 0;
+    std::string songName{};
+};
+
+// The run as a whole, after every item.
+struct RunSummary {
+    int done = 0, skipped = 0, failed = 0, stopped = 0, wouldFetch = 0;
+    std::int64_t fetched = 0;    // bytes this run brought
+    std::int64_t takenOver = 0;  // bytes earlier runs' part files held
+    double seconds = 0;
+    int exitCode = 0;
+};
+
+// Each writes one JSON object on a line of standard output and flushes it;
+// false when it could not be written.
+bool printItemJson(const ItemResult& item);
+bool printSummaryJson(const RunSummary& summary);
+
+}  // namespace zorvan::cli

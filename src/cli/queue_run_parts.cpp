@@ -1,0 +1,47 @@
+#include "cli/queue_run_parts.h"
+
+#include "cli/progress_line.h"
+#include "download_policy/failure_report.h"
+
+namespace zorvan::cli {
+
+std::string failureText(const QueueItem& item) {
+    const std::string cause = item.cause.kind == CauseKind::None ? std::string() : ": " + causeText(item.cause);
+    switch (item.failureKind) {
+        case FailureKind::Unreachable: return "cannot reach the server" + cause;
+        case FailureKind::Stalled: return "no data came for " + std::to_string(item.stalledSeconds) + " s";
+        default: break;
+    }
+    // Nothing the engine met: it never ran (an address it does not take).
+    if (item.failureKind == FailureKind::BadAddress ||
+        (item.outcome == TaskOutcome::TransferFailed && item.cause.kind == CauseKind::None))
+        return "the download could not be started (the address or the file name cannot be used)";
+    return downloadVerdict(item.outcome, item.cause).text;
+}
+
+int itemExitCode(const QueueItem& item) {
+    switch (item.state) {
+        case ItemState::Done:
+        case ItemState::Skipped: return exitCode::done;
+        case ItemState::Failed: break;
+        default: return exitCode::someFailed;  // never ended
+    }
+    if (item.failureKind == FailureKind::BadAddress ||
+        (item.outcome == TaskOutcome::TransferFailed && item.cause.kind == CauseKind::None))
+        return exitCode::usage;
+    if (item.failureKind == FailureKind::Stalled) return exitCode::unreachable;
+    return downloadVerdict(item.outcome, item.cause).exitCode;
+}
+
+std::vector<std::string> runningLines(const std::vector<QueueItem>& items, double& speed) {
+    std::vector<std::string> lines;
+    speed = 0;
+    for (const QueueItem& item : items) {
+        if (item.state != ItemState::Running) continue;
+        speed += item.speed;
+        lines.push_back("  " + progressLine(item.total, item.done, item.speed) + "  " + item.work.title);
+    }
+    return lines;
+}
+
+}  // namespace zorvan::cli

@@ -1,0 +1,50 @@
+#pragma once
+
+#include "queue/download_queue.h"
+#include "queue/queue_item.h"
+
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace zorvan::cli {
+
+// How long a download may go without progress on the command line: a script
+// waiting for a dead server should hear of it soon, also when the server
+// went away in the middle of a download.
+inline constexpr GiveUpLimits cliLimits{std::chrono::seconds(8), std::chrono::seconds(60), std::chrono::seconds(8),
+                                        std::chrono::seconds(3)};
+
+// Set from the engine's threads when a download ends, so the run's loop
+// settles it and starts the next at once instead of at its next look.
+struct WakeSignal {
+    std::mutex lock;
+    std::condition_variable changed;
+    bool set = false;
+    void notify() {
+        {
+            std::lock_guard hold(lock);
+            set = true;
+        }
+        changed.notify_one();
+    }
+    void waitFor(std::chrono::milliseconds limit) {
+        std::unique_lock hold(lock);
+        changed.wait_for(hold, limit, [this] { return set; });
+        set = false;
+    }
+};
+
+// Why a queued download failed, in the tool's words.
+std::string failureText(const QueueItem& item);
+
+// The exit code a settled download stands for (0 for done or skipped).
+int itemExitCode(const QueueItem& item);
+
+// One progress line per running download ("  12 MiB / 40 MiB ...  title"),
+// and their speeds added up in `speed`.
+std::vector<std::string> runningLines(const std::vector<QueueItem>& items, double& speed);
+
+}  // namespace zorvan::cli
