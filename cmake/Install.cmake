@@ -1,6 +1,7 @@
 # What `cmake --install` puts in place, and the Debian package made from it
 # by `cpack -G DEB`: the two programs, the demo service, the desktop entry,
-# the icon (SVG and a 256 px PNG) and the AppStream metainfo.
+# the icon (SVG and a 256 px PNG), the AppStream metainfo, the manual pages
+# and zorvan-cli's bash and zsh completions.
 include(GNUInstallDirs)
 
 install(TARGETS zorvan zorvan-cli zorvan-server RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
@@ -43,6 +44,16 @@ install(FILES ${CMAKE_SOURCE_DIR}/data/${ZORVAN_APP_ID}.png
         DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/256x256/apps)
 install(FILES ${CMAKE_SOURCE_DIR}/data/${ZORVAN_APP_ID}.metainfo.xml
         DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
+
+# Plain, not gzipped: man reads them either way.
+install(FILES ${CMAKE_SOURCE_DIR}/docs/man/zorvan.1 ${CMAKE_SOURCE_DIR}/docs/man/zorvan-cli.1
+        DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+# Where bash-completion finds a command's completion by its name at the
+# first <Tab>, and where Debian's zsh reads the #compdef files of packages.
+install(FILES ${CMAKE_SOURCE_DIR}/data/completion/zorvan-cli.bash
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions RENAME zorvan-cli)
+install(FILES ${CMAKE_SOURCE_DIR}/data/completion/_zorvan-cli
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/zsh/vendor-completions)
 
 set(CPACK_PACKAGE_NAME zorvan)
 set(CPACK_PACKAGE_VENDOR "The Zorvan developers")

@@ -160,7 +160,7 @@ std::string usageText(const std::string& command) {
                        "  get-all ID     download every work of a performer, then only what is new\n"
                        "  follow ID      follow a performer (unfollow ID, following)\n"
                        "  sync           download what is new of every followed performer\n"
-                       "  help [COMMAND] this text, or a command's\n"
+                       "  help [COMMAND] this text, or a command's (-h, --help after any command)\n"
                        "  version, -V, --version  the version\n"
                        "options go before or after the arguments, as --name VALUE, --name=VALUE,\n"
                        "-n VALUE or -nVALUE; short flags bundle (-qk); -- ends the options. Options\n"
@@ -376,7 +376,7 @@ std::vector<OptionSpec> getSpecs(GetOptions& o) {
     addConfig(specs);
     addContinue(specs, o.continuePart);
     specs.push_back(text({"output"}, 'o', o.output));
-    specs.push_back(text({"output-dir", "dir"}, 'd', o.outputDir));
+    specs.push_back(text({"output-dir"}, 'd', o.outputDir));
     specs.push_back(valued({"input-file"}, 'i', [&o](const std::string& name, const std::string& value,
                                                      std::string& error) {
         if (value.empty()) return fail(error, name + " needs a file name (- for standard input)");
@@ -417,7 +417,7 @@ std::vector<OptionSpec> getAllSpecs(GetAllOptions& o) {
     addContinue(specs, o.continuePart);
     specs.push_back(serviceOption(o.service));
     specs.push_back(text({"output"}, 'o', o.folder));
-    specs.push_back(text({"output-dir", "dir"}, 'd', o.folder));
+    specs.push_back(text({"output-dir"}, 'd', o.folder));
     specs.push_back(number({"connections"}, 'n', 1, 64, o.connections));
     specs.push_back(number({"jobs"}, 'j', 1, 64, o.parallel));
     specs.push_back(limitOption(o.speedLimit));

@@ -53,7 +53,11 @@ public:
         : options_(options), queue_(settings(options, job, authorizations_, wake_)) {
         queue_.setListener([this](const QueueEvent& e) {
             if (e.kind != QueueEvent::Kind::Changed) return;
-            if (const QueueItem* item = queue_.item(e.id)) settled(*item);
+            const QueueItem* item = queue_.item(e.id);
+            if (!item) return;
+            // Its seconds count from its start, not from the wait for its turn.
+            if (item->state == ItemState::Running) started_.try_emplace(item->id, Clock::now());
+            settled(*item);
         });
     }
 
@@ -80,9 +84,8 @@ public:
             finish({listed.address, path, "failed", where + fault, 0, 0, 0, exitCode::usage});
             return;
         }
-        const int id = queue_.add({fileNameOf(path), listed.address, path,
-                                   options_.renameOnExists ? ClashChoice::Rename : ClashChoice::Complete});
-        started_[id] = Clock::now();
+        queue_.add({fileNameOf(path), listed.address, path,
+                    options_.renameOnExists ? ClashChoice::Rename : ClashChoice::Complete});
     }
 
     void run() {
@@ -107,7 +110,7 @@ public:
                 const std::int64_t kept = item.done;
                 finish({item.work.address, item.work.path, "stopped",
                         kept > 0 ? keptText(item.work.title, kept, item.total) : "stopped before any byte came", kept,
-                        item.continuedFrom, secondsSince(started_[item.id]), interruptedExitCode()});
+                        item.continuedFrom, secondsOf(item.id), interruptedExitCode()});
             }
     }
 
@@ -152,7 +155,7 @@ private:
     void settled(const QueueItem& item) {
         if (!item.settled() || !reported_.insert(item.id).second) return;
         const std::string path = item.savedPath.empty() ? item.work.path : item.savedPath;
-        const double seconds = secondsSince(started_[item.id]);
+        const double seconds = secondsOf(item.id);
         if (item.state == ItemState::Done) {
             finish({item.work.address, path, "done", {}, item.done, item.continuedFrom, seconds, exitCode::done});
         } else if (item.state == ItemState::Skipped) {
@@ -166,6 +169,11 @@ private:
             if (item.done > 0 && item.total > 0) result.cause += "; " + keptText(item.work.title, item.done, item.total);
             finish(result);
         }
+    }
+
+    double secondsOf(int id) const {
+        const auto it = started_.find(id);
+        return it == started_.end() ? 0 : secondsSince(it->second);
     }
 
     // The line, the object and the tally of one address that ended.

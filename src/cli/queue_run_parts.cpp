@@ -29,7 +29,9 @@ int itemExitCode(const QueueItem& item) {
     if (item.failureKind == FailureKind::BadAddress ||
         (item.outcome == TaskOutcome::TransferFailed && item.cause.kind == CauseKind::None))
         return exitCode::usage;
-    if (item.failureKind == FailureKind::Stalled) return exitCode::unreachable;
+    // Given up by the queue: the task was stopped, its cause says why.
+    if (item.failureKind == FailureKind::Stalled || item.failureKind == FailureKind::Unreachable)
+        return item.cause.kind == CauseKind::None ? exitCode::unreachable : exitCodeOf(item.cause);
     return downloadVerdict(item.outcome, item.cause).exitCode;
 }
 

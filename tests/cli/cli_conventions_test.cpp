@@ -333,6 +333,13 @@ TEST(CliMessages, EachFailureSaysWhatReallyHappened) {
     EXPECT_NE(run.output.find("no data came for 1 s"), std::string::npos) << run.output;
     EXPECT_EQ(run.output.find("Operation too slow"), std::string::npos) << run.output;
 
+    // Of several addresses, one the queue gives up on counts by its cause.
+    run = runCli("get --json -d " + folder + " http://127.0.0.1:1/dead.bin " + server.url("/alive.bin") + " 2>/dev/null");
+    EXPECT_EQ(run.exitCode, 3) << run.output;
+    EXPECT_NE(run.output.find("\"state\":\"failed\""), std::string::npos) << run.output;
+    EXPECT_NE(run.output.find("\"exitCode\":3}"), std::string::npos) << run.output;
+    EXPECT_EQ(readFile(folder + "/alive.bin"), "body");
+
     // Off a terminal, a host that never answers prints no empty progress.
     run = runCli("get --timeout 2 --retries 0 -o " + folder + "/s.bin " + silent.url("/s.bin"));
     EXPECT_NE(run.exitCode, 0);

@@ -26,6 +26,25 @@ for f in bin/zorvan bin/zorvan-cli bin/zorvan-server lib/sysusers.d/zorvan.conf 
   [ -s "$root/usr/$f" ] || fail "not installed: /usr/$f"
 done
 [ -x "$root/usr/bin/zorvan" ] && [ -x "$root/usr/bin/zorvan-cli" ] || fail "the programs are not executable"
+
+# The manual pages, read as man reads them, and zorvan-cli's completions,
+# the bash one answering a <Tab>.
+for f in share/man/man1/zorvan.1 share/man/man1/zorvan-cli.1 share/bash-completion/completions/zorvan-cli \
+         share/zsh/vendor-completions/_zorvan-cli; do
+  [ -s "$root/usr/$f" ] || fail "not installed: /usr/$f"
+done
+if command -v man >/dev/null; then
+  for name in zorvan zorvan-cli; do
+    text="$(MANWIDTH=100 man -l "$root/usr/share/man/man1/$name.1" 2>&1 | col -b)"
+    for section in NAME SYNOPSIS DESCRIPTION OPTIONS "SEE ALSO"; do
+      grep -q "^$section\$" <<<"$text" || fail "man -l renders $name.1 without $section: $text"
+    done
+  done
+  grep -q "^ *zorvan-cli get-all \[options\] ID\$" <<<"$text" || fail "zorvan-cli(1) without get-all's synopsis: $text"
+fi
+completed="$(bash -c 'source "$1"; COMP_WORDS=(zorvan-cli get --output); COMP_CWORD=2; _zorvan_cli; echo "${COMPREPLY[*]}"' \
+  _ "$root/usr/share/bash-completion/completions/zorvan-cli")"
+[ "$completed" = "--output --output-dir" ] || fail "the bash completion of 'zorvan-cli get --output': '$completed'"
 desktop-file-validate "$root/usr/share/applications/$app.desktop"
 appstreamcli validate --no-net "$root/usr/share/metainfo/$app.metainfo.xml" >/dev/null \
   || fail "appstreamcli validate: $(appstreamcli validate --no-net "$root/usr/share/metainfo/$app.metainfo.xml")"
@@ -134,9 +153,15 @@ for f in ./usr/bin/zorvan ./usr/bin/zorvan-cli ./usr/bin/zorvan-demo-service ./u
          ./usr/share/icons/hicolor/256x256/apps/$app.png; do
   grep -q " $f\$" <<<"$contents" || fail "$f missing from the package"
 done
+for f in ./usr/share/man/man1/zorvan.1 ./usr/share/man/man1/zorvan-cli.1; do
+  grep -qE " ${f//./\\.}(\.gz)?\$" <<<"$contents" || fail "$f missing from the package"
+done
+for f in ./usr/share/bash-completion/completions/zorvan-cli ./usr/share/zsh/vendor-completions/_zorvan-cli; do
+  grep -q " $f\$" <<<"$contents" || fail "$f missing from the package"
+done
 depends="$(dpkg-deb -f "$deb" Depends)"
 for d in libqt6widgets6 libqt6multimedia6 libcurl4 libssl3 gstreamer1.0-plugins-good gstreamer1.0-libav fonts-wqy-microhei; do
   grep -q "$d" <<<"$depends" || fail "the package does not depend on $d: $depends"
 done
-echo "installed tree, desktop entry, metainfo, download folder and package: ok"
+echo "installed tree, desktop entry, metainfo, manual pages, completions, download folder and package: ok"
 echo "package: $(basename "$deb"), depends: $depends"
