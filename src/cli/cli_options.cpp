@@ -369,11 +369,17 @@ OptionSpec jsonOption(bool& json) {
     return flag({"json"}, 0, [&json] { json = true; });
 }
 
-std::vector<OptionSpec> getSpecs(GetOptions& o) {
+// What every command that reaches the network takes.
+std::vector<OptionSpec> networkCommandSpecs(NetworkOptions& network, OutputOptions& display) {
     std::vector<OptionSpec> specs;
-    addNetwork(specs, o.network);
-    addOutput(specs, o.display);
+    addNetwork(specs, network);
+    addOutput(specs, display);
     addConfig(specs);
+    return specs;
+}
+
+std::vector<OptionSpec> getSpecs(GetOptions& o) {
+    std::vector<OptionSpec> specs = networkCommandSpecs(o.network, o.display);
     addContinue(specs, o.continuePart);
     specs.push_back(text({"output"}, 'o', o.output));
     specs.push_back(text({"output-dir"}, 'd', o.outputDir));
@@ -398,10 +404,7 @@ std::vector<OptionSpec> getSpecs(GetOptions& o) {
 }
 
 std::vector<OptionSpec> worksSpecs(WorksOptions& o) {
-    std::vector<OptionSpec> specs;
-    addNetwork(specs, o.network);
-    addOutput(specs, o.display);
-    addConfig(specs);
+    std::vector<OptionSpec> specs = networkCommandSpecs(o.network, o.display);
     addSelection(specs, o.selection);
     specs.push_back(serviceOption(o.service));
     specs.push_back(jsonOption(o.json));
@@ -409,10 +412,7 @@ std::vector<OptionSpec> worksSpecs(WorksOptions& o) {
 }
 
 std::vector<OptionSpec> getAllSpecs(GetAllOptions& o) {
-    std::vector<OptionSpec> specs;
-    addNetwork(specs, o.network);
-    addOutput(specs, o.display);
-    addConfig(specs);
+    std::vector<OptionSpec> specs = networkCommandSpecs(o.network, o.display);
     addSelection(specs, o.selection);
     addContinue(specs, o.continuePart);
     specs.push_back(serviceOption(o.service));

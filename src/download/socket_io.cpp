@@ -132,18 +132,29 @@ bool isDottedIPv4(const std::string& host) {
     return parts == 4;
 }
 
-std::optional<std::string> resolveIPv4(const std::string& host) {
-    if (isDottedIPv4(host)) return host;
+namespace {
+
+// The first address of `family` the host has, as text.
+std::optional<std::string> resolveIn(const std::string& host, int family) {
     addrinfo hints{};
-    hints.ai_family = AF_INET;
+    hints.ai_family = family;
     hints.ai_socktype = SOCK_STREAM;
     addrinfo* found = nullptr;
     if (::getaddrinfo(host.c_str(), nullptr, &hints, &found) != 0 || !found) return std::nullopt;
-    char text[INET_ADDRSTRLEN] = {};
-    const auto* address = reinterpret_cast<const sockaddr_in*>(found->ai_addr);
-    ::inet_ntop(AF_INET, &address->sin_addr, text, sizeof text);
+    char text[INET6_ADDRSTRLEN] = {};
+    const void* address = family == AF_INET6
+                              ? static_cast<const void*>(&reinterpret_cast<const sockaddr_in6*>(found->ai_addr)->sin6_addr)
+                              : static_cast<const void*>(&reinterpret_cast<const sockaddr_in*>(found->ai_addr)->sin_addr);
+    ::inet_ntop(family, address, text, sizeof text);
     ::freeaddrinfo(found);
     return std::string(text);
+}
+
+}  // namespace
+
+std::optional<std::string> resolveIPv4(const std::string& host) {
+    if (isDottedIPv4(host)) return host;
+    return resolveIn(host, AF_INET);
 }
 
 bool isIpAddress(const std::string& host) {
@@ -153,17 +164,8 @@ bool isIpAddress(const std::string& host) {
 
 std::optional<std::string> resolveHost(const std::string& host) {
     if (isIpAddress(host)) return host;
-    if (auto v4 = resolveIPv4(host)) return v4;
-    addrinfo hints{};
-    hints.ai_family = AF_INET6;
-    hints.ai_socktype = SOCK_STREAM;
-    addrinfo* found = nullptr;
-    if (::getaddrinfo(host.c_str(), nullptr, &hints, &found) != 0 || !found) return std::nullopt;
-    char text[INET6_ADDRSTRLEN] = {};
-    const auto* address = reinterpret_cast<const sockaddr_in6*>(found->ai_addr);
-    ::inet_ntop(AF_INET6, &address->sin6_addr, text, sizeof text);
-    ::freeaddrinfo(found);
-    return std::string(text);
+    if (auto v4 = resolveIn(host, AF_INET)) return v4;
+    return resolveIn(host, AF_INET6);
 }
 
 ConnectResult connectWithLimit(Socket& socket, const std::string& ip, int port, int timeoutMs, const StopCheck& stop) {

@@ -118,6 +118,9 @@ TEST(CliOptions, ProgressLineShowsSizeSpeedPercentAndTimeLeft) {
     EXPECT_EQ(cli::progressLine(100 * 1048576, 25 * 1048576, 5 * 1048576),
               "25.0 MiB / 100 MiB  5.00 MiB/s  25%  0:15 left");
     EXPECT_EQ(cli::progressLine(-1, 512, 0), "512 B / ?  0 B/s");
+    // A second to go is never "0:00 left".
+    EXPECT_EQ(cli::progressLine(1000, 900, 150), "900 B / 1000 B  150 B/s  90%  0:01 left");
+    EXPECT_EQ(cli::progressLine(10000, 0, 99), "0 B / 9.77 KiB  99 B/s  0%  1:42 left");
     EXPECT_EQ(cli::humanBytes(1536), "1.50 KiB");
 }
 
