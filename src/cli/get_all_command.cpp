@@ -114,10 +114,11 @@ public:
         if (skip && !options_.listSkips) return;
         if (skip && options_.dryRun)
             display_.print("skip  " + std::to_string(listed.sequence) + "\t" + fileNameOf(path) + ": " + why);
-        if (options_.json) json({listed.address, path, state, why, 0, 0, 0, 0}, listed.sequence, listed.songName);
+        json({listed.address, path, state, why, 0, 0, 0, 0}, listed.sequence, listed.songName);
     }
 
     void json(ItemResult result, int sequence, const std::string& songName) {
+        if (!options_.json) return;
         result.performer = options_.performerId;
         result.sequence = sequence;
         result.songName = songName;

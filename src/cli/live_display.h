@@ -29,7 +29,8 @@ private:
 
     bool live_;
     bool lines_;
-    std::chrono::steady_clock::time_point lastLine_{};
+    // The first plain line comes one interval in: a short run needs none.
+    std::chrono::steady_clock::time_point lastLine_ = std::chrono::steady_clock::now();
     std::vector<std::string> block_;
     int shown_ = 0;  // lines of the block on the screen now
 };

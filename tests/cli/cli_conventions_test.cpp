@@ -452,6 +452,14 @@ TEST(CliManyAddresses, AListOfThirtySixWorksWithABadLineEndsInExactFilesAndOneJs
     EXPECT_EQ(results[0]["performer"], "100001");
     EXPECT_EQ(results[0]["state"], "done");
     EXPECT_EQ(results.back()["done"], 4);
+
+    // Without --json standard output stays empty, for a caller's pipe.
+    run = runCli("get-all 100001 --max 6 -o " + again + " --service " + service.url() + " 2>/dev/null",
+                 "XDG_DATA_HOME=" + freshFolder("many-data-plain"));
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_EQ(run.output, "");
+    run = runCli("get -i " + listFile + " -d " + freshFolder("many-plain") + " 2>/dev/null");
+    EXPECT_EQ(run.output, "");
 }
 
 }  // namespace
