@@ -111,10 +111,6 @@ std::optional<FollowOptions> parseFollowOptions(const std::vector<std::string>& 
 // "sync": get-all's options without a performer id (every followed one).
 std::optional<GetAllOptions> parseSyncOptions(const std::vector<std::string>& args, std::string& error);
 
-// The usage of one command ("get", "works", "get-all"), or of all when the
-// command is unknown.
-std::string usageText(const std::string& command = {});
-
 // Every long option a command takes ("get", "works", ...), as "--name".
 std::vector<std::string> optionNames(const std::string& command);
 

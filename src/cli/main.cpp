@@ -6,6 +6,7 @@
 #include "cli/get_all_command.h"
 #include "cli/get_command.h"
 #include "cli/terminal.h"
+#include "cli/usage_text.h"
 #include "cli/works_command.h"
 
 #include <algorithm>
