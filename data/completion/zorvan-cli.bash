@@ -38,7 +38,7 @@ _zorvan_cli() {
     local output="-q --quiet -s --silent --progress --config --no-config"
     local choosing="--items --match --max"
     local fetch="--service -o -d --output --output-dir -n --connections -j --jobs --limit --limit-rate
-                 --on-exists -c --continue --no-continue --no-fsync --dry-run --json"
+                 --on-exists -c --continue --no-continue --no-fsync --dry-run --json --layout --media-files --no-media-files"
     local options
     case $command in
         get) options="-o --output -d --output-dir -i --input-file -j --jobs -n --connections --limit
@@ -68,6 +68,9 @@ _zorvan_cli() {
             return ;;
         --progress)
             _zorvan_cli_words "bar line none" "$cur" "$prefix"
+            return ;;
+        --layout)
+            _zorvan_cli_words "song performer" "$cur" "$prefix"
             return ;;
         --on-exists)
             _zorvan_cli_words "rename skip" "$cur" "$prefix"

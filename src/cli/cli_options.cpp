@@ -271,6 +271,13 @@ std::vector<OptionSpec> getAllSpecs(GetAllOptions& o) {
     specs.push_back(onExistsOption(o.renameOnExists));
     specs.push_back(flag({"no-fsync"}, 0, [&o] { o.sync = false; }));
     specs.push_back(flag({"dry-run"}, 0, [&o] { o.dryRun = true; }));
+    specs.push_back(valued({"layout"}, 0, [&o](const std::string&, const std::string& value, std::string& error) {
+        if (value != "song" && value != "performer") return fail(error, "--layout takes song or performer");
+        o.naming = value == "song" ? FileNaming::SongName : FileNaming::PerformerFolder;
+        return true;
+    }));
+    specs.push_back(flag({"media-files"}, 0, [&o] { o.mediaFiles = true; }));
+    specs.push_back(flag({"no-media-files"}, 0, [&o] { o.mediaFiles = false; }));
     specs.push_back(jsonOption(o.json));
     return specs;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "cli/terminal.h"
+#include "download_policy/work_file.h"
 
 #include <cstdint>
 #include <optional>
@@ -82,6 +83,11 @@ struct GetAllOptions {
     bool dryRun = false;          // say what would be fetched, fetch nothing
     bool json = false;            // one JSON object per work as it ends, then a summary
     bool listSkips = true;        // a dry run (and --json) names the works it skips
+    FileNaming naming = FileNaming::SongName;  // --layout: song (the window's) or performer
+    // --media-files, --no-media-files: a poster and a .nfo beside each work;
+    // none given: on with the performer layout.
+    std::optional<bool> mediaFiles;
+    bool withMediaFiles() const { return mediaFiles.value_or(naming == FileNaming::PerformerFolder); }
     bool sync = true;             // each file on the disk before it is named and archived
     NetworkOptions network;
     OutputOptions display;

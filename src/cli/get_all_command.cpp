@@ -13,6 +13,8 @@
 #include "download/rate_limiter.h"
 #include "download_policy/download_folder.h"
 #include "download_policy/work_file.h"
+#include "media_files/poster_worker.h"
+#include "media_files/work_sidecars.h"
 #include "follow/performer_works.h"
 #include "queue/download_archive.h"
 #include "queue/download_queue.h"
@@ -86,6 +88,7 @@ public:
             if (archive_.contains(listed.address)) {
                 ++tally_.archived;
                 planned(listed, path, "skipped", "in the archive");
+                backfillMediaFiles(path, listed);
                 continue;
             }
             std::string where;
@@ -93,6 +96,7 @@ public:
             if (presence == FilePresence::Known) {
                 ++tally_.existing;
                 planned(listed, path, "skipped", "already there (" + where + ")");
+                backfillMediaFiles(where, listed);
                 continue;
             }
             ++pending_;
@@ -102,6 +106,9 @@ public:
                 planned(listed, path, "would-fetch", {});
                 continue;
             }
+            // A performer's folder is made before its first work's turn.
+            std::error_code ignored;
+            std::filesystem::create_directories(std::filesystem::path(path).parent_path(), ignored);
             queue_.add({fileNameOf(path), listed.address, path, rename ? ClashChoice::Rename : ClashChoice::Complete,
                         options_.service, options_.performerId, listed.sequence, listed.songName, true});
         }
@@ -240,7 +247,22 @@ private:
 
     // Where the work goes (UTF-8), named as the window names it.
     std::string localPath(const ListedWork& work) const {
-        return workFilePath(folder_, work.songName);
+        return workFilePath(folder_, work.songName, options_.naming, options_.performerId, work.sequence);
+    }
+
+    // A work's file from before media files were asked for gets them now.
+    void backfillMediaFiles(const std::string& path, const ListedWork& listed) {
+        std::error_code ignored;
+        if (posters_ && !options_.dryRun && std::filesystem::exists(path, ignored) &&
+            !std::filesystem::exists(nfoPathOf(path), ignored))
+            giveMediaFiles(path, listed.sequence, listed.songName);
+    }
+
+    // The poster and .nfo of a work whose file is complete, made meanwhile.
+    void giveMediaFiles(const std::string& path, int sequence, const std::string& songName) {
+        if (!posters_) return;
+        posters_->add({{path, songName, options_.performerId, sequence, 0, options_.service},
+                       options_.naming == FileNaming::PerformerFolder});
     }
 
     static std::string keptText(const QueueItem& item) { return cli::keptText(item.work.title, item.done, item.total); }
@@ -277,6 +299,7 @@ private:
                 tally_.takenOver += item.continuedFrom;
                 note("done    " + fileNameOf(item.savedPath) + " (" + humanBytes(static_cast<double>(item.done)) + ")");
                 recordFile(item);
+                giveMediaFiles(item.savedPath, item.work.sequence, item.work.songName);
                 json(item, "done", {}, exitCode::done);
             } else {
                 ++tally_.failed;
@@ -328,6 +351,23 @@ private:
     bool stopped_ = false;
     bool jsonFailed_ = false;
     const Clock::time_point started_ = Clock::now();
+    // Makes posters and .nfo files beside the works as they finish; none
+    // when they were not asked for.
+    std::unique_ptr<PosterWorker> posters_ = options_.withMediaFiles() ? std::make_unique<PosterWorker>() : nullptr;
+
+public:
+    // Waits for the posters still being made and says how they went.
+    void finishMediaFiles() {
+        if (!posters_) return;
+        const PosterWorker::Tally t = posters_->finish();
+        for (const std::string& line : t.notes) note("note    " + line);
+        if (t.made + t.failed == 0) return;
+        char line[160];
+        std::snprintf(line, sizeof line, "posters: %d made (%.0f ms of CPU each)%s", t.made,
+                      t.made ? t.cpuSeconds * 1000 / t.made : 0.0,
+                      t.failed ? (", " + std::to_string(t.failed) + " could not be made").c_str() : "");
+        note(line);
+    }
 };
 
 int fail(const std::string& message, int code) {
@@ -414,11 +454,13 @@ int fetchListed(const GetAllOptions& options, const JobSettings& job, const Work
             std::fprintf(stderr, "nothing new to download: %s listed%s, %d in the archive%s\n",
                          count(total, "work", "works").c_str(), chosen.c_str(), run.tally().archived,
                          there > 0 ? (", " + std::to_string(there) + " already there").c_str() : "");
+        run.finishMediaFiles();
         return exitCode::done;
     }
     run.note("downloading " + std::to_string(run.pendingCount()) + " of " + count(total, "work", "works") + chosen +
              " into " + folder);
     run.run();
+    run.finishMediaFiles();
 
     const Tally& t = run.tally();
     const bool stopped = run.stopped() || run.gaveUp();

@@ -113,7 +113,13 @@ const char* const fetchUsage =
     "  --dry-run      list what would be fetched and why the others are not;\n"
     "                 fetch nothing\n"
     "  --json         one JSON object per work as it ends (or, with --dry-run, per\n"
-    "                 work that would be fetched), then a summary, on standard output\n";
+    "                 work that would be fetched), then a summary, on standard output\n"
+    "  --layout song|performer  DIR/song.mp4, as the window names them (song,\n"
+    "                 default), or DIR/PERFORMER/N song.mp4 (performer)\n"
+    "  --media-files, --no-media-files  beside each work a poster (NAME-poster.jpg,\n"
+    "                 and folder.jpg per performer) and a music-video NAME.nfo, as\n"
+    "                 Kodi, Jellyfin and Plex read them (default: with --layout\n"
+    "                 performer)\n";
 
 const char* const followUsage =
     "usage: zorvan-cli follow ID...     follow performers: sync checks them\n"

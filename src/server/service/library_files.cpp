@@ -1,5 +1,6 @@
 #include "server/service/library_files.h"
 
+#include "media_files/work_sidecars.h"
 #include "store/known_files.h"
 #include "store/library_db.h"
 
@@ -136,6 +137,11 @@ bool deleteLibraryFile(const std::string& dbPath, const std::string& folder, std
     const std::string name = slash == std::string::npos ? relative : relative.substr(slash + 1);
     const bool gone = dir >= 0 && (::unlinkat(dir, name.c_str(), 0) == 0 || errno == ENOENT);
     const int why = errno;
+    // What a media server read beside it goes with it.
+    if (gone) {
+        ::unlinkat(dir, posterPathOf(name).c_str(), 0);
+        ::unlinkat(dir, nfoPathOf(name).c_str(), 0);
+    }
     if (dir >= 0) ::close(dir);
     if (!gone) {
         error = "cannot delete " + entry->file.path + ": " + std::strerror(dir >= 0 ? why : ENOENT);

@@ -1,6 +1,7 @@
 #include "shell/library/library_actions.h"
 
 #include "download_policy/download_folder.h"
+#include "media_files/work_sidecars.h"
 #include "shell/library/downloaded_view.h"
 #include "shell/message_box.h"
 #include "shell/windows.h"
@@ -78,6 +79,8 @@ bool deleteLibraryEntry(const QString& entry) {
     // Never gone for good without a way back: where there is no trash,
     // the file stays and the user is told.
     const bool moved = moveToTrash(path);
+    // The poster and .nfo beside it are made again from a video; they go.
+    if (moved) removeSidecars(path.toStdString());
     if (!moved) askInMainWindow(QCoreApplication::translate("zorvan", "无法把“%1”移到回收站，文件没有删除。").arg(entry), BoxIcon::Warning, BoxButtons::Ok);
     refreshDownloadedList();
     return moved;

@@ -1,0 +1,66 @@
+#include "media_files/poster_worker.h"
+
+#include "media_files/poster_maker.h"
+
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <filesystem>
+
+namespace zorvan {
+
+PosterWorker::PosterWorker() : thread_([this](std::stop_token stop) { run(stop); }) {}
+
+PosterWorker::~PosterWorker() {
+    thread_.request_stop();
+    changed_.notify_all();
+}
+
+void PosterWorker::add(Job job) {
+    {
+        std::lock_guard hold(lock_);
+        jobs_.push_back(std::move(job));
+    }
+    changed_.notify_all();
+}
+
+PosterWorker::Tally PosterWorker::finish() {
+    std::unique_lock hold(lock_);
+    changed_.wait(hold, [this] { return jobs_.empty() && busy_ == 0; });
+    return tally_;
+}
+
+void PosterWorker::run(std::stop_token stop) {
+    // Pictures wait for downloads, never the other way round.
+    setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), 10);
+    for (;;) {
+        Job job;
+        {
+            std::unique_lock hold(lock_);
+            if (!changed_.wait(hold, stop, [this] { return !jobs_.empty(); })) return;
+            job = std::move(jobs_.front());
+            jobs_.pop_front();
+            ++busy_;
+        }
+        const PosterResult poster = makePoster(job.work.videoPath, posterPathOf(job.work.videoPath));
+        if (poster.made && job.folderPoster) giveFolderItsPoster(job.work.videoPath);
+        std::string error;
+        const bool nfo = writeNfo(job.work, error);
+        {
+            std::lock_guard hold(lock_);
+            --busy_;
+            const std::string name = std::filesystem::path(job.work.videoPath).filename().string();
+            if (poster.made) {
+                ++tally_.made;
+                tally_.cpuSeconds += poster.cpuSeconds;
+            } else {
+                ++tally_.failed;
+                tally_.notes.push_back(name + ": no poster, " + poster.why);
+            }
+            if (!nfo) tally_.notes.push_back(name + ": no .nfo, " + error);
+        }
+        changed_.notify_all();
+    }
+}
+
+}  // namespace zorvan

@@ -1,0 +1,50 @@
+#pragma once
+
+#include "media_files/work_sidecars.h"
+
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace zorvan {
+
+// Makes each finished work's poster and .nfo on a thread of its own, at a
+// lower priority than the downloads, so the next work never waits for a
+// picture.
+class PosterWorker {
+public:
+    struct Job {
+        WorkMedia work;
+        bool folderPoster = false;  // the work's folder is its performer's: it takes the first poster
+    };
+    struct Tally {
+        int made = 0;
+        int failed = 0;
+        double cpuSeconds = 0;              // spent on the posters made
+        std::vector<std::string> notes;     // "NAME: why" for each that could not be made
+    };
+
+    PosterWorker();
+    ~PosterWorker();
+    PosterWorker(const PosterWorker&) = delete;
+    PosterWorker& operator=(const PosterWorker&) = delete;
+
+    void add(Job job);
+    // Waits for every job added so far, then says how they went.
+    Tally finish();
+
+private:
+    void run(std::stop_token stop);
+
+    std::mutex lock_;
+    std::condition_variable_any changed_;
+    std::deque<Job> jobs_;
+    int busy_ = 0;
+    Tally tally_;
+    std::jthread thread_;  // last: it stops and joins before the rest goes
+};
+
+}  // namespace zorvan

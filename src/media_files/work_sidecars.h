@@ -1,0 +1,38 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace zorvan {
+
+// What a media server (Kodi, Jellyfin, Plex) is told of a work's video.
+struct WorkMedia {
+    std::string videoPath;    // UTF-8
+    std::string songName;     // the title
+    std::string performer;    // the artist
+    int sequence = 0;         // the track
+    std::int64_t firstSeen = 0;  // seconds since the epoch: when the work was first seen
+    std::string service;      // the service's address: where it came from
+};
+
+// The files such servers look for beside "NAME.mp4": "NAME-poster.jpg"
+// and "NAME.nfo"; and a folder's own picture, "folder.jpg".
+std::string posterPathOf(const std::string& videoPath);
+std::string nfoPathOf(const std::string& videoPath);
+std::string folderPosterOf(const std::string& videoPath);
+
+// The music video's .nfo (UTF-8 XML): title, artist, track, the day it was
+// first seen (premiered, year, dateadded), the service as its studio, and
+// the poster as its thumb.
+std::string nfoText(const WorkMedia& work);
+
+// Writes the .nfo atomically; false with `error`.
+bool writeNfo(const WorkMedia& work, std::string& error);
+
+// The folder's picture, from this poster, when it has none yet.
+void giveFolderItsPoster(const std::string& videoPath);
+
+// The .nfo and the poster go with their video (a missing one is fine).
+void removeSidecars(const std::string& videoPath);
+
+}  // namespace zorvan
