@@ -75,6 +75,12 @@ public:
         if (!error.empty()) display_.print("zorvan-cli: cannot read the library (files are known by name only): " + error);
     }
 
+    // The queue, stopped as it goes, may still tell of a work; by then the
+    // members that hear it are gone.
+    ~GetAllRun() { queue_.setListener(nullptr); }
+    GetAllRun(const GetAllRun&) = delete;
+    GetAllRun& operator=(const GetAllRun&) = delete;
+
     // Sorts the listed works into those to fetch and those already here;
     // a dry run only says which is which. A work is its performer,
     // sequence and song: a file under its name that the library knows as

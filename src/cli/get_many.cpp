@@ -114,6 +114,12 @@ public:
             }
     }
 
+    // The queue, stopped as it goes, may still tell of an address; by then
+    // the members that hear it are gone.
+    ~GetManyRun() { queue_.setListener(nullptr); }
+    GetManyRun(const GetManyRun&) = delete;
+    GetManyRun& operator=(const GetManyRun&) = delete;
+
     bool jsonFailed() const { return jsonFailed_; }
     bool stopped() const { return stopped_; }
 

@@ -20,7 +20,14 @@ ItemRun::ItemRun(const Work& work, TaskParam params, std::function<void()> ended
     };
 }
 
-ItemRun::~ItemRun() { download_.stopTask(); }
+ItemRun::~ItemRun() {
+    download_.stopTask();
+    // Its task's thread has told of the end, then frees the task: who ends
+    // the process after the last work must not meet that thread still
+    // freeing (the TLS library's clean-up at exit aborts on it). Moments,
+    // once the end was told.
+    download_.waitUntilIdle(std::chrono::seconds(2));
+}
 
 bool ItemRun::start() { return download_.startTask(params_); }
 
