@@ -511,6 +511,18 @@
         <source>排队中</source>
         <translation>Queued</translation>
     </message>
+    <message>
+        <source>显示方式</source>
+        <translation>Show as</translation>
+    </message>
+    <message>
+        <source>列表</source>
+        <translation>List</translation>
+    </message>
+    <message>
+        <source>海报墙</source>
+        <translation>Posters</translation>
+    </message>
 </context>
 <context>
     <name>zorvan</name>

@@ -11,6 +11,7 @@ import unittest
 
 from selenium.webdriver.common.by import By
 from selenium.webdriver.common.keys import Keys
+from selenium.webdriver.support.ui import Select
 
 from page_harness import PASSWORD, Relay, Servers, all_css, browser, css, wait_for
 
@@ -242,6 +243,17 @@ class PageCase(unittest.TestCase):
         self.visit_every_tab('desktop-en')
         self.tab('library')
         wait_for('the files in English', lambda: 'files' in css(d, 'section p.figures').text)
+        # The wall: a card for every file, a poster or its placeholder each.
+        files = len(all_css(d, 'section ul.list > li'))
+        Select(css(d, 'select[aria-label="Show as"]')).select_by_value('wall')
+        wait_for('the wall', lambda: len(all_css(d, 'ul.wall > li.card')) == files)
+        self.assertEqual(len(all_css(d, 'ul.wall .card img, ul.wall .card .no-poster')), files)
+        self.assert_fits('desktop-en wall')
+        self.assert_accessible('desktop-en wall')
+        self.shot('desktop-en-library-wall')
+        d.refresh()
+        wait_for('the wall kept', lambda: len(all_css(d, 'ul.wall > li.card')) == files)
+        Select(css(d, 'select[aria-label="Show as"]')).select_by_value('list')
 
         d.find_element(By.XPATH, "//header//button[text()='中文']").click()
         wait_for('the page in Chinese', lambda: css(d, '.tabs a[data-tab="works"]').text == '作品')

@@ -210,6 +210,19 @@ TEST_F(ServerDoorTest, NoPathFormLeadsToAByteOutsideTheLibrary) {
     }
     // Only the one well-formed address of the file inside is taken.
     EXPECT_LE(served, 1);
+
+    // A poster beside a file is served; one that leads outside never is.
+    std::ofstream(root_ / "videos" / "inside-poster.jpg") << "POSTER";
+    fs::create_symlink(root_ / "outside" / "secret.mp4", root_ / "videos" / "link-poster.jpg");
+    fs::create_symlink(root_ / "outside" / "secret.mp4", root_ / "outside" / "secret-poster.jpg");
+    const auto [posterStatus, posterAnswer] = rawRequest(server.port(), "/api/library/1/poster", bearer);
+    EXPECT_EQ(posterStatus, 200);
+    EXPECT_NE(posterAnswer.find("POSTER"), std::string::npos);
+    for (int id = 2; id <= 5; ++id) {
+        const auto [refused, answer] = rawRequest(server.port(), "/api/library/" + std::to_string(id) + "/poster", bearer);
+        EXPECT_EQ(refused, 404) << id;
+        EXPECT_EQ(answer.find(secret), std::string::npos) << id;
+    }
 }
 
 }  // namespace

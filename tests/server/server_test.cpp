@@ -206,8 +206,27 @@ TEST_F(ServerTest, QueuesAPerformersWorksStreamsTheirEventsAndSavesThemExactly) 
     const auto again = client->Get(video.c_str(), {{"If-None-Match", part->get_header_value("ETag")}});
     ASSERT_TRUE(again);
     EXPECT_EQ(again->status, 304);
+    // Its poster is served with the browser's caching, and goes with it.
+    const fs::path firstFile = downloads() / first["path"].get<std::string>();
+    const fs::path poster = firstFile.parent_path() / (firstFile.stem().string() + "-poster.jpg");
+    const std::string poster_url = "/api/library/" + std::to_string(first["id"].get<int>()) + "/poster";
+    getJson(*client, poster_url, 404);
+    std::ofstream(poster) << "JPEG-BYTES";
+    std::ofstream(firstFile.parent_path() / (firstFile.stem().string() + ".nfo")) << "<musicvideo/>";
+    const auto shown = client->Get(poster_url.c_str());
+    ASSERT_TRUE(shown);
+    EXPECT_EQ(shown->status, 200);
+    EXPECT_EQ(shown->body, "JPEG-BYTES");
+    EXPECT_EQ(shown->get_header_value("Content-Type"), "image/jpeg");
+    EXPECT_EQ(shown->get_header_value("Cache-Control"), "private, max-age=3600");
+    const auto cached = client->Get(poster_url.c_str(), {{"If-None-Match", shown->get_header_value("ETag")}});
+    ASSERT_TRUE(cached);
+    EXPECT_EQ(cached->status, 304);
+    EXPECT_EQ(getJson(*client, "/api/library")["files"][0]["poster"], true);
     send(*client, "DELETE", "/api/library/" + std::to_string(first["id"].get<int>()), json::object());
     EXPECT_FALSE(fs::exists(downloads() / first["path"].get<std::string>()));
+    EXPECT_FALSE(fs::exists(poster));
+    EXPECT_FALSE(fs::exists(firstFile.parent_path() / (firstFile.stem().string() + ".nfo")));
     getJson(*client, video, 404);
 
     EXPECT_EQ(server.stop(), 0) << server.log();

@@ -1,12 +1,15 @@
 #include "server/api/api_routes.h"
 
+#include "media_files/work_sidecars.h"
 #include "server/service/download_service.h"
 #include "server/service/library_files.h"
 #include "server/service/queue_json.h"
 
 #include <sys/mman.h>
+#include <unistd.h>
 
 #include <ctime>
+#include <filesystem>
 #include <memory>
 
 namespace zorvan {
@@ -21,8 +24,11 @@ void listLibrary(ServerParts& parts, Exchange& x) {
         libraryFiles(parts.downloads.place().libraryPath(), parts.downloads.folder(), error);
     if (!error.empty()) refuse(503, "the library cannot be read: " + error);
     json list = json::array();
+    std::error_code ignored;
     for (const LibraryFile& file : files)
         list.push_back({{"id", file.entry.id},
+                        {"poster", file.present && std::filesystem::exists(parts.downloads.folder() + "/" +
+                                                                               posterPathOf(file.relative), ignored)},
                         {"performer", file.entry.file.performer},
                         {"sequence", file.entry.file.sequence},
                         {"song", file.entry.file.songName},
@@ -128,12 +134,37 @@ void sendVideo(ServerParts& parts, Exchange& x) {
         });
 }
 
+// A work's poster: small, made once, cached by the browser and asked again
+// only when it may have changed (a poster made anew).
+void sendPoster(ServerParts& parts, Exchange& x) {
+    OpenedFile file =
+        openLibraryFile(parts.downloads.place().libraryPath(), parts.downloads.folder(), x.idParam(0), true);
+    if (!file.isOpen()) refuse(404, "this file has no poster (yet)");
+    char tag[64];
+    std::snprintf(tag, sizeof tag, "\"p%llx-%llx\"", static_cast<unsigned long long>(file.size()),
+                  static_cast<unsigned long long>(file.modified()));
+    x.response.set_header("ETag", tag);
+    x.response.set_header("Last-Modified", httpDate(file.modified()));
+    x.response.set_header("Cache-Control", "private, max-age=3600");
+    if (namesTag(x.request.get_header_value("If-None-Match"), tag)) {
+        x.response.status = 304;
+        return;
+    }
+    constexpr std::int64_t largestPoster = 4 << 20;  // a poster is tens of kilobytes
+    if (file.size() > largestPoster) refuse(503, "the poster is too large");
+    std::string bytes(static_cast<std::size_t>(file.size()), '\0');
+    if (::pread(file.fd(), bytes.data(), bytes.size(), 0) != static_cast<ssize_t>(bytes.size()))
+        refuse(503, "the poster cannot be read");
+    x.response.set_content(std::move(bytes), "image/jpeg");
+}
+
 }  // namespace
 
 void addLibraryRoutes(ApiRoutes& routes, ServerParts* parts) {
     routes.add("GET", "/api/library", Access::Session, [parts](Exchange& x) { listLibrary(*parts, x); });
     routes.add("DELETE", "/api/library/{id}", Access::Session, [parts](Exchange& x) { deleteFile(*parts, x); });
     routes.add("GET", "/api/library/{id}/video", Access::Session, [parts](Exchange& x) { sendVideo(*parts, x); });
+    routes.add("GET", "/api/library/{id}/poster", Access::Session, [parts](Exchange& x) { sendPoster(*parts, x); });
 }
 
 }  // namespace zorvan

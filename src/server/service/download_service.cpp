@@ -4,6 +4,7 @@
 #include "download_policy/download_folder.h"
 #include "download_policy/work_file.h"
 #include "kept_queue/program_queue.h"
+#include "media_files/poster_worker.h"
 #include "server/service/queue_json.h"
 
 #include <nlohmann/json.hpp>
@@ -130,6 +131,18 @@ void DownloadService::tickLocked() {
     events_.publishProgress(jsonText(json{{"items", std::move(running)}, {"totals", totalsJson(totals)}}));
 }
 
+// Under the per-performer naming a media server's files go beside each
+// work: its poster, its .nfo, the performer's folder.jpg; made once a work,
+// off the ticker's thread.
+void DownloadService::givePoster(const QueueItem& item) {
+    if (settings_.naming != FileNaming::PerformerFolder || item.savedPath.empty() ||
+        !postered_.insert(item.id).second)
+        return;
+    if (!posters_) posters_ = std::make_unique<PosterWorker>();
+    posters_->add({{item.savedPath, item.work.songName, item.work.performer, item.work.sequence, 0, item.work.service},
+                   true});
+}
+
 void DownloadService::onEvent(const QueueEvent& event) {
     kept_.note(event);
     switch (event.kind) {
@@ -138,8 +151,10 @@ void DownloadService::onEvent(const QueueEvent& event) {
                 std::string& text = itemTexts_[item->id];
                 text = jsonText(itemJson(*item));
                 events_.publish("item", text);
-                if (item->state == ItemState::Done)
+                if (item->state == ItemState::Done) {
                     say("saved #" + std::to_string(item->id) + " " + item->work.title + " as " + item->savedPath);
+                    givePoster(*item);
+                }
                 else if (item->state == ItemState::Failed)
                     say("failed #" + std::to_string(item->id) + " " + item->work.title + ": " + failureWords(*item));
             }

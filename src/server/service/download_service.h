@@ -18,6 +18,8 @@
 
 namespace zorvan {
 
+class PosterWorker;
+
 class RateLimiter;
 
 // Where the home server keeps its things, and what it talks to.
@@ -87,6 +89,7 @@ public:
 private:
     struct Wakeup;
     QueueSettings queueSettings();
+    void givePoster(const QueueItem& item);
     void onEvent(const QueueEvent& event);
     void run(std::stop_token stop);
     void tickLocked();
@@ -109,6 +112,8 @@ private:
     bool stopped_ = false;
     // Each work's JSON text as it last changed (running works' every tick).
     mutable std::unordered_map<int, std::string> itemTexts_;
+    std::set<int> postered_;                  // works whose poster was asked for
+    std::unique_ptr<PosterWorker> posters_;   // made at the first poster asked for
     std::jthread ticker_;  // last: it starts once the rest is made
 };
 

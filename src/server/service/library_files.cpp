@@ -109,13 +109,15 @@ OpenedFile& OpenedFile::operator=(OpenedFile&& other) noexcept {
     return *this;
 }
 
-OpenedFile openLibraryFile(const std::string& dbPath, const std::string& folder, std::int64_t id) {
+OpenedFile openLibraryFile(const std::string& dbPath, const std::string& folder, std::int64_t id, bool poster) {
     std::string error;
     std::unique_ptr<LibraryDb> db = LibraryDb::open(dbPath, error);
     if (!db) return {};
     const std::optional<LibraryEntry> entry = db->files().entry(id, error);
     if (!entry) return {};
-    const std::string relative = insideFolder(folder, entry->file.path);
+    const std::string video = insideFolder(folder, entry->file.path);
+    if (video.empty()) return {};
+    const std::string relative = poster ? posterPathOf(video) : video;
     const int fd = openBeneath(libraryPath(folder), relative);
     if (fd < 0) return {};
     struct stat about {};

@@ -52,7 +52,8 @@ private:
 // path comes from the library, never from a client, and is opened beneath
 // the folder so that no "..", symlink or renamed folder leads out of it.
 // Not open when there is no such entry or file, or it leads out.
-OpenedFile openLibraryFile(const std::string& dbPath, const std::string& folder, std::int64_t id);
+// `poster`: the work's poster beside it instead (NAME-poster.jpg).
+OpenedFile openLibraryFile(const std::string& dbPath, const std::string& folder, std::int64_t id, bool poster = false);
 
 // A path's place inside `folder` ("a/b.mp4"); empty when it is not inside.
 std::string insideFolder(const std::string& folder, const std::string& path);

@@ -1,11 +1,13 @@
-// The files downloaded: newest first or sorted, played in the page through
-// the server's range route, deleted after a question.
+// The files downloaded, as a list or as a wall of their posters: newest
+// first or sorted, played in the page through the server's range route,
+// deleted after a question.
 import { api } from './api.js';
 import { ask, h, iconButton, say, sayFailure } from './dom.js';
 import { dateText, sizeText } from './format.js';
 import { tr } from './i18n.js';
 
 const pageSize = 300;  // rows drawn at first; more on request
+const layoutKey = 'zorvan.libraryLayout';  // the list or the wall, as last chosen
 
 const orders = {
   newest: (a, b) => b.recorded - a.recorded || b.id - a.id,
@@ -27,14 +29,21 @@ export class LibraryView {
     this.sort = h('select', { 'aria-label': tr('排序'), onchange: () => this.show() },
       h('option', { value: 'newest' }, tr('最新在前')), h('option', { value: 'oldest' }, tr('最早在前')),
       h('option', { value: 'performer' }, tr('按主播')), h('option', { value: 'size' }, tr('按大小')));
+    this.layout = h('select', { 'aria-label': tr('显示方式'), onchange: () => {
+      localStorage.setItem(layoutKey, this.layout.value);
+      this.show();
+    } }, h('option', { value: 'list' }, tr('列表')), h('option', { value: 'wall' }, tr('海报墙')));
+    this.layout.value = localStorage.getItem(layoutKey) === 'wall' ? 'wall' : 'list';
     this.count = h('p', { class: 'figures' });
     this.player = h('div', { class: 'panel player hidden' });
     this.list = h('ul', { class: 'list', 'aria-labelledby': 'library-heading' });
+    this.wall = h('ul', { class: 'wall hidden', 'aria-labelledby': 'library-heading' });
     this.more = h('button', { type: 'button', class: 'hidden', onclick: () => { this.limit += pageSize; this.show(); } },
       tr('显示更多'));
     return h('section', { 'aria-labelledby': 'library-heading' },
       h('h2', { id: 'library-heading' }, tr('已下载')),
-      this.player, h('div', { class: 'bar' }, this.filter, this.sort), this.count, this.list, this.more);
+      this.player, h('div', { class: 'bar' }, this.filter, this.sort, this.layout), this.count, this.list, this.wall,
+      this.more);
   }
 
   async load() {
@@ -57,7 +66,12 @@ export class LibraryView {
 
   show() {
     const shown = this.shownFiles();
-    this.list.replaceChildren(...shown.slice(0, this.limit).map((file) => this.row(file)));
+    const onWall = this.layout.value === 'wall';
+    const page = shown.slice(0, this.limit);
+    this.list.replaceChildren(...(onWall ? [] : page.map((file) => this.row(file))));
+    this.wall.replaceChildren(...(onWall ? page.map((file) => this.card(file)) : []));
+    this.list.classList.toggle('hidden', onWall);
+    this.wall.classList.toggle('hidden', !onWall);
     this.more.classList.toggle('hidden', shown.length <= this.limit);
     this.count.textContent = this.files.length ? tr('共 %1 个文件', shown.length) : tr('还没有下载的文件。');
   }
@@ -69,6 +83,22 @@ export class LibraryView {
         h('div', { class: 'sub' }, sub)),
       file.present ? iconButton('play', tr('播放“%1”', file.song), () => this.play(file))
         : h('span', { class: 'mark failed' }, tr('找不到文件')),
+      iconButton('remove', tr('删除“%1”', file.song), () => this.remove(file), { class: 'icon danger' }));
+  }
+
+  // A poster (loaded as it scrolls into sight) that plays the work, its
+  // song and performer, and its delete button.
+  card(file) {
+    const picture = file.poster
+      ? h('img', { src: `/api/library/${file.id}/poster`, alt: '', loading: 'lazy', decoding: 'async' })
+      : h('span', { class: 'no-poster', 'aria-hidden': 'true' }, (file.song || '?').slice(0, 1));
+    const face = file.present
+      ? h('button', { type: 'button', class: 'poster', 'aria-label': tr('播放“%1”', file.song),
+        onclick: () => this.play(file) }, picture)
+      : h('div', { class: 'poster missing' }, picture, h('span', { class: 'mark failed' }, tr('找不到文件')));
+    return h('li', { class: 'card', 'data-id': file.id }, face,
+      h('div', { class: 'card-text' }, h('div', { class: 'title' }, file.song || file.path),
+        h('div', { class: 'sub' }, file.performer)),
       iconButton('remove', tr('删除“%1”', file.song), () => this.remove(file), { class: 'icon danger' }));
   }
 
