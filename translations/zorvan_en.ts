@@ -892,6 +892,10 @@
         <source>主播 %1：%2 个新作品</source>
         <translation>Performer %1: %2 new works</translation>
     </message>
+    <message>
+        <source>无法读取媒体库：</source>
+        <translation>The media library cannot be read: </translation>
+    </message>
 </context>
 <context>
     <name>zorvan::ControlBar</name>
@@ -1264,6 +1268,57 @@
     <message>
         <source>搜索歌名</source>
         <translation>Search songs</translation>
+    </message>
+    <message>
+        <source>媒体库</source>
+        <translation>Media library</translation>
+    </message>
+</context>
+<context>
+    <name>zorvan::MediaWall</name>
+    <message>
+        <source>媒体库</source>
+        <translation>Media library</translation>
+    </message>
+    <message>
+        <source>主播</source>
+        <translation>Performer</translation>
+    </message>
+    <message>
+        <source>搜索歌名</source>
+        <translation>Search songs</translation>
+    </message>
+    <message>
+        <source>最新在前</source>
+        <translation>Newest first</translation>
+    </message>
+    <message>
+        <source>按序号</source>
+        <translation>By number</translation>
+    </message>
+    <message>
+        <source>全部主播</source>
+        <translation>All performers</translation>
+    </message>
+    <message>
+        <source>媒体库里还没有作品。</source>
+        <translation>No works in the media library yet.</translation>
+    </message>
+    <message>
+        <source>共 %1 个作品</source>
+        <translation>%1 works</translation>
+    </message>
+    <message>
+        <source>播放</source>
+        <translation>Play</translation>
+    </message>
+    <message>
+        <source>打开所在文件夹</source>
+        <translation>Open folder</translation>
+    </message>
+    <message>
+        <source>删除</source>
+        <translation>Delete</translation>
     </message>
 </context>
 <context>

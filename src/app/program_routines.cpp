@@ -7,6 +7,7 @@
 #include "shell/downloads/downloads_view.h"
 #include "shell/follow/follow_control.h"
 #include "shell/library/downloaded_view.h"
+#include "shell/library/media_wall.h"
 #include "shell/library/stay_on_top.h"
 #include "shell/program_state.h"
 #include "shell/routing.h"
@@ -55,6 +56,7 @@ void installProgramRoutines(const std::string& serviceAddress) {
     r.showSettings = [] { showServiceSettings(routines().changeService); };
     r.followPerformer = followShownPerformer;
     r.showFollowing = showFollowingView;
+    r.showMediaWall = showMediaWall;
     r.startFollowing = startFollowWatch;
     r.downloadSelectedWork = startDownload;
     r.downloadAllWorks = downloadAllWorks;

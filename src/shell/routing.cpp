@@ -68,6 +68,7 @@ void routeMainWindow(MainWindow& window) {
     QObject::connect(window.settingsCommand(), &QAction::triggered, &window, [] { run(routines().showSettings); });
     QObject::connect(window.followCommand(), &QAction::triggered, &window, [] { run(routines().followPerformer); });
     QObject::connect(window.followingCommand(), &QAction::triggered, &window, [] { run(routines().showFollowing); });
+    QObject::connect(window.mediaWallCommand(), &QAction::triggered, &window, [] { run(routines().showMediaWall); });
     QObject::connect(window.viewDownloadedCommand(), &QAction::triggered, &window,
                      [] { run(routines().toggleDownloadedView); });
     QObject::connect(window.stayOnTopCommand(), &QAction::triggered, &window,

@@ -28,6 +28,7 @@ struct Routines {
     std::function<void(const QString& entry)> playDownloadedFile;  // downloaded list double-click
     std::function<void()> followPerformer;         // "关注"
     std::function<void()> showFollowing;           // "关注列表"
+    std::function<void()> showMediaWall;           // "媒体库"
     std::function<void()> startFollowing;          // once the main window exists: the checks of those followed
     std::function<void()> showSettings;            // "设置"
     std::function<void(const std::string& address)> changeService;  // the settings chose another service

@@ -3,6 +3,7 @@
 #include "download/rate_limiter.h"
 #include "download_policy/work_file.h"
 #include "kept_queue/program_queue.h"
+#include "media_files/poster_worker.h"
 #include "shell/core_texts.h"
 #include "shell/downloads/download_texts.h"
 #include "shell/gui_thread.h"
@@ -108,6 +109,7 @@ void DownloadManager::onEvent(const QueueEvent& event) {
                     emit batchStarted();
                 }
             }
+            if (item && item->state == ItemState::Done) givePoster(*item);
             emit itemChanged(event.id);
             break;
         }
@@ -131,6 +133,15 @@ void DownloadManager::onEvent(const QueueEvent& event) {
             QMetaObject::invokeMethod(this, [this] { emit batchSettled(); }, Qt::QueuedConnection);
             break;
     }
+}
+
+void DownloadManager::givePoster(const QueueItem& item) {
+    if (settings_.naming != FileNaming::PerformerFolder || item.savedPath.empty() ||
+        !postered_.insert(item.id).second)
+        return;
+    if (!posters_) posters_ = std::make_unique<PosterWorker>();
+    posters_->add({{item.savedPath, item.work.songName, item.work.performer, item.work.sequence, 0, item.work.service},
+                   true});
 }
 
 void DownloadManager::tick() {

@@ -13,9 +13,12 @@
 #include <chrono>
 #include <memory>
 #include <string>
+#include <set>
 #include <vector>
 
 namespace zorvan {
+
+class PosterWorker;
 
 class RateLimiter;
 
@@ -72,6 +75,7 @@ private:
     void onEvent(const QueueEvent& event);
     void tick();
     void restore();
+    void givePoster(const QueueItem& item);
 
     DownloadSettings settings_;
     std::shared_ptr<RateLimiter> limiter_;          // every work's, together
@@ -83,6 +87,10 @@ private:
     std::vector<int> batch_;             // ids queued since the queue was last idle
     bool batchRunning_ = false;          // batchStarted told, batchSettled not yet
     std::vector<QueueItem> lastBatch_;
+    // Under the per-performer naming each saved work gets the files a media
+    // server reads (poster, .nfo, folder.jpg), made off the GUI thread.
+    std::set<int> postered_;
+    std::unique_ptr<PosterWorker> posters_;
 };
 
 // The program's one manager, made at first use; its end is registered with

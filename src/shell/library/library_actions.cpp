@@ -54,6 +54,8 @@ void showEntryMenu(MainWindow& window, const QPoint& at) {
     QMenu menu(list);
     QAction* open = menu.addAction(QCoreApplication::translate("zorvan", "打开所在文件夹"));
     QAction* remove = menu.addAction(QCoreApplication::translate("zorvan", "删除"));
+    menu.addSeparator();
+    menu.addAction(window.mediaWallCommand());
     QAction* chosen = menu.exec(list->viewport()->mapToGlobal(at));
     if (chosen == open) openFolderOf(entryPath(entry).toStdString());
     if (chosen == remove) deleteLibraryEntry(entry);

@@ -131,6 +131,7 @@ void MainWindow::createWorksMenu() {
     settingsCommand_ = new QAction(tr("设置"), this);
     followCommand_ = new QAction(tr("关注"), this);
     followingCommand_ = new QAction(tr("关注列表"), this);
+    mediaWallCommand_ = new QAction(tr("媒体库"), this);
 }
 
 void MainWindow::createWorksList() {

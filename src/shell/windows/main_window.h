@@ -46,6 +46,7 @@ public:
     // and the list of those followed.
     QAction* followCommand() const { return followCommand_; }
     QAction* followingCommand() const { return followingCommand_; }
+    QAction* mediaWallCommand() const { return mediaWallCommand_; }
     // Asked before the window closes; false keeps it open.
     void setCloseGuard(std::function<bool()> guard) { closeGuard_ = std::move(guard); }
     QPushButton* fetchButton() const { return fetchButton_; }
@@ -95,6 +96,7 @@ private:
     QAction* settingsCommand_;
     QAction* followCommand_;
     QAction* followingCommand_;
+    QAction* mediaWallCommand_;
     std::function<bool()> closeGuard_;
     QPushButton* fetchButton_;
     QTimer* trimTimer_;

@@ -18,7 +18,8 @@ void showWorksMenu(MainWindow& window) {
     const QList<QAction*> extra = {window.downloadAllCommand(), window.downloadListCommand()};
     menu->insertActions(at + 1 < items.size() ? items[at + 1] : nullptr, extra);
     QAction* separator = menu->addSeparator();
-    const QList<QAction*> after = {window.followCommand(), window.followingCommand(), window.settingsCommand()};
+    const QList<QAction*> after = {window.followCommand(), window.followingCommand(), window.mediaWallCommand(),
+                                   window.settingsCommand()};
     menu->addActions(after);
     menu->exec(worksMenuPosition(QCursor::pos()));
     for (QAction* action : extra + after) menu->removeAction(action);

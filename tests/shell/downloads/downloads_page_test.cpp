@@ -171,6 +171,10 @@ TEST_F(DownloadsPageTest, TheSettingsPageRunsMoreAtOnceLimitsTheSpeedAndNamesFil
     ASSERT_TRUE(waitUntil([] { return !downloadManager().queue().active(); }, 30000));
     EXPECT_TRUE(readFile(folder + "/100001/1 晴天.mp4") == content);
     EXPECT_TRUE(readFile(folder + "/100001/4 夜曲.mp4") == content);
+    // Named by performer, each saved work gets its .nfo for a media server
+    // (and a poster, when its bytes are a video: these are not).
+    EXPECT_TRUE(waitUntil([&folder] { return std::filesystem::exists(folder + "/100001/4 夜曲.nfo"); }, 10000));
+    EXPECT_NE(readFile(folder + "/100001/1 晴天.nfo").find("<title>晴天</title>"), std::string::npos);
     list("100002", {"晴天"});
     refreshDownloadedMarks({});
     EXPECT_TRUE(main().worksList()->topLevelItem(0)->icon(0).isNull()) << "100002's 晴天 is not downloaded";

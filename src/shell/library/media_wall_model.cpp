@@ -1,0 +1,117 @@
+#include "shell/library/media_wall_model.h"
+
+#include "media_files/work_sidecars.h"
+
+#include <QImage>
+#include <QImageReader>
+#include <QPointer>
+
+namespace zorvan {
+
+MediaWallModel::MediaWallModel(QSize posterSize, QObject* parent)
+    : QAbstractListModel(parent), posterSize_(posterSize) {
+    // Two readers: the pictures come in while the GUI thread stays free.
+    readers_.setMaxThreadCount(2);
+}
+
+MediaWallModel::~MediaWallModel() {
+    ++generation_;
+    readers_.clear();
+    readers_.waitForDone();
+}
+
+void MediaWallModel::setEntries(std::vector<WallEntry> entries) {
+    beginResetModel();
+    ++generation_;
+    readers_.clear();
+    entries_ = std::move(entries);
+    loading_.clear();
+    none_.clear();  // a poster made since is shown
+    endResetModel();
+}
+
+int MediaWallModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : static_cast<int>(entries_.size());
+}
+
+QVariant MediaWallModel::data(const QModelIndex& index, int role) const {
+    if (!index.isValid() || index.row() >= rowCount()) return {};
+    const WallEntry& e = entries_[static_cast<std::size_t>(index.row())];
+    switch (role) {
+        case Qt::DisplayRole:
+        case SongRole: return e.song;
+        case Qt::ToolTipRole: return e.performer.isEmpty() ? e.song : e.song + QStringLiteral(" · ") + e.performer;
+        case EntryRole: return e.entry;
+        case PerformerRole: return e.performer;
+        case SequenceRole: return e.sequence;
+        case RecordedRole: return e.recorded;
+        case Qt::DecorationRole: {
+            const auto found = posters_.constFind(e.path);
+            if (found != posters_.constEnd()) return *found;
+            loadPoster(index.row());
+            return {};
+        }
+        case PosterStateRole:
+            return posters_.contains(e.path) ? PosterShown : none_.contains(e.path) ? PosterNone : PosterLoading;
+        default: return {};
+    }
+}
+
+void MediaWallModel::loadPoster(int row) const {
+    const QString path = entries_[static_cast<std::size_t>(row)].path;
+    if (loading_.contains(path) || none_.contains(path)) return;
+    loading_.insert(path);
+    const QString poster = QString::fromStdString(posterPathOf(path.toStdString()));
+    QPointer<MediaWallModel> self(const_cast<MediaWallModel*>(this));
+    const int generation = generation_;
+    const QSize size = posterSize_;
+    readers_.start([self, generation, row, path, poster, size] {
+        QImageReader reader(poster);
+        const QSize full = reader.size();
+        // Read at the size shown: a JPEG decodes straight to it.
+        if (full.isValid()) reader.setScaledSize(full.scaled(size, Qt::KeepAspectRatioByExpanding));
+        const QImage image = reader.read();
+        QMetaObject::invokeMethod(
+            self, [self, generation, row, path, image] {
+                if (self) self->posterRead(generation, row, path, image);
+            },
+            Qt::QueuedConnection);
+    });
+}
+
+void MediaWallModel::posterRead(int generation, int row, const QString& path, const QImage& image) {
+    if (generation != generation_) return;
+    loading_.remove(path);
+    if (image.isNull()) none_.insert(path);
+    else posters_.insert(path, QPixmap::fromImage(image));
+    const QModelIndex at = index(row);
+    emit dataChanged(at, at, {Qt::DecorationRole, PosterStateRole});
+}
+
+void MediaWallFilter::choose(const QString& performer, const QString& text, Order order) {
+    performer_ = performer;
+    text_ = text.trimmed();
+    order_ = order;
+    invalidate();
+    sort(0);
+}
+
+bool MediaWallFilter::filterAcceptsRow(int row, const QModelIndex& parent) const {
+    const QModelIndex at = sourceModel()->index(row, 0, parent);
+    if (!performer_.isEmpty() && at.data(MediaWallModel::PerformerRole).toString() != performer_) return false;
+    return text_.isEmpty() || at.data(MediaWallModel::SongRole).toString().contains(text_, Qt::CaseInsensitive);
+}
+
+bool MediaWallFilter::lessThan(const QModelIndex& left, const QModelIndex& right) const {
+    if (order_ == Order::Newest) {
+        const qint64 a = left.data(MediaWallModel::RecordedRole).toLongLong();
+        const qint64 b = right.data(MediaWallModel::RecordedRole).toLongLong();
+        return a != b ? a > b : left.row() > right.row();
+    }
+    const QString pa = left.data(MediaWallModel::PerformerRole).toString();
+    const QString pb = right.data(MediaWallModel::PerformerRole).toString();
+    if (pa != pb) return pa < pb;
+    return left.data(MediaWallModel::SequenceRole).toInt() < right.data(MediaWallModel::SequenceRole).toInt();
+}
+
+}  // namespace zorvan

@@ -1,0 +1,78 @@
+#pragma once
+
+#include <QAbstractListModel>
+#include <QHash>
+#include <QPixmap>
+#include <QSet>
+#include <QSize>
+#include <QSortFilterProxyModel>
+#include <QThreadPool>
+
+#include <vector>
+
+namespace zorvan {
+
+// A work of the library as the wall shows it.
+struct WallEntry {
+    QString entry;      // the file below the download folder, as playing and deleting name it
+    QString path;       // the video's whole path
+    QString song;
+    QString performer;
+    int sequence = 0;
+    qint64 recorded = 0;  // when it was saved (seconds since the epoch)
+};
+
+// The works with their posters, loaded only when a row is first shown
+// (off the GUI thread, scaled there) and kept while the wall lives: a wall
+// of a thousand never decodes a picture nobody scrolled to.
+class MediaWallModel : public QAbstractListModel {
+    Q_OBJECT
+public:
+    enum Role { EntryRole = Qt::UserRole + 1, SongRole, PerformerRole, SequenceRole, RecordedRole, PosterStateRole };
+    enum PosterState { PosterLoading, PosterShown, PosterNone };
+
+    explicit MediaWallModel(QSize posterSize, QObject* parent = nullptr);
+    ~MediaWallModel() override;
+
+    void setEntries(std::vector<WallEntry> entries);
+    const std::vector<WallEntry>& entries() const { return entries_; }
+
+    int rowCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role) const override;
+
+    // Posters being read now (for tests and the wall's patience).
+    int loadsUnderWay() const { return loading_.size(); }
+
+private:
+    void loadPoster(int row) const;
+    void posterRead(int generation, int row, const QString& path, const QImage& image);
+
+    const QSize posterSize_;
+    std::vector<WallEntry> entries_;
+    int generation_ = 0;  // entries set anew: late pictures of the old ones are dropped
+    mutable QHash<QString, QPixmap> posters_;
+    mutable QSet<QString> loading_;
+    mutable QSet<QString> none_;  // no poster beside it, or one that cannot be read
+    mutable QThreadPool readers_;
+};
+
+// What the wall shows: a performer's works or everyone's, those whose song
+// holds a text, newest first or by performer and sequence.
+class MediaWallFilter : public QSortFilterProxyModel {
+    Q_OBJECT
+public:
+    enum class Order { Newest, Sequence };
+    using QSortFilterProxyModel::QSortFilterProxyModel;
+    void choose(const QString& performer, const QString& text, Order order);
+
+protected:
+    bool filterAcceptsRow(int row, const QModelIndex& parent) const override;
+    bool lessThan(const QModelIndex& left, const QModelIndex& right) const override;
+
+private:
+    QString performer_;
+    QString text_;
+    Order order_ = Order::Newest;
+};
+
+}  // namespace zorvan
