@@ -97,7 +97,8 @@ start_server() {
   mkdir -p "$dir/downloads"
   chmod 755 "$dir" "$dir/downloads"
   printf '{"folder": "%s", "parallel": 4, "connections": 4}\n' "$dir/downloads" > "$dir/server-settings.json"
-  "$server_bin" --listen 127.0.0.1:0 --data "$dir" --service "http://127.0.0.1:$port" 2> "$dir/server.log" &
+  XDG_CACHE_HOME="$dir/cache" "$server_bin" --listen 127.0.0.1:0 --data "$dir" --service "http://127.0.0.1:$port" \
+    2> "$dir/server.log" &
   server_pid=$!
   service_pids+=("$server_pid")
   for _ in $(seq 1 200); do

@@ -42,10 +42,14 @@ void PosterWorker::run(std::stop_token stop) {
             jobs_.pop_front();
             ++busy_;
         }
-        const PosterResult poster = makePoster(job.work.videoPath, posterPathOf(job.work.videoPath));
+        std::string target = job.besideVideo ? posterPathOf(job.work.videoPath) : cachedPosterPathOf(job.work.videoPath);
+        std::error_code ignored;
+        if (!job.besideVideo) std::filesystem::create_directories(std::filesystem::path(target).parent_path(), ignored);
+        const PosterResult poster = makePoster(job.work.videoPath, target);
         if (poster.made && job.folderPoster) giveFolderItsPoster(job.work.videoPath);
         std::string error;
-        const bool nfo = writeNfo(job.work, error);
+        const bool nfo = !job.besideVideo || writeNfo(job.work, error);
+        if (job.done) job.done(poster.made);
         {
             std::lock_guard hold(lock_);
             --busy_;

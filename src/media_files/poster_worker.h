@@ -4,6 +4,7 @@
 
 #include <condition_variable>
 #include <deque>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -19,6 +20,11 @@ public:
     struct Job {
         WorkMedia work;
         bool folderPoster = false;  // the work's folder is its performer's: it takes the first poster
+        // The media-server files beside the video (NAME-poster.jpg, NAME.nfo);
+        // false: only a poster, in the user's cache.
+        bool besideVideo = true;
+        // Told on the worker's thread once the job is done (made: a poster).
+        std::function<void(bool made)> done{};
     };
     struct Tally {
         int made = 0;

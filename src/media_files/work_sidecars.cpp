@@ -2,6 +2,9 @@
 
 #include "media_files/atomic_file.h"
 
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
 #include <ctime>
 #include <filesystem>
 #include <fstream>
@@ -91,6 +94,27 @@ void removeSidecars(const std::string& videoPath) {
     std::error_code ignored;
     std::filesystem::remove(posterPathOf(videoPath), ignored);
     std::filesystem::remove(nfoPathOf(videoPath), ignored);
+    std::filesystem::remove(cachedPosterPathOf(videoPath), ignored);
+}
+
+std::string cachedPosterPathOf(const std::string& videoPath) {
+    std::error_code ignored;
+    const std::string whole = std::filesystem::absolute(videoPath, ignored).lexically_normal().string();
+    std::uint64_t hash = 14695981039346656037ull;  // FNV-1a: short, stable names
+    for (const char c : whole) hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ull;
+    char name[32];
+    std::snprintf(name, sizeof name, "%016llx.jpg", static_cast<unsigned long long>(hash));
+    const char* cache = std::getenv("XDG_CACHE_HOME");
+    const char* home = std::getenv("HOME");
+    const std::string base = cache && *cache == '/' ? std::string(cache) : std::string(home ? home : ".") + "/.cache";
+    return base + "/zorvan/posters/" + name;
+}
+
+std::string posterFor(const std::string& videoPath) {
+    std::error_code ignored;
+    for (const std::string& path : {posterPathOf(videoPath), cachedPosterPathOf(videoPath)})
+        if (std::filesystem::exists(path, ignored)) return path;
+    return {};
 }
 
 }  // namespace zorvan

@@ -35,4 +35,13 @@ void giveFolderItsPoster(const std::string& videoPath);
 // The .nfo and the poster go with their video (a missing one is fine).
 void removeSidecars(const std::string& videoPath);
 
+// Where a video's poster is kept when no media-server files are written
+// beside it: the user's cache ($XDG_CACHE_HOME/zorvan/posters, else
+// ~/.cache/zorvan/posters), named by a hash of the video's whole path.
+std::string cachedPosterPathOf(const std::string& videoPath);
+
+// The poster a video has: the one beside it, else the cached one; empty
+// when it has none yet.
+std::string posterFor(const std::string& videoPath);
+
 }  // namespace zorvan

@@ -50,6 +50,7 @@ const bool testHomeSet = [] {
     const std::pair<const char*, const char*> folders[] = {
         {"XDG_DATA_HOME", "/data"},
         {"XDG_CONFIG_HOME", "/config"},
+        {"XDG_CACHE_HOME", "/cache"},
         {"XDG_VIDEOS_DIR", "/videos"},
         // As a Chinese desktop names it: every path the program makes
         // passes through a folder name that is not ASCII.

@@ -24,11 +24,12 @@ void listLibrary(ServerParts& parts, Exchange& x) {
         libraryFiles(parts.downloads.place().libraryPath(), parts.downloads.folder(), error);
     if (!error.empty()) refuse(503, "the library cannot be read: " + error);
     json list = json::array();
-    std::error_code ignored;
-    for (const LibraryFile& file : files)
+    std::vector<std::string> withoutPoster;
+    for (const LibraryFile& file : files) {
+        const bool poster = file.present && !posterFor(file.entry.file.path).empty();
+        if (file.present && !poster) withoutPoster.push_back(file.entry.file.path);
         list.push_back({{"id", file.entry.id},
-                        {"poster", file.present && std::filesystem::exists(parts.downloads.folder() + "/" +
-                                                                               posterPathOf(file.relative), ignored)},
+                        {"poster", poster},
                         {"performer", file.entry.file.performer},
                         {"sequence", file.entry.file.sequence},
                         {"song", file.entry.file.songName},
@@ -37,6 +38,9 @@ void listLibrary(ServerParts& parts, Exchange& x) {
                         {"size", file.present ? file.size : file.entry.file.size},
                         {"recorded", file.entry.recorded},
                         {"modified", file.modified}});
+    }
+    // Files saved before posters were made get theirs now, for the next look.
+    parts.downloads.makeMissingPosters(withoutPoster);
     x.reply({{"folder", parts.downloads.folder()}, {"files", std::move(list)}});
 }
 

@@ -131,16 +131,26 @@ void DownloadService::tickLocked() {
     events_.publishProgress(jsonText(json{{"items", std::move(running)}, {"totals", totalsJson(totals)}}));
 }
 
-// Under the per-performer naming a media server's files go beside each
-// work: its poster, its .nfo, the performer's folder.jpg; made once a work,
-// off the ticker's thread.
+// Every saved work gets its poster; under the per-performer naming the
+// media server's files go beside it (poster, .nfo, the performer's
+// folder.jpg). Made once a work, off the ticker's thread.
 void DownloadService::givePoster(const QueueItem& item) {
-    if (settings_.naming != FileNaming::PerformerFolder || item.savedPath.empty() ||
-        !postered_.insert(item.id).second)
-        return;
+    if (item.savedPath.empty() || !postered_.insert(item.id).second) return;
     if (!posters_) posters_ = std::make_unique<PosterWorker>();
+    // Named by performer, the media-server files go beside the video;
+    // otherwise only the poster, kept in the user's cache.
+    const bool beside = settings_.naming == FileNaming::PerformerFolder;
     posters_->add({{item.savedPath, item.work.songName, item.work.performer, item.work.sequence, 0, item.work.service},
-                   true});
+                   beside, beside});
+}
+
+void DownloadService::makeMissingPosters(const std::vector<std::string>& videoPaths) {
+    std::lock_guard hold(lock_);
+    for (const std::string& path : videoPaths) {
+        if (!backfilled_.insert(path).second) continue;
+        if (!posters_) posters_ = std::make_unique<PosterWorker>();
+        posters_->add({{path, {}, {}, 0, 0, {}}, false, false});
+    }
 }
 
 void DownloadService::onEvent(const QueueEvent& event) {

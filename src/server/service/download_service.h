@@ -84,6 +84,9 @@ public:
     // (the settings unchanged) when it is not acceptable.
     bool changeSettings(const std::string& json, std::string& error);
     // The download folder in force (absolute).
+    // Posters for saved files that have none, made in the user's cache at
+    // a low priority; each file asked for once.
+    void makeMissingPosters(const std::vector<std::string>& videoPaths);
     std::string folder() const;
 
 private:
@@ -113,6 +116,7 @@ private:
     // Each work's JSON text as it last changed (running works' every tick).
     mutable std::unordered_map<int, std::string> itemTexts_;
     std::set<int> postered_;                  // works whose poster was asked for
+    std::set<std::string> backfilled_;        // saved files whose missing poster was asked for
     std::unique_ptr<PosterWorker> posters_;   // made at the first poster asked for
     std::jthread ticker_;  // last: it starts once the rest is made
 };

@@ -118,7 +118,11 @@ OpenedFile openLibraryFile(const std::string& dbPath, const std::string& folder,
     const std::string video = insideFolder(folder, entry->file.path);
     if (video.empty()) return {};
     const std::string relative = poster ? posterPathOf(video) : video;
-    const int fd = openBeneath(libraryPath(folder), relative);
+    int fd = openBeneath(libraryPath(folder), relative);
+    // A poster made without media-server files is in the user's cache,
+    // under a name the program made: no path of a client's reaches it.
+    if (fd < 0 && poster)
+        fd = ::open(cachedPosterPathOf(entry->file.path).c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
     if (fd < 0) return {};
     struct stat about {};
     ::fstat(fd, &about);

@@ -87,8 +87,9 @@ private:
     std::vector<int> batch_;             // ids queued since the queue was last idle
     bool batchRunning_ = false;          // batchStarted told, batchSettled not yet
     std::vector<QueueItem> lastBatch_;
-    // Under the per-performer naming each saved work gets the files a media
-    // server reads (poster, .nfo, folder.jpg), made off the GUI thread.
+    // Each saved work gets its poster, and under the per-performer naming
+    // the other files a media server reads (.nfo, folder.jpg); made off
+    // the GUI thread.
     std::set<int> postered_;
     std::unique_ptr<PosterWorker> posters_;
 };

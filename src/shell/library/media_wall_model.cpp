@@ -1,5 +1,6 @@
 #include "shell/library/media_wall_model.h"
 
+#include "media_files/poster_worker.h"
 #include "media_files/work_sidecars.h"
 
 #include <QImage>
@@ -18,6 +19,7 @@ MediaWallModel::~MediaWallModel() {
     ++generation_;
     readers_.clear();
     readers_.waitForDone();
+    backfill_.reset();  // its thread ends before the rest goes
 }
 
 void MediaWallModel::setEntries(std::vector<WallEntry> entries) {
@@ -61,12 +63,12 @@ void MediaWallModel::loadPoster(int row) const {
     const QString path = entries_[static_cast<std::size_t>(row)].path;
     if (loading_.contains(path) || none_.contains(path)) return;
     loading_.insert(path);
-    const QString poster = QString::fromStdString(posterPathOf(path.toStdString()));
     QPointer<MediaWallModel> self(const_cast<MediaWallModel*>(this));
     const int generation = generation_;
     const QSize size = posterSize_;
-    readers_.start([self, generation, row, path, poster, size] {
-        QImageReader reader(poster);
+    readers_.start([self, generation, row, path, size] {
+        // Beside the video, else in the cache: looked for here, off the GUI thread.
+        QImageReader reader(QString::fromStdString(posterFor(path.toStdString())));
         const QSize full = reader.size();
         // Read at the size shown: a JPEG decodes straight to it.
         if (full.isValid()) reader.setScaledSize(full.scaled(size, Qt::KeepAspectRatioByExpanding));
@@ -81,11 +83,37 @@ void MediaWallModel::loadPoster(int row) const {
 
 void MediaWallModel::posterRead(int generation, int row, const QString& path, const QImage& image) {
     if (generation != generation_) return;
+    if (image.isNull() && !tried_.contains(path)) {
+        // None yet: one is made now, and read when it is there.
+        tried_.insert(path);
+        if (!backfill_) backfill_ = std::make_unique<PosterWorker>();
+        const WallEntry& e = entries_[static_cast<std::size_t>(row)];
+        QPointer<MediaWallModel> self(this);
+        backfill_->add({{path.toStdString(), e.song.toStdString(), e.performer.toStdString(), e.sequence, 0, {}},
+                        false, false, [self, path](bool made) {
+                            QMetaObject::invokeMethod(
+                                self, [self, path, made] {
+                                    if (self) self->posterMade(path, made);
+                                },
+                                Qt::QueuedConnection);
+                        }});
+        return;  // still loading
+    }
     loading_.remove(path);
     if (image.isNull()) none_.insert(path);
     else posters_.insert(path, QPixmap::fromImage(image));
     const QModelIndex at = index(row);
     emit dataChanged(at, at, {Qt::DecorationRole, PosterStateRole});
+}
+
+void MediaWallModel::posterMade(const QString& path, bool made) {
+    loading_.remove(path);
+    if (!made) none_.insert(path);
+    for (std::size_t row = 0; row < entries_.size(); ++row) {
+        if (entries_[row].path != path) continue;
+        const QModelIndex at = index(static_cast<int>(row));
+        emit dataChanged(at, at, {Qt::DecorationRole, PosterStateRole});  // read again as it is drawn
+    }
 }
 
 void MediaWallFilter::choose(const QString& performer, const QString& text, Order order) {

@@ -8,9 +8,12 @@
 #include <QSortFilterProxyModel>
 #include <QThreadPool>
 
+#include <memory>
 #include <vector>
 
 namespace zorvan {
+
+class PosterWorker;
 
 // A work of the library as the wall shows it.
 struct WallEntry {
@@ -24,7 +27,9 @@ struct WallEntry {
 
 // The works with their posters, loaded only when a row is first shown
 // (off the GUI thread, scaled there) and kept while the wall lives: a wall
-// of a thousand never decodes a picture nobody scrolled to.
+// of a thousand never decodes a picture nobody scrolled to. A work shown
+// without a poster (saved before posters were made) gets one made then,
+// at a low priority, into the user's cache.
 class MediaWallModel : public QAbstractListModel {
     Q_OBJECT
 public:
@@ -46,6 +51,7 @@ public:
 private:
     void loadPoster(int row) const;
     void posterRead(int generation, int row, const QString& path, const QImage& image);
+    void posterMade(const QString& path, bool made);
 
     const QSize posterSize_;
     std::vector<WallEntry> entries_;
@@ -54,6 +60,8 @@ private:
     mutable QSet<QString> loading_;
     mutable QSet<QString> none_;  // no poster beside it, or one that cannot be read
     mutable QThreadPool readers_;
+    QSet<QString> tried_;                      // posters asked to be made
+    std::unique_ptr<PosterWorker> backfill_;   // made at the first poster missing
 };
 
 // What the wall shows: a performer's works or everyone's, those whose song
