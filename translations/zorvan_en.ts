@@ -523,6 +523,10 @@
         <source>海报墙</source>
         <translation>Posters</translation>
     </message>
+    <message>
+        <source>无法从这个视频生成海报</source>
+        <translation>No poster could be made of this video</translation>
+    </message>
 </context>
 <context>
     <name>zorvan</name>
@@ -895,6 +899,10 @@
     <message>
         <source>无法读取媒体库：</source>
         <translation>The media library cannot be read: </translation>
+    </message>
+    <message>
+        <source>无法从这个视频生成海报</source>
+        <translation>No poster could be made of this video</translation>
     </message>
 </context>
 <context>

@@ -30,6 +30,7 @@ void listLibrary(ServerParts& parts, Exchange& x) {
         if (file.present && !poster) withoutPoster.push_back(file.entry.file.path);
         list.push_back({{"id", file.entry.id},
                         {"poster", poster},
+                        {"posterFailed", !poster && parts.downloads.posterFailed(file.entry.file.path)},
                         {"performer", file.entry.file.performer},
                         {"sequence", file.entry.file.sequence},
                         {"song", file.entry.file.songName},

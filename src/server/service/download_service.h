@@ -87,6 +87,8 @@ public:
     // Posters for saved files that have none, made in the user's cache at
     // a low priority; each file asked for once.
     void makeMissingPosters(const std::vector<std::string>& videoPaths);
+    // Whether a video's poster was tried and could not be made (it does not decode).
+    bool posterFailed(const std::string& videoPath) const;
     std::string folder() const;
 
 private:
@@ -117,6 +119,8 @@ private:
     mutable std::unordered_map<int, std::string> itemTexts_;
     std::set<int> postered_;                  // works whose poster was asked for
     std::set<std::string> backfilled_;        // saved files whose missing poster was asked for
+    mutable std::mutex failedLock_;           // the poster thread's, apart from the queue's
+    std::set<std::string> posterFailed_;      // videos no poster could be made of
     std::unique_ptr<PosterWorker> posters_;   // made at the first poster asked for
     std::jthread ticker_;  // last: it starts once the rest is made
 };

@@ -3,6 +3,7 @@
 #include "media_files/poster_worker.h"
 #include "media_files/work_sidecars.h"
 
+#include <QCoreApplication>
 #include <QImage>
 #include <QImageReader>
 #include <QPointer>
@@ -42,7 +43,13 @@ QVariant MediaWallModel::data(const QModelIndex& index, int role) const {
     switch (role) {
         case Qt::DisplayRole:
         case SongRole: return e.song;
-        case Qt::ToolTipRole: return e.performer.isEmpty() ? e.song : e.song + QStringLiteral(" · ") + e.performer;
+        case Qt::ToolTipRole: {
+            const QString text = e.performer.isEmpty() ? e.song : e.song + QStringLiteral(" · ") + e.performer;
+            // A video that could not be decoded says so where its picture would be.
+            return undecodable_.contains(e.path)
+                       ? text + QStringLiteral("\n") + QCoreApplication::translate("zorvan", "无法从这个视频生成海报")
+                       : text;
+        }
         case EntryRole: return e.entry;
         case PerformerRole: return e.performer;
         case SequenceRole: return e.sequence;
@@ -108,7 +115,10 @@ void MediaWallModel::posterRead(int generation, int row, const QString& path, co
 
 void MediaWallModel::posterMade(const QString& path, bool made) {
     loading_.remove(path);
-    if (!made) none_.insert(path);
+    if (!made) {
+        none_.insert(path);
+        undecodable_.insert(path);
+    }
     for (std::size_t row = 0; row < entries_.size(); ++row) {
         if (entries_[row].path != path) continue;
         const QModelIndex at = index(static_cast<int>(row));

@@ -61,6 +61,7 @@ private:
     mutable QSet<QString> none_;  // no poster beside it, or one that cannot be read
     mutable QThreadPool readers_;
     QSet<QString> tried_;                      // posters asked to be made
+    QSet<QString> undecodable_;                // videos no poster could be made of
     std::unique_ptr<PosterWorker> backfill_;   // made at the first poster missing
 };
 

@@ -93,6 +93,13 @@ TEST_F(MediaWallTest, ShowsEachWorkWithItsPosterChosenByPerformerAndTextInEither
                state("100004/2 晴天.mp4") == MediaWallModel::PosterShown &&
                state("100001/3 晴天.mp4") == MediaWallModel::PosterNone;
     }, 5000));
+    // Its video could not be decoded either: the work says so.
+    for (int row = 0; row < wall.view()->model()->rowCount(); ++row) {
+        const QModelIndex at = wall.view()->model()->index(row, 0);
+        const QString tip = at.data(Qt::ToolTipRole).toString();
+        EXPECT_EQ(tip.contains("无法从这个视频生成海报"), at.data(MediaWallModel::EntryRole) == "100001/3 晴天.mp4")
+            << tip.toStdString();
+    }
     const QModelIndex first = wall.view()->model()->index(0, 0);
     const QPixmap poster = first.data(Qt::DecorationRole).value<QPixmap>();
     EXPECT_FALSE(poster.isNull());
