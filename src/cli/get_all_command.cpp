@@ -256,19 +256,19 @@ private:
         return workFilePath(folder_, work.songName, options_.naming, options_.performerId, work.sequence);
     }
 
-    // A work's file from before media files were asked for gets them now.
+    // A work's file already there gets what it lacks (from before media
+    // files were asked for) and an .nfo brought up to its record.
     void backfillMediaFiles(const std::string& path, const ListedWork& listed) {
         std::error_code ignored;
-        if (posters_ && !options_.dryRun && std::filesystem::exists(path, ignored) &&
-            !std::filesystem::exists(nfoPathOf(path), ignored))
-            giveMediaFiles(path, listed.sequence, listed.songName);
+        if (posters_ && !options_.dryRun && std::filesystem::exists(path, ignored))
+            giveMediaFiles(path, listed.sequence, listed.songName, true);
     }
 
     // The poster and .nfo of a work whose file is complete, made meanwhile.
-    void giveMediaFiles(const std::string& path, int sequence, const std::string& songName) {
+    void giveMediaFiles(const std::string& path, int sequence, const std::string& songName, bool keepPoster = false) {
         if (!posters_) return;
         posters_->add({{path, songName, options_.performerId, sequence, 0, options_.service},
-                       options_.naming == FileNaming::PerformerFolder});
+                       options_.naming == FileNaming::PerformerFolder, true, keepPoster});
     }
 
     static std::string keptText(const QueueItem& item) { return cli::keptText(item.work.title, item.done, item.total); }

@@ -45,7 +45,8 @@ void PosterWorker::run(std::stop_token stop) {
         std::string target = job.besideVideo ? posterPathOf(job.work.videoPath) : cachedPosterPathOf(job.work.videoPath);
         std::error_code ignored;
         if (!job.besideVideo) std::filesystem::create_directories(std::filesystem::path(target).parent_path(), ignored);
-        const PosterResult poster = makePoster(job.work.videoPath, target);
+        const bool kept = job.keepPoster && std::filesystem::exists(target, ignored);
+        const PosterResult poster = kept ? PosterResult{true, {}, 0} : makePoster(job.work.videoPath, target);
         if (poster.made && job.folderPoster) giveFolderItsPoster(job.work.videoPath);
         std::string error;
         const bool nfo = !job.besideVideo || writeNfo(job.work, error);
@@ -54,7 +55,9 @@ void PosterWorker::run(std::stop_token stop) {
             std::lock_guard hold(lock_);
             --busy_;
             const std::string name = std::filesystem::path(job.work.videoPath).filename().string();
-            if (poster.made) {
+            if (kept) {
+                // Neither made nor failed: it was there.
+            } else if (poster.made) {
                 ++tally_.made;
                 tally_.cpuSeconds += poster.cpuSeconds;
             } else {

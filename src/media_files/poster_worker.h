@@ -23,6 +23,8 @@ public:
         // The media-server files beside the video (NAME-poster.jpg, NAME.nfo);
         // false: only a poster, in the user's cache.
         bool besideVideo = true;
+        // A poster already there is kept (only the .nfo is brought up to date).
+        bool keepPoster = false;
         // Told on the worker's thread once the job is done (made: a poster).
         std::function<void(bool made)> done{};
     };

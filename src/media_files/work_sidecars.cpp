@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
+
+#include <sys/stat.h>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -57,7 +59,12 @@ std::string folderPosterOf(const std::string& videoPath) {
 }
 
 std::string nfoText(const WorkMedia& work) {
-    const std::int64_t seen = work.firstSeen > 0 ? work.firstSeen : static_cast<std::int64_t>(std::time(nullptr));
+    // Without a date of its own, the day its file was written: the same
+    // text at every run, so an unchanged work's .nfo is left as it is.
+    std::int64_t seen = work.firstSeen;
+    struct stat video {};
+    if (seen <= 0 && ::stat(work.videoPath.c_str(), &video) == 0) seen = video.st_mtime;
+    if (seen <= 0) seen = static_cast<std::int64_t>(std::time(nullptr));
     std::ostringstream xml;
     xml << "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n"
         << "<musicvideo>\n"
@@ -75,7 +82,12 @@ std::string nfoText(const WorkMedia& work) {
 }
 
 bool writeNfo(const WorkMedia& work, std::string& error) {
-    return writeFileAtomically(nfoPathOf(work.videoPath), nfoText(work), error);
+    const std::string text = nfoText(work);
+    std::ifstream there(nfoPathOf(work.videoPath), std::ios::binary);
+    std::ostringstream was;
+    if (there) was << there.rdbuf();
+    if (there && was.str() == text) return true;
+    return writeFileAtomically(nfoPathOf(work.videoPath), text, error);
 }
 
 void giveFolderItsPoster(const std::string& videoPath) {

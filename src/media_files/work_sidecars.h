@@ -11,7 +11,7 @@ struct WorkMedia {
     std::string songName;     // the title
     std::string performer;    // the artist
     int sequence = 0;         // the track
-    std::int64_t firstSeen = 0;  // seconds since the epoch: when the work was first seen
+    std::int64_t firstSeen = 0;  // seconds since the epoch: when the work was first seen; 0: when its file was written
     std::string service;      // the service's address: where it came from
 };
 
@@ -26,7 +26,8 @@ std::string folderPosterOf(const std::string& videoPath);
 // the poster as its thumb.
 std::string nfoText(const WorkMedia& work);
 
-// Writes the .nfo atomically; false with `error`.
+// Writes the .nfo atomically, only when it differs from the one there (a
+// work whose record changed gets it anew); false with `error`.
 bool writeNfo(const WorkMedia& work, std::string& error);
 
 // The folder's picture, from this poster, when it has none yet.

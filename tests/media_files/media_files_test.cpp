@@ -10,7 +10,9 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdio>
+#include <ctime>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -136,6 +138,29 @@ TEST(MediaSidecars, TheNfoNamesTheWorkInDocumentedElementsAndTheFilesGoWithTheVi
     std::string error;
     ASSERT_TRUE(writeNfo(work, error)) << error;
     EXPECT_EQ(readFile(nfoPathOf(work.videoPath)), xml);
+    // Written again only when the work's record changed.
+    const auto written = std::filesystem::last_write_time(nfoPathOf(work.videoPath));
+    std::filesystem::last_write_time(nfoPathOf(work.videoPath), written - std::chrono::hours(1));
+    ASSERT_TRUE(writeNfo(work, error)) << error;
+    EXPECT_EQ(std::filesystem::last_write_time(nfoPathOf(work.videoPath)), written - std::chrono::hours(1));
+    WorkMedia renamed = work;
+    renamed.songName = "Rock";
+    ASSERT_TRUE(writeNfo(renamed, error)) << error;
+    EXPECT_NE(readFile(nfoPathOf(work.videoPath)).find("<title>Rock</title>"), std::string::npos);
+    ASSERT_TRUE(writeNfo(work, error)) << error;
+    // Without a date of its own, the video's: the same text at every run.
+    std::ofstream(work.videoPath) << "video";
+    WorkMedia undated = work;
+    undated.firstSeen = 0;
+    using Clock = std::filesystem::file_time_type::clock;
+    std::filesystem::last_write_time(work.videoPath, Clock::now() - std::chrono::hours(24 * 400));
+    const std::time_t then = std::time(nullptr) - 400 * 24 * 3600;
+    std::tm local{};
+    localtime_r(&then, &local);
+    char day[16];
+    std::strftime(day, sizeof day, "%Y-%m-%d", &local);
+    EXPECT_NE(nfoText(undated).find(std::string("<premiered>") + day + "</premiered>"), std::string::npos)
+        << nfoText(undated);
     std::ofstream(posterPathOf(work.videoPath)) << "first";
     giveFolderItsPoster(work.videoPath);
     EXPECT_EQ(readFile(folder + "/folder.jpg"), "first");

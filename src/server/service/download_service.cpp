@@ -149,7 +149,7 @@ void DownloadService::makeMissingPosters(const std::vector<std::string>& videoPa
     for (const std::string& path : videoPaths) {
         if (!backfilled_.insert(path).second) continue;
         if (!posters_) posters_ = std::make_unique<PosterWorker>();
-        posters_->add({{path, {}, {}, 0, 0, {}}, false, false, [this, path](bool made) {
+        posters_->add({{path, {}, {}, 0, 0, {}}, false, false, false, [this, path](bool made) {
                            if (made) return;
                            std::lock_guard failed(failedLock_);
                            posterFailed_.insert(path);

@@ -97,7 +97,7 @@ void MediaWallModel::posterRead(int generation, int row, const QString& path, co
         const WallEntry& e = entries_[static_cast<std::size_t>(row)];
         QPointer<MediaWallModel> self(this);
         backfill_->add({{path.toStdString(), e.song.toStdString(), e.performer.toStdString(), e.sequence, 0, {}},
-                        false, false, [self, path](bool made) {
+                        false, false, false, [self, path](bool made) {
                             QMetaObject::invokeMethod(
                                 self, [self, path, made] {
                                     if (self) self->posterMade(path, made);
