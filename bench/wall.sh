@@ -8,5 +8,6 @@ cd "$(dirname "$0")/.."
 cmake --build build/default --target wall-bench >/dev/null
 tmp="$(mktemp -d /tmp/zorvan-wall-XXXXXX)"
 trap 'rm -rf "$tmp"' EXIT
-XDG_CACHE_HOME="$tmp/cache" XDG_DATA_HOME="$tmp/data" XDG_CONFIG_HOME="$tmp/config" QT_QPA_PLATFORM="${QT_QPA_PLATFORM:-offscreen}" \
+export XDG_CACHE_HOME="$tmp/cache" XDG_DATA_HOME="$tmp/data" XDG_CONFIG_HOME="$tmp/config"
+QT_QPA_PLATFORM="${QT_QPA_PLATFORM:-offscreen}" \
   build/default/bin/wall-bench "$tmp" "${1:-1000}"

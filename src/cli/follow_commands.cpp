@@ -168,8 +168,9 @@ int runSync(const GetAllOptions& options) {
         const Verdict fault = listingFault(listing, options.service, performer.id);
         // A dry run changes nothing, the record of what was seen included.
         const std::vector<SeenWork> seen = seenWorksOf(listing.works);
-        const int fresh = !options.dryRun ? db->follows().recordCheck(performer.id, seen, fault.text, nowSeconds(), error)
-                          : fault.text.empty() ? db->follows().unseenCount(performer.id, seen, error)
+        FollowStore& follows = db->follows();
+        const int fresh = !options.dryRun     ? follows.recordCheck(performer.id, seen, fault.text, nowSeconds(), error)
+                          : fault.text.empty() ? follows.unseenCount(performer.id, seen, error)
                                                : 0;
         if (fresh < 0) {
             std::fprintf(stderr, "zorvan-cli: cannot %s the library: %s\n", options.dryRun ? "read" : "write",

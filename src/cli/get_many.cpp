@@ -172,7 +172,8 @@ private:
         } else {
             ItemResult result{item.work.address, path, "failed", failureText(item), item.done, item.continuedFrom,
                               seconds, itemExitCode(item)};
-            if (item.done > 0 && item.total > 0) result.cause += "; " + keptText(item.work.title, item.done, item.total);
+            if (item.done > 0 && item.total > 0)
+                result.cause += "; " + keptText(item.work.title, item.done, item.total);
             finish(result);
         }
     }
@@ -287,15 +288,15 @@ int runGetMany(const GetOptions& options) {
         std::fprintf(stderr, "zorvan-cli: cannot write the results to standard output\n");
         return exitCode::localFile;
     }
+    const std::string stoppedText = summary.stopped > 0 ? ", " + std::to_string(summary.stopped) + " stopped" : "";
+    const std::string takenOver =
+        summary.takenOver > 0
+            ? " (and " + humanBytes(static_cast<double>(summary.takenOver)) + " taken over from part files)"
+            : "";
     if (!quiet() || summary.failed > 0 || summary.stopped > 0)
         std::fprintf(stderr, "%s: %d done, %d skipped, %d failed%s; %s fetched%s in %.1f s\n",
                      run.stopped() ? "stopped" : "finished", summary.done, summary.skipped, summary.failed,
-                     summary.stopped > 0 ? (", " + std::to_string(summary.stopped) + " stopped").c_str() : "",
-                     humanBytes(static_cast<double>(summary.fetched)).c_str(),
-                     summary.takenOver > 0
-                         ? (" (and " + humanBytes(static_cast<double>(summary.takenOver)) + " taken over from part files)")
-                               .c_str()
-                         : "",
+                     stoppedText.c_str(), humanBytes(static_cast<double>(summary.fetched)).c_str(), takenOver.c_str(),
                      summary.seconds);
     return run.jsonFailed() ? exitCode::localFile : summary.exitCode;
 }

@@ -79,7 +79,8 @@ FailureCause causeOfFetch(const HttpFetchReport& report, const std::string& addr
             // No status: the connection was never made; else the answer stalled.
             if (report.status == 0 && report.systemError == 0 && report.error.find("onnect") != std::string::npos)
                 return {CauseKind::Timeout, 0, 0,
-                        "connecting to " + where + " took over " + std::to_string(limits.connectTimeoutMs / 1000) + " s"};
+                        "connecting to " + where + " took over " + std::to_string(limits.connectTimeoutMs / 1000) +
+                            " s"};
             return {CauseKind::Timeout, 0, 0, "no data came for " + std::to_string(limits.stallTimeoutS) + " s"};
         case CURLE_UNSUPPORTED_PROTOCOL:
         case CURLE_WEIRD_SERVER_REPLY:

@@ -142,9 +142,10 @@ std::optional<std::string> resolveIn(const std::string& host, int family) {
     addrinfo* found = nullptr;
     if (::getaddrinfo(host.c_str(), nullptr, &hints, &found) != 0 || !found) return std::nullopt;
     char text[INET6_ADDRSTRLEN] = {};
-    const void* address = family == AF_INET6
-                              ? static_cast<const void*>(&reinterpret_cast<const sockaddr_in6*>(found->ai_addr)->sin6_addr)
-                              : static_cast<const void*>(&reinterpret_cast<const sockaddr_in*>(found->ai_addr)->sin_addr);
+    const auto* v6 = reinterpret_cast<const sockaddr_in6*>(found->ai_addr);
+    const auto* v4 = reinterpret_cast<const sockaddr_in*>(found->ai_addr);
+    const void* address = family == AF_INET6 ? static_cast<const void*>(&v6->sin6_addr)
+                                             : static_cast<const void*>(&v4->sin_addr);
     ::inet_ntop(family, address, text, sizeof text);
     ::freeaddrinfo(found);
     return std::string(text);

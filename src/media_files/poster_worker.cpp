@@ -42,7 +42,8 @@ void PosterWorker::run(std::stop_token stop) {
             jobs_.pop_front();
             ++busy_;
         }
-        std::string target = job.besideVideo ? posterPathOf(job.work.videoPath) : cachedPosterPathOf(job.work.videoPath);
+        const std::string& video = job.work.videoPath;
+        const std::string target = job.besideVideo ? posterPathOf(video) : cachedPosterPathOf(video);
         std::error_code ignored;
         if (!job.besideVideo) std::filesystem::create_directories(std::filesystem::path(target).parent_path(), ignored);
         const bool kept = job.keepPoster && std::filesystem::exists(target, ignored);

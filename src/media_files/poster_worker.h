@@ -41,6 +41,10 @@ public:
     PosterWorker& operator=(const PosterWorker&) = delete;
 
     void add(Job job);
+    // A work a download just saved: its poster, and under the per-performer
+    // naming (`besideVideo`) its .nfo and its performer's folder.jpg beside
+    // it; otherwise the poster alone, in the user's cache.
+    void addSaved(WorkMedia work, bool besideVideo) { add({std::move(work), besideVideo, besideVideo}); }
     // Waits for every job added so far, then says how they went.
     Tally finish();
 

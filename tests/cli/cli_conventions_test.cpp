@@ -67,7 +67,8 @@ TEST(CliSyntax, EveryGetoptFormReadsTheSame) {
     EXPECT_TRUE(o->url.empty()) << "many addresses take the queue";
     EXPECT_TRUE(o->json && o->network.insecure && o->display.quiet);
 
-    const auto all = cli::parseGetAllOptions({"get-all", "--max=2", "7", "-qkj4", "--output-dir", "d", "--json"}, error);
+    const auto all =
+        cli::parseGetAllOptions({"get-all", "--max=2", "7", "-qkj4", "--output-dir", "d", "--json"}, error);
     ASSERT_TRUE(all) << error;
     EXPECT_EQ(all->selection.max, 2);
     EXPECT_EQ(all->parallel, 4);
@@ -235,7 +236,8 @@ public:
             std::string got;
             timeval limit{5, 0};
             ::setsockopt(client, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
-            for (ssize_t n; got.find("\r\n\r\n") == std::string::npos && (n = ::read(client, buffer, sizeof buffer)) > 0;)
+            ssize_t n = 0;
+            while (got.find("\r\n\r\n") == std::string::npos && (n = ::read(client, buffer, sizeof buffer)) > 0)
                 got.append(buffer, static_cast<std::size_t>(n));
             request_ = got;
             const std::string reply = "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(body_.size()) +
@@ -334,7 +336,8 @@ TEST(CliMessages, EachFailureSaysWhatReallyHappened) {
     EXPECT_EQ(run.output.find("Operation too slow"), std::string::npos) << run.output;
 
     // Of several addresses, one the queue gives up on counts by its cause.
-    run = runCli("get --json -d " + folder + " http://127.0.0.1:1/dead.bin " + server.url("/alive.bin") + " 2>/dev/null");
+    run = runCli("get --json -d " + folder + " http://127.0.0.1:1/dead.bin " + server.url("/alive.bin") +
+                 " 2>/dev/null");
     EXPECT_EQ(run.exitCode, 3) << run.output;
     EXPECT_NE(run.output.find("\"state\":\"failed\""), std::string::npos) << run.output;
     EXPECT_NE(run.output.find("\"exitCode\":3}"), std::string::npos) << run.output;

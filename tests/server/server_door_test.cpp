@@ -219,7 +219,8 @@ TEST_F(ServerDoorTest, NoPathFormLeadsToAByteOutsideTheLibrary) {
     EXPECT_EQ(posterStatus, 200);
     EXPECT_NE(posterAnswer.find("POSTER"), std::string::npos);
     for (int id = 2; id <= 5; ++id) {
-        const auto [refused, answer] = rawRequest(server.port(), "/api/library/" + std::to_string(id) + "/poster", bearer);
+        const auto [refused, answer] =
+            rawRequest(server.port(), "/api/library/" + std::to_string(id) + "/poster", bearer);
         EXPECT_EQ(refused, 404) << id;
         EXPECT_EQ(answer.find(secret), std::string::npos) << id;
     }

@@ -101,21 +101,30 @@ void checkRange(const httplib::Request& request, ssize_t size, httplib::Response
     else if (last >= size) last = static_cast<ssize_t>(size - 1);
 }
 
+// The file's validators (its tag, from size and time, and the time) and
+// how it may be cached; true when the client's copy is this one (304 set).
+// Returns the tag through `tag`.
+bool answeredFromCache(Exchange& x, const OpenedFile& file, const char* tagPrefix, const char* cacheControl,
+                       std::string& tag) {
+    char text[64];
+    std::snprintf(text, sizeof text, "\"%s%llx-%llx\"", tagPrefix, static_cast<unsigned long long>(file.size()),
+                  static_cast<unsigned long long>(file.modified()));
+    tag = text;
+    x.response.set_header("ETag", tag);
+    x.response.set_header("Last-Modified", httpDate(file.modified()));
+    x.response.set_header("Cache-Control", cacheControl);
+    if (!namesTag(x.request.get_header_value("If-None-Match"), tag)) return false;
+    x.response.status = 304;
+    return true;
+}
+
 void sendVideo(ServerParts& parts, Exchange& x) {
     auto mapped = std::make_shared<MappedFile>();
     mapped->file = openLibraryFile(parts.downloads.place().libraryPath(), parts.downloads.folder(), x.idParam(0));
     if (!mapped->file.isOpen()) refuse(404, "no such file in the library");
     const OpenedFile& file = mapped->file;
-    char tag[64];
-    std::snprintf(tag, sizeof tag, "\"%llx-%llx\"", static_cast<unsigned long long>(file.size()),
-                  static_cast<unsigned long long>(file.modified()));
-    x.response.set_header("ETag", tag);
-    x.response.set_header("Last-Modified", httpDate(file.modified()));
-    x.response.set_header("Cache-Control", "private, no-cache");
-    if (namesTag(x.request.get_header_value("If-None-Match"), tag)) {
-        x.response.status = 304;
-        return;
-    }
+    std::string tag;
+    if (answeredFromCache(x, file, "", "private, no-cache", tag)) return;
     // The request is the handler's alone: its ranges are put right here.
     // A range of an older copy of the file is no range of this one: the
     // whole file then.
@@ -145,16 +154,8 @@ void sendPoster(ServerParts& parts, Exchange& x) {
     OpenedFile file =
         openLibraryFile(parts.downloads.place().libraryPath(), parts.downloads.folder(), x.idParam(0), true);
     if (!file.isOpen()) refuse(404, "this file has no poster (yet)");
-    char tag[64];
-    std::snprintf(tag, sizeof tag, "\"p%llx-%llx\"", static_cast<unsigned long long>(file.size()),
-                  static_cast<unsigned long long>(file.modified()));
-    x.response.set_header("ETag", tag);
-    x.response.set_header("Last-Modified", httpDate(file.modified()));
-    x.response.set_header("Cache-Control", "private, max-age=3600");
-    if (namesTag(x.request.get_header_value("If-None-Match"), tag)) {
-        x.response.status = 304;
-        return;
-    }
+    std::string tag;
+    if (answeredFromCache(x, file, "p", "private, max-age=3600", tag)) return;
     constexpr std::int64_t largestPoster = 4 << 20;  // a poster is tens of kilobytes
     if (file.size() > largestPoster) refuse(503, "the poster is too large");
     std::string bytes(static_cast<std::size_t>(file.size()), '\0');

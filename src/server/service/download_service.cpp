@@ -137,11 +137,9 @@ void DownloadService::tickLocked() {
 void DownloadService::givePoster(const QueueItem& item) {
     if (item.savedPath.empty() || !postered_.insert(item.id).second) return;
     if (!posters_) posters_ = std::make_unique<PosterWorker>();
-    // Named by performer, the media-server files go beside the video;
-    // otherwise only the poster, kept in the user's cache.
-    const bool beside = settings_.naming == FileNaming::PerformerFolder;
-    posters_->add({{item.savedPath, item.work.songName, item.work.performer, item.work.sequence, 0, item.work.service},
-                   beside, beside});
+    posters_->addSaved({item.savedPath, item.work.songName, item.work.performer, item.work.sequence, 0,
+                        item.work.service},
+                       settings_.naming == FileNaming::PerformerFolder);
 }
 
 void DownloadService::makeMissingPosters(const std::vector<std::string>& videoPaths) {
