@@ -34,18 +34,18 @@ bool fail(std::string& error, std::string message) {
 
 using Apply = std::function<bool(const std::string&, const std::string&, std::string&)>;
 
-OptionSpec flag(std::vector<std::string> names, char shortName, std::function<void()> set) {
+OptionRule flag(std::vector<std::string> names, char shortName, std::function<void()> set) {
     return {std::move(names), shortName, false, [set](const std::string&, const std::string&, std::string&) {
                 set();
                 return true;
             }};
 }
 
-OptionSpec valued(std::vector<std::string> names, char shortName, Apply apply) {
+OptionRule valued(std::vector<std::string> names, char shortName, Apply apply) {
     return {std::move(names), shortName, true, std::move(apply)};
 }
 
-OptionSpec text(std::vector<std::string> names, char shortName, std::string& out) {
+OptionRule text(std::vector<std::string> names, char shortName, std::string& out) {
     return valued(std::move(names), shortName, [&out](const std::string&, const std::string& value, std::string&) {
         out = value;
         return true;
@@ -53,7 +53,7 @@ OptionSpec text(std::vector<std::string> names, char shortName, std::string& out
 }
 
 template <typename Int>
-OptionSpec number(std::vector<std::string> names, char shortName, std::int64_t least, std::int64_t most, Int& out) {
+OptionRule number(std::vector<std::string> names, char shortName, std::int64_t least, std::int64_t most, Int& out) {
     return valued(std::move(names), shortName,
                   [&out, least, most](const std::string& name, const std::string& value, std::string& error) {
                       std::int64_t n = 0;
@@ -110,7 +110,7 @@ bool readHeader(const std::string& option, const std::string& line, std::vector<
     return true;
 }
 
-OptionSpec headerAs(std::vector<std::string> names, char shortName, const char* header,
+OptionRule headerAs(std::vector<std::string> names, char shortName, const char* header,
                     std::vector<std::string>& headers) {
     return valued(std::move(names), shortName,
                   [header, &headers](const std::string& name, const std::string& value, std::string& error) {
@@ -119,41 +119,41 @@ OptionSpec headerAs(std::vector<std::string> names, char shortName, const char* 
 }
 
 // The options every command that reaches the network shares.
-void addNetwork(std::vector<OptionSpec>& specs, NetworkOptions& network) {
-    specs.push_back(valued({"proxy"}, 0, [&network](const std::string&, const std::string& value, std::string& error) {
+void addNetwork(std::vector<OptionRule>& rules, NetworkOptions& network) {
+    rules.push_back(valued({"proxy"}, 0, [&network](const std::string&, const std::string& value, std::string& error) {
         if (!value.empty() && !parseProxy(value, error)) return false;
         network.proxy = value;
         return true;
     }));
-    specs.push_back(valued({"noproxy"}, 0, [&network](const std::string&, const std::string& value, std::string&) {
+    rules.push_back(valued({"noproxy"}, 0, [&network](const std::string&, const std::string& value, std::string&) {
         network.noProxy = value;
         return true;
     }));
-    specs.push_back(text({"cacert"}, 0, network.caFile));
-    specs.push_back(flag({"insecure"}, 'k', [&network] { network.insecure = true; }));
-    specs.push_back(valued({"retries"}, 0, [&network](const std::string& name, const std::string& value,
+    rules.push_back(text({"cacert"}, 0, network.caFile));
+    rules.push_back(flag({"insecure"}, 'k', [&network] { network.insecure = true; }));
+    rules.push_back(valued({"retries"}, 0, [&network](const std::string& name, const std::string& value,
                                                       std::string& error) {
         int n = 0;
         if (!number({"retries"}, 0, 0, 999, n).apply(name, value, error)) return false;
         network.retries = n;
         return true;
     }));
-    specs.push_back(number({"retry-wait"}, 0, 0, 3600, network.retryWaitSeconds));
-    specs.push_back(number({"timeout"}, 0, 1, 3600, network.timeoutSeconds));
-    specs.push_back(valued({"header"}, 'H', [&network](const std::string& name, const std::string& value,
+    rules.push_back(number({"retry-wait"}, 0, 0, 3600, network.retryWaitSeconds));
+    rules.push_back(number({"timeout"}, 0, 1, 3600, network.timeoutSeconds));
+    rules.push_back(valued({"header"}, 'H', [&network](const std::string& name, const std::string& value,
                                                        std::string& error) {
         return readHeader(name, value, network.headers, error);
     }));
-    specs.push_back(headerAs({"user-agent"}, 'A', "User-Agent", network.headers));
-    specs.push_back(headerAs({"referer"}, 0, "Referer", network.headers));
-    specs.push_back(headerAs({"cookie"}, 'b', "Cookie", network.headers));
+    rules.push_back(headerAs({"user-agent"}, 'A', "User-Agent", network.headers));
+    rules.push_back(headerAs({"referer"}, 0, "Referer", network.headers));
+    rules.push_back(headerAs({"cookie"}, 'b', "Cookie", network.headers));
 }
 
 // How much a command says, and the config file (read before the options).
-void addOutput(std::vector<OptionSpec>& specs, OutputOptions& display) {
-    specs.push_back(flag({"quiet"}, 'q', [&display] { display.quiet = true; }));
-    specs.push_back(flag({"silent"}, 's', [&display] { display.quiet = true; }));
-    specs.push_back(valued({"progress"}, 0, [&display](const std::string&, const std::string& value,
+void addOutput(std::vector<OptionRule>& rules, OutputOptions& display) {
+    rules.push_back(flag({"quiet"}, 'q', [&display] { display.quiet = true; }));
+    rules.push_back(flag({"silent"}, 's', [&display] { display.quiet = true; }));
+    rules.push_back(valued({"progress"}, 0, [&display](const std::string&, const std::string& value,
                                                        std::string& error) {
         if (value == "bar") display.progress = ProgressStyle::Bar;
         else if (value == "line") display.progress = ProgressStyle::Line;
@@ -163,26 +163,26 @@ void addOutput(std::vector<OptionSpec>& specs, OutputOptions& display) {
     }));
 }
 
-void addConfig(std::vector<OptionSpec>& specs) {
-    specs.push_back(valued({"config"}, 0, [](const std::string&, const std::string&, std::string&) { return true; }));
-    specs.push_back(flag({"no-config"}, 0, [] {}));
+void addConfig(std::vector<OptionRule>& rules) {
+    rules.push_back(valued({"config"}, 0, [](const std::string&, const std::string&, std::string&) { return true; }));
+    rules.push_back(flag({"no-config"}, 0, [] {}));
 }
 
-void addSelection(std::vector<OptionSpec>& specs, WorkSelection& selection) {
-    specs.push_back(valued({"items"}, 0, [&selection](const std::string&, const std::string& value,
+void addSelection(std::vector<OptionRule>& rules, WorkSelection& selection) {
+    rules.push_back(valued({"items"}, 0, [&selection](const std::string&, const std::string& value,
                                                       std::string& error) {
         return readItems(value, selection.items, error);
     }));
-    specs.push_back(valued({"match"}, 0, [&selection](const std::string&, const std::string& value,
+    rules.push_back(valued({"match"}, 0, [&selection](const std::string&, const std::string& value,
                                                       std::string& error) {
         if (value.empty()) return fail(error, "--match needs a text");
         selection.match = value;
         return true;
     }));
-    specs.push_back(number({"max"}, 0, 1, std::numeric_limits<int>::max(), selection.max));
+    rules.push_back(number({"max"}, 0, 1, std::numeric_limits<int>::max(), selection.max));
 }
 
-OptionSpec limitOption(std::int64_t& limit) {
+OptionRule limitOption(std::int64_t& limit) {
     return valued({"limit", "limit-rate"}, 0, [&limit](const std::string&, const std::string& value,
                                                        std::string& error) {
         if (!readByteCount(value, limit)) return fail(error, "--limit takes bytes per second, like 500K, 2M or 1G");
@@ -190,7 +190,7 @@ OptionSpec limitOption(std::int64_t& limit) {
     });
 }
 
-OptionSpec onExistsOption(bool& renameOnExists) {
+OptionRule onExistsOption(bool& renameOnExists) {
     return valued({"on-exists"}, 0, [&renameOnExists](const std::string&, const std::string& value,
                                                       std::string& error) {
         if (value != "rename" && value != "skip") return fail(error, "--on-exists takes rename or skip");
@@ -199,12 +199,12 @@ OptionSpec onExistsOption(bool& renameOnExists) {
     });
 }
 
-void addContinue(std::vector<OptionSpec>& specs, bool& continuePart) {
-    specs.push_back(flag({"continue"}, 'c', [&continuePart] { continuePart = true; }));
-    specs.push_back(flag({"no-continue"}, 0, [&continuePart] { continuePart = false; }));
+void addContinue(std::vector<OptionRule>& rules, bool& continuePart) {
+    rules.push_back(flag({"continue"}, 'c', [&continuePart] { continuePart = true; }));
+    rules.push_back(flag({"no-continue"}, 0, [&continuePart] { continuePart = false; }));
 }
 
-OptionSpec serviceOption(std::string& service) {
+OptionRule serviceOption(std::string& service) {
     return valued({"service"}, 0, [&service](const std::string&, const std::string& value, std::string& error) {
         if (value.empty()) return fail(error, "--service needs an address");
         service = serviceAddress({"--service", value});
@@ -212,89 +212,89 @@ OptionSpec serviceOption(std::string& service) {
     });
 }
 
-OptionSpec jsonOption(bool& json) {
+OptionRule jsonOption(bool& json) {
     return flag({"json"}, 0, [&json] { json = true; });
 }
 
 // What every command that reaches the network takes.
-std::vector<OptionSpec> networkCommandSpecs(NetworkOptions& network, OutputOptions& display) {
-    std::vector<OptionSpec> specs;
-    addNetwork(specs, network);
-    addOutput(specs, display);
-    addConfig(specs);
-    return specs;
+std::vector<OptionRule> networkCommandRules(NetworkOptions& network, OutputOptions& display) {
+    std::vector<OptionRule> rules;
+    addNetwork(rules, network);
+    addOutput(rules, display);
+    addConfig(rules);
+    return rules;
 }
 
-std::vector<OptionSpec> getSpecs(GetOptions& o) {
-    std::vector<OptionSpec> specs = networkCommandSpecs(o.network, o.display);
-    addContinue(specs, o.continuePart);
-    specs.push_back(text({"output"}, 'o', o.output));
-    specs.push_back(text({"output-dir"}, 'd', o.outputDir));
-    specs.push_back(valued({"input-file"}, 'i', [&o](const std::string& name, const std::string& value,
+std::vector<OptionRule> getRules(GetOptions& o) {
+    std::vector<OptionRule> rules = networkCommandRules(o.network, o.display);
+    addContinue(rules, o.continuePart);
+    rules.push_back(text({"output"}, 'o', o.output));
+    rules.push_back(text({"output-dir"}, 'd', o.outputDir));
+    rules.push_back(valued({"input-file"}, 'i', [&o](const std::string& name, const std::string& value,
                                                      std::string& error) {
         if (value.empty()) return fail(error, name + " needs a file name (- for standard input)");
         o.inputFile = value;
         return true;
     }));
-    specs.push_back(number({"connections"}, 'n', 1, 64, o.connections));
-    specs.push_back(number({"jobs"}, 'j', 1, 64, o.parallel));
-    specs.push_back(limitOption(o.speedLimit));
-    specs.push_back(onExistsOption(o.renameOnExists));
-    specs.push_back(flag({"verbose"}, 'v', [&o] { o.verbose = true; }));
-    specs.push_back(flag({"no-fsync"}, 0, [&o] { o.sync = false; }));
-    specs.push_back(flag({"no-splice"}, 0, [&o] { o.splice = false; }));
-    specs.push_back(number({"buffer"}, 0, 1024, maxBufferBytes, o.bufferSize));
-    specs.push_back(number({"chunk"}, 0, 1, maxBufferBytes, o.chunkSize));
-    specs.push_back(number({"checkpoint"}, 0, 10, 60000, o.checkpointMs));
-    specs.push_back(jsonOption(o.json));
-    return specs;
+    rules.push_back(number({"connections"}, 'n', 1, 64, o.connections));
+    rules.push_back(number({"jobs"}, 'j', 1, 64, o.parallel));
+    rules.push_back(limitOption(o.speedLimit));
+    rules.push_back(onExistsOption(o.renameOnExists));
+    rules.push_back(flag({"verbose"}, 'v', [&o] { o.verbose = true; }));
+    rules.push_back(flag({"no-fsync"}, 0, [&o] { o.sync = false; }));
+    rules.push_back(flag({"no-splice"}, 0, [&o] { o.splice = false; }));
+    rules.push_back(number({"buffer"}, 0, 1024, maxBufferBytes, o.bufferSize));
+    rules.push_back(number({"chunk"}, 0, 1, maxBufferBytes, o.chunkSize));
+    rules.push_back(number({"checkpoint"}, 0, 10, 60000, o.checkpointMs));
+    rules.push_back(jsonOption(o.json));
+    return rules;
 }
 
-std::vector<OptionSpec> worksSpecs(WorksOptions& o) {
-    std::vector<OptionSpec> specs = networkCommandSpecs(o.network, o.display);
-    addSelection(specs, o.selection);
-    specs.push_back(serviceOption(o.service));
-    specs.push_back(jsonOption(o.json));
-    return specs;
+std::vector<OptionRule> worksRules(WorksOptions& o) {
+    std::vector<OptionRule> rules = networkCommandRules(o.network, o.display);
+    addSelection(rules, o.selection);
+    rules.push_back(serviceOption(o.service));
+    rules.push_back(jsonOption(o.json));
+    return rules;
 }
 
-std::vector<OptionSpec> getAllSpecs(GetAllOptions& o) {
-    std::vector<OptionSpec> specs = networkCommandSpecs(o.network, o.display);
-    addSelection(specs, o.selection);
-    addContinue(specs, o.continuePart);
-    specs.push_back(serviceOption(o.service));
-    specs.push_back(text({"output"}, 'o', o.folder));
-    specs.push_back(text({"output-dir"}, 'd', o.folder));
-    specs.push_back(number({"connections"}, 'n', 1, 64, o.connections));
-    specs.push_back(number({"jobs"}, 'j', 1, 64, o.parallel));
-    specs.push_back(limitOption(o.speedLimit));
-    specs.push_back(onExistsOption(o.renameOnExists));
-    specs.push_back(flag({"no-fsync"}, 0, [&o] { o.sync = false; }));
-    specs.push_back(flag({"dry-run"}, 0, [&o] { o.dryRun = true; }));
-    specs.push_back(valued({"layout"}, 0, [&o](const std::string&, const std::string& value, std::string& error) {
+std::vector<OptionRule> getAllRules(GetAllOptions& o) {
+    std::vector<OptionRule> rules = networkCommandRules(o.network, o.display);
+    addSelection(rules, o.selection);
+    addContinue(rules, o.continuePart);
+    rules.push_back(serviceOption(o.service));
+    rules.push_back(text({"output"}, 'o', o.folder));
+    rules.push_back(text({"output-dir"}, 'd', o.folder));
+    rules.push_back(number({"connections"}, 'n', 1, 64, o.connections));
+    rules.push_back(number({"jobs"}, 'j', 1, 64, o.parallel));
+    rules.push_back(limitOption(o.speedLimit));
+    rules.push_back(onExistsOption(o.renameOnExists));
+    rules.push_back(flag({"no-fsync"}, 0, [&o] { o.sync = false; }));
+    rules.push_back(flag({"dry-run"}, 0, [&o] { o.dryRun = true; }));
+    rules.push_back(valued({"layout"}, 0, [&o](const std::string&, const std::string& value, std::string& error) {
         if (value != "song" && value != "performer") return fail(error, "--layout takes song or performer");
         o.naming = value == "song" ? FileNaming::SongName : FileNaming::PerformerFolder;
         return true;
     }));
-    specs.push_back(flag({"media-files"}, 0, [&o] { o.mediaFiles = true; }));
-    specs.push_back(flag({"no-media-files"}, 0, [&o] { o.mediaFiles = false; }));
-    specs.push_back(jsonOption(o.json));
-    return specs;
+    rules.push_back(flag({"media-files"}, 0, [&o] { o.mediaFiles = true; }));
+    rules.push_back(flag({"no-media-files"}, 0, [&o] { o.mediaFiles = false; }));
+    rules.push_back(jsonOption(o.json));
+    return rules;
 }
 
-std::vector<OptionSpec> followSpecs(FollowOptions& o) {
-    std::vector<OptionSpec> specs;
-    addConfig(specs);
-    if (o.command == "following") specs.push_back(jsonOption(o.json));
-    return specs;
+std::vector<OptionRule> followRules(FollowOptions& o) {
+    std::vector<OptionRule> rules;
+    addConfig(rules);
+    if (o.command == "following") rules.push_back(jsonOption(o.json));
+    return rules;
 }
 
-// Reads the arguments with `specs`, each operand with `operand`.
+// Reads the arguments with `rules`, each operand with `operand`.
 template <typename Options>
 std::optional<Options> parseWith(const std::vector<std::string>& args, std::string& error, Options& options,
-                                 const std::vector<OptionSpec>& specs,
+                                 const std::vector<OptionRule>& rules,
                                  const std::function<bool(const std::string&, std::string&)>& operand) {
-    if (!scanOptions(args, specs, operand, error)) return std::nullopt;
+    if (!scanOptions(args, rules, operand, error)) return std::nullopt;
     return options;
 }
 
@@ -334,7 +334,7 @@ bool readByteCount(const std::string& text, std::int64_t& value) {
 std::optional<GetOptions> parseGetOptions(const std::vector<std::string>& args, std::string& error) {
     if (!isCommand(args, "get", error)) return std::nullopt;
     GetOptions options;
-    auto parsed = parseWith(args, error, options, getSpecs(options), [&options](const std::string& arg, std::string&) {
+    auto parsed = parseWith(args, error, options, getRules(options), [&options](const std::string& arg, std::string&) {
         options.urls.push_back(arg);
         return true;
     });
@@ -360,7 +360,7 @@ std::optional<WorksOptions> parseWorksOptions(const std::vector<std::string>& ar
     if (!isCommand(args, "works", error)) return std::nullopt;
     WorksOptions options;
     options.service = serviceAddress({});
-    auto parsed = parseWith(args, error, options, worksSpecs(options), performerOperand(options.performerId));
+    auto parsed = parseWith(args, error, options, worksRules(options), performerOperand(options.performerId));
     if (parsed && parsed->performerId.empty()) {
         error = "no performer id given";
         return std::nullopt;
@@ -372,7 +372,7 @@ std::optional<GetAllOptions> parseGetAllOptions(const std::vector<std::string>& 
     if (!isCommand(args, "get-all", error)) return std::nullopt;
     GetAllOptions options;
     options.service = serviceAddress({});
-    auto parsed = parseWith(args, error, options, getAllSpecs(options), performerOperand(options.performerId));
+    auto parsed = parseWith(args, error, options, getAllRules(options), performerOperand(options.performerId));
     if (parsed && parsed->performerId.empty()) {
         error = "no performer id given";
         return std::nullopt;
@@ -384,7 +384,7 @@ std::optional<FollowOptions> parseFollowOptions(const std::vector<std::string>& 
     FollowOptions options;
     options.command = args.empty() ? std::string() : args[0];
     const bool listing = options.command == "following";
-    auto parsed = parseWith(args, error, options, followSpecs(options),
+    auto parsed = parseWith(args, error, options, followRules(options),
                             [&options, listing](const std::string& arg, std::string& error) {
                                 if (listing) return fail(error, "following takes no performer id (got " + arg + ")");
                                 options.performers.push_back(arg);
@@ -401,7 +401,7 @@ std::optional<GetAllOptions> parseSyncOptions(const std::vector<std::string>& ar
     if (!isCommand(args, "sync", error)) return std::nullopt;
     GetAllOptions options;
     options.service = serviceAddress({});
-    return parseWith(args, error, options, getAllSpecs(options), [](const std::string&, std::string& error) {
+    return parseWith(args, error, options, getAllRules(options), [](const std::string&, std::string& error) {
         return fail(error, "sync takes no performer id; it checks every followed one (zorvan-cli follow ID)");
     });
 }
@@ -414,46 +414,46 @@ const std::vector<std::string>& commandNames() {
 
 namespace {
 
-std::vector<std::string> namesOf(const std::vector<OptionSpec>& specs) {
+std::vector<std::string> namesOf(const std::vector<OptionRule>& rules) {
     std::vector<std::string> names;
-    for (const OptionSpec& spec : specs) {
-        for (const std::string& name : spec.longNames)
+    for (const OptionRule& rule : rules) {
+        for (const std::string& name : rule.longNames)
             if (std::find(names.begin(), names.end(), "--" + name) == names.end()) names.push_back("--" + name);
-        if (spec.shortName && std::find(names.begin(), names.end(), std::string("-") + spec.shortName) == names.end())
-            names.push_back(std::string("-") + spec.shortName);
+        if (rule.shortName && std::find(names.begin(), names.end(), std::string("-") + rule.shortName) == names.end())
+            names.push_back(std::string("-") + rule.shortName);
     }
     return names;
 }
 
-// The specs of a command, over options that are thrown away: for what the
+// The rules of a command, over options that are thrown away: for what the
 // command takes, not for reading.
 template <typename Use>
-auto withSpecsOf(const std::string& command, Use use) {
+auto withRulesOf(const std::string& command, Use use) {
     GetOptions get;
     WorksOptions works;
     GetAllOptions all;
     FollowOptions follow{command, {}, false};
-    const std::vector<OptionSpec> specs = command == "get"     ? getSpecs(get)
-                                          : command == "works" ? worksSpecs(works)
-                                          : command == "get-all" || command == "sync" ? getAllSpecs(all)
+    const std::vector<OptionRule> rules = command == "get"     ? getRules(get)
+                                          : command == "works" ? worksRules(works)
+                                          : command == "get-all" || command == "sync" ? getAllRules(all)
                                           : command == "follow" || command == "unfollow" || command == "following"
-                                              ? followSpecs(follow)
-                                              : std::vector<OptionSpec>{};
-    return use(specs);
+                                              ? followRules(follow)
+                                              : std::vector<OptionRule>{};
+    return use(rules);
 }
 
 }  // namespace
 
 std::optional<bool> optionTakesValue(const std::string& command, const std::string& name) {
-    return withSpecsOf(command, [&name](const std::vector<OptionSpec>& specs) -> std::optional<bool> {
-        const OptionSpec* spec = findLong(specs, name);
-        if (!spec) return std::nullopt;
-        return spec->takesValue;
+    return withRulesOf(command, [&name](const std::vector<OptionRule>& rules) -> std::optional<bool> {
+        const OptionRule* rule = findLong(rules, name);
+        if (!rule) return std::nullopt;
+        return rule->takesValue;
     });
 }
 
 std::vector<std::string> optionNames(const std::string& command) {
-    return withSpecsOf(command, [](const std::vector<OptionSpec>& specs) { return namesOf(specs); });
+    return withRulesOf(command, [](const std::vector<OptionRule>& rules) { return namesOf(rules); });
 }
 
 }  // namespace zorvan::cli

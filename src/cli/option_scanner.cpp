@@ -4,24 +4,24 @@
 
 namespace zorvan::cli {
 
-const OptionSpec* findLong(const std::vector<OptionSpec>& specs, const std::string& name) {
-    for (const OptionSpec& spec : specs)
-        if (std::find(spec.longNames.begin(), spec.longNames.end(), name) != spec.longNames.end()) return &spec;
+const OptionRule* findLong(const std::vector<OptionRule>& rules, const std::string& name) {
+    for (const OptionRule& rule : rules)
+        if (std::find(rule.longNames.begin(), rule.longNames.end(), name) != rule.longNames.end()) return &rule;
     return nullptr;
 }
 
 namespace {
 
-const OptionSpec* findShort(const std::vector<OptionSpec>& specs, char name) {
-    for (const OptionSpec& spec : specs)
-        if (spec.shortName == name) return &spec;
+const OptionRule* findShort(const std::vector<OptionRule>& rules, char name) {
+    for (const OptionRule& rule : rules)
+        if (rule.shortName == name) return &rule;
     return nullptr;
 }
 
 class Scanner {
 public:
-    Scanner(const std::vector<std::string>& args, const std::vector<OptionSpec>& specs, std::string& error)
-        : args_(args), specs_(specs), error_(error) {}
+    Scanner(const std::vector<std::string>& args, const std::vector<OptionRule>& rules, std::string& error)
+        : args_(args), rules_(rules), error_(error) {}
 
     bool fail(std::string message) {
         error_ = std::move(message);
@@ -33,47 +33,47 @@ public:
         const std::string& arg = args_[at];
         const auto equals = arg.find('=');
         const std::string name = arg.substr(2, equals == std::string::npos ? std::string::npos : equals - 2);
-        const OptionSpec* spec = findLong(specs_, name);
-        if (!spec) return fail("unknown option --" + name);
+        const OptionRule* rule = findLong(rules_, name);
+        if (!rule) return fail("unknown option --" + name);
         const std::string written = "--" + name;
-        if (!spec->takesValue) {
+        if (!rule->takesValue) {
             if (equals != std::string::npos) return fail("option " + written + " takes no value");
-            return spec->apply(written, {}, error_);
+            return rule->apply(written, {}, error_);
         }
-        if (equals != std::string::npos) return spec->apply(written, arg.substr(equals + 1), error_);
+        if (equals != std::string::npos) return rule->apply(written, arg.substr(equals + 1), error_);
         if (at + 1 >= args_.size()) return fail("option " + written + " needs a value");
-        return spec->apply(written, args_[++at], error_);
+        return rule->apply(written, args_[++at], error_);
     }
 
     // "-qv", "-n5", "-n 5", "-qn5".
     bool readShort(std::size_t& at) {
         const std::string& arg = args_[at];
         for (std::size_t i = 1; i < arg.size(); ++i) {
-            const OptionSpec* spec = findShort(specs_, arg[i]);
+            const OptionRule* rule = findShort(rules_, arg[i]);
             const std::string written = std::string("-") + arg[i];
-            if (!spec) return fail("unknown option " + written + (i > 1 ? " (in " + arg + ")" : std::string()));
-            if (!spec->takesValue) {
-                if (!spec->apply(written, {}, error_)) return false;
+            if (!rule) return fail("unknown option " + written + (i > 1 ? " (in " + arg + ")" : std::string()));
+            if (!rule->takesValue) {
+                if (!rule->apply(written, {}, error_)) return false;
                 continue;
             }
-            if (i + 1 < arg.size()) return spec->apply(written, arg.substr(i + 1), error_);
+            if (i + 1 < arg.size()) return rule->apply(written, arg.substr(i + 1), error_);
             if (at + 1 >= args_.size()) return fail("option " + written + " needs a value");
-            return spec->apply(written, args_[++at], error_);
+            return rule->apply(written, args_[++at], error_);
         }
         return true;
     }
 
 private:
     const std::vector<std::string>& args_;
-    const std::vector<OptionSpec>& specs_;
+    const std::vector<OptionRule>& rules_;
     std::string& error_;
 };
 
 }  // namespace
 
-bool scanOptions(const std::vector<std::string>& args, const std::vector<OptionSpec>& specs,
+bool scanOptions(const std::vector<std::string>& args, const std::vector<OptionRule>& rules,
                  const std::function<bool(const std::string&, std::string&)>& operand, std::string& error) {
-    Scanner scanner(args, specs, error);
+    Scanner scanner(args, rules, error);
     bool optionsEnded = false;
     for (std::size_t at = 1; at < args.size(); ++at) {
         const std::string& arg = args[at];
