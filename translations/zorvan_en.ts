@@ -527,6 +527,10 @@
         <source>无法从这个视频生成海报</source>
         <translation>No poster could be made of this video</translation>
     </message>
+    <message>
+        <source>为媒体服务器在视频旁写海报和 .nfo（Kodi、Jellyfin）</source>
+        <translation>Write posters and .nfo files beside the videos for a media server (Kodi, Jellyfin)</translation>
+    </message>
 </context>
 <context>
     <name>zorvan</name>
@@ -981,6 +985,14 @@
     <message>
         <source>下载文件夹</source>
         <translation>Download folder</translation>
+    </message>
+    <message>
+        <source>为媒体服务器在视频旁写海报和 .nfo（Kodi、Jellyfin）</source>
+        <translation>Write posters and .nfo files beside the videos for a media server (Kodi, Jellyfin)</translation>
+    </message>
+    <message>
+        <source>媒体服务器：</source>
+        <translation>Media server:</translation>
     </message>
 </context>
 <context>

@@ -6,6 +6,7 @@
 #include "shell/downloads/download_control.h"
 #include "shell/downloads/downloads_view.h"
 #include "shell/follow/follow_control.h"
+#include "shell/gui_thread.h"
 #include "shell/library/downloaded_view.h"
 #include "shell/library/media_wall.h"
 #include "shell/library/stay_on_top.h"
@@ -51,6 +52,7 @@ void installProgramRoutines(const std::string& serviceAddress) {
     r.retrieveWorks = [] {
         WorksListView view;
         retrieveWorks(view, worksAddressFor(serviceInUse()));
+        postToGui(refreshListedMediaFiles);
     };
     r.changeService = useService;
     r.showSettings = [] { showServiceSettings(routines().changeService); };

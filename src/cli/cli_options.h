@@ -87,7 +87,7 @@ struct GetAllOptions {
     // --media-files, --no-media-files: a poster and a .nfo beside each work;
     // none given: on with the performer layout.
     std::optional<bool> mediaFiles;
-    bool withMediaFiles() const { return mediaFiles.value_or(naming == FileNaming::PerformerFolder); }
+    bool withMediaFiles() const { return mediaFilesBeside(mediaFiles, naming); }
     bool sync = true;             // each file on the disk before it is named and archived
     NetworkOptions network;
     OutputOptions display;

@@ -358,8 +358,12 @@ private:
     bool jsonFailed_ = false;
     const Clock::time_point started_ = Clock::now();
     // Makes posters and .nfo files beside the works as they finish; none
-    // when they were not asked for.
-    std::unique_ptr<PosterWorker> posters_ = options_.withMediaFiles() ? std::make_unique<PosterWorker>() : nullptr;
+    // when they were not asked for. A video no poster can be made of is
+    // noted in the library.
+    std::unique_ptr<PosterWorker> posters_ =
+        options_.withMediaFiles()
+            ? std::make_unique<PosterWorker>(library_ ? posterNoteKeeper(libraryDbPath()) : nullptr)
+            : nullptr;
 
 public:
     // Waits for the posters still being made and says how they went.

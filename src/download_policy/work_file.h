@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <string>
 
 namespace zorvan {
@@ -23,6 +24,13 @@ enum class FileNaming {
     SongName,         // folder/歌名.mp4, every performer's works in one folder
     PerformerFolder,  // folder/主播ID/序号 歌名.mp4: two performers' same-named songs stay apart
 };
+
+// Whether posters and .nfo files go beside the videos for a media server:
+// as the user chose, else on with the per-performer naming (whose folders
+// are what such servers read).
+inline bool mediaFilesBeside(std::optional<bool> chosen, FileNaming naming) {
+    return chosen.value_or(naming == FileNaming::PerformerFolder);
+}
 
 // Where a work is saved under a naming (UTF-8). A work whose performer is
 // not known is named by its song alone; the performer's folder name and

@@ -9,7 +9,7 @@
 
 namespace zorvan {
 
-PosterWorker::PosterWorker() : thread_([this](std::stop_token stop) { run(stop); }) {}
+PosterWorker::PosterWorker(Failed failed) : failed_(std::move(failed)), thread_([this](std::stop_token stop) { run(stop); }) {}
 
 PosterWorker::~PosterWorker() {
     thread_.request_stop();
@@ -51,7 +51,8 @@ void PosterWorker::run(std::stop_token stop) {
         if (poster.made && job.folderPoster) giveFolderItsPoster(job.work.videoPath);
         std::string error;
         const bool nfo = !job.besideVideo || writeNfo(job.work, error);
-        if (job.done) job.done(poster.made);
+        if (!poster.made && failed_) failed_(video, poster.why);
+        if (job.done) job.done(poster);
         {
             std::lock_guard hold(lock_);
             --busy_;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "media_files/poster_maker.h"
 #include "media_files/work_sidecars.h"
 
 #include <condition_variable>
@@ -25,8 +26,8 @@ public:
         bool besideVideo = true;
         // A poster already there is kept (only the .nfo is brought up to date).
         bool keepPoster = false;
-        // Told on the worker's thread once the job is done (made: a poster).
-        std::function<void(bool made)> done{};
+        // Told on the worker's thread once the job is done.
+        std::function<void(const PosterResult&)> done{};
     };
     struct Tally {
         int made = 0;
@@ -35,22 +36,29 @@ public:
         std::vector<std::string> notes;     // "NAME: why" for each that could not be made
     };
 
-    PosterWorker();
+    // Told on the worker's thread of each video no poster could be made of,
+    // before its job's own `done`: where the owner keeps the note.
+    using Failed = std::function<void(const std::string& videoPath, const std::string& why)>;
+
+    explicit PosterWorker(Failed failed = {});
     ~PosterWorker();
     PosterWorker(const PosterWorker&) = delete;
     PosterWorker& operator=(const PosterWorker&) = delete;
 
     void add(Job job);
-    // A work a download just saved: its poster, and under the per-performer
-    // naming (`besideVideo`) its .nfo and its performer's folder.jpg beside
-    // it; otherwise the poster alone, in the user's cache.
-    void addSaved(WorkMedia work, bool besideVideo) { add({std::move(work), besideVideo, besideVideo}); }
+    // A work a download just saved: its poster, with the media-server files
+    // (`besideVideo`: its .nfo beside it; `folderPoster`: its performer's
+    // folder.jpg) or else alone, in the user's cache.
+    void addSaved(WorkMedia work, bool besideVideo, bool folderPoster) {
+        add({std::move(work), folderPoster && besideVideo, besideVideo});
+    }
     // Waits for every job added so far, then says how they went.
     Tally finish();
 
 private:
     void run(std::stop_token stop);
 
+    const Failed failed_;
     std::mutex lock_;
     std::condition_variable_any changed_;
     std::deque<Job> jobs_;

@@ -51,6 +51,9 @@ const char* const migrations[Database::schemaVersion] = {
     " path TEXT NOT NULL, failure TEXT NOT NULL DEFAULT '', total INTEGER NOT NULL DEFAULT -1,"
     " done INTEGER NOT NULL DEFAULT 0, service TEXT NOT NULL DEFAULT '', performer TEXT NOT NULL DEFAULT '',"
     " sequence INTEGER NOT NULL DEFAULT 0, song TEXT NOT NULL DEFAULT '');",
+    // 5: why a video got no poster.
+    "CREATE TABLE poster_notes (path TEXT PRIMARY KEY, size INTEGER NOT NULL, modified INTEGER NOT NULL,"
+    " note TEXT NOT NULL, noted INTEGER NOT NULL);",
 };
 
 // The file is Zorvan's library (or empty) and not newer than this program;

@@ -28,7 +28,7 @@ public:
     std::string lastError() const;
     sqlite3* handle() const { return db_; }
 
-    static constexpr int schemaVersion = 4;
+    static constexpr int schemaVersion = 5;
 
 private:
     explicit Database(sqlite3* db) : db_(db) {}

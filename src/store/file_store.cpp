@@ -78,6 +78,9 @@ std::optional<LibraryEntry> FileStore::entry(std::int64_t id, std::string& error
 }
 
 bool FileStore::forget(std::int64_t id, std::string& error) {
+    // Its file's poster note goes with it (nothing is left to be noted).
+    Statement note(db_.handle(), "DELETE FROM poster_notes WHERE path = (SELECT path FROM files WHERE rowid = ?)");
+    if (note.ready()) note.bind(1, id).done();
     Statement s(db_.handle(), "DELETE FROM files WHERE rowid = ?");
     if (!s.ready() || !s.bind(1, id).done()) {
         error = db_.lastError();

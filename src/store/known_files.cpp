@@ -19,7 +19,8 @@ bool isFile(const std::string& path) {
 // short or replaced since is judged afresh.
 bool stillAsRecorded(const WorkFile& file) {
     struct stat info {};
-    return ::stat(file.path.c_str(), &info) == 0 && S_ISREG(info.st_mode) && (file.size < 0 || info.st_size == file.size);
+    return ::stat(file.path.c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
+           (file.size < 0 || info.st_size == file.size);
 }
 
 }  // namespace
@@ -94,10 +95,19 @@ KnownFiles readKnownFiles(const std::string& dbPath, std::string& error) {
 bool workFileThere(const KnownFiles& known, const WorkIdentity& work, const std::string& folder, FileNaming naming) {
     const FilePresence named =
         known.presenceOf(work, workFilePath(folder, work.songName, naming, work.performer, work.sequence));
-    if (named == FilePresence::Known || named == FilePresence::Unknown) return true;
+    return named == FilePresence::Known || named == FilePresence::Unknown ||
+           !ownFileOf(known, work, folder, naming).empty();
+}
+
+std::string ownFileOf(const KnownFiles& known, const WorkIdentity& work, const std::string& folder, FileNaming naming) {
     const FileNaming other = naming == FileNaming::SongName ? FileNaming::PerformerFolder : FileNaming::SongName;
-    return known.presenceOf(work, workFilePath(folder, work.songName, other, work.performer, work.sequence)) ==
-           FilePresence::Known;
+    for (const FileNaming tried : {naming, other}) {
+        std::string where;
+        if (known.presenceOf(work, workFilePath(folder, work.songName, tried, work.performer, work.sequence), &where) ==
+            FilePresence::Known)
+            return where;
+    }
+    return {};
 }
 
 }  // namespace zorvan

@@ -57,6 +57,10 @@ bool sameWork(const WorkIdentity& work, const WorkFile& file);
 // know), or saved under the other naming and known to the library as this
 // work's (a folder kept while the naming changed).
 bool workFileThere(const KnownFiles& known, const WorkIdentity& work, const std::string& folder, FileNaming naming);
+// The work's own file as the library knows it in `folder` (under either
+// naming, and under an older song name of the same work); empty when the
+// library knows none there.
+std::string ownFileOf(const KnownFiles& known, const WorkIdentity& work, const std::string& folder, FileNaming naming);
 
 // The library's files at `dbPath`, read once; none when there is no
 // library yet (nothing is made) or it cannot be read (`error` says why).

@@ -3,6 +3,7 @@
 #include "store/database.h"
 #include "store/file_store.h"
 #include "store/follow_store.h"
+#include "store/poster_notes.h"
 #include "store/queue_store.h"
 
 #include <memory>
@@ -24,6 +25,7 @@ public:
     }
     FollowStore& follows() { return follows_; }
     FileStore& files() { return files_; }
+    PosterNotes& posterNotes() { return posterNotes_; }
 
 private:
     explicit LibraryDb(std::unique_ptr<Database> db)
@@ -31,13 +33,15 @@ private:
           queue_(*db_, QueueOwner::Window),
           serverQueue_(*db_, QueueOwner::Server),
           follows_(*db_),
-          files_(*db_) {}
+          files_(*db_),
+          posterNotes_(*db_) {}
 
     std::unique_ptr<Database> db_;
     QueueStore queue_;
     QueueStore serverQueue_;
     FollowStore follows_;
     FileStore files_;
+    PosterNotes posterNotes_;
 };
 
 // Where the library lives: $XDG_DATA_HOME/zorvan/library.db, else

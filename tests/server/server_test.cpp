@@ -3,6 +3,7 @@
 // followed, a followed performer's new work fetched, and a stop on SIGTERM
 // taken up at the next start.
 #include "server/server_process.h"
+#include "store/library_db.h"
 #include "support/demo_service.h"
 
 #include <gtest/gtest.h>
@@ -214,6 +215,15 @@ TEST_F(ServerTest, QueuesAPerformersWorksStreamsTheirEventsAndSavesThemExactly) 
         if (!failed) std::this_thread::sleep_for(std::chrono::milliseconds(100));
     }
     EXPECT_TRUE(failed);
+    const json noted = getJson(*client, "/api/library")["files"][0];
+    EXPECT_NE(noted["posterNote"], "") << "why, as the library keeps it";
+    {
+        std::string error;
+        const std::unique_ptr<LibraryDb> db = LibraryDb::open(data() + "/library.db", error);
+        ASSERT_TRUE(db) << error;
+        EXPECT_TRUE(db->posterNotes().current((downloads() / noted["path"].get<std::string>()).string()))
+            << "kept for the next start, which does not try again";
+    }
     // Its poster is served with the browser's caching, and goes with it.
     const fs::path firstFile = downloads() / first["path"].get<std::string>();
     const fs::path poster = firstFile.parent_path() / (firstFile.stem().string() + "-poster.jpg");
@@ -290,6 +300,44 @@ TEST_F(ServerTest, FollowsAPerformerAndFetchesItsNewWork) {
     send(*client, "PUT", "/api/settings", {{"parallel", 99}}, 422);
     send(*client, "PUT", "/api/settings", {{"naming", "performer"}, {"folder", "relative"}}, 422);
     EXPECT_EQ(getJson(*client, "/api/settings")["naming"], "song");
+    // The media server's files follow the naming unless chosen apart.
+    EXPECT_EQ(getJson(*client, "/api/settings")["mediaFiles"], false);
+    EXPECT_EQ(send(*client, "PUT", "/api/settings", {{"naming", "performer"}})["mediaFiles"], true);
+    EXPECT_EQ(send(*client, "PUT", "/api/settings", {{"mediaFiles", false}})["mediaFiles"], false);
+    send(*client, "PUT", "/api/settings", {{"mediaFiles", "yes"}}, 422);
+    EXPECT_EQ(getJson(*client, "/api/settings")["mediaFiles"], false);
+    EXPECT_EQ(send(*client, "PUT", "/api/settings", {{"mediaFiles", nullptr}})["mediaFiles"], true);
+    EXPECT_EQ(send(*client, "PUT", "/api/settings", {{"naming", "song"}})["mediaFiles"], false);
+}
+
+// In performers' folders each saved work gets the files a media server
+// reads, and a later listing brings an .nfo that no longer tells the work's
+// record up to date.
+TEST_F(ServerTest, PerformersFoldersGetMediaServerFilesThatFollowTheListing) {
+    makeDemoClips((root_ / "media").string(), 20000);
+    DemoService service((root_ / "media").string());
+    ServerProcess server(data(), downloads().string(), service.url());
+    ASSERT_TRUE(server.running()) << server.log();
+    auto client = server.client();
+    EXPECT_EQ(send(*client, "PUT", "/api/settings", {{"naming", "performer"}})["mediaFiles"], true);
+    const json listed = getJson(*client, "/api/performers/100001/works")["works"][1];
+    send(*client, "POST", "/api/performers/100001/download", {{"sequences", {2}}}, 201);
+    waitForQueue(*client, [](const json& q) { return q["totals"]["done"] == 1; });
+    const fs::path nfo = downloads() / "100001" / ("2 " + listed["song"].get<std::string>() + ".nfo");
+    const std::string title = "<title>" + listed["song"].get<std::string>() + "</title>";
+    const auto tells = [&] {
+        for (int i = 0; i < 100; ++i) {
+            if (fileText(nfo).find(title) != std::string::npos) return true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+        return false;
+    };
+    ASSERT_TRUE(tells()) << server.log();
+    EXPECT_NE(fileText(nfo).find("<track>2</track>"), std::string::npos);
+
+    std::ofstream(nfo, std::ios::trunc) << "<musicvideo><title>an older name</title></musicvideo>\n";
+    EXPECT_EQ(getJson(*client, "/api/performers/100001/works")["works"][1]["downloaded"], true);
+    EXPECT_TRUE(tells()) << "rewritten by the listing";
 }
 
 // Reads the stream from `lastSeen` until `enough` says so (at most 10 s).

@@ -256,5 +256,33 @@ TEST(LibraryDbTest, TheWriterKeepsEachRowsNewestVersionAndEveryFileAndWritesWhat
     EXPECT_EQ(db->files().all(error).size(), 50u) << "no file lost to the queue's changes";
 }
 
+// A video no poster can be made of is noted once: the note holds for the
+// file as it is, a file replaced since is tried afresh, and the note goes
+// with the file's row and with a keeper on another connection.
+TEST(LibraryDbTest, APosterNoteHoldsUntilItsFileChangesAndGoesWithTheFile) {
+    const std::string folder = freshFolder("poster-notes");
+    const std::string dbPath = folder + "/library.db";
+    const std::string video = folder + "/坏.mp4";
+    std::ofstream(video) << "not a video";
+    std::string error;
+    auto db = LibraryDb::open(dbPath, error);
+    ASSERT_TRUE(db) << error;
+    EXPECT_FALSE(db->posterNotes().current(video));
+    posterNoteKeeper(dbPath)(video, "no video stream");  // as the poster thread does
+    EXPECT_EQ(db->posterNotes().current(video), std::optional<std::string>("no video stream"));
+    EXPECT_FALSE(db->posterNotes().note(folder + "/gone.mp4", "x", error)) << "only a file that is there";
+
+    std::ofstream(video, std::ios::app) << " any more";  // replaced: another size
+    EXPECT_FALSE(db->posterNotes().current(video));
+    ASSERT_TRUE(db->posterNotes().note(video, "still none", error)) << error;
+    EXPECT_TRUE(db->posterNotes().current(video));
+
+    ASSERT_TRUE(db->files().record(WorkFile{"k1", video, 20, true}, 1, error)) << error;
+    const std::vector<LibraryEntry> entries = db->files().entries(error);
+    ASSERT_EQ(entries.size(), 1u);
+    EXPECT_TRUE(db->files().forget(entries[0].id, error));
+    EXPECT_FALSE(db->posterNotes().current(video)) << "deleted from the library";
+}
+
 }  // namespace
 }  // namespace zorvan

@@ -27,10 +27,12 @@ void listLibrary(ServerParts& parts, Exchange& x) {
     std::vector<std::string> withoutPoster;
     for (const LibraryFile& file : files) {
         const bool poster = file.present && !posterFor(file.entry.file.path).empty();
-        if (file.present && !poster) withoutPoster.push_back(file.entry.file.path);
+        const bool failed = !poster && file.posterNote.has_value();
+        if (file.present && !poster && !failed) withoutPoster.push_back(file.entry.file.path);
         list.push_back({{"id", file.entry.id},
                         {"poster", poster},
-                        {"posterFailed", !poster && parts.downloads.posterFailed(file.entry.file.path)},
+                        {"posterFailed", failed},
+                        {"posterNote", failed ? *file.posterNote : std::string()},
                         {"performer", file.entry.file.performer},
                         {"sequence", file.entry.file.sequence},
                         {"song", file.entry.file.songName},

@@ -2,6 +2,7 @@
 
 #include "follow/follow_check.h"
 #include "follow/performer_works.h"
+#include "media_files/work_sidecars.h"
 #include "server/service/download_service.h"
 #include "store/known_files.h"
 
@@ -37,9 +38,13 @@ void listWorks(ServerParts& parts, Exchange& x) {
     const ServerSettings settings = parts.downloads.settings();
     const std::unordered_map<std::string, int> queued = parts.downloads.unsettledPaths();
     json list = json::array();
+    std::vector<WorkMedia> saved;  // works whose files are here, as listed now
     for (const ListedWork& work : works) {
         const Work asWork = parts.downloads.workOf(performer, work.sequence, work.songName, work.address);
         const WorkIdentity identity{workKey(asWork.address), performer, work.sequence, work.songName};
+        if (settings.withMediaFiles())
+            if (std::string own = ownFileOf(known, identity, folder, settings.naming); !own.empty())
+                saved.push_back({std::move(own), work.songName, performer, work.sequence, 0, asWork.service});
         const auto there = queued.find(asWork.path);
         const json queuedId = there == queued.end() ? json(nullptr) : json(there->second);
         list.push_back({{"sequence", work.sequence},
@@ -48,6 +53,8 @@ void listWorks(ServerParts& parts, Exchange& x) {
                         {"downloaded", workFileThere(known, identity, folder, settings.naming)},
                         {"queued", queuedId}});
     }
+    // Their media-server files follow the record (a song renamed on the service).
+    parts.downloads.refreshMediaFiles(std::move(saved));
     x.reply({{"performer", performer}, {"works", std::move(list)}});
 }
 

@@ -131,33 +131,31 @@ void DownloadService::tickLocked() {
     events_.publishProgress(jsonText(json{{"items", std::move(running)}, {"totals", totalsJson(totals)}}));
 }
 
-// Every saved work gets its poster; under the per-performer naming the
-// media server's files go beside it (poster, .nfo, the performer's
+// Every saved work gets its poster; with media-server files chosen they go
+// beside it (poster, .nfo, under the per-performer naming the performer's
 // folder.jpg). Made once a work, off the ticker's thread.
 void DownloadService::givePoster(const QueueItem& item) {
     if (item.savedPath.empty() || !postered_.insert(item.id).second) return;
-    if (!posters_) posters_ = std::make_unique<PosterWorker>();
-    posters_->addSaved({item.savedPath, item.work.songName, item.work.performer, item.work.sequence, 0,
-                        item.work.service},
-                       settings_.naming == FileNaming::PerformerFolder);
+    posterWorker().addSaved({item.savedPath, item.work.songName, item.work.performer, item.work.sequence, 0,
+                             item.work.service},
+                            settings_.withMediaFiles(), settings_.naming == FileNaming::PerformerFolder);
 }
 
 void DownloadService::makeMissingPosters(const std::vector<std::string>& videoPaths) {
     std::lock_guard hold(lock_);
-    for (const std::string& path : videoPaths) {
-        if (!backfilled_.insert(path).second) continue;
-        if (!posters_) posters_ = std::make_unique<PosterWorker>();
-        posters_->add({{path, {}, {}, 0, 0, {}}, false, false, false, [this, path](bool made) {
-                           if (made) return;
-                           std::lock_guard failed(failedLock_);
-                           posterFailed_.insert(path);
-                       }});
-    }
+    for (const std::string& path : videoPaths)
+        if (backfilled_.insert(path).second) posterWorker().add({{path, {}, {}, 0, 0, {}}, false, false, false});
 }
 
-bool DownloadService::posterFailed(const std::string& videoPath) const {
-    std::lock_guard failed(failedLock_);
-    return posterFailed_.count(videoPath) > 0;
+void DownloadService::refreshMediaFiles(std::vector<WorkMedia> saved) {
+    std::lock_guard hold(lock_);
+    const bool folderPoster = settings_.naming == FileNaming::PerformerFolder;
+    for (WorkMedia& work : saved) posterWorker().add({std::move(work), folderPoster, true, true});
+}
+
+PosterWorker& DownloadService::posterWorker() {
+    if (!posters_) posters_ = std::make_unique<PosterWorker>(posterNoteKeeper(place_.libraryPath()));
+    return *posters_;
 }
 
 void DownloadService::onEvent(const QueueEvent& event) {

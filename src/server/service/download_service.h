@@ -1,6 +1,7 @@
 #pragma once
 
 #include "kept_queue/kept_queue.h"
+#include "media_files/work_sidecars.h"
 #include "queue/download_queue.h"
 #include "server/service/event_log.h"
 #include "server/service/server_settings.h"
@@ -85,16 +86,19 @@ public:
     bool changeSettings(const std::string& json, std::string& error);
     // The download folder in force (absolute).
     // Posters for saved files that have none, made in the user's cache at
-    // a low priority; each file asked for once.
+    // a low priority; each file asked for once. A video none can be made
+    // of is noted in the library.
     void makeMissingPosters(const std::vector<std::string>& videoPaths);
-    // Whether a video's poster was tried and could not be made (it does not decode).
-    bool posterFailed(const std::string& videoPath) const;
+    // Saved works as their performer's listing names them now: their .nfo
+    // rewritten where the record changed, a poster made where none is.
+    void refreshMediaFiles(std::vector<WorkMedia> saved);
     std::string folder() const;
 
 private:
     struct Wakeup;
     QueueSettings queueSettings();
     void givePoster(const QueueItem& item);
+    PosterWorker& posterWorker();  // under lock_
     void onEvent(const QueueEvent& event);
     void run(std::stop_token stop);
     void tickLocked();
@@ -119,8 +123,6 @@ private:
     mutable std::unordered_map<int, std::string> itemTexts_;
     std::set<int> postered_;                  // works whose poster was asked for
     std::set<std::string> backfilled_;        // saved files whose missing poster was asked for
-    mutable std::mutex failedLock_;           // the poster thread's, apart from the queue's
-    std::set<std::string> posterFailed_;      // videos no poster could be made of
     std::unique_ptr<PosterWorker> posters_;   // made at the first poster asked for
     std::jthread ticker_;  // last: it starts once the rest is made
 };

@@ -82,6 +82,7 @@ std::vector<LibraryFile> libraryFiles(const std::string& dbPath, const std::stri
             file.present = true;
             file.size = about.st_size;
             file.modified = about.st_mtime;
+            file.posterNote = db->posterNotes().current(file.entry.file.path);
         }
         files.push_back(std::move(file));
     }

@@ -17,6 +17,7 @@ struct LibraryFile {
     bool present = false;   // the file is there
     std::int64_t size = -1;
     std::int64_t modified = 0;  // seconds since the epoch
+    std::optional<std::string> posterNote{};  // why no poster can be made of it, as the library notes
 };
 
 // The library's files inside `folder`, newest first; `error` when the

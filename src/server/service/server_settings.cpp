@@ -20,7 +20,17 @@ const char* namingName(FileNaming naming) { return naming == FileNaming::Perform
 json asJson(const ServerSettings& s) {
     return {{"parallel", s.parallel},           {"connections", s.connections},
             {"speedLimitKiB", s.speedLimitKiB}, {"folder", s.folder},
-            {"naming", namingName(s.naming)},   {"checkEveryMinutes", s.checkEveryMinutes}};
+            {"naming", namingName(s.naming)},   {"mediaFiles", s.withMediaFiles()},
+            {"checkEveryMinutes", s.checkEveryMinutes}};
+}
+
+// As kept in the data folder: mediaFiles only when chosen, so that a
+// change of naming brings its own otherwise.
+json asStored(const ServerSettings& s) {
+    json stored = asJson(s);
+    if (s.mediaFiles) stored["mediaFiles"] = *s.mediaFiles;
+    else stored.erase("mediaFiles");
+    return stored;
 }
 
 // A whole number member within [least, most], when the object has it.
@@ -36,7 +46,7 @@ bool takeNumber(const json& from, const char* name, int least, int most, int& in
     return true;
 }
 
-bool takeFolderAndNaming(const json& from, ServerSettings& into, std::string& error) {
+bool takeFilesChoices(const json& from, ServerSettings& into, std::string& error) {
     if (from.contains("folder")) {
         if (!from["folder"].is_string() ||
             (!from["folder"].get<std::string>().empty() && from["folder"].get<std::string>().front() != '/')) {
@@ -53,6 +63,14 @@ bool takeFolderAndNaming(const json& from, ServerSettings& into, std::string& er
         }
         into.naming = naming == "performer" ? FileNaming::PerformerFolder : FileNaming::SongName;
     }
+    if (from.contains("mediaFiles")) {
+        const json& mediaFiles = from["mediaFiles"];
+        if (!mediaFiles.is_boolean() && !mediaFiles.is_null()) {
+            error = "mediaFiles must be true, false or null (with the naming)";
+            return false;
+        }
+        into.mediaFiles = mediaFiles.is_null() ? std::nullopt : std::optional<bool>(mediaFiles.get<bool>());
+    }
     return true;
 }
 
@@ -66,7 +84,7 @@ bool take(const json& from, ServerSettings& into, std::string& error) {
         !takeNumber(from, "connections", 1, downloadChoices::mostConnections, s.connections, error) ||
         !takeNumber(from, "speedLimitKiB", 0, downloadChoices::mostSpeedLimitKiB, s.speedLimitKiB, error) ||
         !takeNumber(from, "checkEveryMinutes", 0, 7 * 24 * 60, s.checkEveryMinutes, error) ||
-        !takeFolderAndNaming(from, s, error))
+        !takeFilesChoices(from, s, error))
         return false;
     into = s;
     return true;
@@ -102,7 +120,7 @@ bool saveServerSettings(const std::string& path, const ServerSettings& settings,
     const std::string temporary = path + ".new";
     {
         std::ofstream out(temporary, std::ios::trunc);
-        out << asJson(settings).dump(2) << '\n';
+        out << asStored(settings).dump(2) << '\n';
         out.flush();
         if (!out) {
             error = "cannot write " + temporary;

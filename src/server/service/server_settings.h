@@ -15,9 +15,13 @@ struct ServerSettings {
     int speedLimitKiB = 0;     // all works together; 0: none
     std::string folder;        // empty: the program's download folder
     FileNaming naming = FileNaming::SongName;
+    // Posters and .nfo files beside the videos for a media server; none
+    // chosen: on with the per-performer naming.
+    std::optional<bool> mediaFiles;
     int checkEveryMinutes = 60;  // followed performers are checked this often; 0: only when asked
 
     std::int64_t speedLimitBytes() const { return std::int64_t{speedLimitKiB} * 1024; }
+    bool withMediaFiles() const { return mediaFilesBeside(mediaFiles, naming); }
 };
 
 // The settings kept at `path`; the defaults when there are none. A file that
@@ -26,8 +30,8 @@ std::optional<ServerSettings> loadServerSettings(const std::string& path, std::s
 // Writes them atomically; false with `error`.
 bool saveServerSettings(const std::string& path, const ServerSettings& settings, std::string& error);
 
-// Settings as JSON text, and changed by a JSON object's members (those it
-// names): what is wrong with it (a member of the wrong type or out of range,
+// Settings as JSON text (mediaFiles as in force), and changed by a JSON
+// object's members (those it names; a mediaFiles of null follows the naming): what is wrong with it (a member of the wrong type or out of range,
 // a folder that is not absolute) in `error`, the settings untouched then.
 std::string settingsJson(const ServerSettings& settings);
 bool applySettingsJson(const std::string& json, ServerSettings& settings, std::string& error);

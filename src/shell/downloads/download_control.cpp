@@ -336,6 +336,24 @@ void downloadMissingWorks(std::vector<Work> works, const QString& allThere) {
     queueWorks(std::move(works), false);
 }
 
+void refreshListedMediaFiles() {
+    MainWindow* window = mainWindow();
+    if (!window || !downloadManager().settings().withMediaFiles()) return;
+    std::string unread;
+    const KnownFiles known = readKnownFiles(libraryDbPath(), unread);
+    const std::string folder = downloadFolder();
+    std::vector<WorkMedia> saved;
+    QTreeWidget* list = window->worksList();
+    for (int i = 0; i < list->topLevelItemCount(); ++i) {
+        Work work = workOf(list->topLevelItem(i));
+        std::string own = ownFileOf(known, {workKey(work.address), work.performer, work.sequence, work.songName},
+                                    folder, fileNaming());
+        if (!own.empty())
+            saved.push_back({std::move(own), work.songName, work.performer, work.sequence, 0, work.service});
+    }
+    downloadManager().refreshMediaFiles(std::move(saved));
+}
+
 Work workNamed(const std::string& title, const std::string& address, const std::string& performer, int sequence) {
     Work work;
     work.title = title;

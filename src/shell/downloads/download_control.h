@@ -20,6 +20,9 @@ void downloadAllWorks();
 // The works whose file is neither there nor on its way are queued;
 // `allThere` is said when none is left.
 void downloadMissingWorks(std::vector<Work> works, const QString& allThere);
+// After a listing: the works of the list whose files are saved have their
+// media-server files brought up to the list's record (when chosen).
+void refreshListedMediaFiles();
 // A work (title and engine address, UTF-8) as the window saves it: in the
 // download folder under its song name, or in its performer's folder under
 // its sequence and song name, as the downloads page says.

@@ -137,10 +137,20 @@ void DownloadManager::onEvent(const QueueEvent& event) {
 
 void DownloadManager::givePoster(const QueueItem& item) {
     if (item.savedPath.empty() || !postered_.insert(item.id).second) return;
-    if (!posters_) posters_ = std::make_unique<PosterWorker>();
-    posters_->addSaved({item.savedPath, item.work.songName, item.work.performer, item.work.sequence, 0,
-                        item.work.service},
-                       settings_.naming == FileNaming::PerformerFolder);
+    posterWorker().addSaved({item.savedPath, item.work.songName, item.work.performer, item.work.sequence, 0,
+                             item.work.service},
+                            settings_.withMediaFiles(), settings_.naming == FileNaming::PerformerFolder);
+}
+
+void DownloadManager::refreshMediaFiles(std::vector<WorkMedia> saved) {
+    if (!settings_.withMediaFiles()) return;
+    const bool folderPoster = settings_.naming == FileNaming::PerformerFolder;
+    for (WorkMedia& work : saved) posterWorker().add({std::move(work), folderPoster, true, true});
+}
+
+PosterWorker& DownloadManager::posterWorker() {
+    if (!posters_) posters_ = std::make_unique<PosterWorker>(posterNoteKeeper(libraryDbPath()));
+    return *posters_;
 }
 
 void DownloadManager::tick() {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "kept_queue/kept_queue.h"
+#include "media_files/work_sidecars.h"
 #include "queue/download_queue.h"
 #include "shell/settings/download_settings.h"
 #include "store/library_db.h"
@@ -40,6 +41,10 @@ public:
     // saved.
     const DownloadSettings& settings() const { return settings_; }
     void applySettings(const DownloadSettings& settings);
+    // Saved works as their performer's listing names them now: with the
+    // media server's files chosen, their .nfo rewritten where the record
+    // changed and a poster made where none is.
+    void refreshMediaFiles(std::vector<WorkMedia> saved);
 
     // Queues works; they start as their turn comes.
     void enqueue(const std::vector<Work>& works);
@@ -87,9 +92,11 @@ private:
     std::vector<int> batch_;             // ids queued since the queue was last idle
     bool batchRunning_ = false;          // batchStarted told, batchSettled not yet
     std::vector<QueueItem> lastBatch_;
-    // Each saved work gets its poster, and under the per-performer naming
-    // the other files a media server reads (.nfo, folder.jpg); made off
-    // the GUI thread.
+    PosterWorker& posterWorker();
+
+    // Each saved work gets its poster, and with the media server's files
+    // chosen the others it reads (.nfo, under the per-performer naming
+    // folder.jpg); made off the GUI thread.
     std::set<int> postered_;
     std::unique_ptr<PosterWorker> posters_;
 };

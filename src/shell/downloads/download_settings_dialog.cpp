@@ -4,6 +4,7 @@
 #include "shell/downloads/download_manager.h"
 
 #include <QButtonGroup>
+#include <QCheckBox>
 #include <QFileDialog>
 #include <QFormLayout>
 #include <QHBoxLayout>
@@ -57,6 +58,13 @@ DownloadSettingsDialog::DownloadSettingsDialog(QWidget* owner) : QDialog(owner) 
     auto* namingColumn = new QVBoxLayout;
     namingColumn->addWidget(bySong);
     namingColumn->addWidget(byPerformer);
+    mediaFiles_ = new QCheckBox(tr("为媒体服务器在视频旁写海报和 .nfo（Kodi、Jellyfin）"), this);
+    mediaFiles_->setObjectName(QStringLiteral("mediaFiles"));
+    // A media server reads performers' folders: choosing them suggests its
+    // files, which the user may still turn off.
+    connect(naming_, &QButtonGroup::idToggled, this, [this](int id, bool on) {
+        if (on) mediaFiles_->setChecked(id == static_cast<int>(FileNaming::PerformerFolder));
+    });
 
     auto* form = new QFormLayout;
     form->addRow(tr("同时下载："), parallel_);
@@ -64,6 +72,7 @@ DownloadSettingsDialog::DownloadSettingsDialog(QWidget* owner) : QDialog(owner) 
     form->addRow(tr("总速度限制："), speedLimit_);
     form->addRow(tr("下载文件夹："), folderRow);
     form->addRow(tr("文件命名："), namingColumn);
+    form->addRow(tr("媒体服务器："), mediaFiles_);
 
     auto* ok = new QPushButton(tr("确定"), this);
     auto* cancel = new QPushButton(tr("取消"), this);
@@ -92,6 +101,9 @@ DownloadSettings DownloadSettingsDialog::chosen() const {
     const QString folder = folder_->text().trimmed();
     settings.folder = folder.startsWith('/') ? folder : QString();  // anything else: the default
     settings.naming = static_cast<FileNaming>(naming_->checkedId());
+    // Kept only when it differs from what the naming brings, so a later
+    // naming brings its own.
+    if (mediaFiles_->isChecked() != settings.withMediaFiles()) settings.mediaFiles = mediaFiles_->isChecked();
     return settings;
 }
 
@@ -101,6 +113,7 @@ void DownloadSettingsDialog::showSettings(const DownloadSettings& settings) {
     speedLimit_->setValue(settings.speedLimitKiB);
     folder_->setText(settings.folder);
     naming_->button(static_cast<int>(settings.naming))->setChecked(true);
+    mediaFiles_->setChecked(settings.withMediaFiles());
 }
 
 void DownloadSettingsDialog::chooseFolder() {

@@ -5,13 +5,15 @@
 #include <QDialog>
 
 class QButtonGroup;
+class QCheckBox;
 class QLineEdit;
 class QSpinBox;
 
 namespace zorvan {
 
 // "设置": the downloads page. Works at once, connections per work, the
-// overall speed limit, the download folder and how files are named; "确定"
+// overall speed limit, the download folder, how files are named and whether
+// a media server's files go beside them; "确定"
 // applies them to the download manager at once and saves them.
 class DownloadSettingsDialog : public QDialog {
     Q_OBJECT
@@ -30,6 +32,7 @@ private:
     QSpinBox* speedLimit_;
     QLineEdit* folder_;
     QButtonGroup* naming_;
+    QCheckBox* mediaFiles_;
 };
 
 // Opens the page over `owner` (one at a time), showing the manager's settings.

@@ -199,10 +199,12 @@ std::vector<WallEntry> libraryWallEntries(QString* problem) {
         const std::filesystem::path path(file.file.path);
         const std::filesystem::path relative = path.lexically_relative(folder);
         if (relative.empty() || *relative.begin() == ".." || !std::filesystem::exists(path, ignored)) continue;
+        const std::optional<std::string> note = db->posterNotes().current(file.file.path);
         entries.push_back({QString::fromStdString(relative.string()), QString::fromStdString(path.string()),
                            QString::fromStdString(file.file.songName.empty() ? path.stem().string()
                                                                              : file.file.songName),
-                           QString::fromStdString(file.file.performer), file.file.sequence, file.recorded});
+                           QString::fromStdString(file.file.performer), file.file.sequence, file.recorded,
+                           note.has_value()});
     }
     return entries;
 }

@@ -2,6 +2,7 @@
 
 #include "media_files/poster_worker.h"
 #include "media_files/work_sidecars.h"
+#include "store/library_db.h"
 
 #include <QCoreApplication>
 #include <QImage>
@@ -30,6 +31,12 @@ void MediaWallModel::setEntries(std::vector<WallEntry> entries) {
     entries_ = std::move(entries);
     loading_.clear();
     none_.clear();  // a poster made since is shown
+    for (const WallEntry& e : entries_) {
+        if (!e.undecodable) continue;
+        // Noted in the library: not tried again, its placeholder says why.
+        undecodable_.insert(e.path);
+        tried_.insert(e.path);
+    }
     endResetModel();
 }
 
@@ -93,13 +100,13 @@ void MediaWallModel::posterRead(int generation, int row, const QString& path, co
     if (image.isNull() && !tried_.contains(path)) {
         // None yet: one is made now, and read when it is there.
         tried_.insert(path);
-        if (!backfill_) backfill_ = std::make_unique<PosterWorker>();
+        if (!backfill_) backfill_ = std::make_unique<PosterWorker>(posterNoteKeeper(libraryDbPath()));
         const WallEntry& e = entries_[static_cast<std::size_t>(row)];
         QPointer<MediaWallModel> self(this);
         backfill_->add({{path.toStdString(), e.song.toStdString(), e.performer.toStdString(), e.sequence, 0, {}},
-                        false, false, false, [self, path](bool made) {
+                        false, false, false, [self, path](const PosterResult& poster) {
                             QMetaObject::invokeMethod(
-                                self, [self, path, made] {
+                                self, [self, path, made = poster.made] {
                                     if (self) self->posterMade(path, made);
                                 },
                                 Qt::QueuedConnection);

@@ -23,6 +23,7 @@ struct WallEntry {
     QString performer;
     int sequence = 0;
     qint64 recorded = 0;  // when it was saved (seconds since the epoch)
+    bool undecodable = false;  // the library notes that no poster can be made of it
 };
 
 // The works with their posters, loaded only when a row is first shown
@@ -61,7 +62,7 @@ private:
     mutable QSet<QString> none_;  // no poster beside it, or one that cannot be read
     mutable QThreadPool readers_;
     QSet<QString> tried_;                      // posters asked to be made
-    QSet<QString> undecodable_;                // videos no poster could be made of
+    QSet<QString> undecodable_;                // videos no poster could be made of (noted, or tried now)
     std::unique_ptr<PosterWorker> backfill_;   // made at the first poster missing
 };
 

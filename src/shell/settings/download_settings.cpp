@@ -38,6 +38,8 @@ DownloadSettings loadDownloadSettings() {
     settings.naming = ini.value(QStringLiteral("naming")).toString() == QStringLiteral("performer")
                           ? FileNaming::PerformerFolder
                           : FileNaming::SongName;
+    const QVariant mediaFiles = ini.value(QStringLiteral("mediaFiles"));
+    if (mediaFiles.isValid()) settings.mediaFiles = mediaFiles.toBool();
     chooseDownloadFolder(settings.folder.toStdString());
     namingInForce() = settings.naming;
     return settings;
@@ -52,6 +54,8 @@ void saveDownloadSettings(const DownloadSettings& settings) {
     ini.setValue(QStringLiteral("folder"), settings.folder);
     ini.setValue(QStringLiteral("naming"),
                  settings.naming == FileNaming::PerformerFolder ? QStringLiteral("performer") : QStringLiteral("song"));
+    if (settings.mediaFiles) ini.setValue(QStringLiteral("mediaFiles"), *settings.mediaFiles);
+    else ini.remove(QStringLiteral("mediaFiles"));  // follows the naming
     chooseDownloadFolder(settings.folder.toStdString());
     namingInForce() = settings.naming;
 }

@@ -6,6 +6,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <optional>
 
 namespace zorvan {
 
@@ -19,7 +20,11 @@ struct DownloadSettings {
     int speedLimitKiB = 0;   // all works together, KiB/s; 0: none
     QString folder;          // empty: the program's default folder
     FileNaming naming = FileNaming::SongName;
+    // Posters and .nfo files beside the videos for a media server; none
+    // chosen: on with the per-performer naming.
+    std::optional<bool> mediaFiles;
 
+    bool withMediaFiles() const { return mediaFilesBeside(mediaFiles, naming); }
     std::int64_t speedLimitBytes() const { return std::int64_t{speedLimitKiB} * 1024; }
     bool operator==(const DownloadSettings&) const = default;
 };

@@ -9,6 +9,7 @@
 #include "shell/downloads/downloads_view.h"
 #include "shell/works/works_list_tools.h"
 #include "shell/works/works_list_view.h"
+#include "store/library_db.h"
 #include "support/box_answerer.h"
 #include "support/download_runner.h"
 #include "support/loopback_server.h"
@@ -18,6 +19,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QLineEdit>
 #include <QMimeData>
 #include <QPushButton>
@@ -29,6 +31,7 @@
 
 #include <atomic>
 #include <filesystem>
+#include <fstream>
 #include <memory>
 
 namespace zorvan {
@@ -141,7 +144,9 @@ TEST_F(DownloadsPageTest, TheSettingsPageRunsMoreAtOnceLimitsTheSpeedAndNamesFil
     page->findChild<QSpinBox*>("parallel")->setValue(3);
     page->findChild<QSpinBox*>("connections")->setValue(2);
     page->findChild<QSpinBox*>("speedLimit")->setValue(64);
+    EXPECT_FALSE(page->findChild<QCheckBox*>("mediaFiles")->isChecked());
     page->findChild<QRadioButton*>("namingPerformer")->setChecked(true);
+    EXPECT_TRUE(page->findChild<QCheckBox*>("mediaFiles")->isChecked()) << "performers' folders bring a media server's";
     const QSize before = page->size();
     page->findChild<QLineEdit*>("folder")->setText(QString::fromStdString(downloadFolder() + "/选的"));
     EXPECT_EQ(page->size(), before) << "the page keeps its size";
@@ -151,6 +156,8 @@ TEST_F(DownloadsPageTest, TheSettingsPageRunsMoreAtOnceLimitsTheSpeedAndNamesFil
     EXPECT_EQ(chosen.connections, 2);
     EXPECT_EQ(chosen.speedLimitBytes(), 64 * 1024);
     EXPECT_EQ(chosen.naming, FileNaming::PerformerFolder);
+    EXPECT_TRUE(chosen.withMediaFiles());
+    EXPECT_FALSE(chosen.mediaFiles.has_value()) << "kept only when it differs from what the naming brings";
     EXPECT_TRUE(loadDownloadSettings() == chosen) << "kept in zorvan.ini";
     const std::string folder = downloadFolder();
     EXPECT_TRUE(folder.ends_with("/选的")) << folder;
@@ -175,6 +182,20 @@ TEST_F(DownloadsPageTest, TheSettingsPageRunsMoreAtOnceLimitsTheSpeedAndNamesFil
     // (and a poster, when its bytes are a video: these are not).
     EXPECT_TRUE(waitUntil([&folder] { return std::filesystem::exists(folder + "/100001/4 夜曲.nfo"); }, 10000));
     EXPECT_NE(readFile(folder + "/100001/1 晴天.nfo").find("<title>晴天</title>"), std::string::npos);
+    // A listing brings an .nfo that no longer tells the work's record up to date.
+    std::ofstream(folder + "/100001/1 晴天.nfo", std::ios::trunc) << "<musicvideo><title>旧名</title></musicvideo>\n";
+    refreshListedMediaFiles();  // as the end of a listing does
+    EXPECT_TRUE(waitUntil([&folder] {
+        return readFile(folder + "/100001/1 晴天.nfo").find("<title>晴天</title>") != std::string::npos;
+    }, 10000));
+    // Without the media server's files a work still gets its poster, in the
+    // user's cache; one that cannot be made is noted in the library.
+    downloadManager().applySettings([] {
+        DownloadSettings plain = downloadManager().settings();
+        plain.mediaFiles = false;
+        return plain;
+    }());
+    EXPECT_EQ(loadDownloadSettings().mediaFiles, std::optional<bool>(false));
     list("100002", {"晴天"});
     refreshDownloadedMarks({});
     EXPECT_TRUE(main().worksList()->topLevelItem(0)->icon(0).isNull()) << "100002's 晴天 is not downloaded";
@@ -182,6 +203,13 @@ TEST_F(DownloadsPageTest, TheSettingsPageRunsMoreAtOnceLimitsTheSpeedAndNamesFil
     main().downloadCommand()->trigger();
     ASSERT_TRUE(waitUntil([] { return !downloadManager().queue().active(); }, 30000));
     EXPECT_TRUE(readFile(folder + "/100002/1 晴天.mp4") == content);
+    const auto noted = [&folder] {
+        std::string error;
+        const std::unique_ptr<LibraryDb> db = LibraryDb::open(libraryDbPath(), error);
+        return db && db->posterNotes().current(folder + "/100002/1 晴天.mp4").has_value();
+    };
+    EXPECT_TRUE(waitUntil(noted, 10000)) << "its bytes are no video";
+    EXPECT_FALSE(std::filesystem::exists(folder + "/100002/1 晴天.nfo"));
     refreshDownloadedMarks({});
     EXPECT_FALSE(main().worksList()->topLevelItem(0)->icon(0).isNull());
     list("100001", {"晴天", "七里香"});

@@ -115,6 +115,17 @@ TEST_F(MediaWallTest, ShowsEachWorkWithItsPosterChosenByPerformerAndTextInEither
     QTest::mouseDClick(wall.view()->viewport(), Qt::LeftButton, {}, cell.center());
     ASSERT_EQ(played.count(), 1);
     EXPECT_EQ(played.at(0).at(0).toString(), first.data(MediaWallModel::EntryRole).toString());
+
+    // The library keeps the note: the next wall says so at once and does not try again.
+    MediaWall later;
+    later.reload();
+    bool said = false;
+    for (int row = 0; row < later.view()->model()->rowCount(); ++row) {
+        const QModelIndex at = later.view()->model()->index(row, 0);
+        if (at.data(MediaWallModel::EntryRole) == "100001/3 晴天.mp4")
+            said = at.data(Qt::ToolTipRole).toString().contains("无法从这个视频生成海报");
+    }
+    EXPECT_TRUE(said);
 }
 
 TEST_F(MediaWallTest, AThousandWorksReadOnlyThePostersInSight) {

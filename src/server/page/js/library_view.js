@@ -98,7 +98,8 @@ export class LibraryView {
       : h('div', { class: 'poster missing' }, picture, h('span', { class: 'mark failed' }, tr('找不到文件')));
     return h('li', { class: 'card', 'data-id': file.id }, face,
       h('div', { class: 'card-text' }, h('div', { class: 'title' }, file.song || file.path),
-        h('div', { class: 'sub' }, file.posterFailed ? tr('无法从这个视频生成海报') : file.performer)),
+        h('div', { class: 'sub', title: file.posterFailed ? file.posterNote || null : null },
+          file.posterFailed ? tr('无法从这个视频生成海报') : file.performer)),
       iconButton('remove', tr('删除“%1”', file.song), () => this.remove(file), { class: 'icon danger' }));
   }
 

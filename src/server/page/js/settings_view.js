@@ -22,6 +22,10 @@ export class SettingsView {
     this.naming = h('select', {},
       h('option', { value: 'song' }, tr('歌名.mp4（都在下载文件夹）')),
       h('option', { value: 'performer' }, tr('主播ID/序号 歌名.mp4')));
+    // A media server reads performers' folders: choosing them suggests its
+    // files, which the user may still turn off.
+    this.naming.addEventListener('change', () => { this.mediaFiles.checked = this.naming.value === 'performer'; });
+    this.mediaFiles = h('input', { type: 'checkbox', id: 'set-media-files' });
     this.error = h('p', { class: 'error-text', role: 'alert' });
     const form = h('form', { class: 'form panel', onsubmit: (event) => { event.preventDefault(); this.save(); } },
       field('set-parallel', tr('同时下载：'), this.parallel),
@@ -29,6 +33,8 @@ export class SettingsView {
       field('set-limit', tr('总速度限制（KiB/秒）：'), this.limit, tr('0 表示不限')),
       field('set-folder', tr('下载文件夹：'), this.folder, tr('服务器上的绝对路径；留空使用默认文件夹')),
       field('set-naming', tr('文件命名：'), this.naming),
+      h('label', { for: 'set-media-files', class: 'inline' }, this.mediaFiles,
+        tr('为媒体服务器在视频旁写海报和 .nfo（Kodi、Jellyfin）')),
       field('set-check', tr('检查关注的间隔（分钟）：'), this.check, tr('0 表示不自动检查')),
       this.error,
       h('div', { class: 'bar' }, h('button', { type: 'submit', class: 'primary' }, tr('保存'))));
@@ -51,6 +57,7 @@ export class SettingsView {
     this.limit.value = s.speedLimitKiB;
     this.folder.value = s.folder;
     this.naming.value = s.naming;
+    this.mediaFiles.checked = s.mediaFiles;
     this.check.value = s.checkEveryMinutes;
   }
 
@@ -61,6 +68,8 @@ export class SettingsView {
       const saved = await api('PUT', '/api/settings', {
         parallel: whole(this.parallel), connections: whole(this.connections), speedLimitKiB: whole(this.limit),
         folder: this.folder.value.trim(), naming: this.naming.value, checkEveryMinutes: whole(this.check),
+        // Kept only when it differs from what the naming brings (null: follow it).
+        mediaFiles: this.mediaFiles.checked === (this.naming.value === 'performer') ? null : this.mediaFiles.checked,
       });
       document.activeElement.blur();
       this.fill(saved);

@@ -1,0 +1,69 @@
+#include "store/poster_notes.h"
+
+#include "store/database.h"
+#include "store/library_db.h"
+#include "store/statement.h"
+
+#include <sys/stat.h>
+
+#include <ctime>
+
+namespace zorvan {
+
+using store::Statement;
+
+namespace {
+
+struct Stamp {
+    std::int64_t size = -1;
+    std::int64_t modifiedNs = 0;
+};
+
+std::optional<Stamp> stampOf(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) return std::nullopt;
+    return Stamp{st.st_size, std::int64_t{st.st_mtim.tv_sec} * 1'000'000'000 + st.st_mtim.tv_nsec};
+}
+
+}  // namespace
+
+bool PosterNotes::note(const std::string& path, const std::string& why, std::string& error) {
+    const std::optional<Stamp> stamp = stampOf(path);
+    if (!stamp) {
+        error = path + " is gone";
+        return false;
+    }
+    Statement s(db_.handle(),
+                "INSERT INTO poster_notes (path, size, modified, note, noted) VALUES (?1, ?2, ?3, ?4, ?5)"
+                " ON CONFLICT (path) DO UPDATE SET size = ?2, modified = ?3, note = ?4, noted = ?5");
+    if (s.ready() && s.bind(1, path).bind(2, stamp->size).bind(3, stamp->modifiedNs).bind(4, why)
+                         .bind(5, std::int64_t{std::time(nullptr)}).done())
+        return true;
+    error = db_.lastError();
+    return false;
+}
+
+std::optional<std::string> PosterNotes::current(const std::string& path) {
+    Statement s(db_.handle(), "SELECT size, modified, note FROM poster_notes WHERE path = ?");
+    if (!s.ready() || !s.bind(1, path).row()) return std::nullopt;
+    const std::optional<Stamp> stamp = stampOf(path);
+    if (!stamp || stamp->size != s.int64(0) || stamp->modifiedNs != s.int64(1)) return std::nullopt;
+    return s.text(2);
+}
+
+bool PosterNotes::forget(const std::string& path, std::string& error) {
+    Statement s(db_.handle(), "DELETE FROM poster_notes WHERE path = ?");
+    if (s.ready() && s.bind(1, path).done()) return true;
+    error = db_.lastError();
+    return false;
+}
+
+std::function<void(const std::string&, const std::string&)> posterNoteKeeper(std::string dbPath) {
+    return [dbPath = std::move(dbPath)](const std::string& video, const std::string& why) {
+        std::string error;
+        if (const std::unique_ptr<LibraryDb> db = LibraryDb::open(dbPath, error))
+            db->posterNotes().note(video, why, error);
+    };
+}
+
+}  // namespace zorvan

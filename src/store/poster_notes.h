@@ -1,0 +1,38 @@
+#pragma once
+
+#include <functional>
+#include <optional>
+#include <string>
+
+namespace zorvan {
+
+class Database;
+
+// Why a video got no poster, kept so a file that cannot be decoded is not
+// tried again at every listing and still says why after a restart. A note
+// holds for the file as it was (size and time of change): a file replaced
+// since is tried afresh.
+class PosterNotes {
+public:
+    explicit PosterNotes(Database& db) : db_(db) {}
+
+    // Notes the video at `path` as it is on the disk now. False with `error`
+    // when the file is gone or the database could not be written.
+    bool note(const std::string& path, const std::string& why, std::string& error);
+    // The note for the video as it is now; nothing when there is none or
+    // the file changed since.
+    std::optional<std::string> current(const std::string& path);
+    // Forgets a video's note (its file was deleted).
+    bool forget(const std::string& path, std::string& error);
+
+private:
+    Database& db_;
+};
+
+// Notes why a video got no poster in the library at `dbPath`, on a
+// connection of its own: for whoever makes posters off the thread that owns
+// the library. A note that cannot be kept only costs a try at the next
+// listing, so it is dropped quietly.
+std::function<void(const std::string& video, const std::string& why)> posterNoteKeeper(std::string dbPath);
+
+}  // namespace zorvan
