@@ -13,7 +13,7 @@
 #include "download/rate_limiter.h"
 #include "download_policy/download_folder.h"
 #include "download_policy/work_file.h"
-#include "media_files/poster_worker.h"
+#include "media_files/noted_poster_worker.h"
 #include "media_files/work_sidecars.h"
 #include "follow/performer_works.h"
 #include "queue/download_archive.h"
@@ -361,9 +361,9 @@ private:
     // when they were not asked for. A video no poster can be made of is
     // noted in the library.
     std::unique_ptr<PosterWorker> posters_ =
-        options_.withMediaFiles()
-            ? std::make_unique<PosterWorker>(library_ ? posterNoteKeeper(libraryDbPath()) : nullptr)
-            : nullptr;
+        !options_.withMediaFiles() ? nullptr
+        : library_                 ? posterWorkerNotingIn(libraryDbPath())
+                                   : std::make_unique<PosterWorker>();
 
 public:
     // Waits for the posters still being made and says how they went.

@@ -63,7 +63,13 @@ public:
     // False with `why` when the file holds no video that can be decoded.
     bool open(const std::string& path, std::string& why) {
         AVFormatContext* raw = nullptr;
-        if (avformat_open_input(&raw, path.c_str(), nullptr, nullptr) != 0) return fail(why, "it cannot be opened");
+        const int opened = avformat_open_input(&raw, path.c_str(), nullptr, nullptr);
+        if (opened == AVERROR_INVALIDDATA) return fail(why, "it is no video file (its format is not known)");
+        if (opened != 0) {
+            char text[AV_ERROR_MAX_STRING_SIZE] = {};
+            av_strerror(opened, text, sizeof text);
+            return fail(why, std::string("it cannot be opened: ") + text);
+        }
         format_.reset(raw);
         if (avformat_find_stream_info(format_.get(), nullptr) < 0) return fail(why, "its streams cannot be read");
         const AVCodec* codec = nullptr;
@@ -130,7 +136,7 @@ public:
     }
 
 private:
-    static bool fail(std::string& why, const char* text) {
+    static bool fail(std::string& why, const std::string& text) {
         why = text;
         return false;
     }

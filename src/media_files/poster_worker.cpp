@@ -9,7 +9,8 @@
 
 namespace zorvan {
 
-PosterWorker::PosterWorker(Failed failed) : failed_(std::move(failed)), thread_([this](std::stop_token stop) { run(stop); }) {}
+PosterWorker::PosterWorker(Failed failed, Noted noted)
+    : failed_(std::move(failed)), noted_(std::move(noted)), thread_([this](std::stop_token stop) { run(stop); }) {}
 
 PosterWorker::~PosterWorker() {
     thread_.request_stop();
@@ -47,18 +48,23 @@ void PosterWorker::run(std::stop_token stop) {
         std::error_code ignored;
         if (!job.besideVideo) std::filesystem::create_directories(std::filesystem::path(target).parent_path(), ignored);
         const bool kept = job.keepPoster && std::filesystem::exists(target, ignored);
-        const PosterResult poster = kept ? PosterResult{true, {}, 0} : makePoster(job.work.videoPath, target);
+        // Brought up to date only: a video already noted as giving none is not decoded again.
+        const std::optional<std::string> noted =
+            job.keepPoster && !kept && noted_ ? noted_(video) : std::optional<std::string>();
+        const PosterResult poster = kept    ? PosterResult{true, {}, 0}
+                                    : noted ? PosterResult{false, *noted, 0}
+                                            : makePoster(job.work.videoPath, target);
         if (poster.made && job.folderPoster) giveFolderItsPoster(job.work.videoPath);
         std::string error;
         const bool nfo = !job.besideVideo || writeNfo(job.work, error);
-        if (!poster.made && failed_) failed_(video, poster.why);
+        if (!poster.made && !noted && failed_) failed_(video, poster.why);
         if (job.done) job.done(poster);
         {
             std::lock_guard hold(lock_);
             --busy_;
             const std::string name = std::filesystem::path(job.work.videoPath).filename().string();
-            if (kept) {
-                // Neither made nor failed: it was there.
+            if (kept || noted) {
+                // Neither made nor failed: it was there, or known to be impossible.
             } else if (poster.made) {
                 ++tally_.made;
                 tally_.cpuSeconds += poster.cpuSeconds;

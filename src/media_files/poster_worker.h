@@ -7,6 +7,7 @@
 #include <deque>
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -39,8 +40,11 @@ public:
     // Told on the worker's thread of each video no poster could be made of,
     // before its job's own `done`: where the owner keeps the note.
     using Failed = std::function<void(const std::string& videoPath, const std::string& why)>;
+    // Asked on the worker's thread, for a job that keeps a poster and finds
+    // none: the note kept of a video no poster can be made of, if any.
+    using Noted = std::function<std::optional<std::string>(const std::string& videoPath)>;
 
-    explicit PosterWorker(Failed failed = {});
+    explicit PosterWorker(Failed failed = {}, Noted noted = {});
     ~PosterWorker();
     PosterWorker(const PosterWorker&) = delete;
     PosterWorker& operator=(const PosterWorker&) = delete;
@@ -59,6 +63,7 @@ private:
     void run(std::stop_token stop);
 
     const Failed failed_;
+    const Noted noted_;
     std::mutex lock_;
     std::condition_variable_any changed_;
     std::deque<Job> jobs_;

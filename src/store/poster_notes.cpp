@@ -1,7 +1,6 @@
 #include "store/poster_notes.h"
 
 #include "store/database.h"
-#include "store/library_db.h"
 #include "store/statement.h"
 
 #include <sys/stat.h>
@@ -56,14 +55,6 @@ bool PosterNotes::forget(const std::string& path, std::string& error) {
     if (s.ready() && s.bind(1, path).done()) return true;
     error = db_.lastError();
     return false;
-}
-
-std::function<void(const std::string&, const std::string&)> posterNoteKeeper(std::string dbPath) {
-    return [dbPath = std::move(dbPath)](const std::string& video, const std::string& why) {
-        std::string error;
-        if (const std::unique_ptr<LibraryDb> db = LibraryDb::open(dbPath, error))
-            db->posterNotes().note(video, why, error);
-    };
 }
 
 }  // namespace zorvan

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <functional>
 #include <optional>
 #include <string>
 
@@ -28,11 +27,5 @@ public:
 private:
     Database& db_;
 };
-
-// Notes why a video got no poster in the library at `dbPath`, on a
-// connection of its own: for whoever makes posters off the thread that owns
-// the library. A note that cannot be kept only costs a try at the next
-// listing, so it is dropped quietly.
-std::function<void(const std::string& video, const std::string& why)> posterNoteKeeper(std::string dbPath);
 
 }  // namespace zorvan

@@ -2,9 +2,11 @@
 // made from real clips (ffmpeg makes them for the test) and from files that
 // are no video at all.
 #include "cli/cli_run.h"
+#include "media_files/noted_poster_worker.h"
 #include "media_files/poster_maker.h"
 #include "media_files/poster_worker.h"
 #include "media_files/work_sidecars.h"
+#include "store/library_db.h"
 #include "support/demo_service.h"
 #include "support/download_runner.h"
 
@@ -227,6 +229,40 @@ TEST(PosterWorker, MakesEveryJobOffTheCallersThreadAndCountsThem) {
     EXPECT_EQ(tally.notes[0].rfind("c.mp4: no poster, ", 0), 0u) << tally.notes[0];
     for (const char* name : {"a", "b", "c"}) EXPECT_TRUE(std::filesystem::exists(folder + "/" + name + ".nfo"));
     EXPECT_FALSE(std::filesystem::exists(folder + "/folder.jpg"));
+}
+
+// With the library keeping its notes, a video that gives no poster is
+// noted once, and bringing its files up to date later does not decode it
+// again: only a changed file is tried afresh.
+TEST(PosterWorker, AVideoThatGivesNoPosterIsNotedAndNotDecodedAgainUntilItChanges) {
+    const std::string folder = freshFolder("poster-notes-worker");
+    const std::string dbPath = folder + "/library.db";
+    const std::string video = folder + "/坏.mp4";
+    std::ofstream(video) << "not a video";
+    const WorkMedia work{video, "坏", "7", 1, 0, "http://s"};
+    PosterWorker::Tally tally;
+    {
+        const auto worker = posterWorkerNotingIn(dbPath);
+        worker->add({work, false, true});
+        tally = worker->finish();
+    }
+    EXPECT_EQ(tally.failed, 1);
+    std::string error;
+    const std::unique_ptr<LibraryDb> db = LibraryDb::open(dbPath, error);
+    ASSERT_TRUE(db) << error;
+    const std::optional<std::string> note = db->posterNotes().current(video);
+    ASSERT_TRUE(note);
+    EXPECT_EQ(*note, "it is no video file (its format is not known)");
+
+    const auto again = posterWorkerNotingIn(dbPath);
+    again->add({work, false, true, true});  // as a listing brings it up to date
+    tally = again->finish();
+    EXPECT_EQ(tally.failed + tally.made, 0) << "not tried again";
+    EXPECT_TRUE(std::filesystem::exists(nfoPathOf(video))) << "its .nfo is still brought up to date";
+
+    std::ofstream(video, std::ios::app) << ", changed";
+    again->add({work, false, true, true});
+    EXPECT_EQ(again->finish().failed, 1) << "a changed file is tried afresh";
 }
 
 }  // namespace

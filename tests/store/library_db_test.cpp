@@ -258,7 +258,7 @@ TEST(LibraryDbTest, TheWriterKeepsEachRowsNewestVersionAndEveryFileAndWritesWhat
 
 // A video no poster can be made of is noted once: the note holds for the
 // file as it is, a file replaced since is tried afresh, and the note goes
-// with the file's row and with a keeper on another connection.
+// with the file's row.
 TEST(LibraryDbTest, APosterNoteHoldsUntilItsFileChangesAndGoesWithTheFile) {
     const std::string folder = freshFolder("poster-notes");
     const std::string dbPath = folder + "/library.db";
@@ -268,7 +268,7 @@ TEST(LibraryDbTest, APosterNoteHoldsUntilItsFileChangesAndGoesWithTheFile) {
     auto db = LibraryDb::open(dbPath, error);
     ASSERT_TRUE(db) << error;
     EXPECT_FALSE(db->posterNotes().current(video));
-    posterNoteKeeper(dbPath)(video, "no video stream");  // as the poster thread does
+    ASSERT_TRUE(db->posterNotes().note(video, "no video stream", error)) << error;
     EXPECT_EQ(db->posterNotes().current(video), std::optional<std::string>("no video stream"));
     EXPECT_FALSE(db->posterNotes().note(folder + "/gone.mp4", "x", error)) << "only a file that is there";
 

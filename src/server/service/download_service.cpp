@@ -4,7 +4,7 @@
 #include "download_policy/download_folder.h"
 #include "download_policy/work_file.h"
 #include "kept_queue/program_queue.h"
-#include "media_files/poster_worker.h"
+#include "media_files/noted_poster_worker.h"
 #include "server/service/queue_json.h"
 
 #include <nlohmann/json.hpp>
@@ -154,7 +154,7 @@ void DownloadService::refreshMediaFiles(std::vector<WorkMedia> saved) {
 }
 
 PosterWorker& DownloadService::posterWorker() {
-    if (!posters_) posters_ = std::make_unique<PosterWorker>(posterNoteKeeper(place_.libraryPath()));
+    if (!posters_) posters_ = posterWorkerNotingIn(place_.libraryPath());
     return *posters_;
 }
 

@@ -3,7 +3,7 @@
 #include "download/rate_limiter.h"
 #include "download_policy/work_file.h"
 #include "kept_queue/program_queue.h"
-#include "media_files/poster_worker.h"
+#include "media_files/noted_poster_worker.h"
 #include "shell/core_texts.h"
 #include "shell/downloads/download_texts.h"
 #include "shell/gui_thread.h"
@@ -149,7 +149,7 @@ void DownloadManager::refreshMediaFiles(std::vector<WorkMedia> saved) {
 }
 
 PosterWorker& DownloadManager::posterWorker() {
-    if (!posters_) posters_ = std::make_unique<PosterWorker>(posterNoteKeeper(libraryDbPath()));
+    if (!posters_) posters_ = posterWorkerNotingIn(libraryDbPath());
     return *posters_;
 }
 

@@ -76,9 +76,12 @@ public:
                                              song.width()));
         painter->setPen(option.state & QStyle::State_Selected ? ink : QColor(0x5a, 0x64, 0x6e));
         const QRect performer(cell.left(), song.bottom() + 1, cell.width(), metrics.height());
+        // A video no poster can be made of says so under its placeholder, as the page's card does.
+        const QString below = index.data(MediaWallModel::UndecodableRole).toBool()
+                                  ? MediaWallModel::undecodableText()
+                                  : index.data(MediaWallModel::PerformerRole).toString();
         painter->drawText(performer, Qt::AlignLeft | Qt::AlignVCenter,
-                          metrics.elidedText(index.data(MediaWallModel::PerformerRole).toString(), Qt::ElideRight,
-                                             performer.width()));
+                          metrics.elidedText(below, Qt::ElideRight, performer.width()));
         painter->restore();
     }
 };

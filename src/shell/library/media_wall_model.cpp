@@ -1,6 +1,6 @@
 #include "shell/library/media_wall_model.h"
 
-#include "media_files/poster_worker.h"
+#include "media_files/noted_poster_worker.h"
 #include "media_files/work_sidecars.h"
 #include "store/library_db.h"
 
@@ -10,6 +10,8 @@
 #include <QPointer>
 
 namespace zorvan {
+
+QString MediaWallModel::undecodableText() { return QCoreApplication::translate("zorvan", "无法从这个视频生成海报"); }
 
 MediaWallModel::MediaWallModel(QSize posterSize, QObject* parent)
     : QAbstractListModel(parent), posterSize_(posterSize) {
@@ -53,9 +55,7 @@ QVariant MediaWallModel::data(const QModelIndex& index, int role) const {
         case Qt::ToolTipRole: {
             const QString text = e.performer.isEmpty() ? e.song : e.song + QStringLiteral(" · ") + e.performer;
             // A video that could not be decoded says so where its picture would be.
-            return undecodable_.contains(e.path)
-                       ? text + QStringLiteral("\n") + QCoreApplication::translate("zorvan", "无法从这个视频生成海报")
-                       : text;
+            return undecodable_.contains(e.path) ? text + QStringLiteral("\n") + undecodableText() : text;
         }
         case EntryRole: return e.entry;
         case PerformerRole: return e.performer;
@@ -67,6 +67,7 @@ QVariant MediaWallModel::data(const QModelIndex& index, int role) const {
             loadPoster(index.row());
             return {};
         }
+        case UndecodableRole: return undecodable_.contains(e.path);
         case PosterStateRole:
             return posters_.contains(e.path) ? PosterShown : none_.contains(e.path) ? PosterNone : PosterLoading;
         default: return {};
@@ -100,7 +101,7 @@ void MediaWallModel::posterRead(int generation, int row, const QString& path, co
     if (image.isNull() && !tried_.contains(path)) {
         // None yet: one is made now, and read when it is there.
         tried_.insert(path);
-        if (!backfill_) backfill_ = std::make_unique<PosterWorker>(posterNoteKeeper(libraryDbPath()));
+        if (!backfill_) backfill_ = posterWorkerNotingIn(libraryDbPath());
         const WallEntry& e = entries_[static_cast<std::size_t>(row)];
         QPointer<MediaWallModel> self(this);
         backfill_->add({{path.toStdString(), e.song.toStdString(), e.performer.toStdString(), e.sequence, 0, {}},

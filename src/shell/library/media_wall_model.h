@@ -34,7 +34,15 @@ struct WallEntry {
 class MediaWallModel : public QAbstractListModel {
     Q_OBJECT
 public:
-    enum Role { EntryRole = Qt::UserRole + 1, SongRole, PerformerRole, SequenceRole, RecordedRole, PosterStateRole };
+    enum Role {
+        EntryRole = Qt::UserRole + 1,
+        SongRole,
+        PerformerRole,
+        SequenceRole,
+        RecordedRole,
+        PosterStateRole,
+        UndecodableRole,  // no poster can be made of its video
+    };
     enum PosterState { PosterLoading, PosterShown, PosterNone };
 
     explicit MediaWallModel(QSize posterSize, QObject* parent = nullptr);
@@ -45,6 +53,9 @@ public:
 
     int rowCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role) const override;
+
+    // What a work whose video gives no poster says.
+    static QString undecodableText();
 
     // Posters being read now (for tests and the wall's patience).
     int loadsUnderWay() const { return loading_.size(); }
