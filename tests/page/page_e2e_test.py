@@ -146,9 +146,18 @@ class PageCase(unittest.TestCase):
                          else None)
         limit.clear()
         limit.send_keys(str(kib))
+        # Performers' folders bring a media server's files; files by song do not.
+        media = css(d, '#set-media-files')
+        self.assertFalse(media.is_selected())
+        naming = Select(css(d, '#set-naming'))
+        naming.select_by_value('performer')
+        self.assertTrue(media.is_selected())
+        naming.select_by_value('song')
+        self.assertFalse(media.is_selected())
         css(d, '.form button[type=submit]').click()
         self.toast_says('设置已保存')
-        self.assertEqual(self.servers.api('GET', '/api/settings')['speedLimitKiB'], kib)
+        saved = self.servers.api('GET', '/api/settings')
+        self.assertEqual((saved['speedLimitKiB'], saved['naming'], saved['mediaFiles']), (kib, 'song', False))
 
     def choose_and_queue_three(self):
         d = self.driver

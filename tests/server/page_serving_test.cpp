@@ -68,7 +68,11 @@ TEST(PageServingTest, EveryFileTheIndexAndTheScriptsNameIsBuiltIn) {
     EXPECT_EQ(pageFile("js/../index.html"), nullptr);
     EXPECT_EQ(pageFile(""), nullptr);
     ASSERT_NE(pageFile("js/catalogue.js"), nullptr);
-    EXPECT_NE(std::string(pageFile("js/catalogue.js")->body).find("\"下载列表\": \"Download list\""), std::string::npos);
+    const std::string catalogue(pageFile("js/catalogue.js")->body);
+    EXPECT_NE(catalogue.find("\"下载列表\": \"Download list\""), std::string::npos);
+    // An English text with a ";" stays whole, not the catalogue's markup.
+    EXPECT_NE(catalogue.find("\"Connection lost; reconnecting…\""), std::string::npos);
+    EXPECT_EQ(catalogue.find("<source>"), std::string::npos);
 }
 
 TEST(PageServingTest, BodiesGoOutGzippedWhenTakenAndAsTheyAreOtherwise) {
