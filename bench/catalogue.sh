@@ -78,21 +78,30 @@ list_works() {
 }
 
 # Every listed work's file, by the name each tool gives it, holds its clip.
+# A BAD run says on standard error which file is wrong and how the tool's
+# own messages ended (zorvan's are kept in $work/tool.err).
 check() {  # listing naming(zorvan|number) -> ok or BAD
-  local listing="$1" naming="$2" bad=0
+  local listing="$1" naming="$2" why=""
   while IFS=$'\t' read -r n name _; do
     local file="$out/$n.mp4"
     [ "$naming" = zorvan ] && file="$out/$name.mp4"
-    [ -f "$file" ] && [ "$(sha256sum "$file" | cut -d' ' -f1)" = "${clip_sum[$(( (n - 1) % 3 ))]}" ] || { bad=1; break; }
+    if [ ! -f "$file" ]; then why="work $n: no file $file"; break; fi
+    if [ "$(sha256sum "$file" | cut -d' ' -f1)" != "${clip_sum[$(( (n - 1) % 3 ))]}" ]; then
+      why="work $n: $file differs from its clip ($(stat -c %s "$file") bytes)"; break
+    fi
   done < "$listing"
-  [ "$(find "$out" -name '*.mp4' | wc -l)" -eq "$(wc -l < "$listing")" ] || bad=1
-  [ $bad = 0 ] && echo ok || echo BAD
+  local files
+  files=$(find "$out" -name '*.mp4' | wc -l)
+  [ -n "$why" ] || [ "$files" -eq "$(wc -l < "$listing")" ] || why="$files .mp4 files for $(wc -l < "$listing") works"
+  if [ -z "$why" ]; then echo ok; return; fi
+  { echo "check: $why"; [ -s "$work/tool.err" ] && tail -n 5 "$work/tool.err"; } >&2
+  echo BAD
 }
 
 run_tool() {  # tool base listing -> "wall cpu rss ok"
   local tool="$1" base="$2" listing="$3" count naming=number
   count=$(wc -l < "$listing")
-  rm -rf "$out"; mkdir -p "$out"; rm -rf "$XDG_DATA_HOME"
+  rm -rf "$out"; mkdir -p "$out"; rm -rf "$XDG_DATA_HOME"; rm -f "$work/tool.err"
   sync
   case "$tool" in
     "zorvan get-all -j 4"*)
@@ -100,7 +109,7 @@ run_tool() {  # tool base listing -> "wall cpu rss ok"
       local sync=()
       [ "$tool" = "zorvan get-all -j 4 --no-fsync" ] && sync=(--no-fsync)
       /usr/bin/time -f "%e %U %S %M" -o "$work/time.txt" "$cli" get-all 100002 --service "$base" --items "1-$count" \
-        -o "$out" -j 4 -q --progress=none "${sync[@]}" >/dev/null 2>&1 || true ;;
+        -o "$out" -j 4 -q --progress=none "${sync[@]}" >/dev/null 2>"$work/tool.err" || true ;;
     "disk: dd fdatasync")  # the disk's own time for a durable copy of as many bytes
       local mb
       mb=$(awk -F'\t' '{ s += ($1 - 1) % 3 == 0 ? 359440 : ($1 - 1) % 3 == 1 ? 4019889 : 20650148 } END { printf "%d", s / 1048576 }' "$listing")

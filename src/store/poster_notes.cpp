@@ -50,11 +50,4 @@ std::optional<std::string> PosterNotes::current(const std::string& path) {
     return s.text(2);
 }
 
-bool PosterNotes::forget(const std::string& path, std::string& error) {
-    Statement s(db_.handle(), "DELETE FROM poster_notes WHERE path = ?");
-    if (s.ready() && s.bind(1, path).done()) return true;
-    error = db_.lastError();
-    return false;
-}
-
 }  // namespace zorvan

@@ -10,7 +10,8 @@ class Database;
 // Why a video got no poster, kept so a file that cannot be decoded is not
 // tried again at every listing and still says why after a restart. A note
 // holds for the file as it was (size and time of change): a file replaced
-// since is tried afresh.
+// since is tried afresh. A note goes with its file's library row
+// (FileStore::forget).
 class PosterNotes {
 public:
     explicit PosterNotes(Database& db) : db_(db) {}
@@ -21,8 +22,6 @@ public:
     // The note for the video as it is now; nothing when there is none or
     // the file changed since.
     std::optional<std::string> current(const std::string& path);
-    // Forgets a video's note (its file was deleted).
-    bool forget(const std::string& path, std::string& error);
 
 private:
     Database& db_;
