@@ -13,6 +13,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 
@@ -159,10 +160,15 @@ TEST_P(ResumeTest, StoppedAnywhereAndContinuedTheFileIsWholeAndOnlyTheMissingByt
             EXPECT_EQ(second.first(event::continued)->value, kept);
             EXPECT_EQ(second.first(event::size)->value, size);
             EXPECT_TRUE(askedOnlyFor(missingRanges(saved->done, size), size, server.requests(), firstRunRequests));
-            // Besides the missing bytes: headers, and what a stream receives
-            // past the end of its part (a buffer and what is under way)
-            // before it is closed.
-            const long long slack = size / 20 + connections * (20480 + 16 * 1024);
+            // Besides the missing bytes: headers, and what each stream of
+            // this run receives past the end of its part (a buffer and what
+            // is under way) before it is closed. Counted by the streams the
+            // run opened, not the connections: a part split again opens
+            // another, and how much is under way at each cut depends on the
+            // machine's pace (under a sanitizer, more). Asking only for
+            // missing bytes is checked above.
+            const auto streams = static_cast<long long>(server.requests().size() - firstRunRequests);
+            const long long slack = size / 20 + std::max<long long>(connections, streams) * (20480 + 16 * 1024);
             EXPECT_LE(server.bytesSent(), size - kept + slack) << "missing " << size - kept;
             EXPECT_EQ(filesIn(folder), std::vector<std::string>{"a.mp4"}) << "the part file and its record are gone";
         }
