@@ -31,8 +31,10 @@ std::optional<ServerSettings> loadServerSettings(const std::string& path, std::s
 bool saveServerSettings(const std::string& path, const ServerSettings& settings, std::string& error);
 
 // Settings as JSON text (mediaFiles as in force), and changed by a JSON
-// object's members (those it names; a mediaFiles of null follows the naming): what is wrong with it (a member of the wrong type or out of range,
-// a folder that is not absolute) in `error`, the settings untouched then.
+// object's members (those it names; a mediaFiles of null follows the
+// naming): what is wrong with it (a member of the wrong type or out of
+// range, a folder that is not absolute) in `error`, the settings untouched
+// then.
 std::string settingsJson(const ServerSettings& settings);
 bool applySettingsJson(const std::string& json, ServerSettings& settings, std::string& error);
 
