@@ -56,6 +56,9 @@ public:
     void addSaved(WorkMedia work, bool besideVideo, bool folderPoster) {
         add({std::move(work), folderPoster && besideVideo, besideVideo});
     }
+    // A saved work as its performer's listing names it now: its .nfo
+    // brought up to that record, a poster made only where none is.
+    void addListed(WorkMedia work, bool folderPoster) { add({std::move(work), folderPoster, true, true}); }
     // Waits for every job added so far, then says how they went.
     Tally finish();
 

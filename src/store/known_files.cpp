@@ -95,8 +95,10 @@ KnownFiles readKnownFiles(const std::string& dbPath, std::string& error) {
 bool workFileThere(const KnownFiles& known, const WorkIdentity& work, const std::string& folder, FileNaming naming) {
     const FilePresence named =
         known.presenceOf(work, workFilePath(folder, work.songName, naming, work.performer, work.sequence));
-    return named == FilePresence::Known || named == FilePresence::Unknown ||
-           !ownFileOf(known, work, folder, naming).empty();
+    if (named == FilePresence::Known || named == FilePresence::Unknown) return true;
+    const FileNaming other = naming == FileNaming::SongName ? FileNaming::PerformerFolder : FileNaming::SongName;
+    return known.presenceOf(work, workFilePath(folder, work.songName, other, work.performer, work.sequence)) ==
+           FilePresence::Known;
 }
 
 std::string ownFileOf(const KnownFiles& known, const WorkIdentity& work, const std::string& folder, FileNaming naming) {

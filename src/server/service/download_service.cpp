@@ -150,7 +150,7 @@ void DownloadService::makeMissingPosters(const std::vector<std::string>& videoPa
 void DownloadService::refreshMediaFiles(std::vector<WorkMedia> saved) {
     std::lock_guard hold(lock_);
     const bool folderPoster = settings_.naming == FileNaming::PerformerFolder;
-    for (WorkMedia& work : saved) posterWorker().add({std::move(work), folderPoster, true, true});
+    for (WorkMedia& work : saved) posterWorker().addListed(std::move(work), folderPoster);
 }
 
 PosterWorker& DownloadService::posterWorker() {

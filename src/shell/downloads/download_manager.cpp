@@ -145,7 +145,7 @@ void DownloadManager::givePoster(const QueueItem& item) {
 void DownloadManager::refreshMediaFiles(std::vector<WorkMedia> saved) {
     if (!settings_.withMediaFiles()) return;
     const bool folderPoster = settings_.naming == FileNaming::PerformerFolder;
-    for (WorkMedia& work : saved) posterWorker().add({std::move(work), folderPoster, true, true});
+    for (WorkMedia& work : saved) posterWorker().addListed(std::move(work), folderPoster);
 }
 
 PosterWorker& DownloadManager::posterWorker() {
