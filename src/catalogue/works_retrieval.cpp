@@ -1,9 +1,12 @@
 #include "catalogue/works_retrieval.h"
 
+#include "catalogue/works_page.h"
 #include "text/code_page.h"
 #include "text/extract_between.h"
+#include "text/json_text.h"
 #include "text/percent_coding.h"
 #include "text/to_integer.h"
+#include "text/trim_spaces.h"
 #include "web/http_fetch.h"
 
 #include <algorithm>
@@ -33,9 +36,6 @@ std::string fetchPage(const std::string& address) {
     return utf8ToGbk(httpFetchText(address, 0, std::string(), &cookies, &newCookies, &headers, &location, false,
                                    &postBytes, std::string(), &responseHeaders));
 }
-
-const char* const nameStart = "\"songname\":\"";
-const char* const nameEnd = "\",\"addtime\":\"";
 
 // A service that names far more pages than it has works for must not be
 // asked for ever: after this many pages in a row without a work, paging ends.
@@ -75,9 +75,7 @@ std::string fetchPages(WorksView& view, const std::string& query, int pages) {
             const int page = first + static_cast<int>(i);
             view.setTitle(utf8ToGbk("正在获取第") + std::to_string(page) + "/" + std::to_string(pages) + utf8ToGbk("页"));
             view.progress(WorksView::Step::Pages, static_cast<std::size_t>(page), static_cast<std::size_t>(pages));
-            std::vector<std::string> names;
-            extractBetween(run[i], nameStart, nameEnd, names);
-            emptyInARow = names.empty() ? emptyInARow + 1 : 0;
+            emptyInARow = worksInPages(run[i]).empty() ? emptyInARow + 1 : 0;
             text += run[i] + "\r\n";
         }
     }
@@ -86,24 +84,33 @@ std::string fetchPages(WorksView& view, const std::string& query, int pages) {
 
 }  // namespace
 
+std::string madeSongName(const std::string& performerId, std::size_t sequence) {
+    return performerId + " #" + std::to_string(sequence);
+}
+
 std::size_t fillWorksRows(WorksView& view, const std::string& text) {
-    std::vector<std::string> names;
-    extractBetween(text, nameStart, nameEnd, names);
+    const std::vector<PageWork> works = worksInPages(text);
     view.wait(100);
-    std::vector<std::string> addresses;
-    extractBetween(text, "resurl\":\"", "\",\"lumono", addresses);
 
     const std::string progress = utf8ToGbk("正在获取数据：");
-    const std::size_t count = names.size();
+    const std::size_t count = works.size();
     std::size_t filled = 0;
     for (std::size_t j = 1; j <= count; ++j) {
         view.setTitle(progress + std::to_string(j) + "\\" + std::to_string(count));
         view.progress(WorksView::Step::Rows, j, count);
-        if (j > addresses.size()) break;
+        const PageWork& work = works[j - 1];
+        if (!work.hasAddress) break;
+        // A work without an address cannot be fetched; those after it still can.
+        if (work.address.empty()) continue;
+        // The name as the service meant it: a JSON service's escapes undone;
+        // a work it gave no name is named by its performer and place.
+        std::string name = jsonTextGbk(work.name);
+        if (trimSpaces(name).empty()) name = madeSongName(view.performerId(), j);
         const int row = view.rowCount();
         view.appendRow(std::to_string(j));
-        view.setCell(row, songNameColumn, names[j - 1]);
-        view.setCell(row, mediaAddressColumn, addresses[j - 1]);
+        view.setCell(row, songNameColumn, name);
+        view.setCell(row, mediaAddressColumn, work.address);
+        if (!work.id.empty()) view.setWorkId(row, work.id);
         ++filled;
         view.wait(10);
     }

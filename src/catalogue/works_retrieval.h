@@ -29,7 +29,14 @@ void retrieveWorks(WorksView& view, const std::string& worksAddress);
 // The rows of every work in the pages' text (the pages one after another):
 // song names and media addresses found between their markers, one row per
 // name that has an address, paced so the window keeps up, counting in the
-// title. Returns the number of rows filled.
+// title. A name is stored as the service meant it (its JSON escapes
+// undone; madeSongName when it gave none), an address as found. Returns the
+// number of rows filled.
 std::size_t fillWorksRows(WorksView& view, const std::string& pagesText);
+
+// The name of a work the service listed without one: its performer and
+// its place in the list ("100006 #2"), so it is listed, and saved, all the
+// same.
+std::string madeSongName(const std::string& performerId, std::size_t sequence);
 
 }  // namespace zorvan

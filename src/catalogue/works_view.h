@@ -19,6 +19,9 @@ public:
     // Appends a row whose own text (column 0) is `text`.
     virtual void appendRow(const std::string& text) = 0;
     virtual void setCell(int row, int column, const std::string& text) = 0;
+    // The work's own id on the service, when its record gives one: what
+    // knows the work however its address or name change.
+    virtual void setWorkId(int row, const std::string& id) { (void)row, (void)id; }
     // Waits this many milliseconds while the window stays responsive.
     virtual void wait(int milliseconds) = 0;
     // The notice box; returns when the user has answered it.

@@ -13,6 +13,7 @@
 #include "download/rate_limiter.h"
 #include "download_policy/download_folder.h"
 #include "download_policy/work_file.h"
+#include "media_files/digest_worker.h"
 #include "media_files/noted_poster_worker.h"
 #include "media_files/work_sidecars.h"
 #include "follow/performer_works.h"
@@ -25,6 +26,7 @@
 
 #include <chrono>
 #include <filesystem>
+#include <map>
 #include <set>
 #include <memory>
 #include <thread>
@@ -71,7 +73,7 @@ public:
             if (const QueueItem* item = queue_.item(e.id)) report(*item);
         });
         std::string error;
-        if (library_) known_ = KnownFiles(library_->files().all(error));
+        if (library_) known_ = readKnownFiles(*library_, error);
         if (!error.empty()) display_.print("zorvan-cli: cannot read the library (files are known by name only): " + error);
     }
 
@@ -82,14 +84,19 @@ public:
     GetAllRun& operator=(const GetAllRun&) = delete;
 
     // Sorts the listed works into those to fetch and those already here;
-    // a dry run only says which is which. A work is its performer,
-    // sequence and song: a file under its name that the library knows as
-    // another work's is left alone, the work saved beside it; one the
-    // library does not know is checked against the server by the engine
-    // (skipped when it is this work whole, completed when it is its start).
-    void plan(const std::vector<ListedWork>& works) {
+    // a dry run only says which is which. A work is its performer and its
+    // own address (or id): a file under its name that the library knows as
+    // another work's is left alone, the work saved beside it; its own file
+    // is there only while its bytes are as saved (else it is fetched
+    // again); one the library does not know is checked against the server
+    // by the engine (skipped when it is this work whole, completed when it
+    // is its start). `repeats`: each work's repeat number in the whole
+    // listing, by address.
+    void plan(const std::vector<ListedWork>& works, const std::map<std::string, int>& repeats) {
         for (const ListedWork& listed : works) {
-            const std::string path = localPath(listed);
+            const auto repeat = repeats.find(listed.address);
+            const int n = repeat == repeats.end() ? 1 : repeat->second;
+            const std::string path = localPath(listed, n);
             const std::string line = std::to_string(listed.sequence) + "\t" + fileNameOf(path);
             if (archive_.contains(listed.address)) {
                 ++tally_.archived;
@@ -98,25 +105,46 @@ public:
                 continue;
             }
             std::string where;
-            const FilePresence presence = known_.presenceOf(identityOf(listed), path, &where);
+            FileProof proof = FileProof::None;
+            const FilePresence presence = known_.presenceOf(identityOf(listed, n), path, &where, &proof);
             if (presence == FilePresence::Known) {
                 ++tally_.existing;
-                planned(listed, path, "skipped", "already there (" + where + ")");
+                planned(listed, path, "skipped", alreadyThereText(proof, where));
                 backfillMediaFiles(where, listed);
                 continue;
             }
             ++pending_;
-            const bool rename = options_.renameOnExists || presence == FilePresence::OtherWork;
+            const bool damaged = presence == FilePresence::Damaged;
+            const bool rename = options_.renameOnExists || presence == FilePresence::OtherWork || damaged;
+            const std::string target = damaged ? where : path;
+            if (damaged)
+                display_.print("damaged " + fileNameOf(target) +
+                               ": its bytes are not those saved (SHA-256 differs); " +
+                               (options_.dryRun ? "it would be fetched again" : "fetching it again"));
             if (options_.dryRun) {
                 display_.print("fetch " + line + planNote(presence));
-                planned(listed, path, "would-fetch", {});
+                planned(listed, path, "would-fetch", damaged ? "damaged" : std::string());
                 continue;
             }
             // A performer's folder is made before its first work's turn.
             std::error_code ignored;
-            std::filesystem::create_directories(std::filesystem::path(path).parent_path(), ignored);
-            queue_.add({fileNameOf(path), listed.address, path, rename ? ClashChoice::Rename : ClashChoice::Complete,
-                        options_.service, options_.performerId, listed.sequence, listed.songName, true});
+            std::filesystem::create_directories(std::filesystem::path(target).parent_path(), ignored);
+            Work work{fileNameOf(target), listed.address, target,
+                      rename ? ClashChoice::Rename : ClashChoice::Complete, options_.service, options_.performerId,
+                      listed.sequence, listed.songName, true, listed.id};
+            work.replacesDamaged = damaged;
+            work.repeat = n;
+            queue_.add(work);
+        }
+    }
+
+    // Why a work is not fetched again: how its file is known to be as saved.
+    static std::string alreadyThereText(FileProof proof, const std::string& where) {
+        const std::string name = fileNameOf(where);
+        switch (proof) {
+            case FileProof::AsSaved: return "already there (" + name + ", as saved: verified by its SHA-256)";
+            case FileProof::Digest: return "already there (" + name + ", touched since but its SHA-256 is as saved)";
+            default: return "already there (" + name + ", not verified: saved before digests were kept)";
         }
     }
 
@@ -211,19 +239,20 @@ private:
         settings.remakeFolders = options.folder.empty();
         settings.taskParams = [job] { return cliTaskParams(job); };
         settings.findAddress = [](const Work& work) {
-            return listedAddressOf(work.service, work.performer, work.sequence, work.songName);
+            return listedAddressOf(work.service, work.performer, work.workId, work.sequence, work.songName);
         };
         settings.wake = [wake] { wake->notify(); };
         return settings;
     }
 
-    WorkIdentity identityOf(const ListedWork& listed) const {
-        return {workKey(listed.address), options_.performerId, listed.sequence, listed.songName};
+    WorkIdentity identityOf(const ListedWork& listed, int repeat) const {
+        return {workKey(listed.address), options_.performerId, listed.sequence, listed.songName, listed.id, repeat};
     }
 
     std::string planNote(FilePresence presence) const {
         switch (presence) {
             case FilePresence::OtherWork: return ": the file there holds another work; saved under another name";
+            case FilePresence::Damaged: return ": fetched again in place of the damaged file";
             case FilePresence::Unknown:
                 return options_.renameOnExists ? ": the file exists; saved under another name"
                                                : ": the file exists; checked against the server (left if it is this "
@@ -237,7 +266,8 @@ private:
     void recordFile(const QueueItem& item) {
         if (!library_) return;
         unrecorded_.push_back({workKey(item.work.address), libraryPath(item.savedPath), item.done, true,
-                               item.work.performer, item.work.sequence, item.work.songName});
+                               item.work.performer, item.work.sequence, item.work.songName, item.work.workId,
+                               item.work.address});
     }
 
     void writeRecords() {
@@ -252,8 +282,8 @@ private:
     }
 
     // Where the work goes (UTF-8), named as the window names it.
-    std::string localPath(const ListedWork& work) const {
-        return workFilePath(folder_, work.songName, options_.naming, options_.performerId, work.sequence);
+    std::string localPath(const ListedWork& work, int repeat) const {
+        return workFilePath(folder_, work.songName, options_.naming, options_.performerId, work.sequence, repeat);
     }
 
     // A work's file already there gets what it lacks (from before media
@@ -305,6 +335,7 @@ private:
                 tally_.takenOver += item.continuedFrom;
                 note("done    " + fileNameOf(item.savedPath) + " (" + humanBytes(static_cast<double>(item.done)) + ")");
                 recordFile(item);
+                if (digests_) digests_->add(libraryPath(item.savedPath));
                 giveMediaFiles(item.savedPath, item.work.sequence, item.work.songName);
                 json(item, "done", {}, exitCode::done);
             } else {
@@ -317,7 +348,7 @@ private:
         if (item.state == ItemState::Skipped) {
             ++tally_.existing;
             const std::string why = item.outcome == TaskOutcome::AlreadyThere
-                                        ? "already there (checked against the server's file)"
+                                        ? "already there (not verified: compared in part with the server's file)"
                                         : "the file is already there";
             note("skipped " + item.work.title + ": " + why);
             if (item.outcome == TaskOutcome::AlreadyThere) recordFile(item);
@@ -327,6 +358,7 @@ private:
         ++tally_.failed;
         display_.print("failed  " + item.work.title + ": " + failureText(item) + " <" + item.work.address + ">");
         if (item.done > 0 && item.total > 0) display_.print("        " + keptText(item));
+        if (!item.setAside.empty()) display_.print("        the damaged file is kept as " + fileNameOf(item.setAside));
         json(item, "failed", failureText(item), itemExitCode(item));
     }
 
@@ -364,8 +396,18 @@ private:
         !options_.withMediaFiles() ? nullptr
         : library_                 ? posterWorkerNotingIn(libraryDbPath())
                                    : std::make_unique<PosterWorker>();
+    // Takes each saved file's digest into the library, so that a later run
+    // can prove it is as saved; none without a library.
+    std::unique_ptr<DigestWorker> digests_ = library_ ? std::make_unique<DigestWorker>(libraryDbPath()) : nullptr;
 
 public:
+    // Waits for the digests still being taken; a file whose digest could
+    // not be kept is said so (it will be "not verified").
+    void finishDigests() {
+        if (!digests_) return;
+        for (const std::string& line : digests_->finish().notes) note("note    " + line);
+    }
+
     // Waits for the posters still being made and says how they went.
     void finishMediaFiles() {
         if (!posters_) return;
@@ -446,7 +488,12 @@ int fetchListed(const GetAllOptions& options, const JobSettings& job, const Work
     }
 
     GetAllRun run(options, folder, archive, library, job);
-    run.plan(works);
+    // Works of one name are told apart by their place in the whole listing,
+    // whichever of them this run fetches.
+    std::map<std::string, int> repeats;
+    const std::vector<int> numbers = listedRepeats(listing.works);
+    for (std::size_t i = 0; i < numbers.size(); ++i) repeats.emplace(listing.works[i].address, numbers[i]);
+    run.plan(works, repeats);
     const std::size_t total = listing.works.size();
     summary.skipped += run.tally().archived + run.tally().existing;
     const int existingBefore = run.tally().existing;
@@ -471,6 +518,7 @@ int fetchListed(const GetAllOptions& options, const JobSettings& job, const Work
              " into " + folder);
     run.run();
     run.finishMediaFiles();
+    run.finishDigests();
 
     const Tally& t = run.tally();
     const bool stopped = run.stopped() || run.gaveUp();

@@ -1,5 +1,9 @@
 #include "download_policy/work_file.h"
 
+#include "text/json_text.h"
+
+#include <unordered_set>
+
 namespace zorvan {
 
 namespace {
@@ -53,21 +57,53 @@ std::string workFilePath(const std::string& folder, const std::string& songName)
     return folder + "/" + songFileName(songName) + ".mp4";
 }
 
-std::string workFilePath(const std::string& folder, const std::string& songName, FileNaming naming,
-                         const std::string& performer, int sequence) {
-    if (naming == FileNaming::SongName || performer.empty()) return workFilePath(folder, songName);
-    const std::string name = sequence > 0 ? std::to_string(sequence) + " " + songName : songName;
-    return folder + "/" + songFileName(performer) + "/" + songFileName(name) + ".mp4";
+namespace {
+
+// The file name without ".mp4", told apart by " (repeat)" when repeat > 1:
+// the name is cut further so that the mark and the renaming rule's "(99)"
+// still fit.
+std::string repeatedStem(const std::string& stem, int repeat) {
+    if (repeat <= 1) return stem;
+    const std::string mark = " (" + std::to_string(repeat) + ")";
+    return cutUtf8(stem, maxSongFileNameBytes - mark.size()) + mark;
 }
 
-std::string engineAddress(const std::string& listedAddress) {
-    std::string address;
-    for (std::size_t i = 0; i < listedAddress.size(); ++i) {
-        if (listedAddress[i] == '\\' && i + 1 < listedAddress.size() && listedAddress[i + 1] == '/') continue;
-        address += listedAddress[i];
-    }
-    return address;
+}  // namespace
+
+std::string workFilePath(const std::string& folder, const std::string& songName, FileNaming naming,
+                         const std::string& performer, int sequence, int repeat) {
+    if (naming == FileNaming::SongName || performer.empty())
+        return folder + "/" + repeatedStem(songFileName(songName), repeat) + ".mp4";
+    const std::string name = sequence > 0 ? std::to_string(sequence) + " " + songName : songName;
+    return folder + "/" + songFileName(performer) + "/" + repeatedStem(songFileName(name), sequence > 0 ? 1 : repeat) +
+           ".mp4";
 }
+
+std::vector<int> workRepeats(const std::vector<std::string>& songNames) {
+    std::vector<std::string> plain;
+    plain.reserve(songNames.size());
+    for (const std::string& name : songNames) plain.push_back(songFileName(name));
+    // A repeat's name must not be another work's plain name either.
+    const std::unordered_set<std::string> taken(plain.begin(), plain.end());
+    std::unordered_set<std::string> given;
+    std::vector<int> repeats(songNames.size(), 1);
+    for (std::size_t i = 0; i < plain.size(); ++i) {
+        if (given.insert(plain[i]).second) continue;
+        for (int n = 2;; ++n) {
+            const std::string marked = repeatedStem(plain[i], n);
+            if (taken.count(marked) != 0 || !given.insert(marked).second) continue;
+            repeats[i] = n;
+            break;
+        }
+    }
+    return repeats;
+}
+
+std::string repeatedTitle(const std::string& songName, int repeat) {
+    return repeat <= 1 ? songName : songName + " (" + std::to_string(repeat) + ")";
+}
+
+std::string engineAddress(const std::string& listedAddress) { return jsonTextUtf8(listedAddress); }
 
 std::string workKey(const std::string& listedAddress) {
     const std::string address = engineAddress(listedAddress);

@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace zorvan {
 
@@ -34,15 +35,31 @@ inline bool mediaFilesBeside(std::optional<bool> chosen, FileNaming naming) {
 
 // Where a work is saved under a naming (UTF-8). A work whose performer is
 // not known is named by its song alone; the performer's folder name and
-// the file name follow songFileName's rules.
+// the file name follow songFileName's rules. `repeat` > 1: the work is the
+// repeat-th of its performer's list with this song name (workRepeats), and
+// where its name alone would not tell it apart (song names in one folder)
+// its file has " (repeat)" before ".mp4"; the per-performer naming's
+// sequence number already does.
 std::string workFilePath(const std::string& folder, const std::string& songName, FileNaming naming,
-                         const std::string& performer, int sequence);
+                         const std::string& performer, int sequence, int repeat = 1);
+
+// The repeat number of each of a performer's listed works, in the list's
+// order: 1 for a work whose song file name (songFileName, so names cut to
+// the same start count as one) no earlier work of the list has; for a later
+// one (a song sung twice: live, remix, another day) the first n >= 2 whose
+// marked name " (n)" no work of the list has. The list's order decides,
+// never which download ends first, so every run and every program gives
+// each work the same file.
+std::vector<int> workRepeats(const std::vector<std::string>& songNames);
+
+// The title of a repeated work for people: "晴天 (2)".
+std::string repeatedTitle(const std::string& songName, int repeat);
 
 // The most bytes songFileName's result takes.
 inline constexpr std::size_t maxSongFileNameBytes = 255 - 4 - 4;
 
-// A media address as the engine needs it: the "\/" that JSON encoders write
-// for "/" undone (UTF-8, where no character hides a "\" byte). The works
+// A media address as the engine needs it: the escapes a JSON encoder
+// writes ("\/" for "/", "\u0026" for "&", ...) undone (UTF-8). The works
 // list keeps the address as found.
 std::string engineAddress(const std::string& listedAddress);
 

@@ -16,7 +16,11 @@ ListingFault listingFaultOf(const PerformerWorks& listing) {
 std::vector<SeenWork> seenWorksOf(const std::vector<ListedWork>& works) {
     std::vector<SeenWork> seen;
     seen.reserve(works.size());
-    for (const ListedWork& work : works) seen.push_back({work.sequence, work.songName, work.address, workKey(work.address)});
+    const std::vector<int> repeats = listedRepeats(works);
+    for (std::size_t i = 0; i < works.size(); ++i) {
+        const ListedWork& work = works[i];
+        seen.push_back({work.sequence, work.songName, work.address, workKey(work.address), work.id, repeats[i]});
+    }
     return seen;
 }
 

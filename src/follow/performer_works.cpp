@@ -24,6 +24,9 @@ public:
     }
     int rowCount() override { return static_cast<int>(rows_.size()); }
     void appendRow(const std::string& text) override { rows_.push_back({toInteger(text), {}, {}}); }
+    void setWorkId(int row, const std::string& id) override {
+        if (row >= 0 && row < rowCount()) rows_[static_cast<std::size_t>(row)].id = id;
+    }
     void setCell(int row, int column, const std::string& text) override {
         if (row < 0 || row >= rowCount()) return;
         ListedWork& work = rows_[static_cast<std::size_t>(row)];
@@ -69,11 +72,20 @@ PerformerWorks listPerformerWorks(const std::string& serviceAddress, const std::
     return listing;
 }
 
-std::string listedAddressOf(const std::string& serviceAddress, const std::string& performerId, int sequence,
-                            const std::string& songName) {
-    for (const ListedWork& work : listPerformerWorks(serviceAddress, performerId).works)
-        if (work.sequence == sequence && work.songName == songName) return work.address;
+std::string listedAddressOf(const std::string& serviceAddress, const std::string& performerId, const std::string& id,
+                            int sequence, const std::string& songName) {
+    for (const ListedWork& work : listPerformerWorks(serviceAddress, performerId).works) {
+        // The service's own id knows the work wherever the list puts it.
+        if (!id.empty() ? work.id == id : work.sequence == sequence && work.songName == songName) return work.address;
+    }
     return {};
+}
+
+std::vector<int> listedRepeats(const std::vector<ListedWork>& works) {
+    std::vector<std::string> names;
+    names.reserve(works.size());
+    for (const ListedWork& work : works) names.push_back(work.songName);
+    return workRepeats(names);
 }
 
 }  // namespace zorvan

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "catalogue/works_view.h"
+#include "download_policy/work_file.h"
 
 #include <functional>
 #include <string>
@@ -13,6 +14,7 @@ struct ListedWork {
     int sequence = 0;
     std::string songName;  // UTF-8
     std::string address;   // as the engine takes it
+    std::string id{};      // the work's own id on the service; empty when its record gives none
 };
 
 // What a listing of a performer's works brought.
@@ -33,9 +35,13 @@ PerformerWorks listPerformerWorks(const std::string& serviceAddress, const std::
                                   const ListingProgress& progress = {});
 
 // A work's address as the service lists it now: the performer's work of
-// that sequence number and song name; empty when it is not listed (or the
+// that id when the service gives its works ids, else the one of that
+// sequence number and song name; empty when it is not listed (or the
 // service could not be reached).
-std::string listedAddressOf(const std::string& serviceAddress, const std::string& performerId, int sequence,
-                            const std::string& songName);
+std::string listedAddressOf(const std::string& serviceAddress, const std::string& performerId, const std::string& id,
+                            int sequence, const std::string& songName);
+
+// The repeat numbers of a listing's works (workRepeats).
+std::vector<int> listedRepeats(const std::vector<ListedWork>& works);
 
 }  // namespace zorvan

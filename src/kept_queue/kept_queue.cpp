@@ -30,7 +30,7 @@ std::string KeptQueue::restore(const std::string& dbPath, StoreWriter::Written w
         std::optional<PartRecord> part = loadPartRecord(recordPathOf(saved.path));
         if (part && part->address != saved.address) part.reset();
         const int id = queue_.add({saved.title, saved.address, saved.path, ClashChoice::Complete, saved.service,
-                                   saved.performer, saved.sequence, saved.songName, true},
+                                   saved.performer, saved.sequence, saved.songName, true, saved.workId},
                                   true, part ? part->size : saved.total, part ? part->doneBytes() : 0);
         positions_[id] = saved.position;
         nextPosition_ = std::max(nextPosition_, saved.position + 1);
@@ -38,6 +38,7 @@ std::string KeptQueue::restore(const std::string& dbPath, StoreWriter::Written w
     }
     unsaved_.clear();
     writer_ = std::make_unique<StoreWriter>(std::move(db), std::move(written), owner);
+    digests_ = std::make_unique<DigestWorker>(dbPath);
     return error;
 }
 
@@ -51,9 +52,12 @@ void KeptQueue::note(const QueueEvent& event) {
             // A saved work is in the library's files: no longer new for a
             // followed performer, and known as this work's file. Written
             // with the next save, not a transaction per work.
-            if (item && item->state == ItemState::Done && writer_)
+            if (item && item->state == ItemState::Done && writer_) {
                 unrecorded_.push_back({workKey(item->work.address), item->savedPath, item->done, true,
-                                       item->work.performer, item->work.sequence, item->work.songName});
+                                       item->work.performer, item->work.sequence, item->work.songName,
+                                       item->work.workId, item->work.address});
+                if (digests_) digests_->add(item->savedPath);
+            }
             if (item && item->state == ItemState::Running) running_.insert(event.id);
             break;
         }
@@ -97,7 +101,7 @@ void KeptQueue::save() {
         changes.written.push_back({item->work.title, item->work.address, item->work.path,
                                    note_(*item),
                                    item->total, item->done, item->work.service, item->work.performer,
-                                   item->work.sequence, item->work.songName, position});
+                                   item->work.sequence, item->work.songName, position, item->work.workId});
     }
     unsaved_.clear();
     if (writer_) writer_->write(std::move(changes), std::move(unrecorded_));

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "media_files/digest_worker.h"
 #include "queue/download_queue.h"
 #include "store/library_db.h"
 #include "store/store_writer.h"
@@ -17,7 +18,8 @@ namespace zorvan {
 
 // A download queue kept in the library database: taken up paused at the
 // start, written row by row as works change (on the store writer's thread),
-// and the files saved recorded in the library. Used on the queue's thread.
+// and the files saved recorded in the library with their digests. Used on
+// the queue's thread.
 class KeptQueue {
 public:
     using Clock = std::chrono::steady_clock;
@@ -55,6 +57,7 @@ private:
     DownloadQueue& queue_;
     Note note_;
     std::unique_ptr<StoreWriter> writer_;  // the library database, written off this thread
+    std::unique_ptr<DigestWorker> digests_;  // each saved file's digest, taken off this thread
     std::set<int> unsaved_;                // ids changed or removed since the last save
     std::set<int> running_;                // ids running: saved at every save, as their bytes move
     std::unordered_map<int, std::int64_t> positions_;  // id -> its row in the saved queue

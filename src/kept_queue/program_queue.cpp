@@ -18,7 +18,7 @@ QueueSettings programQueueSettings(int parallel, std::shared_ptr<RateLimiter> li
         return params;
     };
     settings.findAddress = [](const Work& work) {
-        return listedAddressOf(work.service, work.performer, work.sequence, work.songName);
+        return listedAddressOf(work.service, work.performer, work.workId, work.sequence, work.songName);
     };
     settings.serverWait.serverAnswers = [](const Work& work) { return serverAnswers(work.address); };
     settings.wake = std::move(wake);

@@ -4,12 +4,15 @@
 #include "download/disk_space.h"
 #include "download/part_record.h"
 #include "download/target_file.h"
+#include "download_policy/work_file.h"
 #include "queue/address_search.h"
 #include "queue/item_run.h"
 
 #include "text/folder_of.h"
 
 #include <sys/stat.h>
+
+#include <cstdio>
 #include <unistd.h>
 
 #include <algorithm>
@@ -257,8 +260,30 @@ bool DownloadQueue::folderReady(QueueItem& item) {
     return false;
 }
 
+// A damaged file of the work is set aside before it is fetched again.
+void DownloadQueue::setAsideDamaged(QueueItem& item) {
+    if (!item.work.replacesDamaged || !item.setAside.empty()) return;
+    const std::string aside = setAsideOf(item.work.path);
+    if (::rename(item.work.path.c_str(), aside.c_str()) == 0) item.setAside = aside;
+}
+
+// A file this queue saved for another work under the same name is never
+// taken for this one's, however alike their bytes.
+void DownloadQueue::keepApartFromSaved(QueueItem& item) {
+    if (item.work.clash != ClashChoice::Complete) return;
+    const std::string key = workKey(item.work.address);
+    for (const QueueItem& other : items_)
+        if (other.id != item.id && other.state == ItemState::Done && other.savedPath == item.work.path &&
+            workKey(other.work.address) != key) {
+            item.work.clash = ClashChoice::Rename;
+            return;
+        }
+}
+
 void DownloadQueue::start(QueueItem& item, Clock::time_point now) {
     if (!folderReady(item)) return;
+    setAsideDamaged(item);
+    keepApartFromSaved(item);
     GiveUpLimits limits = settings_.limits;
     if (unreachableInARow_ > 0) limits.unreachable = std::min(limits.unreachable, limits.confirmGone);
     auto running = std::make_unique<Running>(limits);
@@ -450,6 +475,7 @@ void DownloadQueue::settle(QueueItem& item, Running& r) {
         item.state = ItemState::Done;
         item.savedPath = r.run->savedPath();
         unreachableInARow_ = 0;
+        if (!item.setAside.empty() && ::unlink(item.setAside.c_str()) == 0) item.setAside.clear();
     } else if (report.outcome == TaskOutcome::GivenUp || report.outcome == TaskOutcome::AlreadyThere) {
         item.state = ItemState::Skipped;
         item.existingSize = report.outcome == TaskOutcome::AlreadyThere ? report.bytesDone : report.clashExisting;
@@ -557,14 +583,23 @@ void DownloadQueue::tick(Clock::time_point now) {
         int fetching = static_cast<int>(std::count_if(runs_.begin(), runs_.end(), [](const auto& r) {
             return !r.second->run->report().received;
         }));
+        // A name is held by the work that runs under it: another work of the
+        // same name waits, and then finds its file there (never a race for it).
+        std::unordered_set<std::string> held;
+        for (const auto& [id, r] : runs_)
+            if (const QueueItem* running = find(id)) held.insert(running->work.path);
         for (QueueItem& item : items_) {
             if (fetching >= settings_.parallel || static_cast<int>(runs_.size()) >= 2 * settings_.parallel ||
                 pausedByFailures_)
                 break;
             // A run of the same work still letting go of its part file goes first.
-            if (item.state == ItemState::Waiting && runs_.count(item.id) == 0 && !heldElsewhere(item)) {
+            if (item.state == ItemState::Waiting && runs_.count(item.id) == 0 && held.count(item.work.path) == 0 &&
+                !heldElsewhere(item)) {
                 start(item, now);
-                if (runs_.count(item.id) != 0) ++fetching;
+                if (runs_.count(item.id) != 0) {
+                    ++fetching;
+                    held.insert(item.work.path);
+                }
             }
         }
     }
@@ -575,29 +610,18 @@ void DownloadQueue::tick(Clock::time_point now) {
 }
 
 // Whether another program fetches the work now (it holds the part file's
-// lock). Once it lets go, a work it saved whole is there already: this one
-// is skipped rather than saved again under another name; one it left
-// unfinished is taken up from its part file.
+// lock). Once it lets go the work starts: a file that program saved under
+// the name is checked against the server's (skipped when it is this work
+// whole, never saved twice; it may be another work of the same name), and
+// one it left unfinished is taken up from its part.
 bool DownloadQueue::heldElsewhere(QueueItem& item) {
-    if (partFileInUse(item.work.path)) {
-        if (!item.heldElsewhere) {
-            item.heldElsewhere = true;
-            tell(QueueEvent::Kind::Changed, item.id);
-        }
-        return true;
-    }
-    if (!item.heldElsewhere) return false;
-    item.heldElsewhere = false;
+    const bool held = partFileInUse(item.work.path);
+    if (held == item.heldElsewhere) return held;
+    item.heldElsewhere = held;
     std::error_code failed;
-    const auto size = std::filesystem::file_size(item.work.path, failed);
-    if (failed || std::filesystem::exists(partPathOf(item.work.path), failed)) return false;
-    item.state = ItemState::Skipped;
-    item.outcome = TaskOutcome::AlreadyThere;
-    item.existingSize = static_cast<std::int64_t>(size);
-    item.done = item.total = item.existingSize;
-    item.savedPath = item.work.path;
+    if (!held && std::filesystem::is_regular_file(item.work.path, failed)) item.work.clash = ClashChoice::Complete;
     tell(QueueEvent::Kind::Changed, item.id);
-    return true;
+    return held;
 }
 
 void DownloadQueue::stopAll(std::chrono::milliseconds limit) {

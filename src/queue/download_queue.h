@@ -171,6 +171,8 @@ private:
     void settle(QueueItem& item, Running& run);
     bool mayMove(const QueueItem& item) const;
     bool heldElsewhere(QueueItem& item);
+    void setAsideDamaged(QueueItem& item);
+    void keepApartFromSaved(QueueItem& item);
     void failRefusedPart(QueueItem& item, FailureKind kind);
     bool searchAddress(QueueItem& item, FailureKind kind, const std::string& lastError);
     void endSearches(Clock::time_point now);

@@ -55,7 +55,20 @@ struct Work {
     // One of a batch: split over several connections only when it pays (a
     // single download splits as the engine plans it).
     bool batch = false;
+    // The work's own id on the service, when its listing gave one: with the
+    // performer, what knows it however its address or place change.
+    std::string workId{};
+    // The file at `path` is this work's, but its bytes are no longer those
+    // saved: it is set aside (setAsideOf) while the work is fetched again,
+    // and goes once the new file is saved; kept if that fails.
+    bool replacesDamaged = false;
+    // Its repeat number among its listing's works of one song name
+    // (workRepeats): what tells their files apart.
+    int repeat = 1;
 };
+
+// Where a damaged file waits while its work is fetched again.
+inline std::string setAsideOf(const std::string& path) { return path + ".damaged"; }
 
 // One work in the queue, as the queue reports it.
 struct QueueItem {
@@ -87,6 +100,7 @@ struct QueueItem {
     // its part file: it fetches this work now, so this one waits instead of
     // fetching it a second time.
     bool heldElsewhere = false;
+    std::string setAside;             // the damaged file it replaces, set aside while it runs (replacesDamaged)
 
     bool settled() const { return state == ItemState::Done || state == ItemState::Failed || state == ItemState::Skipped; }
 };

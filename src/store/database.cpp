@@ -54,6 +54,40 @@ const char* const migrations[Database::schemaVersion] = {
     // 5: why a video got no poster.
     "CREATE TABLE poster_notes (path TEXT PRIMARY KEY, size INTEGER NOT NULL, modified INTEGER NOT NULL,"
     " note TEXT NOT NULL, noted INTEGER NOT NULL);",
+    // 6: a row per file, not per address (one address saved twice is two
+    // files, and neither rewrites the other), with the work's own id and
+    // address; rows keep their numbers, which name them to clients. Of two
+    // rows of one path the later stands. And each saved file's digest.
+    "CREATE TABLE files_by_file (id INTEGER PRIMARY KEY, key TEXT NOT NULL, path TEXT NOT NULL DEFAULT '',"
+    " size INTEGER NOT NULL DEFAULT -1, complete INTEGER NOT NULL DEFAULT 0, recorded INTEGER NOT NULL,"
+    " performer TEXT NOT NULL DEFAULT '', sequence INTEGER NOT NULL DEFAULT 0, song TEXT NOT NULL DEFAULT '',"
+    " work_id TEXT NOT NULL DEFAULT '', address TEXT NOT NULL DEFAULT '');"
+    "INSERT INTO files_by_file (id, key, path, size, complete, recorded, performer, sequence, song)"
+    " SELECT rowid, key, path, size, complete, recorded, performer, sequence, song FROM files f"
+    " WHERE f.path = '' OR f.rowid = (SELECT g.rowid FROM files g WHERE g.path = f.path"
+    " ORDER BY g.recorded DESC, g.rowid DESC LIMIT 1);"
+    "DROP TABLE files;"
+    "ALTER TABLE files_by_file RENAME TO files;"
+    "CREATE UNIQUE INDEX files_by_path ON files (path) WHERE path != '';"
+    "CREATE UNIQUE INDEX files_of_archives ON files (key) WHERE path = '';"
+    "CREATE INDEX files_by_key ON files (key);"
+    "CREATE INDEX files_by_work ON files (performer, work_id);"
+    "CREATE TABLE digests (path TEXT PRIMARY KEY, size INTEGER NOT NULL, modified INTEGER NOT NULL,"
+    " sha256 TEXT NOT NULL, taken INTEGER NOT NULL, checked INTEGER NOT NULL DEFAULT 0,"
+    " damaged INTEGER NOT NULL DEFAULT 0);"
+    "ALTER TABLE queue ADD COLUMN work_id TEXT NOT NULL DEFAULT '';"
+    "ALTER TABLE server_queue ADD COLUMN work_id TEXT NOT NULL DEFAULT '';"
+    // A work seen is known by who it is (its id, else its address), not by
+    // its place and name: a list that grows at its top moves every place.
+    "CREATE TABLE works_seen_by_work (performer TEXT NOT NULL, work TEXT NOT NULL, sequence INTEGER NOT NULL,"
+    " song TEXT NOT NULL, address TEXT NOT NULL, first_seen INTEGER NOT NULL, last_seen INTEGER NOT NULL,"
+    " gone INTEGER NOT NULL DEFAULT 0, fresh INTEGER NOT NULL DEFAULT 0, key TEXT NOT NULL DEFAULT '',"
+    " work_id TEXT NOT NULL DEFAULT '', repeat INTEGER NOT NULL DEFAULT 1, PRIMARY KEY (performer, work));"
+    "INSERT OR IGNORE INTO works_seen_by_work (performer, work, sequence, song, address, first_seen, last_seen, gone,"
+    " fresh, key) SELECT performer, CASE WHEN key != '' THEN 'key:' || key ELSE 'at:' || sequence || ':' || song END,"
+    " sequence, song, address, first_seen, last_seen, gone, fresh, key FROM works_seen;"
+    "DROP TABLE works_seen;"
+    "ALTER TABLE works_seen_by_work RENAME TO works_seen;",
 };
 
 // The file is Zorvan's library (or empty) and not newer than this program;

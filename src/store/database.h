@@ -28,7 +28,7 @@ public:
     std::string lastError() const;
     sqlite3* handle() const { return db_; }
 
-    static constexpr int schemaVersion = 5;
+    static constexpr int schemaVersion = 6;
 
 private:
     explicit Database(sqlite3* db) : db_(db) {}

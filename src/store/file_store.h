@@ -20,6 +20,8 @@ struct WorkFile {
     std::string performer{};
     int sequence = 0;
     std::string songName{};
+    std::string workId{};   // the work's own id on the service, when its listing gave one
+    std::string address{};  // where it was fetched from (to fetch it again); empty when not known
 };
 
 // A file of the library as its row keeps it: the row's number, which names
@@ -30,13 +32,17 @@ struct LibraryEntry {
     std::int64_t recorded = 0;
 };
 
-// The files downloads left, by work key. A complete file ends a work's
-// being new for a followed performer.
+// The files downloads left, one row per file (by path; a file known only
+// from an archive line has a row per key). One work may have several
+// files; a file is never rewritten as another's. A complete file ends a
+// work's being new for a followed performer.
 class FileStore {
 public:
     explicit FileStore(Database& db) : db_(db) {}
 
-    // False with `error` when the database could not be written.
+    // The file of a work: its path's row says which work it holds now. Rows
+    // of the same work whose files are gone, and its archive line, give way
+    // to it. False with `error` when the database could not be written.
     bool record(const WorkFile& file, std::int64_t now, std::string& error);
     // The same for several, in one transaction (one write to the disk).
     bool record(const std::vector<WorkFile>& files, std::int64_t now, std::string& error);
@@ -56,6 +62,7 @@ public:
                        std::string& error);
 
 private:
+    void forgetLostFilesOf(const WorkFile& file);
     Database& db_;
 };
 

@@ -13,9 +13,13 @@ namespace {
 // a complete file (as `w`, a row of works_seen).
 #define NEW_WORK                                                                                      \
     "w.fresh = 1 AND w.gone = 0 AND NOT EXISTS (SELECT 1 FROM files x WHERE x.complete = 1 AND"       \
-    " (x.key = w.key OR (x.performer = w.performer AND x.sequence = w.sequence AND x.song = w.song)))"
+    " (x.key = w.key OR (w.work_id != '' AND x.performer = w.performer AND x.work_id = w.work_id)))"
 
 }  // namespace
+
+std::string seenIdentity(const SeenWork& work) {
+    return work.workId.empty() ? "key:" + work.key : "id:" + work.workId;
+}
 
 bool FollowStore::follow(const std::string& performer, std::int64_t now, std::string& error) {
     Statement s(db_.handle(), "INSERT OR IGNORE INTO followed (performer, added) VALUES (?, ?)");
@@ -53,15 +57,26 @@ bool FollowStore::markSeen(const std::string& performer, const std::vector<SeenW
                            std::int64_t now) {
     Statement gone(db_.handle(), "UPDATE works_seen SET gone = 1 WHERE performer = ?");
     if (!gone.ready() || !gone.bind(1, performer).done()) return false;
+    // A work seen before its service gave ids is taken over by its address.
+    Statement adopt(db_.handle(),
+                    "UPDATE works_seen SET work = ?2 WHERE performer = ?1 AND work = ?3 AND NOT EXISTS"
+                    " (SELECT 1 FROM works_seen WHERE performer = ?1 AND work = ?2)");
     Statement seen(db_.handle(),
-                   "INSERT INTO works_seen (performer, sequence, song, address, first_seen, last_seen, gone, fresh, key)"
-                   " VALUES (?1, ?2, ?3, ?4, ?5, ?5, 0, ?6, ?7)"
-                   " ON CONFLICT (performer, song, sequence) DO UPDATE SET address = ?4, last_seen = ?5, gone = 0,"
-                   " key = ?7");
+                   "INSERT INTO works_seen (performer, work, sequence, song, address, first_seen, last_seen, gone, fresh,"
+                   " key, work_id, repeat) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?6, 0, ?7, ?8, ?9, ?10)"
+                   " ON CONFLICT (performer, work) DO UPDATE SET sequence = ?3, song = ?4, address = ?5,"
+                   " last_seen = ?6, gone = 0, key = ?8, work_id = ?9, repeat = ?10");
+    if (!adopt.ready() || !seen.ready()) return false;
     for (const SeenWork& work : listed) {
+        const std::string identity = seenIdentity(work);
+        if (!work.workId.empty()) {
+            adopt.reset();
+            if (!adopt.bind(1, performer).bind(2, identity).bind(3, "key:" + work.key).done()) return false;
+        }
         seen.reset();
-        if (!seen.bind(1, performer).bind(2, work.sequence).bind(3, work.songName).bind(4, work.address)
-                 .bind(5, now).bind(6, fresh).bind(7, work.key).done())
+        if (!seen.bind(1, performer).bind(2, identity).bind(3, work.sequence).bind(4, work.songName)
+                 .bind(5, work.address).bind(6, now).bind(7, fresh).bind(8, work.key).bind(9, work.workId)
+                 .bind(10, work.repeat).done())
             return false;
     }
     return true;
@@ -105,7 +120,7 @@ int FollowStore::recordCheck(const std::string& performer, const std::vector<See
 }
 
 int FollowStore::unseenCount(const std::string& performer, const std::vector<SeenWork>& listed, std::string& error) {
-    Statement known(db_.handle(), "SELECT 1 FROM works_seen WHERE performer = ?1 AND song = ?2 AND sequence = ?3");
+    Statement known(db_.handle(), "SELECT 1 FROM works_seen WHERE performer = ?1 AND (work = ?2 OR work = ?3)");
     if (!known.ready()) {
         error = db_.lastError();
         return -1;
@@ -113,21 +128,21 @@ int FollowStore::unseenCount(const std::string& performer, const std::vector<See
     int unseen = 0;
     for (const SeenWork& work : listed) {
         known.reset();
-        if (!known.bind(1, performer).bind(2, work.songName).bind(3, work.sequence).row()) ++unseen;
+        if (!known.bind(1, performer).bind(2, seenIdentity(work)).bind(3, "key:" + work.key).row()) ++unseen;
     }
     return unseen;
 }
 
 std::vector<SeenWork> FollowStore::newWorks(const std::string& performer, std::string& error) {
     std::vector<SeenWork> works;
-    Statement s(db_.handle(), "SELECT w.sequence, w.song, w.address, w.key FROM works_seen w WHERE w.performer = ? AND "
-                              NEW_WORK " ORDER BY w.sequence");
+    Statement s(db_.handle(), "SELECT w.sequence, w.song, w.address, w.key, w.work_id, w.repeat FROM works_seen w"
+                              " WHERE w.performer = ? AND " NEW_WORK " ORDER BY w.sequence");
     if (!s.ready()) {
         error = db_.lastError();
         return works;
     }
     s.bind(1, performer);
-    while (s.row()) works.push_back({s.integer(0), s.text(1), s.text(2), s.text(3)});
+    while (s.row()) works.push_back({s.integer(0), s.text(1), s.text(2), s.text(3), s.text(4), s.integer(5)});
     return works;
 }
 

@@ -24,7 +24,12 @@ struct SeenWork {
     std::string songName;  // UTF-8
     std::string address;
     std::string key;       // the work's address without scheme, host and port (workKey)
+    std::string workId{};  // its own id on the service, when the listing gave one
+    int repeat = 1;        // its repeat number in the listing (workRepeats)
 };
+
+// Who a seen work is: its own id on the service, else its address's key.
+std::string seenIdentity(const SeenWork& work);
 
 // The performers followed and the works seen of them. A work is new when
 // it was listed after the performer's first good check and has no

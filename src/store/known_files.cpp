@@ -1,10 +1,13 @@
 #include "store/known_files.h"
 
 #include "download_policy/work_file.h"
+#include "store/file_sha256.h"
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <functional>
 
 namespace zorvan {
 
@@ -15,12 +18,11 @@ bool isFile(const std::string& path) {
     return !path.empty() && ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
 }
 
-// The file at the record's path is still the one recorded: a file cut
-// short or replaced since is judged afresh.
-bool stillAsRecorded(const WorkFile& file) {
-    struct stat info {};
-    return ::stat(file.path.c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
-           (file.size < 0 || info.st_size == file.size);
+// The file at the record's path is still the one recorded by its size: a
+// file cut short or replaced since is judged afresh.
+bool sizeAsRecorded(const WorkFile& file) {
+    const std::optional<FileStamp> stamp = stampOf(file.path);
+    return stamp && (file.size < 0 || stamp->size == file.size);
 }
 
 }  // namespace
@@ -34,17 +36,36 @@ std::string libraryPath(const std::string& path) {
 
 bool sameWork(const WorkIdentity& work, const WorkFile& file) {
     if (!work.key.empty() && work.key == file.key) return true;
-    return !work.performer.empty() && work.performer == file.performer && work.sequence == file.sequence &&
-           work.songName == file.songName;
+    return !work.performer.empty() && !work.workId.empty() && work.performer == file.performer &&
+           work.workId == file.workId;
 }
 
-KnownFiles::KnownFiles(std::vector<WorkFile> files) : files_(std::move(files)) {
+DigestVerdict judgeByDigest(const std::string& path, const FileDigest* digest) {
+    const std::optional<FileStamp> stamp = stampOf(path);
+    if (!stamp) return DigestVerdict::Missing;
+    if (!digest) return DigestVerdict::NoDigest;
+    if (*stamp == digest->stamp) return DigestVerdict::AsSaved;
+    // Cut short (a copy that stopped, a disk that filled): its start may
+    // still be the work's, which a download can complete.
+    if (stamp->size < digest->stamp.size) return DigestVerdict::CutShort;
+    // A longer file cannot hold the bytes saved.
+    if (stamp->size != digest->stamp.size) return DigestVerdict::Damaged;
+    const std::optional<std::string> now = fileSha256(path);
+    if (!now) return DigestVerdict::Missing;
+    return *now == digest->sha256 ? DigestVerdict::ReadAgainSame : DigestVerdict::Damaged;
+}
+
+KnownFiles::KnownFiles(std::vector<WorkFile> files, std::vector<FileDigest> digests) : files_(std::move(files)) {
     for (std::size_t i = 0; i < files_.size(); ++i) {
         WorkFile& f = files_[i];
         f.path = libraryPath(f.path);
         if (!f.path.empty()) byPath_[f.path] = i;  // later records win
-        if (!f.key.empty()) byKey_[f.key] = i;
-        if (!f.performer.empty()) byWork_[{f.performer, f.sequence, f.songName}] = i;
+        if (!f.key.empty()) byKey_.emplace(f.key, i);
+        if (!f.performer.empty() && !f.workId.empty()) byWork_.emplace(std::make_pair(f.performer, f.workId), i);
+    }
+    for (FileDigest& d : digests) {
+        std::string path = libraryPath(d.path);
+        digests_.emplace(std::move(path), std::move(d));
     }
 }
 
@@ -53,35 +74,67 @@ const WorkFile* KnownFiles::latestAt(const std::string& path) const {
     return it == byPath_.end() ? nullptr : &files_[it->second];
 }
 
-FilePresence KnownFiles::presenceOf(const WorkIdentity& work, const std::string& path, std::string* where) const {
+// The work's complete files whose paths still hold it, newest first.
+std::vector<const WorkFile*> KnownFiles::ownFiles(const WorkIdentity& work) const {
+    std::vector<std::size_t> rows;
+    for (auto [it, end] = byKey_.equal_range(work.key); it != end; ++it) rows.push_back(it->second);
+    if (!work.performer.empty() && !work.workId.empty())
+        for (auto [it, end] = byWork_.equal_range({work.performer, work.workId}); it != end; ++it)
+            rows.push_back(it->second);
+    std::sort(rows.begin(), rows.end(), std::greater<>());
+    std::vector<const WorkFile*> own;
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        if (i > 0 && rows[i] == rows[i - 1]) continue;
+        const WorkFile& f = files_[rows[i]];
+        if (!f.complete || f.path.empty() || !sameWork(work, *latestAt(f.path))) continue;
+        own.push_back(&f);
+    }
+    return own;
+}
+
+FilePresence KnownFiles::presenceOf(const WorkIdentity& work, const std::string& path, std::string* where,
+                                    FileProof* proof) const {
+    if (proof) *proof = FileProof::None;
     const std::string here = libraryPath(path);
     const std::filesystem::path folder = std::filesystem::path(here).parent_path();
-    // The work's own file in the same folder, under any name, while that
-    // path still holds it (and not a later download of another work).
-    for (const WorkFile* own : {byKey_.count(work.key) ? &files_[byKey_.at(work.key)] : nullptr,
-                                byWork_.count({work.performer, work.sequence, work.songName})
-                                    ? &files_[byWork_.at({work.performer, work.sequence, work.songName})]
-                                    : nullptr}) {
-        if (!own || !own->complete || own->path.empty() || !sameWork(work, *latestAt(own->path))) continue;
+    // The work's own file in the same folder, under any name, while it is
+    // as saved; one that is not is damaged, never "already there".
+    for (const WorkFile* own : ownFiles(work)) {
         if (std::filesystem::path(own->path).parent_path() != folder) continue;
-        if (!stillAsRecorded(*own)) continue;
+        const auto digest = digests_.find(own->path);
+        const DigestVerdict verdict = judgeByDigest(own->path, digest == digests_.end() ? nullptr : &digest->second);
+        if (verdict == DigestVerdict::Missing || verdict == DigestVerdict::CutShort) continue;  // judged afresh
+        if (verdict == DigestVerdict::NoDigest && !sizeAsRecorded(*own)) continue;
         if (where) *where = own->path;
+        if (verdict == DigestVerdict::Damaged) return FilePresence::Damaged;
+        if (proof)
+            *proof = verdict == DigestVerdict::AsSaved         ? FileProof::AsSaved
+                     : verdict == DigestVerdict::ReadAgainSame ? FileProof::Digest
+                                                               : FileProof::NotVerified;
         return FilePresence::Known;
     }
     if (!isFile(here)) return FilePresence::Absent;
     const WorkFile* holder = latestAt(here);
-    if (!holder || !stillAsRecorded(*holder)) {
-        // Known by key alone (an archive taken in) is known all the same.
-        const auto it = byKey_.find(work.key);
-        if (it != byKey_.end() && files_[it->second].complete && files_[it->second].path.empty()) {
-            if (where) *where = here;
-            return FilePresence::Known;
+    if (!holder || !sizeAsRecorded(*holder)) {
+        // Known by key alone (an archive taken in) is known all the same,
+        // though its bytes were never proven.
+        for (auto [it, end] = byKey_.equal_range(work.key); it != end; ++it) {
+            if (files_[it->second].complete && files_[it->second].path.empty()) {
+                if (where) *where = here;
+                if (proof) *proof = FileProof::NotVerified;
+                return FilePresence::Known;
+            }
         }
         return FilePresence::Unknown;
     }
-    if (!sameWork(work, *holder)) return FilePresence::OtherWork;
-    if (where) *where = here;
-    return FilePresence::Known;
+    // This work's file that did not pass above is judged by its bytes.
+    return sameWork(work, *holder) ? FilePresence::Unknown : FilePresence::OtherWork;
+}
+
+KnownFiles readKnownFiles(LibraryDb& db, std::string& error) {
+    std::vector<WorkFile> files = db.files().all(error);
+    std::vector<FileDigest> digests = db.digests().all(error);
+    return KnownFiles(std::move(files), std::move(digests));
 }
 
 KnownFiles readKnownFiles(const std::string& dbPath, std::string& error) {
@@ -89,24 +142,25 @@ KnownFiles readKnownFiles(const std::string& dbPath, std::string& error) {
     if (!std::filesystem::exists(dbPath, ignored)) return {};
     const std::unique_ptr<LibraryDb> db = LibraryDb::open(dbPath, error);
     if (!db) return {};
-    return KnownFiles(db->files().all(error));
+    return readKnownFiles(*db, error);
 }
 
 bool workFileThere(const KnownFiles& known, const WorkIdentity& work, const std::string& folder, FileNaming naming) {
-    const FilePresence named =
-        known.presenceOf(work, workFilePath(folder, work.songName, naming, work.performer, work.sequence));
+    const FilePresence named = known.presenceOf(
+        work, workFilePath(folder, work.songName, naming, work.performer, work.sequence, work.repeat));
     if (named == FilePresence::Known || named == FilePresence::Unknown) return true;
     const FileNaming other = naming == FileNaming::SongName ? FileNaming::PerformerFolder : FileNaming::SongName;
-    return known.presenceOf(work, workFilePath(folder, work.songName, other, work.performer, work.sequence)) ==
-           FilePresence::Known;
+    return known.presenceOf(work, workFilePath(folder, work.songName, other, work.performer, work.sequence,
+                                               work.repeat)) == FilePresence::Known;
 }
 
 std::string ownFileOf(const KnownFiles& known, const WorkIdentity& work, const std::string& folder, FileNaming naming) {
     const FileNaming other = naming == FileNaming::SongName ? FileNaming::PerformerFolder : FileNaming::SongName;
     for (const FileNaming tried : {naming, other}) {
         std::string where;
-        if (known.presenceOf(work, workFilePath(folder, work.songName, tried, work.performer, work.sequence), &where) ==
-            FilePresence::Known)
+        if (known.presenceOf(work,
+                             workFilePath(folder, work.songName, tried, work.performer, work.sequence, work.repeat),
+                             &where) == FilePresence::Known)
             return where;
     }
     return {};

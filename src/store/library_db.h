@@ -1,6 +1,7 @@
 #pragma once
 
 #include "store/database.h"
+#include "store/digest_store.h"
 #include "store/file_store.h"
 #include "store/follow_store.h"
 #include "store/poster_notes.h"
@@ -26,6 +27,7 @@ public:
     FollowStore& follows() { return follows_; }
     FileStore& files() { return files_; }
     PosterNotes& posterNotes() { return posterNotes_; }
+    DigestStore& digests() { return digests_; }
 
 private:
     explicit LibraryDb(std::unique_ptr<Database> db)
@@ -34,7 +36,8 @@ private:
           serverQueue_(*db_, QueueOwner::Server),
           follows_(*db_),
           files_(*db_),
-          posterNotes_(*db_) {}
+          posterNotes_(*db_),
+          digests_(*db_) {}
 
     std::unique_ptr<Database> db_;
     QueueStore queue_;
@@ -42,6 +45,7 @@ private:
     FollowStore follows_;
     FileStore files_;
     PosterNotes posterNotes_;
+    DigestStore digests_;
 };
 
 // Where the library lives: $XDG_DATA_HOME/zorvan/library.db, else

@@ -3,7 +3,7 @@
 #include "store/database.h"
 #include "store/statement.h"
 
-#include <sys/stat.h>
+#include "store/file_stamp.h"
 
 #include <ctime>
 
@@ -11,23 +11,8 @@ namespace zorvan {
 
 using store::Statement;
 
-namespace {
-
-struct Stamp {
-    std::int64_t size = -1;
-    std::int64_t modifiedNs = 0;
-};
-
-std::optional<Stamp> stampOf(const std::string& path) {
-    struct stat st {};
-    if (::stat(path.c_str(), &st) != 0) return std::nullopt;
-    return Stamp{st.st_size, std::int64_t{st.st_mtim.tv_sec} * 1'000'000'000 + st.st_mtim.tv_nsec};
-}
-
-}  // namespace
-
 bool PosterNotes::note(const std::string& path, const std::string& why, std::string& error) {
-    const std::optional<Stamp> stamp = stampOf(path);
+    const std::optional<FileStamp> stamp = stampOf(path);
     if (!stamp) {
         error = path + " is gone";
         return false;
@@ -45,7 +30,7 @@ bool PosterNotes::note(const std::string& path, const std::string& why, std::str
 std::optional<std::string> PosterNotes::current(const std::string& path) {
     Statement s(db_.handle(), "SELECT size, modified, note FROM poster_notes WHERE path = ?");
     if (!s.ready() || !s.bind(1, path).row()) return std::nullopt;
-    const std::optional<Stamp> stamp = stampOf(path);
+    const std::optional<FileStamp> stamp = stampOf(path);
     if (!stamp || stamp->size != s.int64(0) || stamp->modifiedNs != s.int64(1)) return std::nullopt;
     return s.text(2);
 }

@@ -23,6 +23,7 @@ struct SavedWork {
     std::string songName{};
     // Its place in the queue: rows are read back in this order.
     std::int64_t position = 0;
+    std::string workId{};  // its own id on the service, when its listing gave one
 };
 
 // What changed in the queue since it was last written: rows to write

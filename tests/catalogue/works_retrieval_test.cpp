@@ -141,14 +141,41 @@ TEST_F(WorksRetrievalTest, ValuesAreStoredAsFoundBetweenTheMarkers) {
                                                   {"after the gap", "http://h/d.mp4"}})},
                           {"default", ""}});
     retrieveWorks(view, service.address());
-    // The empty address ends the address list: rows stop at the shorter list.
-    ASSERT_EQ(view.rows.size(), 2u);
+    // A work without an address is left out; the works after it are not.
+    ASSERT_EQ(view.rows.size(), 3u);
     EXPECT_EQ(view.rows[0].cells[songNameColumn], utf8ToGbk("起风了"));
-    EXPECT_EQ(view.rows[0].cells[mediaAddressColumn], "http:\\/\\/h\\/a.mp4");
+    EXPECT_EQ(view.rows[0].cells[mediaAddressColumn], "http:\\/\\/h\\/a.mp4") << "an address is kept as found";
     EXPECT_EQ(gbkToUtf8(view.rows[1].cells[songNameColumn]), "雨 🌧");
-    // The title counted past the last row before the loop ended; then "Zorvan".
-    EXPECT_EQ(view.titles[view.titles.size() - 2], utf8ToGbk("正在获取数据：3\\4"));
+    EXPECT_EQ(view.rows[2].cells[sequenceColumn], "4") << "its place in the list";
+    EXPECT_EQ(view.rows[2].cells[songNameColumn], "after the gap");
+    EXPECT_EQ(view.titles[view.titles.size() - 2], utf8ToGbk("正在获取数据：4\\4"));
     EXPECT_EQ(view.titles.back(), "Zorvan");
+}
+
+// Names as a JSON service writes them are the names it means; a work it
+// gave no name is listed all the same, under its performer and place; each
+// work's own id is taken from its own record only.
+TEST_F(WorksRetrievalTest, EscapedAndEmptyNamesAreListedAsMeantWithTheirOwnIds) {
+    const std::string page =
+        "{\"code\":0,\"pages\":0,\"data\":["
+        "{\"songname\":\"\\u5c0f\\u5e78\\u8fd0\",\"addtime\":\"t\",\"id\":11,\"resurl\":\"http://h/1.mp4\",\"lumono\":\"1\"},"
+        "{\"id\":\"b-12\",\"songname\":\"\",\"addtime\":\"t\",\"resurl\":\"http://h/2.mp4\",\"lumono\":\"1\"},"
+        "{\"songname\":\"晴天 \\\"live\\\" \\ud83c\\udfb5\",\"addtime\":\"t\",\"resurl\":\"http://h/3.mp4\",\"lumono\":\"1\"},"
+        "{\"songname\":\"a\\/b\\\\c \\ud800\",\"addtime\":\"t\",\"id\":14,\"resurl\":\"http://h/4.mp4\",\"lumono\":\"1\"}"
+        "]}";
+    WorksService service({{"100", page}, {"default", ""}});
+    struct IdView : RecordingWorksView {
+        std::map<int, std::string> ids;
+        void setWorkId(int row, const std::string& id) override { ids[row] = id; }
+    } listed;
+    retrieveWorks(listed, service.address());
+    ASSERT_EQ(listed.rows.size(), 4u) << "an empty name ends nothing";
+    EXPECT_EQ(gbkToUtf8(listed.rows[0].cells[songNameColumn]), "小幸运");
+    EXPECT_EQ(gbkToUtf8(listed.rows[1].cells[songNameColumn]), "100001 #2");
+    EXPECT_EQ(gbkToUtf8(listed.rows[2].cells[songNameColumn]), "晴天 \"live\" 🎵");
+    EXPECT_EQ(gbkToUtf8(listed.rows[3].cells[songNameColumn]), "a/b\\c ?") << "a lone surrogate is no character";
+    EXPECT_EQ(listed.ids, (std::map<int, std::string>{{0, "11"}, {1, "b-12"}, {3, "14"}}))
+        << "the third work has no id of its own, and none of its neighbours'";
 }
 
 TEST_F(WorksRetrievalTest, NothingAtAllAsksForAnotherTryAndNoWorksIsSaid) {

@@ -59,9 +59,9 @@ TEST_F(QueueTest, AWorkWhoseAddressExpiredGoesOnFromItsPartAtTheAddressANewListi
     const auto clips = makeDemoClips(media, 1000000);
     DemoService service(media, {"--rate", "400000"});
     QueueSettings s = settings(1);
-    s.findAddress = [](const Work& w) { return listedAddressOf(w.service, w.performer, w.sequence, w.songName); };
+    s.findAddress = [](const Work& w) { return listedAddressOf(w.service, w.performer, w.workId, w.sequence, w.songName); };
     DownloadQueue queue(s);
-    const std::string listed = listedAddressOf(service.url(), "100001", 1, "小幸运");
+    const std::string listed = listedAddressOf(service.url(), "100001", "", 1, "小幸运");
     ASSERT_EQ(listed, service.url() + "/media/100001/1.mp4");
     Work moving = work(listed, "小幸运.mp4");
     moving.service = service.url();

@@ -94,7 +94,7 @@ TEST(LibraryDbTest, AnOlderLibraryGainsFollowingAndFilesAndChecksCountNewAndGone
     EXPECT_EQ(db->follows().recordCheck("100001", three, "", 3000, error), 3);
     EXPECT_EQ(db->follows().recordCheck("100001", three, "", 3000, error), 0) << "a second check in the same second";
     EXPECT_TRUE(db->follows().newWorks("100001", error).empty()) << "what the first check finds is where following began";
-    std::vector<SeenWork> moved = {three[0], three[2], {4, "平凡之路", "http://h/4.mp4", "/4.mp4"},
+    std::vector<SeenWork> moved = {three[0], three[2], {4, "平凡之路", "http://h/4.mp4", "/4.mp4", "w4"},
                                    {5, "晴天", "http://h/5.mp4", "/5.mp4"}};
     // 晴天 was fetched by an older get-all: its archive line is taken in once.
     EXPECT_TRUE(db->files().importArchive("/v/zorvan-archive.txt", {"/5.mp4"}, 3500, error)) << error;
@@ -106,8 +106,11 @@ TEST(LibraryDbTest, AnOlderLibraryGainsFollowingAndFilesAndChecksCountNewAndGone
     EXPECT_EQ(db->follows().following(error)[0].newWorks, 1);
     EXPECT_TRUE(db->files().record({"/4.mp4", "/v/平凡之路.mp4", 1000, false}, 4100, error));
     EXPECT_EQ(db->follows().newWorks("100001", error).size(), 1u) << "a part file does not end its being new";
-    // Its address moved before the download ended: the same work all the same.
-    EXPECT_TRUE(db->files().record({"/4.mp4?v=1", "/v/平凡之路.mp4", 2000, true, "100001", 4, "平凡之路"}, 4200, error));
+    // Its address moved before the download ended: the same work all the
+    // same, by the id the service gives it.
+    EXPECT_TRUE(db->files().record({"/4.mp4?v=1", "/v/平凡之路.mp4", 2000, true, "100001", 4, "平凡之路", "w5"}, 4150, error));
+    EXPECT_EQ(db->follows().newWorks("100001", error).size(), 1u) << "another work's id is another work";
+    EXPECT_TRUE(db->files().record({"/4.mp4?v=1", "/v/平凡之路.mp4", 2000, true, "100001", 4, "平凡之路", "w4"}, 4200, error));
     EXPECT_TRUE(db->follows().newWorks("100001", error).empty());
     // A failed check keeps what was seen: nothing is gone for it.
     EXPECT_EQ(db->follows().recordCheck("100001", {}, "cannot list the works", 5000, error), 0);
@@ -180,7 +183,7 @@ TEST(KnownFilesTest, AFileIsItsWorksAsTheLibraryRecordedItAndOnlyUnknownFilesGoB
     const WorkIdentity third{"/media/100001/3.mp4", "100001", 3, "光年之外"};
     const std::string song = save("小幸运.mp4", "first's bytes");
     ASSERT_TRUE(db->files().record({first.key, song, 13, true, "100001", 1, "小幸运"}, 1, error)) << error;
-    const auto known = [&] { return KnownFiles(db->files().all(error)); };
+    const auto known = [&] { return readKnownFiles(*db, error); };
 
     std::string where;
     EXPECT_EQ(known().presenceOf(first, song, &where), FilePresence::Known);

@@ -26,7 +26,15 @@ Work workFrom(ServerParts& parts, const json& given) {
     if (!performer.empty() && !validParam("performer", performer)) refuse(422, "\"performer\" is not a performer id");
     const bool numbered = given.contains("sequence") && given["sequence"].is_number_integer();
     const int sequence = numbered ? given["sequence"].get<int>() : 0;
-    return parts.downloads.workOf(performer, sequence, song, address);
+    const std::string id = text("workId");
+    if (!id.empty() && !validParam("workId", id)) refuse(422, "\"workId\" is not a work's id on the service");
+    int repeat = 1;
+    if (given.contains("repeat")) {
+        if (!given["repeat"].is_number_integer() || given["repeat"].get<int>() < 1 || given["repeat"].get<int>() > 9999)
+            refuse(422, "\"repeat\" must be a number from 1 to 9999");
+        repeat = given["repeat"].get<int>();
+    }
+    return parts.downloads.workOf(performer, sequence, song, address, id, repeat);
 }
 
 void enqueue(ServerParts& parts, Exchange& x) {

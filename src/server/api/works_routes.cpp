@@ -37,21 +37,28 @@ void listWorks(ServerParts& parts, Exchange& x) {
     const std::string folder = parts.downloads.folder();
     const ServerSettings settings = parts.downloads.settings();
     const std::unordered_map<std::string, int> queued = parts.downloads.unsettledPaths();
+    const std::vector<Work> asWorks = parts.downloads.worksOf(performer, works);
+    const std::vector<int> repeats = listedRepeats(works);
     json list = json::array();
     std::vector<WorkMedia> saved;  // works whose files are here, as listed now
-    for (const ListedWork& work : works) {
-        const Work asWork = parts.downloads.workOf(performer, work.sequence, work.songName, work.address);
-        const WorkIdentity identity{workKey(asWork.address), performer, work.sequence, work.songName};
+    for (std::size_t i = 0; i < works.size(); ++i) {
+        const ListedWork& work = works[i];
+        const Work& asWork = asWorks[i];
+        const WorkIdentity identity{workKey(asWork.address), performer, work.sequence, work.songName, work.id,
+                                    repeats[i]};
         if (settings.withMediaFiles())
             if (std::string own = ownFileOf(known, identity, folder, settings.naming); !own.empty())
                 saved.push_back({std::move(own), work.songName, performer, work.sequence, 0, asWork.service});
         const auto there = queued.find(asWork.path);
         const json queuedId = there == queued.end() ? json(nullptr) : json(there->second);
-        list.push_back({{"sequence", work.sequence},
-                        {"song", work.songName},
-                        {"address", asWork.address},
-                        {"downloaded", workFileThere(known, identity, folder, settings.naming)},
-                        {"queued", queuedId}});
+        json item = {{"sequence", work.sequence},
+                     {"song", work.songName},
+                     {"title", asWork.title},
+                     {"address", asWork.address},
+                     {"downloaded", workFileThere(known, identity, folder, settings.naming)},
+                     {"queued", queuedId}};
+        if (!work.id.empty()) item["workId"] = work.id;
+        list.push_back(std::move(item));
     }
     // Their media-server files follow the record (a song renamed on the service).
     parts.downloads.refreshMediaFiles(std::move(saved));
@@ -64,10 +71,10 @@ void downloadWorks(ServerParts& parts, Exchange& x) {
     const json body = x.body();
     std::vector<int> wanted;
     if (body.contains("sequences")) wanted = idsOf(body, "sequences");
-    std::vector<Work> works;
-    for (const ListedWork& work : listed(parts, x.params[0]))
-        if (wanted.empty() || std::find(wanted.begin(), wanted.end(), work.sequence) != wanted.end())
-            works.push_back(parts.downloads.workOf(performer, work.sequence, work.songName, work.address));
+    std::vector<Work> works = parts.downloads.worksOf(performer, listed(parts, x.params[0]));
+    std::erase_if(works, [&](const Work& work) {
+        return !wanted.empty() && std::find(wanted.begin(), wanted.end(), work.sequence) == wanted.end();
+    });
     if (works.empty()) refuse(422, "none of those sequence numbers is listed");
     x.reply({{"ids", parts.downloads.enqueue(works)}}, 201);
 }

@@ -197,28 +197,45 @@ void DownloadService::onEvent(const QueueEvent& event) {
 }
 
 Work DownloadService::workOf(const std::string& performer, int sequence, const std::string& song,
-                             const std::string& address) const {
+                             const std::string& address, const std::string& workId, int repeat) const {
     const std::string at = folder();
     FileNaming naming;
     {
         std::lock_guard hold(lock_);
         naming = settings_.naming;
     }
-    Work work{song, engineAddress(address), workFilePath(at, song, naming, performer, sequence), ClashChoice::Complete,
-              place_.serviceAddress, performer, sequence, song, true};
+    Work work{repeatedTitle(song, repeat), engineAddress(address),
+              workFilePath(at, song, naming, performer, sequence, repeat), ClashChoice::Complete,
+              place_.serviceAddress, performer, sequence, song, true, workId};
+    work.repeat = repeat;
     return work;
+}
+
+std::vector<Work> DownloadService::worksOf(const std::string& performer, const std::vector<ListedWork>& listing) const {
+    const std::vector<int> repeats = listedRepeats(listing);
+    std::vector<Work> works;
+    works.reserve(listing.size());
+    for (std::size_t i = 0; i < listing.size(); ++i) {
+        const ListedWork& w = listing[i];
+        works.push_back(workOf(performer, w.sequence, w.songName, w.address, w.id, repeats[i]));
+    }
+    return works;
 }
 
 std::vector<int> DownloadService::enqueue(const std::vector<Work>& works) {
     std::lock_guard hold(lock_);
-    // The works already queued by path, once: thousands added to thousands
-    // cost what they number, not their product.
-    std::unordered_map<std::string, int> unsettled = unsettledPathsLocked();
+    // The works already queued and unsettled, by who they are (their
+    // address), once: thousands added to thousands cost what they number,
+    // not their product. Two works of one name are two works.
+    std::unordered_map<std::string, int> unsettled;
+    for (const QueueItem& item : queue_.items())
+        if (!item.settled()) unsettled.emplace(workKey(item.work.address), item.id);
     std::vector<int> ids;
     for (const Work& work : works) {
-        const auto there = unsettled.find(work.path);
+        const std::string key = workKey(work.address);
+        const auto there = unsettled.find(key);
         const int id = there != unsettled.end() ? there->second : queue_.add(work, paused_);
-        unsettled.emplace(work.path, id);
+        unsettled.emplace(key, id);
         ids.push_back(id);
     }
     say("queued " + std::to_string(works.size()) + (works.size() == 1 ? " work" : " works"));

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "follow/performer_works.h"
 #include "kept_queue/kept_queue.h"
 #include "media_files/work_sidecars.h"
 #include "queue/download_queue.h"
@@ -63,10 +64,14 @@ public:
     EventLog& events() { return events_; }
     const ServicePlace& place() const { return place_; }
 
-    // A work of a performer's listing as this server saves it.
-    Work workOf(const std::string& performer, int sequence, const std::string& song, const std::string& address) const;
-    // Queues works not already queued and unsettled; their ids (an id
-    // already queued for a work already there).
+    // A work of a performer's listing as this server saves it: `repeat`,
+    // its repeat number in the listing (workRepeats).
+    Work workOf(const std::string& performer, int sequence, const std::string& song, const std::string& address,
+                const std::string& workId = {}, int repeat = 1) const;
+    // Every work of a performer's listing, works of one name told apart.
+    std::vector<Work> worksOf(const std::string& performer, const std::vector<ListedWork>& listing) const;
+    // Queues works not already queued and unsettled (the same address);
+    // their ids (an id already queued for a work already there).
     std::vector<int> enqueue(const std::vector<Work>& works);
     // The works queued and not settled, by the path they are saved under.
     std::unordered_map<std::string, int> unsettledPaths() const;

@@ -90,7 +90,7 @@ int FollowService::downloadNew(const std::string& performer, std::string& error)
     std::vector<Work> works;
     for (const std::string& id : performers)
         for (const SeenWork& seen : db->follows().newWorks(id, error))
-            works.push_back(downloads_.workOf(id, seen.sequence, seen.songName, seen.address));
+            works.push_back(downloads_.workOf(id, seen.sequence, seen.songName, seen.address, seen.workId, seen.repeat));
     if (!error.empty()) return -1;
     if (!works.empty()) downloads_.enqueue(works);
     return static_cast<int>(works.size());

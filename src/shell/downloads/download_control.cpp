@@ -19,6 +19,7 @@
 #include "shell/windows.h"
 #include "shell/works/works_list_tools.h"
 #include "shell/works/works_list_view.h"
+#include "shell/works/work_rows.h"
 #include "shell/windows/main_window.h"
 #include "shell/windows/window_docking.h"
 #include "store/known_files.h"
@@ -44,14 +45,19 @@ bool fileExists(const std::string& path) {
     return ::stat(path.c_str(), &info) == 0;
 }
 
-// A row of the works list as a work for the queue (UTF-8 all through).
-Work workOf(const QTreeWidgetItem* row) {
+// A row of the works list as a work for the queue (UTF-8 all through);
+// `repeats`: rowRepeats of its list.
+Work workOf(const QTreeWidgetItem* row, const std::unordered_map<const QTreeWidgetItem*, int>& repeats) {
     const std::string listed = row ? row->text(1).toStdString() : std::string();
     const QTreeWidget* list = row ? row->treeWidget() : nullptr;
+    const auto repeat = repeats.find(row);
     Work work = workNamed(row ? row->text(2).toStdString() : std::string(), engineAddress(listed),
                           list ? list->property(listedPerformerProperty).toString().toStdString() : std::string(),
-                          list ? row->text(0).toInt() : 0);
-    if (list) work.service = list->property(listedServiceProperty).toString().toStdString();
+                          list ? row->text(0).toInt() : 0, repeat == repeats.end() ? 1 : repeat->second);
+    if (list) {
+        work.service = list->property(listedServiceProperty).toString().toStdString();
+        work.workId = workIdOfRow(*row);
+    }
     return work;
 }
 
@@ -282,8 +288,9 @@ void startDownload() {
         return;
     }
     std::vector<Work> works;
+    const auto repeats = rowRepeats(*list);
     for (int i = 0; i < list->topLevelItemCount(); ++i)
-        if (list->topLevelItem(i)->isSelected()) works.push_back(workOf(list->topLevelItem(i)));
+        if (list->topLevelItem(i)->isSelected()) works.push_back(workOf(list->topLevelItem(i), repeats));
     const bool unusable = works.empty() ||
                           std::any_of(works.begin(), works.end(), [](const Work& w) { return w.address.empty(); });
     if (unusable && works.size() <= 1) {
@@ -307,8 +314,9 @@ void downloadAllWorks() {
     }
     // What the search filter shows: a filtered list is a choice.
     std::vector<Work> works;
+    const auto repeats = rowRepeats(*list);
     for (int i = 0; i < list->topLevelItemCount(); ++i)
-        if (!list->topLevelItem(i)->isHidden()) works.push_back(workOf(list->topLevelItem(i)));
+        if (!list->topLevelItem(i)->isHidden()) works.push_back(workOf(list->topLevelItem(i), repeats));
     downloadMissingWorks(std::move(works), QCoreApplication::translate("zorvan", "列表中的作品都已下载。"));
 }
 
@@ -326,8 +334,15 @@ void downloadMissingWorks(std::vector<Work> works, const QString& allThere) {
     std::erase_if(works, [&](Work& work) {
         if (downloadManager().queue().findUnsettled(work.path)) return true;
         work.clash = ClashChoice::Rename;
-        return workFileThere(known, {workKey(work.address), work.performer, work.sequence, work.songName}, folder,
-                             naming);
+        // Its own file, damaged, is fetched again in its place.
+        std::string where;
+        const FilePresence named = known.presenceOf(identityOf(work), work.path, &where);
+        if (named == FilePresence::Damaged) {
+            work.path = where;
+            work.replacesDamaged = true;
+            return false;
+        }
+        return workFileThere(known, identityOf(work), folder, naming);
     });
     if (works.empty()) {
         askInMainWindow(allThere, BoxIcon::Information, BoxButtons::Ok);
@@ -344,22 +359,28 @@ void refreshListedMediaFiles() {
     const std::string folder = downloadFolder();
     std::vector<WorkMedia> saved;
     QTreeWidget* list = window->worksList();
+    const auto repeats = rowRepeats(*list);
     for (int i = 0; i < list->topLevelItemCount(); ++i) {
-        Work work = workOf(list->topLevelItem(i));
-        std::string own = ownFileOf(known, {workKey(work.address), work.performer, work.sequence, work.songName},
-                                    folder, fileNaming());
+        Work work = workOf(list->topLevelItem(i), repeats);
+        std::string own = ownFileOf(known, identityOf(work), folder, fileNaming());
         if (!own.empty())
             saved.push_back({std::move(own), work.songName, work.performer, work.sequence, 0, work.service});
     }
     downloadManager().refreshMediaFiles(std::move(saved));
 }
 
-Work workNamed(const std::string& title, const std::string& address, const std::string& performer, int sequence) {
+WorkIdentity identityOf(const Work& work) {
+    return {workKey(work.address), work.performer, work.sequence, work.songName, work.workId, work.repeat};
+}
+
+Work workNamed(const std::string& title, const std::string& address, const std::string& performer, int sequence,
+               int repeat) {
     Work work;
-    work.title = title;
+    work.title = repeatedTitle(title, repeat);
     work.address = address;
-    work.path = workFilePath(downloadFolder(), title, fileNaming(), performer, sequence);
+    work.path = workFilePath(downloadFolder(), title, fileNaming(), performer, sequence, repeat);
     work.songName = title;
+    work.repeat = repeat;
     work.performer = performer;
     work.sequence = sequence;
     return work;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "store/known_files.h"
+
 #include "queue/queue_item.h"
 
 #include <QString>
@@ -27,7 +29,9 @@ void refreshListedMediaFiles();
 // download folder under its song name, or in its performer's folder under
 // its sequence and song name, as the downloads page says.
 Work workNamed(const std::string& title, const std::string& address, const std::string& performer = {},
-               int sequence = 0);
+               int sequence = 0, int repeat = 1);
+// Who a queued work is, and where its listing would save it.
+WorkIdentity identityOf(const Work& work);
 
 // The download window's creation: lays it out, docks it and shows the work
 // being fetched.

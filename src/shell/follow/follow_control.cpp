@@ -1,4 +1,5 @@
 #include "shell/follow/follow_control.h"
+#include "store/known_files.h"
 
 #include "shell/desktop_notification.h"
 
@@ -75,14 +76,21 @@ void downloadNewWorks(const QStringList& ids) {
     if (!db) return;
     std::vector<Work> works;
     std::string error;
+    const KnownFiles known = readKnownFiles(*db, error);
     for (const QString& id : ids)
         for (const SeenWork& seen : db->follows().newWorks(id.toStdString(), error)) {
-            Work work = workNamed(seen.songName, seen.address, id.toStdString(), seen.sequence);
+            Work work = workNamed(seen.songName, seen.address, id.toStdString(), seen.sequence, seen.repeat);
             work.service = programStateExists() ? programState().serviceAddress : std::string();
-            // A file under its name already holds it: it is no longer new.
+            work.workId = seen.workId;
+            // A file under its name that the library does not know is taken
+            // as this work's: it is no longer new. One the library knows as
+            // another work's is left to it.
             std::error_code failed;
             const auto size = std::filesystem::file_size(work.path, failed);
-            if (!failed) db->files().record({seen.key, work.path, static_cast<std::int64_t>(size), true}, std::time(nullptr), error);
+            if (!failed && known.presenceOf(identityOf(work), work.path) == FilePresence::Unknown)
+                db->files().record({seen.key, libraryPath(work.path), static_cast<std::int64_t>(size), true,
+                                    work.performer, work.sequence, work.songName, work.workId, work.address},
+                                   std::time(nullptr), error);
             works.push_back(std::move(work));
         }
     refreshView();

@@ -1,4 +1,5 @@
 #include "shell/works/works_list_tools.h"
+#include "shell/works/work_rows.h"
 
 #include "catalogue/works_retrieval.h"
 #include "download_policy/download_folder.h"
@@ -91,14 +92,16 @@ namespace {
 // A work is marked when its own file is there, or a file under its name
 // that the library does not know; not when that file is another
 // performer's same-named song.
-void markIfDownloaded(QTreeWidgetItem& item, const std::string& folder) {
+// `repeat`: the row's repeat number (rowRepeats); while the list fills,
+// 1 (the library knows a work's own file by who it is, whatever its name).
+void markIfDownloaded(QTreeWidgetItem& item, const std::string& folder, int repeat = 1) {
     const QString name = item.text(songNameColumn);
     bool there = false;
     if (!name.isEmpty()) {
         const QTreeWidget* list = item.treeWidget();
         const WorkIdentity work{workKey(item.text(mediaAddressColumn).toStdString()),
                                 list ? list->property(listedPerformerProperty).toString().toStdString() : std::string(),
-                                item.text(sequenceColumn).toInt(), name.toStdString()};
+                                item.text(sequenceColumn).toInt(), name.toStdString(), workIdOfRow(item), repeat};
         there = workFileThere(knownFiles(), work, folder, fileNaming());
     }
     item.setIcon(sequenceColumn, there ? tickIcon() : QIcon());
@@ -162,9 +165,10 @@ void refreshDownloadedMarks(const QString& songName) {
     const std::string folder = downloadFolder();
     QTreeWidget* list = window->worksList();
     const QSignalBlocker quiet(list);
+    const auto repeats = rowRepeats(*list);
     for (int i = 0; i < list->topLevelItemCount(); ++i) {
         QTreeWidgetItem* item = list->topLevelItem(i);
-        if (songName.isEmpty() || item->text(songNameColumn) == songName) markIfDownloaded(*item, folder);
+        if (songName.isEmpty() || item->text(songNameColumn) == songName) markIfDownloaded(*item, folder, repeats.at(item));
     }
 }
 

@@ -1,5 +1,7 @@
 #include "shell/works/works_list_view.h"
 
+#include "shell/works/work_rows.h"
+
 #include "shell/program_state.h"
 
 #include "shell/core_texts.h"
@@ -81,6 +83,12 @@ void WorksListView::appendRow(const std::string& text) {
 void WorksListView::setCell(int row, int column, const std::string& text) {
     withMainWindow([row, column, text = widgetText(text)](MainWindow& window) {
         if (QTreeWidgetItem* item = window.worksList()->topLevelItem(row)) item->setText(column, text);
+    });
+}
+
+void WorksListView::setWorkId(int row, const std::string& id) {
+    withMainWindow([row, id = QString::fromStdString(id)](MainWindow& window) {
+        if (QTreeWidgetItem* item = window.worksList()->topLevelItem(row)) item->setData(0, workIdRole, id);
     });
 }
 

@@ -21,6 +21,7 @@ public:
     int rowCount() override;
     void appendRow(const std::string& text) override;
     void setCell(int row, int column, const std::string& text) override;
+    void setWorkId(int row, const std::string& id) override;
     void wait(int milliseconds) override;
     void notice(const std::string& text) override;
     void progress(Step step, std::size_t at, std::size_t of) override;
