@@ -98,15 +98,18 @@ public:
             const int n = repeat == repeats.end() ? 1 : repeat->second;
             const std::string path = localPath(listed, n);
             const std::string line = std::to_string(listed.sequence) + "\t" + fileNameOf(path);
-            if (archive_.contains(listed.address)) {
+            std::string where;
+            FileProof proof = FileProof::None;
+            const FilePresence presence = known_.presenceOf(identityOf(listed, n), path, &where, &proof);
+            // The archive says a work was fetched once (its file may since
+            // have been deleted on purpose); a file of it that is damaged is
+            // fetched again all the same.
+            if (archive_.contains(listed.address) && presence != FilePresence::Damaged) {
                 ++tally_.archived;
                 planned(listed, path, "skipped", "in the archive");
                 backfillMediaFiles(path, listed);
                 continue;
             }
-            std::string where;
-            FileProof proof = FileProof::None;
-            const FilePresence presence = known_.presenceOf(identityOf(listed, n), path, &where, &proof);
             if (presence == FilePresence::Known) {
                 ++tally_.existing;
                 planned(listed, path, "skipped", alreadyThereText(proof, where));

@@ -14,6 +14,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <map>
 #include <thread>
 #include <vector>
@@ -34,6 +35,15 @@ struct Request {
 
 std::string lower(std::string text) {
     for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return text;
+}
+
+// An HTTP date (RFC 9110, IMF-fixdate).
+std::string httpDate(time_t when) {
+    char text[64];
+    tm parts{};
+    gmtime_r(&when, &parts);
+    std::strftime(text, sizeof text, "%a, %d %b %Y %H:%M:%S GMT", &parts);
     return text;
 }
 
@@ -202,9 +212,17 @@ private:
         struct stat info {};
         fstat(file, &info);
         const std::int64_t size = info.st_size;
+        // The clip's version: its size and time of change.
+        const std::string etag = "\"clip" + std::to_string(*clip) + "-" + std::to_string(size) + "-" +
+                                 std::to_string(static_cast<long long>(info.st_mtime)) + "\"";
+        const std::string modified = httpDate(info.st_mtime);
         ByteRange range{0, size - 1};
         const auto it = request.headers.find("range");
         RangeAnswer kind = it == request.headers.end() ? RangeAnswer::Whole : readRange(it->second, size, range);
+        // A range on condition: only of the version the client names.
+        if (const auto ifRange = request.headers.find("if-range"); ifRange != request.headers.end())
+            if (!settings_.validators || (ifRange->second != etag && ifRange->second != modified))
+                kind = RangeAnswer::Whole;
         if (kind == RangeAnswer::Whole) range = {0, size - 1};
         bool ok;
         if (kind == RangeAnswer::Unsatisfiable) {
@@ -214,6 +232,7 @@ private:
             std::string head = std::string("HTTP/1.1 ") + (kind == RangeAnswer::Part ? "206 Partial Content" : "200 OK") +
                                "\r\nServer: zorvan-demo\r\nContent-Type: video/mp4\r\nAccept-Ranges: bytes\r\n"
                                "Content-Length: " + std::to_string(range.last - range.first + 1) + "\r\n";
+            if (settings_.validators) head += "ETag: " + etag + "\r\nLast-Modified: " + modified + "\r\n";
             if (kind == RangeAnswer::Part)
                 head += "Content-Range: bytes " + std::to_string(range.first) + "-" + std::to_string(range.last) + "/" +
                         std::to_string(size) + "\r\n";

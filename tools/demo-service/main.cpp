@@ -25,12 +25,15 @@ int main(int argc, char** argv) {
             settings.mediaFolder = value();
         else if (arg == "--rate")
             settings.bytesPerSecond = std::atol(value());
+        else if (arg == "--no-validators")
+            settings.validators = false;
         else {
             std::fprintf(stderr,
-                         "usage: demo-service [--port N] [--media DIR] [--rate BYTES_PER_S]\n"
-                         "  --port   port on 127.0.0.1 (default 18089, 0 for any free one)\n"
-                         "  --media  folder holding clip0.mp4 .. clip2.mp4 (default demo-media)\n"
-                         "  --rate   per-connection limit for media (default unlimited)\n");
+                         "usage: demo-service [--port N] [--media DIR] [--rate BYTES_PER_S] [--no-validators]\n"
+                         "  --port           port on 127.0.0.1 (default 18089, 0 for any free one)\n"
+                         "  --media          folder holding clip0.mp4 .. clip2.mp4 (default demo-media)\n"
+                         "  --rate           per-connection limit for media (default unlimited)\n"
+                         "  --no-validators  media without ETag and Last-Modified (If-Range then ignored)\n");
             return 2;
         }
     }

@@ -43,6 +43,34 @@ std::string jsonEscaped(const std::string& text) {
     return out;
 }
 
+// The UTF-8 text with every character beyond ASCII as "\uXXXX" (a
+// surrogate pair beyond the BMP), as JSON encoders that keep to ASCII write.
+std::string asciiEscaped(const std::string& text) {
+    std::string out;
+    char unit[24];
+    for (std::size_t i = 0; i < text.size();) {
+        const auto lead = static_cast<unsigned char>(text[i]);
+        if (lead < 0x80) {
+            out += text[i++];
+            continue;
+        }
+        const int length = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : 2;
+        unsigned long cp = lead & (length == 4 ? 0x07 : length == 3 ? 0x0F : 0x1F);
+        for (int k = 1; k < length && i + static_cast<std::size_t>(k) < text.size(); ++k)
+            cp = (cp << 6) | (static_cast<unsigned char>(text[i + static_cast<std::size_t>(k)]) & 0x3F);
+        i += static_cast<std::size_t>(length);
+        if (cp >= 0x10000) {
+            cp -= 0x10000;
+            std::snprintf(unit, sizeof unit, "\\u%04lx", 0xD800 + (cp >> 10));
+            out += unit;
+            cp = 0xDC00 + (cp & 0x3FF);
+        }
+        std::snprintf(unit, sizeof unit, "\\u%04lx", cp);
+        out += unit;
+    }
+    return out;
+}
+
 std::string escapeSlashes(const std::string& address) {
     std::string out;
     for (const char c : address) {
@@ -50,6 +78,22 @@ std::string escapeSlashes(const std::string& address) {
         out += c;
     }
     return out;
+}
+
+// Names as services write them: every character escaped, one work with
+// no name, one song sung several times (each its own clip), no ids.
+Performer awkwardNames() {
+    Performer p;
+    p.id = "100006";
+    p.asciiJson = true;
+    p.ids = false;
+    const char* const names[] = {"小幸运", "", "晴天", "晴天", "晴天 \"live\"", "晴天", "雨 🎵"};
+    int n = 0;
+    for (const char* name : names) {
+        p.works.push_back({name, addTime(n), n % 3});
+        ++n;
+    }
+    return p;
 }
 
 std::mutex catalogueLock;
@@ -61,6 +105,7 @@ std::vector<Performer>& catalogue() {
         make("100003", 0, false),           // nothing published
         make("100004", 12, true),           // addresses with escaped slashes
         make("100005", 8, false, " 🎵😀"),  // names with characters outside GBK
+        awkwardNames(),                     // names escaped, missing and repeated
     };
     return all;
 }
@@ -124,9 +169,11 @@ std::string pageOf(const Performer& performer, int page, const std::string& host
         if (w.generation > 0) address += "?v=" + std::to_string(w.generation);
         if (performer.escapedSlashes) address = escapeSlashes(address);
         if (i > first) json += ",";
-        json += "{\"songname\":\"" + jsonEscaped(w.songName) + "\",\"addtime\":\"" + w.addTime +
-                "\",\"id\":" + std::to_string(i + 1) + ",\"resurl\":\"" + address + "\",\"lumono\":\"" +
-                performer.id + "\",\"clip\":" + std::to_string(w.clip) + "}";
+        const std::string name = jsonEscaped(w.songName);
+        json += "{\"songname\":\"" + (performer.asciiJson ? asciiEscaped(name) : name) + "\",\"addtime\":\"" +
+                w.addTime + "\"," + (performer.ids ? "\"id\":" + std::to_string(i + 1) + "," : std::string()) +
+                "\"resurl\":\"" + address + "\",\"lumono\":\"" + performer.id +
+                "\",\"clip\":" + std::to_string(w.clip) + "}";
     }
     json += "]}";
     return json;

@@ -19,6 +19,8 @@ struct Performer {
     std::string id;
     std::vector<Work> works;
     bool escapedSlashes = false;  // "http:\/\/host\/..." as many JSON encoders write it
+    bool asciiJson = false;       // names with "\uXXXX" for every character beyond ASCII, as many encoders write them
+    bool ids = true;              // each work's record gives its own "id"
 };
 
 inline constexpr int worksPerPage = 20;
