@@ -17,6 +17,14 @@ namespace {
 // steps. Bodies spliced into the file are not bound by it.
 constexpr int cliChunkSize = 64 * 1024;
 
+
+// "38 %" of a share, rounded down so a part is never called whole.
+std::string percentOf(std::int64_t part, std::int64_t whole) {
+    return std::to_string(whole > 0 ? part * 100 / whole : 0) + " %";
+}
+
+}  // namespace
+
 const char* startOverText(StartOverReason reason) {
     switch (reason) {
         case StartOverReason::RecordUnreadable: return "the record of the unfinished download cannot be used";
@@ -27,20 +35,18 @@ const char* startOverText(StartOverReason reason) {
         case StartOverReason::NotThisFile: return "the file there is not this file (its bytes differ from the server's)";
         case StartOverReason::NotChecked:
             return "the file there cannot be checked (the server does not send parts of files)";
+        case StartOverReason::Unprovable:
+            return "the server gives no validator (ETag, Last-Modified) to prove the unfinished file is its own, and "
+                   "--strict asks for proof";
     }
     return "the unfinished download cannot be continued";
 }
 
-// "38 %" of a share, rounded down so a part is never called whole.
-std::string percentOf(std::int64_t part, std::int64_t whole) {
-    return std::to_string(whole > 0 ? part * 100 / whole : 0) + " %";
-}
-
-}  // namespace
-
-std::string continuingText(const std::string& name, std::int64_t there, std::int64_t total) {
+std::string continuingText(const std::string& name, std::int64_t there, std::int64_t total, bool sampled) {
     return "continuing " + name + " at " + percentOf(there, total) + " (" + humanBytes(static_cast<double>(there)) +
-           " of " + humanBytes(static_cast<double>(total)) + " already there)";
+           " of " + humanBytes(static_cast<double>(total)) + " already there; " +
+           (sampled ? "sampled against the server's file, not verified" : "the server's validator vouches for it") +
+           ")";
 }
 
 std::string keptText(const std::string& name, std::int64_t kept, std::int64_t total) {
@@ -100,10 +106,10 @@ int DownloadJob::nameClash(std::int64_t existingSize, std::int64_t total) {
 void DownloadJob::continued(std::int64_t bytesThere, std::int64_t total) {
     continuedFrom_ = bytesThere;
     if (!settings_.partNote) return;
-    settings_.partNote(heldFinalFile_ ? fileName() + " is shorter than the server's file and is its start (" +
+    settings_.partNote(heldFinalFile_ ? fileName() + " is shorter than the server's file and, where sampled, its start (" +
                                             humanBytes(static_cast<double>(bytesThere)) + " of " +
-                                            humanBytes(static_cast<double>(total)) + "); completing it"
-                                      : continuingText(fileName(), bytesThere, total));
+                                            humanBytes(static_cast<double>(total)) + "; not verified); completing it"
+                                      : continuingText(fileName(), bytesThere, total, heldSampled_));
 }
 
 void DownloadJob::startedOver(StartOverReason why) {

@@ -42,7 +42,11 @@ struct JobSettings {
 // What the tool says of a part file: "continuing NAME at 38 % (7.50 MiB
 // already there)" and "kept 76 % of NAME (15.2 MiB); run the same command
 // to continue".
-std::string continuingText(const std::string& name, std::int64_t there, std::int64_t total);
+// "continuing NAME at 38 % (...; sampled against the server's file, not
+// verified)": `sampled`, no validator of the server vouched for the bytes.
+std::string continuingText(const std::string& name, std::int64_t there, std::int64_t total, bool sampled);
+// Why an unfinished download (or a file under its name) was not taken up.
+const char* startOverText(StartOverReason reason);
 std::string keptText(const std::string& name, std::int64_t kept, std::int64_t total);
 
 // The engine's values for one download of the command line: the program's
@@ -92,7 +96,10 @@ private:
     // What the engine tells (its threads).
     void sizeKnown(std::int64_t total) override { total_ = total; }
     int nameClash(std::int64_t existingSize, std::int64_t total) override;
-    void heldBytesChecked(std::int64_t, bool finalFile) override { heldFinalFile_ = finalFile; }
+    void heldBytesChecked(std::int64_t, bool finalFile) override {
+        heldFinalFile_ = finalFile;
+        heldSampled_ = true;
+    }
     void continued(std::int64_t bytesThere, std::int64_t total) override;
     void startedOver(StartOverReason why) override;
     void partKept(std::int64_t bytes, std::int64_t total) override;
@@ -107,6 +114,7 @@ private:
     std::atomic<std::int64_t> total_{-1};
     std::atomic<std::int64_t> continuedFrom_{0};
     bool heldFinalFile_ = false;  // what is taken up is a file under the final name (task thread)
+    bool heldSampled_ = false;    // its bytes were sampled, no validator vouching for them (task thread)
     mutable std::mutex lock_;
     std::condition_variable ended_;
     bool hasEnded_ = false;

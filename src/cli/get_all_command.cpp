@@ -29,6 +29,7 @@
 #include <map>
 #include <set>
 #include <memory>
+#include <optional>
 #include <thread>
 
 namespace zorvan::cli {
@@ -112,7 +113,8 @@ public:
             }
             if (presence == FilePresence::Known) {
                 ++tally_.existing;
-                planned(listed, path, "skipped", alreadyThereText(proof, where));
+                planned(listed, path, "skipped", alreadyThereText(proof, where),
+                        proof == FileProof::AsSaved || proof == FileProof::Digest);
                 backfillMediaFiles(where, listed);
                 continue;
             }
@@ -153,12 +155,15 @@ public:
 
     // A work the plan does not fetch (or, in a dry run, would): said in a
     // dry run, and an object with --json, when skips are listed.
-    void planned(const ListedWork& listed, const std::string& path, const std::string& state, const std::string& why) {
+    void planned(const ListedWork& listed, const std::string& path, const std::string& state, const std::string& why,
+                 std::optional<bool> verified = std::nullopt) {
         const bool skip = state == "skipped";
         if (skip && !options_.listSkips) return;
         if (skip && options_.dryRun)
             display_.print("skip  " + std::to_string(listed.sequence) + "\t" + fileNameOf(path) + ": " + why);
-        json({listed.address, path, state, why, 0, 0, 0, 0}, listed.sequence, listed.songName);
+        ItemResult result{listed.address, path, state, why, 0, 0, 0, 0};
+        result.verified = verified;
+        json(result, listed.sequence, listed.songName);
     }
 
     void json(ItemResult result, int sequence, const std::string& songName) {
@@ -171,9 +176,12 @@ public:
 
     void json(const QueueItem& item, const std::string& state, const std::string& cause, int code) {
         const std::string path = item.savedPath.empty() ? item.work.path : item.savedPath;
-        json({item.work.address, path, state, cause, item.done, state == "skipped" ? 0 : item.continuedFrom,
-              item.runs > 0 ? secondsSince(started_) : 0, code},
-             item.work.sequence, item.work.songName);
+        ItemResult result{item.work.address, path, state, cause, item.done, state == "skipped" ? 0 : item.continuedFrom,
+                          item.runs > 0 ? secondsSince(started_) : 0, code};
+        // Bytes taken from the disk are proven only by a validator of the server.
+        if (item.outcome == TaskOutcome::AlreadyThere) result.verified = false;
+        else if (item.continuedFrom > 0) result.verified = item.checkedBytes == 0;
+        json(result, item.work.sequence, item.work.songName);
     }
 
     bool jsonFailed() const { return jsonFailed_; }
@@ -313,17 +321,15 @@ private:
 
     void sayContinuing(const QueueItem& item) {
         const auto reason = static_cast<StartOverReason>(item.startedOver);
-        if ((reason == StartOverReason::NotThisFile || reason == StartOverReason::NotChecked) &&
-            saidBeside_.insert(item.id).second)
-            note(fileNameOf(item.work.path) + " is left alone: " +
-                 (reason == StartOverReason::NotThisFile
-                      ? "it is not this work (its bytes differ from the server's)"
-                      : "it cannot be checked (the server does not send parts of files)") +
-                 "; saving the work beside it");
+        const bool leftAlone = reason == StartOverReason::NotThisFile || reason == StartOverReason::NotChecked;
+        if (item.startedOver != 0 && saidBeside_.insert(item.id).second)
+            note(leftAlone ? fileNameOf(item.work.path) + " is left alone: " + startOverText(reason) +
+                                 "; saving the work beside it"
+                           : "starting " + fileNameOf(item.work.path) + " over: " + startOverText(reason));
         if (item.addressMoved && saidMoved_.insert(item.id).second)
             note("moved   " + item.work.title + ": its address expired; going on from the one the service lists now");
         if (item.continuedFrom <= 0 || item.total <= 0 || !saidContinuing_.insert(item.id).second) return;
-        note(continuingText(item.work.title, item.continuedFrom, item.total));
+        note(continuingText(item.work.title, item.continuedFrom, item.total, item.checkedBytes > 0));
     }
 
     // One line for each work that ends, as it ends.

@@ -26,6 +26,7 @@ bool printItemJson(const ItemResult& item) {
                {"state", item.state},     {"bytes", item.bytes},     {"takenOver", item.takenOver},
                {"seconds", rounded(item.seconds)}, {"cause", item.cause.empty() ? json() : json(item.cause)},
                {"exitCode", item.exitCode}};
+    if (item.verified) value["verified"] = *item.verified;
     if (!item.performer.empty()) {
         value["performer"] = item.performer;
         value["sequence"] = item.sequence;

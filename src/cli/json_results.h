@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 namespace zorvan::cli {
@@ -20,6 +21,10 @@ struct ItemResult {
     std::string performer{};
     int sequence = 0;
     std::string songName{};
+    // Bytes it did not fetch (taken over, or a file already there): whether
+    // they are proven (a validator of the server, the digest taken when they
+    // were saved) or only sampled; none when there were none.
+    std::optional<bool> verified{};
 };
 
 // The run as a whole, after every item.

@@ -2,7 +2,8 @@
 // earlier download left, or a file under the final name that may be this
 // file cut short. Nothing is added to them before they are known to be the
 // server's file: by If-Range when the first run had a validator, else by
-// comparing two windows of them byte for byte.
+// comparing windows of them byte for byte, which is said to be a sample,
+// not a proof (and refused outright when the caller asks for proof).
 #include "download/connection.h"
 
 #include "download/error_text.h"
@@ -37,11 +38,26 @@ void Connection::findPartToContinue(const std::string& path) {
             task_.startedOver(number_, StartOverReason::RecordUnreadable, why);
         return;
     }
-    if (record->address != task_.params.url) {
+    const bool validated = !rangeValidator(record->etag, record->lastModified).empty();
+    // A work whose address moved: the server's validator says whether the
+    // file there is the same (If-Range); without one its bytes are sampled
+    // as any part's are.
+    if (record->address != task_.params.url && task_.params.strictResume && !validated) {
         task_.startedOver(number_, StartOverReason::OtherAddress);
         return;
     }
+    // Nothing could prove the bytes the server's: asked for proof, they go.
+    if (!validated && task_.params.strictResume && !record->done.empty()) {
+        task_.startedOver(number_, StartOverReason::Unprovable);
+        return;
+    }
     if (record->done.empty()) return;  // nothing to take up: started afresh, silently
+    if (record->address != task_.params.url) {
+        task_.log(number_, logLevel::note,
+                  gbkFormat(validated ? "未完成文件的地址已更改: 由服务器的验证信息核对是否同一文件"
+                                      : "未完成文件的地址已更改: 抽样核对是否同一文件"));
+        record->address = task_.params.url;  // its record follows the work to its new address
+    }
     std::unique_ptr<TargetFile> file = TargetFile::openPart(path, record->size, task_.fileOptions());
     if (!file) {
         // In use by a live download, the same-name rule keeps the two apart.
@@ -59,7 +75,7 @@ void Connection::findPartToContinue(const std::string& path) {
     auto resumption = std::make_unique<Resumption>();
     resumption->from = missing.front().begin;
     if (missing.front().end < record->size) resumption->until = missing.front().end;
-    if (rangeValidator(record->etag, record->lastModified).empty()) {
+    if (!validated) {
         resumption->check = planHeldBytesCheck(record->done, resumption->from);
         resumption->from = std::min(resumption->from, resumption->check.overlap.begin);
         resumption->held = HeldFile(partPathOf(path));
@@ -94,11 +110,12 @@ Connection::Held Connection::checkHeldBytes(std::string& body) {
     const HeldBytesCheck check = part.check;
     if (check.bytes() == 0) return Held::Same;
     if (const Held h = compareWindow(exchange_.socket(), body, check.overlap); h != Held::Same) return h;
-    if (check.probe.length() > 0)
-        if (const Held h = probeHeldBytes(check.probe); h != Held::Same) return h;
+    for (const ByteRange& probe : check.probes)
+        if (const Held h = probeHeldBytes(probe); h != Held::Same) return h;
     if (part.finalFile && !adoptFinalFile()) return heldBytesDiffer();
     task_.log(number_, logLevel::note,
-              gbkFormat("已核对磁盘上的 %lld 字节: 与服务器上的文件相同", static_cast<long long>(check.bytes())));
+              gbkFormat("已抽样核对磁盘上的 %lld 字节 (%d 处): 与服务器上的文件相同, 其余未经核对",
+                        static_cast<long long>(check.bytes()), static_cast<int>(check.probes.size()) + 1));
     task_.userEvent(event::heldChecked, number_, check.bytes(), part.finalFile ? 1 : 0);
     return Held::Same;
 }
@@ -171,7 +188,7 @@ int Connection::takeUpHeldBytes(std::string body) {
     const std::int64_t total = part.record.size;
     const std::int64_t there = part.heldBytes();
     if (part.finalFile && there >= total) {
-        task_.log(number_, logLevel::note, gbkFormat("同名文件与服务器上的文件相同, 无需下载"));
+        task_.log(number_, logLevel::note, gbkFormat("同名文件与服务器上的文件抽样相符, 无需下载"));
         task_.noteFailure(TaskOutcome::AlreadyThere);
         return endedNormally;
     }

@@ -9,23 +9,43 @@
 
 namespace zorvan {
 
-HeldBytesCheck planHeldBytesCheck(const std::vector<ByteRange>& held, std::int64_t next, std::int64_t window) {
+HeldBytesCheck planHeldBytesCheck(const std::vector<ByteRange>& held, std::int64_t next) {
+    std::int64_t heldTotal = 0;
+    for (const ByteRange& r : held) heldTotal += std::max<std::int64_t>(r.length(), 0);
+    const int probeCount = static_cast<int>(
+        std::clamp<std::int64_t>((heldTotal + heldBytesPerProbe - 1) / heldBytesPerProbe, 1, heldCheckMostProbes));
+    const auto share = static_cast<std::int64_t>(static_cast<double>(heldTotal) * heldCheckShare) / (probeCount + 1);
+    const std::int64_t window = std::clamp(share, heldCheckSmallest, heldCheckWindow);
+
     HeldBytesCheck check;
     check.overlap = {next, next};
     for (const ByteRange& r : held)
         if (r.begin < next && r.end >= next) check.overlap = {std::max(r.begin, next - window), next};
-    // The held bytes outside the overlap; the probe goes into the longest.
-    ByteRange longest;
-    for (const ByteRange& r : held) {
+    // The held bytes outside the overlap, in order.
+    std::vector<ByteRange> rest;
+    std::int64_t restTotal = 0;
+    for (const ByteRange& r : held)
         for (ByteRange piece : {ByteRange{r.begin, std::min(r.end, check.overlap.begin)},
-                                ByteRange{std::max(r.begin, check.overlap.end), r.end}}) {
-            if (piece.length() > longest.length()) longest = piece;
-        }
+                                ByteRange{std::max(r.begin, check.overlap.end), r.end}})
+            if (piece.length() > 0) {
+                rest.push_back(piece);
+                restTotal += piece.length();
+            }
+    if (restTotal == 0) return check;
+    // Probe k sits around the point (2k + 1) / 2n of the way through the rest.
+    std::size_t at = 0;
+    std::int64_t before = 0;  // held bytes of the pieces before rest[at]
+    for (int k = 0; k < probeCount; ++k) {
+        const std::int64_t point = restTotal * (2 * k + 1) / (2 * probeCount);
+        while (before + rest[at].length() <= point) before += rest[at++].length();
+        const ByteRange& piece = rest[at];
+        const std::int64_t length = std::min(window, piece.length());
+        const std::int64_t centre = piece.begin + (point - before);
+        const std::int64_t begin = std::clamp(centre - length / 2, piece.begin, piece.end - length);
+        const ByteRange probe{begin, begin + length};
+        if (!check.probes.empty() && probe.begin < check.probes.back().end) continue;  // a small piece: once
+        check.probes.push_back(probe);
     }
-    if (longest.length() <= 0) return check;
-    const std::int64_t length = std::min(window, longest.length());
-    const std::int64_t begin = longest.begin + (longest.length() - length) / 2;
-    check.probe = {begin, begin + length};
     return check;
 }
 

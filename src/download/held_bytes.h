@@ -12,22 +12,32 @@ namespace zorvan {
 // Bytes already on the disk that a download is about to extend (a part
 // file an earlier run left, or a file under the final name) must be the
 // server's file before a byte is added to them. Without a validator for
-// If-Range to lean on, two windows of them are fetched again and compared
-// byte for byte: the one just before the first byte to fetch, which the
+// If-Range to lean on, windows of them are fetched again and compared byte
+// for byte: the one just before the first byte to fetch, which the
 // continuing request asks for anyway by starting that much earlier, and
-// one more inside the held bytes, away from it.
-inline constexpr std::int64_t heldCheckWindow = 64 * 1024;
+// probes spread over all the rest, so that a file changed anywhere is
+// likely caught. Together they cost a few tenths of a per cent of the bytes
+// held (at least a few KiB a window); they sample, they never prove.
+inline constexpr std::int64_t heldCheckWindow = 64 * 1024;       // the largest window
+inline constexpr std::int64_t heldCheckSmallest = 4 * 1024;      // the smallest
+inline constexpr double heldCheckShare = 0.004;                  // of the bytes held, for all windows together
+inline constexpr std::int64_t heldBytesPerProbe = 8 * 1024 * 1024;  // one probe for each this many held
+inline constexpr int heldCheckMostProbes = 8;
 
 struct HeldBytesCheck {
-    ByteRange overlap;  // ends at the first byte to fetch; empty when no held byte comes right before it
-    ByteRange probe;    // asked for on its own; empty when the overlap already covers what is held
-    std::int64_t bytes() const { return overlap.length() + probe.length(); }
+    ByteRange overlap;              // ends at the first byte to fetch; empty when no held byte comes right before it
+    std::vector<ByteRange> probes;  // each asked for on its own, in file order; none when the overlap covers all
+    std::int64_t bytes() const {
+        std::int64_t total = overlap.length();
+        for (const ByteRange& p : probes) total += p.length();
+        return total;
+    }
 };
 
-// `held`: the ranges on the disk (joined); `next`: the first byte to fetch.
-// The probe is the middle of the longest held stretch outside the overlap.
-HeldBytesCheck planHeldBytesCheck(const std::vector<ByteRange>& held, std::int64_t next,
-                                  std::int64_t window = heldCheckWindow);
+// `held`: the ranges on the disk (joined, in order); `next`: the first byte
+// to fetch. The probes sit at even steps through the held bytes outside the
+// overlap, each inside one held stretch.
+HeldBytesCheck planHeldBytesCheck(const std::vector<ByteRange>& held, std::int64_t next);
 
 // A file opened for reading only, to compare what it holds; closed with
 // its owner.

@@ -61,6 +61,7 @@ void Task::startedOver(int connection, StartOverReason reason, const std::string
         case StartOverReason::NoRanges: why = "服务器不支持断点续传"; break;
         case StartOverReason::NotThisFile: why = "同名文件不是这个文件"; break;
         case StartOverReason::NotChecked: why = "服务器不支持断点续传, 无法核对同名文件"; break;
+        case StartOverReason::Unprovable: why = "服务器没有给出验证信息, 无法证明未完成的文件与服务器上的相同"; break;
     }
     const bool leftAlone = reason == StartOverReason::NotThisFile || reason == StartOverReason::NotChecked;
     log(connection, logLevel::note,

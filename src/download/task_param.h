@@ -91,6 +91,10 @@ struct TaskParam {
     // another address (a link that expired) and removes the part itself
     // when there is none.
     bool keepPartWhenRefused = false;
+    // Bytes on the disk are taken up only when a validator of the server
+    // (If-Range) can vouch for them: a part file without one is started
+    // over instead of being sampled (event 21 says why).
+    bool strictResume = false;
 };
 
 inline constexpr int downloadMode = 0x1000;
@@ -112,7 +116,8 @@ inline constexpr int startedOver = 21;       // a part file could not be taken u
 inline constexpr int partKept = 22;          // before event 4: the part file stays; value: bytes in it; extra: total
 inline constexpr int allReceived = 24;       // every byte is in the file, which is now brought to the disk and named;
                                              // the connections are closed (value: total size)
-inline constexpr int heldChecked = 23;       // bytes on the disk matched the server's; value: bytes fetched to compare;
+inline constexpr int heldChecked = 23;       // bytes on the disk matched the server's where sampled (no validator
+                                             // vouched for them); value: bytes fetched to compare;
                                              // extra: 1 for a file under the final name, 0 for a part file
 }  // namespace event
 
@@ -125,6 +130,7 @@ enum class StartOverReason : int {
     NoRanges = 5,          // the server does not send parts of the file
     NotThisFile = 6,       // the file under the final name is not this file (its bytes differ): left alone
     NotChecked = 7,        // the file under the final name cannot be checked (no parts sent): left alone
+    Unprovable = 8,        // no validator can vouch for its bytes, and proof was asked for (strictResume)
 };
 
 namespace logLevel {
@@ -158,7 +164,7 @@ enum class TaskOutcome : int {
     CertificateExpired = 11,      // https: the certificate is outside its validity
     TlsHandshakeFailed = 12,      // https: no secure connection could be agreed
     TlsClosedMidRecord = 13,      // https: the server kept cutting the stream off mid-record
-    AlreadyThere = 14,     // the file under the final name is this file, whole (checked); nothing written
+    AlreadyThere = 14,     // the file under the final name is this file, whole, where sampled; nothing written
 };
 
 }  // namespace zorvan

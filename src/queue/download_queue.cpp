@@ -328,6 +328,7 @@ void DownloadQueue::follow(QueueItem& item, Running& r, Clock::time_point now, b
         item.done = done;
     }
     item.continuedFrom = report.continuedFrom;
+    item.checkedBytes = report.checkedBytes;
     item.startedOver = report.startedOver;
     item.retrying = report.retrying;
     if (r.givenUp != FailureKind::None || r.pausing || r.cancelling || r.removing) return;
@@ -457,6 +458,7 @@ void DownloadQueue::settle(QueueItem& item, Running& r) {
     const ItemRun::Report report = r.run->report();
     item.outcome = report.outcome;
     item.continuedFrom = report.continuedFrom;  // a run too short for any tick to follow
+    item.checkedBytes = report.checkedBytes;
     item.startedOver = report.startedOver;
     item.cause = report.outcome == TaskOutcome::Complete ? FailureCause{} : r.run->lastCause();
     item.speed = 0;

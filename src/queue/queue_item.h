@@ -88,6 +88,10 @@ struct QueueItem {
     double speed = 0;                 // bytes per second, lately
     int retrying = 0;                 // tries since its broken connections last received (0: none broken)
     std::int64_t continuedFrom = 0;   // what an earlier run had left when this one took it up
+    // Bytes fetched again to sample what was on the disk (0: a validator of
+    // the server vouched for it, or nothing was taken up): taken-up bytes
+    // that were sampled are not verified.
+    std::int64_t checkedBytes = 0;
     int startedOver = 0;              // why what an earlier run left was not taken up (StartOverReason)
     std::string savedPath;            // where it was saved (another name after a clash), UTF-8
     FailureCause cause;               // the engine's latest trouble, after a run that failed

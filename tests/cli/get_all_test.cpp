@@ -401,7 +401,7 @@ TEST_F(GetAllTest, TheUsersOwnFileIsLeftAloneAndSameNamedSongsOfAnotherPerformer
     const std::string at = " --service " + service.url() + " -o " + folder_ + " --items 1-3";
     CliRun run = runCli("get-all 100001" + at);
     EXPECT_EQ(run.exitCode, 0) << run.output;
-    EXPECT_NE(run.output.find("小幸运.mp4 is left alone: it is not this work"), std::string::npos) << run.output;
+    EXPECT_NE(run.output.find("小幸运.mp4 is left alone: the file there is not this file"), std::string::npos) << run.output;
     EXPECT_EQ(readFile(folder_ + "/小幸运.mp4"), "my own notes\n") << "never written to";
     EXPECT_TRUE(readFile(folder_ + "/小幸运(1).mp4") == clips[0]);
 

@@ -72,25 +72,50 @@ TEST(PartRecordTest, ReadsBackWhatItWroteAndRefusesEveryDamagedCopy) {
     EXPECT_LE(free, 6);
 }
 
-TEST(HeldBytesCheckTest, OneWindowEndsAtTheFirstMissingByteTheOtherSitsInTheLongestOtherStretch) {
-    constexpr std::int64_t w = 64 * 1024;
-    // One connection's part: the overlap before the gap, the probe in the middle of the rest.
+TEST(HeldBytesCheckTest, OneWindowEndsAtTheFirstMissingByteAndProbesSpreadOverTheRestForAFewTenthsOfAPerCent) {
+    const auto inside = [](const HeldBytesCheck& c, const std::vector<ByteRange>& held) {
+        for (const ByteRange& p : c.probes) {
+            bool in = false;
+            for (const ByteRange& r : held) in = in || (p.begin >= r.begin && p.end <= r.end);
+            if (!in || (p.begin < c.overlap.end && p.end > c.overlap.begin)) return false;
+        }
+        return true;
+    };
+    // One connection's part of a small file: the smallest windows, one probe in the middle.
     HeldBytesCheck c = planHeldBytesCheck({{0, 1000000}}, 1000000);
-    EXPECT_EQ(c.overlap, (ByteRange{1000000 - w, 1000000}));
-    EXPECT_EQ(c.probe, (ByteRange{(1000000 - w - w) / 2, (1000000 - w - w) / 2 + w}));
-    EXPECT_EQ(c.bytes(), 2 * w);
-    // Five connections' parts: the probe goes where most is held, away from the overlap.
-    c = planHeldBytesCheck({{0, 100000}, {200000, 500000}, {600000, 650000}}, 100000);
-    EXPECT_EQ(c.overlap, (ByteRange{100000 - w, 100000}));
-    EXPECT_EQ(c.probe, (ByteRange{350000 - w / 2, 350000 + w / 2}));
+    EXPECT_EQ(c.overlap, (ByteRange{1000000 - heldCheckSmallest, 1000000}));
+    ASSERT_EQ(c.probes.size(), 1u);
+    EXPECT_EQ(c.probes[0], (ByteRange{(1000000 - heldCheckSmallest) / 2 - heldCheckSmallest / 2,
+                                      (1000000 - heldCheckSmallest) / 2 + heldCheckSmallest / 2}));
+    // A 20 MiB work: a probe every 8 MiB, one in each stretch of the file, all
+    // together well under 1 % of what is held.
+    constexpr std::int64_t mib = 1024 * 1024;
+    c = planHeldBytesCheck({{0, 20 * mib}}, 20 * mib);
+    ASSERT_EQ(c.probes.size(), 3u);
+    EXPECT_LT(c.probes[0].end, 20 * mib / 3);
+    EXPECT_GT(c.probes[2].begin, 2 * 20 * mib / 3);
+    EXPECT_LT(c.bytes(), 20 * mib / 200) << "under half a per cent";
+    EXPECT_TRUE(inside(c, {{0, 20 * mib}}));
+    // A gibibyte: the most probes, the largest windows, a twentieth of a per cent.
+    c = planHeldBytesCheck({{0, 1024 * mib}}, 1024 * mib);
+    EXPECT_EQ(c.probes.size(), static_cast<std::size_t>(heldCheckMostProbes));
+    EXPECT_EQ(c.overlap.length(), heldCheckWindow);
+    EXPECT_LT(c.bytes(), 1024 * mib / 1000);
+    // Five connections' parts: probes only where bytes are held, never in the overlap.
+    const std::vector<ByteRange> parts = {{0, 100000}, {200000, 500000}, {600000, 650000}};
+    c = planHeldBytesCheck(parts, 100000);
+    EXPECT_EQ(c.overlap.end, 100000);
+    EXPECT_FALSE(c.probes.empty());
+    EXPECT_TRUE(inside(c, parts));
     // Little held: one window covers it all, and no probe is needed.
     c = planHeldBytesCheck({{0, 13}}, 13);
     EXPECT_EQ(c.overlap, (ByteRange{0, 13}));
-    EXPECT_EQ(c.probe.length(), 0);
+    EXPECT_TRUE(c.probes.empty());
     // The first byte missing: nothing comes right before it, the held bytes are probed.
     c = planHeldBytesCheck({{300000, 310000}}, 0);
     EXPECT_EQ(c.overlap.length(), 0);
-    EXPECT_EQ(c.probe, (ByteRange{300000, 310000}));
+    ASSERT_EQ(c.probes.size(), 1u);
+    EXPECT_TRUE(inside(c, {{300000, 310000}}));
 }
 
 TEST(PartNamesTest, ALongNameGetsShortPartNamesThatKeepItsExtensionAndStayApart) {
@@ -202,8 +227,8 @@ TEST_P(ResumeTest, APartThatCannotBeTakenUpIsStartedOverWithItsReasonAndNeverMix
          static_cast<int>(StartOverReason::RecordUnreadable)},
         {"another program's record", Same, {}, [](std::string& t) { t = "[Download]\nurl=x\n"; },
          static_cast<int>(StartOverReason::RecordUnreadable)},
-        {"another address", Same, [](PartRecord& r) { r.address += "?v=2"; }, {},
-         static_cast<int>(StartOverReason::OtherAddress)},
+        // A work whose address moved: the server's validator says it is the same file.
+        {"another address", Same, [](PartRecord& r) { r.address += "?v=2"; }, {}, 0},
         {"part of another size", Same, [](PartRecord& r) { r.size += 1; }, {},
          static_cast<int>(StartOverReason::PartMissing)},
         {"file changed, new entity tag", NewTag, {}, {}, static_cast<int>(StartOverReason::FileChanged)},
@@ -295,18 +320,31 @@ TEST_P(ResumeTest, TwoDownloadsNeverShareAPartFile) {
 // whole, never mixed.
 TEST_P(ResumeTest, WithoutValidatorsThePartIsComparedWithTheServersBytesBeforeItIsContinued) {
     const std::string before = patternBytes(400000, 7);
-    std::string changedMiddle = before;  // differs only inside the second window
-    changedMiddle[40000] = static_cast<char>(changedMiddle[40000] ^ 0x5A);
     const std::vector<ByteRange> done = {{0, 150000}, {250000, 300000}};
+    const HeldBytesCheck plan = planHeldBytesCheck(done, 150000);
+    ASSERT_FALSE(plan.probes.empty());
+    const auto changedAt = [&](std::int64_t at) {
+        std::string changed = before;
+        changed[static_cast<std::size_t>(at)] = static_cast<char>(changed[static_cast<std::size_t>(at)] ^ 0x5A);
+        return changed;
+    };
     struct Case {
         const char* name;
         std::string served;
-        bool continued;
+        bool strict;
+        int reason;  // 0: continued
     };
+    const int changed = static_cast<int>(StartOverReason::FileChanged);
     const std::vector<Case> cases = {
-        {"the same file", before, true},
-        {"another file of the same size", patternBytes(400000, 8), false},
-        {"the same but for one byte the second window holds", changedMiddle, false},
+        {"the same file", before, false, 0},
+        {"another file of the same size", patternBytes(400000, 8), false, changed},
+        {"the same but for one byte a probe holds", changedAt(plan.probes.back().begin + 10), false, changed},
+        {"the same but for one byte the overlap holds", changedAt(plan.overlap.begin + 1), false, changed},
+        // A sample is no proof: a byte between the windows goes unseen,
+        // which is why such a continuation is never called verified, and
+        // why proof may be asked for.
+        {"one byte no window holds", changedAt(plan.probes.front().begin - 1000), false, 0},
+        {"the same file, proof asked for", before, true, static_cast<int>(StartOverReason::Unprovable)},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -321,26 +359,32 @@ TEST_P(ResumeTest, WithoutValidatorsThePartIsComparedWithTheServersBytesBeforeIt
         std::ofstream(record(), std::ios::binary) << *formatPartRecord(r);
 
         server.resetBytesSent();
-        const DownloadRecord d = runDownload(params(server.url("/a.mp4")));
+        TaskParam p = params(server.url("/a.mp4"));
+        p.strictResume = c.strict;
+        const DownloadRecord d = runDownload(p);
         ASSERT_EQ(d.outcome, TaskOutcome::Complete);
-        EXPECT_TRUE(readFile(target()) == c.served) << "one version, whole";
         EXPECT_EQ(filesIn(folder), std::vector<std::string>{"a.mp4"});
-        if (c.continued) {
+        if (c.reason == 0) {
             ASSERT_NE(d.first(event::continued), nullptr);
             EXPECT_EQ(d.first(event::continued)->value, 200000);
-            ASSERT_NE(d.first(event::heldChecked), nullptr);
-            EXPECT_LE(d.first(event::heldChecked)->value, 128 * 1024) << "the check's own bytes";
+            ASSERT_NE(d.first(event::heldChecked), nullptr) << "said to be sampled";
+            EXPECT_EQ(d.first(event::heldChecked)->value, plan.bytes()) << "the check's own bytes";
             EXPECT_EQ(d.first(event::heldChecked)->extra, 0) << "a part file";
-            EXPECT_EQ(server.requests().front().header("Range"), "bytes=" + std::to_string(150000 - 65536) + "-249999")
+            EXPECT_TRUE(d.logged("其余未经核对"));
+            EXPECT_EQ(server.requests().front().header("Range"),
+                      "bytes=" + std::to_string(plan.overlap.begin) + "-249999")
                 << "the continuation starts a window early";
-            // The missing 200000 bytes, the two windows, headers and what a
+            // The missing 200000 bytes, the windows, headers and what a
             // stream receives past its part before it is closed.
-            EXPECT_LE(server.bytesSent(), 200000 + 128 * 1024 + 5 * (20480 + 16 * 1024) + 20000);
+            EXPECT_LE(server.bytesSent(), 200000 + plan.bytes() + 5 * (20480 + 16 * 1024) + 20000);
         } else {
+            EXPECT_TRUE(readFile(target()) == c.served) << "one version, whole";
             EXPECT_EQ(d.count(event::continued), 0);
             ASSERT_NE(d.first(event::startedOver), nullptr);
-            EXPECT_EQ(d.first(event::startedOver)->value, static_cast<int>(StartOverReason::FileChanged));
-            EXPECT_TRUE(d.logged("未完成文件的内容与服务器上的文件不同"));
+            EXPECT_EQ(d.first(event::startedOver)->value, c.reason);
+            if (c.reason == changed) {
+                EXPECT_TRUE(d.logged("未完成文件的内容与服务器上的文件不同"));
+            }
         }
     }
 }
@@ -352,7 +396,10 @@ TEST_P(ResumeTest, WithoutValidatorsThePartIsComparedWithTheServersBytesBeforeIt
 TEST_P(ResumeTest, AFileUnderTheNameIsCompletedOnlyWhenItIsThisFilesStartAndElseLeftAlone) {
     const std::string content = patternBytes(400000, 3);
     std::string middleChanged = content;
-    middleChanged[160000] = static_cast<char>(middleChanged[160000] ^ 0x11);  // inside the second window
+    const HeldBytesCheck plan = planHeldBytesCheck({{0, 400000}}, 400000);
+    ASSERT_FALSE(plan.probes.empty());
+    const auto sampled = static_cast<std::size_t>(plan.probes.front().begin + 5);
+    middleChanged[sampled] = static_cast<char>(middleChanged[sampled] ^ 0x11);  // inside a probe
     enum Outcome { Completed, AlreadyThere, SavedBeside };
     struct Case {
         const char* name;
