@@ -849,8 +849,8 @@
         <translation>the folder does not exist</translation>
     </message>
     <message>
-        <source>文件已经下载过了：同名文件与服务器上的文件相同。</source>
-        <translation>Already downloaded: the file of that name is the server&apos;s file.</translation>
+        <source>文件已经下载过了：同名文件与服务器上的文件抽样相符（未逐字节核对）。</source>
+        <translation>Already downloaded: the file of that name matches the server&apos;s where sampled (not verified byte for byte).</translation>
     </message>
     <message>
         <source>（同名文件不是这个作品，另存为新文件）</source>

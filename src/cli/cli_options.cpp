@@ -199,9 +199,10 @@ OptionRule onExistsOption(bool& renameOnExists) {
     });
 }
 
-void addContinue(std::vector<OptionRule>& rules, bool& continuePart) {
+void addContinue(std::vector<OptionRule>& rules, bool& continuePart, bool& strict) {
     rules.push_back(flag({"continue"}, 'c', [&continuePart] { continuePart = true; }));
     rules.push_back(flag({"no-continue"}, 0, [&continuePart] { continuePart = false; }));
+    rules.push_back(flag({"strict"}, 0, [&strict] { strict = true; }));
 }
 
 OptionRule serviceOption(std::string& service) {
@@ -227,7 +228,7 @@ std::vector<OptionRule> networkCommandRules(NetworkOptions& network, OutputOptio
 
 std::vector<OptionRule> getRules(GetOptions& o) {
     std::vector<OptionRule> rules = networkCommandRules(o.network, o.display);
-    addContinue(rules, o.continuePart);
+    addContinue(rules, o.continuePart, o.strict);
     rules.push_back(text({"output"}, 'o', o.output));
     rules.push_back(text({"output-dir"}, 'd', o.outputDir));
     rules.push_back(valued({"input-file"}, 'i', [&o](const std::string& name, const std::string& value,
@@ -261,7 +262,7 @@ std::vector<OptionRule> worksRules(WorksOptions& o) {
 std::vector<OptionRule> getAllRules(GetAllOptions& o) {
     std::vector<OptionRule> rules = networkCommandRules(o.network, o.display);
     addSelection(rules, o.selection);
-    addContinue(rules, o.continuePart);
+    addContinue(rules, o.continuePart, o.strict);
     rules.push_back(serviceOption(o.service));
     rules.push_back(text({"output"}, 'o', o.folder));
     rules.push_back(text({"output-dir"}, 'd', o.folder));

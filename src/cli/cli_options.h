@@ -57,6 +57,7 @@ struct GetOptions {
     bool sync = true;             // the file reaches the disk before it is named
     bool splice = true;           // plain bodies go into the file inside the kernel
     bool continuePart = true;     // take up the part file an earlier run left
+    bool strict = false;          // only bytes a validator of the server vouches for are taken up
     int checkpointMs = 1000;      // how often the part file's record is saved
 };
 
@@ -80,6 +81,7 @@ struct GetAllOptions {
     std::int64_t speedLimit = 0;  // bytes per second for the whole run
     bool renameOnExists = false;  // a file that is there but not in the archive: skip (a shorter one is completed)
     bool continuePart = true;     // take up the part files an earlier run left
+    bool strict = false;          // only bytes a validator of the server vouches for are taken up
     bool dryRun = false;          // say what would be fetched, fetch nothing
     bool json = false;            // one JSON object per work as it ends, then a summary
     bool listSkips = true;        // a dry run (and --json) names the works it skips

@@ -79,6 +79,7 @@ TaskParam cliTaskParams(const JobSettings& settings) {
     params.tlsClient = settings.tls;
     params.partFile = true;
     params.continuePart = settings.continuePart;
+    params.strictResume = settings.strict;
     params.completeExisting = !settings.renameOnExists;
     params.reconnectAtOnceAfterBytes = true;
     return params;

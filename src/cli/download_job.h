@@ -31,6 +31,7 @@ struct JobSettings {
     // when true, the download takes the next free name.
     bool renameOnExists = true;
     bool continuePart = true;                    // take up the part file an earlier run left
+    bool strict = false;                         // and only when a validator of the server vouches for it
     // What became of that part file (taken up, or started over and why), UTF-8.
     std::function<void(const std::string&)> partNote;
     // A connection's notes worth telling the user (why it tries again), UTF-8.
@@ -40,10 +41,9 @@ struct JobSettings {
 };
 
 // What the tool says of a part file: "continuing NAME at 38 % (7.50 MiB
-// already there)" and "kept 76 % of NAME (15.2 MiB); run the same command
-// to continue".
-// "continuing NAME at 38 % (...; sampled against the server's file, not
-// verified)": `sampled`, no validator of the server vouched for the bytes.
+// of 19.7 MiB already there; sampled against the server's file, not
+// verified)" (`sampled`: no validator of the server vouched for the bytes)
+// and "kept 76 % of NAME (15.2 MiB); run the same command to continue".
 std::string continuingText(const std::string& name, std::int64_t there, std::int64_t total, bool sampled);
 // Why an unfinished download (or a file under its name) was not taken up.
 const char* startOverText(StartOverReason reason);

@@ -243,6 +243,7 @@ private:
         job.connections = options.connections;
         if (options.speedLimit > 0) job.sharedLimiter = std::make_shared<RateLimiter>(options.speedLimit);
         job.continuePart = options.continuePart;
+        job.strict = options.strict;
         QueueSettings settings;
         settings.parallel = options.parallel;
         settings.limits = cliLimits;
@@ -357,7 +358,7 @@ private:
         if (item.state == ItemState::Skipped) {
             ++tally_.existing;
             const std::string why = item.outcome == TaskOutcome::AlreadyThere
-                                        ? "already there (not verified: compared in part with the server's file)"
+                                        ? alreadyThereSampled
                                         : "the file is already there";
             note("skipped " + item.work.title + ": " + why);
             if (item.outcome == TaskOutcome::AlreadyThere) recordFile(item);

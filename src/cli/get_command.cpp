@@ -124,7 +124,7 @@ int reportOutcome(const DownloadJob& job, double seconds, bool abandoned) {
     }
     if (job.outcome() == TaskOutcome::AlreadyThere) {
         say("zorvan-cli: skipped " + job.savedPath() + ": it is already there (" + humanBytes(bytes) +
-            ", checked against the server's file)");
+            ", not verified: compared in part with the server's file)");
         return exitCode::done;
     }
     const std::string kept = job.keptText();
@@ -150,7 +150,8 @@ bool printJsonResult(const DownloadJob& job, double seconds, int code, bool aban
         ++summary.done;
     } else if (job.outcome() == TaskOutcome::AlreadyThere) {
         item.state = "skipped";
-        item.cause = "already there (checked against the server's file)";
+        item.cause = alreadyThereSampled;
+        item.verified = false;
         item.takenOver = 0;
         ++summary.skipped;
     } else if (job.outcome() == TaskOutcome::Stopped && !abandoned) {
@@ -217,6 +218,7 @@ int runGet(const GetOptions& given) {
     settings.chunkSize = options.chunkSize;
     settings.renameOnExists = options.renameOnExists;
     settings.continuePart = options.continuePart;
+    settings.strict = options.strict;
     settings.note = [](const std::string& text) {
         if (!quiet()) std::fprintf(stderr, "%szorvan-cli: %s\n", lineStart(), text.c_str());
     };

@@ -136,6 +136,7 @@ private:
         job.connections = options.connections;
         if (options.speedLimit > 0) job.sharedLimiter = std::make_shared<RateLimiter>(options.speedLimit);
         job.continuePart = options.continuePart;
+        job.strict = options.strict;
         job.renameOnExists = options.renameOnExists;
         job.chunkSize = options.chunkSize;
         QueueSettings settings;
@@ -166,7 +167,7 @@ private:
             finish({item.work.address, path, "done", {}, item.done, item.continuedFrom, seconds, exitCode::done});
         } else if (item.state == ItemState::Skipped) {
             finish({item.work.address, path, "skipped",
-                    item.outcome == TaskOutcome::AlreadyThere ? "already there (checked against the server's file)"
+                    item.outcome == TaskOutcome::AlreadyThere ? alreadyThereSampled
                                                               : "the file is already there",
                     item.done, 0, seconds, exitCode::done});
         } else {

@@ -71,6 +71,9 @@ const char* const getUsage =
     "  --no-continue  start over instead of taking up PATH.part, which a stopped\n"
     "                 or failed run leaves (taking it up is the default; -c and\n"
     "                 --continue say so too)\n"
+    "  --strict       take PATH.part up only when the server's validator (ETag,\n"
+    "                 Last-Modified) vouches for it; without one it is started\n"
+    "                 over instead of sampled (\"not verified\")\n"
     "  the exit code of several downloads is the worst of theirs\n"
     "  --checkpoint MS how often PATH.part.state records what is on the disk:\n"
     "                 at most what a killed run fetches again (default 1000)\n";
@@ -108,6 +111,8 @@ const char* const fetchUsage =
     "                 saved as name(1).mp4 (rename)\n"
     "  -c, --continue, --no-continue  take up the .part files of unfinished works\n"
     "                 (the default), or start them over\n"
+    "  --strict       take a .part file up only when the server's validator vouches\n"
+    "                 for it; without one start it over instead of sampling it\n"
     "  --no-fsync     name and archive each file without waiting for the disk\n"
     "                 (a power cut may then lose works the archive names)\n"
     "  --dry-run      list what would be fetched and why the others are not;\n"

@@ -85,7 +85,7 @@ Verdict downloadVerdict(TaskOutcome outcome, const FailureCause& cause) {
         case TaskOutcome::Complete: return {"saved", exitCode::done};
         case TaskOutcome::Stopped: return {"stopped", exitCode::done};
         case TaskOutcome::GivenUp: return {"the file exists; not downloaded", exitCode::done};
-        case TaskOutcome::AlreadyThere: return {"the file is already there (checked against the server's)", exitCode::done};
+        case TaskOutcome::AlreadyThere: return {std::string("the file is ") + alreadyThereSampled, exitCode::done};
         case TaskOutcome::NoSize: return {"the server names no size for the file", exitCode::refused};
         case TaskOutcome::CannotCreateFile:
         case TaskOutcome::NotSaved:

@@ -7,6 +7,10 @@
 
 namespace zorvan {
 
+// A file under the name that the engine found to be this file by sampling
+// its bytes against the server's: never proven, so never called checked.
+inline constexpr const char* alreadyThereSampled = "already there (not verified: compared in part with the server's file)";
+
 // What the command line's exit code says, by cause, for scripts.
 namespace exitCode {
 inline constexpr int done = 0;

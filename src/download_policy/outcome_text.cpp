@@ -9,7 +9,7 @@ const char* outcomeText(TaskOutcome outcome) {
         case TaskOutcome::Complete: return "下载完成。";
         case TaskOutcome::Stopped: return "下载已停止，文件没有保存。";
         case TaskOutcome::GivenUp: return "已放弃下载：同名文件已存在。";
-        case TaskOutcome::AlreadyThere: return "文件已经下载过了：同名文件与服务器上的文件相同。";
+        case TaskOutcome::AlreadyThere: return "文件已经下载过了：同名文件与服务器上的文件抽样相符（未逐字节核对）。";
         case TaskOutcome::NoSize: return "下载失败：服务器没有给出文件大小，文件没有保存。";
         case TaskOutcome::CannotCreateFile: return "下载失败：无法创建文件（文件名不可用、磁盘不可写或空间不足）。";
         case TaskOutcome::Refused: return "下载失败：服务器拒绝了下载请求，文件没有保存。";

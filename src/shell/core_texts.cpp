@@ -20,7 +20,7 @@ namespace {
     QT_TRANSLATE_NOOP("zorvan", "下载完成。"),
     QT_TRANSLATE_NOOP("zorvan", "下载已停止，文件没有保存。"),
     QT_TRANSLATE_NOOP("zorvan", "已放弃下载：同名文件已存在。"),
-    QT_TRANSLATE_NOOP("zorvan", "文件已经下载过了：同名文件与服务器上的文件相同。"),
+    QT_TRANSLATE_NOOP("zorvan", "文件已经下载过了：同名文件与服务器上的文件抽样相符（未逐字节核对）。"),
     QT_TRANSLATE_NOOP("zorvan", "下载失败：服务器没有给出文件大小，文件没有保存。"),
     QT_TRANSLATE_NOOP("zorvan", "下载失败：无法创建文件（文件名不可用、磁盘不可写或空间不足）。"),
     QT_TRANSLATE_NOOP("zorvan", "下载失败：服务器拒绝了下载请求，文件没有保存。"),
