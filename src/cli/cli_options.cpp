@@ -283,6 +283,17 @@ std::vector<OptionRule> getAllRules(GetAllOptions& o) {
     return rules;
 }
 
+std::vector<OptionRule> verifyRules(VerifyOptions& o) {
+    std::vector<OptionRule> rules = networkCommandRules(o.network, o.display);
+    rules.push_back(serviceOption(o.service));
+    rules.push_back(text({"output"}, 'o', o.folder));
+    rules.push_back(text({"output-dir"}, 'd', o.folder));
+    rules.push_back(number({"connections"}, 'n', 1, 64, o.connections));
+    rules.push_back(flag({"repair"}, 0, [&o] { o.repair = true; }));
+    rules.push_back(jsonOption(o.json));
+    return rules;
+}
+
 std::vector<OptionRule> followRules(FollowOptions& o) {
     std::vector<OptionRule> rules;
     addConfig(rules);
@@ -398,6 +409,18 @@ std::optional<FollowOptions> parseFollowOptions(const std::vector<std::string>& 
     return parsed;
 }
 
+std::optional<VerifyOptions> parseVerifyOptions(const std::vector<std::string>& args, std::string& error) {
+    if (!isCommand(args, "verify", error)) return std::nullopt;
+    VerifyOptions options;
+    options.service = serviceAddress({});
+    return parseWith(args, error, options, verifyRules(options), [&options](const std::string& arg, std::string&) {
+        // A performer id is digits; anything else names a file or a folder.
+        const bool id = !arg.empty() && std::all_of(arg.begin(), arg.end(), [](char c) { return c >= '0' && c <= '9'; });
+        (id ? options.performers : options.paths).push_back(arg);
+        return true;
+    });
+}
+
 std::optional<GetAllOptions> parseSyncOptions(const std::vector<std::string>& args, std::string& error) {
     if (!isCommand(args, "sync", error)) return std::nullopt;
     GetAllOptions options;
@@ -409,7 +432,7 @@ std::optional<GetAllOptions> parseSyncOptions(const std::vector<std::string>& ar
 
 const std::vector<std::string>& commandNames() {
     static const std::vector<std::string> names{"get", "works", "get-all", "follow", "unfollow", "following",
-                                                "sync", "help", "version"};
+                                                "sync", "verify", "help", "version"};
     return names;
 }
 
@@ -433,9 +456,11 @@ auto withRulesOf(const std::string& command, Use use) {
     GetOptions get;
     WorksOptions works;
     GetAllOptions all;
+    VerifyOptions verify;
     FollowOptions follow{command, {}, false};
-    const std::vector<OptionRule> rules = command == "get"     ? getRules(get)
-                                          : command == "works" ? worksRules(works)
+    const std::vector<OptionRule> rules = command == "get"      ? getRules(get)
+                                          : command == "works"  ? worksRules(works)
+                                          : command == "verify" ? verifyRules(verify)
                                           : command == "get-all" || command == "sync" ? getAllRules(all)
                                           : command == "follow" || command == "unfollow" || command == "following"
                                               ? followRules(follow)

@@ -104,6 +104,20 @@ struct FollowOptions {
     bool json = false;
 };
 
+// "verify [PERFORMER|PATH...]": the library's files read through against
+// their digests.
+struct VerifyOptions {
+    std::vector<std::string> performers;  // ids given
+    std::vector<std::string> paths;       // files and folders given
+    std::string service;          // to list a performer again for a file whose address was not kept
+    std::string folder;           // where videos the library does not know are looked for; empty: the download folder
+    bool repair = false;          // fetch the damaged ones again
+    bool json = false;
+    int connections = 5;
+    NetworkOptions network;
+    OutputOptions display;
+};
+
 // "1.5M", "300k", "2G" or plain bytes (K = 1024); false when it is not one.
 bool readByteCount(const std::string& text, std::int64_t& value);
 
@@ -116,6 +130,7 @@ std::optional<GetOptions> parseGetOptions(const std::vector<std::string>& args, 
 std::optional<WorksOptions> parseWorksOptions(const std::vector<std::string>& args, std::string& error);
 std::optional<GetAllOptions> parseGetAllOptions(const std::vector<std::string>& args, std::string& error);
 std::optional<FollowOptions> parseFollowOptions(const std::vector<std::string>& args, std::string& error);
+std::optional<VerifyOptions> parseVerifyOptions(const std::vector<std::string>& args, std::string& error);
 // "sync": get-all's options without a performer id (every followed one).
 std::optional<GetAllOptions> parseSyncOptions(const std::vector<std::string>& args, std::string& error);
 

@@ -7,6 +7,7 @@
 #include "cli/get_command.h"
 #include "cli/terminal.h"
 #include "cli/usage_text.h"
+#include "cli/verify_command.h"
 #include "cli/works_command.h"
 
 #include <algorithm>
@@ -69,5 +70,6 @@ int main(int argc, char** argv) {
     if (command == "follow" || command == "unfollow" || command == "following")
         return run(args, parseFollowOptions, runFollow);
     if (command == "sync") return run(args, parseSyncOptions, runSync);
+    if (command == "verify") return run(args, parseVerifyOptions, runVerify);
     return usageError({}, "unknown command \"" + command + "\"");
 }

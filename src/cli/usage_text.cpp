@@ -143,6 +143,22 @@ const char* const syncUsage =
     "  and tried at the next sync. For a timer: systemctl --user enable --now\n"
     "  zorvan-sync.timer (daily)\n";
 
+const char* const verifyUsage =
+    "usage: zorvan-cli verify [PERFORMER|PATH...] [--repair] [--json] [options]\n"
+    "  reads the library's files through (those of the performers or under the\n"
+    "  paths named; all of them when none is) and compares each with the SHA-256\n"
+    "  taken when Zorvan saved it: ok, damaged, missing, or unverified (saved\n"
+    "  before digests were kept: its digest is taken now); videos in the folders\n"
+    "  looked at that the library does not know are named as unknown. Exit code 1\n"
+    "  when a file is damaged or missing\n"
+    "  --repair       fetch the damaged files again (the damaged copy is set aside\n"
+    "                 as NAME.damaged until the new one is saved)\n"
+    "  --json         one JSON object per file, then a summary, on standard output\n"
+    "  -o, -d, --output, --output-dir DIR  where to look for videos the library\n"
+    "                 does not know (default: the download folder)\n"
+    "  -n, --connections N  connections per repaired download (default 5)\n"
+    "  --service URL  the video service, to find a work whose address was not kept\n";
+
 }  // namespace
 
 std::string usageText(const std::string& command) {
@@ -152,12 +168,14 @@ std::string usageText(const std::string& command) {
         return std::string(getAllUsage) + fetchUsage + selectionUsage + networkUsage + exitCodes;
     if (command == "follow" || command == "unfollow" || command == "following") return followUsage;
     if (command == "sync") return std::string(syncUsage) + fetchUsage + selectionUsage + networkUsage + exitCodes;
+    if (command == "verify") return std::string(verifyUsage) + networkUsage + exitCodes;
     return std::string("usage: zorvan-cli COMMAND ...   (zorvan-cli help COMMAND for more)\n"
                        "  get URL...     download addresses (-i FILE: from a list)\n"
                        "  works ID       list a performer's works\n"
                        "  get-all ID     download every work of a performer, then only what is new\n"
                        "  follow ID      follow a performer (unfollow ID, following)\n"
                        "  sync           download what is new of every followed performer\n"
+                       "  verify [ID|PATH] read the library's files through against their digests\n"
                        "  help [COMMAND] this text, or a command's (-h, --help after any command)\n"
                        "  version, -V, --version  the version\n"
                        "options go before or after the arguments, as --name VALUE, --name=VALUE,\n"
