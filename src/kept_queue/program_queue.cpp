@@ -7,14 +7,17 @@
 namespace zorvan {
 
 QueueSettings programQueueSettings(int parallel, std::shared_ptr<RateLimiter> limiter,
-                                   std::shared_ptr<std::atomic<int>> connections, std::function<void()> wake) {
+                                   std::shared_ptr<std::atomic<int>> connections,
+                                   std::shared_ptr<std::atomic<bool>> strictResume, std::function<void()> wake) {
     QueueSettings settings;
     settings.parallel = parallel;
-    settings.taskParams = [limiter = std::move(limiter), connections = std::move(connections)] {
+    settings.taskParams = [limiter = std::move(limiter), connections = std::move(connections),
+                           strict = std::move(strictResume)] {
         TaskParam params;
         setProgramLimits(params);
         params.connections = connections->load();
         params.sharedLimiter = limiter;
+        params.strictResume = strict && strict->load();
         return params;
     };
     settings.findAddress = [](const Work& work) {

@@ -40,7 +40,8 @@ struct DownloadService::Wakeup {
 };
 
 QueueSettings DownloadService::queueSettings() {
-    return programQueueSettings(settings_.parallel, limiter_, connections_, [wakeup = wakeup_] { wakeup->wake(); });
+    return programQueueSettings(settings_.parallel, limiter_, connections_, strictResume_,
+                                [wakeup = wakeup_] { wakeup->wake(); });
 }
 
 DownloadService::DownloadService(ServicePlace place, ServerSettings settings)
@@ -48,6 +49,7 @@ DownloadService::DownloadService(ServicePlace place, ServerSettings settings)
       settings_(std::move(settings)),
       limiter_(std::make_shared<RateLimiter>(settings_.speedLimitBytes())),
       connections_(std::make_shared<std::atomic<int>>(settings_.connections)),
+      strictResume_(std::make_shared<std::atomic<bool>>(settings_.strictResume)),
       wakeup_(std::make_shared<Wakeup>()),
       queue_(queueSettings()),
       kept_(queue_, [this](const QueueItem& item) {
@@ -373,6 +375,7 @@ bool DownloadService::changeSettings(const std::string& text, std::string& error
     settings_ = changed;
     queue_.setParallel(settings_.parallel);
     connections_->store(settings_.connections);
+    strictResume_->store(settings_.strictResume);
     limiter_->setRate(settings_.speedLimitBytes());
     events_.publish("settings", settingsJson(settings_));
     say("settings changed: " + settingsJson(settings_));

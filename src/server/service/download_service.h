@@ -116,6 +116,7 @@ private:
     ServerSettings settings_;
     std::shared_ptr<RateLimiter> limiter_;
     std::shared_ptr<std::atomic<int>> connections_;
+    std::shared_ptr<std::atomic<bool>> strictResume_;  // read as each work starts
     std::shared_ptr<Wakeup> wakeup_;
     EventLog events_;
     DownloadQueue queue_;

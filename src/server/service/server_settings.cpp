@@ -21,7 +21,7 @@ json asJson(const ServerSettings& s) {
     return {{"parallel", s.parallel},           {"connections", s.connections},
             {"speedLimitKiB", s.speedLimitKiB}, {"folder", s.folder},
             {"naming", namingName(s.naming)},   {"mediaFiles", s.withMediaFiles()},
-            {"checkEveryMinutes", s.checkEveryMinutes}};
+            {"checkEveryMinutes", s.checkEveryMinutes}, {"strictResume", s.strictResume}};
 }
 
 // As kept in the data folder: mediaFiles only when chosen, so that a
@@ -62,6 +62,13 @@ bool takeFilesChoices(const json& from, ServerSettings& into, std::string& error
             return false;
         }
         into.naming = naming == "performer" ? FileNaming::PerformerFolder : FileNaming::SongName;
+    }
+    if (from.contains("strictResume")) {
+        if (!from["strictResume"].is_boolean()) {
+            error = "strictResume must be true or false";
+            return false;
+        }
+        into.strictResume = from["strictResume"].get<bool>();
     }
     if (from.contains("mediaFiles")) {
         const json& mediaFiles = from["mediaFiles"];

@@ -19,6 +19,9 @@ struct ServerSettings {
     // chosen: on with the per-performer naming.
     std::optional<bool> mediaFiles;
     int checkEveryMinutes = 60;  // followed performers are checked this often; 0: only when asked
+    // A part file no validator of the server vouches for is started over
+    // instead of being sampled and taken up "not verified".
+    bool strictResume = false;
 
     std::int64_t speedLimitBytes() const { return std::int64_t{speedLimitKiB} * 1024; }
     bool withMediaFiles() const { return mediaFilesBeside(mediaFiles, naming); }

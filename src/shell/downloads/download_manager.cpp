@@ -31,7 +31,7 @@ constexpr int tickMs = 200;
 QueueSettings DownloadManager::queueSettings() {
     // A work that ends is settled and the next started at once, not at
     // the next tick of the timer.
-    return programQueueSettings(settings_.parallel, limiter_, connections_,
+    return programQueueSettings(settings_.parallel, limiter_, connections_, strictResume_,
                                 [] { postToGui([] { if (manager) manager->tickNow(); }); });
 }
 
@@ -39,6 +39,7 @@ DownloadManager::DownloadManager()
     : settings_(loadDownloadSettings()),
       limiter_(std::make_shared<RateLimiter>(settings_.speedLimitBytes())),
       connections_(std::make_shared<std::atomic<int>>(settings_.connections)),
+      strictResume_(std::make_shared<std::atomic<bool>>(settings_.strictResume)),
       queue_(queueSettings()),
       kept_(queue_, [](const QueueItem& item) {
           return item.state == ItemState::Failed ? failureCause(item) : std::string();
@@ -71,6 +72,7 @@ void DownloadManager::applySettings(const DownloadSettings& settings) {
     saveDownloadSettings(settings_);
     queue_.setParallel(settings_.parallel);
     connections_->store(settings_.connections);
+    strictResume_->store(settings_.strictResume);
     limiter_->setRate(settings_.speedLimitBytes());
     tick();  // more at once start now
 }

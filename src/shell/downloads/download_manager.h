@@ -85,6 +85,7 @@ private:
     DownloadSettings settings_;
     std::shared_ptr<RateLimiter> limiter_;          // every work's, together
     std::shared_ptr<std::atomic<int>> connections_;  // per work, for works that start
+    std::shared_ptr<std::atomic<bool>> strictResume_;  // read as each work starts
     DownloadQueue queue_;
     QTimer timer_;
     KeptQueue kept_;  // the queue as the library database keeps it

@@ -40,6 +40,7 @@ DownloadSettings loadDownloadSettings() {
                           : FileNaming::SongName;
     const QVariant mediaFiles = ini.value(QStringLiteral("mediaFiles"));
     if (mediaFiles.isValid()) settings.mediaFiles = mediaFiles.toBool();
+    settings.strictResume = ini.value(QStringLiteral("strictResume"), false).toBool();
     chooseDownloadFolder(settings.folder.toStdString());
     namingInForce() = settings.naming;
     return settings;
@@ -56,6 +57,7 @@ void saveDownloadSettings(const DownloadSettings& settings) {
                  settings.naming == FileNaming::PerformerFolder ? QStringLiteral("performer") : QStringLiteral("song"));
     if (settings.mediaFiles) ini.setValue(QStringLiteral("mediaFiles"), *settings.mediaFiles);
     else ini.remove(QStringLiteral("mediaFiles"));  // follows the naming
+    ini.setValue(QStringLiteral("strictResume"), settings.strictResume);
     chooseDownloadFolder(settings.folder.toStdString());
     namingInForce() = settings.naming;
 }

@@ -23,6 +23,9 @@ struct DownloadSettings {
     // Posters and .nfo files beside the videos for a media server; none
     // chosen: on with the per-performer naming.
     std::optional<bool> mediaFiles;
+    // A part file no validator of the server vouches for is started over
+    // instead of being sampled and taken up "not verified".
+    bool strictResume = false;
 
     bool withMediaFiles() const { return mediaFilesBeside(mediaFiles, naming); }
     std::int64_t speedLimitBytes() const { return std::int64_t{speedLimitKiB} * 1024; }
