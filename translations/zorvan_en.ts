@@ -908,6 +908,14 @@
         <source>无法从这个视频生成海报</source>
         <translation>No poster could be made of this video</translation>
     </message>
+    <message>
+        <source>已损坏：内容与保存时的 SHA-256 不同</source>
+        <translation>Damaged: its SHA-256 differs from the one taken when it was saved</translation>
+    </message>
+    <message>
+        <source>（再次下载它所在的作品即可修复）</source>
+        <translation> (download its work again to mend it)</translation>
+    </message>
 </context>
 <context>
     <name>zorvan::ControlBar</name>
@@ -993,6 +1001,18 @@
     <message>
         <source>媒体服务器：</source>
         <translation>Media server:</translation>
+    </message>
+    <message>
+        <source>严格续传：服务器不给验证信息时重新下载未完成的文件</source>
+        <translation>Strict resuming: start an unfinished file over when the server gives no validator</translation>
+    </message>
+    <message>
+        <source>不勾选时，这样的文件抽样核对后继续下载，并标明“未验证”</source>
+        <translation>Unticked, such a file is sampled against the server&apos;s and continued, marked “not verified”</translation>
+    </message>
+    <message>
+        <source>续传：</source>
+        <translation>Resuming:</translation>
     </message>
 </context>
 <context>

@@ -93,7 +93,8 @@ std::vector<Work> settleClashes(std::vector<Work> works, bool& declinedOne) {
     std::vector<Work> kept;
     int forAll = 0;  // BoxYes or BoxNo once answered for all
     for (Work& work : works) {
-        if (!fileExists(work.path)) {
+        // A damaged file of the work's own is replaced, not asked about.
+        if (!fileExists(work.path) || work.replacesDamaged) {
             kept.push_back(std::move(work));
             continue;
         }
@@ -291,6 +292,9 @@ void startDownload() {
     const auto repeats = rowRepeats(*list);
     for (int i = 0; i < list->topLevelItemCount(); ++i)
         if (list->topLevelItem(i)->isSelected()) works.push_back(workOf(list->topLevelItem(i), repeats));
+    std::string unread;  // without a library, nothing is known to be damaged
+    const KnownFiles known = readKnownFiles(libraryDbPath(), unread);
+    for (Work& work : works) replaceIfDamaged(known, work);
     const bool unusable = works.empty() ||
                           std::any_of(works.begin(), works.end(), [](const Work& w) { return w.address.empty(); });
     if (unusable && works.size() <= 1) {
@@ -334,14 +338,7 @@ void downloadMissingWorks(std::vector<Work> works, const QString& allThere) {
     std::erase_if(works, [&](Work& work) {
         if (downloadManager().queue().findUnsettled(work.path)) return true;
         work.clash = ClashChoice::Rename;
-        // Its own file, damaged, is fetched again in its place.
-        std::string where;
-        const FilePresence named = known.presenceOf(identityOf(work), work.path, &where);
-        if (named == FilePresence::Damaged) {
-            work.path = where;
-            work.replacesDamaged = true;
-            return false;
-        }
+        if (replaceIfDamaged(known, work)) return false;
         return workFileThere(known, identityOf(work), folder, naming);
     });
     if (works.empty()) {
@@ -367,6 +364,15 @@ void refreshListedMediaFiles() {
             saved.push_back({std::move(own), work.songName, work.performer, work.sequence, 0, work.service});
     }
     downloadManager().refreshMediaFiles(std::move(saved));
+}
+
+bool replaceIfDamaged(const KnownFiles& known, Work& work) {
+    std::string where;
+    if (known.presenceOf(identityOf(work), work.path, &where) != FilePresence::Damaged) return false;
+    work.path = where;
+    work.clash = ClashChoice::Rename;
+    work.replacesDamaged = true;
+    return true;
 }
 
 WorkIdentity identityOf(const Work& work) {

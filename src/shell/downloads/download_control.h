@@ -32,6 +32,9 @@ Work workNamed(const std::string& title, const std::string& address, const std::
                int sequence = 0, int repeat = 1);
 // Who a queued work is, and where its listing would save it.
 WorkIdentity identityOf(const Work& work);
+// A work whose own file the library knows is damaged is fetched again in
+// its place (the damaged copy set aside meanwhile); true when it is.
+bool replaceIfDamaged(const KnownFiles& known, Work& work);
 
 // The download window's creation: lays it out, docks it and shows the work
 // being fetched.

@@ -66,6 +66,10 @@ DownloadSettingsDialog::DownloadSettingsDialog(QWidget* owner) : QDialog(owner) 
         if (on) mediaFiles_->setChecked(id == static_cast<int>(FileNaming::PerformerFolder));
     });
 
+    strictResume_ = new QCheckBox(tr("严格续传：服务器不给验证信息时重新下载未完成的文件"), this);
+    strictResume_->setObjectName(QStringLiteral("strictResume"));
+    strictResume_->setToolTip(tr("不勾选时，这样的文件抽样核对后继续下载，并标明“未验证”"));
+
     auto* form = new QFormLayout;
     form->addRow(tr("同时下载："), parallel_);
     form->addRow(tr("每个下载的连接数："), connections_);
@@ -73,6 +77,7 @@ DownloadSettingsDialog::DownloadSettingsDialog(QWidget* owner) : QDialog(owner) 
     form->addRow(tr("下载文件夹："), folderRow);
     form->addRow(tr("文件命名："), namingColumn);
     form->addRow(tr("媒体服务器："), mediaFiles_);
+    form->addRow(tr("续传："), strictResume_);
 
     auto* ok = new QPushButton(tr("确定"), this);
     auto* cancel = new QPushButton(tr("取消"), this);
@@ -104,6 +109,7 @@ DownloadSettings DownloadSettingsDialog::chosen() const {
     // Kept only when it differs from what the naming brings, so a later
     // naming brings its own.
     if (mediaFiles_->isChecked() != settings.withMediaFiles()) settings.mediaFiles = mediaFiles_->isChecked();
+    settings.strictResume = strictResume_->isChecked();
     return settings;
 }
 
@@ -114,6 +120,7 @@ void DownloadSettingsDialog::showSettings(const DownloadSettings& settings) {
     folder_->setText(settings.folder);
     naming_->button(static_cast<int>(settings.naming))->setChecked(true);
     mediaFiles_->setChecked(settings.withMediaFiles());
+    strictResume_->setChecked(settings.strictResume);
 }
 
 void DownloadSettingsDialog::chooseFolder() {

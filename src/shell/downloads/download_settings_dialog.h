@@ -33,6 +33,7 @@ private:
     QLineEdit* folder_;
     QButtonGroup* naming_;
     QCheckBox* mediaFiles_;
+    QCheckBox* strictResume_;
 };
 
 // Opens the page over `owner` (one at a time), showing the manager's settings.

@@ -6,10 +6,18 @@
 #include "shell/windows/main_window.h"
 #include "shell/windows/window_geometry.h"
 
+#include "store/known_files.h"
+#include "store/library_db.h"
+
 #include <QAction>
+#include <QCoreApplication>
+#include <QStyle>
 #include <QApplication>
 #include <QGroupBox>
 #include <QListWidget>
+
+#include <filesystem>
+#include <set>
 
 namespace zorvan {
 
@@ -18,17 +26,45 @@ constexpr int openWidth = 526;
 constexpr int closedWidth = 300;
 }  // namespace
 
+namespace {
+
+// The library's files whose last reading through found other bytes than
+// those saved; none without a library.
+std::set<std::string> damagedFiles() {
+    std::set<std::string> damaged;
+    std::error_code ignored;
+    if (!std::filesystem::exists(libraryDbPath(), ignored)) return damaged;
+    std::string error;
+    const std::unique_ptr<LibraryDb> db = LibraryDb::open(libraryDbPath(), error);
+    if (!db) return damaged;
+    for (const FileDigest& digest : db->digests().all(error))
+        if (digest.damaged) damaged.insert(libraryPath(digest.path));
+    return damaged;
+}
+
+}  // namespace
+
 void refreshDownloadedList() {
     MainWindow* main = mainWindow();
     if (!main) return;
     QListWidget* list = main->downloadedList();
     list->clear();
+    const std::string folder = downloadFolder();
+    const std::set<std::string> damaged = damagedFiles();
     findFiles(
-        downloadFolder(), "*.mp4",
-        [list](const std::string& name, const std::string& relative) {
+        folder, "*.mp4",
+        [list, &folder, &damaged](const std::string& name, const std::string& relative) {
             auto* entry = new QListWidgetItem(QString::fromStdString(name), list);
             // A file in a subfolder (a performer's) keeps where it is.
             if (relative != name) entry->setData(Qt::UserRole, QString::fromStdString(relative));
+            // A damaged file keeps its name, marked and saying why.
+            if (damaged.count(libraryPath(folder + "/" + relative)) != 0) {
+                const QString why = QCoreApplication::translate("zorvan", "已损坏：内容与保存时的 SHA-256 不同");
+                entry->setForeground(QColor(0xb0, 0x1c, 0x1c));
+                entry->setIcon(list->style()->standardIcon(QStyle::SP_MessageBoxWarning));
+                entry->setToolTip(why + QCoreApplication::translate("zorvan", "（再次下载它所在的作品即可修复）"));
+                entry->setData(Qt::AccessibleDescriptionRole, why);
+            }
         },
         [] { QApplication::processEvents(); });
 }

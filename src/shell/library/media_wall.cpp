@@ -76,8 +76,12 @@ public:
                                              song.width()));
         painter->setPen(option.state & QStyle::State_Selected ? ink : QColor(0x5a, 0x64, 0x6e));
         const QRect performer(cell.left(), song.bottom() + 1, cell.width(), metrics.height());
-        // A video no poster can be made of says so under its placeholder, as the page's card does.
-        const QString below = index.data(MediaWallModel::UndecodableRole).toBool()
+        // A damaged file, or a video no poster can be made of, says so under
+        // its picture, as the page's card does.
+        const bool damaged = index.data(MediaWallModel::DamagedRole).toBool();
+        if (damaged) painter->setPen(QColor(0xb0, 0x1c, 0x1c));
+        const QString below = damaged ? MediaWallModel::damagedText()
+                              : index.data(MediaWallModel::UndecodableRole).toBool()
                                   ? MediaWallModel::undecodableText()
                                   : index.data(MediaWallModel::PerformerRole).toString();
         painter->drawText(performer, Qt::AlignLeft | Qt::AlignVCenter,
@@ -203,11 +207,12 @@ std::vector<WallEntry> libraryWallEntries(QString* problem) {
         const std::filesystem::path relative = path.lexically_relative(folder);
         if (relative.empty() || *relative.begin() == ".." || !std::filesystem::exists(path, ignored)) continue;
         const std::optional<std::string> note = db->posterNotes().current(file.file.path);
+        const std::optional<FileDigest> digest = db->digests().of(file.file.path);
         entries.push_back({QString::fromStdString(relative.string()), QString::fromStdString(path.string()),
                            QString::fromStdString(file.file.songName.empty() ? path.stem().string()
                                                                              : file.file.songName),
                            QString::fromStdString(file.file.performer), file.file.sequence, file.recorded,
-                           note.has_value()});
+                           note.has_value(), digest && digest->damaged});
     }
     return entries;
 }

@@ -13,6 +13,10 @@ namespace zorvan {
 
 QString MediaWallModel::undecodableText() { return QCoreApplication::translate("zorvan", "无法从这个视频生成海报"); }
 
+QString MediaWallModel::damagedText() {
+    return QCoreApplication::translate("zorvan", "已损坏：内容与保存时的 SHA-256 不同");
+}
+
 MediaWallModel::MediaWallModel(QSize posterSize, QObject* parent)
     : QAbstractListModel(parent), posterSize_(posterSize) {
     // Two readers: the pictures come in while the GUI thread stays free.
@@ -55,8 +59,11 @@ QVariant MediaWallModel::data(const QModelIndex& index, int role) const {
         case Qt::ToolTipRole: {
             const QString text = e.performer.isEmpty() ? e.song : e.song + QStringLiteral(" · ") + e.performer;
             // A video that could not be decoded says so where its picture would be.
-            return undecodable_.contains(e.path) ? text + QStringLiteral("\n") + undecodableText() : text;
+            const QString shown = undecodable_.contains(e.path) ? text + QStringLiteral("\n") + undecodableText() : text;
+            return e.damaged ? shown + QStringLiteral("\n") + damagedText() : shown;
         }
+        case Qt::AccessibleDescriptionRole: return e.damaged ? damagedText() : QString();
+        case DamagedRole: return e.damaged;
         case EntryRole: return e.entry;
         case PerformerRole: return e.performer;
         case SequenceRole: return e.sequence;

@@ -24,6 +24,7 @@ struct WallEntry {
     int sequence = 0;
     qint64 recorded = 0;  // when it was saved (seconds since the epoch)
     bool undecodable = false;  // the library notes that no poster can be made of it
+    bool damaged = false;      // its last reading through found bytes other than those saved
 };
 
 // The works with their posters, loaded only when a row is first shown
@@ -42,6 +43,7 @@ public:
         RecordedRole,
         PosterStateRole,
         UndecodableRole,  // no poster can be made of its video
+        DamagedRole,      // its bytes are no longer those saved
     };
     enum PosterState { PosterLoading, PosterShown, PosterNone };
 
@@ -56,6 +58,8 @@ public:
 
     // What a work whose video gives no poster says.
     static QString undecodableText();
+    // What a work whose file is damaged says.
+    static QString damagedText();
 
     // Posters being read now (for tests and the wall's patience).
     int loadsUnderWay() const { return loading_.size(); }
