@@ -97,9 +97,12 @@ FilePresence KnownFiles::presenceOf(const WorkIdentity& work, const std::string&
     if (proof) *proof = FileProof::None;
     const std::string here = libraryPath(path);
     const std::filesystem::path folder = std::filesystem::path(here).parent_path();
-    // The work's own file in the same folder, under any name, while it is
-    // as saved; one that is not is damaged, never "already there".
-    for (const WorkFile* own : ownFiles(work)) {
+    // The work's own file in the same folder, under any name (its own name
+    // first), while it is as saved; one that is not is damaged, never
+    // "already there".
+    std::vector<const WorkFile*> owned = ownFiles(work);
+    std::stable_partition(owned.begin(), owned.end(), [&](const WorkFile* f) { return f->path == here; });
+    for (const WorkFile* own : owned) {
         if (std::filesystem::path(own->path).parent_path() != folder) continue;
         const auto digest = digests_.find(own->path);
         const DigestVerdict verdict = judgeByDigest(own->path, digest == digests_.end() ? nullptr : &digest->second);

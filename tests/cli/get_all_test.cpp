@@ -46,6 +46,25 @@ TEST(WorkFile, EverySongNameGivesAFileInTheFolder) {
     EXPECT_EQ(onDisk(std::string(244, 'x') + "晴天"), "/v/" + std::string(244, 'x') + "晴.mp4");
 }
 
+// Works of one performer that share a song name (a song sung twice) get
+// files of their own, numbered by their place in the list, whoever finishes
+// first; so do names cut to the same start.
+TEST(WorkFile, WorksOfOneNameAreToldApartByTheirPlaceInTheList) {
+    EXPECT_EQ(workRepeats({"晴天", "稻香", "晴天", "晴天 (2)", "晴天"}), (std::vector<int>{1, 1, 3, 1, 4}))
+        << "a mark never takes another work's own name";
+    EXPECT_EQ(workFilePath("/v", "晴天", FileNaming::SongName, "100006", 4, 3), "/v/晴天 (3).mp4");
+    EXPECT_EQ(workFilePath("/v", "晴天", FileNaming::PerformerFolder, "100006", 4, 3), "/v/100006/4 晴天.mp4")
+        << "the sequence number already tells them apart";
+    EXPECT_EQ(repeatedTitle("晴天", 2), "晴天 (2)");
+    const std::string a = std::string(260, 'x') + "a", b = std::string(260, 'x') + "b";
+    const std::vector<int> cut = workRepeats({a, b});
+    EXPECT_EQ(cut, (std::vector<int>{1, 2})) << "two long names cut to one";
+    const std::string second = workFilePath("/v", b, FileNaming::SongName, "1", 2, cut[1]);
+    EXPECT_NE(workFilePath("/v", a, FileNaming::SongName, "1", 1, cut[0]), second);
+    EXPECT_LE(second.size() - 3, 255u - 4) << "room is left for the renaming rule's (99)";
+    EXPECT_TRUE(second.ends_with(" (2).mp4")) << second;
+}
+
 struct Listed {
     std::string fileName;  // song name + ".mp4"
     int clip;              // the demo's work n plays clip (n - 1) % 3

@@ -1,5 +1,6 @@
 // The library database: the saved queue read back in order, across a
 // reopening, and files that are not Zorvan's never written.
+#include "store/file_sha256.h"
 #include "store/known_files.h"
 #include "store/library_db.h"
 #include "store/store_writer.h"
@@ -218,6 +219,125 @@ TEST(KnownFilesTest, AFileIsItsWorksAsTheLibraryRecordedItAndOnlyUnknownFilesGoB
     // No library yet: none is made, and every file goes by its name.
     EXPECT_EQ(readKnownFiles(folder + "/none/library.db", error).presenceOf(first, song), FilePresence::Unknown);
     EXPECT_FALSE(std::filesystem::exists(folder + "/none"));
+}
+
+// A file is its own row: one address saved twice is two files, neither
+// rewriting the other. A work's own file is "already there" only while it
+// is as saved: by its stamp, else by its bytes read again; other bytes make
+// it damaged, never skipped.
+TEST(LibraryDbTest, AFileIsItsOwnRowAndIsAlreadyThereOnlyWhileItsBytesAreAsSaved) {
+    const std::string folder = freshFolder("known-digests");
+    std::string error;
+    auto db = LibraryDb::open(folder + "/library.db", error);
+    ASSERT_TRUE(db) << error;
+    const auto save = [&](const std::string& name, const std::string& content) {
+        std::ofstream(folder + "/" + name, std::ios::binary | std::ios::trunc) << content;
+        return folder + "/" + name;
+    };
+    const std::string content(100000, 'v');
+    const std::string song = save("小幸运.mp4", content);
+    const WorkIdentity work{"/media/100001/1.mp4", "100001", 1, "小幸运", "1"};
+    ASSERT_TRUE(db->files().record({work.key, song, 100000, true, "100001", 1, "小幸运", "1", "http://h/media/100001/1.mp4"},
+                                   1, error));
+    ASSERT_TRUE(db->digests().record({song, *stampOf(song), *fileSha256(song), 1}, error)) << error;
+    const auto presence = [&](FileProof* proof = nullptr) {
+        std::string where;
+        return readKnownFiles(*db, error).presenceOf(work, song, &where, proof);
+    };
+    FileProof proof = FileProof::None;
+    EXPECT_EQ(presence(&proof), FilePresence::Known);
+    EXPECT_EQ(proof, FileProof::AsSaved);
+    // Touched, same bytes: read again, still as saved.
+    std::filesystem::last_write_time(song, std::filesystem::last_write_time(song) + std::chrono::seconds(5));
+    EXPECT_EQ(presence(&proof), FilePresence::Known);
+    EXPECT_EQ(proof, FileProof::Digest);
+    // Sixteen bytes changed in place, same size: damaged.
+    save("小幸运.mp4", content.substr(0, 50000) + std::string(16, 'X') + content.substr(50016));
+    EXPECT_EQ(presence(), FilePresence::Damaged);
+    // Cut short: judged afresh (the engine may complete it), never skipped.
+    std::filesystem::resize_file(song, 5000);
+    EXPECT_EQ(presence(), FilePresence::Unknown);
+    // Another work's id is another work, even by the same name and place.
+    save("小幸运.mp4", content);
+    EXPECT_EQ(readKnownFiles(*db, error).presenceOf({"/media/100001/1.mp4?v=9", "100001", 1, "小幸运", "other"}, song),
+              FilePresence::OtherWork);
+    EXPECT_EQ(readKnownFiles(*db, error).presenceOf({"/media/100001/1.mp4?v=9", "100001", 1, "小幸运", "1"}, song),
+              FilePresence::Known)
+        << "its own id knows it at a moved address";
+
+    // The same address saved again under another name (a script's request).
+    const std::string copy = save("by address.mp4", content);
+    ASSERT_TRUE(db->files().record({work.key, copy, 100000, true, "", 0, "by address"}, 2, error));
+    const std::vector<LibraryEntry> entries = db->files().entries(error);
+    ASSERT_EQ(entries.size(), 2u) << "each file listed once";
+    EXPECT_EQ(entries[1].file.path, song);
+    EXPECT_EQ(entries[1].file.songName, "小幸运") << "never rewritten by another file of its address";
+    EXPECT_EQ(entries[1].file.address, "http://h/media/100001/1.mp4");
+
+    // Forgetting a file forgets its digest too.
+    ASSERT_TRUE(db->files().forget(entries[1].id, error));
+    EXPECT_FALSE(db->digests().of(song).has_value());
+}
+
+// A library of the schema before files had rows of their own: of two rows
+// of one path the later stands, rows keep their numbers, and works seen
+// keep being known.
+TEST(LibraryDbTest, ALibraryOfTheEarlierSchemaKeepsItsFilesNumbersAndWorksSeen) {
+    const std::string path = freshFolder("library-db-v5") + "/library.db";
+    std::string error;
+    ASSERT_TRUE(LibraryDb::open(path, error)) << error;
+    sqlite3* old = nullptr;
+    ASSERT_EQ(sqlite3_open(path.c_str(), &old), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(old,
+                           "DROP TABLE files; DROP TABLE digests; DROP TABLE works_seen;"
+                           "ALTER TABLE queue DROP COLUMN work_id; ALTER TABLE server_queue DROP COLUMN work_id;"
+                           "CREATE TABLE files (key TEXT PRIMARY KEY, path TEXT NOT NULL DEFAULT '',"
+                           " size INTEGER NOT NULL DEFAULT -1, complete INTEGER NOT NULL DEFAULT 0, recorded INTEGER NOT NULL,"
+                           " performer TEXT NOT NULL DEFAULT '', sequence INTEGER NOT NULL DEFAULT 0, song TEXT NOT NULL DEFAULT '');"
+                           "CREATE TABLE works_seen (performer TEXT NOT NULL, sequence INTEGER NOT NULL, song TEXT NOT NULL,"
+                           " address TEXT NOT NULL, first_seen INTEGER NOT NULL, last_seen INTEGER NOT NULL,"
+                           " gone INTEGER NOT NULL DEFAULT 0, fresh INTEGER NOT NULL DEFAULT 0, key TEXT NOT NULL DEFAULT '',"
+                           " PRIMARY KEY (performer, song, sequence));"
+                           "INSERT INTO files (rowid, key, path, size, complete, recorded) VALUES"
+                           " (7, '/a', '/v/a.mp4', 10, 1, 100), (9, '/b', '/v/a.mp4', 20, 1, 200), (12, '/c', '', -1, 1, 50);"
+                           "INSERT INTO works_seen (performer, sequence, song, address, first_seen, last_seen, key) VALUES"
+                           " ('1', 1, 'x', 'http://h/a', 1, 1, '/a');"
+                           "PRAGMA user_version = 5;",
+                           nullptr, nullptr, nullptr),
+              SQLITE_OK)
+        << sqlite3_errmsg(old);
+    sqlite3_close(old);
+    auto db = LibraryDb::open(path, error);
+    ASSERT_TRUE(db) << error;
+    const std::vector<WorkFile> files = db->files().all(error);
+    ASSERT_EQ(files.size(), 2u) << error;
+    EXPECT_EQ(files[1].key, "/b") << "the later record of the path stands";
+    ASSERT_EQ(db->files().entries(error).size(), 1u);
+    EXPECT_EQ(db->files().entries(error)[0].id, 9) << "its number is kept";
+    // Seen before ids: taken over by its address when the service gives one.
+    EXPECT_EQ(db->follows().recordCheck("1", {{1, "x", "http://h/a", "/a", "w1"}, {2, "y", "http://h/b", "/b2", "w2"}},
+                                        "", 10, error),
+              1)
+        << error;
+}
+
+// A list that grows at its top moves every work's place: works seen are
+// known by who they are, so none of them turns new.
+TEST(LibraryDbTest, WorksSeenAreKnownByWhoTheyAreNotByTheirPlace) {
+    std::string error;
+    auto db = LibraryDb::open(freshFolder("works-seen") + "/library.db", error);
+    ASSERT_TRUE(db) << error;
+    ASSERT_TRUE(db->follows().follow("1", 1, error));
+    const std::vector<SeenWork> first = {{1, "晴天", "http://h/a", "/a", "a"}, {2, "晴天", "http://h/b", "/b", "b", 2}};
+    ASSERT_EQ(db->follows().recordCheck("1", first, "", 10, error), 2);
+    const std::vector<SeenWork> grown = {{1, "稻香", "http://h/c", "/c", "c"}, {2, "晴天", "http://h/a", "/a", "a"},
+                                         {3, "晴天", "http://h/b", "/b", "b", 2}};
+    EXPECT_EQ(db->follows().unseenCount("1", grown, error), 1);
+    EXPECT_EQ(db->follows().recordCheck("1", grown, "", 20, error), 1);
+    const std::vector<SeenWork> fresh = db->follows().newWorks("1", error);
+    ASSERT_EQ(fresh.size(), 1u);
+    EXPECT_EQ(fresh[0].songName, "稻香");
+    EXPECT_EQ(db->follows().following(error)[0].works, 3);
 }
 
 TEST(LibraryDbTest, TheWriterKeepsEachRowsNewestVersionAndEveryFileAndWritesWhatWaitsBeforeItEnds) {

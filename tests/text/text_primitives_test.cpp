@@ -3,6 +3,7 @@
 #include "text/duration_text.h"
 #include "text/extract_between.h"
 #include "text/find_text.h"
+#include "text/json_text.h"
 #include "text/split_text.h"
 #include "text/to_integer.h"
 #include "text/trim_spaces.h"
@@ -116,6 +117,24 @@ TEST(CodePage, Utf8ConvertsToGbkAndBack) {
     // Stops at the first zero byte; bytes that are not UTF-8 become "?".
     EXPECT_EQ(utf8ToGbk(std::string("ab\0cd", 5)), "ab");
     EXPECT_EQ(utf8ToGbk("a\xFF" "b"), "a?b");
+}
+
+// A works page's values as the service meant them: JSON's escapes undone,
+// everything else (a backslash JSON does not know, a GBK trail byte that
+// happens to be 0x5C) left as written.
+TEST(JsonText, EscapesAreUndoneOnceAndNothingElseIsTouched) {
+    EXPECT_EQ(jsonTextUtf8("\\u5c0f\\u5E78\\u8fd0"), "小幸运");
+    EXPECT_EQ(jsonTextUtf8("晴天 \\\"live\\\" \\ud83c\\udfb5"), "晴天 \"live\" 🎵") << "a surrogate pair is one character";
+    EXPECT_EQ(jsonTextUtf8("http:\\/\\/h\\/a.mp4?x=1\\u0026y=2"), "http://h/a.mp4?x=1&y=2");
+    EXPECT_EQ(jsonTextUtf8("a\\\\b\\tc\\nd"), "a\\b\tc\nd");
+    EXPECT_EQ(jsonTextUtf8("\\ud800x \\udc00 \\u0000"), "?x ? ?") << "no lone surrogate, no NUL";
+    EXPECT_EQ(jsonTextUtf8("\\q \\u12 \\"), "\\q \\u12 \\") << "what JSON does not know stays";
+    EXPECT_EQ(jsonTextUtf8("\\\\u0041"), "\\u0041") << "an escaped backslash is not the start of another escape";
+    // Code page 936: a trail byte of 0x5C is part of its character.
+    const std::string gbk = utf8ToGbk("乗") + "\\u0041";
+    EXPECT_EQ(static_cast<unsigned char>(gbk[1]), 0x5C);
+    EXPECT_EQ(gbkToUtf8(jsonTextGbk(gbk)), "乗A");
+    EXPECT_EQ(jsonTextGbk(utf8ToGbk("乗\\n")), utf8ToGbk("乗\n"));
 }
 
 TEST(ToInteger, ReadsSignDigitsAndFullWidthForms) {
