@@ -377,6 +377,60 @@ TEST_F(QueueTest, AVanishedFolderIsMadeAgainWhenTheProgramChoseItElseTheQueueSto
     EXPECT_FALSE(std::filesystem::exists(folder + "/vanished"));
 }
 
+// Two works of one queue under one name (two performers' songs, say) never
+// race for it: the second waits while the first runs under the name, and
+// then, finding the first's file there, is saved beside it, however alike
+// their bytes. A damaged file a work replaces is set aside while it runs,
+// gone once the new one is saved, and kept when that fails.
+TEST_F(QueueTest, ANameIsHeldByTheWorkRunningUnderItAndADamagedFileIsSetAsideUntilReplaced) {
+    const std::string content = patternBytes(300000, 9);
+    LoopbackServer server(fileScript(content, [](ScriptedReply& reply, const HttpRequest& request, std::int64_t) {
+        reply.bytesPerSecond = 1024 * 1024;
+        if (request.target.find("gone") != std::string::npos) {
+            reply.status = "404 Not Found";
+            reply.headers.clear();
+            reply.body = "gone";
+        }
+    }));
+    DownloadQueue queue(settings(3));
+    Work first = work(server.url("/one.mp4"), "song.mp4"), second = work(server.url("/two.mp4"), "song.mp4");
+    first.clash = second.clash = ClashChoice::Complete;
+    const int a = queue.add(first), b = queue.add(second);
+    bool together = false;
+    ASSERT_TRUE(tickUntil(queue, [&] { return queue.item(a)->settled() && queue.item(b)->settled(); }, 15s, [&] {
+        together = together || (queue.item(a)->state == ItemState::Running && queue.item(b)->state == ItemState::Running);
+    }));
+    EXPECT_FALSE(together) << "never both under one name";
+    EXPECT_EQ(queue.item(a)->state, ItemState::Done);
+    EXPECT_EQ(queue.item(b)->state, ItemState::Done) << "another work's file is never taken for this one";
+    EXPECT_EQ(queue.item(b)->savedPath, folder + "/song(1).mp4");
+    EXPECT_TRUE(readFile(folder + "/song(1).mp4") == content);
+
+    // Replaced: the damaged copy waits beside it, then goes.
+    std::ofstream(folder + "/fixed.mp4", std::ios::binary) << std::string(300000, 'x');
+    Work fixed = work(server.url("/fixed.mp4"), "fixed.mp4");
+    fixed.clash = ClashChoice::Rename;
+    fixed.replacesDamaged = true;
+    const int c = queue.add(fixed);
+    bool asideWhileRunning = false;
+    ASSERT_TRUE(tickUntil(queue, [&] { return queue.item(c)->settled(); }, 15s, [&] {
+        asideWhileRunning = asideWhileRunning || std::filesystem::exists(folder + "/fixed.mp4.damaged");
+    }));
+    EXPECT_TRUE(asideWhileRunning);
+    EXPECT_EQ(queue.item(c)->savedPath, folder + "/fixed.mp4") << "in its own place, not beside it";
+    EXPECT_TRUE(readFile(folder + "/fixed.mp4") == content);
+    EXPECT_FALSE(std::filesystem::exists(folder + "/fixed.mp4.damaged"));
+    // Not replaced: the damaged copy stays, said so.
+    std::ofstream(folder + "/gone.mp4", std::ios::binary) << "damaged";
+    Work lost = work(server.url("/gone.mp4"), "gone.mp4");
+    lost.replacesDamaged = true;
+    const int d = queue.add(lost);
+    ASSERT_TRUE(tickUntil(queue, [&] { return queue.item(d)->settled(); }));
+    EXPECT_EQ(queue.item(d)->state, ItemState::Failed);
+    EXPECT_EQ(queue.item(d)->setAside, folder + "/gone.mp4.damaged");
+    EXPECT_EQ(readFile(folder + "/gone.mp4.damaged"), "damaged");
+}
+
 // A work another program on the library fetches (the home server holds its
 // part file) waits, said as such; saved whole by that program it is not
 // fetched again under another name; left unfinished, this queue takes it.
