@@ -38,15 +38,11 @@ void Connection::findPartToContinue(const std::string& path) {
             task_.startedOver(number_, StartOverReason::RecordUnreadable, why);
         return;
     }
+    // A work whose address moved is taken over as any part is: the server's
+    // validator says whether the file there is the same (If-Range), else its
+    // bytes are sampled. Nothing could prove them the server's: asked for
+    // proof, they go.
     const bool validated = !rangeValidator(record->etag, record->lastModified).empty();
-    // A work whose address moved: the server's validator says whether the
-    // file there is the same (If-Range); without one its bytes are sampled
-    // as any part's are.
-    if (record->address != task_.params.url && task_.params.strictResume && !validated) {
-        task_.startedOver(number_, StartOverReason::OtherAddress);
-        return;
-    }
-    // Nothing could prove the bytes the server's: asked for proof, they go.
     if (!validated && task_.params.strictResume && !record->done.empty()) {
         task_.startedOver(number_, StartOverReason::Unprovable);
         return;
