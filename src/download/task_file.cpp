@@ -2,6 +2,7 @@
 
 #include "download/disk_space.h"
 #include "download/name_clash.h"
+#include "download/target_file.h"
 #include "download/task.h"
 #include "text/code_page.h"
 #include "text/folder_of.h"
@@ -20,7 +21,7 @@ bool TaskFile::create(Task& task, int connection, std::int64_t total, int connec
         task.noteFailure(TaskOutcome::GivenUp);
         return false;
     }
-    const std::string path = gbkToUtf8(task.currentLocalPath());
+    std::string path = gbkToUtf8(task.currentLocalPath());
     // A folder that takes no file is said as such: its free space (none, on
     // a read-only file system) is not the trouble.
     const auto cannotCreate = [&](int why) {
@@ -43,8 +44,20 @@ bool TaskFile::create(Task& task, int connection, std::int64_t total, int connec
         task.noteFailure(TaskOutcome::CannotCreateFile);
         return false;
     }
-    file = TargetFile::create(path, total, task.fileOptions());
-    if (!file) return cannotCreate(errno);
+    for (int attempt = 0;; ++attempt) {
+        file = TargetFile::create(path, total, task.fileOptions());
+        if (file) break;
+        // Another download (another program's) took the name between the
+        // look and the lock: it is taken after all, and the same-name rule
+        // finds the next free one.
+        const int why = errno;
+        if (why != EWOULDBLOCK || attempt == 3 || !partFileInUse(path)) return cannotCreate(why);
+        if (!resolveNameClash(task, connection)) {
+            task.noteFailure(TaskOutcome::GivenUp);
+            return false;
+        }
+        path = gbkToUtf8(task.currentLocalPath());
+    }
     if (!startCheckpoints(task, connection, {})) return false;
     ready = true;
     return true;
