@@ -16,7 +16,7 @@ _zorvan_cli_paths() {  # -f|-d CURRENT
 _zorvan_cli() {
     local cur=${COMP_WORDS[COMP_CWORD]} prev=${COMP_WORDS[COMP_CWORD-1]}
     local command=${COMP_WORDS[1]} prefix=""
-    local commands="get works get-all follow unfollow following sync help version"
+    local commands="get works get-all follow unfollow following sync verify help version"
     COMPREPLY=()
 
     # --name=value: bash splits at "=" unless COMP_WORDBREAKS was changed.
@@ -38,14 +38,16 @@ _zorvan_cli() {
     local output="-q --quiet -s --silent --progress --config --no-config"
     local choosing="--items --match --max"
     local fetch="--service -o -d --output --output-dir -n --connections -j --jobs --limit --limit-rate
-                 --on-exists -c --continue --no-continue --no-fsync --dry-run --json --layout --media-files --no-media-files"
+                 --on-exists -c --continue --no-continue --strict --no-fsync --dry-run --json --layout --media-files
+                 --no-media-files"
     local options
     case $command in
         get) options="-o --output -d --output-dir -i --input-file -j --jobs -n --connections --limit
                       --limit-rate --json --on-exists -v --verbose --no-fsync --no-splice --buffer --chunk
-                      -c --continue --no-continue --checkpoint $network $output" ;;
+                      -c --continue --no-continue --strict --checkpoint $network $output" ;;
         works) options="--service --json $choosing $network $output" ;;
         get-all | sync) options="$fetch $choosing $network $output" ;;
+        verify) options="--repair --json --service -o -d --output --output-dir -n --connections $network $output" ;;
         follow | unfollow) options="--config --no-config" ;;
         following) options="--json --config --no-config" ;;
         help)
@@ -57,7 +59,7 @@ _zorvan_cli() {
     # The value of the option before the cursor.
     case $prev in
         -o | --output)
-            # get saves one file there; get-all and sync a folder of them.
+            # get saves one file there; get-all, sync and verify take a folder.
             if [[ $command == get ]]; then _zorvan_cli_paths -f "$cur"; else _zorvan_cli_paths -d "$cur"; fi
             return ;;
         -d | --output-dir)

@@ -26,7 +26,7 @@ tmp="$(mktemp -d)"
 trap 'rm -rf "$tmp"' EXIT
 
 "$cli" --help > "$tmp/help.txt" || { echo "FAIL: $cli --help failed" >&2; exit 1; }
-for command in get works get-all sync follow unfollow following; do
+for command in get works get-all sync follow unfollow following verify; do
   "$cli" help "$command" >> "$tmp/help.txt" || { echo "FAIL: $cli help $command failed" >&2; exit 1; }
 done
 options_in < "$tmp/help.txt" > "$tmp/help-options"
