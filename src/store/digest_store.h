@@ -21,6 +21,13 @@ struct FileDigest {
     std::int64_t taken = 0;   // seconds since the epoch
     std::int64_t checked = 0; // when it was last read again (0: never)
     bool damaged = false;     // that reading found other bytes
+
+    // Found damaged, and not written since it was read (a file fetched
+    // again in its place is not damaged, before its new digest is taken).
+    bool damagedAsItIs() const {
+        const std::optional<FileStamp> now = stampOf(path);
+        return damaged && now && now->modifiedNs / 1'000'000'000 <= checked;
+    }
 };
 
 // The digests of the library's files, by path. A digest goes with its

@@ -44,6 +44,9 @@ DigestVerdict judgeByDigest(const std::string& path, const FileDigest* digest) {
     const std::optional<FileStamp> stamp = stampOf(path);
     if (!stamp) return DigestVerdict::Missing;
     if (!digest) return DigestVerdict::NoDigest;
+    // A reading through found it damaged (its stamp may be unchanged: a
+    // disk that rots does not touch it), and it was not written since.
+    if (digest->damagedAsItIs()) return DigestVerdict::Damaged;
     if (*stamp == digest->stamp) return DigestVerdict::AsSaved;
     // Cut short (a copy that stopped, a disk that filled): its start may
     // still be the work's, which a download can complete.

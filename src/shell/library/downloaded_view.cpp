@@ -38,7 +38,7 @@ std::set<std::string> damagedFiles() {
     const std::unique_ptr<LibraryDb> db = LibraryDb::open(libraryDbPath(), error);
     if (!db) return damaged;
     for (const FileDigest& digest : db->digests().all(error))
-        if (digest.damaged) damaged.insert(libraryPath(digest.path));
+        if (digest.damagedAsItIs()) damaged.insert(libraryPath(digest.path));
     return damaged;
 }
 
@@ -49,6 +49,7 @@ void refreshDownloadedList() {
     if (!main) return;
     QListWidget* list = main->downloadedList();
     list->clear();
+    list->setIconSize(QSize(16, 16));  // a mark beside a name, no taller than the name
     const std::string folder = downloadFolder();
     const std::set<std::string> damaged = damagedFiles();
     findFiles(

@@ -212,7 +212,7 @@ std::vector<WallEntry> libraryWallEntries(QString* problem) {
                            QString::fromStdString(file.file.songName.empty() ? path.stem().string()
                                                                              : file.file.songName),
                            QString::fromStdString(file.file.performer), file.file.sequence, file.recorded,
-                           note.has_value(), digest && digest->damaged});
+                           note.has_value(), digest && digest->damagedAsItIs()});
     }
     return entries;
 }
