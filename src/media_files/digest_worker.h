@@ -1,5 +1,8 @@
 #pragma once
 
+#include "store/digest_store.h"
+
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
@@ -17,7 +20,9 @@ class LibraryDb;
 // own at a lower priority than the downloads (the bytes are still in the
 // page cache), and records it in the library at `dbPath` with the file's
 // size and time of change: from then on the library can prove the file is
-// as saved. A file that changes while it is read is not recorded.
+// as saved. A file that changes while it is read is not recorded. Digests
+// are written together, about once a second and whenever nothing waits:
+// a transaction per file would cost a catalogue a disk flush per work.
 class DigestWorker {
 public:
     struct Tally {
@@ -41,6 +46,7 @@ public:
 private:
     void run(std::stop_token stop);
     void take(const std::string& path);
+    void writeTaken();
 
     const std::string dbPath_;
     std::mutex lock_;
@@ -49,6 +55,9 @@ private:
     int busy_ = 0;
     Tally tally_;
     std::unique_ptr<LibraryDb> db_;  // the worker thread's own
+    std::vector<FileDigest> taken_;  // taken and not yet written (worker thread)
+    std::vector<std::string> takenNames_;
+    std::chrono::steady_clock::time_point lastWritten_ = std::chrono::steady_clock::now();
     std::jthread thread_;  // last: it stops and joins before the rest goes
 };
 

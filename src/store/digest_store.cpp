@@ -29,6 +29,18 @@ bool DigestStore::record(const FileDigest& d, std::string& error) {
     return false;
 }
 
+bool DigestStore::record(const std::vector<FileDigest>& digests, std::string& error) {
+    if (digests.empty()) return true;
+    if (!db_.run("BEGIN IMMEDIATE", error)) return false;
+    for (const FileDigest& d : digests) {
+        if (!record(d, error)) {
+            db_.rollback();
+            return false;
+        }
+    }
+    return db_.run("COMMIT", error);
+}
+
 std::optional<FileDigest> DigestStore::of(const std::string& path) {
     Statement s(db_.handle(), (std::string(digestColumns) + " WHERE path = ?").c_str());
     if (!s.ready() || !s.bind(1, path).row()) return std::nullopt;

@@ -40,6 +40,8 @@ public:
     // earlier one of the path. False with `error` when the database could
     // not be written.
     bool record(const FileDigest& digest, std::string& error);
+    // The same for several, in one transaction (one write to the disk).
+    bool record(const std::vector<FileDigest>& digests, std::string& error);
     std::optional<FileDigest> of(const std::string& path);
     std::vector<FileDigest> all(std::string& error);
     // A reading of the file again: damaged or not, at `now`; a file found as
