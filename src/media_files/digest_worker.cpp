@@ -12,16 +12,6 @@
 
 namespace zorvan {
 
-namespace {
-
-double threadCpuSeconds() {
-    timespec t{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) / 1e9;
-}
-
-}  // namespace
-
 // The worker counts as busy until its first look finds nothing to do.
 DigestWorker::DigestWorker(std::string dbPath)
     : dbPath_(std::move(dbPath)), busy_(1), thread_([this](std::stop_token stop) { run(stop); }) {}
@@ -76,12 +66,10 @@ void DigestWorker::run(std::stop_token stop) {
 
 void DigestWorker::take(const std::string& path) {
     const std::string name = std::filesystem::path(path).filename().string();
-    const double cpu = threadCpuSeconds();
     const std::optional<FileStamp> before = stampOf(path);
     const std::optional<std::string> sha = before ? fileSha256(path) : std::nullopt;
     const std::optional<FileStamp> after = stampOf(path);
     std::lock_guard hold(lock_);
-    tally_.cpuSeconds += threadCpuSeconds() - cpu;
     if (!sha || !after || !(*after == *before)) {
         tally_.notes.push_back(name + ": no digest, " + (sha ? "it changed while it was read" : "it cannot be read"));
         return;

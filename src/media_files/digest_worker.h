@@ -28,7 +28,6 @@ public:
     struct Tally {
         int taken = 0;
         std::int64_t bytes = 0;
-        double cpuSeconds = 0;
         std::vector<std::string> notes;  // "NAME: why" for each whose digest could not be kept
     };
 
