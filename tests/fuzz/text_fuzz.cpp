@@ -5,6 +5,7 @@
 #include "text/code_page.h"
 #include "text/extract_between.h"
 #include "text/find_text.h"
+#include "text/json_text.h"
 #include "text/to_integer.h"
 #include "text/trim_spaces.h"
 
@@ -38,6 +39,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const int count = extractBetween(text, needle, end, items);
     FUZZ_CHECK(count == static_cast<int>(items.size()));
     for (const std::string& item : items) FUZZ_CHECK(!item.empty() && item.size() <= text.size());
+
+    // Escapes undone never grow a text, and a text without a backslash is
+    // left as it is.
+    FUZZ_CHECK(jsonTextUtf8(text).size() <= text.size());
+    if (text.find('\\') == std::string::npos) FUZZ_CHECK(jsonTextUtf8(text) == text);
+    (void)jsonTextGbk(text);
 
     (void)toInteger(text);
     FUZZ_CHECK(toHalfWidth(text).size() <= text.size());

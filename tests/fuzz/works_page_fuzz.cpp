@@ -1,6 +1,8 @@
 // A works page from the service, read as a whole: every row the list gets
-// has its sequence number, a name and an address found in the text, and
-// every address and name goes on safely to the engine and the disk.
+// has its sequence number (rising: a work without an address is left out),
+// a name and an address found in the text, every address and name goes on
+// safely to the engine and the disk, and works of one name get files of
+// their own.
 #include "catalogue/works_retrieval.h"
 #include "catalogue/works_view.h"
 #include "download/http_address.h"
@@ -11,6 +13,7 @@
 #include "text/to_integer.h"
 
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -46,9 +49,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FuzzView view;
     const std::size_t filled = fillWorksRows(view, text);
     FUZZ_CHECK(filled == view.rows.size());
+    long previous = 0;
+    std::vector<std::string> names;
     for (std::size_t i = 0; i < view.rows.size(); ++i) {
         auto& row = view.rows[i];
-        FUZZ_CHECK(row[sequenceColumn] == std::to_string(i + 1));
+        const long sequence = std::stol(row[sequenceColumn]);
+        FUZZ_CHECK(sequence > previous);
+        previous = sequence;
+        names.push_back(gbkToUtf8(row[songNameColumn]));
         const std::string& name = row[songNameColumn];
         const std::string& address = row[mediaAddressColumn];
         FUZZ_CHECK(!name.empty() && !address.empty());
@@ -57,5 +65,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         FUZZ_CHECK(path.rfind("/videos/", 0) == 0 && path.find('/', 8) == std::string::npos);
         (void)parseAddress(engineAddress(address));
     }
+    const std::vector<int> repeats = workRepeats(names);
+    std::set<std::string> paths;
+    for (std::size_t i = 0; i < names.size(); ++i)
+        FUZZ_CHECK(paths.insert(workFilePath("/videos", names[i], FileNaming::SongName, "1", 0, repeats[i])).second);
     return 0;
 }
