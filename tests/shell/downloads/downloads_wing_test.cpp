@@ -363,6 +363,12 @@ TEST_F(DownloadsWingTest, AnotherPerformersSameNamedSongsHaveNoTickAndDownloadAl
     main().downloadAllCommand()->trigger();
     ASSERT_TRUE(waitUntil([&] { return !downloadManager().queue().active(); }, 15000));
     for (int row = 0; row < 3; ++row) EXPECT_TRUE(ticked(row)) << row;
+    // The library learns whose files they are off the window's thread.
+    ASSERT_TRUE(waitUntil([&] {
+        std::string error;
+        const auto db = LibraryDb::open(libraryDbPath(), error);
+        return db && db->files().all(error).size() == 3u;
+    }, 5000));
 
     // The other performer's listing: the same names at other addresses.
     list->clear();
