@@ -91,9 +91,10 @@ void DownloadQueue::reindex() {
     for (std::size_t i = 0; i < items_.size(); ++i) index_[items_[i].id] = i;
 }
 
-const QueueItem* DownloadQueue::findUnsettled(const std::string& path) const {
+const QueueItem* DownloadQueue::findUnsettled(const Work& work) const {
+    const std::string key = workKey(work.address);
     for (const QueueItem& i : items_)
-        if (i.work.path == path && !i.settled()) return &i;
+        if (!i.settled() && workKey(i.work.address) == key) return &i;
     return nullptr;
 }
 

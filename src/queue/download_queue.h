@@ -110,8 +110,9 @@ public:
     // A work at the end of the queue; its id. `paused`: it waits for
     // resume(); `total` and `done` say how far an earlier run got.
     int add(const Work& work, bool paused = false, std::int64_t total = -1, std::int64_t done = 0);
-    // The item of a work with this path that is not settled, or nothing.
-    const QueueItem* findUnsettled(const std::string& path) const;
+    // The item of this work (the same address, wherever it is saved) that
+    // is not settled, or nothing: another work of the same name is not it.
+    const QueueItem* findUnsettled(const Work& work) const;
 
     void pause(int id);
     // A paused or failed work waits for its turn again.
