@@ -531,6 +531,86 @@
         <source>为媒体服务器在视频旁写海报和 .nfo（Kodi、Jellyfin）</source>
         <translation>Write posters and .nfo files beside the videos for a media server (Kodi, Jellyfin)</translation>
     </message>
+    <message>
+        <source>校验文件</source>
+        <translation>Verify files</translation>
+    </message>
+    <message>
+        <source>逐个读取文件，与保存时记下的 SHA-256 对照</source>
+        <translation>Reads each file and compares it with the SHA-256 taken when it was saved</translation>
+    </message>
+    <message>
+        <source>校验进度</source>
+        <translation>Verification progress</translation>
+    </message>
+    <message>
+        <source>校验正在进行，请等它结束</source>
+        <translation>A verification is running; wait for it to finish</translation>
+    </message>
+    <message>
+        <source>无法校验：</source>
+        <translation>Cannot verify: </translation>
+    </message>
+    <message>
+        <source>正在校验…</source>
+        <translation>Verifying…</translation>
+    </message>
+    <message>
+        <source>正在校验：%1/%2 个文件，%3 / %4</source>
+        <translation>Verifying: %1/%2 files, %3 / %4</translation>
+    </message>
+    <message>
+        <source>，%1 个已损坏</source>
+        <translation>, %1 damaged</translation>
+    </message>
+    <message>
+        <source>校验完毕：%1 个完好</source>
+        <translation>Verified: %1 intact</translation>
+    </message>
+    <message>
+        <source>，%1 个找不到</source>
+        <translation>, %1 missing</translation>
+    </message>
+    <message>
+        <source>，%1 个补记了 SHA-256</source>
+        <translation>, %1 given their SHA-256 now</translation>
+    </message>
+    <message>
+        <source>，%1 个不是 Zorvan 下载的视频</source>
+        <translation>, %1 videos not downloaded by Zorvan</translation>
+    </message>
+    <message>
+        <source>。%1 个已加入下载列表重新下载</source>
+        <translation>. %1 queued to be downloaded again</translation>
+    </message>
+    <message>
+        <source>。%1 个无法重新下载：没有记下地址，主播也不再列出它</source>
+        <translation>. %1 cannot be downloaded again: the address was not kept and the performer no longer lists it</translation>
+    </message>
+    <message>
+        <source>已损坏：内容与保存时的 SHA-256 不同</source>
+        <translation>Damaged: its SHA-256 differs from the one taken when it was saved</translation>
+    </message>
+    <message>
+        <source>已损坏</source>
+        <translation>Damaged</translation>
+    </message>
+    <message>
+        <source>文件在记下 SHA-256 之后改变过，还没有重新校验</source>
+        <translation>The file changed after its SHA-256 was taken and has not been verified since</translation>
+    </message>
+    <message>
+        <source>未校验</source>
+        <translation>Not verified</translation>
+    </message>
+    <message>
+        <source>重新下载“%1”</source>
+        <translation>Download “%1” again</translation>
+    </message>
+    <message>
+        <source>严格续传：服务器不给验证信息时重新下载未完成的文件</source>
+        <translation>Strict resuming: start an unfinished file over when the server gives no validator</translation>
+    </message>
 </context>
 <context>
     <name>zorvan</name>

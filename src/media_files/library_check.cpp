@@ -67,7 +67,9 @@ std::vector<CheckedFile> checkLibrary(const std::string& dbPath, const CheckScop
     std::vector<std::string> paths;
     for (const std::string& p : scope.paths) paths.push_back(libraryPath(p));
     const bool everything = scope.performers.empty() && scope.paths.empty();
-    const auto inScope = [&](const LibraryEntry& e) {
+    const std::string within = scope.within.empty() ? std::string() : libraryPath(scope.within);
+    const auto inScope = [&](const LibraryEntry& e, const std::string& path) {
+        if (!within.empty() && !under(path, within)) return false;
         if (everything) return true;
         if (std::find(scope.performers.begin(), scope.performers.end(), e.file.performer) != scope.performers.end())
             return true;
@@ -78,7 +80,7 @@ std::vector<CheckedFile> checkLibrary(const std::string& dbPath, const CheckScop
     for (const LibraryEntry& e : entries) {
         const std::string path = libraryPath(e.file.path);
         known.insert(path);
-        if (!inScope(e)) continue;
+        if (!inScope(e, path)) continue;
         CheckedFile f;
         f.path = path;
         f.libraryId = e.id;

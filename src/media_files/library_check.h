@@ -34,11 +34,13 @@ const char* stateName(CheckedFile::State state);
 // What to check: the library's files of these performers, and of these
 // paths (a file, or every file under a folder; their unknown videos too);
 // everything the library holds when both are empty. `folders`: where else
-// to look for videos the library does not know.
+// to look for videos the library does not know. `within`: only the library's
+// files under this folder count (a server's library is its download folder).
 struct CheckScope {
     std::vector<std::string> performers;
     std::vector<std::string> paths;
     std::vector<std::string> folders;
+    std::string within{};
 };
 
 struct CheckProgress {

@@ -7,6 +7,7 @@
 #include "server/api/http_front.h"
 #include "server/service/download_service.h"
 #include "server/service/follow_service.h"
+#include "server/service/library_verifier.h"
 #include "web/http_client_init.h"
 
 #include <csignal>
@@ -105,8 +106,9 @@ int runServer(const ServerOptions& o) {
 
     DownloadService downloads(place, *settings);
     FollowService following(downloads);
+    LibraryVerifier verifier(downloads);
     Door door(*doorSettings);
-    ServerParts parts{downloads, following, door};
+    ServerParts parts{downloads, following, verifier, door};
     HttpFront front(parts, o.certFile, o.keyFile);
     if (!front.ready(error)) return fail(2, error);
     const int port = front.bind(o.listenHost, o.listenPort);
@@ -132,6 +134,8 @@ int runServer(const ServerOptions& o) {
     downloads.events().close();
     front.stop();
     serving.join();
+    // A read-through queues its repairs in the downloads: it ends first.
+    verifier.stop();
     following.stop();
     downloads.stop();
     logLine("stopped");

@@ -154,10 +154,16 @@ class PageCase(unittest.TestCase):
         self.assertTrue(media.is_selected())
         naming.select_by_value('song')
         self.assertFalse(media.is_selected())
+        strict = css(d, '#set-strict-resume')
+        self.assertFalse(strict.is_selected())
+        strict.click()
         css(d, '.form button[type=submit]').click()
         self.toast_says('设置已保存')
         saved = self.servers.api('GET', '/api/settings')
-        self.assertEqual((saved['speedLimitKiB'], saved['naming'], saved['mediaFiles']), (kib, 'song', False))
+        self.assertEqual((saved['speedLimitKiB'], saved['naming'], saved['mediaFiles'], saved['strictResume']),
+                         (kib, 'song', False, True))
+        self.servers.api('PUT', '/api/settings', {'strictResume': False})  # the rest resumes as usual
+        wait_for('the change shown', lambda: not css(d, '#set-strict-resume').is_selected())
 
     def choose_and_queue_three(self):
         d = self.driver
@@ -260,6 +266,14 @@ class PageCase(unittest.TestCase):
         self.assert_fits('desktop-en wall')
         self.assert_accessible('desktop-en wall')
         self.shot('desktop-en-library-wall')
+        # The check of the files: the server reads them through, the page
+        # says how it ended (nothing here was damaged).
+        css(d, 'button[data-action="verify"]').click()
+        summary = wait_for('the check ended', lambda: css(d, '.verify-text').text
+                           if css(d, '.verify-text').text.startswith('Verified:') else None)
+        self.assertIn(f'Verified: {files} intact', summary)
+        self.assertEqual(all_css(d, 'button[data-action="repair"]'), [])
+        self.assert_accessible('desktop-en verified')
         d.refresh()
         wait_for('the wall kept', lambda: len(all_css(d, 'ul.wall > li.card')) == files)
         Select(css(d, 'select[aria-label="Show as"]')).select_by_value('list')

@@ -1,8 +1,11 @@
 // zorvan-server driven over its API end to end, against the demo service:
 // a performer's works queued, steered and saved exactly, its events
-// followed, a followed performer's new work fetched, and a stop on SIGTERM
-// taken up at the next start.
+// followed, a followed performer's new work fetched, a stop on SIGTERM
+// taken up at the next start, and the library's files checked against
+// their digests, damaged ones fetched again.
+#include "server/api/api_routes.h"
 #include "server/server_process.h"
+#include "store/file_sha256.h"
 #include "store/library_db.h"
 #include "support/demo_service.h"
 
@@ -12,11 +15,13 @@
 #include <chrono>
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <fstream>
 #include <mutex>
 #include <set>
 #include <sstream>
 #include <thread>
+#include <unistd.h>
 
 namespace zorvan::test {
 namespace {
@@ -420,6 +425,211 @@ TEST_F(ServerTest, StopsOnSigtermWithItsPartsAndGoesOnAtTheNextStart) {
     for (int n = 0; n < 4; ++n)
         EXPECT_TRUE(fileText(downloads() / (works["works"][n]["song"].get<std::string>() + ".mp4")) == clips[n % 3])
             << n;
+}
+
+
+// An answer holds every member its schema in the API's document requires,
+// and none the document does not describe.
+void expectDocumented(const json& answer, const std::string& schema) {
+    static const json doc = json::parse(openApiText());
+    const json& described = doc["components"]["schemas"][schema];
+    ASSERT_TRUE(answer.is_object()) << schema << ": " << answer.dump();
+    for (const json& name : described["required"])
+        EXPECT_TRUE(answer.contains(name.get<std::string>())) << schema << " lacks " << name << ": " << answer.dump();
+    for (const auto& [name, value] : answer.items())
+        EXPECT_TRUE(described["properties"].contains(name)) << schema << " does not describe " << name;
+}
+
+// The check's state once it ended (at most `seconds`).
+json waitForVerify(httplib::Client& client, int seconds = 60) {
+    json state;
+    for (int waited = 0; waited < seconds * 10; ++waited) {
+        state = getJson(client, "/api/library/verify");
+        if (state.is_object() && state["running"] == false && state["finished"] != 0) return state;
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    ADD_FAILURE() << "the check did not end: " << state.dump();
+    return state;
+}
+
+// The library's files by their path inside the download folder.
+std::map<std::string, json> libraryByPath(httplib::Client& client) {
+    std::map<std::string, json> files;
+    const json library = getJson(client, "/api/library");
+    for (const json& file : library["files"]) files[file["path"]] = file;
+    return files;
+}
+
+// Polls the library until `path`'s integrity is `wanted` (at most 20 s).
+bool waitForIntegrity(httplib::Client& client, const std::string& path, const std::string& wanted) {
+    for (int waited = 0; waited < 200; ++waited) {
+        if (libraryByPath(client)[path].value("integrity", "") == wanted) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    return false;
+}
+
+TEST_F(ServerTest, ChecksTheLibraryAgainstItsDigestsAndFetchesDamagedFilesAgain) {
+    const std::vector<std::string> clips = makeDemoClips((root_ / "media").string(), 200000);
+    DemoService service((root_ / "media").string());
+    ServerProcess server(data(), downloads().string(), service.url());
+    ASSERT_TRUE(server.running()) << server.log();
+    auto client = server.client();
+    const json listed = getJson(*client, "/api/performers/100001/works");
+    expectDocumented(listed["works"][0], "Work");
+    expectDocumented(getJson(*client, "/api/settings"), "Settings");
+    send(*client, "POST", "/api/performers/100001/download", {{"sequences", {1, 2, 3}}}, 201);
+    waitForQueue(*client, [](const json& q) { return q["totals"]["done"] == 3; });
+    const std::string first = listed["works"][0]["song"].get<std::string>() + ".mp4";
+    const std::string second = listed["works"][1]["song"].get<std::string>() + ".mp4";
+    // Digests are taken after each save, off the queue's thread.
+    for (const std::string& name : {first, second})
+        ASSERT_TRUE(waitForIntegrity(*client, name, "asSaved")) << name << ": " << libraryByPath(*client)[name];
+    {
+        const json file = libraryByPath(*client)[first];
+        expectDocumented(file, "LibraryFile");
+        EXPECT_EQ(file["sha256"], *fileSha256((downloads() / first).string()));
+        EXPECT_EQ(file["checked"], 0);
+    }
+
+    // One file rewritten in its middle, its size kept: it changed since its
+    // digest. Its library row forgets its address: fetching it again asks
+    // the performer's listing where it is now.
+    {
+        std::fstream rewrite(downloads() / second, std::ios::in | std::ios::out | std::ios::binary);
+        rewrite.seekp(100000);
+        rewrite.put('\x7f');
+    }
+    EXPECT_EQ(libraryByPath(*client)[second]["integrity"], "changed");
+    std::string error;
+    {
+        const std::unique_ptr<LibraryDb> db = LibraryDb::open(data() + "/library.db", error);
+        ASSERT_TRUE(db) << error;
+        std::vector<WorkFile> rows = db->files().all(error);
+        for (WorkFile& row : rows)
+            if (fs::path(row.path).filename() == second) {
+                row.address.clear();
+                ASSERT_TRUE(db->files().record(row, std::time(nullptr), error)) << error;
+            }
+        // A file that rotted on the disk: its size and time are those its
+        // digest was taken with, its bytes are not. No address, no performer.
+        const fs::path rotten = downloads() / "rotten.mp4";
+        std::ofstream(rotten) << std::string(5000, 'r');
+        ASSERT_TRUE(db->files().record({"/rotten.mp4", rotten.string(), 5000, true}, std::time(nullptr), error));
+        ASSERT_TRUE(db->digests().record({rotten.string(), *stampOf(rotten.string()), std::string(64, 'a'), 1}, error));
+    }
+    EXPECT_EQ(libraryByPath(*client)["rotten.mp4"]["integrity"], "asSaved");
+    std::ofstream(downloads() / "stray.mp4") << "not saved by zorvan";
+
+    EventReader events(server);
+    const json started = send(*client, "POST", "/api/library/verify", json::object(), 202);
+    EXPECT_NE(started["started"], 0);
+    const json checked = waitForVerify(*client);
+    expectDocumented(checked, "VerifyState");
+    EXPECT_EQ(checked["result"], json({{"ok", 2}, {"damaged", 2}, {"missing", 0}, {"unverified", 0}, {"unknown", 1},
+                                       {"repaired", json::array()}, {"notRepaired", json::array()}}))
+        << checked.dump();
+    EXPECT_EQ(checked["files"], 4);
+    EXPECT_EQ(checked["filesTotal"], 4);
+    EXPECT_EQ(checked["bytes"], checked["bytesTotal"]);
+    EXPECT_EQ(checked["damaged"], 2);
+    EXPECT_EQ(checked["error"], nullptr);
+    std::map<std::string, json> files = libraryByPath(*client);
+    EXPECT_EQ(files[first]["integrity"], "asSaved");
+    EXPECT_EQ(files[second]["integrity"], "damaged");
+    EXPECT_EQ(files["rotten.mp4"]["integrity"], "damaged") << "its stamp never changed";
+    EXPECT_GT(files[second]["checked"], 0);
+    EXPECT_EQ(files.count("stray.mp4"), 0u) << "unknown files are counted, not listed";
+
+    // Asking for what cannot be checked is refused; a performer's files alone.
+    send(*client, "POST", "/api/library/verify", {{"performers", "100001"}}, 422);
+    send(*client, "POST", "/api/library/verify", {{"performers", {"../x"}}}, 422);
+    send(*client, "POST", "/api/library/verify", {{"repair", "yes"}}, 422);
+    send(*client, "POST", "/api/library/verify", {{"performers", {"100002"}}}, 202);
+    EXPECT_EQ(waitForVerify(*client)["filesTotal"], 0);
+
+    // Repairing: the listed work is fetched again into its place; the file
+    // that nothing lists stays, and says why.
+    send(*client, "POST", "/api/library/verify", {{"repair", true}}, 202);
+    const json repaired = waitForVerify(*client);
+    ASSERT_EQ(repaired["result"]["repaired"].size(), 1u) << repaired.dump();
+    ASSERT_EQ(repaired["result"]["notRepaired"].size(), 1u) << repaired.dump();
+    EXPECT_EQ(repaired["result"]["notRepaired"][0]["path"], "rotten.mp4");
+    EXPECT_NE(repaired["result"]["notRepaired"][0]["cause"].get<std::string>().find("address"), std::string::npos);
+    const int id = repaired["result"]["repaired"][0];
+    waitForQueue(*client, [id](const json& q) {
+        const json* item = itemOf(q, id);
+        return item && (*item)["state"] == "done";
+    });
+    EXPECT_TRUE(fileText(downloads() / second) == clips[1]);
+    EXPECT_FALSE(fs::exists(downloads() / (second + ".damaged")));
+    EXPECT_FALSE(fs::exists(downloads() / (fs::path(second).stem().string() + "(1).mp4"))) << "in its own place";
+    EXPECT_TRUE(waitForIntegrity(*client, second, "asSaved")) << libraryByPath(*client)[second];
+    EXPECT_EQ(libraryByPath(*client)[second]["sha256"], *fileSha256((downloads() / second).string()));
+
+    EXPECT_EQ(server.stop(), 0) << server.log();
+    events.join();
+    const std::multiset<std::string> seen = events.types();
+    // Progress is passed on, the latest only; every end is kept.
+    EXPECT_GE(seen.count("verify"), 1u);
+    EXPECT_EQ(seen.count("verifyDone"), 3u);
+}
+
+TEST_F(ServerTest, ACheckOfTheLibraryEndsWithTheServer) {
+    // A file of 16 GiB that takes no disk: reading it through takes long.
+    const fs::path big = downloads() / "big.mp4";
+    const fs::path old = downloads() / "old.mp4";
+    const fs::path elsewhere = root_ / "elsewhere.mp4";
+    {
+        std::ofstream(big).close();
+        fs::resize_file(big, std::int64_t{16} << 30);
+        std::ofstream(old) << "saved before digests were kept";
+        std::ofstream(elsewhere) << "the window's, outside the server's folder";
+        std::string error;
+        const std::unique_ptr<LibraryDb> db = LibraryDb::open(data() + "/library.db", error);
+        ASSERT_TRUE(db) << error;
+        ASSERT_TRUE(db->files().record({"/big.mp4", big.string(), std::int64_t{16} << 30, true}, 1, error)) << error;
+        ASSERT_TRUE(db->files().record({"/old.mp4", old.string(), 30, true}, 2, error)) << error;
+        ASSERT_TRUE(db->files().record({"/elsewhere.mp4", elsewhere.string(), 41, true}, 3, error)) << error;
+        ASSERT_TRUE(db->digests().record({big.string(), *stampOf(big.string()), std::string(64, 'b'), 1}, error));
+    }
+    {
+        ServerProcess server(data(), downloads().string(), "http://127.0.0.1:9");
+        ASSERT_TRUE(server.running()) << server.log();
+        auto client = server.client();
+        std::map<std::string, json> files = libraryByPath(*client);
+        ASSERT_EQ(files.size(), 2u) << "only the download folder is the server's library";
+        EXPECT_EQ(files["big.mp4"]["integrity"], "asSaved");
+        EXPECT_EQ(files["old.mp4"]["integrity"], "noDigest");
+        EXPECT_EQ(files["old.mp4"]["sha256"], nullptr);
+        EXPECT_EQ(files["old.mp4"]["checked"], 0);
+
+        EXPECT_EQ(getJson(*client, "/api/library/verify")["started"], 0);
+        EXPECT_EQ(send(*client, "POST", "/api/library/verify", json::object(), 202)["running"], true);
+        const json again = send(*client, "POST", "/api/library/verify", {{"repair", true}}, 409);
+        EXPECT_NE(again.value("cause", "").find("already running"), std::string::npos) << again.dump();
+        json state;
+        for (int waited = 0; waited < 100; ++waited) {
+            state = getJson(*client, "/api/library/verify");
+            if (state["bytes"] > 0) break;
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+        ASSERT_EQ(state["running"], true) << state.dump();
+        ASSERT_GT(state["bytes"], 0) << state.dump();
+        EXPECT_EQ(state["filesTotal"], 2) << "only the download folder's files";
+        const auto asked = std::chrono::steady_clock::now();
+        EXPECT_EQ(server.stop(), 0) << server.log();
+        EXPECT_LT(std::chrono::steady_clock::now() - asked, std::chrono::seconds(5)) << "the read-through held it up";
+    }
+    // The next start knows no check, and nothing of the stopped one was noted.
+    ServerProcess again(data(), downloads().string(), "http://127.0.0.1:9");
+    ASSERT_TRUE(again.running()) << again.log();
+    auto client = again.client();
+    const json state = getJson(*client, "/api/library/verify");
+    EXPECT_EQ(state["running"], false);
+    EXPECT_EQ(state["started"], 0);
+    EXPECT_FALSE(state.contains("result"));
+    EXPECT_EQ(libraryByPath(*client)["big.mp4"]["checked"], 0);
 }
 
 }  // namespace

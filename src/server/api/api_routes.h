@@ -11,12 +11,14 @@ namespace zorvan {
 
 class DownloadService;
 class FollowService;
+class LibraryVerifier;
 class Door;
 
 // What the routes work on, owned by the program.
 struct ServerParts {
     DownloadService& downloads;
     FollowService& following;
+    LibraryVerifier& verifier;
     Door& door;
     std::atomic<int> streams{0};  // live event streams open
     int mostStreams = 32;         // each holds one of the server's threads

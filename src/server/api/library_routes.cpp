@@ -3,6 +3,7 @@
 #include "media_files/work_sidecars.h"
 #include "server/service/download_service.h"
 #include "server/service/library_files.h"
+#include "server/service/library_verifier.h"
 #include "server/service/queue_json.h"
 
 #include <sys/mman.h>
@@ -40,11 +41,40 @@ void listLibrary(ServerParts& parts, Exchange& x) {
                         {"present", file.present},
                         {"size", file.present ? file.size : file.entry.file.size},
                         {"recorded", file.entry.recorded},
-                        {"modified", file.modified}});
+                        {"modified", file.modified},
+                        {"integrity", integrityName(file.integrity())},
+                        {"sha256", file.digest ? json(file.digest->sha256) : json()},
+                        {"checked", file.digest ? file.digest->checked : 0}});
     }
     // Files saved before posters were made get theirs now, for the next look.
     parts.downloads.makeMissingPosters(withoutPoster);
     x.reply({{"folder", parts.downloads.folder()}, {"files", std::move(list)}});
+}
+
+// What a client asks to check: performers named by their ids (all when
+// none), and whether damaged files are fetched again.
+VerifyRequest verifyRequestOf(const json& body) {
+    VerifyRequest request;
+    if (body.contains("performers")) {
+        if (!body["performers"].is_array()) refuse(422, "\"performers\" must be a list of performer ids");
+        for (const json& p : body["performers"]) {
+            if (!p.is_string() || !validParam("performer", p.get<std::string>()))
+                refuse(422, "\"performers\" must be a list of performer ids");
+            request.performers.push_back(p.get<std::string>());
+        }
+    }
+    if (body.contains("repair")) {
+        if (!body["repair"].is_boolean()) refuse(422, "\"repair\" must be true or false");
+        request.repair = body["repair"].get<bool>();
+    }
+    return request;
+}
+
+void startVerify(ServerParts& parts, Exchange& x) {
+    const VerifyRequest request = verifyRequestOf(x.body());
+    if (const std::string refused = parts.verifier.start(request); !refused.empty()) refuse(409, refused);
+    x.response.status = 202;
+    x.response.set_content(verifyStateText(parts.verifier.state()), "application/json");
 }
 
 void deleteFile(ServerParts& parts, Exchange& x) {
@@ -170,6 +200,10 @@ void sendPoster(ServerParts& parts, Exchange& x) {
 
 void addLibraryRoutes(ApiRoutes& routes, ServerParts* parts) {
     routes.add("GET", "/api/library", Access::Session, [parts](Exchange& x) { listLibrary(*parts, x); });
+    routes.add("GET", "/api/library/verify", Access::Session, [parts](Exchange& x) {
+        x.response.set_content(verifyStateText(parts->verifier.state()), "application/json");
+    });
+    routes.add("POST", "/api/library/verify", Access::Session, [parts](Exchange& x) { startVerify(*parts, x); });
     routes.add("DELETE", "/api/library/{id}", Access::Session, [parts](Exchange& x) { deleteFile(*parts, x); });
     routes.add("GET", "/api/library/{id}/video", Access::Session, [parts](Exchange& x) { sendVideo(*parts, x); });
     routes.add("GET", "/api/library/{id}/poster", Access::Session, [parts](Exchange& x) { sendPoster(*parts, x); });

@@ -1,5 +1,7 @@
 #include "server/service/event_log.h"
 
+#include <algorithm>
+
 namespace zorvan {
 
 // Numbers start from the clock, so a reader of an earlier run of the server
@@ -22,10 +24,13 @@ std::uint64_t EventLog::publish(std::string type, std::string data) {
     return id;
 }
 
-void EventLog::publishProgress(std::string data) {
+void EventLog::publishProgress(std::string data, std::string type) {
     {
         std::lock_guard hold(lock_);
-        progress_ = {next_++, "progress", std::move(data)};
+        const auto same = std::find_if(progress_.begin(), progress_.end(),
+                                       [&](const ServerEvent& p) { return p.type == type; });
+        if (same != progress_.end()) *same = {next_++, std::move(type), std::move(data)};
+        else progress_.push_back({next_++, std::move(type), std::move(data)});
     }
     changed_.notify_all();
 }
@@ -33,7 +38,9 @@ void EventLog::publishProgress(std::string data) {
 EventLog::Batch EventLog::read(std::uint64_t after, std::uint64_t& progressSeen, std::chrono::milliseconds wait) {
     std::unique_lock hold(lock_);
     const auto ready = [&] {
-        return closed_ || (!kept_.empty() && kept_.back().id > after) || progress_.id > progressSeen;
+        return closed_ || (!kept_.empty() && kept_.back().id > after) ||
+               std::any_of(progress_.begin(), progress_.end(),
+                           [&](const ServerEvent& p) { return p.id > progressSeen; });
     };
     changed_.wait_for(hold, wait, ready);
     Batch batch;
@@ -43,13 +50,17 @@ EventLog::Batch EventLog::read(std::uint64_t after, std::uint64_t& progressSeen,
     if (after >= next_ || (!kept_.empty() && after + 1 < kept_.front().id)) batch.missed = true;
     for (const ServerEvent& event : kept_)
         if (event.id > after || batch.missed) batch.events.push_back(event);
-    if (progress_.id > progressSeen && (progress_.id > after || batch.missed)) {
-        // Progress goes after the changes it follows, in number order.
-        auto at = batch.events.begin();
-        while (at != batch.events.end() && at->id < progress_.id) ++at;
-        batch.events.insert(at, progress_);
+    // Numbers rise across types: what is above the last seen is unread.
+    const std::uint64_t seenBefore = progressSeen;
+    for (const ServerEvent& progress : progress_) {
+        if (progress.id > seenBefore && (progress.id > after || batch.missed)) {
+            // Progress goes after the changes it follows, in number order.
+            auto at = batch.events.begin();
+            while (at != batch.events.end() && at->id < progress.id) ++at;
+            batch.events.insert(at, progress);
+        }
+        progressSeen = std::max(progressSeen, progress.id);
     }
-    progressSeen = std::max(progressSeen, progress_.id);
     return batch;
 }
 

@@ -21,16 +21,18 @@ struct ServerEvent {
 // The server's events in order, for the live stream's readers. State changes
 // are kept (the latest `keep` of them), so a reader that reconnects with the
 // last number it saw gets every change since; progress is only passed on:
-// the next progress event says it all again. A reader whose number is older
-// than what is kept is told to read the whole state again.
+// the next progress event of its type says it all again. A reader whose
+// number is older than what is kept is told to read the whole state again.
 class EventLog {
 public:
     explicit EventLog(std::size_t keep = 4096);
 
     // Adds a state change; its number.
     std::uint64_t publish(std::string type, std::string data);
-    // Passes on progress (replacing progress not yet read).
-    void publishProgress(std::string data);
+    // Passes on progress (replacing progress of its type not yet read):
+    // the downloads' ("progress") and a read-through's ("verify") do not
+    // push each other out.
+    void publishProgress(std::string data, std::string type = "progress");
 
     struct Batch {
         std::vector<ServerEvent> events;
@@ -51,7 +53,7 @@ private:
     std::deque<ServerEvent> kept_;
     std::size_t keep_;
     std::uint64_t next_;
-    ServerEvent progress_;  // id 0: none yet
+    std::vector<ServerEvent> progress_;  // the latest of each type
     bool closed_ = false;
 };
 

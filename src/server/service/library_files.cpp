@@ -12,6 +12,7 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
+#include <map>
 #include <utility>
 
 namespace zorvan {
@@ -69,19 +70,48 @@ int openBeneath(const std::string& folder, const std::string& relative) {
     return fd;
 }
 
+const char* integrityName(Integrity integrity) {
+    switch (integrity) {
+        case Integrity::AsSaved: return "asSaved";
+        case Integrity::Changed: return "changed";
+        case Integrity::Damaged: return "damaged";
+        case Integrity::NoDigest: return "noDigest";
+    }
+    return "noDigest";
+}
+
+// Judged from the stamps alone: a listing of thousands reads no file.
+Integrity LibraryFile::integrity() const {
+    if (!digest) return Integrity::NoDigest;
+    if (digest->damaged) {
+        // A disk that rots leaves the time alone; a file written since its
+        // reading (fetched again) is no longer the one found damaged.
+        if (stamp && stamp->modifiedNs / 1'000'000'000 <= digest->checked) return Integrity::Damaged;
+        return Integrity::Changed;
+    }
+    return stamp && *stamp == digest->stamp ? Integrity::AsSaved : Integrity::Changed;
+}
+
 std::vector<LibraryFile> libraryFiles(const std::string& dbPath, const std::string& folder, std::string& error) {
     std::vector<LibraryFile> files;
     std::unique_ptr<LibraryDb> db = LibraryDb::open(dbPath, error);
     if (!db) return files;
+    std::map<std::string, FileDigest> digests;
+    for (FileDigest& d : db->digests().all(error)) {
+        std::string path = libraryPath(d.path);
+        digests.emplace(std::move(path), std::move(d));
+    }
     for (LibraryEntry& entry : db->files().entries(error)) {
         std::string relative = insideFolder(folder, entry.file.path);
         if (relative.empty()) continue;
         LibraryFile file{std::move(entry), std::move(relative)};
-        struct stat about {};
-        if (::stat(file.entry.file.path.c_str(), &about) == 0 && S_ISREG(about.st_mode)) {
+        if (const auto digest = digests.find(libraryPath(file.entry.file.path)); digest != digests.end())
+            file.digest = digest->second;
+        file.stamp = stampOf(file.entry.file.path);
+        if (file.stamp) {
             file.present = true;
-            file.size = about.st_size;
-            file.modified = about.st_mtime;
+            file.size = file.stamp->size;
+            file.modified = file.stamp->modifiedNs / 1'000'000'000;
             file.posterNote = db->posterNotes().current(file.entry.file.path);
         }
         files.push_back(std::move(file));

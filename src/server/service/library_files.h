@@ -1,5 +1,6 @@
 #pragma once
 
+#include "store/digest_store.h"
 #include "store/file_store.h"
 
 #include <cstdint>
@@ -8,6 +9,17 @@
 #include <vector>
 
 namespace zorvan {
+
+// Whether a file is as it was saved, as far as the library can tell without
+// reading it: its digest and the stamp it was taken with, and what the last
+// read-through found.
+enum class Integrity {
+    AsSaved,   // the stamp is the digest's, and no read-through found it damaged
+    Changed,   // its size or time differ since the digest was taken: not read again yet
+    Damaged,   // the last read-through found other bytes, and it was not written since
+    NoDigest,  // saved before digests were kept, or not saved by Zorvan
+};
+const char* integrityName(Integrity integrity);
 
 // A file of the library as the home server shows it: only files inside its
 // download folder are its library.
@@ -18,6 +30,9 @@ struct LibraryFile {
     std::int64_t size = -1;
     std::int64_t modified = 0;  // seconds since the epoch
     std::optional<std::string> posterNote{};  // why no poster can be made of it, as the library notes
+    std::optional<FileStamp> stamp{};         // when present
+    std::optional<FileDigest> digest{};       // taken when it was saved (or by a read-through)
+    Integrity integrity() const;
 };
 
 // The library's files inside `folder`, newest first; `error` when the

@@ -3,7 +3,8 @@
 // session ended), the stream is opened again here and the page reads the
 // whole state again.
 const eventTypes = ['progress', 'item', 'removed', 'reordered', 'queue', 'queuePaused', 'serverWait', 'settled',
-  'settings', 'followed', 'unfollowed', 'followChecked', 'newWorks', 'libraryRemoved', 'resync'];
+  'settings', 'followed', 'unfollowed', 'followChecked', 'newWorks', 'libraryRemoved', 'verify', 'verifyDone',
+  'resync'];
 
 export class LiveStream {
   constructor({ onEvent, onState, onReopened, stillWelcome }) {

@@ -99,6 +99,12 @@ function onEvent(type, data) {
   }
   if (type === 'settings') views.settings.fill(data);
   else if (type === 'libraryRemoved') views.library.forget(data.id);
+  else if (type === 'verify') views.library.showVerify(data);
+  else if (type === 'verifyDone') {
+    views.library.showVerify(data);
+    // The files' marks follow what the check found.
+    if (currentTab() === 'library') views.library.reload();
+  }
   else if (currentTab() === 'following') views.following.reload();
 }
 

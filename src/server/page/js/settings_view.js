@@ -26,6 +26,7 @@ export class SettingsView {
     // files, which the user may still turn off.
     this.naming.addEventListener('change', () => { this.mediaFiles.checked = this.naming.value === 'performer'; });
     this.mediaFiles = h('input', { type: 'checkbox', id: 'set-media-files' });
+    this.strictResume = h('input', { type: 'checkbox', id: 'set-strict-resume' });
     this.error = h('p', { class: 'error-text', role: 'alert' });
     const form = h('form', { class: 'form panel', onsubmit: (event) => { event.preventDefault(); this.save(); } },
       field('set-parallel', tr('同时下载：'), this.parallel),
@@ -35,6 +36,8 @@ export class SettingsView {
       field('set-naming', tr('文件命名：'), this.naming),
       h('label', { for: 'set-media-files', class: 'inline' }, this.mediaFiles,
         tr('为媒体服务器在视频旁写海报和 .nfo（Kodi、Jellyfin）')),
+      h('label', { for: 'set-strict-resume', class: 'inline' }, this.strictResume,
+        tr('严格续传：服务器不给验证信息时重新下载未完成的文件')),
       field('set-check', tr('检查关注的间隔（分钟）：'), this.check, tr('0 表示不自动检查')),
       this.error,
       h('div', { class: 'bar' }, h('button', { type: 'submit', class: 'primary' }, tr('保存'))));
@@ -58,6 +61,7 @@ export class SettingsView {
     this.folder.value = s.folder;
     this.naming.value = s.naming;
     this.mediaFiles.checked = s.mediaFiles;
+    this.strictResume.checked = Boolean(s.strictResume);
     this.check.value = s.checkEveryMinutes;
   }
 
@@ -70,6 +74,7 @@ export class SettingsView {
         folder: this.folder.value.trim(), naming: this.naming.value, checkEveryMinutes: whole(this.check),
         // Kept only when it differs from what the naming brings (null: follow it).
         mediaFiles: this.mediaFiles.checked === (this.naming.value === 'performer') ? null : this.mediaFiles.checked,
+        strictResume: this.strictResume.checked,
       });
       document.activeElement.blur();
       this.fill(saved);
