@@ -9,8 +9,9 @@
 # Ctrl-C (SIGINT), then fetched again by the same command. For each it
 # prints what the record held, what the first run had been sent, what the
 # second run was sent beside what was missing (without validators the
-# bytes on the disk are compared with two windows fetched again: up to 128
-# KiB), the second run's time, and whether the result is byte-identical.
+# bytes on the disk are sampled with windows fetched again, spread over
+# them: a few tenths of a per cent), the second run's time, and whether the
+# result is byte-identical.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 connections=5

@@ -13,7 +13,8 @@ HeldBytesCheck planHeldBytesCheck(const std::vector<ByteRange>& held, std::int64
     std::int64_t heldTotal = 0;
     for (const ByteRange& r : held) heldTotal += std::max<std::int64_t>(r.length(), 0);
     const int probeCount = static_cast<int>(
-        std::clamp<std::int64_t>((heldTotal + heldBytesPerProbe - 1) / heldBytesPerProbe, 1, heldCheckMostProbes));
+        std::clamp<std::int64_t>((heldTotal + heldBytesPerProbe - 1) / heldBytesPerProbe, heldCheckFewestProbes,
+                                 heldCheckMostProbes));
     const auto share = static_cast<std::int64_t>(static_cast<double>(heldTotal) * heldCheckShare) / (probeCount + 1);
     const std::int64_t window = std::clamp(share, heldCheckSmallest, heldCheckWindow);
 

@@ -21,8 +21,11 @@ namespace zorvan {
 inline constexpr std::int64_t heldCheckWindow = 64 * 1024;       // the largest window
 inline constexpr std::int64_t heldCheckSmallest = 4 * 1024;      // the smallest
 inline constexpr double heldCheckShare = 0.004;                  // of the bytes held, for all windows together
-inline constexpr std::int64_t heldBytesPerProbe = 8 * 1024 * 1024;  // one probe for each this many held
-inline constexpr int heldCheckMostProbes = 8;
+// Each probe is a request of its own, a round trip before the download
+// goes on: a few, spread, not many.
+inline constexpr std::int64_t heldBytesPerProbe = 64 * 1024 * 1024;  // one probe for each this many held
+inline constexpr int heldCheckFewestProbes = 2;
+inline constexpr int heldCheckMostProbes = 4;
 
 struct HeldBytesCheck {
     ByteRange overlap;              // ends at the first byte to fetch; empty when no held byte comes right before it
