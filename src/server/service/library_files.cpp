@@ -83,12 +83,8 @@ const char* integrityName(Integrity integrity) {
 // Judged from the stamps alone: a listing of thousands reads no file.
 Integrity LibraryFile::integrity() const {
     if (!digest) return Integrity::NoDigest;
-    if (digest->damaged) {
-        // A disk that rots leaves the time alone; a file written since its
-        // reading (fetched again) is no longer the one found damaged.
-        if (stamp && stamp->modifiedNs / 1'000'000'000 <= digest->checked) return Integrity::Damaged;
-        return Integrity::Changed;
-    }
+    if (digest->damagedAsItIs()) return Integrity::Damaged;
+    if (digest->damaged) return Integrity::Changed;  // written since it was found damaged
     return stamp && *stamp == digest->stamp ? Integrity::AsSaved : Integrity::Changed;
 }
 
