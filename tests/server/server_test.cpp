@@ -575,6 +575,36 @@ TEST_F(ServerTest, ChecksTheLibraryAgainstItsDigestsAndFetchesDamagedFilesAgain)
     EXPECT_EQ(seen.count("verifyDone"), 3u);
 }
 
+// A work is who it is: a song listed four times is four works with four
+// files, and a work queued by its address under another name is a file of
+// its own that never takes over the first file's entry.
+TEST_F(ServerTest, WorksOfOneNameAndOneAddressSavedTwiceAreEachTheirOwnFile) {
+    const std::vector<std::string> clips = makeDemoClips((root_ / "media").string(), 30000);
+    DemoService service((root_ / "media").string());
+    ServerProcess server(data(), downloads().string(), service.url());
+    ASSERT_TRUE(server.running()) << server.log();
+    auto client = server.client();
+    const json listed = getJson(*client, "/api/performers/100006/works");
+    ASSERT_EQ(listed["works"].size(), 7u);
+    EXPECT_EQ(listed["works"][1]["song"], "100006 #2") << "a work without a name is listed all the same";
+    EXPECT_EQ(listed["works"][3]["title"], "晴天 (2)");
+    send(*client, "POST", "/api/performers/100006/download", json::object(), 201);
+    waitForQueue(*client, [](const json& q) { return q["totals"]["done"] == 7; });
+    for (const auto& [name, n] : std::vector<std::pair<std::string, int>>{
+             {"晴天.mp4", 3}, {"晴天 (2).mp4", 4}, {"晴天 (3).mp4", 6}, {"小幸运.mp4", 1}})
+        EXPECT_TRUE(fileText(downloads() / name) == clips[static_cast<std::size_t>((n - 1) % 3)]) << name;
+
+    const std::string address = listed["works"][0]["address"];
+    send(*client, "POST", "/api/queue", {{"works", {{{"song", "by address test"}, {"address", address}}}}}, 201);
+    waitForQueue(*client, [](const json& q) { return q["totals"]["done"] == 8; });
+    std::map<std::string, json> files = libraryByPath(*client);
+    ASSERT_EQ(files.size(), 8u) << "each file listed once";
+    EXPECT_EQ(files["小幸运.mp4"]["song"], "小幸运");
+    EXPECT_EQ(files["小幸运.mp4"]["performer"], "100006") << "never rewritten by another file of its address";
+    EXPECT_EQ(files["by address test.mp4"]["song"], "by address test");
+    EXPECT_EQ(files["by address test.mp4"]["performer"], "");
+}
+
 TEST_F(ServerTest, ACheckOfTheLibraryEndsWithTheServer) {
     // A file of 16 GiB that takes no disk: reading it through takes long.
     const fs::path big = downloads() / "big.mp4";
