@@ -8,6 +8,7 @@
 #include "cli/network_setup.h"
 #include "cli/progress_line.h"
 #include "cli/queue_run_parts.h"
+#include "words/item_words.h"
 #include "cli/terminal.h"
 #include "cli/works_listing.h"
 #include "download/rate_limiter.h"
@@ -366,10 +367,10 @@ private:
             return;
         }
         ++tally_.failed;
-        display_.print("failed  " + item.work.title + ": " + failureText(item) + " <" + item.work.address + ">");
+        display_.print("failed  " + item.work.title + ": " + failureWords(item, Words::English) + " <" + item.work.address + ">");
         if (item.done > 0 && item.total > 0) display_.print("        " + keptText(item));
         if (!item.setAside.empty()) display_.print("        the damaged file is kept as " + fileNameOf(item.setAside));
-        json(item, "failed", failureText(item), itemExitCode(item));
+        json(item, "failed", failureWords(item, Words::English), itemExitCode(item));
     }
 
     void showProgress() {

@@ -9,6 +9,7 @@
 #include "cli/network_setup.h"
 #include "cli/progress_line.h"
 #include "cli/queue_run_parts.h"
+#include "words/item_words.h"
 #include "cli/terminal.h"
 #include "download/http_address.h"
 #include "download/rate_limiter.h"
@@ -171,7 +172,7 @@ private:
                                                               : "the file is already there",
                     item.done, 0, seconds, exitCode::done});
         } else {
-            ItemResult result{item.work.address, path, "failed", failureText(item), item.done, item.continuedFrom,
+            ItemResult result{item.work.address, path, "failed", failureWords(item, Words::English), item.done, item.continuedFrom,
                               seconds, itemExitCode(item)};
             if (item.done > 0 && item.total > 0)
                 result.cause += "; " + keptText(item.work.title, item.done, item.total);

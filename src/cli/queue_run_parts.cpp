@@ -5,20 +5,6 @@
 
 namespace zorvan::cli {
 
-std::string failureText(const QueueItem& item) {
-    const std::string cause = item.cause.kind == CauseKind::None ? std::string() : ": " + causeText(item.cause);
-    switch (item.failureKind) {
-        case FailureKind::Unreachable: return "cannot reach the server" + cause;
-        case FailureKind::Stalled: return "no data came for " + std::to_string(item.stalledSeconds) + " s";
-        default: break;
-    }
-    // Nothing the engine met: it never ran (an address it does not take).
-    if (item.failureKind == FailureKind::BadAddress ||
-        (item.outcome == TaskOutcome::TransferFailed && item.cause.kind == CauseKind::None))
-        return "the download could not be started (the address or the file name cannot be used)";
-    return downloadVerdict(item.outcome, item.cause).text;
-}
-
 int itemExitCode(const QueueItem& item) {
     switch (item.state) {
         case ItemState::Done:

@@ -37,8 +37,6 @@ struct WakeSignal {
     }
 };
 
-// Why a queued download failed, in the tool's words.
-std::string failureText(const QueueItem& item);
 
 // The exit code a settled download stands for (0 for done or skipped).
 int itemExitCode(const QueueItem& item);

@@ -5,6 +5,7 @@
 #include "cli/network_setup.h"
 #include "cli/progress_line.h"
 #include "cli/queue_run_parts.h"
+#include "words/item_words.h"
 #include "cli/terminal.h"
 #include "download_policy/download_folder.h"
 #include "download_policy/failure_report.h"
@@ -127,7 +128,7 @@ int repair(std::vector<CheckedFile>& files, const VerifyOptions& options, LiveDi
     for (const QueueItem& item : queue.items()) {
         CheckedFile& f = *queued.at(item.id);
         if (item.state != ItemState::Done) {
-            display.print("failed    " + f.path + ": " + failureText(item) +
+            display.print("failed    " + f.path + ": " + failureWords(item, Words::English) +
                           (item.setAside.empty() ? "" : "; the damaged file is kept as " + nameOf(item.setAside)));
             continue;
         }

@@ -12,7 +12,20 @@ namespace {
 constexpr auto saveInterval = std::chrono::seconds(1);
 }
 
-KeptQueue::KeptQueue(DownloadQueue& queue, Note note) : queue_(queue), note_(std::move(note)) {}
+KeptQueue::KeptQueue(DownloadQueue& queue, PausedByUser pausedByUser)
+    : queue_(queue), pausedByUser_(std::move(pausedByUser)) {}
+
+std::string keptNote(const QueueItem& item, bool pausedByUser) {
+    if (item.state == ItemState::Paused) return pausedByUser ? pausedNote : "";
+    if (item.state != ItemState::Failed) return "";
+    switch (item.failureKind) {
+        case FailureKind::Unreachable: return "failed:unreachable";
+        case FailureKind::Stalled: return "failed:stalled";
+        case FailureKind::Refused: return "failed:refused";
+        case FailureKind::BadAddress: return "failed:bad-address";
+        default: return "failed:other";
+    }
+}
 
 KeptQueue::~KeptQueue() = default;
 
@@ -99,7 +112,7 @@ void KeptQueue::save() {
         }
         const std::int64_t position = saved != positions_.end() ? saved->second : (positions_[id] = nextPosition_++);
         changes.written.push_back({item->work.title, item->work.address, item->work.path,
-                                   note_(*item),
+                                   keptNote(*item, pausedByUser_ && pausedByUser_(*item)),
                                    item->total, item->done, item->work.service, item->work.performer,
                                    item->work.sequence, item->work.songName, position, item->work.workId});
     }

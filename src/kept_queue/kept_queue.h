@@ -23,13 +23,13 @@ namespace zorvan {
 class KeptQueue {
 public:
     using Clock = std::chrono::steady_clock;
-    // The words kept with a work in its row: why it failed, say; empty for
-    // a work that waits.
-    using Note = std::function<std::string(const QueueItem&)>;
+    // Whether a paused work was paused by the user (it stays paused after a
+    // restart) rather than by the queue.
+    using PausedByUser = std::function<bool(const QueueItem&)>;
     // Told of each work taken up, with its saved row.
     using Restored = std::function<void(int id, const SavedWork& saved)>;
 
-    KeptQueue(DownloadQueue& queue, Note note);
+    explicit KeptQueue(DownloadQueue& queue, PausedByUser pausedByUser = {});
     ~KeptQueue();
     KeptQueue(const KeptQueue&) = delete;
     KeptQueue& operator=(const KeptQueue&) = delete;
@@ -55,7 +55,7 @@ private:
     void renumber();
 
     DownloadQueue& queue_;
-    Note note_;
+    PausedByUser pausedByUser_;
     std::unique_ptr<StoreWriter> writer_;  // the library database, written off this thread
     std::unique_ptr<DigestWorker> digests_;  // each saved file's digest, taken off this thread
     std::set<int> unsaved_;                // ids changed or removed since the last save
@@ -66,5 +66,12 @@ private:
     Clock::time_point lastSave_{};
     std::vector<WorkFile> unrecorded_;     // files saved since the library was last written
 };
+
+// What a work's saved row keeps of its state, as data, never words: "" for
+// a work that waits (or runs), "paused" for one the user paused, and
+// "failed:KIND" (unreachable, stalled, refused, bad-address, other) for
+// one given up. Rows of older versions hold sentences: they read as failed.
+std::string keptNote(const QueueItem& item, bool pausedByUser);
+inline constexpr const char* pausedNote = "paused";
 
 }  // namespace zorvan

@@ -105,8 +105,8 @@ TEST_F(LanguageTest, TheWindowSpeaksEnglishAndComesBackToChinese) {
     failed.failureKind = FailureKind::Other;
     failed.cause = {CauseKind::Disk, 0, ENOENT, "the folder is gone: /x"};
     EXPECT_EQ(stateText(failed), "失败：文件夹不存在");
-    EXPECT_EQ(queuePauseText(failed.cause), "文件夹不存在");
-    EXPECT_EQ(queuePauseText({}), "无法连接服务器，下载已暂停");
+    EXPECT_EQ(queuePauseWords(failed.cause, Words::Chinese), "文件夹不存在");
+    EXPECT_EQ(queuePauseWords({}, Words::Chinese), "无法连接服务器，下载已暂停");
 }
 
 }  // namespace

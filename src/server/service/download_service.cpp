@@ -20,7 +20,6 @@ namespace {
 constexpr auto tickPause = std::chrono::milliseconds(200);
 // What a work's row keeps beside its failure: a work the user paused stays
 // paused when the server starts again; the rest go on.
-constexpr const char* pausedNote = "paused";
 
 }  // namespace
 
@@ -52,11 +51,7 @@ DownloadService::DownloadService(ServicePlace place, ServerSettings settings)
       strictResume_(std::make_shared<std::atomic<bool>>(settings_.strictResume)),
       wakeup_(std::make_shared<Wakeup>()),
       queue_(queueSettings()),
-      kept_(queue_, [this](const QueueItem& item) {
-          if (item.state == ItemState::Failed) return failureWords(item);
-          const bool userPaused = item.state == ItemState::Paused && userPaused_.count(item.id);
-          return userPaused ? std::string(pausedNote) : std::string();
-      }) {
+      kept_(queue_, [this](const QueueItem& item) { return userPaused_.count(item.id) != 0; }) {
     queue_.setListener([this](const QueueEvent& event) { onEvent(event); });
 }
 
@@ -173,7 +168,7 @@ void DownloadService::onEvent(const QueueEvent& event) {
                     givePoster(*item);
                 }
                 else if (item->state == ItemState::Failed)
-                    say("failed #" + std::to_string(item->id) + " " + item->work.title + ": " + failureWords(*item));
+                    say("failed #" + std::to_string(item->id) + " " + item->work.title + ": " + failureWords(*item, Words::English));
             }
             break;
         case QueueEvent::Kind::Removed:

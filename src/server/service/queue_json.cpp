@@ -1,36 +1,12 @@
 #include "server/service/queue_json.h"
 
-#include "download_policy/failure_report.h"
-#include "queue/failure_text.h"
+#include "words/item_words.h"
 
 namespace zorvan {
 
 using nlohmann::json;
 
 std::string jsonText(const json& value) { return value.dump(-1, ' ', false, json::error_handler_t::replace); }
-
-const char* stateName(ItemState state) {
-    switch (state) {
-        case ItemState::Waiting: return "waiting";
-        case ItemState::Running: return "running";
-        case ItemState::Paused: return "paused";
-        case ItemState::Failed: return "failed";
-        case ItemState::Done: return "done";
-        case ItemState::Skipped: return "skipped";
-    }
-    return "waiting";
-}
-
-std::string failureWords(const QueueItem& item) {
-    const std::string cause = item.cause.kind == CauseKind::None ? std::string() : ": " + causeText(item.cause);
-    switch (item.failureKind) {
-        case FailureKind::Unreachable: return "cannot reach the server" + cause;
-        case FailureKind::Stalled: return "no data came for " + std::to_string(item.stalledSeconds) + " s";
-        case FailureKind::BadAddress: return "the address or the file name cannot be used";
-        default: break;
-    }
-    return downloadVerdict(item.outcome, item.cause).text;
-}
 
 json progressJson(const QueueItem& item) {
     return {{"id", item.id},
@@ -52,8 +28,8 @@ json itemJson(const QueueItem& item) {
     j["pausedByQueue"] = item.pausedByQueue;
     j["heldElsewhere"] = item.heldElsewhere;  // the window (or another server) fetches it now
     const bool failed = item.state == ItemState::Failed;
-    j["failure"] = failed ? json(failureWords(item)) : json(nullptr);
-    j["failureChinese"] = failed ? json(failureCause(item)) : json(nullptr);  // as the window words it
+    j["failure"] = failed ? json(failureWords(item, Words::English)) : json(nullptr);
+    j["failureChinese"] = failed ? json(failureWords(item, Words::Chinese)) : json(nullptr);  // as the window words it
     return j;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "queue/download_queue.h"
+#include "words/item_words.h"
 
 #include <nlohmann/json.hpp>
 
@@ -9,7 +10,6 @@
 namespace zorvan {
 
 // How the home server shows its queue to clients.
-const char* stateName(ItemState state);
 nlohmann::json itemJson(const QueueItem& item);
 // The few figures that move while a work runs.
 nlohmann::json progressJson(const QueueItem& item);
@@ -17,7 +17,5 @@ nlohmann::json totalsJson(const QueueTotals& totals);
 // JSON as text for clients: a name that is not UTF-8 (a file name, what the
 // service sent) has its bad bytes replaced rather than failing the whole.
 std::string jsonText(const nlohmann::json& value);
-// Why a work failed, in English: "cannot reach the server: connection refused (127.0.0.1:1)".
-std::string failureWords(const QueueItem& item);
 
 }  // namespace zorvan

@@ -187,7 +187,7 @@ void showSingleEnd(const QueueItem& item) {
     QString text = coreText(endMessage(outcome, kept));
     if (!fine && item.state == ItemState::Failed && item.failureKind != FailureKind::Refused)
         text = languageInUse() == Language::Chinese
-                   ? QString::fromStdString(failureText(failureCause(item), kept))
+                   ? QString::fromStdString(failureText(failureWords(item, Words::Chinese), kept))
                    : QCoreApplication::translate("zorvan", "下载失败：%1").arg(whyFailed(item));
     const bool saved = item.state == ItemState::Done && !item.savedPath.empty();
     const int answer = askInMainWindow(text, fine ? BoxIcon::Information : BoxIcon::Warning, BoxButtons::Ok,
@@ -211,7 +211,7 @@ void showBatchEnd() {
         notifyDesktop(title, QCoreApplication::translate("zorvan", "无法连接服务器，等待恢复…"));
         showDownloadsView();
     } else if (manager.queue().pausedByFailures()) {
-        notifyDesktop(title, coreText(queuePauseText(manager.queue().pauseCause())));
+        notifyDesktop(title, coreText(queuePauseWords(manager.queue().pauseCause(), Words::Chinese)));
         showDownloadsView();
     } else if (userPaused) {
         // Stopped by the user's own word: nothing to announce.

@@ -41,9 +41,7 @@ DownloadManager::DownloadManager()
       connections_(std::make_shared<std::atomic<int>>(settings_.connections)),
       strictResume_(std::make_shared<std::atomic<bool>>(settings_.strictResume)),
       queue_(queueSettings()),
-      kept_(queue_, [](const QueueItem& item) {
-          return item.state == ItemState::Failed ? failureCause(item) : std::string();
-      }) {
+      kept_(queue_, [](const QueueItem& item) { return !item.pausedByQueue; }) {
     queue_.setListener([this](const QueueEvent& e) { onEvent(e); });
     timer_.setInterval(tickMs);
     connect(&timer_, &QTimer::timeout, this, [this] { tick(); });
@@ -123,7 +121,7 @@ void DownloadManager::onEvent(const QueueEvent& event) {
             emit reordered();
             break;
         case QueueEvent::Kind::QueuePaused:
-            emit queuePaused(coreText(queuePauseText(queue_.pauseCause())));
+            emit queuePaused(coreText(queuePauseWords(queue_.pauseCause(), Words::Chinese)));
             break;
         case QueueEvent::Kind::Settled:
             lastBatch_.clear();

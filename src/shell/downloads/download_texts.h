@@ -2,7 +2,7 @@
 
 #include "download/failure_cause.h"
 #include "download/task_param.h"
-#include "queue/failure_text.h"
+#include "words/item_words.h"
 #include "queue/queue_item.h"
 
 #include <cstdint>

@@ -43,7 +43,7 @@ constexpr int refreshMs = 200;
 }  // namespace
 
 QString whyFailed(const QueueItem& item) {
-    if (languageInUse() == Language::Chinese) return QString::fromStdString(failureCause(item));
+    if (languageInUse() == Language::Chinese) return QString::fromStdString(failureWords(item, Words::Chinese));
     if (item.cause.kind == CauseKind::Disk && item.cause.available >= 0)
         return DownloadsView::tr("磁盘空间不足：需要 %1，可用 %2")
             .arg(QString::fromStdString(humanBytes(static_cast<double>(item.cause.needed))),
@@ -222,7 +222,7 @@ void DownloadsView::showTotals() {
         if (wait.count() > 0) waiting += tr("（%1 秒后再试）").arg(wait.count());
         line = waiting + tr("。") + line;
     } else if (queue.pausedByFailures()) {
-        line = coreText(queuePauseText(queue.pauseCause())) + tr("。") + line;
+        line = coreText(queuePauseWords(queue.pauseCause(), Words::Chinese)) + tr("。") + line;
     }
     if (!addedNote_.isEmpty()) line += tr("；") + addedNote_;
     statusLine()->setText(line);
