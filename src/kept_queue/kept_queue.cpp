@@ -39,12 +39,14 @@ std::string KeptQueue::restore(const std::string& dbPath, StoreWriter::Written w
     // download. A file under the work's name is checked before anything is
     // fetched: a program that ended unexpectedly after a work was saved,
     // before its queue was, leaves the work whole there.
+    queue_.setNextId(db->queue(owner).nextItemId(error));
     for (const SavedWork& saved : db->queue(owner).load(error)) {
         std::optional<PartRecord> part = loadPartRecord(recordPathOf(saved.path));
         if (part && part->address != saved.address) part.reset();
         const int id = queue_.add({saved.title, saved.address, saved.path, ClashChoice::Complete, saved.service,
                                    saved.performer, saved.sequence, saved.songName, true, saved.workId},
-                                  true, part ? part->size : saved.total, part ? part->doneBytes() : 0);
+                                  true, part ? part->size : saved.total, part ? part->doneBytes() : 0,
+                                  saved.itemId);
         positions_[id] = saved.position;
         nextPosition_ = std::max(nextPosition_, saved.position + 1);
         if (restored) restored(id, saved);
@@ -114,9 +116,11 @@ void KeptQueue::save() {
         changes.written.push_back({item->work.title, item->work.address, item->work.path,
                                    keptNote(*item, pausedByUser_ && pausedByUser_(*item)),
                                    item->total, item->done, item->work.service, item->work.performer,
-                                   item->work.sequence, item->work.songName, position, item->work.workId});
+                                   item->work.sequence, item->work.songName, position, item->work.workId,
+                                   item->id});
     }
     unsaved_.clear();
+    if (queue_.nextId() != savedNextId_) changes.nextItemId = savedNextId_ = queue_.nextId();
     if (writer_) writer_->write(std::move(changes), std::move(unrecorded_));
     unrecorded_.clear();
 }

@@ -62,6 +62,7 @@ private:
     std::set<int> running_;                // ids running: saved at every save, as their bytes move
     std::unordered_map<int, std::int64_t> positions_;  // id -> its row in the saved queue
     std::int64_t nextPosition_ = 0;        // rows are never reused: a new work goes last
+    int savedNextId_ = 0;                  // the queue's next id as last written
     std::vector<std::int64_t> dropped_;    // rows of works renumbered, to delete with the next save
     Clock::time_point lastSave_{};
     std::vector<WorkFile> unrecorded_;     // files saved since the library was last written

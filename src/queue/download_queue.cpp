@@ -102,9 +102,10 @@ void DownloadQueue::tell(QueueEvent::Kind kind, int id) {
     if (listener_) listener_(QueueEvent{kind, id});
 }
 
-int DownloadQueue::add(const Work& work, bool paused, std::int64_t total, std::int64_t done) {
+int DownloadQueue::add(const Work& work, bool paused, std::int64_t total, std::int64_t done, int id) {
     QueueItem item;
-    item.id = nextId_++;
+    item.id = id > 0 && index_.count(id) == 0 ? id : nextId_;
+    nextId_ = std::max(nextId_, item.id + 1);
     item.work = work;
     item.total = total;
     item.done = done;

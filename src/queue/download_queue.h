@@ -107,9 +107,14 @@ public:
     // works beyond a smaller number finish.
     void setParallel(int parallel) { settings_.parallel = parallel < 1 ? 1 : parallel; }
 
-    // A work at the end of the queue; its id. `paused`: it waits for
-    // resume(); `total` and `done` say how far an earlier run got.
-    int add(const Work& work, bool paused = false, std::int64_t total = -1, std::int64_t done = 0);
+    // A work at the end of the queue; its id (`id` when given and free: the
+    // id it had before a restart). `paused`: it waits for resume(); `total`
+    // and `done` say how far an earlier run got.
+    int add(const Work& work, bool paused = false, std::int64_t total = -1, std::int64_t done = 0, int id = 0);
+    // The id the next work gets; ids are never given twice, also across
+    // restarts when the owner keeps this.
+    int nextId() const { return nextId_; }
+    void setNextId(int next) { nextId_ = std::max(nextId_, next); }
     // The item of this work (the same address, wherever it is saved) that
     // is not settled, or nothing: another work of the same name is not it.
     const QueueItem* findUnsettled(const Work& work) const;

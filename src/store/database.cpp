@@ -88,6 +88,11 @@ const char* const migrations[Database::schemaVersion] = {
     " sequence, song, address, first_seen, last_seen, gone, fresh, key FROM works_seen;"
     "DROP TABLE works_seen;"
     "ALTER TABLE works_seen_by_work RENAME TO works_seen;",
+    // 7: a queued work's id lasts: kept with its row, and the next one to
+    // give kept per queue, so an id once given never names another work.
+    "ALTER TABLE queue ADD COLUMN item_id INTEGER NOT NULL DEFAULT 0;"
+    "ALTER TABLE server_queue ADD COLUMN item_id INTEGER NOT NULL DEFAULT 0;"
+    "CREATE TABLE queue_ids (queue TEXT PRIMARY KEY, next INTEGER NOT NULL);",
 };
 
 // The file is Zorvan's library (or empty) and not newer than this program;

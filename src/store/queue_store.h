@@ -24,6 +24,7 @@ struct SavedWork {
     // Its place in the queue: rows are read back in this order.
     std::int64_t position = 0;
     std::string workId{};  // its own id on the service, when its listing gave one
+    int itemId = 0;        // its id in the queue, the same across restarts; 0: none yet
 };
 
 // What changed in the queue since it was last written: rows to write
@@ -31,7 +32,8 @@ struct SavedWork {
 struct QueueChanges {
     std::vector<SavedWork> written;
     std::vector<std::int64_t> removed;
-    bool empty() const { return written.empty() && removed.empty(); }
+    int nextItemId = 0;  // the next id the queue gives; 0: unchanged
+    bool empty() const { return written.empty() && removed.empty() && nextItemId == 0; }
 };
 
 // Whose queue: the window's and the home server's may share one library,
@@ -46,6 +48,9 @@ public:
 
     // The saved queue, in its order.
     std::vector<SavedWork> load(std::string& error);
+    // The next id the queue gives (1 for a queue never saved): above every
+    // id it ever gave, whether its work is still there or not.
+    int nextItemId(std::string& error);
     // Writes and removes rows in one transaction.
     bool apply(const QueueChanges& changes, std::string& error);
 

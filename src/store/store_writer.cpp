@@ -1,5 +1,6 @@
 #include "store/store_writer.h"
 
+#include <algorithm>
 #include <ctime>
 #include <map>
 #include <utility>
@@ -27,6 +28,7 @@ QueueChanges merged(std::vector<QueueChanges> batches) {
             changes.removed.push_back(position);
         }
         for (SavedWork& work : batch.written) rows[work.position] = std::move(work);
+        changes.nextItemId = std::max(changes.nextItemId, batch.nextItemId);
     }
     for (auto& [position, work] : rows) changes.written.push_back(std::move(work));
     return changes;

@@ -400,9 +400,14 @@ TEST_F(ServerTest, StopsOnSigtermWithItsPartsAndGoesOnAtTheNextStart) {
         ServerProcess server(data(), downloads().string(), service.url());
         ASSERT_TRUE(server.running()) << server.log();
         auto client = server.client();
+        // Ids given before are never given again, and a work keeps its id.
+        send(*client, "POST", "/api/performers/100001/download", {{"sequences", {9}}}, 201);
+        send(*client, "POST", "/api/queue/actions", {{"action", "remove"}, {"ids", {1}}});
         const json queued =
             send(*client, "POST", "/api/performers/100001/download", {{"sequences", {1, 2, 3, 4}}}, 201);
         ASSERT_EQ(queued["ids"].size(), 4u);
+        for (const json& id : queued["ids"]) ids.push_back(id);
+        EXPECT_EQ(ids.front(), 2);
         waitForQueue(*client, [](const json& q) {
             for (const json& item : q["items"])
                 if (item["done"] > 200000) return true;
@@ -419,8 +424,13 @@ TEST_F(ServerTest, StopsOnSigtermWithItsPartsAndGoesOnAtTheNextStart) {
     ServerProcess again(data(), downloads().string(), service.url());
     ASSERT_TRUE(again.running()) << again.log();
     auto client = again.client();
+    for (int n = 0; n < 4; ++n)
+        EXPECT_EQ(getJson(*client, "/api/queue/" + std::to_string(ids[static_cast<std::size_t>(n)]))["sequence"], n + 1)
+            << "the same id names the same work after a restart";
     const json queue = waitForQueue(*client, [](const json& q) { return q["totals"]["done"] == 4; });
     EXPECT_NE(again.log().find("took up 4 queued works, 4 of them go on"), std::string::npos) << again.log();
+    const json added = send(*client, "POST", "/api/performers/100001/download", {{"sequences", {7}}}, 201);
+    EXPECT_EQ(added["ids"][0], 6) << "an id once given is not given again";
     const json works = getJson(*client, "/api/performers/100001/works");
     for (int n = 0; n < 4; ++n)
         EXPECT_TRUE(fileText(downloads() / (works["works"][n]["song"].get<std::string>() + ".mp4")) == clips[n % 3])
