@@ -1264,6 +1264,10 @@
         <source>由服务下载中</source>
         <translation>Being downloaded by the server</translation>
     </message>
+    <message>
+        <source>等待服务器恢复</source>
+        <translation>Waiting for the server</translation>
+    </message>
 </context>
 <context>
     <name>zorvan::FollowWatch</name>

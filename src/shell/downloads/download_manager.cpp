@@ -124,14 +124,30 @@ void DownloadManager::onEvent(const QueueEvent& event) {
             emit queuePaused(coreText(queuePauseWords(queue_.pauseCause(), Words::Chinese)));
             break;
         case QueueEvent::Kind::Settled:
+        {
             lastBatch_.clear();
             for (int id : batch_)
                 if (const QueueItem* item = queue_.item(id)) lastBatch_.push_back(*item);
-            batch_.clear();
+            // A batch the queue stopped short (the server lost) goes on when
+            // its works do, and its end counts them all; one the user paused,
+            // or that ended, is over.
+            const bool stoppedByQueue = std::any_of(lastBatch_.begin(), lastBatch_.end(), [this](const QueueItem& i) {
+                return (i.state == ItemState::Paused && i.pausedByQueue) ||
+                       (i.state == ItemState::Failed && i.failureKind == FailureKind::Unreachable &&
+                        (queue_.pausedByFailures() || queue_.waitingForServer()));
+            });
+            if (stoppedByQueue)
+                std::erase_if(batch_, [this](int id) {
+                    const QueueItem* item = queue_.item(id);
+                    return !item || (item->state == ItemState::Paused && !item->pausedByQueue);
+                });
+            else
+                batch_.clear();
             batchRunning_ = false;
             // After the tick: the views show the end before anyone is told of it.
             QMetaObject::invokeMethod(this, [this] { emit batchSettled(); }, Qt::QueuedConnection);
             break;
+        }
     }
 }
 

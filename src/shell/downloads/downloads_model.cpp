@@ -21,7 +21,7 @@ QString bytesText(double bytes) { return QString::fromStdString(humanBytes(bytes
 // The share done, 0 to 100; -1 while the size is not known.
 int shareDone(const QueueItem& item) { return item.total > 0 ? static_cast<int>(item.done * 100 / item.total) : -1; }
 
-QString cellText(const QueueItem& item, int column) {
+QString cellText(const QueueItem& item, int column, bool waitingForServer) {
     const bool moving = item.state == ItemState::Running && item.speed > 0;
     switch (column) {
         case DownloadsModel::Name: return QString::fromStdString(item.work.title);
@@ -33,7 +33,7 @@ QString cellText(const QueueItem& item, int column) {
             return moving && item.total >= 0
                        ? QString::fromStdString(timeLeftText(item.total - item.done, item.speed))
                        : QString();
-        case DownloadsModel::State: return stateText(item);
+        case DownloadsModel::State: return stateText(item, waitingForServer);
         default: return {};
     }
 }
@@ -74,7 +74,7 @@ QVariant DownloadsModel::data(const QModelIndex& index, int role) const {
     if (role == IdRole) return item->id;
     if (role == Qt::UserRole && index.column() == Progress) return shareDone(*item);
     if (role == Qt::DisplayRole || (role == Qt::ToolTipRole && index.column() == State))
-        return cellText(*item, index.column());
+        return cellText(*item, index.column(), queue_.waitingForServer());
     return {};
 }
 

@@ -73,8 +73,12 @@ QString baseStateText(const QueueItem& item) {
 
 }  // namespace
 
-QString stateText(const QueueItem& item) {
+QString stateText(const QueueItem& item, bool waitingForServer) {
     if (item.heldElsewhere && item.state == ItemState::Waiting) return DownloadsView::tr("由服务下载中");
+    // Lost with the server while the queue waits for it: taken up again by
+    // itself once it answers, not failed.
+    if (waitingForServer && item.state == ItemState::Failed && item.failureKind == FailureKind::Unreachable)
+        return DownloadsView::tr("等待服务器恢复");
     if (item.findingAddress) return DownloadsView::tr("地址已失效，正在查找新地址");
     // A work that went on from the address a new listing gave says so.
     if (item.addressMoved && item.state != ItemState::Failed && item.state != ItemState::Skipped)

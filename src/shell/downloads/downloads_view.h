@@ -56,7 +56,9 @@ void showDownloadsView();
 DownloadsView* downloadsView();  // null until made
 
 // How the view names a work's state ("等待", "下载中", "失败：..." ...).
-QString stateText(const QueueItem& item);
+// `waitingForServer`: the queue waits for the server, and takes works that
+// could not reach it up again by itself.
+QString stateText(const QueueItem& item, bool waitingForServer = false);
 // Why a work failed: the queue's own Chinese words, or in another language
 // the same said by its kind (without the engine's Chinese log line).
 QString whyFailed(const QueueItem& item);
