@@ -7,15 +7,15 @@
 
 namespace zorvan::cli {
 
+bool printJsonLine(const nlohmann::ordered_json& value) {
+    // Song names come from the service: a stray byte is replaced, never a throw.
+    const std::string text = value.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
+    return std::printf("%s\n", text.c_str()) >= 0 && std::fflush(stdout) == 0;
+}
+
 namespace {
 
 using json = nlohmann::ordered_json;
-
-bool printLine(const json& value) {
-    // Song names come from the service: a stray byte is replaced, never a throw.
-    const std::string text = value.dump(-1, ' ', false, json::error_handler_t::replace);
-    return std::printf("%s\n", text.c_str()) >= 0 && std::fflush(stdout) == 0;
-}
 
 double rounded(double seconds) { return std::round(seconds * 1000) / 1000; }
 
@@ -32,11 +32,11 @@ bool printItemJson(const ItemResult& item) {
         value["sequence"] = item.sequence;
         value["songName"] = item.songName;
     }
-    return printLine(value);
+    return printJsonLine(value);
 }
 
 bool printSummaryJson(const RunSummary& s) {
-    return printLine({{"type", "summary"},   {"done", s.done},           {"skipped", s.skipped},
+    return printJsonLine({{"type", "summary"},   {"done", s.done},           {"skipped", s.skipped},
                       {"failed", s.failed},  {"stopped", s.stopped},     {"wouldFetch", s.wouldFetch},
                       {"fetchedBytes", s.fetched}, {"takenOverBytes", s.takenOver},
                       {"seconds", rounded(s.seconds)}, {"exitCode", s.exitCode}});

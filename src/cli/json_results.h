@@ -1,5 +1,7 @@
 #pragma once
 
+#include <nlohmann/json.hpp>
+
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -35,6 +37,10 @@ struct RunSummary {
     double seconds = 0;
     int exitCode = 0;
 };
+
+// One JSON value on a line of standard output, flushed; false when it could
+// not be written.
+bool printJsonLine(const nlohmann::ordered_json& value);
 
 // Each writes one JSON object on a line of standard output and flushes it;
 // false when it could not be written.

@@ -1,6 +1,7 @@
 #include "cli/verify_command.h"
 
 #include "cli/download_job.h"
+#include "cli/json_results.h"
 #include "cli/live_display.h"
 #include "cli/network_setup.h"
 #include "cli/progress_line.h"
@@ -34,10 +35,6 @@ using State = CheckedFile::State;
 
 std::string nameOf(const std::string& path) { return std::filesystem::path(path).filename().string(); }
 
-bool printJson(const json& value) {
-    const std::string text = value.dump(-1, ' ', false, json::error_handler_t::replace);
-    return std::printf("%s\n", text.c_str()) >= 0 && std::fflush(stdout) == 0;
-}
 
 std::string progressText(const CheckProgress& p) {
     std::string text = "verifying " + std::to_string(p.files) + "/" + std::to_string(p.filesTotal) + " files  " +
@@ -171,7 +168,7 @@ int runVerify(const VerifyOptions& options) {
             }
             // What needs the user: a thousand "ok" lines would hide it.
             if (f->state != State::Ok && !options.json) display.print(lineOf(*f));
-            if (options.json && !printJson({{"type", "file"},
+            if (options.json && !printJsonLine({{"type", "file"},
                                             {"path", f->path},
                                             {"state", stateName(f->state)},
                                             {"size", f->size},
@@ -202,7 +199,7 @@ int runVerify(const VerifyOptions& options) {
     if (!quiet() || bad > 0) std::fprintf(stderr, "verified: %s\n", summary.c_str());
     if (bad > 0 && !options.repair && counts[State::Damaged] > 0)
         std::fprintf(stderr, "zorvan-cli: run 'zorvan-cli verify --repair' to fetch the damaged files again\n");
-    if (options.json && !printJson({{"type", "summary"},
+    if (options.json && !printJsonLine({{"type", "summary"},
                                     {"ok", counts[State::Ok]},
                                     {"damaged", counts[State::Damaged]},
                                     {"missing", counts[State::Missing]},

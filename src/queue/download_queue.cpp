@@ -272,7 +272,10 @@ void DownloadQueue::setAsideDamaged(QueueItem& item) {
 // A file this queue saved for another work under the same name is never
 // taken for this one's, however alike their bytes.
 void DownloadQueue::keepApartFromSaved(QueueItem& item) {
-    if (item.work.clash != ClashChoice::Complete) return;
+    // Only a file under the name needs its holder found (a queue of
+    // thousands is not walked for every start).
+    struct stat there {};
+    if (item.work.clash != ClashChoice::Complete || ::stat(item.work.path.c_str(), &there) != 0) return;
     const std::string key = workKey(item.work.address);
     for (const QueueItem& other : items_)
         if (other.id != item.id && other.state == ItemState::Done && other.savedPath == item.work.path &&
