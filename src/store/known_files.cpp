@@ -40,7 +40,7 @@ bool sameWork(const WorkIdentity& work, const WorkFile& file) {
            work.workId == file.workId;
 }
 
-DigestVerdict judgeByDigest(const std::string& path, const FileDigest* digest) {
+DigestVerdict judgeByDigest(const std::string& path, const FileDigest* digest, bool readThrough) {
     const std::optional<FileStamp> stamp = stampOf(path);
     if (!stamp) return DigestVerdict::Missing;
     if (!digest) return DigestVerdict::NoDigest;
@@ -53,12 +53,14 @@ DigestVerdict judgeByDigest(const std::string& path, const FileDigest* digest) {
     if (stamp->size < digest->stamp.size) return DigestVerdict::CutShort;
     // A longer file cannot hold the bytes saved.
     if (stamp->size != digest->stamp.size) return DigestVerdict::Damaged;
+    if (!readThrough) return DigestVerdict::NoDigest;
     const std::optional<std::string> now = fileSha256(path);
     if (!now) return DigestVerdict::Missing;
     return *now == digest->sha256 ? DigestVerdict::ReadAgainSame : DigestVerdict::Damaged;
 }
 
-KnownFiles::KnownFiles(std::vector<WorkFile> files, std::vector<FileDigest> digests) : files_(std::move(files)) {
+KnownFiles::KnownFiles(std::vector<WorkFile> files, std::vector<FileDigest> digests, bool readThrough)
+    : files_(std::move(files)), readThrough_(readThrough) {
     for (std::size_t i = 0; i < files_.size(); ++i) {
         WorkFile& f = files_[i];
         f.path = libraryPath(f.path);
@@ -108,7 +110,8 @@ FilePresence KnownFiles::presenceOf(const WorkIdentity& work, const std::string&
     for (const WorkFile* own : owned) {
         if (std::filesystem::path(own->path).parent_path() != folder) continue;
         const auto digest = digests_.find(own->path);
-        const DigestVerdict verdict = judgeByDigest(own->path, digest == digests_.end() ? nullptr : &digest->second);
+        const DigestVerdict verdict =
+            judgeByDigest(own->path, digest == digests_.end() ? nullptr : &digest->second, readThrough_);
         if (verdict == DigestVerdict::Missing || verdict == DigestVerdict::CutShort) continue;  // judged afresh
         if (verdict == DigestVerdict::NoDigest && !sizeAsRecorded(*own)) continue;
         if (where) *where = own->path;
@@ -137,18 +140,18 @@ FilePresence KnownFiles::presenceOf(const WorkIdentity& work, const std::string&
     return sameWork(work, *holder) ? FilePresence::Unknown : FilePresence::OtherWork;
 }
 
-KnownFiles readKnownFiles(LibraryDb& db, std::string& error) {
+KnownFiles readKnownFiles(LibraryDb& db, std::string& error, bool readThrough) {
     std::vector<WorkFile> files = db.files().all(error);
     std::vector<FileDigest> digests = db.digests().all(error);
-    return KnownFiles(std::move(files), std::move(digests));
+    return KnownFiles(std::move(files), std::move(digests), readThrough);
 }
 
-KnownFiles readKnownFiles(const std::string& dbPath, std::string& error) {
+KnownFiles readKnownFiles(const std::string& dbPath, std::string& error, bool readThrough) {
     std::error_code ignored;
     if (!std::filesystem::exists(dbPath, ignored)) return {};
     const std::unique_ptr<LibraryDb> db = LibraryDb::open(dbPath, error);
     if (!db) return {};
-    return readKnownFiles(*db, error);
+    return readKnownFiles(*db, error, readThrough);
 }
 
 bool workFileThere(const KnownFiles& known, const WorkIdentity& work, const std::string& folder, FileNaming naming) {

@@ -46,7 +46,10 @@ enum class FileProof {
 class KnownFiles {
 public:
     KnownFiles() = default;
-    KnownFiles(std::vector<WorkFile> files, std::vector<FileDigest> digests);
+    // `readThrough`: a file touched since it was saved (same size, another
+    // time) is read again to prove it; false, where no file may be read
+    // (the window's thread, an HTTP answer), it is taken as "not verified".
+    KnownFiles(std::vector<WorkFile> files, std::vector<FileDigest> digests, bool readThrough = true);
 
     // `path`: where the work would be saved (UTF-8). `where`, when given,
     // receives the path of the work's own file (Known, Damaged); `proof`
@@ -64,6 +67,7 @@ private:
     std::multimap<std::string, std::size_t> byKey_;
     std::multimap<std::pair<std::string, std::string>, std::size_t> byWork_;  // performer and own id
     std::map<std::string, FileDigest> digests_;        // by path
+    bool readThrough_ = true;
 };
 
 // Whether a record names the work: the same key, or the same performer and
@@ -83,9 +87,9 @@ std::string ownFileOf(const KnownFiles& known, const WorkIdentity& work, const s
 // The library's files and digests at `dbPath`, read once; none when there
 // is no library yet (nothing is made) or it cannot be read (`error` says
 // why).
-KnownFiles readKnownFiles(const std::string& dbPath, std::string& error);
+KnownFiles readKnownFiles(const std::string& dbPath, std::string& error, bool readThrough = true);
 // The same from a library already open.
-KnownFiles readKnownFiles(LibraryDb& db, std::string& error);
+KnownFiles readKnownFiles(LibraryDb& db, std::string& error, bool readThrough = true);
 
 // A path as the library keeps it: absolute and without "." or "..".
 std::string libraryPath(const std::string& path);
@@ -94,6 +98,7 @@ std::string libraryPath(const std::string& path);
 // the bytes read again), cut short, damaged (other bytes, or more of
 // them), gone, or nothing to judge by (no digest).
 enum class DigestVerdict { AsSaved, ReadAgainSame, CutShort, Damaged, Missing, NoDigest };
-DigestVerdict judgeByDigest(const std::string& path, const FileDigest* digest);
+// `readThrough` false: a touched file is not read (NoDigest: nothing proven).
+DigestVerdict judgeByDigest(const std::string& path, const FileDigest* digest, bool readThrough = true);
 
 }  // namespace zorvan

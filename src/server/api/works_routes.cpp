@@ -32,7 +32,7 @@ void listWorks(ServerParts& parts, Exchange& x) {
     const std::string& performer = x.params[0];
     const std::vector<ListedWork> works = listed(parts, performer);
     std::string error;
-    const KnownFiles known = readKnownFiles(parts.downloads.place().libraryPath(), error);
+    const KnownFiles known = readKnownFiles(parts.downloads.place().libraryPath(), error, false);
     if (!error.empty()) refuse(503, "the library cannot be read: " + error);
     const std::string folder = parts.downloads.folder();
     const ServerSettings settings = parts.downloads.settings();

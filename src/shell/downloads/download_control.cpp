@@ -293,7 +293,7 @@ void startDownload() {
     for (int i = 0; i < list->topLevelItemCount(); ++i)
         if (list->topLevelItem(i)->isSelected()) works.push_back(workOf(list->topLevelItem(i), repeats));
     std::string unread;  // without a library, nothing is known to be damaged
-    const KnownFiles known = readKnownFiles(libraryDbPath(), unread);
+    const KnownFiles known = readKnownFiles(libraryDbPath(), unread, false);
     for (Work& work : works) replaceIfDamaged(known, work);
     const bool unusable = works.empty() ||
                           std::any_of(works.begin(), works.end(), [](const Work& w) { return w.address.empty(); });
@@ -332,7 +332,7 @@ void downloadMissingWorks(std::vector<Work> works, const QString& allThere) {
     // performer, sequence and song: a file of its name that the library
     // knows as another work's is left, and this one saved beside it.
     std::string unread;  // without a library, files are known by name
-    const KnownFiles known = readKnownFiles(libraryDbPath(), unread);
+    const KnownFiles known = readKnownFiles(libraryDbPath(), unread, false);
     const std::string folder = downloadFolder();
     const FileNaming naming = fileNaming();
     std::erase_if(works, [&](Work& work) {
@@ -352,7 +352,7 @@ void refreshListedMediaFiles() {
     MainWindow* window = mainWindow();
     if (!window || !downloadManager().settings().withMediaFiles()) return;
     std::string unread;
-    const KnownFiles known = readKnownFiles(libraryDbPath(), unread);
+    const KnownFiles known = readKnownFiles(libraryDbPath(), unread, false);
     const std::string folder = downloadFolder();
     std::vector<WorkMedia> saved;
     QTreeWidget* list = window->worksList();

@@ -76,7 +76,7 @@ void downloadNewWorks(const QStringList& ids) {
     if (!db) return;
     std::vector<Work> works;
     std::string error;
-    const KnownFiles known = readKnownFiles(*db, error);
+    const KnownFiles known = readKnownFiles(*db, error, false);
     for (const QString& id : ids)
         for (const SeenWork& seen : db->follows().newWorks(id.toStdString(), error)) {
             Work work = workNamed(seen.songName, seen.address, id.toStdString(), seen.sequence, seen.repeat);

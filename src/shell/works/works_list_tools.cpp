@@ -79,7 +79,7 @@ const KnownFiles& knownFiles(bool reload = false) {
     static bool loaded = false;
     if (reload || !loaded) {
         std::string ignored;  // without a library, files are known by name
-        known = readKnownFiles(libraryDbPath(), ignored);
+        known = readKnownFiles(libraryDbPath(), ignored, false);
         loaded = true;
     }
     return known;
