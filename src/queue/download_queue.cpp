@@ -357,6 +357,11 @@ void DownloadQueue::fail(QueueItem& item, FailureKind kind, std::string lastErro
     item.failureKind = kind;
     item.lastError = std::move(lastError);
     item.speed = 0;
+    // Not fetched again: the damaged copy goes back where it was (a retry
+    // sets it aside again), so the library still finds it, damaged.
+    if (!item.setAside.empty() && !std::filesystem::exists(item.work.path) &&
+        ::rename(item.setAside.c_str(), item.work.path.c_str()) == 0)
+        item.setAside.clear();
 }
 
 void DownloadQueue::noteFailure(FailureKind kind) {

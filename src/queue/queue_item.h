@@ -60,7 +60,7 @@ struct Work {
     std::string workId{};
     // The file at `path` is this work's, but its bytes are no longer those
     // saved: it is set aside (setAsideOf) while the work is fetched again,
-    // and goes once the new file is saved; kept if that fails.
+    // and goes once the new file is saved; put back if that fails.
     bool replacesDamaged = false;
     // Its repeat number among its listing's works of one song name
     // (workRepeats): what tells their files apart.

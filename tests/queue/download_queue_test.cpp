@@ -420,15 +420,16 @@ TEST_F(QueueTest, ANameIsHeldByTheWorkRunningUnderItAndADamagedFileIsSetAsideUnt
     EXPECT_EQ(queue.item(c)->savedPath, folder + "/fixed.mp4") << "in its own place, not beside it";
     EXPECT_TRUE(readFile(folder + "/fixed.mp4") == content);
     EXPECT_FALSE(std::filesystem::exists(folder + "/fixed.mp4.damaged"));
-    // Not replaced: the damaged copy stays, said so.
+    // Not replaced: the damaged copy goes back in its place, still damaged.
     std::ofstream(folder + "/gone.mp4", std::ios::binary) << "damaged";
     Work lost = work(server.url("/gone.mp4"), "gone.mp4");
     lost.replacesDamaged = true;
     const int d = queue.add(lost);
     ASSERT_TRUE(tickUntil(queue, [&] { return queue.item(d)->settled(); }));
     EXPECT_EQ(queue.item(d)->state, ItemState::Failed);
-    EXPECT_EQ(queue.item(d)->setAside, folder + "/gone.mp4.damaged");
-    EXPECT_EQ(readFile(folder + "/gone.mp4.damaged"), "damaged");
+    EXPECT_TRUE(queue.item(d)->setAside.empty());
+    EXPECT_EQ(readFile(folder + "/gone.mp4"), "damaged");
+    EXPECT_FALSE(std::filesystem::exists(folder + "/gone.mp4.damaged"));
 }
 
 // A work another program on the library fetches (the home server holds its
