@@ -8,6 +8,7 @@
 #include "cli/network_setup.h"
 #include "cli/progress_line.h"
 #include "cli/queue_run_parts.h"
+#include "cli/service_run.h"
 #include "words/item_words.h"
 #include "cli/terminal.h"
 #include "cli/works_listing.h"
@@ -69,19 +70,12 @@ public:
           folder_(std::move(folder)),
           archive_(archive),
           library_(library),
-          queue_(queueSettings(options, job, wake_)) {
-        queue_.setListener([this](const QueueEvent& e) {
-            if (e.kind != QueueEvent::Kind::Changed) return;
-            if (const QueueItem* item = queue_.item(e.id)) report(*item);
-        });
+          run_(queueSettings(options, job), {options.parallel, options.connections, options.speedLimit, options.strict}) {
         std::string error;
         if (library_) known_ = readKnownFiles(*library_, error);
         if (!error.empty()) display_.print("zorvan-cli: cannot read the library (files are known by name only): " + error);
     }
 
-    // The queue, stopped as it goes, may still tell of a work; by then the
-    // members that hear it are gone.
-    ~GetAllRun() { queue_.setListener(nullptr); }
     GetAllRun(const GetAllRun&) = delete;
     GetAllRun& operator=(const GetAllRun&) = delete;
 
@@ -135,12 +129,20 @@ public:
             // A performer's folder is made before its first work's turn.
             std::error_code ignored;
             std::filesystem::create_directories(std::filesystem::path(target).parent_path(), ignored);
-            Work work{fileNameOf(target), listed.address, target,
-                      rename ? ClashChoice::Rename : ClashChoice::Complete, options_.service, options_.performerId,
-                      listed.sequence, listed.songName, true, listed.id};
+            Work work;
+            work.title = fileNameOf(target);
+            work.address = listed.address;
+            work.path = target;
+            work.clash = rename ? ClashChoice::Rename : ClashChoice::Complete;
+            work.service = options_.service;
+            work.performer = options_.performerId;
+            work.sequence = listed.sequence;
+            work.songName = listed.songName;
+            work.batch = true;
+            work.workId = listed.id;
             work.replacesDamaged = damaged;
             work.repeat = n;
-            queue_.add(work);
+            works_.push_back(std::move(work));
         }
     }
 
@@ -195,36 +197,32 @@ public:
     int pendingCount() const { return pending_; }
     const Tally& tally() const { return tally_; }
     bool stopped() const { return stopped_; }
-    bool gaveUp() const { return queue_.pausedByFailures() && !queue_.folderGone(); }
-    bool folderGone() const { return queue_.folderGone(); }
+    bool gaveUp() const { return run_.gaveUp(); }
+    bool folderGone() const { return run_.queue().folderGone(); }
     LiveDisplay& display() { return display_; }
 
     void run() {
-        auto lastShown = Clock::now() - std::chrono::seconds(1);
-        for (;;) {
-            queue_.tick();
-            sayWhatContinues();
-            if (interrupted) {
-                stopped_ = true;
-                queue_.stopAll(std::chrono::seconds(30));
-                break;
+        if (!works_.empty()) run_.add(std::move(works_));
+        ServiceRun::Hooks hooks;
+        hooks.event = [this](const ServiceEvent& e) {
+            if (e.kind == ServiceEvent::Kind::Changed) {
+                sayContinuing(e.item);
+                report(e.item);
+            } else if (e.kind == ServiceEvent::Kind::Progress) {
+                for (const QueueItem& item : e.items) sayContinuing(item);
             }
-            if (queue_.pausedByFailures()) {
-                queue_.stopAll(std::chrono::seconds(30));
-                break;
-            }
-            if (!queue_.active()) break;
+        };
+        hooks.beat = [this] {
             if (Clock::now() - lastRecorded_ >= std::chrono::seconds(1)) writeRecords();
-            if (Clock::now() - lastShown >= std::chrono::milliseconds(500)) {
-                showProgress();
-                lastShown = Clock::now();
-            }
-            wake_->waitFor(std::chrono::milliseconds(100));
-        }
+        };
+        hooks.show = [this] { showProgress(); };
+        hooks.stopWhenGivenUp = true;
+        run_.run(hooks);
+        stopped_ = run_.interrupted();
         writeRecords();
         display_.clear();
         // What stopping kept for the next run.
-        for (const QueueItem& item : queue_.items()) {
+        for (const QueueItem& item : run_.queue().items()) {
             if (item.settled()) continue;
             const bool kept = item.state == ItemState::Paused && item.done > 0 && item.total > 0;
             if (kept) display_.print("stopped " + keptText(item));
@@ -234,15 +232,13 @@ public:
     }
 
     int left() const {
-        const QueueTotals t = queue_.totals();
+        const QueueTotals& t = run_.queue().totals();
         return t.waiting + t.running + t.paused;
     }
 
 private:
-    static QueueSettings queueSettings(const GetAllOptions& options, JobSettings job,
-                                       const std::shared_ptr<WakeSignal>& wake) {
+    static QueueSettings queueSettings(const GetAllOptions& options, JobSettings job) {
         job.connections = options.connections;
-        if (options.speedLimit > 0) job.sharedLimiter = std::make_shared<RateLimiter>(options.speedLimit);
         job.continuePart = options.continuePart;
         job.strict = options.strict;
         QueueSettings settings;
@@ -254,7 +250,6 @@ private:
         settings.findAddress = [](const Work& work) {
             return listedAddressOf(work.service, work.performer, work.workId, work.sequence, work.songName);
         };
-        settings.wake = [wake] { wake->notify(); };
         return settings;
     }
 
@@ -317,10 +312,6 @@ private:
     static std::string keptText(const QueueItem& item) { return cli::keptText(item.work.title, item.done, item.total); }
 
     // A work that takes up what an earlier run left, once.
-    void sayWhatContinues() {
-        for (const QueueItem& item : queue_.items()) sayContinuing(item);
-    }
-
     void sayContinuing(const QueueItem& item) {
         const auto reason = static_cast<StartOverReason>(item.startedOver);
         const bool leftAlone = reason == StartOverReason::NotThisFile || reason == StartOverReason::NotChecked;
@@ -375,7 +366,7 @@ private:
 
     void showProgress() {
         double speed = 0;
-        std::vector<std::string> lines = runningLines(queue_.items(), speed);
+        std::vector<std::string> lines = runningLines(run_.queue().items(), speed);
         lines.push_back("works: " + std::to_string(tally_.done) + " done, " + std::to_string(tally_.failed) +
                         " failed, " + std::to_string(left()) + " left  " +
                         humanBytes(static_cast<double>(tally_.fetched)) + " fetched  " + humanBytes(speed) + "/s");
@@ -387,10 +378,10 @@ private:
     DownloadArchive& archive_;
     LibraryDb* library_;
     KnownFiles known_;
-    std::shared_ptr<WakeSignal> wake_ = std::make_shared<WakeSignal>();  // before the queue, which holds it
     LiveDisplay display_;
     Tally tally_;
-    DownloadQueue queue_;
+    std::vector<Work> works_;  // to queue once the plan is made
+    ServiceRun run_;
     std::set<int> saidContinuing_;
     std::set<int> saidMoved_;
     std::set<int> saidBeside_;

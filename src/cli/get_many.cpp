@@ -9,6 +9,7 @@
 #include "cli/network_setup.h"
 #include "cli/progress_line.h"
 #include "cli/queue_run_parts.h"
+#include "cli/service_run.h"
 #include "words/item_words.h"
 #include "cli/terminal.h"
 #include "download/http_address.h"
@@ -51,16 +52,9 @@ std::string freePath(const std::string& path, std::set<std::string>& taken) {
 class GetManyRun {
 public:
     GetManyRun(const GetOptions& options, const JobSettings& job)
-        : options_(options), queue_(settings(options, job, authorizations_, wake_)) {
-        queue_.setListener([this](const QueueEvent& e) {
-            if (e.kind != QueueEvent::Kind::Changed) return;
-            const QueueItem* item = queue_.item(e.id);
-            if (!item) return;
-            // Its seconds count from its start, not from the wait for its turn.
-            if (item->state == ItemState::Running) started_.try_emplace(item->id, Clock::now());
-            settled(*item);
-        });
-    }
+        : options_(options),
+          run_(settings(options, job, authorizations_),
+               {options.parallel, options.connections, options.speedLimit, options.strict}) {}
 
     void add(ListedAddress listed, const std::string& folder) {
         const Credentials credentials = takeCredentials(listed.address);
@@ -85,28 +79,28 @@ public:
             finish({listed.address, path, "failed", where + fault, 0, 0, 0, exitCode::usage});
             return;
         }
-        queue_.add({fileNameOf(path), listed.address, path,
-                    options_.renameOnExists ? ClashChoice::Rename : ClashChoice::Complete});
+        Work work;
+        work.title = fileNameOf(path);
+        work.address = listed.address;
+        work.path = path;
+        work.clash = options_.renameOnExists ? ClashChoice::Rename : ClashChoice::Complete;
+        works_.push_back(std::move(work));
     }
 
     void run() {
-        auto lastShown = Clock::now() - std::chrono::seconds(1);
-        for (;;) {
-            queue_.tick();
-            if (interrupted) {
-                stopped_ = true;
-                queue_.stopAll(std::chrono::seconds(30));
-                break;
-            }
-            if (!queue_.active()) break;
-            if (Clock::now() - lastShown >= std::chrono::milliseconds(500)) {
-                showProgress();
-                lastShown = Clock::now();
-            }
-            wake_->waitFor(std::chrono::milliseconds(100));
-        }
+        if (!works_.empty()) run_.add(std::move(works_));
+        ServiceRun::Hooks hooks;
+        hooks.event = [this](const ServiceEvent& e) {
+            if (e.kind != ServiceEvent::Kind::Changed) return;
+            // Its seconds count from its start, not from the wait for its turn.
+            if (e.item.state == ItemState::Running) started_.try_emplace(e.item.id, Clock::now());
+            settled(e.item);
+        };
+        hooks.show = [this] { showProgress(); };
+        run_.run(hooks);
+        stopped_ = run_.interrupted();
         display_.clear();
-        for (const QueueItem& item : queue_.items())
+        for (const QueueItem& item : run_.queue().items())
             if (!item.settled()) {
                 const std::int64_t kept = item.done;
                 finish({item.work.address, item.work.path, "stopped",
@@ -115,9 +109,6 @@ public:
             }
     }
 
-    // The queue, stopped as it goes, may still tell of an address; by then
-    // the members that hear it are gone.
-    ~GetManyRun() { queue_.setListener(nullptr); }
     GetManyRun(const GetManyRun&) = delete;
     GetManyRun& operator=(const GetManyRun&) = delete;
 
@@ -132,10 +123,8 @@ public:
 
 private:
     static QueueSettings settings(const GetOptions& options, JobSettings job,
-                                  const std::shared_ptr<std::map<std::string, std::string>>& authorizations,
-                                  const std::shared_ptr<WakeSignal>& wake) {
+                                  const std::shared_ptr<std::map<std::string, std::string>>& authorizations) {
         job.connections = options.connections;
-        if (options.speedLimit > 0) job.sharedLimiter = std::make_shared<RateLimiter>(options.speedLimit);
         job.continuePart = options.continuePart;
         job.strict = options.strict;
         job.renameOnExists = options.renameOnExists;
@@ -147,7 +136,6 @@ private:
         // reached says nothing of the others.
         settings.unreachableInARow = INT_MAX;
         settings.remakeFolders = false;
-        settings.wake = [wake] { wake->notify(); };
         const NetworkOptions network = options.network;
         settings.taskParamsFor = [job, network, authorizations](const Work& work) {
             JobSettings forThis = job;
@@ -209,8 +197,8 @@ private:
 
     void showProgress() {
         double speed = 0;
-        std::vector<std::string> lines = runningLines(queue_.items(), speed);
-        const QueueTotals t = queue_.totals();
+        std::vector<std::string> lines = runningLines(run_.queue().items(), speed);
+        const QueueTotals& t = run_.queue().totals();
         lines.push_back("addresses: " + std::to_string(summary_.done) + " done, " + std::to_string(summary_.failed) +
                         " failed, " + std::to_string(t.waiting + t.running) + " left  " + humanBytes(speed) + "/s");
         display_.show(lines);
@@ -221,9 +209,9 @@ private:
     // the queue's settings, so made before it).
     std::shared_ptr<std::map<std::string, std::string>> authorizations_ =
         std::make_shared<std::map<std::string, std::string>>();
-    std::shared_ptr<WakeSignal> wake_ = std::make_shared<WakeSignal>();
     LiveDisplay display_;
-    DownloadQueue queue_;
+    std::vector<Work> works_;  // to queue once all are read
+    ServiceRun run_;
     std::set<std::string> paths_;
     std::map<int, Clock::time_point> started_;
     std::set<int> reported_;

@@ -4,8 +4,6 @@
 #include "queue/queue_item.h"
 
 #include <chrono>
-#include <condition_variable>
-#include <mutex>
 #include <string>
 #include <vector>
 
@@ -16,27 +14,6 @@ namespace zorvan::cli {
 // went away in the middle of a download.
 inline constexpr GiveUpLimits cliLimits{std::chrono::seconds(8), std::chrono::seconds(60), std::chrono::seconds(8),
                                         std::chrono::seconds(3)};
-
-// Set from the engine's threads when a download ends, so the run's loop
-// settles it and starts the next at once instead of at its next look.
-struct WakeSignal {
-    std::mutex lock;
-    std::condition_variable changed;
-    bool set = false;
-    void notify() {
-        {
-            std::lock_guard hold(lock);
-            set = true;
-        }
-        changed.notify_one();
-    }
-    void waitFor(std::chrono::milliseconds limit) {
-        std::unique_lock hold(lock);
-        changed.wait_for(hold, limit, [this] { return set; });
-        set = false;
-    }
-};
-
 
 // The exit code a settled download stands for (0 for done or skipped).
 int itemExitCode(const QueueItem& item);

@@ -6,6 +6,7 @@
 #include "cli/network_setup.h"
 #include "cli/progress_line.h"
 #include "cli/queue_run_parts.h"
+#include "cli/service_run.h"
 #include "words/item_words.h"
 #include "cli/terminal.h"
 #include "download_policy/download_folder.h"
@@ -83,14 +84,13 @@ int repair(std::vector<CheckedFile>& files, const VerifyOptions& options, LiveDi
         return 0;
     }
     job.connections = options.connections;
-    auto wake = std::make_shared<WakeSignal>();
     QueueSettings settings;
     settings.limits = cliLimits;
     settings.taskParams = [job] { return cliTaskParams(job); };
-    settings.wake = [wake] { wake->notify(); };
-    DownloadQueue queue(settings);
+    ServiceRun run(settings, {QueueSettings{}.parallel, options.connections, 0, false});
     std::map<std::string, std::vector<ListedWork>> listings;
-    std::map<int, CheckedFile*> queued;
+    std::vector<Work> works;
+    std::vector<CheckedFile*> damaged;
     for (CheckedFile& f : files) {
         if (f.state != State::Damaged) continue;
         const std::string address = addressOf(f, options.service, listings);
@@ -99,30 +99,39 @@ int repair(std::vector<CheckedFile>& files, const VerifyOptions& options, LiveDi
                           "list it now");
             continue;
         }
-        Work work{nameOf(f.path), address, f.path, ClashChoice::Rename, options.service, f.file.performer,
-                  f.file.sequence, f.file.songName, true, f.file.workId};
+        Work work;
+        work.title = nameOf(f.path);
+        work.address = address;
+        work.path = f.path;
+        work.clash = ClashChoice::Rename;
+        work.service = options.service;
+        work.performer = f.file.performer;
+        work.sequence = f.file.sequence;
+        work.songName = f.file.songName;
+        work.batch = true;
+        work.workId = f.file.workId;
         work.replacesDamaged = true;
-        queued[queue.add(work)] = &f;
+        works.push_back(std::move(work));
+        damaged.push_back(&f);
     }
-    if (queued.empty()) return 0;
-    display.print("fetching " + std::to_string(queued.size()) + " damaged " + (queued.size() == 1 ? "file" : "files") +
+    if (works.empty()) return 0;
+    display.print("fetching " + std::to_string(works.size()) + " damaged " + (works.size() == 1 ? "file" : "files") +
                   " again");
-    for (;;) {
-        queue.tick();
-        if (interrupted || queue.pausedByFailures()) {
-            queue.stopAll(std::chrono::seconds(30));
-            break;
-        }
-        if (!queue.active()) break;
+    std::map<int, CheckedFile*> queued;
+    const std::vector<int> ids = run.add(std::move(works));
+    for (std::size_t i = 0; i < ids.size(); ++i) queued[ids[i]] = damaged[i];
+    ServiceRun::Hooks hooks;
+    hooks.show = [&] {
         double speed = 0;
-        display.show(runningLines(queue.items(), speed));
-        wake->waitFor(std::chrono::milliseconds(200));
-    }
+        display.show(runningLines(run.queue().items(), speed));
+    };
+    hooks.stopWhenGivenUp = true;
+    run.run(hooks);
     display.clear();
     const std::unique_ptr<LibraryDb> db = LibraryDb::open(libraryDbPath(), error);
     DigestWorker digests(libraryDbPath());
     int repaired = 0;
-    for (const QueueItem& item : queue.items()) {
+    for (const QueueItem& item : run.queue().items()) {
         CheckedFile& f = *queued.at(item.id);
         if (item.state != ItemState::Done) {
             display.print("failed    " + f.path + ": " + failureWords(item, Words::English) +

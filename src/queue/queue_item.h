@@ -18,6 +18,20 @@ enum class ItemState {
     Skipped,  // its name was taken and the work was not to be saved under another
 };
 
+// The state's name in data (saved rows, JSON, logs): "waiting", "running",
+// "paused", "failed", "done", "skipped".
+inline const char* stateName(ItemState state) {
+    switch (state) {
+        case ItemState::Waiting: return "waiting";
+        case ItemState::Running: return "running";
+        case ItemState::Paused: return "paused";
+        case ItemState::Failed: return "failed";
+        case ItemState::Done: return "done";
+        case ItemState::Skipped: return "skipped";
+    }
+    return "waiting";
+}
+
 // Why a work was given up.
 enum class FailureKind {
     None,

@@ -5,7 +5,7 @@
 #include "server/access/secret_file.h"
 #include "server/api/door.h"
 #include "server/api/http_front.h"
-#include "server/service/download_service.h"
+#include "server/service/server_downloads.h"
 #include "server/service/follow_service.h"
 #include "server/service/library_verifier.h"
 #include "web/http_client_init.h"
@@ -104,7 +104,7 @@ int runServer(const ServerOptions& o) {
     if (!settings) return fail(2, error);
     if (!initHttpClient()) return fail(2, "the HTTP client cannot be started");
 
-    DownloadService downloads(place, *settings);
+    ServerDownloads downloads(place, *settings);
     FollowService following(downloads);
     LibraryVerifier verifier(downloads);
     Door door(*doorSettings);

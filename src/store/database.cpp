@@ -2,7 +2,9 @@
 
 #include "store/statement.h"
 
+#include <chrono>
 #include <filesystem>
+#include <thread>
 
 namespace zorvan {
 
@@ -131,24 +133,60 @@ std::unique_ptr<Database> Database::open(const std::string& path, std::string& e
     }
     std::unique_ptr<Database> db(new Database(raw));
     sqlite3_busy_timeout(raw, 5000);  // the window and the command line may meet here
-    int version = 0;
-    if (!isOurs(raw, path, version, error) || !db->run("PRAGMA journal_mode=WAL", error)) return nullptr;
-    for (int from = version; from < schemaVersion; ++from) {
-        const std::string sql = std::string("BEGIN IMMEDIATE;") + migrations[from] +
-                                "PRAGMA user_version = " + std::to_string(from + 1) + ";COMMIT;";
-        if (!db->run(sql.c_str(), error)) {
-            db->rollback();
-            return nullptr;
-        }
+    // A library others open at the same moment may be locked in ways the
+    // busy wait does not cover (one turning it to WAL while another reads
+    // it): such a refusal is tried again, for a few seconds.
+    for (int tries = 0;; ++tries) {
+        bool busy = false;
+        if (db->prepare(path, error, busy)) return db;
+        if (!busy || tries >= 250) return nullptr;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
-    return db;
+}
+
+bool Database::prepare(const std::string& path, std::string& error, bool& busy) {
+    int version = 0;
+    // Read as one snapshot: a library another opener is making at this
+    // moment is either not there yet or whole, never half-made.
+    if (!run("BEGIN", error, busy)) return false;
+    const bool ours = isOurs(db_, path, version, error);
+    rollback();
+    if (!ours || !run("PRAGMA journal_mode=WAL", error, busy)) return false;
+    // Each step is taken under the write lock, and the schema read again
+    // there: another program (or thread) that opened the library at the
+    // same moment may have taken it first.
+    while (version < schemaVersion) {
+        if (!run("BEGIN IMMEDIATE", error, busy)) return false;
+        bool ok = false;
+        const int now = intPragma(db_, "PRAGMA user_version", ok);
+        if (ok && now > version) {
+            rollback();
+            version = now;
+            continue;
+        }
+        const std::string sql =
+            std::string(migrations[version]) + "PRAGMA user_version = " + std::to_string(version + 1) + ";COMMIT;";
+        if (!run(sql.c_str(), error, busy)) {
+            rollback();
+            return false;
+        }
+        ++version;
+    }
+    return true;
 }
 
 Database::~Database() { sqlite3_close(db_); }
 
 bool Database::run(const char* sql, std::string& error) {
+    bool busy = false;
+    return run(sql, error, busy);
+}
+
+bool Database::run(const char* sql, std::string& error, bool& busy) {
     char* message = nullptr;
-    if (sqlite3_exec(db_, sql, nullptr, nullptr, &message) == SQLITE_OK) return true;
+    const int code = sqlite3_exec(db_, sql, nullptr, nullptr, &message);
+    if (code == SQLITE_OK) return true;
+    busy = (code & 0xff) == SQLITE_BUSY || (code & 0xff) == SQLITE_LOCKED;
     error = message ? message : lastError();
     sqlite3_free(message);
     return false;

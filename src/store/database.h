@@ -32,6 +32,10 @@ public:
 
 private:
     explicit Database(sqlite3* db) : db_(db) {}
+    // Checks the file is ours, turns it to WAL and brings its schema up to
+    // date; `busy` when another connection's lock refused it.
+    bool prepare(const std::string& path, std::string& error, bool& busy);
+    bool run(const char* sql, std::string& error, bool& busy);
     sqlite3* db_;
 };
 

@@ -52,18 +52,6 @@ std::string englishFailure(const QueueItem& item) {
 
 }  // namespace
 
-const char* stateName(ItemState state) {
-    switch (state) {
-        case ItemState::Waiting: return "waiting";
-        case ItemState::Running: return "running";
-        case ItemState::Paused: return "paused";
-        case ItemState::Failed: return "failed";
-        case ItemState::Done: return "done";
-        case ItemState::Skipped: return "skipped";
-    }
-    return "waiting";
-}
-
 std::string failureWords(const QueueItem& item, Words words) {
     return words == Words::Chinese ? chineseFailure(item) : englishFailure(item);
 }

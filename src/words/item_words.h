@@ -13,9 +13,6 @@ namespace zorvan {
 
 enum class Words { Chinese, English };
 
-// "waiting", "running", "paused", "failed", "done", "skipped".
-const char* stateName(ItemState state);
-
 // Why a queued work failed: what the window's row shows after "失败："
 // (the engine's latest trouble in brackets), or the command line's and the
 // server's sentence ("cannot reach the server: connection refused (…)").

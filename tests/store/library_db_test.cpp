@@ -131,6 +131,24 @@ TEST(LibraryDbTest, AnOlderLibraryGainsFollowingAndFilesAndChecksCountNewAndGone
 TEST(LibraryDbTest, TheWindowAndTheCommandLineWriteAtOnceWithoutLosingEither) {
     const std::string path = freshFolder("library-db-two") + "/library.db";
     std::string error;
+    // A new library opened by several at the same moment (the window's
+    // threads, the server): each sees it made once, none fails on a table
+    // another has just made.
+    for (int round = 0; round < 5; ++round) {
+        std::filesystem::remove(path);
+        std::atomic<int> refused{0};
+        std::vector<std::thread> openers;
+        for (int i = 0; i < 4; ++i)
+            openers.emplace_back([&] {
+                std::string why;
+                if (!LibraryDb::open(path, why)) {
+                    ++refused;
+                    ADD_FAILURE() << why;
+                }
+            });
+        for (std::thread& opener : openers) opener.join();
+        ASSERT_EQ(refused.load(), 0) << "round " << round;
+    }
     ASSERT_TRUE(LibraryDb::open(path, error)) << error;
     // Two connections, as two programs hold them: one saves the queue over
     // and over, the other records checks of a followed performer.

@@ -53,4 +53,6 @@ bool waitUntil(const std::function<bool()>& condition, int timeoutMs) {
     return true;
 }
 
+void settleFor(int ms) { waitUntil([] { return false; }, ms); }
+
 }  // namespace zorvan::test

@@ -48,5 +48,7 @@ private:
 
 // Processes GUI events until the condition holds or the time runs out.
 bool waitUntil(const std::function<bool()>& condition, int timeoutMs = 5000);
+// Processes GUI events for a while: what the workers tell meanwhile is shown.
+void settleFor(int ms);
 
 }  // namespace zorvan::test

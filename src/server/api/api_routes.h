@@ -9,14 +9,14 @@
 
 namespace zorvan {
 
-class DownloadService;
+class ServerDownloads;
 class FollowService;
 class LibraryVerifier;
 class Door;
 
 // What the routes work on, owned by the program.
 struct ServerParts {
-    DownloadService& downloads;
+    ServerDownloads& downloads;
     FollowService& following;
     LibraryVerifier& verifier;
     Door& door;

@@ -1,7 +1,7 @@
 #include "server/api/api_routes.h"
 
 #include "media_files/work_sidecars.h"
-#include "server/service/download_service.h"
+#include "server/service/server_downloads.h"
 #include "server/service/library_files.h"
 #include "server/service/library_verifier.h"
 #include "server/service/queue_json.h"

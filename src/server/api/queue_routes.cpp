@@ -1,6 +1,6 @@
 #include "server/api/api_routes.h"
 
-#include "server/service/download_service.h"
+#include "server/service/server_downloads.h"
 #include "server/service/queue_json.h"
 
 namespace zorvan {

@@ -1,6 +1,6 @@
 #include "server/api/api_routes.h"
 
-#include "server/service/download_service.h"
+#include "server/service/server_downloads.h"
 
 namespace zorvan {
 

@@ -3,7 +3,7 @@
 #include "follow/follow_check.h"
 #include "follow/performer_works.h"
 #include "media_files/work_sidecars.h"
-#include "server/service/download_service.h"
+#include "server/service/server_downloads.h"
 #include "store/known_files.h"
 
 #include <algorithm>

@@ -26,13 +26,13 @@ std::string faultWords(ListingFault fault) {
 }
 
 // The library for one request; its connection waits for the others.
-std::unique_ptr<LibraryDb> openLibrary(const DownloadService& downloads, std::string& error) {
+std::unique_ptr<LibraryDb> openLibrary(const ServerDownloads& downloads, std::string& error) {
     return LibraryDb::open(downloads.place().libraryPath(), error);
 }
 
 }  // namespace
 
-FollowService::FollowService(DownloadService& downloads) : downloads_(downloads) {}
+FollowService::FollowService(ServerDownloads& downloads) : downloads_(downloads) {}
 
 FollowService::~FollowService() { stop(); }
 

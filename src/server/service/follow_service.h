@@ -1,6 +1,6 @@
 #pragma once
 
-#include "server/service/download_service.h"
+#include "server/service/server_downloads.h"
 #include "store/follow_store.h"
 
 #include <chrono>
@@ -22,7 +22,7 @@ class LibraryDb;
 // be called from any thread.
 class FollowService {
 public:
-    explicit FollowService(DownloadService& downloads);
+    explicit FollowService(ServerDownloads& downloads);
     ~FollowService();
     FollowService(const FollowService&) = delete;
     FollowService& operator=(const FollowService&) = delete;
@@ -48,7 +48,7 @@ private:
     void check(LibraryDb& db, const std::string& performer);
     std::vector<std::string> takeAsked(std::chrono::steady_clock::time_point& nextRound, std::stop_token& stop);
 
-    DownloadService& downloads_;
+    ServerDownloads& downloads_;
     std::mutex lock_;
     std::condition_variable_any asked_;
     std::set<std::string> askedFor_;  // performers to check; "" stands for all

@@ -1,7 +1,7 @@
 #include "server/service/library_verifier.h"
 
 #include "follow/performer_works.h"
-#include "server/service/download_service.h"
+#include "server/service/server_downloads.h"
 #include "server/service/library_files.h"
 #include "server/service/queue_json.h"
 
@@ -22,7 +22,7 @@ constexpr auto publishPause = std::chrono::milliseconds(200);
 
 }  // namespace
 
-LibraryVerifier::LibraryVerifier(DownloadService& downloads) : downloads_(downloads) {}
+LibraryVerifier::LibraryVerifier(ServerDownloads& downloads) : downloads_(downloads) {}
 
 LibraryVerifier::~LibraryVerifier() { stop(); }
 

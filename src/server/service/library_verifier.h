@@ -12,7 +12,7 @@
 
 namespace zorvan {
 
-class DownloadService;
+class ServerDownloads;
 
 // What a client asks of a read-through: the files of these performers
 // (every file of the download folder when none), and whether the damaged
@@ -48,7 +48,7 @@ struct VerifyState {
 // fetched again in their places. Every method may be called from any thread.
 class LibraryVerifier {
 public:
-    explicit LibraryVerifier(DownloadService& downloads);
+    explicit LibraryVerifier(ServerDownloads& downloads);
     // Stops a read-through that runs.
     ~LibraryVerifier();
     LibraryVerifier(const LibraryVerifier&) = delete;
@@ -65,7 +65,7 @@ private:
     void run(const VerifyRequest& request);
     void repair(const std::vector<CheckedFile>& files, const std::string& folder, VerifyState& done);
 
-    DownloadService& downloads_;
+    ServerDownloads& downloads_;
     mutable std::mutex lock_;
     VerifyState state_;
     std::chrono::steady_clock::time_point lastPublished_{};

@@ -32,6 +32,7 @@
 #include <QTreeWidget>
 
 #include <algorithm>
+#include <utility>
 #include <filesystem>
 #include <sys/stat.h>
 
@@ -119,6 +120,10 @@ std::vector<Work> settleClashes(std::vector<Work> works, bool& declinedOne) {
     return kept;
 }
 
+// The download window was opened (or was open) as works were queued: the
+// batch they start needs no other.
+bool openedForQueued = false;
+
 // Queues works and shows their progress in the download window. Works
 // whose name is taken are asked about, unless `askAboutTaken` is false:
 // then they are saved under another name without a question.
@@ -141,8 +146,15 @@ void queueWorks(std::vector<Work> works, bool askAboutTaken = true) {
     // A batch is fetched fastest with each work split only when it pays;
     // a single work splits as the engine plans it.
     for (Work& work : works) work.batch = asked > 1 || !askAboutTaken;
-    manager.enqueue(works);  // the first to run opens the download window
-    if (!downloadWindow() && manager.current()) loadWindow(WindowKind::Download);
+    manager.enqueue(works);
+    // The window opens as the works are queued, unless the queue gave up
+    // for want of the server; it shows the first as the service tells of it.
+    // Their batch starting a moment later does not open it again (the user
+    // may have closed it meanwhile).
+    if (!manager.queue().pausedByFailures()) {
+        openedForQueued = true;
+        if (!downloadWindow()) loadWindow(WindowKind::Download);
+    }
     if (asked > 1) {
         showDownloadsView();
         downloadsView()->noteAdded(static_cast<int>(works.size()));  // "已加入 28 个作品"
@@ -263,6 +275,7 @@ void followManager() {
     QObject::connect(&manager, &DownloadManager::filesRecorded, &manager, [] { refreshDownloadedMarks(); });
     // Works continued from the downloads view show in the download window too.
     QObject::connect(&manager, &DownloadManager::batchStarted, &manager, [] {
+        if (std::exchange(openedForQueued, false)) return;
         if (!downloadWindow() && mainWindow()) loadWindow(WindowKind::Download);
     });
 }
@@ -272,9 +285,14 @@ void followManager() {
 void restoreDownloads() {
     DownloadManager& manager = downloadManager();
     followManager();
-    if (!manager.storeProblem().isEmpty())
-        askInMainWindow(QCoreApplication::translate("zorvan", "无法读取下载列表：") + manager.storeProblem(), BoxIcon::Warning, BoxButtons::Ok);
-    if (manager.unfinished() > 0) showDownloadsView();  // taken up paused: "继续" is the user's
+    // The saved queue is taken up off this thread; shown once it is.
+    QObject::connect(&manager, &DownloadManager::restored, &manager, [] {
+        DownloadManager& taken = downloadManager();
+        if (!taken.storeProblem().isEmpty())
+            askInMainWindow(QCoreApplication::translate("zorvan", "无法读取下载列表：") + taken.storeProblem(),
+                            BoxIcon::Warning, BoxButtons::Ok);
+        if (taken.unfinished() > 0) showDownloadsView();  // taken up paused: "继续" is the user's
+    }, Qt::SingleShotConnection);
 }
 
 void startDownload() {
@@ -412,7 +430,7 @@ void onProgressTick() {
 }
 
 void pauseCurrentDownload() {
-    if (const QueueItem* item = downloadManager().current()) downloadManager().queue().pause(item->id);
+    if (const QueueItem* item = downloadManager().current()) downloadManager().pause(item->id);
 }
 
 void cancelCurrentDownload() {
@@ -421,7 +439,7 @@ void cancelCurrentDownload() {
     const int id = item->id;
     if (askInMainWindow(QCoreApplication::translate("zorvan", "取消下载“%1”吗？已下载的部分将被删除。").arg(QString::fromStdString(item->work.title)),
             BoxIcon::Question, BoxButtons::YesNo) == BoxYes)
-        downloadManager().queue().cancel(id);
+        downloadManager().cancel({id});
 }
 
 bool confirmEnd() {

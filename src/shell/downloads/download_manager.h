@@ -1,40 +1,31 @@
 #pragma once
 
-#include "kept_queue/kept_queue.h"
 #include "media_files/work_sidecars.h"
-#include "queue/download_queue.h"
+#include "service/download_service.h"
+#include "service/queue_mirror.h"
 #include "shell/settings/download_settings.h"
-#include "store/library_db.h"
 
 #include <QObject>
 #include <QString>
-#include <QTimer>
 
-#include <atomic>
-#include <chrono>
-#include <memory>
-#include <string>
-#include <set>
 #include <vector>
 
 namespace zorvan {
 
-class PosterWorker;
-
-class RateLimiter;
-
-// The window's downloads wing: the download queue, ticked on the GUI
-// thread, saved in the library database as it changes and taken up paused
-// at the next start. The download window, the downloads view and the end
-// messages observe it through its signals.
+// The window's face on the download service: the queue as the window shows
+// it, kept from the service's events on the GUI thread, and the window's
+// commands handed to the service. Nothing here waits for the service, the
+// engine or the library database, except shutdown() at the program's end.
+// The download window, the downloads view and the end messages observe it
+// through its signals.
 class DownloadManager : public QObject {
     Q_OBJECT
 public:
     DownloadManager();
     ~DownloadManager() override;
 
-    DownloadQueue& queue() { return queue_; }
-    const DownloadQueue& queue() const { return queue_; }
+    // The queue as last told: read it, never wait for it.
+    const QueueMirror& queue() const { return mirror_; }
 
     // The downloads page's choices; applied at once to what runs (works at
     // once, the overall speed limit) and to what starts (connections), and
@@ -48,6 +39,17 @@ public:
 
     // Queues works; they start as their turn comes.
     void enqueue(const std::vector<Work>& works);
+    void pause(int id);
+    // A paused or failed work waits for its turn again.
+    void resume(int id);
+    // Stopped and removed with their part files.
+    void cancel(const std::vector<int>& ids);
+    // Taken off the list, their files and part files kept.
+    void remove(const std::vector<int>& ids);
+    void move(const std::vector<int>& ids, Placement where, int anchorId = 0);
+    void pauseAll();
+    void resumeAll();
+
     // The work shown in the download window: the first running, else the
     // first waiting; nothing when neither.
     const QueueItem* current() const;
@@ -57,10 +59,8 @@ public:
     // queue was last idle.
     const std::vector<QueueItem>& lastBatch() const { return lastBatch_; }
 
-    // Settles what ended and starts what may start, now.
-    void tickNow() { tick(); }
     // Stops every run (part files kept) and saves what is left, for the end
-    // of the program.
+    // of the program: the one wait, while the windows are already gone.
     void shutdown();
     // Why the saved queue could not be read or written, once; empty if it could.
     const QString& storeProblem() const { return storeProblem_; }
@@ -69,37 +69,24 @@ signals:
     void itemChanged(int id);
     void itemRemoved(int id);
     void reordered();                     // works moved in the queue
-    void ticked();                        // after every tick: numbers may have moved
+    void ticked();                        // after each change told: numbers may have moved
     void queuePaused(const QString& why); // works kept failing to reach the server
     void batchStarted();                  // a work runs after the queue was idle
     void batchSettled();                  // nothing waits or runs any more
     void filesRecorded();                 // the library learned of files saved
+    void restored();                      // the saved queue is taken up (or could not be: storeProblem)
 
 private:
-    QueueSettings queueSettings();
-    void onEvent(const QueueEvent& event);
-    void tick();
-    void restore();
-    void givePoster(const QueueItem& item);
+    void present(const std::vector<ServiceEvent>& events);
+    void act(QueueAction action, const std::vector<int>& ids);
 
     DownloadSettings settings_;
-    std::shared_ptr<RateLimiter> limiter_;          // every work's, together
-    std::shared_ptr<std::atomic<int>> connections_;  // per work, for works that start
-    std::shared_ptr<std::atomic<bool>> strictResume_;  // read as each work starts
-    DownloadQueue queue_;
-    QTimer timer_;
-    KeptQueue kept_;  // the queue as the library database keeps it
+    QueueMirror mirror_;
     QString storeProblem_;
-    std::vector<int> batch_;             // ids queued since the queue was last idle
-    bool batchRunning_ = false;          // batchStarted told, batchSettled not yet
     std::vector<QueueItem> lastBatch_;
-    PosterWorker& posterWorker();
-
-    // Each saved work gets its poster, and with the media server's files
-    // chosen the others it reads (.nfo, under the per-performer naming
-    // folder.jpg); made off the GUI thread.
-    std::set<int> postered_;
-    std::unique_ptr<PosterWorker> posters_;
+    bool down_ = false;  // shut down: nothing more is told
+    bool restored_ = false;  // the first events, the saved queue's, were told
+    DownloadService service_;  // last: it goes first
 };
 
 // The program's one manager, made at first use; its end is registered with

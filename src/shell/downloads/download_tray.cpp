@@ -51,8 +51,8 @@ DownloadTray::DownloadTray() : icon_(this) {
     menu_.addAction(DownloadsView::tr("显示 Zorvan"), this, [] { showMainWindow(); });
     menu_.addAction(DownloadsView::tr("下载列表"), this, [] { showDownloadsView(); });
     menu_.addSeparator();
-    menu_.addAction(DownloadsView::tr("全部暂停"), this, [] { downloadManager().queue().pauseAll(); });
-    menu_.addAction(DownloadsView::tr("全部继续"), this, [] { downloadManager().queue().resumeAll(); });
+    menu_.addAction(DownloadsView::tr("全部暂停"), this, [] { downloadManager().pauseAll(); });
+    menu_.addAction(DownloadsView::tr("全部继续"), this, [] { downloadManager().resumeAll(); });
     menu_.addSeparator();
     // Quitting is the main window's closing, with its question when
     // downloads are left.

@@ -1,6 +1,6 @@
 #include "shell/downloads/downloads_model.h"
 
-#include "queue/download_queue.h"
+#include "service/queue_mirror.h"
 #include "shell/downloads/downloads_view.h"
 #include "text/byte_count.h"
 #include "text/duration_text.h"
@@ -40,7 +40,8 @@ QString cellText(const QueueItem& item, int column, bool waitingForServer) {
 
 }  // namespace
 
-DownloadsModel::DownloadsModel(DownloadQueue& queue, QObject* parent) : QAbstractTableModel(parent), queue_(queue) {
+DownloadsModel::DownloadsModel(const QueueMirror& queue, Move move, QObject* parent)
+    : QAbstractTableModel(parent), queue_(queue), move_(std::move(move)) {
     for (const QueueItem& item : queue_.items()) ids_.push_back(item.id);
     reindex();
 }
@@ -123,7 +124,7 @@ bool DownloadsModel::dropMimeData(const QMimeData* data, Qt::DropAction action, 
         if (const int id = piece.toInt(); id > 0) ids.push_back(id);
     if (row < 0) row = parent.isValid() ? parent.row() : rowCount();
     const int anchor = idAt(row);
-    queue_.move(ids, anchor != 0 ? Placement::Before : Placement::Bottom, anchor);
+    move_(ids, anchor != 0 ? Placement::Before : Placement::Bottom, anchor);
     return false;  // nothing for the view to take out
 }
 

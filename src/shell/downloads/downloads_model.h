@@ -3,13 +3,16 @@
 #include <QAbstractTableModel>
 #include <QStringList>
 
+#include "queue/queue_order.h"
+
+#include <functional>
 #include <set>
 #include <unordered_map>
 #include <vector>
 
 namespace zorvan {
 
-class DownloadQueue;
+class QueueMirror;
 struct QueueItem;
 
 // The download queue as a table for the downloads view: one row per queued
@@ -22,7 +25,10 @@ public:
     static constexpr int IdRole = Qt::UserRole + 1;  // the row's queue item id
     // Progress's Qt::UserRole: the share done, 0 to 100, -1 when unknown.
 
-    explicit DownloadsModel(DownloadQueue& queue, QObject* parent = nullptr);
+    // Works dragged to another place are moved by `move`; the rows follow
+    // once the queue says they moved.
+    using Move = std::function<void(const std::vector<int>& ids, Placement where, int anchorId)>;
+    DownloadsModel(const QueueMirror& queue, Move move, QObject* parent = nullptr);
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
@@ -51,7 +57,8 @@ private:
     void dropRemoved();
     void reindex();
 
-    DownloadQueue& queue_;
+    const QueueMirror& queue_;
+    Move move_;
     std::vector<int> ids_;                 // the rows' items, in the queue's order
     std::unordered_map<int, int> rows_;    // id -> row
     std::set<int> removed_;                // gone from the queue, their rows not yet taken out

@@ -122,7 +122,10 @@ DownloadsView::DownloadsView()
                     QT_TRANSLATE_NOOP("zorvan", "全部取消"), QT_TRANSLATE_NOOP("zorvan", "清除已完成"),
                     QT_TRANSLATE_NOOP("zorvan", "设置")},
                    "下载合计"},
-                  makeQueueList(new DownloadsModel(downloadManager().queue())),
+                  makeQueueList(new DownloadsModel(downloadManager().queue(),
+                                                   [](const std::vector<int>& ids, Placement where, int anchor) {
+                                                       downloadManager().move(ids, where, anchor);
+                                                   })),
                   [this](const QString& command) { act(command); }),
       model_(static_cast<DownloadsModel*>(list()->model())) {
     // The song name takes what the window's width leaves: the view never
@@ -206,7 +209,7 @@ void DownloadsView::refresh() {
 }
 
 void DownloadsView::showTotals() {
-    const DownloadQueue& queue = downloadManager().queue();
+    const QueueMirror& queue = downloadManager().queue();
     const QueueTotals t = queue.totals();
     QString line = tr("完毕 %1 个，失败 %2 个，剩余 %3 个，速度 %4/秒")
                        .arg(t.done)
@@ -221,7 +224,7 @@ void DownloadsView::showTotals() {
     // still ride out a link that may come back.
     if (t.running > 0 && t.retrying == t.running) line = tr("连接中断，正在重试") + tr("。") + line;
     if (queue.waitingForServer()) {
-        const auto wait = std::chrono::ceil<std::chrono::seconds>(queue.nextServerCheck() - std::chrono::steady_clock::now());
+        const auto wait = std::chrono::ceil<std::chrono::seconds>(queue.status().nextServerCheck - std::chrono::steady_clock::now());
         QString waiting = tr("无法连接服务器，等待恢复…");
         if (wait.count() > 0) waiting += tr("（%1 秒后再试）").arg(wait.count());
         line = waiting + tr("。") + line;
@@ -251,7 +254,8 @@ void DownloadsView::select(const std::vector<int>& ids) {
 // Cancelling asks once, for one work by its name and for several by their
 // number; what was fetched of them goes.
 void DownloadsView::cancelAfterAsking(const std::vector<int>& ids) {
-    DownloadQueue& queue = downloadManager().queue();
+    DownloadManager& manager = downloadManager();
+    const QueueMirror& queue = manager.queue();
     if (ids.empty()) return;
     MessageBoxRequest box;
     box.owner = this;
@@ -261,15 +265,16 @@ void DownloadsView::cancelAfterAsking(const std::vector<int>& ids) {
                    : tr("取消 %1 个下载吗？已下载的部分将被删除。").arg(ids.size());
     box.buttons = BoxButtons::YesNo;
     box.icon = BoxIcon::Question;
-    if (showMessageBox(box) == BoxYes) queue.cancel(ids);
+    if (showMessageBox(box) == BoxYes) manager.cancel(ids);
 }
 
 void DownloadsView::act(const QString& command) {
-    DownloadQueue& queue = downloadManager().queue();
+    DownloadManager& manager = downloadManager();
+    const QueueMirror& queue = manager.queue();
     if (command == QStringLiteral("全部继续")) {
-        queue.resumeAll();
+        manager.resumeAll();
     } else if (command == QStringLiteral("全部暂停")) {
-        queue.pauseAll();
+        manager.pauseAll();
     } else if (command == QStringLiteral("全部取消")) {
         std::vector<int> unfinished;
         for (const QueueItem& item : queue.items())
@@ -279,7 +284,7 @@ void DownloadsView::act(const QString& command) {
         std::vector<int> settled;
         for (const QueueItem& item : queue.items())
             if (item.state == ItemState::Done || item.state == ItemState::Skipped) settled.push_back(item.id);
-        queue.remove(settled);
+        manager.remove(settled);
     } else if (command == QStringLiteral("设置")) {
         showDownloadSettings(this);
     } else {
@@ -290,7 +295,8 @@ void DownloadsView::act(const QString& command) {
 }
 
 void DownloadsView::actOnSelected(const QString& command) {
-    DownloadQueue& queue = downloadManager().queue();
+    DownloadManager& manager = downloadManager();
+    const QueueMirror& queue = manager.queue();
     std::vector<int> chosen = selectedIds();
     if (command == QStringLiteral("取消")) {
         // A finished work has nothing to cancel: its file stays, its row
@@ -301,18 +307,18 @@ void DownloadsView::actOnSelected(const QString& command) {
         });
         cancelAfterAsking(chosen);
     } else if (command == QStringLiteral("移除")) {
-        queue.remove(chosen);  // off the list; files and part files stay
+        manager.remove(chosen);  // off the list; files and part files stay
     } else if (command == QStringLiteral("移到顶部")) {
-        queue.move(chosen, Placement::Top);
+        manager.move(chosen, Placement::Top);
     } else if (command == QStringLiteral("移到底部")) {
-        queue.move(chosen, Placement::Bottom);
+        manager.move(chosen, Placement::Bottom);
     } else if (command == QStringLiteral("打开所在文件夹")) {
         if (const QueueItem* item = chosen.empty() ? nullptr : queue.item(chosen.front()))
             openFolderOf(item->savedPath.empty() ? item->work.path : item->savedPath);  // one folder is enough
     } else {
         for (int id : chosen) {
-            if (command == QStringLiteral("暂停")) queue.pause(id);
-            else if (command == QStringLiteral("继续") || command == QStringLiteral("重试")) queue.resume(id);
+            if (command == QStringLiteral("暂停")) manager.pause(id);
+            else if (command == QStringLiteral("继续") || command == QStringLiteral("重试")) manager.resume(id);
         }
     }
 }

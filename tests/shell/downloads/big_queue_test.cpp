@@ -61,7 +61,6 @@ TEST_F(BigQueueTest, TenThousandQueuedWorksLeaveTheWindowResponsiveWhilePausingA
         works.push_back({name, server.url("/" + name + ".mp4"), downloadFolder() + "/" + name + ".mp4"});
         works.back().batch = true;
     }
-    downloadManager().enqueue(works);
     QElapsedTimer opening;
     opening.start();
     showDownloadsView();
@@ -69,7 +68,10 @@ TEST_F(BigQueueTest, TenThousandQueuedWorksLeaveTheWindowResponsiveWhilePausingA
     const qint64 openMs = opening.elapsed();
     DownloadsView* view = downloadsView();
     ASSERT_NE(view, nullptr);
-    ASSERT_EQ(queueRowCount(), 10000);
+    // The works are queued on the service's thread; their rows come in
+    // without holding up the window.
+    const qint64 adding = longestGap([&] { downloadManager().enqueue(works); }, 1500);
+    ASSERT_TRUE(waitUntil([] { return queueRowCount() == 10000; }, 10000)) << queueRowCount();
     ASSERT_TRUE(waitUntil([] { return downloadManager().queue().totals().running == 2; }, 10000));
 
     const qint64 running = longestGap([] {}, 1500);
@@ -80,7 +82,7 @@ TEST_F(BigQueueTest, TenThousandQueuedWorksLeaveTheWindowResponsiveWhilePausingA
             view->button("暂停")->click();
         },
         1000);
-    EXPECT_EQ(downloadManager().queue().item(downloadManager().queue().items().front().id)->state, ItemState::Paused);
+    EXPECT_TRUE(waitUntil([] { return downloadManager().queue().items().front().state == ItemState::Paused; }, 5000));
     qint64 cancelling = 0;
     {
         BoxAnswerer yes(QMessageBox::Yes);
@@ -92,12 +94,14 @@ TEST_F(BigQueueTest, TenThousandQueuedWorksLeaveTheWindowResponsiveWhilePausingA
             },
             1000);
     }
-    EXPECT_EQ(downloadManager().queue().items().size(), 9999u);
-    std::printf("with 10,000 queued: the view opened in %lld ms; longest gap on the GUI thread: running %lld ms, "
-                "pausing %lld ms, cancelling %lld ms\n",
-                static_cast<long long>(openMs), static_cast<long long>(running), static_cast<long long>(pausing),
+    EXPECT_TRUE(waitUntil([] { return downloadManager().queue().items().size() == 9999u; }, 5000));
+    std::printf("with 10,000 queued: the view opened in %lld ms; longest gap on the GUI thread: adding %lld ms, "
+                "running %lld ms, pausing %lld ms, cancelling %lld ms\n",
+                static_cast<long long>(openMs), static_cast<long long>(adding), static_cast<long long>(running),
+                static_cast<long long>(pausing),
                 static_cast<long long>(cancelling));
     EXPECT_LT(openMs, 1000);
+    EXPECT_LT(adding, 100);
     EXPECT_LT(running, 50);
     EXPECT_LT(pausing, 50);
     EXPECT_LT(cancelling, 50);

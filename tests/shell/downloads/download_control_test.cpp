@@ -104,7 +104,8 @@ TEST_F(DownloadControlTest, TheSelectedWorkLandsInVideoWhileTheWindowShowsItsPro
     main().downloadCommand()->trigger();
     DownloadWindow* window = downloadWindow();
     ASSERT_NE(window, nullptr);
-    EXPECT_EQ(window->windowTitle(), "正下载: 光年之外");
+    EXPECT_TRUE(waitUntil([&] { return window->windowTitle() == "正下载: 光年之外"; }, 5000))
+        << window->windowTitle().toStdString();
     EXPECT_TRUE(window->windowFlags().testFlag(Qt::Tool)) << "a small tool window";
     EXPECT_FALSE(window->windowFlags() & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint));
     EXPECT_FALSE(window->closeEnabled()) << "no closing by the button from the start";

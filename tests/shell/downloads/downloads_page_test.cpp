@@ -76,7 +76,7 @@ TEST_F(DownloadsPageTest, RowsMovedByMenuKeyAndDragRunInTheirNewOrderAndComeBack
     main().downloadCommand()->trigger();
     ASSERT_NE(downloadsView(), nullptr);
     downloadsView()->button("全部暂停")->click();
-    ASSERT_EQ(queueRowNames(), (QStringList{"一", "二", "三", "四"}));
+    ASSERT_TRUE(waitUntil([] { return queueRowNames() == QStringList{"一", "二", "三", "四"}; }, 5000));
     DownloadsModel* rows = downloadsView()->rows();
     EXPECT_EQ(rows->headerData(DownloadsModel::Progress, Qt::Horizontal, Qt::DisplayRole).toString(), "进度");
 
@@ -87,22 +87,22 @@ TEST_F(DownloadsPageTest, RowsMovedByMenuKeyAndDragRunInTheirNewOrderAndComeBack
     queueRowNamed("三")->setSelected(true);
     queueRowNamed("四")->setSelected(true);
     QTest::keyClick(downloadsView()->list(), Qt::Key_Up, Qt::ControlModifier);
-    EXPECT_EQ(queueRowNames(), (QStringList{"三", "四", "一", "二"}));
+    EXPECT_TRUE(waitUntil([] { return queueRowNames() == QStringList{"三", "四", "一", "二"}; }, 5000)) << queueRowNames().join(",").toStdString();
     EXPECT_EQ(downloadsView()->selectedIds().size(), 2u) << "the moved rows stay chosen";
     downloadsView()->list()->clearSelection();
     queueRowNamed("三")->setSelected(true);
     QTest::keyClick(downloadsView()->list(), Qt::Key_Down, Qt::ControlModifier);
-    EXPECT_EQ(queueRowNames(), (QStringList{"四", "一", "二", "三"}));
+    EXPECT_TRUE(waitUntil([] { return queueRowNames() == QStringList{"四", "一", "二", "三"}; }, 5000)) << queueRowNames().join(",").toStdString();
     // Dragged "一" and "二" dropped on the first row: before it.
     std::unique_ptr<QMimeData> dragged(rows->mimeData({rows->index(1, 0), rows->index(2, 0)}));
     rows->dropMimeData(dragged.get(), Qt::MoveAction, 0, 0, {});
-    EXPECT_EQ(queueRowNames(), (QStringList{"一", "二", "四", "三"}));
+    EXPECT_TRUE(waitUntil([] { return queueRowNames() == QStringList{"一", "二", "四", "三"}; }, 5000)) << queueRowNames().join(",").toStdString();
     EXPECT_EQ(queueTitles(), (std::vector<std::string>{"一", "二", "四", "三"})) << "the queue itself moved";
 
     // Saved in that order: a new start shows it, and works run in it.
     releaseDownloadManager();
     restoreDownloads();
-    ASSERT_NE(downloadsView(), nullptr);
+    ASSERT_TRUE(waitUntil([] { return downloadsView() != nullptr && downloadManager().queue().items().size() == 4; }, 5000));
     EXPECT_EQ(queueTitles(), (std::vector<std::string>{"一", "二", "四", "三"}));
     EXPECT_EQ(queueRowNames(), (QStringList{"一", "二", "四", "三"}));
     rate = 2000000;
