@@ -17,6 +17,7 @@ KeptQueue::KeptQueue(DownloadQueue& queue, PausedByUser pausedByUser)
 
 std::string keptNote(const QueueItem& item, bool pausedByUser) {
     if (item.state == ItemState::Paused) return pausedByUser ? pausedNote : "";
+    if (item.state == ItemState::Done || item.state == ItemState::Skipped) return stateName(item.state);
     if (item.state != ItemState::Failed) return "";
     switch (item.failureKind) {
         case FailureKind::Unreachable: return "failed:unreachable";
@@ -28,6 +29,25 @@ std::string keptNote(const QueueItem& item, bool pausedByUser) {
 }
 
 KeptQueue::~KeptQueue() = default;
+
+namespace {
+
+Work workOf(const SavedWork& saved) {
+    Work work;
+    work.title = saved.title;
+    work.address = saved.address;
+    work.path = saved.path;
+    work.clash = ClashChoice::Complete;
+    work.service = saved.service;
+    work.performer = saved.performer;
+    work.sequence = saved.sequence;
+    work.songName = saved.songName;
+    work.batch = true;
+    work.workId = saved.workId;
+    return work;
+}
+
+}  // namespace
 
 std::string KeptQueue::restore(const std::string& dbPath, StoreWriter::Written written, QueueOwner owner,
                                const Restored& restored) {
@@ -41,11 +61,18 @@ std::string KeptQueue::restore(const std::string& dbPath, StoreWriter::Written w
     // before its queue was, leaves the work whole there.
     queue_.setNextId(db->queue(owner).nextItemId(error));
     for (const SavedWork& saved : db->queue(owner).load(error)) {
+        const bool done = saved.failure == stateName(ItemState::Done);
+        if (done || saved.failure == stateName(ItemState::Skipped)) {
+            const int id = queue_.addFinished(workOf(saved), done ? ItemState::Done : ItemState::Skipped, saved.total,
+                                              saved.done, saved.savedPath, saved.finishedAt, saved.itemId);
+            positions_[id] = saved.position;
+            nextPosition_ = std::max(nextPosition_, saved.position + 1);
+            if (restored) restored(id, saved);
+            continue;
+        }
         std::optional<PartRecord> part = loadPartRecord(recordPathOf(saved.path));
         if (part && part->address != saved.address) part.reset();
-        const int id = queue_.add({saved.title, saved.address, saved.path, ClashChoice::Complete, saved.service,
-                                   saved.performer, saved.sequence, saved.songName, true, saved.workId},
-                                  true, part ? part->size : saved.total, part ? part->doneBytes() : 0,
+        const int id = queue_.add(workOf(saved), true, part ? part->size : saved.total, part ? part->doneBytes() : 0,
                                   saved.itemId);
         positions_[id] = saved.position;
         nextPosition_ = std::max(nextPosition_, saved.position + 1);
@@ -104,8 +131,9 @@ void KeptQueue::save() {
     for (int id : unsaved_) {
         const QueueItem* item = queue_.item(id);
         const auto saved = positions_.find(id);
-        // What ended (or left the queue) is no longer kept.
-        if (!item || item->state == ItemState::Done || item->state == ItemState::Skipped) {
+        // What left the queue is no longer kept; what finished stays as its
+        // history until the user clears it.
+        if (!item) {
             if (saved != positions_.end()) {
                 changes.removed.push_back(saved->second);
                 positions_.erase(saved);
@@ -117,7 +145,7 @@ void KeptQueue::save() {
                                    keptNote(*item, pausedByUser_ && pausedByUser_(*item)),
                                    item->total, item->done, item->work.service, item->work.performer,
                                    item->work.sequence, item->work.songName, position, item->work.workId,
-                                   item->id});
+                                   item->id, item->savedPath, item->finishedAt});
     }
     unsaved_.clear();
     if (queue_.nextId() != savedNextId_) changes.nextItemId = savedNextId_ = queue_.nextId();

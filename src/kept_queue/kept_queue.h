@@ -69,9 +69,11 @@ private:
 };
 
 // What a work's saved row keeps of its state, as data, never words: "" for
-// a work that waits (or runs), "paused" for one the user paused, and
+// a work that waits (or runs), "paused" for one the user paused,
 // "failed:KIND" (unreachable, stalled, refused, bad-address, other) for
-// one given up. Rows of older versions hold sentences: they read as failed.
+// one given up, and "done" or "skipped" for one finished (the history,
+// until the user clears it). Rows of older versions hold sentences: they
+// read as failed.
 std::string keptNote(const QueueItem& item, bool pausedByUser);
 inline constexpr const char* pausedNote = "paused";
 

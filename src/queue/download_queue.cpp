@@ -16,6 +16,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <ctime>
 #include <cerrno>
 #include <filesystem>
 #include <unordered_set>
@@ -113,6 +114,24 @@ int DownloadQueue::add(const Work& work, bool paused, std::int64_t total, std::i
     index_[item.id] = items_.size();
     items_.push_back(std::move(item));
     hadWork_ = true;
+    tell(QueueEvent::Kind::Changed, items_.back().id);
+    return items_.back().id;
+}
+
+int DownloadQueue::addFinished(const Work& work, ItemState state, std::int64_t total, std::int64_t done,
+                               const std::string& savedPath, std::int64_t finishedAt, int id) {
+    QueueItem item;
+    item.id = id > 0 && index_.count(id) == 0 ? id : nextId_;
+    nextId_ = std::max(nextId_, item.id + 1);
+    item.work = work;
+    item.total = total;
+    item.done = done;
+    item.state = state == ItemState::Skipped ? ItemState::Skipped : ItemState::Done;
+    item.savedPath = savedPath;
+    item.finishedAt = finishedAt;
+    index_[item.id] = items_.size();
+    items_.push_back(std::move(item));
+    // History: nothing to run, no batch to end.
     tell(QueueEvent::Kind::Changed, items_.back().id);
     return items_.back().id;
 }
@@ -483,6 +502,9 @@ void DownloadQueue::settle(QueueItem& item, Running& r) {
         removeNow(item.id);
         return;
     }
+    if (report.outcome == TaskOutcome::Complete || report.outcome == TaskOutcome::GivenUp ||
+        report.outcome == TaskOutcome::AlreadyThere)
+        item.finishedAt = std::time(nullptr);
     if (report.outcome == TaskOutcome::Complete) {
         item.state = ItemState::Done;
         item.savedPath = r.run->savedPath();

@@ -111,6 +111,10 @@ public:
     // id it had before a restart). `paused`: it waits for resume(); `total`
     // and `done` say how far an earlier run got.
     int add(const Work& work, bool paused = false, std::int64_t total = -1, std::int64_t done = 0, int id = 0);
+    // A work that finished in an earlier run, for the history: Done (or
+    // Skipped), saved under `savedPath`; its id as before when free.
+    int addFinished(const Work& work, ItemState state, std::int64_t total, std::int64_t done,
+                    const std::string& savedPath, std::int64_t finishedAt, int id);
     // The id the next work gets; ids are never given twice, also across
     // restarts when the owner keeps this.
     int nextId() const { return nextId_; }

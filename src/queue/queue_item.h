@@ -108,6 +108,7 @@ struct QueueItem {
     std::int64_t checkedBytes = 0;
     int startedOver = 0;              // why what an earlier run left was not taken up (StartOverReason)
     std::string savedPath;            // where it was saved (another name after a clash), UTF-8
+    std::int64_t finishedAt = 0;      // Done or Skipped: when (seconds since 1970); 0: not yet
     FailureCause cause;               // the engine's latest trouble, after a run that failed
     std::int64_t existingSize = -1;   // Skipped: the size of the file that held the name
     int runs = 0;                     // how often it was started

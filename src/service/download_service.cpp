@@ -214,6 +214,7 @@ void DownloadService::restore() {
     if (!kept_) return;
     std::vector<int> goOn;
     std::weak_ptr<Inbox> inbox = inbox_;
+    restoring_ = true;  // the history's works were given their posters when they finished
     const std::string problem = kept_->restore(
         setup_.libraryPath,
         [this, inbox](const std::string& error, bool filesRecorded) {
@@ -228,6 +229,7 @@ void DownloadService::restore() {
             if (saved.failure.empty()) goOn.push_back(id);
             else if (saved.failure == pausedNote) userPaused_.insert(id);
         });
+    restoring_ = false;
     if (setup_.goOnAtStart)
         for (int id : goOn) queue_->resume(id);
     if (!problem.empty()) outbox_.push_back(storeProblem(problem));
@@ -246,7 +248,7 @@ void DownloadService::onQueueEvent(const QueueEvent& event) {
             outbox_.push_back(std::move(told));
             if (stopping_) return;
             noteBatch(*item);
-            if (item->state == ItemState::Done) givePoster(*item);
+            if (item->state == ItemState::Done && !restoring_) givePoster(*item);
             return;
         }
         case QueueEvent::Kind::Removed:

@@ -142,6 +142,7 @@ private:
     MediaChoice media_;
     bool pausedAll_ = false;          // pause all, until continue all
     bool stopping_ = false;           // the end: stopping is not a change to announce
+    bool restoring_ = false;          // taking up the kept queue
     std::set<int> userPaused_;        // paused by the user: they stay paused at the next start
     std::vector<int> batch_;          // ids run since the queue was last idle
     bool batchRunning_ = false;

@@ -95,6 +95,12 @@ const char* const migrations[Database::schemaVersion] = {
     "ALTER TABLE queue ADD COLUMN item_id INTEGER NOT NULL DEFAULT 0;"
     "ALTER TABLE server_queue ADD COLUMN item_id INTEGER NOT NULL DEFAULT 0;"
     "CREATE TABLE queue_ids (queue TEXT PRIMARY KEY, next INTEGER NOT NULL);",
+    // 8: finished works stay as the queue's history: where each was saved
+    // and when it finished.
+    "ALTER TABLE queue ADD COLUMN saved_path TEXT NOT NULL DEFAULT '';"
+    "ALTER TABLE queue ADD COLUMN finished_at INTEGER NOT NULL DEFAULT 0;"
+    "ALTER TABLE server_queue ADD COLUMN saved_path TEXT NOT NULL DEFAULT '';"
+    "ALTER TABLE server_queue ADD COLUMN finished_at INTEGER NOT NULL DEFAULT 0;",
 };
 
 // The file is Zorvan's library (or empty) and not newer than this program;

@@ -28,7 +28,7 @@ public:
     std::string lastError() const;
     sqlite3* handle() const { return db_; }
 
-    static constexpr int schemaVersion = 7;
+    static constexpr int schemaVersion = 8;
 
 private:
     explicit Database(sqlite3* db) : db_(db) {}

@@ -12,14 +12,15 @@ using store::Statement;
 std::vector<SavedWork> QueueStore::load(std::string& error) {
     std::vector<SavedWork> works;
     Statement s(db_.handle(), ("SELECT title, address, path, failure, total, done, service, performer, sequence, song,"
-                               " position, work_id, item_id FROM " + table_ + " ORDER BY position").c_str());
+                               " position, work_id, item_id, saved_path, finished_at FROM " + table_ +
+                               " ORDER BY position").c_str());
     if (!s.ready()) {
         error = db_.lastError();
         return works;
     }
     while (s.row())
         works.push_back({s.text(0), s.text(1), s.text(2), s.text(3), s.int64(4), s.int64(5), s.text(6), s.text(7),
-                         s.integer(8), s.text(9), s.int64(10), s.text(11), s.integer(12)});
+                         s.integer(8), s.text(9), s.int64(10), s.text(11), s.integer(12), s.text(13), s.int64(14)});
     return works;
 }
 
@@ -34,14 +35,16 @@ bool QueueStore::apply(const QueueChanges& changes, std::string& error) {
     }
     Statement write(db_.handle(),
                     ("INSERT OR REPLACE INTO " + table_ + " (position, title, address, path, failure, total, done,"
-                     " service, performer, sequence, song, work_id, item_id) VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?)").c_str());
+                     " service, performer, sequence, song, work_id, item_id, saved_path, finished_at)"
+                     " VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)").c_str());
     ok = ok && write.ready();
     for (std::size_t i = 0; ok && i < changes.written.size(); ++i) {
         const SavedWork& w = changes.written[i];
         write.reset();
         ok = write.bind(1, w.position).bind(2, w.title).bind(3, w.address).bind(4, w.path).bind(5, w.failure)
                  .bind(6, w.total).bind(7, w.done).bind(8, w.service).bind(9, w.performer).bind(10, w.sequence)
-                 .bind(11, w.songName).bind(12, w.workId).bind(13, w.itemId).done();
+                 .bind(11, w.songName).bind(12, w.workId).bind(13, w.itemId).bind(14, w.savedPath)
+                 .bind(15, w.finishedAt).done();
     }
     if (ok && changes.nextItemId > 0) {
         Statement next(db_.handle(), "INSERT INTO queue_ids (queue, next) VALUES (?1, ?2)"

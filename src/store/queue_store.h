@@ -13,7 +13,9 @@ struct SavedWork {
     std::string title;
     std::string address;
     std::string path;      // UTF-8
-    std::string failure;   // why it failed, when it did (UTF-8); empty: it was waiting or paused
+    // Its state as data: empty (waiting), "paused", "failed:KIND", or, for
+    // the history, "done" and "skipped".
+    std::string failure;
     std::int64_t total = -1;
     std::int64_t done = 0;
     // Where it was listed (to find it again when its address expires).
@@ -25,6 +27,8 @@ struct SavedWork {
     std::int64_t position = 0;
     std::string workId{};  // its own id on the service, when its listing gave one
     int itemId = 0;        // its id in the queue, the same across restarts; 0: none yet
+    std::string savedPath{};     // finished: where it was saved (another name after a clash)
+    std::int64_t finishedAt = 0; // finished: when (seconds since 1970)
 };
 
 // What changed in the queue since it was last written: rows to write

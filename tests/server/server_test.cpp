@@ -435,6 +435,18 @@ TEST_F(ServerTest, StopsOnSigtermWithItsPartsAndGoesOnAtTheNextStart) {
     for (int n = 0; n < 4; ++n)
         EXPECT_TRUE(fileText(downloads() / (works["works"][n]["song"].get<std::string>() + ".mp4")) == clips[n % 3])
             << n;
+    waitForQueue(*client, [](const json& q) { return q["totals"]["done"] == 5; });
+    EXPECT_EQ(again.stop(), 0);
+
+    // What finished stays as the queue's history, under the same ids.
+    ServerProcess third(data(), downloads().string(), service.url());
+    ASSERT_TRUE(third.running()) << third.log();
+    auto last = third.client();
+    const json history = getJson(*last, "/api/queue");
+    ASSERT_EQ(history["items"].size(), 5u) << history.dump();
+    EXPECT_EQ(history["totals"]["done"], 5);
+    EXPECT_EQ(getJson(*last, "/api/queue/" + std::to_string(ids[0]))["state"], "done");
+    EXPECT_NE(third.log().find("took up 5 queued works, 0 of them go on"), std::string::npos) << third.log();
 }
 
 

@@ -308,6 +308,8 @@ TEST(LibraryDbTest, ALibraryOfTheEarlierSchemaKeepsItsFilesNumbersAndWorksSeen) 
     ASSERT_EQ(sqlite3_open(path.c_str(), &old), SQLITE_OK);
     ASSERT_EQ(sqlite3_exec(old,
                            "DROP TABLE files; DROP TABLE digests; DROP TABLE works_seen; DROP TABLE queue_ids;"
+                           "ALTER TABLE queue DROP COLUMN saved_path; ALTER TABLE server_queue DROP COLUMN saved_path;"
+                           "ALTER TABLE queue DROP COLUMN finished_at; ALTER TABLE server_queue DROP COLUMN finished_at;"
                            "ALTER TABLE queue DROP COLUMN item_id; ALTER TABLE server_queue DROP COLUMN item_id;"
                            "ALTER TABLE queue DROP COLUMN work_id; ALTER TABLE server_queue DROP COLUMN work_id;"
                            "CREATE TABLE files (key TEXT PRIMARY KEY, path TEXT NOT NULL DEFAULT '',"

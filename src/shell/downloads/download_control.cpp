@@ -129,7 +129,7 @@ bool openedForQueued = false;
 // then they are saved under another name without a question.
 void queueWorks(std::vector<Work> works, bool askAboutTaken = true) {
     DownloadManager& manager = downloadManager();
-    std::erase_if(works, [&](const Work& w) { return manager.queue().findUnsettled(w) != nullptr; });
+    std::erase_if(works, [&](const Work& w) { return manager.isQueued(w); });
     if (works.empty()) {
         askInMainWindow(QCoreApplication::translate("zorvan", "这个作品已在下载列表中。"), BoxIcon::Information, BoxButtons::Ok);
         return;
@@ -354,7 +354,7 @@ void downloadMissingWorks(std::vector<Work> works, const QString& allThere) {
     const std::string folder = downloadFolder();
     const FileNaming naming = fileNaming();
     std::erase_if(works, [&](Work& work) {
-        if (downloadManager().queue().findUnsettled(work)) return true;
+        if (downloadManager().isQueued(work)) return true;
         work.clash = ClashChoice::Rename;
         if (replaceIfDamaged(known, work)) return false;
         return workFileThere(known, identityOf(work), folder, naming);

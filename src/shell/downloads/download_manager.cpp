@@ -1,5 +1,6 @@
 #include "shell/downloads/download_manager.h"
 
+#include "download_policy/work_file.h"
 #include "service/program_queue.h"
 #include "shell/core_texts.h"
 #include "shell/gui_thread.h"
@@ -76,7 +77,9 @@ void DownloadManager::present(const std::vector<ServiceEvent>& events) {
                 break;
             case ServiceEvent::Kind::Progress:
             case ServiceEvent::Kind::Status:
-            case ServiceEvent::Kind::Answered: break;
+            case ServiceEvent::Kind::Answered:
+                if (!unanswered_.empty()) unanswered_.pop_front();
+                break;
         }
     }
     emit ticked();
@@ -101,13 +104,20 @@ void DownloadManager::refreshMediaFiles(std::vector<WorkMedia> saved) {
 }
 
 // The answers come as events; nothing here waits for them. Until they
-// come, the queue counts as active.
-void DownloadManager::enqueue(const std::vector<Work>& works) {
+// come, the queue counts as active, and works sent count as queued.
+void DownloadManager::sent(std::set<std::string> keys) {
     mirror_.expectAnswer();
-    service_.enqueue(works);
+    unanswered_.push_back(std::move(keys));
+}
+
+void DownloadManager::enqueue(const std::vector<Work>& works) {
+    std::set<std::string> keys;
+    for (const Work& work : works) keys.insert(workKey(work.address));
+    sent(std::move(keys));
+    service_.enqueue(works, true);  // a work sent twice in a hurry is queued once
 }
 void DownloadManager::act(QueueAction action, const std::vector<int>& ids) {
-    mirror_.expectAnswer();
+    sent();
     service_.act(action, ids);
 }
 void DownloadManager::pause(int id) { act(QueueAction::Pause, {id}); }
@@ -115,16 +125,23 @@ void DownloadManager::resume(int id) { act(QueueAction::Continue, {id}); }
 void DownloadManager::cancel(const std::vector<int>& ids) { act(QueueAction::Cancel, ids); }
 void DownloadManager::remove(const std::vector<int>& ids) { act(QueueAction::Remove, ids); }
 void DownloadManager::move(const std::vector<int>& ids, Placement where, int anchorId) {
-    mirror_.expectAnswer();
+    sent();
     service_.move(ids, where, anchorId);
 }
 void DownloadManager::pauseAll() {
-    mirror_.expectAnswer();
+    sent();
     service_.pauseAll();
 }
 void DownloadManager::resumeAll() {
-    mirror_.expectAnswer();
+    sent();
     service_.resumeAll();
+}
+
+bool DownloadManager::isQueued(const Work& work) const {
+    if (mirror_.findUnsettled(work)) return true;
+    const std::string key = workKey(work.address);
+    return std::any_of(unanswered_.begin(), unanswered_.end(),
+                       [&key](const std::set<std::string>& keys) { return keys.count(key) != 0; });
 }
 
 const QueueItem* DownloadManager::current() const {

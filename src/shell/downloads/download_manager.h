@@ -8,6 +8,9 @@
 #include <QObject>
 #include <QString>
 
+#include <deque>
+#include <set>
+#include <string>
 #include <vector>
 
 namespace zorvan {
@@ -50,6 +53,8 @@ public:
     void pauseAll();
     void resumeAll();
 
+    // The work is queued and not settled, or on its way to the queue.
+    bool isQueued(const Work& work) const;
     // The work shown in the download window: the first running, else the
     // first waiting; nothing when neither.
     const QueueItem* current() const;
@@ -79,11 +84,15 @@ signals:
 private:
     void present(const std::vector<ServiceEvent>& events);
     void act(QueueAction action, const std::vector<int>& ids);
+    void sent(std::set<std::string> keys = {});
 
     DownloadSettings settings_;
     QueueMirror mirror_;
     QString storeProblem_;
     std::vector<QueueItem> lastBatch_;
+    // Each command sent and not yet answered (they are answered in order),
+    // with the works it queues, by their keys.
+    std::deque<std::set<std::string>> unanswered_;
     bool down_ = false;  // shut down: nothing more is told
     bool restored_ = false;  // the first events, the saved queue's, were told
     DownloadService service_;  // last: it goes first

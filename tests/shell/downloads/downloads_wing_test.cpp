@@ -194,11 +194,29 @@ TEST_F(DownloadsWingTest, PauseAndCancelFromTheViewAndClosingKeepsTheQueuePaused
     EXPECT_TRUE(readFile(file("光年之外")) == contents[2]);
     EXPECT_LT(server->bytesSent(), 600000 - kept + 100000) << "the paused work went on from its part";
     EXPECT_EQ(filesIn(downloadFolder()).size(), 2u) << "no part file is left";
-    // What finished is no longer saved: the next start has nothing to take up.
+    // What finished stays as the queue's history, with its ids and where it
+    // was saved; nothing runs, and "清除已完成" clears it for good.
+    std::vector<std::pair<int, std::string>> finished;
+    for (const QueueItem& item : downloadManager().queue().items()) finished.emplace_back(item.id, item.savedPath);
+    releaseDownloadManager();
+    restoreDownloads();
+    ASSERT_TRUE(waitUntil([] { return downloadManager().queue().items().size() == 2; }, 5000));
+    for (std::size_t i = 0; i < finished.size(); ++i) {
+        const QueueItem& item = downloadManager().queue().items()[i];
+        EXPECT_EQ(item.state, ItemState::Done);
+        EXPECT_EQ(item.id, finished[i].first);
+        EXPECT_EQ(item.savedPath, finished[i].second);
+        EXPECT_GT(item.finishedAt, 0);
+    }
+    EXPECT_EQ(downloadManager().unfinished(), 0);
+    EXPECT_FALSE(downloadsView() && downloadsView()->isVisible()) << "nothing to take up: the view is not opened";
+    showDownloadsView();
+    downloadsView()->button("清除已完成")->click();
+    ASSERT_TRUE(waitUntil([] { return downloadManager().queue().items().empty(); }, 5000));
     releaseDownloadManager();
     restoreDownloads();
     settleFor(500);
-    EXPECT_TRUE(downloadManager().queue().items().empty());
+    EXPECT_TRUE(downloadManager().queue().items().empty()) << "cleared, and gone at the next start";
 }
 
 // Many works are paused, and cancelled with one question, from the
