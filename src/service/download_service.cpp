@@ -184,7 +184,15 @@ void DownloadService::answer() {
 
 void DownloadService::step(bool tick) {
     if (tick) queue_->tick();
-    if (kept_) kept_->saveWhenDue(std::chrono::steady_clock::now());
+    if (kept_) {
+        kept_->saveWhenDue(std::chrono::steady_clock::now());
+        // A batch's end is told once the library has its files: what a face
+        // reads of the library then knows every one.
+        const bool settled = std::any_of(outbox_.begin(), outbox_.end(), [](const ServiceEvent& e) {
+            return e.kind == ServiceEvent::Kind::Settled;
+        });
+        if (settled) kept_->flush();
+    }
     std::vector<QueueItem> running;
     for (const QueueItem& item : queue_->items())
         if (item.state == ItemState::Running) running.push_back(item);

@@ -71,7 +71,8 @@ public:
     DownloadService(const DownloadService&) = delete;
     DownloadService& operator=(const DownloadService&) = delete;
 
-    // Before start(): who hears the events.
+    // Before start(): who hears the events. A listener outlives the service:
+    // its end (stop()) is told too.
     void subscribe(Listener listener);
     // Takes up the kept queue (on the service's thread) and starts driving
     // it; a failure to read the library comes as a StoreProblem event.

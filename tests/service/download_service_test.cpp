@@ -20,16 +20,17 @@ using namespace test;
 using namespace std::chrono_literals;
 
 // A face without an event loop: the service's events taken in on the
-// test's thread into a mirror, every event kept in order.
+// test's thread into a mirror, every event kept in order. Its inbox may
+// outlive it: the service tells of its own end last.
 class Face {
 public:
     explicit Face(DownloadService& service) {
-        service.subscribe([this](const std::vector<ServiceEvent>& events) {
+        service.subscribe([inbox = inbox_](const std::vector<ServiceEvent>& events) {
             {
-                std::lock_guard hold(lock_);
-                inbox_.insert(inbox_.end(), events.begin(), events.end());
+                std::lock_guard hold(inbox->lock);
+                inbox->events.insert(inbox->events.end(), events.begin(), events.end());
             }
-            changed_.notify_all();
+            inbox->changed.notify_all();
         });
     }
     // Takes in what came until `done` holds (bounded).
@@ -38,9 +39,9 @@ public:
         while (!done()) {
             std::vector<ServiceEvent> events;
             {
-                std::unique_lock hold(lock_);
-                if (!changed_.wait_until(hold, end, [this] { return !inbox_.empty(); })) return done();
-                events.swap(inbox_);
+                std::unique_lock hold(inbox_->lock);
+                if (!inbox_->changed.wait_until(hold, end, [this] { return !inbox_->events.empty(); })) return done();
+                events.swap(inbox_->events);
             }
             mirror.apply(events);
             seen.insert(seen.end(), events.begin(), events.end());
@@ -57,9 +58,12 @@ public:
     std::vector<ServiceEvent> seen;
 
 private:
-    std::mutex lock_;
-    std::condition_variable changed_;
-    std::vector<ServiceEvent> inbox_;
+    struct Inbox {
+        std::mutex lock;
+        std::condition_variable changed;
+        std::vector<ServiceEvent> events;
+    };
+    std::shared_ptr<Inbox> inbox_ = std::make_shared<Inbox>();
 };
 
 class DownloadServiceTest : public EngineTestBase {

@@ -8,6 +8,7 @@
 #include "download_policy/work_file.h"
 #include "shell/desktop_notification.h"
 #include "shell/downloads/download_manager.h"
+#include "shell/library/library_snapshot.h"
 #include "shell/downloads/download_tray.h"
 #include "shell/downloads/download_texts.h"
 #include "shell/windows/download_window.h"
@@ -123,6 +124,9 @@ std::vector<Work> settleClashes(std::vector<Work> works, bool& declinedOne) {
 // The download window was opened (or was open) as works were queued: the
 // batch they start needs no other.
 bool openedForQueued = false;
+
+void downloadChosen(std::vector<Work> works);
+void queueMissing(std::vector<Work> works, const QString& allThere);
 
 // Queues works and shows their progress in the download window. Works
 // whose name is taken are asked about, unless `askAboutTaken` is false:
@@ -264,6 +268,9 @@ void followManager() {
         const QString size = item->total >= 0 ? QString::fromStdString(sizeText(item->total)) + "M" : QString();
         if (window->partText(0) != size) window->setPartText(0, size);
     });
+    // The library has every file of a batch that ended (the service wrote
+    // it before telling): what is judged next knows them.
+    QObject::connect(&manager, &DownloadManager::batchSettled, &manager, [] { librarySnapshot().markStale(); });
     QObject::connect(&manager, &DownloadManager::batchSettled, &manager, [] { showBatchEnd(); });
     // A work saved gets its tick in the list at once.
     QObject::connect(&manager, &DownloadManager::itemChanged, &manager, [](int id) {
@@ -272,7 +279,10 @@ void followManager() {
     });
     // And by the library's word once it is written (a work saved beside
     // another performer's song of its name).
-    QObject::connect(&manager, &DownloadManager::filesRecorded, &manager, [] { refreshDownloadedMarks(); });
+    QObject::connect(&manager, &DownloadManager::filesRecorded, &manager, [] {
+        librarySnapshot().markStale();
+        refreshDownloadedMarks();
+    });
     // Works continued from the downloads view show in the download window too.
     QObject::connect(&manager, &DownloadManager::batchStarted, &manager, [] {
         if (std::exchange(openedForQueued, false)) return;
@@ -310,8 +320,14 @@ void startDownload() {
     const auto repeats = rowRepeats(*list);
     for (int i = 0; i < list->topLevelItemCount(); ++i)
         if (list->topLevelItem(i)->isSelected()) works.push_back(workOf(list->topLevelItem(i), repeats));
-    std::string unread;  // without a library, nothing is known to be damaged
-    const KnownFiles known = readKnownFiles(libraryDbPath(), unread, false);
+    // Judged by what the library knows of every file this program saved.
+    librarySnapshot().whenFresh([works = std::move(works)]() mutable { downloadChosen(std::move(works)); });
+}
+
+namespace {
+
+void downloadChosen(std::vector<Work> works) {
+    const KnownFiles& known = librarySnapshot().known();  // without a library, nothing is known to be damaged
     for (Work& work : works) replaceIfDamaged(known, work);
     const bool unusable = works.empty() ||
                           std::any_of(works.begin(), works.end(), [](const Work& w) { return w.address.empty(); });
@@ -324,6 +340,30 @@ void startDownload() {
     }
     queueWorks(std::move(works));
 }
+
+// Those of `works` whose files are not there, once the library's copy
+// knows every file this program saved.
+void queueMissing(std::vector<Work> works, const QString& allThere) {
+    // Complete already, or on its way: nothing to ask. A work is its
+    // performer, sequence and song: a file of its name that the library
+    // knows as another work's is left, and this one saved beside it.
+    const KnownFiles& known = librarySnapshot().known();  // without a library, files are known by name
+    const std::string folder = downloadFolder();
+    const FileNaming naming = fileNaming();
+    std::erase_if(works, [&](Work& work) {
+        if (downloadManager().isQueued(work)) return true;
+        work.clash = ClashChoice::Rename;
+        if (replaceIfDamaged(known, work)) return false;
+        return workFileThere(known, identityOf(work), folder, naming);
+    });
+    if (works.empty()) {
+        askInMainWindow(allThere, BoxIcon::Information, BoxButtons::Ok);
+        return;
+    }
+    queueWorks(std::move(works), false);
+}
+
+}  // namespace
 
 void downloadAllWorks() {
     MainWindow* main = mainWindow();
@@ -346,31 +386,14 @@ void downloadMissingWorks(std::vector<Work> works, const QString& allThere) {
     followManager();
     std::error_code ignored;
     std::filesystem::create_directories(downloadFolder(), ignored);
-    // Complete already, or on its way: nothing to ask. A work is its
-    // performer, sequence and song: a file of its name that the library
-    // knows as another work's is left, and this one saved beside it.
-    std::string unread;  // without a library, files are known by name
-    const KnownFiles known = readKnownFiles(libraryDbPath(), unread, false);
-    const std::string folder = downloadFolder();
-    const FileNaming naming = fileNaming();
-    std::erase_if(works, [&](Work& work) {
-        if (downloadManager().isQueued(work)) return true;
-        work.clash = ClashChoice::Rename;
-        if (replaceIfDamaged(known, work)) return false;
-        return workFileThere(known, identityOf(work), folder, naming);
-    });
-    if (works.empty()) {
-        askInMainWindow(allThere, BoxIcon::Information, BoxButtons::Ok);
-        return;
-    }
-    queueWorks(std::move(works), false);
+    librarySnapshot().whenFresh(
+        [works = std::move(works), allThere]() mutable { queueMissing(std::move(works), allThere); });
 }
 
 void refreshListedMediaFiles() {
     MainWindow* window = mainWindow();
     if (!window || !downloadManager().settings().withMediaFiles()) return;
-    std::string unread;
-    const KnownFiles known = readKnownFiles(libraryDbPath(), unread, false);
+    const KnownFiles& known = librarySnapshot().known();
     const std::string folder = downloadFolder();
     std::vector<WorkMedia> saved;
     QTreeWidget* list = window->worksList();

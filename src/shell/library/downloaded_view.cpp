@@ -1,4 +1,5 @@
 #include "shell/library/downloaded_view.h"
+#include "shell/library/library_snapshot.h"
 
 #include "shell/library/find_files.h"
 #include "download_policy/download_folder.h"
@@ -26,24 +27,6 @@ constexpr int openWidth = 526;
 constexpr int closedWidth = 300;
 }  // namespace
 
-namespace {
-
-// The library's files whose last reading through found other bytes than
-// those saved; none without a library.
-std::set<std::string> damagedFiles() {
-    std::set<std::string> damaged;
-    std::error_code ignored;
-    if (!std::filesystem::exists(libraryDbPath(), ignored)) return damaged;
-    std::string error;
-    const std::unique_ptr<LibraryDb> db = LibraryDb::open(libraryDbPath(), error);
-    if (!db) return damaged;
-    for (const FileDigest& digest : db->digests().all(error))
-        if (digest.damagedAsItIs()) damaged.insert(libraryPath(digest.path));
-    return damaged;
-}
-
-}  // namespace
-
 void refreshDownloadedList() {
     MainWindow* main = mainWindow();
     if (!main) return;
@@ -51,7 +34,7 @@ void refreshDownloadedList() {
     list->clear();
     list->setIconSize(QSize(16, 16));  // a mark beside a name, no taller than the name
     const std::string folder = downloadFolder();
-    const std::set<std::string> damaged = damagedFiles();
+    const std::set<std::string>& damaged = librarySnapshot().damaged();  // as the library's copy says
     findFiles(
         folder, "*.mp4",
         [list, &folder, &damaged](const std::string& name, const std::string& relative) {

@@ -9,6 +9,7 @@
 #include "shell/windows.h"
 #include "shell/windows/main_window.h"
 #include "shell/works/works_list_view.h"
+#include "shell/library/library_snapshot.h"
 #include "store/known_files.h"
 
 #include <QApplication>
@@ -23,6 +24,9 @@
 namespace zorvan {
 
 namespace {
+
+// Marks the rows (of one song name, or all) as the library's copy says.
+void markAll(const QString& songName = {});
 
 constexpr int sequenceColumn = 0;
 
@@ -72,17 +76,18 @@ void applyFilter(MainWindow& window) {
     updateCount(window);
 }
 
-// Which work each file holds, as the library recorded it: read again when
-// the list is filled anew and after a download.
+// Which work each file holds, as the library recorded it: read again (off
+// this thread) when the list is filled anew and after a download; the
+// marks follow once the new copy is in.
 const KnownFiles& knownFiles(bool reload = false) {
-    static KnownFiles known;
-    static bool loaded = false;
-    if (reload || !loaded) {
-        std::string ignored;  // without a library, files are known by name
-        known = readKnownFiles(libraryDbPath(), ignored, false);
-        loaded = true;
+    LibrarySnapshot& snapshot = librarySnapshot();
+    static bool followed = false;
+    if (!followed) {
+        followed = true;
+        QObject::connect(&snapshot, &LibrarySnapshot::changed, &snapshot, [] { markAll(); });
     }
-    return known;
+    if (reload) snapshot.refresh();
+    return snapshot.known();
 }
 
 }  // namespace
@@ -159,9 +164,15 @@ void attachWorksListTools(MainWindow& window) {
 }
 
 void refreshDownloadedMarks(const QString& songName) {
+    if (songName.isEmpty()) knownFiles(true);
+    markAll(songName);
+}
+
+namespace {
+
+void markAll(const QString& songName) {
     MainWindow* window = mainWindow();
     if (!window) return;
-    if (songName.isEmpty()) knownFiles(true);
     const std::string folder = downloadFolder();
     QTreeWidget* list = window->worksList();
     const QSignalBlocker quiet(list);
@@ -171,5 +182,7 @@ void refreshDownloadedMarks(const QString& songName) {
         if (songName.isEmpty() || item->text(songNameColumn) == songName) markIfDownloaded(*item, folder, repeats.at(item));
     }
 }
+
+}  // namespace
 
 }  // namespace zorvan

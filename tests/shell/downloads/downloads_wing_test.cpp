@@ -5,6 +5,7 @@
 #include "shell/downloads/download_control.h"
 #include "shell/downloads/download_manager.h"
 #include "shell/downloads/downloads_view.h"
+#include "shell/library/library_snapshot.h"
 #include "shell/language.h"
 #include "shell/windows/download_window.h"
 #include "shell/works/works_list_tools.h"
@@ -388,6 +389,8 @@ TEST_F(DownloadsWingTest, AnotherPerformersSameNamedSongsHaveNoTickAndDownloadAl
         const auto db = LibraryDb::open(libraryDbPath(), error);
         return db && db->files().all(error).size() == 3u;
     }, 5000));
+    // And the window's copy of it, read off its thread, has them too.
+    ASSERT_TRUE(waitUntil([] { return librarySnapshot().fresh(); }, 5000));
 
     // The other performer's listing: the same names at other addresses.
     list->clear();
