@@ -1,4 +1,6 @@
 #include "shell/follow/follow_control.h"
+#include "shell/library/library_jobs.h"
+#include "shell/library/library_snapshot.h"
 #include "store/known_files.h"
 
 #include "shell/desktop_notification.h"
@@ -35,56 +37,55 @@ QPointer<FollowWatch> watch;
 QPointer<FollowingView> view;
 QString roundProblem;  // why the last round could not read the library
 
-// The library, opened for one action on the GUI thread; nothing, after a
-// box that says why, when it cannot be.
-std::unique_ptr<LibraryDb> openLibrary() {
-    std::string error;
-    auto db = LibraryDb::open(libraryDbPath(), error);
-    if (!db)
-        askInMainWindow(QCoreApplication::translate("zorvan", "无法打开关注列表：") + QString::fromStdString(error),
-                        BoxIcon::Warning, BoxButtons::Ok);
-    return db;
+// Why the following list cannot be read or written, in a box.
+void sayLibraryFailed(const std::string& error) {
+    askInMainWindow(QCoreApplication::translate("zorvan", "无法打开关注列表：") + QString::fromStdString(error),
+                    BoxIcon::Warning, BoxButtons::Ok);
+}
+
+std::vector<FollowedPerformer> followingIn(LibraryDb* db, std::string& error) {
+    return db ? db->follows().following(error) : std::vector<FollowedPerformer>();
 }
 
 // Works listed since a performer's first check are told on the desktop,
 // whether or not the following view is open (a first check only learns
 // what there is).
 void tellNewWorks(const QString& id, int firstSeen) {
-    std::string error;
-    auto db = LibraryDb::open(libraryDbPath(), error);
-    if (!db) return;
-    for (const FollowedPerformer& performer : db->follows().following(error))
-        if (performer.id == id.toStdString() && performer.newWorks > 0)
-            notifyDesktop(QCoreApplication::translate("zorvan", "关注的主播有新作品"),
-                          QCoreApplication::translate("zorvan", "主播 %1：%2 个新作品").arg(id).arg(firstSeen));
+    onLibrary<std::vector<FollowedPerformer>>(followingIn, [id, firstSeen](std::vector<FollowedPerformer> list,
+                                                                           const std::string&) {
+        for (const FollowedPerformer& performer : list)
+            if (performer.id == id.toStdString() && performer.newWorks > 0)
+                notifyDesktop(QCoreApplication::translate("zorvan", "关注的主播有新作品"),
+                              QCoreApplication::translate("zorvan", "主播 %1：%2 个新作品").arg(id).arg(firstSeen));
+    });
 }
 
 void refreshView() {
     if (!view || !view->isVisible()) return;
-    std::string error;
-    std::vector<FollowedPerformer> list;
-    if (auto db = LibraryDb::open(libraryDbPath(), error)) list = db->follows().following(error);
-    const QString problem = !error.empty() ? QCoreApplication::translate("zorvan", "无法打开关注列表：") +
-                                                 QString::fromStdString(error)
-                                           : roundProblem;
-    view->showPerformers(list, watch ? watch->checkingId() : QString(), problem);
+    onLibrary<std::vector<FollowedPerformer>>(followingIn, [](std::vector<FollowedPerformer> list,
+                                                             const std::string& error) {
+        if (!view) return;
+        const QString problem = !error.empty() ? QCoreApplication::translate("zorvan", "无法打开关注列表：") +
+                                                     QString::fromStdString(error)
+                                               : roundProblem;
+        view->showPerformers(list, watch ? watch->checkingId() : QString(), problem);
+    });
 }
 
-// "下载新作品": the new works of the chosen performers, into the queue.
-void downloadNewWorks(const QStringList& ids) {
-    auto db = openLibrary();
-    if (!db) return;
+// The new works of these performers, as they would be saved; a file under
+// a work's name that the library does not know is taken as this work's
+// (recorded: it is no longer new). One the library knows as another work's
+// is left to it.
+std::vector<Work> newWorksIn(LibraryDb* db, const std::vector<std::string>& ids, const std::string& service,
+                             std::string& error) {
     std::vector<Work> works;
-    std::string error;
+    if (!db) return works;
     const KnownFiles known = readKnownFiles(*db, error, false);
-    for (const QString& id : ids)
-        for (const SeenWork& seen : db->follows().newWorks(id.toStdString(), error)) {
-            Work work = workNamed(seen.songName, seen.address, id.toStdString(), seen.sequence, seen.repeat);
-            work.service = programStateExists() ? programState().serviceAddress : std::string();
+    for (const std::string& id : ids)
+        for (const SeenWork& seen : db->follows().newWorks(id, error)) {
+            Work work = workNamed(seen.songName, seen.address, id, seen.sequence, seen.repeat);
+            work.service = service;
             work.workId = seen.workId;
-            // A file under its name that the library does not know is taken
-            // as this work's: it is no longer new. One the library knows as
-            // another work's is left to it.
             std::error_code failed;
             const auto size = std::filesystem::file_size(work.path, failed);
             if (!failed && known.presenceOf(identityOf(work), work.path) == FilePresence::Unknown)
@@ -93,8 +94,22 @@ void downloadNewWorks(const QStringList& ids) {
                                    std::time(nullptr), error);
             works.push_back(std::move(work));
         }
-    refreshView();
-    downloadMissingWorks(std::move(works), QCoreApplication::translate("zorvan", "没有要下载的新作品。"));
+    return works;
+}
+
+// "下载新作品": the new works of the chosen performers, into the queue.
+void downloadNewWorks(const QStringList& chosen) {
+    std::vector<std::string> ids;
+    for (const QString& id : chosen) ids.push_back(id.toStdString());
+    const std::string service = programStateExists() ? programState().serviceAddress : std::string();
+    onLibrary<std::vector<Work>>(
+        [ids, service](LibraryDb* db, std::string& error) { return newWorksIn(db, ids, service, error); },
+        [](std::vector<Work> works, const std::string& error) {
+            if (works.empty() && !error.empty()) return sayLibraryFailed(error);
+            librarySnapshot().markStale();  // files found under their names were recorded
+            refreshView();
+            downloadMissingWorks(std::move(works), QCoreApplication::translate("zorvan", "没有要下载的新作品。"));
+        });
 }
 
 void unfollow(const QStringList& ids) {
@@ -103,11 +118,18 @@ void unfollow(const QStringList& ids) {
                              ? QCoreApplication::translate("zorvan", "不再关注 %1 吗？已下载的文件不会删除。").arg(ids.front())
                              : QCoreApplication::translate("zorvan", "不再关注这 %1 个主播吗？已下载的文件不会删除。").arg(ids.size());
     if (askInMainWindow(text, BoxIcon::Question, BoxButtons::YesNo) != BoxYes) return;
-    auto db = openLibrary();
-    if (!db) return;
-    std::string error;
-    for (const QString& id : ids) db->follows().unfollow(id.toStdString(), error);
-    refreshView();
+    std::vector<std::string> gone;
+    for (const QString& id : ids) gone.push_back(id.toStdString());
+    onLibrary<bool>(
+        [gone](LibraryDb* db, std::string& error) {
+            bool ok = db != nullptr;
+            for (const std::string& id : gone) ok = db && db->follows().unfollow(id, error) && ok;
+            return ok;
+        },
+        [](bool ok, const std::string& error) {
+            if (!ok) sayLibraryFailed(error);
+            refreshView();
+        });
 }
 
 // The performer's works in the main window, as "确定" lists them.
@@ -169,16 +191,15 @@ void followShownPerformer() {
         askInMainWindow(QCoreApplication::translate("zorvan", "请先输入主播的 ID。"), BoxIcon::None, BoxButtons::Ok);
         return;
     }
-    auto db = openLibrary();
-    if (!db) return;
-    std::string error;
-    if (!db->follows().follow(id.toStdString(), std::time(nullptr), error)) {
-        askInMainWindow(QCoreApplication::translate("zorvan", "无法打开关注列表：") + QString::fromStdString(error),
-                        BoxIcon::Warning, BoxButtons::Ok);
-        return;
-    }
-    showFollowingView();
-    if (watch) watch->checkNow();  // its first check sets where following begins
+    onLibrary<bool>(
+        [id = id.toStdString()](LibraryDb* db, std::string& error) {
+            return db && db->follows().follow(id, std::time(nullptr), error);
+        },
+        [](bool ok, const std::string& error) {
+            if (!ok) return sayLibraryFailed(error);
+            showFollowingView();
+            if (watch) watch->checkNow();  // its first check sets where following begins
+        });
 }
 
 void showFollowingView() {

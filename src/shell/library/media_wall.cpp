@@ -1,4 +1,5 @@
 #include "shell/library/media_wall.h"
+#include "shell/library/library_jobs.h"
 
 #include "download_policy/download_folder.h"
 #include "shell/library/library_actions.h"
@@ -27,8 +28,6 @@
 namespace zorvan {
 
 namespace {
-
-QString tr(const char* text) { return QCoreApplication::translate("zorvan", text); }
 
 constexpr QSize posterSize(192, 108);
 constexpr int captionHeight = 40;
@@ -143,10 +142,16 @@ MediaWall::MediaWall(QWidget* parent) : QWidget(parent, Qt::Window) {
 }
 
 void MediaWall::reload() {
-    QString problem;
-    std::vector<WallEntry> entries = libraryWallEntries(&problem);
-    showEntries(std::move(entries));
-    if (!problem.isEmpty()) status_->setText(problem);
+    onLibrary<std::vector<WallEntry>>(
+        [folder = downloadFolder()](LibraryDb* db, std::string& error) { return wallEntriesIn(db, folder, error); },
+        [self = QPointer<MediaWall>(this)](std::vector<WallEntry> entries, const std::string& error) {
+            if (!self) return;
+            self->showEntries(std::move(entries));
+            if (!error.empty())
+                self->status_->setText(QCoreApplication::translate("zorvan", "无法读取媒体库：") +
+                                       QString::fromStdString(error));
+            emit self->reloaded();
+        });
 }
 
 void MediaWall::showEntries(std::vector<WallEntry> entries) {
@@ -191,16 +196,12 @@ void MediaWall::showMenu(const QPoint& at) {
     if (chosen == remove) emit deleteRequested(entry);
 }
 
-std::vector<WallEntry> libraryWallEntries(QString* problem) {
+std::vector<WallEntry> wallEntriesIn(LibraryDb* db, const std::string& downloads, std::string& error) {
     std::vector<WallEntry> entries;
     std::error_code ignored;
-    if (!std::filesystem::exists(libraryDbPath(), ignored)) return entries;  // nothing saved yet: none made
-    std::string error;
-    const std::unique_ptr<LibraryDb> db = LibraryDb::open(libraryDbPath(), error);
     std::vector<LibraryEntry> files;
     if (db) files = db->files().entries(error);
-    if (!error.empty() && problem) *problem = tr("无法读取媒体库：") + QString::fromStdString(error);
-    const std::filesystem::path folder = std::filesystem::weakly_canonical(downloadFolder(), ignored);
+    const std::filesystem::path folder = std::filesystem::weakly_canonical(downloads, ignored);
     for (const LibraryEntry& file : files) {
         if (!file.file.complete || file.file.path.empty()) continue;
         const std::filesystem::path path(file.file.path);

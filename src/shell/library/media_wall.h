@@ -2,6 +2,7 @@
 
 #include <QWidget>
 
+#include <string>
 #include <vector>
 
 class QComboBox;
@@ -24,7 +25,8 @@ class MediaWall : public QWidget {
 public:
     explicit MediaWall(QWidget* parent = nullptr);
 
-    // Reads the library again (the works saved since, those deleted).
+    // Reads the library again (the works saved since, those deleted), off
+    // the GUI thread; `reloaded` once they are shown.
     void reload();
     void showEntries(std::vector<WallEntry> entries);
 
@@ -41,6 +43,7 @@ signals:
     void playRequested(const QString& entry);
     void deleteRequested(const QString& entry);
     void folderRequested(const QString& entry);
+    void reloaded();
 
 private:
     void chooseAgain();
@@ -55,9 +58,11 @@ private:
     QLabel* status_;
 };
 
-// The library's complete files below the download folder, as the wall
-// shows them (and a note in `problem` when the library cannot be read).
-std::vector<WallEntry> libraryWallEntries(QString* problem = nullptr);
+class LibraryDb;
+
+// The library's complete files below `folder`, as the wall shows them (on
+// any thread; `error` says why the library could not be read).
+std::vector<WallEntry> wallEntriesIn(LibraryDb* db, const std::string& folder, std::string& error);
 
 // Opens the program's one wall (made at the first time), read afresh.
 void showMediaWall();

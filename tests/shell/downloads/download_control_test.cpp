@@ -5,6 +5,7 @@
 #include "download/part_record.h"
 #include "shell/downloads/download_control.h"
 #include "shell/downloads/download_manager.h"
+#include "shell/library/library_snapshot.h"
 #include "shell/downloads/download_texts.h"
 #include "shell/windows/download_window.h"
 #include "download_policy/download_folder.h"
@@ -51,6 +52,8 @@ protected:
     }
     // Chooses "下载" and waits until its window has gone again.
     void download() {
+        // Chosen once the window's copy of the library knows the files saved so far.
+        ASSERT_TRUE(waitUntil([] { return librarySnapshot().fresh(); }, 5000));
         main().downloadCommand()->trigger();
         ASSERT_TRUE(waitUntil([] { return downloadWindow() == nullptr && !downloadManager().queue().active(); }, 15000));
     }

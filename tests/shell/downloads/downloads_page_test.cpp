@@ -230,7 +230,7 @@ TEST_F(DownloadsPageTest, TheSettingsPageRunsMoreAtOnceLimitsTheSpeedAndNamesFil
     }, 5000));
     BoxAnswerer allThere(QMessageBox::Ok);
     main().downloadAllCommand()->trigger();
-    ASSERT_TRUE(allThere.seen());
+    ASSERT_TRUE(waitUntil([&] { return allThere.seen().has_value(); }, 5000)) << "once the library's copy knows the files";
     EXPECT_EQ(allThere.seen()->text, "列表中的作品都已下载。");
 }
 

@@ -131,7 +131,7 @@ TEST_F(DownloadsWingTest, SelectedRowsAreQueuedTogetherAndDownloadAllSkipsWhatIs
     EXPECT_EQ(filesIn(downloadFolder()).size(), 3u);
     BoxAnswerer answers(QMessageBox::Ok);
     main().downloadAllCommand()->trigger();
-    ASSERT_TRUE(answers.seen());
+    ASSERT_TRUE(waitUntil([&] { return answers.seen().has_value(); }, 5000)) << "once the library's copy knows the files";
     EXPECT_EQ(answers.seen()->text, "列表中的作品都已下载。");
 }
 

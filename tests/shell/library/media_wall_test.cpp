@@ -1,6 +1,7 @@
 // "媒体库": the library as posters, chosen and ordered, read lazily.
 #include "shell/library/media_wall.h"
 #include "shell/library/media_wall_model.h"
+#include "support/box_answerer.h"
 #include "support/program_fixture.h"
 
 #include <QComboBox>
@@ -46,9 +47,18 @@ void record(const std::vector<WorkFile>& files, std::int64_t at) {
     for (const WorkFile& file : files) ASSERT_TRUE(db->files().record(file, at++, error)) << error;
 }
 
+// Reads the library again and waits until the wall shows it (it is read
+// off the window's thread).
+void reloadAndWait(MediaWall& wall) {
+    bool done = false;
+    QObject::connect(&wall, &MediaWall::reloaded, &wall, [&done] { done = true; }, Qt::SingleShotConnection);
+    wall.reload();
+    ASSERT_TRUE(test::waitUntil([&] { return done; }, 5000));
+}
+
 TEST_F(MediaWallTest, ShowsEachWorkWithItsPosterChosenByPerformerAndTextInEitherOrder) {
     MediaWall empty;
-    empty.reload();
+    reloadAndWait(empty);
     EXPECT_EQ(empty.status()->text(), "媒体库里还没有作品。");
 
     record({savedWork("100001/1 小幸运.mp4", "100001", 1, "小幸运", Qt::red),
@@ -59,7 +69,7 @@ TEST_F(MediaWallTest, ShowsEachWorkWithItsPosterChosenByPerformerAndTextInEither
     fs::remove(fs::path(downloadFolder()) / "稻香.mp4");  // gone from the disk: not shown
     MediaWall wall;
     wall.show();
-    wall.reload();
+    reloadAndWait(wall);
     EXPECT_EQ(wall.shownEntries(), (QStringList{"100004/2 晴天.mp4", "100001/3 晴天.mp4", "100001/1 小幸运.mp4"}))
         << "newest first";
     EXPECT_EQ(wall.status()->text(), "共 3 个作品");
@@ -118,7 +128,7 @@ TEST_F(MediaWallTest, ShowsEachWorkWithItsPosterChosenByPerformerAndTextInEither
 
     // The library keeps the note: the next wall says so at once and does not try again.
     MediaWall later;
-    later.reload();
+    reloadAndWait(later);
     bool said = false;
     for (int row = 0; row < later.view()->model()->rowCount(); ++row) {
         const QModelIndex at = later.view()->model()->index(row, 0);
