@@ -184,6 +184,7 @@ public:
         // Bytes taken from the disk are proven only by a validator of the server.
         if (item.outcome == TaskOutcome::AlreadyThere) result.verified = false;
         else if (item.continuedFrom > 0) result.verified = item.checkedBytes == 0;
+        result.queued = item;
         json(result, item.work.sequence, item.work.songName);
     }
 

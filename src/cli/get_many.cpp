@@ -105,7 +105,8 @@ public:
                 const std::int64_t kept = item.done;
                 finish({item.work.address, item.work.path, "stopped",
                         kept > 0 ? keptText(item.work.title, kept, item.total) : "stopped before any byte came", kept,
-                        item.continuedFrom, secondsOf(item.id), interruptedExitCode()});
+                        item.continuedFrom, secondsOf(item.id), interruptedExitCode()},
+                       &item);
             }
     }
 
@@ -153,18 +154,19 @@ private:
         const std::string path = item.savedPath.empty() ? item.work.path : item.savedPath;
         const double seconds = secondsOf(item.id);
         if (item.state == ItemState::Done) {
-            finish({item.work.address, path, "done", {}, item.done, item.continuedFrom, seconds, exitCode::done});
+            finish({item.work.address, path, "done", {}, item.done, item.continuedFrom, seconds, exitCode::done}, &item);
         } else if (item.state == ItemState::Skipped) {
             finish({item.work.address, path, "skipped",
                     item.outcome == TaskOutcome::AlreadyThere ? alreadyThereSampled
                                                               : "the file is already there",
-                    item.done, 0, seconds, exitCode::done});
+                    item.done, 0, seconds, exitCode::done},
+                   &item);
         } else {
             ItemResult result{item.work.address, path, "failed", failureWords(item, Words::English), item.done, item.continuedFrom,
                               seconds, itemExitCode(item)};
             if (item.done > 0 && item.total > 0)
                 result.cause += "; " + keptText(item.work.title, item.done, item.total);
-            finish(result);
+            finish(result, &item);
         }
     }
 
@@ -174,7 +176,8 @@ private:
     }
 
     // The line, the object and the tally of one address that ended.
-    void finish(const ItemResult& result) {
+    void finish(ItemResult result, const QueueItem* item = nullptr) {
+        if (item) result.queued = *item;
         if (result.state == "done") {
             ++summary_.done;
             if (!quiet())

@@ -1,9 +1,12 @@
 #include "cli/json_results.h"
 
+#include "words/item_json.h"
+
 #include <nlohmann/json.hpp>
 
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
 
 namespace zorvan::cli {
 
@@ -22,16 +25,32 @@ double rounded(double seconds) { return std::round(seconds * 1000) / 1000; }
 }  // namespace
 
 bool printItemJson(const ItemResult& item) {
-    json value{{"type", "item"},          {"address", item.address}, {"path", item.path},
-               {"state", item.state},     {"bytes", item.bytes},     {"takenOver", item.takenOver},
-               {"seconds", rounded(item.seconds)}, {"cause", item.cause.empty() ? json() : json(item.cause)},
-               {"exitCode", item.exitCode}};
-    if (item.verified) value["verified"] = *item.verified;
-    if (!item.performer.empty()) {
-        value["performer"] = item.performer;
-        value["sequence"] = item.sequence;
-        value["songName"] = item.songName;
+    QueueItem work = item.queued ? *item.queued : QueueItem{};
+    if (!item.queued) {
+        work.work.title = std::filesystem::path(item.path).filename().string();
+        work.work.address = item.address;
+        work.work.performer = item.performer;
+        work.work.sequence = item.sequence;
+        work.work.songName = item.songName;
     }
+    work.savedPath = item.path;  // where it was, or would be, saved
+    json value{{"type", "item"}};
+    const nlohmann::json shared = itemJson(work);
+    for (auto member = shared.begin(); member != shared.end(); ++member) value[member.key()] = *member;
+    // As the run ended, in its words.
+    const bool failed = item.state == "failed" || item.state == "stopped";
+    value["state"] = item.state;
+    value["done"] = item.bytes;
+    value["failure"] = failed && !item.cause.empty() ? json(item.cause) : json();
+    if (!(item.queued && item.queued->state == ItemState::Failed)) value["failureChinese"] = json();
+    value["takenOver"] = item.takenOver;
+    value["seconds"] = rounded(item.seconds);
+    value["exitCode"] = item.exitCode;
+    if (item.verified) value["verified"] = *item.verified;
+    // The older names, for scripts written before.
+    value["bytes"] = item.bytes;
+    value["cause"] = item.cause.empty() ? json() : json(item.cause);
+    if (!item.performer.empty()) value["songName"] = item.songName;
     return printJsonLine(value);
 }
 

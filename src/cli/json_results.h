@@ -1,5 +1,7 @@
 #pragma once
 
+#include "queue/queue_item.h"
+
 #include <nlohmann/json.hpp>
 
 #include <cstdint>
@@ -27,6 +29,9 @@ struct ItemResult {
     // they are proven (a validator of the server, the digest taken when they
     // were saved) or only sampled; none when there were none.
     std::optional<bool> verified{};
+    // The queued work it was, when it was queued: its line holds all the
+    // members the home server's API gives a queued work (QueueItem).
+    std::optional<QueueItem> queued{};
 };
 
 // The run as a whole, after every item.
@@ -43,7 +48,11 @@ struct RunSummary {
 bool printJsonLine(const nlohmann::ordered_json& value);
 
 // Each writes one JSON object on a line of standard output and flushes it;
-// false when it could not be written.
+// false when it could not be written. A work's line has the members of the
+// API's QueueItem (id, state, title, performer, sequence, song, address,
+// path, done, total, failure, ...), `state` as the run ended ("stopped" and
+// "would-fetch" too), and the run's own: takenOver, seconds, exitCode,
+// verified. The older names bytes, cause and songName stay for one release.
 bool printItemJson(const ItemResult& item);
 bool printSummaryJson(const RunSummary& summary);
 

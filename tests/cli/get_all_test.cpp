@@ -9,6 +9,7 @@
 #include "support/nginx_server.h"
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 #include <fcntl.h>
 #include <signal.h>
@@ -404,9 +405,15 @@ TEST_F(GetAllTest, CtrlCLeavesOnlyCompleteFilesAndAnArchiveOfExactlyThem) {
         return at == std::string::npos ? -1 : std::stoll(last.substr(at + name.size() + 3));
     };
     std::int64_t inFiles = 0;
-    const std::string doneBytes = "\"state\":\"done\",\"bytes\":";
-    for (std::size_t at = 0; (at = run.output.find(doneBytes, at)) != std::string::npos; at += doneBytes.size())
-        inFiles += std::stoll(run.output.substr(at + doneBytes.size()));
+    std::istringstream lines(run.output);
+    for (std::string line; std::getline(lines, line);) {
+        if (line.rfind("{\"type\":\"item\"", 0) != 0) continue;
+        const nlohmann::json item = nlohmann::json::parse(line);
+        // The shape of the API's queued work, and the older name beside it.
+        EXPECT_EQ(item["done"], item["bytes"]);
+        EXPECT_EQ(item["song"], item["songName"]);
+        if (item["state"] == "done") inFiles += item["done"].get<std::int64_t>();
+    }
     EXPECT_GT(number("takenOverBytes"), 0) << last;
     EXPECT_EQ(number("fetchedBytes") + number("takenOverBytes"), inFiles) << last;
 }

@@ -1,6 +1,6 @@
 #include "server/api/exchange.h"
 
-#include "server/service/queue_json.h"
+#include "words/item_json.h"
 
 namespace zorvan {
 

@@ -4,7 +4,7 @@
 #include "server/service/server_downloads.h"
 #include "server/service/library_files.h"
 #include "server/service/library_verifier.h"
-#include "server/service/queue_json.h"
+#include "words/item_json.h"
 
 #include <sys/mman.h>
 #include <unistd.h>

@@ -1,7 +1,7 @@
 #include "server/api/api_routes.h"
 
 #include "server/service/server_downloads.h"
-#include "server/service/queue_json.h"
+#include "words/item_json.h"
 
 namespace zorvan {
 

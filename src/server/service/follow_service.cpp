@@ -1,5 +1,5 @@
 #include "server/service/follow_service.h"
-#include "server/service/queue_json.h"
+#include "words/item_json.h"
 
 #include "follow/follow_check.h"
 #include "store/library_db.h"

@@ -3,7 +3,7 @@
 #include "follow/performer_works.h"
 #include "server/service/server_downloads.h"
 #include "server/service/library_files.h"
-#include "server/service/queue_json.h"
+#include "words/item_json.h"
 
 #include <nlohmann/json.hpp>
 

@@ -2,7 +2,7 @@
 
 #include "download_policy/download_folder.h"
 #include "download_policy/work_file.h"
-#include "server/service/queue_json.h"
+#include "words/item_json.h"
 #include "service/program_queue.h"
 #include "words/item_words.h"
 

@@ -1,4 +1,4 @@
-#include "server/service/queue_json.h"
+#include "words/item_json.h"
 
 #include "words/item_words.h"
 
@@ -30,6 +30,7 @@ json itemJson(const QueueItem& item) {
     const bool failed = item.state == ItemState::Failed;
     j["failure"] = failed ? json(failureWords(item, Words::English)) : json(nullptr);
     j["failureChinese"] = failed ? json(failureWords(item, Words::Chinese)) : json(nullptr);  // as the window words it
+    j["finishedAt"] = item.finishedAt > 0 ? json(item.finishedAt) : json(nullptr);
     return j;
 }
 

@@ -9,7 +9,9 @@
 
 namespace zorvan {
 
-// How the home server shows its queue to clients.
+// A queued work as JSON, the one shape every face gives it: the home
+// server's API (QueueItem in its OpenAPI document) and the command line's
+// --json lines, which add what a run says of it.
 nlohmann::json itemJson(const QueueItem& item);
 // The few figures that move while a work runs.
 nlohmann::json progressJson(const QueueItem& item);
