@@ -2,7 +2,7 @@
 
 #include "download_policy/failure_report.h"
 #include "cli/progress_line.h"
-#include "download_policy/program_limits.h"
+#include "service/program_limits.h"
 #include "text/code_page.h"
 
 #include <filesystem>

@@ -18,7 +18,7 @@
 #include "media_files/digest_worker.h"
 #include "media_files/noted_poster_worker.h"
 #include "media_files/work_sidecars.h"
-#include "follow/performer_works.h"
+#include "catalogue/performer_works.h"
 #include "queue/download_archive.h"
 #include "queue/download_queue.h"
 #include "store/known_files.h"

@@ -12,7 +12,7 @@
 #include "download_policy/download_folder.h"
 #include "download_policy/failure_report.h"
 #include "download_policy/work_file.h"
-#include "follow/performer_works.h"
+#include "catalogue/performer_works.h"
 #include "media_files/digest_worker.h"
 #include "media_files/library_check.h"
 #include "queue/download_queue.h"

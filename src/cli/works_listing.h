@@ -3,7 +3,7 @@
 #include "cli/cli_options.h"
 #include "download_policy/failure_report.h"
 #include "download/failure_cause.h"
-#include "follow/performer_works.h"
+#include "catalogue/performer_works.h"
 
 #include <string>
 #include <vector>

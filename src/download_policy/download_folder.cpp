@@ -1,7 +1,7 @@
 #include "download_policy/download_folder.h"
 
-#include "download_policy/app_id.h"
-#include "download_policy/program_directory.h"
+#include "place/app_id.h"
+#include "place/program_directory.h"
 
 #include <pwd.h>
 #include <unistd.h>

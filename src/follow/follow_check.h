@@ -1,6 +1,6 @@
 #pragma once
 
-#include "follow/performer_works.h"
+#include "catalogue/performer_works.h"
 #include "store/library_db.h"
 
 #include <cstdint>

@@ -1,7 +1,7 @@
 #include "service/program_queue.h"
 
-#include "download_policy/program_limits.h"
-#include "follow/performer_works.h"
+#include "service/program_limits.h"
+#include "catalogue/performer_works.h"
 #include "web/server_check.h"
 
 namespace zorvan {

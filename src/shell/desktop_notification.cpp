@@ -1,6 +1,6 @@
 #include "shell/desktop_notification.h"
 
-#include "download_policy/app_id.h"
+#include "place/app_id.h"
 
 #include <QDBusConnection>
 #include <QDBusMessage>

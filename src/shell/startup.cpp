@@ -1,8 +1,8 @@
 #include "shell/startup.h"
 
 #include "shell/gui_thread.h"
-#include "download_policy/app_id.h"
-#include "download_policy/program_directory.h"
+#include "place/app_id.h"
+#include "place/program_directory.h"
 #include "shell/fatal_error.h"
 #include "shell/program_end.h"
 #include "shell/signal_end.h"

@@ -2,7 +2,7 @@
 // pause and continue through part files, cancel, and giving up on works
 // that make no progress and on a queue whose server is gone.
 #include "download/part_record.h"
-#include "follow/performer_works.h"
+#include "catalogue/performer_works.h"
 #include "queue/download_queue.h"
 #include "support/demo_service.h"
 #include "support/download_runner.h"

@@ -1,4 +1,4 @@
-#include "download_policy/program_directory.h"
+#include "place/program_directory.h"
 #include "shell/program_end.h"
 #include "shell/program_state.h"
 #include "shell/startup.h"

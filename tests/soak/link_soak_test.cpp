@@ -3,7 +3,7 @@
 // that resets every 20 MB all arrive exact, with the program's threads,
 // descriptors and memory bounded throughout.
 #include "cli/cli_run.h"
-#include "download_policy/program_limits.h"
+#include "service/program_limits.h"
 #include "queue/download_queue.h"
 #include "support/demo_service.h"
 #include "support/download_runner.h"

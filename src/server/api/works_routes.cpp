@@ -1,7 +1,7 @@
 #include "server/api/api_routes.h"
 
 #include "follow/follow_check.h"
-#include "follow/performer_works.h"
+#include "catalogue/performer_works.h"
 #include "media_files/work_sidecars.h"
 #include "server/service/server_downloads.h"
 #include "store/known_files.h"

@@ -1,6 +1,6 @@
 #include "server/service/library_verifier.h"
 
-#include "follow/performer_works.h"
+#include "catalogue/performer_works.h"
 #include "server/service/server_downloads.h"
 #include "server/service/library_files.h"
 #include "words/item_json.h"

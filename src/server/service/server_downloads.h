@@ -1,6 +1,6 @@
 #pragma once
 
-#include "follow/performer_works.h"
+#include "catalogue/performer_works.h"
 #include "media_files/work_sidecars.h"
 #include "server/service/event_log.h"
 #include "server/service/server_settings.h"

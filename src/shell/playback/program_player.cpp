@@ -3,7 +3,7 @@
 #include "player/file_hooks.h"
 #include "player/flash_host.h"
 #include "player/memory_movies.h"
-#include "download_policy/program_directory.h"
+#include "place/program_directory.h"
 #include "shell/program_state.h"
 
 #include <memory>

@@ -1,4 +1,4 @@
-#include "download_policy/program_directory.h"
+#include "place/program_directory.h"
 
 #include "text/folder_of.h"
 

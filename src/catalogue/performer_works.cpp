@@ -1,4 +1,4 @@
-#include "follow/performer_works.h"
+#include "catalogue/performer_works.h"
 
 #include "catalogue/works_retrieval.h"
 #include "download_policy/work_file.h"
