@@ -58,7 +58,7 @@ void installProgramRoutines(const std::string& serviceAddress) {
     r.showSettings = [] { showServiceSettings(routines().changeService); };
     r.followPerformer = followShownPerformer;
     r.showFollowing = showFollowingView;
-    r.showMediaWall = showMediaWall;
+    r.showMediaWall = [] { showMediaWall(playDownloadedFile); };
     r.startFollowing = startFollowWatch;
     r.downloadSelectedWork = startDownload;
     r.downloadAllWorks = downloadAllWorks;

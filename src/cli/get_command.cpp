@@ -2,7 +2,6 @@
 
 #include "cli/address_credentials.h"
 #include "cli/engine_log_english.h"
-#include "cli/get_many.h"
 #include "cli/json_results.h"
 #include "cli/download_job.h"
 #include "download_policy/failure_report.h"
@@ -203,7 +202,6 @@ std::string whyNotFetchable(const std::string& url, const std::string& localPath
 }
 
 int runGet(const GetOptions& given) {
-    if (given.url.empty()) return runGetMany(given);
     GetOptions options = given;
     const Credentials credentials = takeCredentials(given.url);
     options.url = credentials.address;

@@ -12,7 +12,7 @@ void useCliEngineSettings(std::size_t bufferSize, int retries, int retryWaitSeco
 // Why the engine would not take the address or the local path (code page 936).
 std::string whyNotFetchable(const std::string& url, const std::string& localPath);
 
-// "get": one address into one file, taking up the part file an earlier run
+// "get" of one address (GetOptions::url): into one file, taking up the part file an earlier run
 // left. Exit 0 complete, 1 not, 2 refused, 130 or 143 stopped (Ctrl-C,
 // SIGTERM).
 int runGet(const GetOptions& given);

@@ -5,6 +5,7 @@
 #include "cli/follow_commands.h"
 #include "cli/get_all_command.h"
 #include "cli/get_command.h"
+#include "cli/get_many.h"
 #include "cli/terminal.h"
 #include "cli/usage_text.h"
 #include "cli/verify_command.h"
@@ -37,6 +38,9 @@ int run(const std::vector<std::string>& args, Options (*parse)(const std::vector
     return options ? command(*options) : usageError(args[0], error);
 }
 
+// "get" with one address fetches it alone; with several, or a list, over the queue.
+int getOneOrMany(const GetOptions& options) { return options.url.empty() ? runGetMany(options) : runGet(options); }
+
 int help(const std::string& command) {
     const bool known = command.empty() ||
                        std::find(commandNames().begin(), commandNames().end(), command) != commandNames().end();
@@ -64,7 +68,7 @@ int main(int argc, char** argv) {
         if (arg == "--version" || arg == "-V") return version();
     }
     catchInterrupts();
-    if (command == "get") return run(args, parseGetOptions, runGet);
+    if (command == "get") return run(args, parseGetOptions, getOneOrMany);
     if (command == "works") return run(args, parseWorksOptions, runWorks);
     if (command == "get-all") return run(args, parseGetAllOptions, runGetAll);
     if (command == "follow" || command == "unfollow" || command == "following")

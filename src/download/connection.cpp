@@ -4,6 +4,7 @@
 #include "download/error_text.h"
 #include "download/part_record.h"
 #include "download/task.h"
+#include "download/task_file_setup.h"
 #include "text/code_page.h"
 
 #include <pthread.h>
@@ -93,7 +94,7 @@ int Connection::runFirst() {
         task_.noteFailure(TaskOutcome::NoSize);
         return endedWithError;
     }
-    if (!task_.target.create(task_, number_, total, 1 + plannedExtra_)) return endedWithError;
+    if (!createTarget(task_, number_, total, 1 + plannedExtra_)) return endedWithError;
     // Segment 0 is ours before anyone else may choose one.
     segment_ = 0;
     task_.target.segments.claim(segment_, number_);
@@ -171,7 +172,7 @@ int Connection::runFurther() {
 // end, the last chunk or the server closing the connection cleanly.
 int Connection::transferWholeBody(std::string body) {
     const bool chunked = task_.answer.body() == BodyKind::Chunked;
-    if (!task_.target.create(task_, number_, -1, 1) || !allocateBuffer()) return endedWithError;
+    if (!createTarget(task_, number_, -1, 1) || !allocateBuffer()) return endedWithError;
     ChunkedDecoder decoder;
     std::string data = std::move(body), decoded;
     bool closed = false;  // cleanly, by the server

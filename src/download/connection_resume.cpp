@@ -10,6 +10,7 @@
 #include "download/held_bytes.h"
 #include "download/part_record.h"
 #include "download/task.h"
+#include "download/task_file_setup.h"
 #include "text/code_page.h"
 
 #include <algorithm>
@@ -188,7 +189,7 @@ int Connection::takeUpHeldBytes(std::string body) {
         task_.noteFailure(TaskOutcome::AlreadyThere);
         return endedNormally;
     }
-    const int first = task_.target.takeUp(task_, number_, part, 1 + plannedExtra_);
+    const int first = takeUpPart(task_, number_, part, 1 + plannedExtra_);
     if (first < 0) return endedWithError;
     {
         std::lock_guard lock(task_.progressLock);

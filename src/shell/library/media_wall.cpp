@@ -4,7 +4,6 @@
 #include "download_policy/download_folder.h"
 #include "shell/library/library_actions.h"
 #include "shell/library/media_wall_model.h"
-#include "shell/routing.h"
 #include "shell/windows.h"
 #include "shell/windows/main_window.h"
 #include "store/library_db.h"
@@ -218,13 +217,13 @@ std::vector<WallEntry> wallEntriesIn(LibraryDb* db, const std::string& downloads
     return entries;
 }
 
-void showMediaWall() {
+void showMediaWall(std::function<void(const QString& entry)> play) {
     static QPointer<MediaWall> wall;
     if (!wall) {
         wall = new MediaWall(mainWindow());
         wall->setAttribute(Qt::WA_DeleteOnClose);
-        QObject::connect(wall, &MediaWall::playRequested, wall, [](const QString& entry) {
-            if (routines().playDownloadedFile) routines().playDownloadedFile(entry);
+        QObject::connect(wall, &MediaWall::playRequested, wall, [play = std::move(play)](const QString& entry) {
+            if (play) play(entry);
         });
         QObject::connect(wall, &MediaWall::folderRequested, wall, [](const QString& entry) {
             openFolderOf(downloadFolder() + "/" + entry.toStdString());

@@ -2,6 +2,7 @@
 
 #include <QWidget>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -64,7 +65,8 @@ class LibraryDb;
 // any thread; `error` says why the library could not be read).
 std::vector<WallEntry> wallEntriesIn(LibraryDb* db, const std::string& folder, std::string& error);
 
-// Opens the program's one wall (made at the first time), read afresh.
-void showMediaWall();
+// Opens the program's one wall (made at the first time), read afresh;
+// `play` plays a work chosen on it.
+void showMediaWall(std::function<void(const QString& entry)> play);
 
 }  // namespace zorvan

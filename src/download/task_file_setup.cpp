@@ -1,4 +1,4 @@
-#include "download/task_file.h"
+#include "download/task_file_setup.h"
 
 #include "download/disk_space.h"
 #include "download/name_clash.h"
@@ -14,8 +14,13 @@
 
 namespace zorvan {
 
-bool TaskFile::create(Task& task, int connection, std::int64_t total, int connections) {
-    if (total >= 0) segments.plan(total, connections);
+namespace {
+bool startCheckpoints(Task& task, int connection, std::vector<ByteRange> done);
+}  // namespace
+
+bool createTarget(Task& task, int connection, std::int64_t total, int connections) {
+    TaskFile& target = task.target;
+    if (total >= 0) target.segments.plan(total, connections);
     task.completeFolderPath();
     if (!resolveNameClash(task, connection)) {
         task.noteFailure(TaskOutcome::GivenUp);
@@ -45,8 +50,8 @@ bool TaskFile::create(Task& task, int connection, std::int64_t total, int connec
         return false;
     }
     for (int attempt = 0;; ++attempt) {
-        file = TargetFile::create(path, total, task.fileOptions());
-        if (file) break;
+        target.file = TargetFile::create(path, total, task.fileOptions());
+        if (target.file) break;
         // Another download (another program's) took the name between the
         // look and the lock: it is taken after all, and the same-name rule
         // finds the next free one.
@@ -59,21 +64,25 @@ bool TaskFile::create(Task& task, int connection, std::int64_t total, int connec
         path = gbkToUtf8(task.currentLocalPath());
     }
     if (!startCheckpoints(task, connection, {})) return false;
-    ready = true;
+    target.ready = true;
     return true;
 }
 
-int TaskFile::takeUp(Task& task, int connection, Resumption& part, int connections) {
-    file = std::move(part.file);
-    const int first = segments.planRemaining(part.record.size, part.record.done, connections);
+int takeUpPart(Task& task, int connection, Resumption& part, int connections) {
+    TaskFile& target = task.target;
+    target.file = std::move(part.file);
+    const int first = target.segments.planRemaining(part.record.size, part.record.done, connections);
     if (first < 0 || !startCheckpoints(task, connection, part.record.done)) return -1;
-    ready = true;
+    target.ready = true;
     return first;
 }
 
+namespace {
+
 // A part file keeps its record up to date from now on.
-bool TaskFile::startCheckpoints(Task& task, int connection, std::vector<ByteRange> done) {
-    if (!file->isPartFile()) return true;
+bool startCheckpoints(Task& task, int connection, std::vector<ByteRange> done) {
+    TaskFile& target = task.target;
+    if (!target.file->isPartFile()) return true;
     PartRecord record;
     record.address = task.params.url;
     record.size = task.totalSize.load();
@@ -83,18 +92,20 @@ bool TaskFile::startCheckpoints(Task& task, int connection, std::vector<ByteRang
         record.lastModified = task.answer.lastModified;
     }
     record.done = std::move(done);
-    checkpoint = std::make_unique<PartCheckpoint>(
-        *file, std::move(record), [this] { return segments.writtenRanges(); },
+    target.checkpoint = std::make_unique<PartCheckpoint>(
+        *target.file, std::move(record), [&target] { return target.segments.writtenRanges(); },
         std::chrono::milliseconds(task.settings.checkpointIntervalMs));
     try {
-        checkpoint->start();
+        target.checkpoint->start();
         return true;
     } catch (const std::system_error&) {
-        checkpoint.reset();
+        target.checkpoint.reset();
         task.log(connection, logLevel::error, gbkFormat("无法启动线程"));
         task.noteFailure(TaskOutcome::TransferFailed);
         return false;
     }
 }
+
+}  // namespace
 
 }  // namespace zorvan
