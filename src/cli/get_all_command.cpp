@@ -473,14 +473,12 @@ int endWithSummary(const GetAllOptions& options, RunSummary& summary, std::chron
     return fail("cannot write the results to standard output", exitCode::localFile);
 }
 
-int fetchListed(const GetAllOptions& options, const JobSettings& job, const WorksListing& listing,
-                std::chrono::steady_clock::time_point started, LibraryDb* library, RunSummary& summary) {
-    std::string error;
-    const std::vector<ListedWork> works = selectWorks(listing.works, options.selection);
-    const std::string chosen = options.selection.any() ? " (" + std::to_string(works.size()) + " chosen)" : "";
+namespace {
 
-    const std::string folder = options.folder.empty() ? downloadFolder() : options.folder;
-    DownloadArchive archive;
+// The folder made and its archive opened (read only, if there is one, in a
+// dry run); the exit code of a failure, or nothing.
+std::optional<int> openArchive(const GetAllOptions& options, const std::string& folder, DownloadArchive& archive) {
+    std::string error;
     if (!options.dryRun) {
         std::error_code failure;
         std::filesystem::create_directories(folder, failure);
@@ -489,14 +487,68 @@ int fetchListed(const GetAllOptions& options, const JobSettings& job, const Work
     } else if (fileExists(folder + "/" + DownloadArchive::fileName) && !archive.open(folder, error)) {
         return fail(error, exitCode::localFile);
     }
+    return std::nullopt;
+}
 
-    GetAllRun run(options, folder, archive, library, job);
-    // Works of one name are told apart by their place in the whole listing,
-    // whichever of them this run fetches.
+// Works of one name are told apart by their place in the whole listing,
+// whichever of them this run fetches: each address's repeat number.
+std::map<std::string, int> repeatsOf(const WorksListing& listing) {
     std::map<std::string, int> repeats;
     const std::vector<int> numbers = listedRepeats(listing.works);
     for (std::size_t i = 0; i < numbers.size(); ++i) repeats.emplace(listing.works[i].address, numbers[i]);
-    run.plan(works, repeats);
+    return repeats;
+}
+
+// The run's figures added to the summary, and its last line.
+void sayHowItEnded(const GetAllRun& run, int existingBefore, RunSummary& summary,
+                   std::chrono::steady_clock::time_point started) {
+    const Tally& t = run.tally();
+    const bool stopped = run.stopped() || run.gaveUp();
+    summary.done += t.done;
+    summary.failed += t.failed;
+    summary.skipped += t.existing - existingBefore;
+    summary.stopped += stopped ? run.left() : 0;
+    summary.fetched += t.fetched;
+    summary.takenOver += t.takenOver;
+    if (quiet() && t.failed == 0 && !stopped) return;
+    const std::string left = stopped ? ", " + std::to_string(run.left()) + " left" : "";
+    // What this run fetched, apart from what part files of earlier runs held.
+    const std::string takenOver =
+        t.takenOver > 0 ? " (and " + humanBytes(static_cast<double>(t.takenOver)) + " taken over from part files)" : "";
+    std::fprintf(stderr,
+                 "%s: %d done, %d skipped (%d in the archive, %s already there), %d failed%s, %s fetched%s in %.1f s\n",
+                 stopped ? "stopped" : "finished", t.done, t.archived + t.existing, t.archived,
+                 count(static_cast<std::size_t>(t.existing), "file", "files").c_str(), t.failed, left.c_str(),
+                 humanBytes(static_cast<double>(t.fetched)).c_str(), takenOver.c_str(), secondsSince(started));
+}
+
+// The exit code of a run that went its way.
+int exitCodeOf(const GetAllRun& run, const std::string& folder) {
+    if (run.jsonFailed()) return fail("cannot write the results to standard output", exitCode::localFile);
+    if (run.stopped()) return interruptedExitCode();
+    if (run.folderGone())
+        return fail("the folder " + folder + " is gone (removed while downloading); make it again and run the same command",
+                    exitCode::localFile);
+    if (run.gaveUp()) {
+        std::fprintf(stderr, "zorvan-cli: the service cannot be reached; stopped after %d failures in a row\n",
+                     QueueSettings{}.unreachableInARow);
+        return exitCode::someFailed;
+    }
+    return run.tally().failed > 0 ? exitCode::someFailed : exitCode::done;
+}
+
+}  // namespace
+
+int fetchListed(const GetAllOptions& options, const JobSettings& job, const WorksListing& listing,
+                std::chrono::steady_clock::time_point started, LibraryDb* library, RunSummary& summary) {
+    const std::vector<ListedWork> works = selectWorks(listing.works, options.selection);
+    const std::string chosen = options.selection.any() ? " (" + std::to_string(works.size()) + " chosen)" : "";
+    const std::string folder = options.folder.empty() ? downloadFolder() : options.folder;
+    DownloadArchive archive;
+    if (const std::optional<int> failed = openArchive(options, folder, archive)) return *failed;
+
+    GetAllRun run(options, folder, archive, library, job);
+    run.plan(works, repeatsOf(listing));
     const std::size_t total = listing.works.size();
     summary.skipped += run.tally().archived + run.tally().existing;
     const int existingBefore = run.tally().existing;
@@ -522,37 +574,8 @@ int fetchListed(const GetAllOptions& options, const JobSettings& job, const Work
     run.run();
     run.finishMediaFiles();
     run.finishDigests();
-
-    const Tally& t = run.tally();
-    const bool stopped = run.stopped() || run.gaveUp();
-    summary.done += t.done;
-    summary.failed += t.failed;
-    summary.skipped += t.existing - existingBefore;
-    summary.stopped += stopped ? run.left() : 0;
-    summary.fetched += t.fetched;
-    summary.takenOver += t.takenOver;
-    const std::string left = stopped ? ", " + std::to_string(run.left()) + " left" : "";
-    // What this run fetched, apart from what part files of earlier runs held.
-    const std::string takenOver =
-        t.takenOver > 0 ? " (and " + humanBytes(static_cast<double>(t.takenOver)) + " taken over from part files)" : "";
-    if (!quiet() || t.failed > 0 || stopped)
-        std::fprintf(stderr,
-                     "%s: %d done, %d skipped (%d in the archive, %s already there), %d failed%s, %s fetched%s in "
-                     "%.1f s\n",
-                     stopped ? "stopped" : "finished", t.done, t.archived + t.existing, t.archived,
-                     count(static_cast<std::size_t>(t.existing), "file", "files").c_str(), t.failed, left.c_str(),
-                     humanBytes(static_cast<double>(t.fetched)).c_str(), takenOver.c_str(), secondsSince(started));
-    if (run.jsonFailed()) return fail("cannot write the results to standard output", exitCode::localFile);
-    if (run.stopped()) return interruptedExitCode();
-    if (run.folderGone())
-        return fail("the folder " + folder + " is gone (removed while downloading); make it again and run the same command",
-                    exitCode::localFile);
-    if (run.gaveUp()) {
-        std::fprintf(stderr, "zorvan-cli: the service cannot be reached; stopped after %d failures in a row\n",
-                     QueueSettings{}.unreachableInARow);
-        return exitCode::someFailed;
-    }
-    return t.failed > 0 ? exitCode::someFailed : exitCode::done;
+    sayHowItEnded(run, existingBefore, summary, started);
+    return exitCodeOf(run, folder);
 }
 
 }  // namespace zorvan::cli

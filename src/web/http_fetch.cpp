@@ -198,6 +198,35 @@ FetchStopScope::~FetchStopScope() { fetchStop = std::move(outer_); }
 
 HttpFetchLimits httpFetchLimits() { return {connectTimeoutMs.load(), stallTimeoutS.load(), maxBodyBytes.load()}; }
 
+namespace {
+
+// The CA a user added beside the system's own, and trust turned off when asked.
+void setTrust(CURL* h, const HttpFetchNetwork& net) {
+    if (!net.caFile.empty()) {
+        curl_easy_setopt(h, CURLOPT_CAINFO, net.caFile.c_str());
+        curl_easy_setopt(h, CURLOPT_CAPATH, "/etc/ssl/certs");
+    }
+    if (net.insecure) {
+        curl_easy_setopt(h, CURLOPT_SSL_VERIFYPEER, 0L);
+        curl_easy_setopt(h, CURLOPT_SSL_VERIFYHOST, 0L);
+    }
+}
+
+// How a transfer ended, for whoever asks why.
+HttpFetchReport reportOf(CURL* h, CURLcode result, const char* errorText, const Exchange& exchange) {
+    HttpFetchReport report;
+    report.transferCode = static_cast<int>(result);
+    report.error = errorText[0] ? errorText : curl_easy_strerror(result);
+    long systemError = 0;
+    curl_easy_getinfo(h, CURLINFO_OS_ERRNO, &systemError);
+    report.systemError = static_cast<int>(systemError);
+    curl_easy_getinfo(h, CURLINFO_RESPONSE_CODE, &report.status);
+    if (exchange.bodyTooLarge) report.error = "the answer is larger than " + std::to_string(exchange.maxBody) + " bytes";
+    return report;
+}
+
+}  // namespace
+
 Bytes httpFetch(const std::string& address, std::optional<int> method, std::optional<std::string> postText,
                 std::string* cookies, std::string* newCookies, std::string* headers, std::string* location,
                 std::optional<bool> noRedirect, Bytes* postBytes, std::optional<std::string> proxy,
@@ -221,15 +250,7 @@ Bytes httpFetch(const std::string& address, std::optional<int> method, std::opti
     const std::string proxyUrl = viaProxy ? "http://" + *proxy : net.proxy.empty() ? "" : "http://" + net.proxy;
     setTransferOptions(easy.get(), requestUrl(address, https), list.get(), proxyUrl, !noRedirect.value_or(false),
                        exchange);
-    if (!net.caFile.empty()) {
-        // A further CA beside the system's own.
-        curl_easy_setopt(easy.get(), CURLOPT_CAINFO, net.caFile.c_str());
-        curl_easy_setopt(easy.get(), CURLOPT_CAPATH, "/etc/ssl/certs");
-    }
-    if (net.insecure) {
-        curl_easy_setopt(easy.get(), CURLOPT_SSL_VERIFYPEER, 0L);
-        curl_easy_setopt(easy.get(), CURLOPT_SSL_VERIFYHOST, 0L);
-    }
+    setTrust(easy.get(), net);
     if (verb != 0) setBody(easy.get(), sentBody, verb);
     if (fetchStop.stop_possible()) {
         curl_easy_setopt(easy.get(), CURLOPT_NOPROGRESS, 0L);
@@ -239,14 +260,7 @@ Bytes httpFetch(const std::string& address, std::optional<int> method, std::opti
     curl_easy_setopt(easy.get(), CURLOPT_ERRORBUFFER, errorText);
     // A failed transfer shows as a short or empty body, like any other.
     const CURLcode result = curl_easy_perform(easy.get());
-    lastReport = {};
-    lastReport.transferCode = static_cast<int>(result);
-    lastReport.error = errorText[0] ? errorText : curl_easy_strerror(result);
-    long systemError = 0;
-    curl_easy_getinfo(easy.get(), CURLINFO_OS_ERRNO, &systemError);
-    lastReport.systemError = static_cast<int>(systemError);
-    curl_easy_getinfo(easy.get(), CURLINFO_RESPONSE_CODE, &lastReport.status);
-    if (exchange.bodyTooLarge) lastReport.error = "the answer is larger than " + std::to_string(exchange.maxBody) + " bytes";
+    lastReport = reportOf(easy.get(), result, errorText, exchange);
 
     HeaderScan scan = scanResponseHeaders(exchange.headers);
     std::string merged = cookieText;

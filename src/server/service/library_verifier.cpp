@@ -62,42 +62,10 @@ VerifyState LibraryVerifier::state() const {
     return state_;
 }
 
-void LibraryVerifier::run(const VerifyRequest& request) {
-    const std::string folder = downloads_.folder();
-    const ServicePlace& place = downloads_.place();
-    const auto log = [&](const std::string& line) {
-        if (place.log) place.log(line);
-    };
-    std::string whose;
-    for (const std::string& performer : request.performers) whose += (whose.empty() ? " of " : ", ") + performer;
-    log("checking the library's files" + whose + " against their digests" +
-        (request.repair ? ", fetching damaged ones again" : ""));
-    // Only the download folder is this server's library; unknown videos are
-    // looked for there too.
-    const CheckScope scope{request.performers, {}, {folder}, folder};
-    VerifyState done;
-    std::vector<CheckedFile> files = checkLibrary(
-        place.libraryPath(), scope,
-        [this](const CheckProgress& progress, const CheckedFile*) {
-            std::string text;
-            {
-                std::lock_guard hold(lock_);
-                state_.progress = progress;
-                const auto now = std::chrono::steady_clock::now();
-                if (now - lastPublished_ < publishPause) return;
-                lastPublished_ = now;
-                text = verifyStateText(state_);
-            }
-            downloads_.events().publishProgress(std::move(text), "verify");
-        },
-        &stop_, done.error);
-    if (stop_) {
-        std::lock_guard hold(lock_);
-        state_.running = false;
-        state_.finished = std::time(nullptr);
-        state_.error = "stopped with the server";
-        return;
-    }
+namespace {
+
+// Each file's state counted in the check's result.
+void count(const std::vector<CheckedFile>& files, VerifyState& done) {
     for (const CheckedFile& f : files) {
         switch (f.state) {
             case CheckedFile::State::Ok: ++done.ok; break;
@@ -107,14 +75,59 @@ void LibraryVerifier::run(const VerifyRequest& request) {
             case CheckedFile::State::Unknown: ++done.unknown; break;
         }
     }
-    if (request.repair && done.damaged > 0) repair(files, folder, done);
+}
+
+// The check's end in the server's log.
+void logEnd(const std::function<void(const std::string&)>& log, const VerifyRequest& request, const VerifyState& done) {
+    if (!log) return;
     for (const UnrepairedFile& f : done.unrepaired) log("cannot fetch " + f.path + " again: " + f.cause);
-    if (!done.error.empty()) log("the library cannot be checked: " + done.error);
-    else
-        log("checked the library: " + std::to_string(done.ok) + " ok, " + std::to_string(done.damaged) +
-            " damaged, " + std::to_string(done.missing) + " missing, " + std::to_string(done.unverified) +
-            " without a digest (taken now), " + std::to_string(done.unknown) + " unknown" +
-            (request.repair ? ", " + std::to_string(done.repaired.size()) + " queued again" : ""));
+    if (!done.error.empty()) return log("the library cannot be checked: " + done.error);
+    log("checked the library: " + std::to_string(done.ok) + " ok, " + std::to_string(done.damaged) + " damaged, " +
+        std::to_string(done.missing) + " missing, " + std::to_string(done.unverified) +
+        " without a digest (taken now), " + std::to_string(done.unknown) + " unknown" +
+        (request.repair ? ", " + std::to_string(done.repaired.size()) + " queued again" : ""));
+}
+
+}  // namespace
+
+void LibraryVerifier::tellProgress(const CheckProgress& progress) {
+    std::string text;
+    {
+        std::lock_guard hold(lock_);
+        state_.progress = progress;
+        const auto now = std::chrono::steady_clock::now();
+        if (now - lastPublished_ < publishPause) return;
+        lastPublished_ = now;
+        text = verifyStateText(state_);
+    }
+    downloads_.events().publishProgress(std::move(text), "verify");
+}
+
+void LibraryVerifier::run(const VerifyRequest& request) {
+    const std::string folder = downloads_.folder();
+    const ServicePlace& place = downloads_.place();
+    std::string whose;
+    for (const std::string& performer : request.performers) whose += (whose.empty() ? " of " : ", ") + performer;
+    if (place.log)
+        place.log("checking the library's files" + whose + " against their digests" +
+                  (request.repair ? ", fetching damaged ones again" : ""));
+    // Only the download folder is this server's library; unknown videos are
+    // looked for there too.
+    const CheckScope scope{request.performers, {}, {folder}, folder};
+    VerifyState done;
+    std::vector<CheckedFile> files = checkLibrary(
+        place.libraryPath(), scope, [this](const CheckProgress& progress, const CheckedFile*) { tellProgress(progress); },
+        &stop_, done.error);
+    if (stop_) {
+        std::lock_guard hold(lock_);
+        state_.running = false;
+        state_.finished = std::time(nullptr);
+        state_.error = "stopped with the server";
+        return;
+    }
+    count(files, done);
+    if (request.repair && done.damaged > 0) repair(files, folder, done);
+    logEnd(place.log, request, done);
     std::string text;
     {
         std::lock_guard hold(lock_);

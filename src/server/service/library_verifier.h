@@ -62,6 +62,7 @@ public:
     VerifyState state() const;
 
 private:
+    void tellProgress(const CheckProgress& progress);
     void run(const VerifyRequest& request);
     void repair(const std::vector<CheckedFile>& files, const std::string& folder, VerifyState& done);
 

@@ -39,25 +39,8 @@ DownloadSettingsDialog::DownloadSettingsDialog(QWidget* owner) : QDialog(owner) 
     speedLimit_->setSpecialValueText(tr("不限"));
     speedLimit_->setSuffix(tr(" KiB/秒"));
     speedLimit_->setSingleStep(100);
-    folder_ = new QLineEdit(this);
-    folder_->setObjectName(QStringLiteral("folder"));
-    folder_->setPlaceholderText(QString::fromStdString(downloadFolder()));
-    folder_->setMinimumWidth(260);
-    auto* browse = new QPushButton(tr("浏览…"), this);
-    connect(browse, &QPushButton::clicked, this, &DownloadSettingsDialog::chooseFolder);
-    auto* folderRow = new QHBoxLayout;
-    folderRow->addWidget(folder_, 1);
-    folderRow->addWidget(browse);
-    naming_ = new QButtonGroup(this);
-    auto* bySong = new QRadioButton(tr("歌名.mp4（都在下载文件夹）"), this);
-    auto* byPerformer = new QRadioButton(tr("主播ID/序号 歌名.mp4"), this);
-    bySong->setObjectName(QStringLiteral("namingSong"));
-    byPerformer->setObjectName(QStringLiteral("namingPerformer"));
-    naming_->addButton(bySong, static_cast<int>(FileNaming::SongName));
-    naming_->addButton(byPerformer, static_cast<int>(FileNaming::PerformerFolder));
-    auto* namingColumn = new QVBoxLayout;
-    namingColumn->addWidget(bySong);
-    namingColumn->addWidget(byPerformer);
+    QLayout* folderRow = makeFolderRow();
+    QLayout* namingColumn = makeNamingColumn();
     mediaFiles_ = new QCheckBox(tr("为媒体服务器在视频旁写海报和 .nfo（Kodi、Jellyfin）"), this);
     mediaFiles_->setObjectName(QStringLiteral("mediaFiles"));
     // A media server reads performers' folders: choosing them suggests its
@@ -79,6 +62,40 @@ DownloadSettingsDialog::DownloadSettingsDialog(QWidget* owner) : QDialog(owner) 
     form->addRow(tr("媒体服务器："), mediaFiles_);
     form->addRow(tr("续传："), strictResume_);
 
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(form);
+    layout->addLayout(makeButtons());
+    layout->setSizeConstraint(QLayout::SetFixedSize);  // nothing in it grows
+}
+
+QLayout* DownloadSettingsDialog::makeFolderRow() {
+    folder_ = new QLineEdit(this);
+    folder_->setObjectName(QStringLiteral("folder"));
+    folder_->setPlaceholderText(QString::fromStdString(downloadFolder()));
+    folder_->setMinimumWidth(260);
+    auto* browse = new QPushButton(tr("浏览…"), this);
+    connect(browse, &QPushButton::clicked, this, &DownloadSettingsDialog::chooseFolder);
+    auto* folderRow = new QHBoxLayout;
+    folderRow->addWidget(folder_, 1);
+    folderRow->addWidget(browse);
+    return folderRow;
+}
+
+QLayout* DownloadSettingsDialog::makeNamingColumn() {
+    naming_ = new QButtonGroup(this);
+    auto* bySong = new QRadioButton(tr("歌名.mp4（都在下载文件夹）"), this);
+    auto* byPerformer = new QRadioButton(tr("主播ID/序号 歌名.mp4"), this);
+    bySong->setObjectName(QStringLiteral("namingSong"));
+    byPerformer->setObjectName(QStringLiteral("namingPerformer"));
+    naming_->addButton(bySong, static_cast<int>(FileNaming::SongName));
+    naming_->addButton(byPerformer, static_cast<int>(FileNaming::PerformerFolder));
+    auto* namingColumn = new QVBoxLayout;
+    namingColumn->addWidget(bySong);
+    namingColumn->addWidget(byPerformer);
+    return namingColumn;
+}
+
+QLayout* DownloadSettingsDialog::makeButtons() {
     auto* ok = new QPushButton(tr("确定"), this);
     auto* cancel = new QPushButton(tr("取消"), this);
     ok->setObjectName(QStringLiteral("ok"));
@@ -92,10 +109,7 @@ DownloadSettingsDialog::DownloadSettingsDialog(QWidget* owner) : QDialog(owner) 
     buttons->addStretch();
     buttons->addWidget(ok);
     buttons->addWidget(cancel);
-    auto* layout = new QVBoxLayout(this);
-    layout->addLayout(form);
-    layout->addLayout(buttons);
-    layout->setSizeConstraint(QLayout::SetFixedSize);  // nothing in it grows
+    return buttons;
 }
 
 DownloadSettings DownloadSettingsDialog::chosen() const {

@@ -3,6 +3,7 @@
 #include "shell/settings/download_settings.h"
 
 #include <QDialog>
+#include <QLayout>
 
 class QButtonGroup;
 class QCheckBox;
@@ -26,6 +27,9 @@ public:
 
 private:
     void chooseFolder();
+    QLayout* makeFolderRow();
+    QLayout* makeNamingColumn();
+    QLayout* makeButtons();
 
     QSpinBox* parallel_;
     QSpinBox* connections_;
