@@ -377,9 +377,13 @@ TEST_P(ResumeTest, WithoutValidatorsThePartIsComparedWithTheServersBytesBeforeIt
             EXPECT_EQ(server.requests().front().header("Range"),
                       "bytes=" + std::to_string(plan.overlap.begin) + "-249999")
                 << "the continuation starts a window early";
-            // The missing 200000 bytes, the windows, headers and what a
-            // stream receives past its part before it is closed.
-            EXPECT_LE(server.bytesSent(), 200000 + plan.bytes() + 5 * (20480 + 16 * 1024) + 20000);
+            // The missing 200000 bytes, the windows, and for each stream
+            // opened (however many a loaded machine's pace makes: a part
+            // split again opens another) its headers and what it receives
+            // past its part before it is closed.
+            const std::int64_t streams = static_cast<std::int64_t>(server.requests().size());
+            EXPECT_LE(server.bytesSent(), 200000 + plan.bytes() + std::max<std::int64_t>(streams, 5) * (20480 + 16 * 1024) + 20000)
+                << streams << " streams";
         } else {
             EXPECT_TRUE(readFile(target()) == c.served) << "one version, whole";
             EXPECT_EQ(d.count(event::continued), 0);
