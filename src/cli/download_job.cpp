@@ -62,8 +62,15 @@ DownloadJob::~DownloadJob() {
     download_.waitUntilIdle(std::chrono::seconds(30));
 }
 
+namespace {
+std::optional<EngineSettings> cliEngine;  // set once, before any task starts
+}
+
+void setCliEngine(const EngineSettings& settings) { cliEngine = settings; }
+
 TaskParam cliTaskParams(const JobSettings& settings) {
     TaskParam params;
+    params.engine = cliEngine;
     setProgramLimits(params);
     params.connections = settings.connections;
     params.speedLimit = settings.speedLimit;

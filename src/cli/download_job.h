@@ -49,6 +49,11 @@ std::string continuingText(const std::string& name, std::int64_t there, std::int
 const char* startOverText(StartOverReason reason);
 std::string keptText(const std::string& name, std::int64_t kept, std::int64_t total);
 
+// The engine's sizes and counts for every task this run starts (given
+// each task with its values, never changed for the process); set once,
+// before any.
+void setCliEngine(const EngineSettings& settings);
+
 // The engine's values for one download of the command line: the program's
 // limits with the tool's connections, speed, proxy and https settings.
 TaskParam cliTaskParams(const JobSettings& settings);

@@ -184,7 +184,7 @@ void useCliEngineSettings(std::size_t bufferSize, int retries, int retryWaitSeco
     settings.syncBeforeNaming = sync;
     settings.checkpointIntervalMs = checkpointMs;
     settings.spliceReceive = splice;
-    setEngineSettings(settings);
+    setCliEngine(settings);
 }
 
 std::string whyNotFetchable(const std::string& url, const std::string& localPath) {

@@ -285,7 +285,7 @@ bool Download::startTask(const TaskParam& params) {
     auto task = std::make_shared<Task>();
     task->params = params;
     task->params.mode |= downloadMode;
-    task->settings = engineSettings();
+    task->settings = params.engine ? *params.engine : engineSettings();
     task->limiter = params.sharedLimiter ? params.sharedLimiter : std::make_shared<RateLimiter>(params.speedLimit);
     task->answer.request = *fields;
     task->localPath = params.localPath;

@@ -1,8 +1,11 @@
 #pragma once
 
+#include "download/engine_settings.h"
+
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -29,6 +32,8 @@ using LogProcedure =
 // values are those every caller of the engine relies on.
 struct TaskParam {
     int mode = 1;                        // 0x1000 (download) is always added
+    // This task's sizes and counts; unset: the program's (engineSettings()).
+    std::optional<EngineSettings> engine;
     std::string url;                     // the remote address
     std::string localPath;               // full path (code page 936); ending in "/": a folder
     std::string userName = "anonymous";  // FTP only

@@ -142,10 +142,11 @@ std::unique_ptr<Database> Database::open(const std::string& path, std::string& e
     // A library others open at the same moment may be locked in ways the
     // busy wait does not cover (one turning it to WAL while another reads
     // it): such a refusal is tried again, for a few seconds.
-    for (int tries = 0;; ++tries) {
+    const auto giveUpAt = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    for (;;) {
         bool busy = false;
         if (db->prepare(path, error, busy)) return db;
-        if (!busy || tries >= 250) return nullptr;
+        if (!busy || std::chrono::steady_clock::now() >= giveUpAt) return nullptr;
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
 }

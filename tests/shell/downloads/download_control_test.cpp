@@ -50,11 +50,12 @@ protected:
                                          {QString::number(main().worksList()->topLevelItemCount() + 1), address, name});
         if (select) main().worksList()->setCurrentItem(item);
     }
-    // Chooses "下载" and waits until its window has gone again.
-    void download() {
-        // Chosen once the window's copy of the library knows the files saved so far.
-        ASSERT_TRUE(waitUntil([] { return librarySnapshot().fresh(); }, 5000));
+    // Chooses "下载" and waits until `boxes` boxes were answered (the end's
+    // among them: what is chosen may wait for the library's copy to know
+    // the files saved so far) and its window has gone again.
+    void download(const BoxAnswerer& answers, std::size_t boxes) {
         main().downloadCommand()->trigger();
+        ASSERT_TRUE(waitUntil([&] { return answers.all().size() >= boxes; }, 15000));
         ASSERT_TRUE(waitUntil([] { return downloadWindow() == nullptr && !downloadManager().queue().active(); }, 15000));
     }
 };
@@ -151,7 +152,7 @@ TEST_F(DownloadControlTest, AnExistingFileIsKeptWhateverTheAnswer) {
     addWork(QStringLiteral("歌"), QString::fromStdString(nginx.url("/s.mp4")));
     {
         BoxAnswerer answers({QMessageBox::Yes, QMessageBox::Ok});
-        download();
+        download(answers, 2);
         ASSERT_EQ(answers.all().size(), 2u);
         EXPECT_EQ(answers.all()[0].text, "文件已存在,继续下载吗?");
         EXPECT_EQ(answers.all()[0].buttonTexts, (QStringList{"是(&Y)", "否(&N)"})) << "Chinese buttons";
@@ -161,7 +162,7 @@ TEST_F(DownloadControlTest, AnExistingFileIsKeptWhateverTheAnswer) {
     EXPECT_TRUE(readAll(downloadFolder() + "/歌(1).mp4") == content);
     {
         BoxAnswerer answers({QMessageBox::No, QMessageBox::Ok});
-        download();
+        download(answers, 2);
         ASSERT_EQ(answers.all().size(), 2u);
         EXPECT_EQ(answers.all()[1].text, "完毕");
     }
@@ -171,7 +172,7 @@ TEST_F(DownloadControlTest, AnExistingFileIsKeptWhateverTheAnswer) {
     addWork(QStringLiteral("../a/b\\c"), QString::fromStdString(nginx.url("/s.mp4")));
     {
         BoxAnswerer answers(QMessageBox::Ok);
-        download();
+        download(answers, 1);
     }
     EXPECT_TRUE(fs::exists(downloadFolder() + "/_.._a_b_c.mp4")) << "no hidden file either";
     // A name longer than the file system takes is cut at a character.
@@ -179,7 +180,7 @@ TEST_F(DownloadControlTest, AnExistingFileIsKeptWhateverTheAnswer) {
     addWork(longName, QString::fromStdString(nginx.url("/s.mp4")));
     {
         BoxAnswerer answers(QMessageBox::Ok);
-        download();
+        download(answers, 1);
         ASSERT_TRUE(answers.seen());
         EXPECT_EQ(answers.seen()->text, "完毕");
     }
@@ -188,7 +189,7 @@ TEST_F(DownloadControlTest, AnExistingFileIsKeptWhateverTheAnswer) {
     addWork(QStringLiteral("缺"), QString::fromStdString(nginx.url("/missing.mp4")));
     {
         BoxAnswerer answers(QMessageBox::Ok);
-        download();
+        download(answers, 1);
         ASSERT_TRUE(answers.seen());
         EXPECT_TRUE(answers.seen()->text.startsWith("下载失败")) << answers.seen()->text.toStdString();
     }
