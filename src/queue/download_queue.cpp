@@ -103,37 +103,35 @@ void DownloadQueue::tell(QueueEvent::Kind kind, int id) {
     if (listener_) listener_(QueueEvent{kind, id});
 }
 
-int DownloadQueue::add(const Work& work, bool paused, std::int64_t total, std::int64_t done, int id) {
-    QueueItem item;
+int DownloadQueue::append(QueueItem item, int id) {
     item.id = id > 0 && index_.count(id) == 0 ? id : nextId_;
     nextId_ = std::max(nextId_, item.id + 1);
+    index_[item.id] = items_.size();
+    items_.push_back(std::move(item));
+    tell(QueueEvent::Kind::Changed, items_.back().id);
+    return items_.back().id;
+}
+
+int DownloadQueue::add(const Work& work, bool paused, std::int64_t total, std::int64_t done, int id) {
+    QueueItem item;
     item.work = work;
     item.total = total;
     item.done = done;
     item.state = paused ? ItemState::Paused : ItemState::Waiting;
-    index_[item.id] = items_.size();
-    items_.push_back(std::move(item));
     hadWork_ = true;
-    tell(QueueEvent::Kind::Changed, items_.back().id);
-    return items_.back().id;
+    return append(std::move(item), id);
 }
 
 int DownloadQueue::addFinished(const Work& work, ItemState state, std::int64_t total, std::int64_t done,
                                const std::string& savedPath, std::int64_t finishedAt, int id) {
     QueueItem item;
-    item.id = id > 0 && index_.count(id) == 0 ? id : nextId_;
-    nextId_ = std::max(nextId_, item.id + 1);
     item.work = work;
     item.total = total;
     item.done = done;
     item.state = state == ItemState::Skipped ? ItemState::Skipped : ItemState::Done;
     item.savedPath = savedPath;
     item.finishedAt = finishedAt;
-    index_[item.id] = items_.size();
-    items_.push_back(std::move(item));
-    // History: nothing to run, no batch to end.
-    tell(QueueEvent::Kind::Changed, items_.back().id);
-    return items_.back().id;
+    return append(std::move(item), id);  // history: nothing to run, no batch to end
 }
 
 void DownloadQueue::pause(int id) {

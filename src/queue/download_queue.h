@@ -175,6 +175,9 @@ public:
 private:
     struct Running;
     QueueItem* find(int id);
+    // The item last in the queue under `id` when given and free, else the
+    // next; its id, the listener told.
+    int append(QueueItem item, int id);
     void start(QueueItem& item, Clock::time_point now);
     bool folderReady(QueueItem& item);
     void follow(QueueItem& item, Running& run, Clock::time_point now, bool measureSpeed);

@@ -110,14 +110,7 @@ void DownloadService::stop(std::chrono::milliseconds limit) {
     if (stopped_) return;
     stopped_ = true;
     if (!thread_.joinable()) {
-        // Never started: the commands given run here, nothing runs.
-        std::deque<std::function<void()>> commands;
-        {
-            std::lock_guard inboxHold(inbox_->lock);
-            inbox_->closed = true;
-            commands.swap(inbox_->commands);
-        }
-        for (auto& command : commands) command();
+        closeAndRunLeft();  // never started: the commands given run here, nothing runs
         shutDown(limit);
         answer();
         return;
@@ -129,6 +122,17 @@ void DownloadService::stop(std::chrono::milliseconds limit) {
     }
     inbox_->changed.notify_all();
     thread_.join();
+}
+
+// No command is taken from now on; those already given run.
+void DownloadService::closeAndRunLeft() {
+    std::deque<std::function<void()>> commands;
+    {
+        std::lock_guard hold(inbox_->lock);
+        inbox_->closed = true;
+        commands.swap(inbox_->commands);
+    }
+    for (auto& command : commands) command();
 }
 
 void DownloadService::post(std::function<void()> command) {
@@ -159,12 +163,7 @@ void DownloadService::run(std::stop_token stop) {
         }
         for (auto& command : commands) command();
         if (stopping) {
-            {
-                std::lock_guard hold(inbox_->lock);
-                inbox_->closed = true;
-                commands.swap(inbox_->commands);
-            }
-            for (auto& command : commands) command();
+            closeAndRunLeft();
             shutDown(limit);
             answer();
             return;

@@ -124,6 +124,7 @@ private:
     void publishStatus(bool force);
     void deliver();
     void post(std::function<void()> command);
+    void closeAndRunLeft();
     void shutDown(std::chrono::milliseconds limit);
     QueueStatus statusNow() const;
     bool isPausedByUser(const QueueItem& item) const { return userPaused_.count(item.id) != 0; }

@@ -213,7 +213,7 @@ void setTrust(CURL* h, const HttpFetchNetwork& net) {
 }
 
 // How a transfer ended, for whoever asks why.
-HttpFetchReport reportOf(CURL* h, CURLcode result, const char* errorText, const Exchange& exchange) {
+HttpFetchReport reportOf(CURL* h, CURLcode result, const char* errorText) {
     HttpFetchReport report;
     report.transferCode = static_cast<int>(result);
     report.error = errorText[0] ? errorText : curl_easy_strerror(result);
@@ -221,7 +221,6 @@ HttpFetchReport reportOf(CURL* h, CURLcode result, const char* errorText, const 
     curl_easy_getinfo(h, CURLINFO_OS_ERRNO, &systemError);
     report.systemError = static_cast<int>(systemError);
     curl_easy_getinfo(h, CURLINFO_RESPONSE_CODE, &report.status);
-    if (exchange.bodyTooLarge) report.error = "the answer is larger than " + std::to_string(exchange.maxBody) + " bytes";
     return report;
 }
 
@@ -260,7 +259,8 @@ Bytes httpFetch(const std::string& address, std::optional<int> method, std::opti
     curl_easy_setopt(easy.get(), CURLOPT_ERRORBUFFER, errorText);
     // A failed transfer shows as a short or empty body, like any other.
     const CURLcode result = curl_easy_perform(easy.get());
-    lastReport = reportOf(easy.get(), result, errorText, exchange);
+    lastReport = reportOf(easy.get(), result, errorText);
+    if (exchange.bodyTooLarge) lastReport.error = "the answer is larger than " + std::to_string(exchange.maxBody) + " bytes";
 
     HeaderScan scan = scanResponseHeaders(exchange.headers);
     std::string merged = cookieText;
@@ -341,22 +341,8 @@ HttpFetchReport httpStream(const std::string& address, const std::function<bool(
     curl_easy_setopt(h, CURLOPT_XFERINFODATA, &state);
     curl_easy_setopt(h, CURLOPT_ERRORBUFFER, errorText);
     if (speedLimit > 0) curl_easy_setopt(h, CURLOPT_MAX_RECV_SPEED_LARGE, static_cast<curl_off_t>(speedLimit));
-    if (!net.caFile.empty()) {
-        curl_easy_setopt(h, CURLOPT_CAINFO, net.caFile.c_str());
-        curl_easy_setopt(h, CURLOPT_CAPATH, "/etc/ssl/certs");
-    }
-    if (net.insecure) {
-        curl_easy_setopt(h, CURLOPT_SSL_VERIFYPEER, 0L);
-        curl_easy_setopt(h, CURLOPT_SSL_VERIFYHOST, 0L);
-    }
-    const CURLcode result = curl_easy_perform(h);
-    report.transferCode = static_cast<int>(result);
-    report.error = errorText[0] ? errorText : curl_easy_strerror(result);
-    long systemError = 0;
-    curl_easy_getinfo(h, CURLINFO_OS_ERRNO, &systemError);
-    report.systemError = static_cast<int>(systemError);
-    curl_easy_getinfo(h, CURLINFO_RESPONSE_CODE, &report.status);
-    return report;
+    setTrust(h, net);
+    return reportOf(h, curl_easy_perform(h), errorText);
 }
 
 }  // namespace zorvan
